@@ -1,0 +1,35 @@
+// An in-memory registry backend with the Windows registry's behaviour at missing keys and
+// values: keys and names compare case-insensitively, roots always exist, writes need an existing
+// key. For tests and for platforms without a registry.
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "common/registry.h"
+
+namespace cv3 {
+
+class MemoryRegistry : public RegistryBackend {
+ public:
+  bool CreateKey(RootKey root, std::string_view subkey) override;
+  bool SetValue(RootKey root, std::string_view subkey, std::string_view name,
+                const RawValue& value) override;
+  std::optional<RawValue> GetValue(RootKey root, std::string_view subkey, std::string_view name,
+                                   size_t maxBytes) override;
+
+  bool KeyExists(RootKey root, std::string_view subkey) const;
+  size_t KeyCount() const { return keys_.size(); }
+  // Makes a root refuse writes, as HKEY_LOCAL_MACHINE does without rights.
+  void DenyWrites(RootKey root) { denied_[static_cast<int>(root)] = true; }
+
+ private:
+  using Values = std::map<std::string, RawValue>;  // by folded name
+  std::string KeyId(RootKey root, std::string_view subkey) const;
+  Values* Find(RootKey root, std::string_view subkey);
+
+  std::map<std::string, Values> keys_;  // by folded "root\subkey"; roots are implicit
+  bool denied_[7] = {};
+};
+
+}  // namespace cv3

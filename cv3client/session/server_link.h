@@ -1,0 +1,64 @@
+// The client's end of the lobby connection: `SendCommand`, the only way anything is sent, and
+// the receive loop that cuts arrivals into lines and hands each to its handler. Owned by the
+// main window's controller for the life of the program; UI thread only.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "common/message_box.h"
+#include "cv3client/session/wire.h"
+
+namespace cv3 {
+
+// What the link needs of the socket. The platform backend (WSAAsyncSelect) implements it and
+// calls ServerLink::DataArrival with the bytes it read.
+class Transport {
+ public:
+  virtual ~Transport() = default;
+  // The socket control's state 7: a connection is established.
+  virtual bool IsConnected() const = 0;
+  // Queues the bytes for sending; the transport keeps them until the socket takes them.
+  virtual void SendData(std::string_view bytes) = 0;
+};
+
+// Filled by the session: what happens when a send finds the connection gone, and how to wait.
+struct LinkHooks {
+  std::function<void(const MessageBoxSpec&)> showMessage;
+  std::function<void()> resetSession;
+  std::function<void()> startReconnect;
+  std::function<void(int ms)> waitWhileProcessing;
+};
+
+inline constexpr std::string_view kConnectionLostText = "The connection to Corvane has been lost!";
+
+class ServerLink {
+ public:
+  ServerLink(Transport& transport, LinkHooks hooks) : transport_(transport), hooks_(std::move(hooks)) {}
+
+  Dispatcher& Handlers() { return handlers_; }
+
+  // Sends one line (UTF-8, without CR LF) as Windows-1252 followed by CR LF, then waits 10 ms
+  // processing events. When not connected nothing is sent: the lost-connection box, then the
+  // reset and reconnect hooks. Returns whether the line was handed to the transport.
+  bool SendCommand(std::string_view text);
+
+  // Appends received bytes and handles every complete line in order. Bytes that arrive while a
+  // handler runs (it pumps events) are only appended: the outer loop takes them afterwards, so
+  // lines are never handled out of order or inside one another.
+  void DataArrival(std::string_view bytes);
+
+  // Lines dropped for being over-long, for diagnostics.
+  size_t DroppedLines() const { return dropped_; }
+
+ private:
+  Transport& transport_;
+  LinkHooks hooks_;
+  Dispatcher handlers_;
+  LineBuffer buffer_;
+  bool receiving_ = false;
+  size_t dropped_ = 0;
+};
+
+}  // namespace cv3

@@ -1,0 +1,28 @@
+// Cutting protocol fields and keeping reserved characters out of user input. UTF-8 text.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace cv3 {
+
+// The text before the first delimiter; empty when there is none.
+std::string TextBefore(std::string_view text, std::string_view delimiter);
+// The text after the first delimiter; the whole text when there is none.
+std::string TextAfter(std::string_view text, std::string_view delimiter);
+
+// No "(", ")", ":", double quote, space, "¶", DEL or no-break space: an ID, password, e-mail
+// address or a field of a hosted game.
+bool IsSafeName(std::string_view text);
+// No ":", "¶", DEL or no-break space: free text that travels as a field.
+bool IsSafeText(std::string_view text);
+
+// Line breaks inside a field travel as "¶". CR LF (and a lone LF) become "¶" on the way out;
+// each "¶" becomes CR LF on the way in.
+std::string LineBreaksToParagraphs(std::string_view text);
+std::string ParagraphsToLineBreaks(std::string_view text);
+
+// Case-insensitive comparison of names (ASCII letters and the Latin-1 letters of Windows-1252).
+bool SameName(std::string_view a, std::string_view b);
+
+}  // namespace cv3
