@@ -1,0 +1,84 @@
+#include "common/registry_win32.h"
+
+#include <windows.h>
+
+#include <vector>
+
+namespace cv3 {
+namespace {
+
+HKEY RootHandle(RootKey root) {
+  switch (root) {
+    case RootKey::kClassesRoot: return HKEY_CLASSES_ROOT;
+    case RootKey::kCurrentUser: return HKEY_CURRENT_USER;
+    case RootKey::kLocalMachine: return HKEY_LOCAL_MACHINE;
+    case RootKey::kUsers: return HKEY_USERS;
+    case RootKey::kPerformanceData: return HKEY_PERFORMANCE_DATA;
+    case RootKey::kCurrentConfig: return HKEY_CURRENT_CONFIG;
+    case RootKey::kDynData: return HKEY_DYN_DATA;
+  }
+  return HKEY_CURRENT_USER;
+}
+
+// Closes the key on every path out.
+class OpenKey {
+ public:
+  OpenKey(RootKey root, std::string_view subkey, REGSAM access) {
+    std::string path(subkey);
+    if (RegOpenKeyExA(RootHandle(root), path.c_str(), 0, access, &key_) != ERROR_SUCCESS) {
+      key_ = nullptr;
+    }
+  }
+  ~OpenKey() {
+    if (key_) RegCloseKey(key_);
+  }
+  OpenKey(const OpenKey&) = delete;
+  OpenKey& operator=(const OpenKey&) = delete;
+  HKEY get() const { return key_; }
+
+ private:
+  HKEY key_ = nullptr;
+};
+
+}  // namespace
+
+bool Win32Registry::CreateKey(RootKey root, std::string_view subkey) {
+  std::string path(subkey);
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(RootHandle(root), path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                      KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  RegCloseKey(key);
+  return true;
+}
+
+bool Win32Registry::SetValue(RootKey root, std::string_view subkey, std::string_view name,
+                             const RawValue& value) {
+  OpenKey key(root, subkey, KEY_WRITE);
+  if (!key.get()) return false;
+  std::string valueName(name);
+  DWORD type = value.type == ValueType::kString ? REG_SZ : REG_DWORD;
+  return RegSetValueExA(key.get(), valueName.c_str(), 0, type,
+                        reinterpret_cast<const BYTE*>(value.bytes.data()),
+                        static_cast<DWORD>(value.bytes.size())) == ERROR_SUCCESS;
+}
+
+std::optional<RawValue> Win32Registry::GetValue(RootKey root, std::string_view subkey,
+                                                std::string_view name, size_t maxBytes) {
+  OpenKey key(root, subkey, KEY_READ);
+  if (!key.get()) return std::nullopt;
+  std::string valueName(name);
+  std::vector<BYTE> buffer(maxBytes + 1);
+  DWORD type = 0;
+  DWORD size = static_cast<DWORD>(maxBytes);
+  if (RegQueryValueExA(key.get(), valueName.c_str(), nullptr, &type, buffer.data(), &size) !=
+      ERROR_SUCCESS) {
+    return std::nullopt;  // missing, or larger than the buffer (ERROR_MORE_DATA)
+  }
+  RawValue value{type == REG_DWORD ? ValueType::kDWord : ValueType::kString,
+                 std::string(reinterpret_cast<const char*>(buffer.data()), size)};
+  return value;
+}
+
+}  // namespace cv3

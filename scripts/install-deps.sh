@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs every Debian package the project needs to build, test and run. Idempotent: when all
+# are present it changes nothing.
+set -eu
+packages=(
+  cmake make g++ pkg-config git
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  libasio-dev libsqlite3-dev libsodium-dev sqlite3
+  mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
+  wine wine64 xvfb xauth x11-utils imagemagick
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update
+  apt-get install -y --no-install-recommends "${missing[@]}"
+fi
