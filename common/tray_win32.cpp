@@ -1,0 +1,41 @@
+#include "common/tray_win32.h"
+
+#include <cstring>
+#include <string>
+
+namespace cv3 {
+
+TrayIcon::TrayIcon() { std::memset(&record_, 0, sizeof record_); }
+
+TrayIcon::~TrayIcon() { RemoveTrayIcon(); }
+
+bool TrayIcon::AddTrayIcon(HICON icon, HWND hwnd, std::string_view tip) {
+  // Adding again replaces the shown icon rather than leaving an orphan the record forgot.
+  RemoveTrayIcon();
+  std::memset(&record_, 0, sizeof record_);
+  // The first-generation record: a 64-character tip field, understood by every shell.
+  record_.cbSize = NOTIFYICONDATAA_V1_SIZE;
+  record_.hWnd = hwnd;
+  record_.uID = kIconNumber;
+  record_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+  record_.uCallbackMessage = kCallbackMessage;
+  record_.hIcon = icon;
+  // The field holds tip + zero, cut to its length, and spaces after; the bytes that follow the
+  // field in the record stay zero, so even a cut tip is read as a terminated string.
+  std::string field(tip);
+  field.push_back('\0');
+  field.resize(kTipField, ' ');
+  std::memcpy(record_.szTip, field.data(), kTipField);
+  const bool added = Shell_NotifyIconA(NIM_ADD, &record_) != FALSE;
+  // A shell that reports failure may still show the icon (a late taskbar): delete it anyway.
+  shown_ = true;
+  return added;
+}
+
+void TrayIcon::RemoveTrayIcon() {
+  if (!shown_) return;
+  shown_ = false;
+  Shell_NotifyIconA(NIM_DELETE, &record_);
+}
+
+}  // namespace cv3

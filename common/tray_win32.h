@@ -1,0 +1,45 @@
+// The notification-area icon of a program (Shell_NotifyIconA). The icon's mouse actions arrive at
+// the given window as WM_MOUSEMOVE messages whose x is the action's message number (decoded by
+// TrayMouseMessage in common/tray.h). One TrayIcon per shown icon; UI thread only.
+#pragma once
+
+// windows.h first: the other platform headers need it.
+// clang-format off
+#include <windows.h>
+#include <shellapi.h>
+// clang-format on
+
+#include <string_view>
+
+namespace cv3 {
+
+class TrayIcon {
+ public:
+  static constexpr UINT kIconNumber = 1;
+  static constexpr UINT kCallbackMessage = WM_MOUSEMOVE;
+  static constexpr size_t kTipField = 64;
+
+  TrayIcon();
+  ~TrayIcon();  // removes the icon if it is still shown
+  TrayIcon(const TrayIcon&) = delete;
+  TrayIcon& operator=(const TrayIcon&) = delete;
+
+  // Fills the record (icon number 1, message + icon + tip, callback WM_MOUSEMOVE to `hwnd`) and
+  // adds the icon. `tip` is ANSI text; it is stored with a terminating zero and cut to the
+  // 64-character field. Returns the platform's answer, which callers may ignore.
+  bool AddTrayIcon(HICON icon, HWND hwnd, std::string_view tip);
+
+  // Deletes the icon described by the kept record. Does nothing when no icon was added or it
+  // was already removed.
+  void RemoveTrayIcon();
+
+  bool shown() const { return shown_; }
+  // The record as last filled, for inspection.
+  const NOTIFYICONDATAA& record() const { return record_; }
+
+ private:
+  NOTIFYICONDATAA record_;
+  bool shown_ = false;
+};
+
+}  // namespace cv3

@@ -1,0 +1,187 @@
+#include "cv3client/session/lobby_socket_win32.h"
+
+#include <cstring>
+
+namespace cv3 {
+namespace {
+
+constexpr UINT kSocketMessage = WM_APP + 1;
+constexpr UINT kFailMessage = WM_APP + 2;
+constexpr wchar_t kClassName[] = L"Cv3WinsockConnection";
+
+}  // namespace
+
+WinsockConnection::WinsockConnection(Events events) : events_(std::move(events)) {
+  WSADATA data;
+  wsaStarted_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  WNDCLASSW wc{};
+  if (!GetClassInfoW(instance, kClassName, &wc)) {
+    wc.lpfnWndProc = Proc;
+    wc.hInstance = instance;
+    wc.lpszClassName = kClassName;
+    RegisterClassW(&wc);
+  }
+  window_ = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance,
+                            nullptr);
+  SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+WinsockConnection::~WinsockConnection() {
+  Close();
+  if (window_) DestroyWindow(window_);
+  if (wsaStarted_) WSACleanup();
+}
+
+void WinsockConnection::Close() {
+  if (socket_ != INVALID_SOCKET) {
+    WSAAsyncSelect(socket_, window_, 0, 0);
+    closesocket(socket_);
+    socket_ = INVALID_SOCKET;
+  }
+  // Events of the closed socket may still be queued; they name the old socket and are dropped.
+  addresses_.clear();
+  addressLengths_.clear();
+  outbound_.clear();
+  state_ = kClosed;
+}
+
+void WinsockConnection::Connect(const std::string& host, int port) {
+  Close();
+  ++generation_;
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_protocol = IPPROTO_TCP;
+  addrinfo* found = nullptr;
+  std::string service = std::to_string(port);
+  state_ = kConnecting;
+  if (port <= 0 || port > 65535 ||
+      getaddrinfo(host.c_str(), service.c_str(), &hints, &found) != 0) {
+    PostMessageW(window_, kFailMessage, generation_, 0);
+    return;
+  }
+  for (addrinfo* a = found; a; a = a->ai_next) {
+    sockaddr_storage storage{};
+    std::memcpy(&storage, a->ai_addr, a->ai_addrlen);
+    addresses_.push_back(storage);
+    addressLengths_.push_back(static_cast<int>(a->ai_addrlen));
+  }
+  freeaddrinfo(found);
+  nextAddress_ = 0;
+  if (!TryNextAddress()) PostMessageW(window_, kFailMessage, generation_, 0);
+}
+
+bool WinsockConnection::TryNextAddress() {
+  while (nextAddress_ < addresses_.size()) {
+    const auto& address = addresses_[nextAddress_];
+    int length = addressLengths_[nextAddress_];
+    ++nextAddress_;
+    if (socket_ != INVALID_SOCKET) {
+      WSAAsyncSelect(socket_, window_, 0, 0);
+      closesocket(socket_);
+    }
+    socket_ = socket(address.ss_family, SOCK_STREAM, IPPROTO_TCP);
+    if (socket_ == INVALID_SOCKET) continue;
+    WSAAsyncSelect(socket_, window_, kSocketMessage, FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE);
+    if (connect(socket_, reinterpret_cast<const sockaddr*>(&address), length) == 0 ||
+        WSAGetLastError() == WSAEWOULDBLOCK) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void WinsockConnection::Fail() {
+  if (socket_ != INVALID_SOCKET) {
+    WSAAsyncSelect(socket_, window_, 0, 0);
+    closesocket(socket_);
+    socket_ = INVALID_SOCKET;
+  }
+  outbound_.clear();
+  state_ = kError;
+  if (events_.error) events_.error();
+}
+
+void WinsockConnection::SendData(std::string_view bytes) {
+  if (state_ != kConnected) return;
+  outbound_.append(bytes);
+  Flush();
+}
+
+void WinsockConnection::Flush() {
+  while (!outbound_.empty() && socket_ != INVALID_SOCKET) {
+    int sent = send(socket_, outbound_.data(), static_cast<int>(outbound_.size()), 0);
+    if (sent == SOCKET_ERROR) {
+      if (WSAGetLastError() == WSAEWOULDBLOCK) return;  // FD_WRITE tells when to go on
+      Fail();
+      return;
+    }
+    outbound_.erase(0, static_cast<size_t>(sent));
+  }
+}
+
+void WinsockConnection::ReadAll() {
+  char buffer[16384];
+  for (;;) {
+    int got = recv(socket_, buffer, sizeof buffer, 0);
+    if (got > 0) {
+      SOCKET reading = socket_;
+      if (events_.dataArrival) events_.dataArrival(std::string_view(buffer, got));
+      if (socket_ != reading) return;  // a handler closed or replaced the connection
+      if (got < static_cast<int>(sizeof buffer)) return;
+      continue;
+    }
+    return;  // would block, closed, or an error that FD_CLOSE reports
+  }
+}
+
+void WinsockConnection::OnSocketEvent(SOCKET socket, WORD event, WORD error) {
+  if (socket != socket_) return;
+  switch (event) {
+    case FD_CONNECT:
+      if (error != 0) {
+        if (!TryNextAddress()) Fail();
+        return;
+      }
+      addresses_.clear();
+      addressLengths_.clear();
+      state_ = kConnected;
+      if (events_.connected) events_.connected();
+      return;
+    case FD_READ:
+      ReadAll();
+      return;
+    case FD_WRITE:
+      Flush();
+      return;
+    case FD_CLOSE:
+      ReadAll();
+      if (socket_ != socket) return;
+      if (error != 0) {
+        Fail();
+      } else {
+        // A clean close by the server is noticed at the next send, as with the socket control.
+        state_ = kClosing;
+      }
+      return;
+    default:
+      return;
+  }
+}
+
+LRESULT CALLBACK WinsockConnection::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* self = reinterpret_cast<WinsockConnection*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (self && message == kSocketMessage) {
+    self->OnSocketEvent(static_cast<SOCKET>(wParam), WSAGETSELECTEVENT(lParam),
+                        WSAGETSELECTERROR(lParam));
+    return 0;
+  }
+  if (self && message == kFailMessage) {
+    if (wParam == self->generation_ && self->state_ == kConnecting) self->Fail();
+    return 0;
+  }
+  return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+}  // namespace cv3

@@ -1,0 +1,62 @@
+// The lobby connection over Winsock with WSAAsyncSelect: socket events arrive as window messages
+// on a hidden message window and are passed on as Connect, DataArrival and Error events, the way
+// the event-driven socket control behaves. Host names resolve to IPv4 and IPv6 addresses, tried
+// in order. UI thread only.
+#pragma once
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace cv3 {
+
+class WinsockConnection {
+ public:
+  // The socket control's states that the client looks at.
+  enum State { kClosed = 0, kConnecting = 6, kConnected = 7, kClosing = 8, kError = 9 };
+
+  struct Events {
+    std::function<void()> connected;
+    std::function<void(std::string_view bytes)> dataArrival;
+    std::function<void()> error;  // refused, failed or broken connection
+  };
+
+  explicit WinsockConnection(Events events);
+  ~WinsockConnection();
+  WinsockConnection(const WinsockConnection&) = delete;
+  WinsockConnection& operator=(const WinsockConnection&) = delete;
+
+  // Starts connecting; the outcome arrives as the connected or error event. A name that does
+  // not resolve reports the error event from the message loop, never from inside this call.
+  void Connect(const std::string& host, int port);
+  void Close();
+  int State() const { return state_; }
+  bool IsConnected() const { return state_ == kConnected; }
+  // Sends what the socket takes now and keeps the rest until it can take more.
+  void SendData(std::string_view bytes);
+
+ private:
+  static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  void OnSocketEvent(SOCKET socket, WORD event, WORD error);
+  bool TryNextAddress();
+  void Fail();
+  void Flush();
+  void ReadAll();
+
+  Events events_;
+  HWND window_ = nullptr;
+  SOCKET socket_ = INVALID_SOCKET;
+  int state_ = kClosed;
+  std::vector<sockaddr_storage> addresses_;
+  std::vector<int> addressLengths_;
+  size_t nextAddress_ = 0;
+  std::string outbound_;
+  bool wsaStarted_ = false;
+  WPARAM generation_ = 0;  // tells a stale failure notice from the current attempt's
+};
+
+}  // namespace cv3

@@ -1,0 +1,251 @@
+#include "cv3client/session/session_controller.h"
+
+#include <charconv>
+
+#include "cv3client/session/catalogue.h"
+#include "cv3client/session/session_messages.h"
+#include "cv3client/session/text_helpers.h"
+#include "cv3client/support/client_settings.h"
+#include "cv3client/support/system_info.h"
+#include "cv3client/ui/web_pages.h"
+
+namespace cv3 {
+namespace {
+
+// "CvPort" as typed in the preferences: decimal digits, perhaps with spaces around them.
+std::optional<int> PortFromText(std::string_view text) {
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  int port = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), port);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size() || port < 1 ||
+      port > 65535) {
+    return std::nullopt;
+  }
+  return port;
+}
+
+}  // namespace
+
+MessageBoxSpec AnotherInstanceBox(std::string_view exeName) {
+  return WarningBox("Another instance of " + std::string(exeName) + " is already running!");
+}
+
+SessionController::SessionController(MainView& view, LobbySocket& socket, Registry& registry,
+                                     Timers& timers, RosterModel& roster,
+                                     std::function<void(int ms)> wait)
+    : view_(view),
+      socket_(socket),
+      registry_(registry),
+      timers_(timers),
+      roster_(roster),
+      link_(socket,
+            LinkHooks{[this](const MessageBoxSpec& box) { view_.ShowMessage(box); },
+                      [this] { ResetSession(); }, [this] { StartReconnect(); }, std::move(wait)}),
+      presence_(view, roster,
+                Presence::Hooks{[this] { return values_.signedInName; }, [this] { ResetSession(); },
+                                [this] { StartReconnect(); }}) {
+  RegisterHandlers();
+}
+
+void SessionController::RegisterHandlers() {
+  Dispatcher& handlers = link_.Handlers();
+  using S = const std::string&;
+  handlers.On(std::string(msg::kAuthAck), [this](S args) { OnAuthAck(args); });
+  handlers.On(std::string(msg::kUser), [this](S args) { OnUser(args); });
+  handlers.On(std::string(msg::kGame), [this](S args) { OnGame(args); });
+  handlers.On(std::string(msg::kUsersAck), [this](S) { OnUsersAck(); });
+  handlers.On(std::string(msg::kGamesAck), [this](S) { OnGamesAck(); });
+  handlers.On(std::string(msg::kVersionAck), [this](S args) { OnVersionAck(args); });
+  handlers.On(std::string(msg::kQuitAck), [this](S args) { OnQuitAck(args); });
+  handlers.On(std::string(msg::kDisconnectAck), [this](S) { ResetSession(); });
+  presence_.Register(handlers);
+}
+
+void SessionController::Startup(std::string_view winVersion) {
+  values_.osMajorVersion = OsMajorVersion(winVersion);
+  registry_.CreateKey(settings::kClientKey);
+}
+
+void SessionController::FinishStartup() {
+  values_.mainWindowLoaded = true;
+  view_.ShowMainWindow();
+  if (settings::FlagIsOn(registry_, settings::kAutoLogin)) {
+    values_.signedInName = settings::TextOrEmpty(registry_, settings::kUsername);
+    values_.passwordDigest = settings::TextOrEmpty(registry_, settings::kPassword);
+    ConnectToServer();
+  } else {
+    view_.ShowLoginWindow();
+  }
+}
+
+void SessionController::StartupFailed() {
+  view_.ShowMessage(ErrorBox(std::string(kLoadErrorText)));
+  view_.RemoveTrayIcon();
+  view_.EndProgram();
+}
+
+void SessionController::ConnectToServer() {
+  view_.SetMenuEnabled(MenuItem::kLogin, false);
+  view_.SetMenuEnabled(MenuItem::kDisconnect, true);
+  socket_.Close();
+  // Both values are missing until the preferences are first saved; the lobby's usual endpoint
+  // stands in for a missing or unusable one rather than failing the connection.
+  std::string host = settings::TextOrEmpty(registry_, settings::kCvAddress);
+  lastHost_ = host.empty() ? std::string(kDefaultServerHost) : host;
+  lastPort_ = PortFromText(settings::TextOrEmpty(registry_, settings::kCvPort))
+                  .value_or(kDefaultServerPort);
+  SetProgress(kStatusConnecting);
+  socket_.Connect(lastHost_, lastPort_);
+}
+
+void SessionController::OnSocketConnect() {
+  view_.CloseReconnectWindow();
+  if (!values_.creatingAccount) {
+    SetProgress(kStatusConnected);
+    SendCommand(AuthCommand(values_.signedInName, values_.passwordDigest));
+  } else {
+    values_.creatingAccount = false;
+    SetProgress(kStatusCreatingId);
+    SendCommand(CreateCommand(values_.signedInName, values_.passwordDigest, values_.email));
+  }
+}
+
+void SessionController::OnSocketError() {
+  if (values_.quitting) {
+    // The program is only waiting for "QUIT_ACK", which can no longer come.
+    timers_.StopTimer(kQuitAckTimerId);
+    view_.EndProgram();
+    return;
+  }
+  ResetSession();
+  StartReconnect();
+}
+
+void SessionController::OnAuthAck(std::string_view result) {
+  if (result == msg::kOk) {
+    view_.SetMenuEnabled(MenuItem::kEditProfile, true);
+    roster_.BuildRosterTree();
+    SetProgress(kStatusLoadingUsers);
+    SendCommand(msg::kUsers);
+    return;
+  }
+  std::string_view text;
+  if (result == msg::kFailed) {
+    text = kInvalidLoginText;
+  } else if (result == msg::kSuspended) {
+    text = kSuspendedText;
+  } else if (result == msg::kPermban) {
+    text = kBannedText;
+  } else {
+    return;
+  }
+  view_.ShowMessage(WarningBox(std::string(text)));
+  ResetSession();
+}
+
+void SessionController::OnUser(std::string_view args) {
+  UserItem item = ParseUserItem(args);
+  if (SameName(item.name, values_.signedInName)) return;
+  roster_.AddRosterNode(item.kind, item.name, item.note);
+}
+
+void SessionController::OnGame(std::string_view args) {
+  GameItem item = ParseGameItem(args);
+  roster_.AddRosterNode(kKindGame, item.name, item.up ? kImageGameUp : kImageGameDown);
+}
+
+void SessionController::OnUsersAck() {
+  SetProgress(kStatusLoadingGames);
+  SendCommand(msg::kGames);
+}
+
+void SessionController::OnGamesAck() {
+  roster_.SortAndExpandGroups();
+  view_.SetStatusText(std::string(kStatusOnline));
+  view_.ShowRoster(true);
+  SendCommand(VersionCommand(kClientVersionMajor, kClientVersionMinor, kClientVersionRevision));
+}
+
+void SessionController::OnVersionAck(std::string_view verdict) {
+  if (verdict != msg::kUpdate) return;
+  view_.ShowMessage(WarningBox(std::string(kNewVersionText)));
+  OpenWebPage(WebSitePage(kDownloadsPath));
+}
+
+void SessionController::OnQuitAck(std::string_view result) {
+  if (result != msg::kOk) return;
+  socket_.Close();
+  QuitClient();
+}
+
+void SessionController::ResetSession() {
+  socket_.Close();
+  roster_.Clear();
+  view_.SetMenuEnabled(MenuItem::kEditProfile, false);
+  view_.SetLogoCaption(std::string(kLogoIdle));
+  view_.SetStatusText(std::string(kStatusNotConnected));
+  view_.ShowRoster(false);
+  view_.SetMenuEnabled(MenuItem::kLogin, true);
+  view_.SetMenuEnabled(MenuItem::kDisconnect, false);
+  view_.CloseFirstChatWindow();
+}
+
+void SessionController::StartReconnect() {
+  if (settings::FlagIsOn(registry_, settings::kReconnect)) view_.ShowReconnectWindow();
+}
+
+void SessionController::QuitClient() {
+  values_.quitting = true;
+  view_.RemoveTrayIcon();
+  if (!settings::PlainLook(registry_)) view_.UnhookTree();
+  view_.CloseAllChatWindows();
+  if (socket_.IsConnected()) {
+    SendCommand(msg::kQuit);
+    // The server may never answer; the program must end all the same.
+    timers_.StartTimer(kQuitAckTimerId, kQuitAckTimeoutMs);
+  } else {
+    timers_.StopTimer(kQuitAckTimerId);
+    view_.EndProgram();
+  }
+}
+
+void SessionController::mnuLogin_Click() { view_.ShowLoginWindow(); }
+
+void SessionController::mnuDisconnect_Click() {
+  if (socket_.IsConnected()) {
+    SendCommand(msg::kDisconnect);
+  } else {
+    ResetSession();
+  }
+}
+
+void SessionController::mnuExit_Click() {
+  view_.HideMainWindow();
+  QuitClient();
+}
+
+bool SessionController::MainWindowCloseRequested() {
+  if (!values_.quitting && values_.mainWindowLoaded) {
+    view_.HideMainWindow();
+    return false;
+  }
+  return true;
+}
+
+void SessionController::TimerFired(int id) {
+  if (id != kQuitAckTimerId) return;
+  timers_.StopTimer(kQuitAckTimerId);
+  if (values_.quitting) view_.EndProgram();
+}
+
+void SessionController::OpenWebPage(std::string_view url) {
+  view_.RunHidden(WebPageCommand(values_.osMajorVersion, url));
+}
+
+void SessionController::SetProgress(std::string_view text) {
+  view_.SetLogoCaption(std::string(text));
+  view_.SetStatusText(std::string(text));
+}
+
+}  // namespace cv3

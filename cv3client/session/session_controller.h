@@ -1,0 +1,144 @@
+// The session with the lobby server (frmMain's side of it): start-up, connecting, the sign-in
+// sequence (AUTH, USERS, GAMES, VERSION), the session messages, `ResetSession`, `QuitClient`,
+// Disconnect and Exit, and the session-wide values. The main window creates one at its load and
+// forwards its socket events, timer ticks and close requests here. UI thread only; nothing here
+// throws: failures are message boxes through the view.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "common/registry.h"
+#include "common/timers.h"
+#include "cv3client/session/lobby_socket.h"
+#include "cv3client/session/presence.h"
+#include "cv3client/session/server_link.h"
+#include "cv3client/ui/main_view.h"
+#include "cv3client/ui/roster.h"
+
+namespace cv3 {
+
+// Values kept for the life of the program.
+struct SessionValues {
+  std::string signedInName;
+  std::string passwordDigest;    // 32 upper-case hexadecimal digits
+  std::string email;             // only for account creation
+  bool creatingAccount = false;  // the next connection sends CREATE instead of AUTH
+  bool quitting = false;
+  bool mainWindowLoaded = false;
+  int osMajorVersion = 0;
+};
+
+inline constexpr int kClientVersionMajor = 3;
+inline constexpr int kClientVersionMinor = 0;
+inline constexpr int kClientVersionRevision = 0;
+
+inline constexpr std::string_view kTrayTip = "Corvane 3.0 BETA";
+inline constexpr std::string_view kDefaultServerHost = "localhost";
+inline constexpr int kDefaultServerPort = 13228;
+
+// The id of the timer that bounds the wait for "QUIT_ACK".
+inline constexpr int kQuitAckTimerId = 7301;
+inline constexpr int kQuitAckTimeoutMs = 5000;
+
+// Logo caption and status texts.
+inline constexpr std::string_view kLogoIdle = "Corvane 3.0";
+inline constexpr std::string_view kStatusNotConnected = "Not Connected";
+inline constexpr std::string_view kStatusConnecting = "Connecting";
+inline constexpr std::string_view kStatusConnected = "Connected";
+inline constexpr std::string_view kStatusCreatingId = "Creating ID";
+inline constexpr std::string_view kStatusLoadingUsers = "Loading Users";
+inline constexpr std::string_view kStatusLoadingGames = "Loading Games";
+
+inline constexpr std::string_view kLoadErrorText =
+    "Corvane encountered an error while loading. Please reinstall.";
+inline constexpr std::string_view kInvalidLoginText = "Invalid username or password!";
+inline constexpr std::string_view kSuspendedText = "Your account has been temporarily suspended!";
+inline constexpr std::string_view kBannedText = "Your account has been permanently banned!";
+inline constexpr std::string_view kNewVersionText =
+    "A new version of the Corvane client is available!";
+
+// The refusal of a second copy: "Another instance of " + exeName + " is already running!".
+MessageBoxSpec AnotherInstanceBox(std::string_view exeName);
+
+class SessionController {
+ public:
+  // wait: WaitWhileProcessing for the pause after each send; empty for none (tests).
+  SessionController(MainView& view, LobbySocket& socket, Registry& registry, Timers& timers,
+                    RosterModel& roster, std::function<void(int ms)> wait = {});
+  SessionController(const SessionController&) = delete;
+  SessionController& operator=(const SessionController&) = delete;
+
+  SessionValues& Values() { return values_; }
+  const SessionValues& Values() const { return values_; }
+  ServerLink& Link() { return link_; }
+  // The one way to send a line (without CR LF); see ServerLink::SendCommand.
+  bool SendCommand(std::string_view line) { return link_.SendCommand(line); }
+
+  // Start-up, after the window refused a second copy (AnotherInstanceBox) and created itself:
+  // Startup takes the OS major version from the version text and creates the settings key.
+  // Then the window adds its tray icon (kTrayTip) and decorates itself; if that fails it calls
+  // StartupFailed, otherwise FinishStartup, which shows the window and signs in automatically
+  // or shows the login window.
+  void Startup(std::string_view winVersion);
+  void FinishStartup();
+  // The load error box, then the tray icon is removed and the program ends.
+  void StartupFailed();
+
+  // Opens a new connection to "CvAddress":"CvPort" ("localhost" and 13228 when missing or
+  // unusable) with the current signed-in name and digest.
+  void ConnectToServer();
+  // The host and port of the last ConnectToServer; reconnect attempts use them.
+  const std::string& LastHost() const { return lastHost_; }
+  int LastPort() const { return lastPort_; }
+
+  // Socket events of wskChat.
+  void OnSocketConnect();
+  void OnSocketError();
+  void OnDataArrival(std::string_view bytes) { link_.DataArrival(bytes); }
+
+  void ResetSession();
+  // Shows the reconnect window when "Reconnect" is 1.
+  void StartReconnect();
+  void QuitClient();
+
+  // Menu commands.
+  void mnuLogin_Click();
+  void mnuDisconnect_Click();
+  void mnuExit_Click();
+
+  // The main window's close box: false when the close is cancelled (the window is then only
+  // hidden to the tray), true when the window may really close.
+  bool MainWindowCloseRequested();
+
+  // A tick of one of the window's timers; ids that are not the session's are ignored.
+  void TimerFired(int id);
+
+  // Opens a web page in the browser through the command interpreter of this Windows version.
+  void OpenWebPage(std::string_view url);
+
+ private:
+  void RegisterHandlers();
+  void OnAuthAck(std::string_view result);
+  void OnUser(std::string_view args);
+  void OnGame(std::string_view args);
+  void OnUsersAck();
+  void OnGamesAck();
+  void OnVersionAck(std::string_view verdict);
+  void OnQuitAck(std::string_view result);
+  void SetProgress(std::string_view text);
+
+  MainView& view_;
+  LobbySocket& socket_;
+  Registry& registry_;
+  Timers& timers_;
+  RosterModel& roster_;
+  SessionValues values_;
+  ServerLink link_;
+  Presence presence_;
+  std::string lastHost_{kDefaultServerHost};
+  int lastPort_ = kDefaultServerPort;
+};
+
+}  // namespace cv3

@@ -1,0 +1,150 @@
+// frmMain: the client's one permanent window. Toolbar, the roster tree inside its frame with the
+// logo in front, the status bar, the menus and popup menus, the tray icon's notifications. It
+// turns Win32 messages into calls on MainWindowEvents and implements MainView for the
+// controllers; no protocol or rule lives here.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cv3client/ui/main_view.h"
+#include "cv3client/ui/window_win32.h"
+
+namespace cv3 {
+
+// Every command the window offers, by the name of its menu item or toolbar entry.
+enum class MainCommand {
+  mnuEditProfile, mnuPreferences, mnuLogin, mnuDisconnect, mnuExit,
+  mnuOnline, mnuNewAway, mnuInvisible,
+  mnuGetHelp, mnuFaq, mnuAbout,
+  mnuGameDetails, mnuResumeGame, mnuRemoveGame,
+  mnuRemUser, mnuSuspend, mnuUnsuspend, mnuChangePass, mnuViewProfile, mnuIgnore,
+  // Toolbar buttons 1 to 3, then any item of their drop-down lists.
+  toolButton1, toolButton2, toolButton3, toolItem,
+};
+
+// What the window reports; the controllers' glue implements it.
+class MainWindowEvents {
+ public:
+  virtual ~MainWindowEvents() = default;
+  virtual void OnCommand(MainCommand command) = 0;
+  // A toolbar drop-down item, by its text.
+  virtual void OnToolbarItem(const std::string& text) = 0;
+  // The tree, on its selected node (MainView::SelectedNodeKey).
+  virtual void OnTreeDoubleClick() = 0;
+  virtual void OnTreeRightClick() = 0;
+  virtual void OnStatusPanelClick() = 0;
+  virtual void OnTrayMouse(const std::string& action) = 0;  // "LEFTDOUBLE", "RIGHTUP", ...
+  // The close box: true lets the window be destroyed, false keeps it (hidden to the tray).
+  virtual bool OnCloseRequested() = 0;
+  virtual void OnTimer(UINT_PTR id) = 0;
+  // A posted request from the top of the message loop (modal windows open there).
+  virtual void OnDeferred(int what) = 0;
+};
+
+struct MainWindowLook {
+  bool tiled = true;         // SlowCPU 0: the pictures and the tiled tree
+  std::wstring programDir;   // pictures are below it
+};
+
+class frmMain : public Window, public MainView {
+ public:
+  static constexpr wchar_t kClassName[] = L"Cv3MainWindow";
+  static constexpr wchar_t kCaption[] = L"Corvane 3.0 BETA";
+
+  frmMain();
+  ~frmMain() override;
+
+  bool Load(const MainWindowLook& look, MainWindowEvents* events);
+  void Show();
+  // Posts OnDeferred(what) to run from the top of the message loop.
+  void Defer(int what);
+
+  // MainView
+  BoxResult ShowMessage(const MessageBoxSpec& box) override;
+  void SetLogoCaption(const std::string& text) override;
+  void SetStatusText(const std::string& text) override;
+  void SetMenuEnabled(MenuItem item, bool enabled) override;
+  void SetAdminMenuVisible(bool visible) override;
+  void ShowRoster(bool visible) override;
+  std::string SelectedNodeKey() override;
+  void ShowPopupMenu(PopupMenuId menu) override;
+  void TreeClear() override;
+  bool TreeAdd(const RosterNode& node) override;
+  void TreeRemove(const std::string& key) override;
+  void TreeSetImage(const std::string& key, int image) override;
+  void TreeSortAndExpandGroups() override;
+  void ShowLoginWindow() override;
+  void ShowAboutWindow() override;
+  void ShowCreateIdWindow() override;
+  void ShowReconnectWindow() override;
+  void CloseReconnectWindow() override;
+  void RunHidden(const std::string& commandLine) override;
+  void ShowMainWindow() override;
+  void HideMainWindow() override;
+  void RemoveTrayIcon() override;
+  void UnhookTree() override;
+  void CloseFirstChatWindow() override;
+  void CloseAllChatWindows() override;
+  void EndProgram() override;
+
+  // For tests and tools: the controls.
+  HWND tvObjects() const { return tvObjects_; }
+  HWND barStatus() const { return barStatus_; }
+  HWND barTool() const { return barTool_; }
+  HWND picLogo() const { return picLogo_; }
+  HWND lblLogoStatus() const { return lblLogoStatus_; }
+  HMENU menuBar() const { return menuBar_; }
+  HMENU popupUsers() const { return popupUsers_; }
+  HMENU popupGames() const { return popupGames_; }
+  HMENU statusMenu() const { return statusMenu_; }
+
+ protected:
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+ private:
+  void CreateMenus();
+  void CreateControls();
+  void Layout();
+  void ApplyFonts();
+  LRESULT OnNotify(NMHDR* header);
+  LRESULT OnTreeCustomDraw(NMTVCUSTOMDRAW* draw);
+  HTREEITEM FindItem(const std::string& key) const;
+  int Px(int twips) const { return TwipsToPixels(twips, dpi_); }
+
+  MainWindowLook look_;
+  MainWindowEvents* events_ = nullptr;
+  UINT dpi_ = 96;
+  HWND barTool_ = nullptr, barStatus_ = nullptr, picTVFrame_ = nullptr, picLogo_ = nullptr,
+       lblLogoStatus_ = nullptr, tvObjects_ = nullptr, statusTip_ = nullptr;
+  HMENU menuBar_ = nullptr, menuLogin2_ = nullptr, menuHelp_ = nullptr, statusMenu_ = nullptr,
+        popupGames_ = nullptr, popupUsers_ = nullptr, adminMenu_ = nullptr,
+        popupRoot_ = nullptr;
+  HMENU toolDropDowns_[3] = {};
+  HFONT font_ = nullptr, treeFont_ = nullptr, logoFont_ = nullptr;
+  HIMAGELIST smallIcons_ = nullptr, toolImages_ = nullptr;
+  HBITMAP logoBitmap_ = nullptr, frameBitmap_ = nullptr;
+  SIZE logoSize_{}, frameSize_{};
+  HICON icon_ = nullptr, smallIcon_ = nullptr;
+  HMENU toolMenuOpen_ = nullptr;  // the drop-down list being shown
+  std::map<std::string, HTREEITEM> items_;
+  std::map<HTREEITEM, COLORREF> itemColors_;
+  bool groupsSorted_ = false;
+  bool picturesLoaded_ = true;
+  bool rosterVisible_ = false;
+  bool adminMenuVisible_ = false;
+  std::unique_ptr<class TrayIcon> tray_;
+  std::unique_ptr<class TreeLook> treeLook_;
+  std::unique_ptr<class FramePanel> framePanel_;
+  std::unique_ptr<class LogoPanel> logoPanel_;
+  friend class FramePanel;
+  friend class LogoPanel;
+};
+
+}  // namespace cv3

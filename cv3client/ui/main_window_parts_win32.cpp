@@ -1,0 +1,167 @@
+#include "cv3client/ui/main_window_parts_win32.h"
+
+#include "common/tray.h"
+#include "cv3client/support/drawing_win32.h"
+#include "cv3client/support/picture_win32.h"
+#include "cv3client/support/subclass_win32.h"
+#include "cv3client/ui/frm_main_win32.h"
+#include "cv3client/ui/window_win32.h"
+
+namespace cv3 {
+
+HWND FramePanel::Make(HWND parent) {
+  Create(L"Cv3FramePanel", L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 0, 0, 0, parent,
+         nullptr);
+  return hwnd_;
+}
+
+LRESULT FramePanel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  {
+    switch (message) {
+      case WM_NOTIFY:
+      case WM_COMMAND:
+        return SendMessageW(owner_->hwnd(), message, wParam, lParam);
+      case WM_ERASEBKGND:
+        return 1;
+      case WM_PAINT: {
+        PAINTSTRUCT paint;
+        HDC dc = BeginPaint(hwnd_, &paint);
+        RECT client;
+        GetClientRect(hwnd_, &client);
+        if (owner_->frameBitmap_) {
+          HDC memory = CreateCompatibleDC(dc);
+          HGDIOBJ old = SelectObject(memory, owner_->frameBitmap_);
+          SetStretchBltMode(dc, HALFTONE);
+          StretchBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, owner_->frameSize_.cx,
+                     owner_->frameSize_.cy, SRCCOPY);
+          SelectObject(memory, old);
+          DeleteDC(memory);
+        } else {
+          FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        }
+        EndPaint(hwnd_, &paint);
+        return 0;
+      }
+    }
+    return Default(message, wParam, lParam);
+  }
+}
+
+HWND LogoPanel::Make(HWND parent) {
+  Create(L"Cv3LogoPanel", L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, 0, parent, nullptr);
+  return hwnd_;
+}
+
+LRESULT LogoPanel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  {
+    switch (message) {
+      case WM_ERASEBKGND:
+        return 1;
+      case WM_PAINT: {
+        PAINTSTRUCT paint;
+        HDC dc = BeginPaint(hwnd_, &paint);
+        RECT client;
+        GetClientRect(hwnd_, &client);
+        if (owner_->logoBitmap_) {
+          HDC memory = CreateCompatibleDC(dc);
+          HGDIOBJ old = SelectObject(memory, owner_->logoBitmap_);
+          SetStretchBltMode(dc, HALFTONE);
+          StretchBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, owner_->logoSize_.cx,
+                     owner_->logoSize_.cy, SRCCOPY);
+          SelectObject(memory, old);
+          DeleteDC(memory);
+        } else {
+          FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        }
+        EndPaint(hwnd_, &paint);
+        return 0;
+      }
+      case WM_CTLCOLORSTATIC: {
+        // The caption stands over the picture: light text on the logo, black on white.
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, owner_->logoBitmap_ ? RGB(0xF8, 0xF8, 0xF8) : RGB(0, 0, 0));
+        return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
+      }
+    }
+    return Default(message, wParam, lParam);
+  }
+}
+
+void RunHiddenProcess(const std::string& commandLine) {
+  std::wstring line = Widen(commandLine);
+  STARTUPINFOW startup{sizeof startup};
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_HIDE;
+  PROCESS_INFORMATION process{};
+  if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                     nullptr, &startup, &process)) {
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
+}
+
+}  // namespace cv3
+
+namespace cv3 {
+
+void LoadAppIcons(UINT dpi, HICON& large, HICON& small) {
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  int bigSize = MulDiv(32, static_cast<int>(dpi), 96), smallSize = MulDiv(16, static_cast<int>(dpi), 96);
+  large = static_cast<HICON>(
+      LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, bigSize, bigSize, LR_DEFAULTCOLOR));
+  small = static_cast<HICON>(
+      LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, smallSize, smallSize, LR_DEFAULTCOLOR));
+}
+
+HIMAGELIST LoadRosterImages(const std::wstring& programDir, UINT dpi) {
+  GdiplusSession gdiplus;
+  return LoadImageStrip(gdiplus, programDir + kRosterImages, MulDiv(16, static_cast<int>(dpi), 96));
+}
+
+HIMAGELIST LoadToolbarImages(const std::wstring& programDir, UINT dpi) {
+  GdiplusSession gdiplus;
+  return LoadImageStrip(gdiplus, programDir + kToolbarImages, MulDiv(24, static_cast<int>(dpi), 96));
+}
+
+bool LoadFramePictures(const std::wstring& programDir, HBITMAP& logo, SIZE& logoSize,
+                       HBITMAP& frame, SIZE& frameSize) {
+  GdiplusSession gdiplus;
+  Picture logoPicture = LoadPictureFile(gdiplus, programDir + kLogoPicture);
+  Picture framePicture = LoadPictureFile(gdiplus, programDir + kFramePicture);
+  if (!logoPicture || !framePicture) return false;
+  logoSize = logoPicture.size();
+  frameSize = framePicture.size();
+  logo = logoPicture.release();
+  frame = framePicture.release();
+  return true;
+}
+
+std::string TrayActionFromPixels(int x, UINT dpi) {
+  // The notification's number arrives as the x coordinate; in twips as the tray's decoding expects.
+  double twipsPerPixel = 1440.0 / static_cast<double>(dpi ? dpi : 96);
+  return TrayMouseMessage(x * twipsPerPixel, twipsPerPixel);
+}
+
+struct TreeLook::State {
+  HWND tree;
+  Picture tile;
+  TiledTreePainter painter;
+};
+
+TreeLook::TreeLook(HWND tree, const std::wstring& programDir) : state_(std::make_unique<State>()) {
+  state_->tree = tree;
+  GdiplusSession gdiplus;
+  state_->tile = LoadPictureFile(gdiplus, programDir + kTilePicture);
+  if (!state_->tile) return;
+  state_->painter.SetTile(state_->tile.bitmap());
+  HookWindow(&state_->painter, tree);
+}
+
+TreeLook::~TreeLook() {
+  if (state_->tile && IsWindow(state_->tree)) UnhookWindow(state_->tree);
+}
+
+bool TreeLook::ok() const { return static_cast<bool>(state_->tile); }
+
+}  // namespace cv3

@@ -1,0 +1,79 @@
+// The pieces of frmMain that are not its own logic: the frame and logo panels, the pictures and
+// image lists loaded from the program's folder, the tray icon and the tiled tree, running a
+// hidden process. Kept apart so that frmMain reads as its layout and its messages.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <memory>
+#include <string>
+
+#include "cv3client/ui/window_win32.h"
+
+namespace cv3 {
+
+class frmMain;
+
+inline constexpr int kDeferLogin = 1;
+inline constexpr int kDeferAbout = 2;
+
+// Captions of the three further community links of the toolbar's third button.
+inline constexpr const wchar_t* kCommunityLinkCaptions[3] = {L"Skyrend Wiki", L"Squadron Ladder",
+                                                             L"Mission Exchange"};
+
+// The program's icon from its resources, large and small at the DPI.
+void LoadAppIcons(UINT dpi, HICON& large, HICON& small);
+// The roster's and the toolbar's image lists from the pictures below the program's folder;
+// nullptr when the pictures are missing.
+HIMAGELIST LoadRosterImages(const std::wstring& programDir, UINT dpi);
+HIMAGELIST LoadToolbarImages(const std::wstring& programDir, UINT dpi);
+// cvlogo.gif and bkgrnd.gif below "\pictures"; false when one cannot be read.
+bool LoadFramePictures(const std::wstring& programDir, HBITMAP& logo, SIZE& logoSize,
+                       HBITMAP& frame, SIZE& frameSize);
+
+// picTVFrame: holds the tree and the logo, paints the frame picture (white in the plain look)
+// and passes the tree's notifications on to frmMain.
+class FramePanel : public Window {
+ public:
+  explicit FramePanel(frmMain* owner) : owner_(owner) {}
+  HWND Make(HWND parent);
+
+ protected:
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+ private:
+  frmMain* owner_;
+};
+
+// picLogo with lblLogoStatus over it: the logo picture, or white in the plain look.
+class LogoPanel : public Window {
+ public:
+  explicit LogoPanel(frmMain* owner) : owner_(owner) {}
+  HWND Make(HWND parent);
+
+ protected:
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+ private:
+  frmMain* owner_;
+};
+
+// The "action" name of a tray notification that arrived as a mouse move at x pixels.
+std::string TrayActionFromPixels(int x, UINT dpi);
+
+void RunHiddenProcess(const std::string& commandLine);
+
+// The tiled background behind the roster tree: hooks the tree while it lives.
+class TreeLook {
+ public:
+  TreeLook(HWND tree, const std::wstring& programDir);
+  ~TreeLook();
+  bool ok() const;
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace cv3

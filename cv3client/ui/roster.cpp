@@ -1,0 +1,229 @@
+#include "cv3client/ui/roster.h"
+
+#include <algorithm>
+#include <charconv>
+#include <ctime>
+#include <optional>
+
+#include "cv3client/session/text_helpers.h"
+#include "cv3client/support/client_settings.h"
+
+namespace cv3 {
+namespace {
+
+const RosterKind* FindKind(std::string_view kind) {
+  for (const RosterKind& entry : kRosterKinds) {
+    if (entry.kind == kind) return &entry;
+  }
+  return nullptr;
+}
+
+// Characters, not bytes: an extra of one accented letter is still one character.
+size_t CharacterCount(std::string_view utf8) {
+  return std::count_if(utf8.begin(), utf8.end(),
+                       [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; });
+}
+
+std::string WithoutSpaces(std::string_view text) {
+  std::string out;
+  std::copy_if(text.begin(), text.end(), std::back_inserter(out), [](char c) { return c != ' '; });
+  return out;
+}
+
+// The extra as a game's image; a text that is no 16-bit number gives none.
+std::optional<int> ExtraAsImage(const RosterExtra& extra) {
+  if (const int* number = std::get_if<int>(&extra)) {
+    if (*number < -32768 || *number > 32767) return std::nullopt;
+    return *number;
+  }
+  const std::string& text = std::get<std::string>(extra);
+  int value = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || value < -32768 || value > 32767) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+// The extra text: the number 1 stands for none.
+std::string ExtraText(const RosterExtra& extra) {
+  if (const int* number = std::get_if<int>(&extra)) {
+    return *number == 1 ? std::string() : std::to_string(*number);
+  }
+  return std::get<std::string>(extra);
+}
+
+bool IsBusyOnlineOrGamesCaption(std::string_view text) {
+  return text == kRosterGroups[2].text || text == kRosterGroups[1].text ||
+         text == kRosterGroups[0].text;
+}
+
+}  // namespace
+
+std::string PilotName(std::string_view nodeText) {
+  size_t at = nodeText.find(" (");
+  return std::string(at == std::string_view::npos ? nodeText : nodeText.substr(0, at));
+}
+
+std::vector<std::string> IgnoredNames(std::string_view listText) {
+  std::vector<std::string> names;
+  while (!listText.empty()) {
+    size_t comma = listText.find(',');
+    if (comma == std::string_view::npos) {
+      names.emplace_back(listText);
+      break;
+    }
+    names.emplace_back(listText.substr(0, comma));
+    listText.remove_prefix(comma + 1);
+  }
+  return names;
+}
+
+bool IsIgnored(std::string_view listText, std::string_view name) {
+  if (name.empty()) return false;
+  std::vector<std::string> names = IgnoredNames(listText);
+  return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+std::string RosterTimeStamp(std::string_view dateTimeText) {
+  std::string out;
+  std::copy_if(dateTimeText.begin(), dateTimeText.end(), std::back_inserter(out),
+               [](char c) { return c != ' ' && c != ':' && c != '/'; });
+  return out;
+}
+
+std::string SystemDateTimeText() {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+#ifdef _WIN32
+  localtime_s(&local, &now);
+#else
+  localtime_r(&now, &local);
+#endif
+  char text[32];
+  size_t length = std::strftime(text, sizeof text, "%Y/%m/%d %H:%M:%S", &local);
+  return std::string(text, length);
+}
+
+RosterAction DoubleClickAction(const RosterNode* selected) {
+  using enum RosterAction::Kind;
+  if (!selected || IsBusyOnlineOrGamesCaption(selected->text)) return {};
+  if (selected->tag == kTagGame) return {kGameInfo, selected->text};
+  if (selected->image == kImageOffline) return {};
+  if (selected->image == kImageOnline || selected->image == kImageAway) {
+    return {kPrivateChat, PilotName(selected->text)};
+  }
+  return {};
+}
+
+RosterAction RightClickAction(const RosterNode* selected) {
+  using enum RosterAction::Kind;
+  if (!selected) return {};
+  if (selected->tag == kTagGame) return {kPopupGames, {}};
+  if (selected->tag == kTagUser) return {kPopupUsers, {}};
+  return {};
+}
+
+RosterModel::RosterModel(RosterView& view, Registry& registry, Clock clock)
+    : view_(view),
+      registry_(registry),
+      clock_(std::move(clock)),
+      rosterColour_(settings::PlainLook(registry) ? kPlainColour : kLightColour) {}
+
+void RosterModel::BuildRosterTree() {
+  uint32_t colour = settings::PlainLook(registry_) ? kPlainColour : kLightColour;
+  for (const RosterGroup& group : kRosterGroups) {
+    Add({std::string(group.key), {}, std::string(group.text), group.image, {}, colour, true});
+  }
+}
+
+bool RosterModel::AddRosterNode(std::string_view kind, std::string_view name,
+                                const RosterExtra& extra) {
+  const RosterKind* entry = FindKind(kind);
+  if (!entry) return false;
+  int image = entry->image;
+  if (entry->kind == kKindGame) {
+    std::optional<int> extraImage = ExtraAsImage(extra);
+    if (!extraImage) return false;
+    image = *extraImage;
+  }
+  uint32_t colour = rosterColour_;
+  if (IsIgnored(settings::TextOrEmpty(registry_, settings::kIgnored), name)) {
+    colour = kIgnoredColour;
+    image = kImageOffline;
+  }
+  std::string extraText = ExtraText(extra);
+  std::string text(name);
+  if (CharacterCount(extraText) > 1) text += " (" + extraText + ")";
+  return Add({RosterTimeStamp(clock_()) + WithoutSpaces(name), std::string(entry->parentKey),
+              std::move(text), image, std::string(entry->tag), colour, false});
+}
+
+bool RosterModel::Add(RosterNode node) {
+  if (keys_.count(node.key)) return false;
+  if (!node.parentKey.empty() && !keys_.count(node.parentKey)) return false;
+  keys_.insert(node.key);
+  nodes_.push_back(std::move(node));
+  view_.TreeAdd(nodes_.back());
+  return true;
+}
+
+const RosterNode* RosterModel::FindPilot(std::string_view name) const {
+  if (name.empty()) return nullptr;
+  for (const RosterNode& node : nodes_) {
+    if (node.tag == kTagUser && SameName(PilotName(node.text), name)) return &node;
+  }
+  return nullptr;
+}
+
+const RosterNode* RosterModel::FindGame(std::string_view name) const {
+  if (name.empty()) return nullptr;
+  for (const RosterNode& node : nodes_) {
+    if (node.tag == kTagGame && SameName(node.text, name)) return &node;
+  }
+  return nullptr;
+}
+
+const RosterNode* RosterModel::FindByKey(std::string_view key) const {
+  if (key.empty() || !keys_.count(std::string(key))) return nullptr;
+  for (const RosterNode& node : nodes_) {
+    if (node.key == key) return &node;
+  }
+  return nullptr;
+}
+
+void RosterModel::Remove(std::string key) {
+  auto it = std::find_if(nodes_.begin(), nodes_.end(),
+                         [&](const RosterNode& node) { return node.key == key; });
+  if (it == nodes_.end()) return;
+  // A group's children go with it, as in the tree control.
+  std::vector<std::string> gone{key};
+  for (const RosterNode& node : nodes_) {
+    if (node.parentKey == key) gone.push_back(node.key);
+  }
+  std::erase_if(nodes_, [&](const RosterNode& node) {
+    return std::find(gone.begin(), gone.end(), node.key) != gone.end();
+  });
+  for (const std::string& k : gone) keys_.erase(k);
+  view_.TreeRemove(key);
+}
+
+void RosterModel::SetImage(const std::string& key, int image) {
+  for (RosterNode& node : nodes_) {
+    if (node.key == key) {
+      node.image = image;
+      view_.TreeSetImage(key, image);
+      return;
+    }
+  }
+}
+
+void RosterModel::SortAndExpandGroups() { view_.TreeSortAndExpandGroups(); }
+
+void RosterModel::Clear() {
+  nodes_.clear();
+  keys_.clear();
+  view_.TreeClear();
+}
+
+}  // namespace cv3

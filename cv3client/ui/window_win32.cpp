@@ -1,0 +1,172 @@
+#include "cv3client/ui/window_win32.h"
+
+#include <vector>
+
+namespace cv3 {
+
+std::wstring Widen(std::string_view utf8) {
+  if (utf8.empty()) return {};
+  int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring out(n, L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
+  return out;
+}
+
+std::string Narrow(std::wstring_view wide) {
+  if (wide.empty()) return {};
+  int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                              nullptr, nullptr);
+  std::string out(n, '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n,
+                      nullptr, nullptr);
+  return out;
+}
+
+int TwipsToPixels(int twips, UINT dpi) { return MulDiv(twips, static_cast<int>(dpi), 1440); }
+
+UINT DpiOf(HWND hwnd) {
+  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+  static auto getDpi = reinterpret_cast<GetDpiForWindowFn>(
+      GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow"));
+  if (hwnd && getDpi) {
+    if (UINT dpi = getDpi(hwnd)) return dpi;
+  }
+  HDC screen = GetDC(nullptr);
+  UINT dpi = static_cast<UINT>(GetDeviceCaps(screen, LOGPIXELSY));
+  ReleaseDC(nullptr, screen);
+  return dpi ? dpi : 96;
+}
+
+void DeclareDpiAwareness() {
+  using SetContextFn = BOOL(WINAPI*)(HANDLE);
+  auto setContext = reinterpret_cast<SetContextFn>(
+      GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext"));
+  // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2, then V1, then system awareness.
+  if (setContext && (setContext(reinterpret_cast<HANDLE>(-4)) ||
+                     setContext(reinterpret_cast<HANDLE>(-3)))) {
+    return;
+  }
+  SetProcessDPIAware();
+}
+
+HFONT CreateUiFont(UINT dpi, int points, bool bold, const wchar_t* face) {
+  return CreateFontW(-MulDiv(points, static_cast<int>(dpi), 72), 0, 0, 0,
+                     bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
+                     DEFAULT_PITCH | FF_SWISS, face);
+}
+
+BoxResult ShowMessageBox(HWND owner, const MessageBoxSpec& box) {
+  UINT flags = MB_SETFOREGROUND;
+  switch (box.icon) {
+    case BoxIcon::kNone: break;
+    case BoxIcon::kExclamation: flags |= MB_ICONEXCLAMATION; break;
+    case BoxIcon::kCritical: flags |= MB_ICONHAND; break;
+    case BoxIcon::kInformation: flags |= MB_ICONINFORMATION; break;
+    case BoxIcon::kQuestion: flags |= MB_ICONQUESTION; break;
+  }
+  switch (box.buttons) {
+    case BoxButtons::kOk: flags |= MB_OK; break;
+    case BoxButtons::kOkCancel: flags |= MB_OKCANCEL; break;
+    case BoxButtons::kYesNo: flags |= MB_YESNO; break;
+  }
+  // A hidden owner (the main window in the tray) would hide the box too.
+  if (owner && !IsWindowVisible(owner)) owner = nullptr;
+  switch (MessageBoxW(owner, Widen(box.text).c_str(), Widen(box.title).c_str(), flags)) {
+    case IDCANCEL: return BoxResult::kCancel;
+    case IDYES: return BoxResult::kYes;
+    case IDNO: return BoxResult::kNo;
+    default: return BoxResult::kOk;
+  }
+}
+
+Window::~Window() {
+  if (hwnd_) {
+    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+    DestroyWindow(hwnd_);
+  }
+}
+
+bool Window::Create(const wchar_t* className, const std::wstring& title, DWORD style,
+                    DWORD exStyle, int x, int y, int width, int height, HWND parent, HMENU menu,
+                    HICON icon) {
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  WNDCLASSEXW existing{sizeof existing};
+  if (!GetClassInfoExW(instance, className, &existing)) {
+    WNDCLASSEXW wc{sizeof wc};
+    wc.lpfnWndProc = Proc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = className;
+    wc.hIcon = icon;
+    wc.hIconSm = icon;
+    RegisterClassExW(&wc);
+  }
+  return CreateWindowExW(exStyle, className, title.c_str(), style, x, y, width, height, parent,
+                         menu, instance, this) != nullptr;
+}
+
+LRESULT Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  return Default(message, wParam, lParam);
+}
+
+LRESULT CALLBACK Window::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* self = static_cast<Window*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    self->hwnd_ = hwnd;
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
+  LRESULT result = self->HandleMessage(message, wParam, lParam);
+  if (message == WM_NCDESTROY) {
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    self->hwnd_ = nullptr;
+  }
+  return result;
+}
+
+void RunModalLoop(HWND owner, HWND dialog, const bool& done) {
+  bool ownerWasEnabled = owner && IsWindowEnabled(owner);
+  if (ownerWasEnabled) EnableWindow(owner, FALSE);
+  MSG message;
+  while (!done && IsWindow(dialog)) {
+    BOOL got = GetMessageW(&message, nullptr, 0, 0);
+    if (got <= 0) {
+      if (got == 0) PostQuitMessage(static_cast<int>(message.wParam));
+      break;
+    }
+    if (IsDialogMessageW(dialog, &message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  if (ownerWasEnabled) {
+    EnableWindow(owner, TRUE);
+    if (IsWindowVisible(owner)) SetForegroundWindow(owner);
+  }
+}
+
+HWND CreateControl(HWND parent, const wchar_t* className, const std::wstring& text, DWORD style,
+                   int x, int y, int width, int height, int id, HFONT font, DWORD exStyle) {
+  HWND control = CreateWindowExW(exStyle, className, text.c_str(), WS_CHILD | WS_VISIBLE | style,
+                                 x, y, width, height, parent,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                 GetModuleHandleW(nullptr), nullptr);
+  if (control && font) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  return control;
+}
+
+std::string GetControlText(HWND control) {
+  int length = GetWindowTextLengthW(control);
+  std::wstring text(length + 1, L'\0');
+  GetWindowTextW(control, text.data(), length + 1);
+  text.resize(length);
+  return Narrow(text);
+}
+
+void SetControlText(HWND control, std::string_view utf8) {
+  SetWindowTextW(control, Widen(utf8).c_str());
+}
+
+}  // namespace cv3

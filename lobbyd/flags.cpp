@@ -1,0 +1,88 @@
+#include "lobbyd/flags.h"
+
+#include <charconv>
+
+namespace lobbyd {
+namespace {
+
+bool ParseNumber(const std::string& text, unsigned long max, unsigned long& value) {
+  if (text.empty()) return false;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return error == std::errc() && end == text.data() + text.size() && value <= max;
+}
+
+}  // namespace
+
+std::string UsageText() {
+  return "Usage: lobbyd [options]\n"
+         "  --listen ADDR:PORT         address to listen on (default 127.0.0.1:13228;\n"
+         "                             IPv6 as [::1]:13228)\n"
+         "  --db PATH                  database file, created if missing (default lobbyd.db)\n"
+         "  --client-version N         current client version; lower ones are told to update\n"
+         "                             (default 300)\n"
+         "  --add-account NAME:PASSWORD  create an account if it does not exist yet\n"
+         "  --admin NAME               grant administrator rights to an existing account\n"
+         "  --ban NAME                 ban an existing account permanently\n"
+         "  --unban NAME               lift a permanent ban\n"
+         "  --help                     show this text\n"
+         "Account changes are stored in the database; the server then goes on serving.\n";
+}
+
+std::string ParseEndpoint(const std::string& text, asio::ip::tcp::endpoint& endpoint) {
+  size_t colon = text.rfind(':');
+  if (colon == std::string::npos) return "expected ADDR:PORT, got \"" + text + "\"";
+  std::string host = text.substr(0, colon);
+  if (host.size() >= 2 && host.front() == '[' && host.back() == ']') {
+    host = host.substr(1, host.size() - 2);
+  } else if (host.find(':') != std::string::npos) {
+    return "write an IPv6 address in brackets, as [::1]:13228";
+  }
+  unsigned long port = 0;
+  if (!ParseNumber(text.substr(colon + 1), 65535, port)) {
+    return "bad port in \"" + text + "\"";
+  }
+  asio::error_code error;
+  auto address = asio::ip::make_address(host, error);
+  if (error) return "bad address in \"" + text + "\"";
+  endpoint = asio::ip::tcp::endpoint(address, static_cast<unsigned short>(port));
+  return {};
+}
+
+std::string ParseFlags(const std::vector<std::string>& args, Flags& flags) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& flag = args[i];
+    if (flag == "--help" || flag == "-h") {
+      flags.help = true;
+      continue;
+    }
+    if (i + 1 >= args.size()) return flag + " needs a value (see --help)";
+    const std::string& value = args[++i];
+    if (flag == "--listen") {
+      if (auto error = ParseEndpoint(value, flags.listen); !error.empty()) {
+        return "--listen: " + error;
+      }
+    } else if (flag == "--db") {
+      if (value.empty()) return "--db needs a path";
+      flags.database = value;
+    } else if (flag == "--client-version") {
+      unsigned long version = 0;
+      if (!ParseNumber(value, 999999, version)) return "--client-version needs a number";
+      flags.clientVersion = static_cast<unsigned>(version);
+    } else if (flag == "--add-account") {
+      size_t colon = value.find(':');
+      if (colon == std::string::npos || colon == 0) return "--add-account needs NAME:PASSWORD";
+      flags.actions.addAccounts.emplace_back(value.substr(0, colon), value.substr(colon + 1));
+    } else if (flag == "--admin") {
+      flags.actions.admins.push_back(value);
+    } else if (flag == "--ban") {
+      flags.actions.bans.push_back(value);
+    } else if (flag == "--unban") {
+      flags.actions.unbans.push_back(value);
+    } else {
+      return "unknown option " + flag + " (see --help)";
+    }
+  }
+  return {};
+}
+
+}  // namespace lobbyd

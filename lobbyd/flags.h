@@ -1,0 +1,28 @@
+// The command line of lobbyd. Parsing only; nothing is opened here.
+#pragma once
+
+#include <asio/ip/tcp.hpp>
+#include <string>
+#include <vector>
+
+#include "lobbyd/startup.h"
+
+namespace lobbyd {
+
+struct Flags {
+  asio::ip::tcp::endpoint listen{asio::ip::make_address_v4("127.0.0.1"), 13228};
+  std::string database = "lobbyd.db";
+  unsigned clientVersion = 300;
+  StartupActions actions;
+  bool help = false;
+};
+
+// Empty text on success, else a message naming the bad argument.
+std::string ParseFlags(const std::vector<std::string>& args, Flags& flags);
+
+// "127.0.0.1:13228", "[::1]:13228". Empty text on success.
+std::string ParseEndpoint(const std::string& text, asio::ip::tcp::endpoint& endpoint);
+
+std::string UsageText();
+
+}  // namespace lobbyd

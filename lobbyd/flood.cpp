@@ -1,0 +1,24 @@
+#include "lobbyd/flood.h"
+
+#include <algorithm>
+
+namespace lobbyd {
+
+ChatFlood::Verdict ChatFlood::Take(TimePoint now) {
+  if (started_) {
+    std::chrono::duration<double> elapsed = now - last_;
+    tokens_ = std::min(kBurst, tokens_ + elapsed.count() * kPerSecond);
+  }
+  started_ = true;
+  last_ = now;
+  if (tokens_ >= 1) {
+    tokens_ -= 1;
+    warned_ = false;
+    return Verdict::kPass;
+  }
+  if (warned_) return Verdict::kDrop;
+  warned_ = true;
+  return Verdict::kDropAndWarn;
+}
+
+}  // namespace lobbyd

@@ -1,0 +1,47 @@
+// A small pool of worker threads for password hashes and verifies, so the io thread never waits
+// on one. Results come back as handlers posted to the io_context. Submit from the io thread;
+// Stop (or the destructor) joins the workers, dropping jobs not yet started.
+#pragma once
+
+#include <asio/io_context.hpp>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "lobbyd/hasher.h"
+
+namespace lobbyd {
+
+class HashPool {
+ public:
+  // `threads` 0 means one per core.
+  HashPool(asio::io_context& io, const PasswordHasher& hasher, unsigned threads = 0);
+  ~HashPool();
+  HashPool(const HashPool&) = delete;
+  HashPool& operator=(const HashPool&) = delete;
+
+  void Hash(std::string digest, std::function<void(std::optional<std::string>)> done);
+  void Verify(std::string hash, std::string digest, std::function<void(bool)> done);
+  void Stop();
+
+  const PasswordHasher& hasher() const { return hasher_; }
+
+ private:
+  void Run();
+  void Submit(std::function<void()> job);
+
+  asio::io_context& io_;
+  const PasswordHasher& hasher_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::deque<std::function<void()>> jobs_;
+  bool stopping_ = false;
+  std::vector<std::thread> workers_;
+};
+
+}  // namespace lobbyd

@@ -1,0 +1,192 @@
+#include "lobbyd/lobby.h"
+
+#include "common/cp1252.h"
+#include "lobbyd/text.h"
+
+namespace lobbyd {
+namespace {
+
+// Ignored commands logged per connection; a peer sending garbage cannot flood the log.
+constexpr unsigned kIgnoredLinesLogged = 10;
+
+}  // namespace
+
+Lobby::Lobby(asio::io_context& io, Store& store, HashPool& pool, const Clock& clock, EventLog& log,
+             LobbyOptions options, std::string dummyHash)
+    : io_(io),
+      store_(store),
+      pool_(pool),
+      clock_(clock),
+      log_(log),
+      options_(options),
+      dummyHash_(std::move(dummyHash)) {
+  beforeSignIn_ = {
+      {"AUTH", &Lobby::OnAuth},
+      {"CREATE", &Lobby::OnCreate},
+      {"QUIT", &Lobby::OnQuit},
+  };
+  signedIn_ = {
+      {"QUIT", &Lobby::OnQuit},
+      {"DISCONNECT", &Lobby::OnDisconnect},
+      {"USERS", &Lobby::OnUsers},
+      {"GAMES", &Lobby::OnGames},
+      {"VERSION", &Lobby::OnVersion},
+      {"ONLINE", &Lobby::OnOnline},
+      {"AWAY", &Lobby::OnAway},
+      {"INVISIBLE", &Lobby::OnInvisible},
+      {"ADMINMODE", &Lobby::OnAdminMode},
+      {"LMSG", &Lobby::OnLobbyMessage},
+      {"PMSG", &Lobby::OnPrivateMessage},
+      {"USERINFO", &Lobby::OnUserInfo},
+      {"EDITPROFILE", &Lobby::OnEditProfile},
+      {"SAVEPROFILE", &Lobby::OnSaveProfile},
+      {"HOSTGAME", &Lobby::OnHostGame},
+      {"GAMEINFO", &Lobby::OnGameInfo},
+      {"RESUMEINFO", &Lobby::OnResumeInfo},
+      {"RESUMEGAME", &Lobby::OnResumeGame},
+      {"REMGAME", &Lobby::OnRemGame},
+      {"REMUSER", &Lobby::OnRemUser},
+      {"SUSPEND", &Lobby::OnSuspend},
+      {"UNSUSPEND", &Lobby::OnUnsuspend},
+      {"CHNGPASS", &Lobby::OnChngPass},
+  };
+}
+
+std::string Lobby::Load() {
+  std::vector<AccountRecord> accounts;
+  if (auto error = store_.LoadAccounts(accounts); !error.empty()) return error;
+  for (auto& account : accounts) {
+    std::string key = NameKey(account.name);
+    accounts_.emplace(std::move(key), std::move(account));
+  }
+  std::vector<GameRecord> games;
+  if (auto error = store_.LoadGames(games); !error.empty()) return error;
+  for (auto& game : games) {
+    // A game that is not long-term goes with its host, and every host left with the restart.
+    if (!game.LongTerm()) {
+      if (auto error = store_.DeleteGame(game.name); !error.empty()) return error;
+      continue;
+    }
+    std::string key = GameKey(game.name);
+    games_.emplace(std::move(key), Game{std::move(game), false, 0});
+  }
+  return {};
+}
+
+void Lobby::Accept(asio::ip::tcp::socket socket) {
+  if (shuttingDown_) return;
+  auto session = std::make_shared<Session>(std::move(socket), nextId_++, *this, scratch_, log_);
+  sessions_.emplace(session->Id(), session);
+  session->Start();
+}
+
+void Lobby::Shutdown() {
+  shuttingDown_ = true;
+  for (auto& [id, session] : sessions_) {
+    if (session->pilot.signedIn) session->Send("ERROR:The lobby server is shutting down.");
+    session->CloseAfterFlush("server shutting down");
+  }
+}
+
+void Lobby::OnLine(Session& session, const cv3::Line& line) {
+  const auto& handlers = session.pilot.signedIn ? signedIn_ : beforeSignIn_;
+  auto it = handlers.find(line.name);
+  if (it == handlers.end()) {
+    Ignore(session, line, session.pilot.signedIn ? "unknown command" : "not signed in");
+    return;
+  }
+  (this->*(it->second))(session, line.args);
+}
+
+void Lobby::Ignore(Session& session, const cv3::Line& line, std::string_view why) {
+  unsigned count = ++session.pilot.ignoredLines;
+  if (count > kIgnoredLinesLogged + 1) return;
+  if (count == kIgnoredLinesLogged + 1) {
+    session.Log("further ignored lines are not logged");
+    return;
+  }
+  session.Log("ignored " + EventLog::Escape(line.name, 32) + " (" + std::string(why) + ")");
+}
+
+void Lobby::OnClosed(Session& session) {
+  SignOff(session, "signed off (connection ended)");
+  sessions_.erase(session.Id());
+}
+
+void Lobby::Broadcast(std::string_view line, const Session* except) {
+  auto bytes = std::make_shared<std::string>(cv3::Utf8ToCp1252Lossy(line));
+  bytes->append("\r\n");
+  std::shared_ptr<const std::string> shared = std::move(bytes);
+  for (auto& [key, pilot] : pilots_) {
+    if (pilot != except) pilot->SendWire(shared);
+  }
+}
+
+void Lobby::SignIn(Session& session, AccountRecord& account) {
+  std::string key = NameKey(account.name);
+  if (auto it = pilots_.find(key); it != pilots_.end()) {
+    Session& older = *it->second;
+    older.Send("NOTHERCATION");
+    SignOff(older, "signed off (signed on at another location)");
+    older.CloseAfterFlush("closed (signed on at another location)");
+  }
+  Pilot& pilot = session.pilot;
+  pilot.signedIn = true;
+  pilot.name = account.name;
+  pilot.key = key;
+  pilot.presence = Pilot::Presence::kOnline;
+  pilot.awayMessage.clear();
+  session.SetLineLimit(Session::kLineLimitSignedIn);
+  pilots_[key] = &session;
+  account.lastOn = NowSeconds();
+  Persist(account);
+  session.Log("signed in");
+  session.Send("AUTH_ACK:OK");
+  Broadcast("ISON:" + account.name);
+}
+
+void Lobby::SignOff(Session& session, std::string_view how) {
+  Pilot& pilot = session.pilot;
+  if (!pilot.signedIn) return;
+  pilot.signedIn = false;
+  if (auto it = pilots_.find(pilot.key); it != pilots_.end() && it->second == &session) {
+    pilots_.erase(it);
+  }
+  session.Log(how);
+  if (AccountRecord* account = FindAccount(pilot.name)) {
+    account->lastOn = NowSeconds();
+    Persist(*account);
+  }
+  if (shuttingDown_) return;
+  Broadcast("ISOFF:" + pilot.name, &session);
+  TakeDownGamesOf(session);
+}
+
+void Lobby::Persist(const AccountRecord& account) {
+  if (auto error = store_.PutAccount(account); !error.empty()) log_.Server("database: " + error);
+}
+
+void Lobby::PersistGame(const GameRecord& game) {
+  if (auto error = store_.PutGame(game); !error.empty()) log_.Server("database: " + error);
+}
+
+AccountRecord* Lobby::FindAccount(std::string_view name) {
+  auto it = accounts_.find(NameKey(name));
+  return it == accounts_.end() ? nullptr : &it->second;
+}
+
+Session* Lobby::FindPilot(std::string_view name) {
+  auto it = pilots_.find(NameKey(name));
+  return it == pilots_.end() ? nullptr : it->second;
+}
+
+Lobby::Game* Lobby::FindGame(std::string_view name) {
+  auto it = games_.find(GameKey(name));
+  return it == games_.end() ? nullptr : &it->second;
+}
+
+int64_t Lobby::NowSeconds() const {
+  return std::chrono::duration_cast<std::chrono::seconds>(clock_.Wall().time_since_epoch()).count();
+}
+
+}  // namespace lobbyd

@@ -1,0 +1,137 @@
+// The lobby: every connection, the signed-in pilots as a broadcast set, the accounts and listed
+// games (in memory, written through to the Store), and the command handlers. Handlers live in
+// lobby_*.cpp by area. io thread only; password work goes to the HashPool.
+#pragma once
+
+#include <asio/io_context.hpp>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "lobbyd/clock.h"
+#include "lobbyd/event_log.h"
+#include "lobbyd/hash_pool.h"
+#include "lobbyd/records.h"
+#include "lobbyd/session.h"
+#include "lobbyd/store.h"
+#include "lobbyd/throttle.h"
+
+namespace lobbyd {
+
+struct LobbyOptions {
+  unsigned clientVersion = 300;  // clients reporting a lower version are told to update
+};
+
+class Lobby final : public SessionEvents {
+ public:
+  // `store` must hold the schema; `dummyHash` is a hash of nothing anyone knows, verified for
+  // unknown IDs so a reply's timing does not tell which IDs exist.
+  Lobby(asio::io_context& io, Store& store, HashPool& pool, const Clock& clock, EventLog& log,
+        LobbyOptions options, std::string dummyHash);
+
+  // Loads accounts and games. Listed games start down; games that are not long-term are gone,
+  // since their hosts are. Empty text on success.
+  std::string Load();
+
+  void Accept(asio::ip::tcp::socket socket);
+  // Tells every client the server is going away and closes all connections.
+  void Shutdown();
+
+  size_t ConnectionCount() const { return sessions_.size(); }
+
+  void OnLine(Session& session, const cv3::Line& line) override;
+  void OnClosed(Session& session) override;
+
+ private:
+  struct Game {
+    GameRecord record;
+    bool up = false;
+    uint64_t runner = 0;  // the connection whose sign-off takes it down
+  };
+  using Handler = void (Lobby::*)(Session&, const std::string&);
+
+  // lobby.cpp: connections, broadcast, sign-in and sign-off.
+  void Broadcast(std::string_view line, const Session* except = nullptr);
+  void SignIn(Session& session, AccountRecord& account);
+  void SignOff(Session& session, std::string_view how);
+  void Persist(const AccountRecord& account);
+  void PersistGame(const GameRecord& game);
+  void Ignore(Session& session, const cv3::Line& line, std::string_view why);
+  AccountRecord* FindAccount(std::string_view name);
+  Session* FindPilot(std::string_view name);
+  Game* FindGame(std::string_view name);
+  int64_t NowSeconds() const;
+
+  // lobby_auth.cpp
+  void OnAuth(Session& session, const std::string& args);
+  void OnCreate(Session& session, const std::string& args);
+  void OnQuit(Session& session, const std::string& args);
+  void OnDisconnect(Session& session, const std::string& args);
+  void FinishAuth(Session& session, const std::string& id, const std::string& key,
+                  const std::string& hash, bool ok);
+  void RefuseCreate(Session& session, std::string_view reason);
+
+  // lobby_presence.cpp: lists, version, own status.
+  void OnUsers(Session& session, const std::string& args);
+  void OnGames(Session& session, const std::string& args);
+  void OnVersion(Session& session, const std::string& args);
+  void OnOnline(Session& session, const std::string& args);
+  void OnAway(Session& session, const std::string& args);
+  void OnInvisible(Session& session, const std::string& args);
+  void OnAdminMode(Session& session, const std::string& args);
+
+  // lobby_chat.cpp
+  void OnLobbyMessage(Session& session, const std::string& args);
+  void OnPrivateMessage(Session& session, const std::string& args);
+  bool ChatAllowed(Session& session);
+
+  // lobby_profiles.cpp
+  void OnUserInfo(Session& session, const std::string& args);
+  void OnEditProfile(Session& session, const std::string& args);
+  void OnSaveProfile(Session& session, const std::string& args);
+  void SendProfile(Session& session, const AccountRecord& account, std::string_view reply);
+
+  // lobby_games.cpp
+  void OnHostGame(Session& session, const std::string& args);
+  void OnGameInfo(Session& session, const std::string& args);
+  void OnResumeInfo(Session& session, const std::string& args);
+  void OnResumeGame(Session& session, const std::string& args);
+  void OnRemGame(Session& session, const std::string& args);
+  void TakeDownGamesOf(Session& session);
+  void RemoveGamesOwnedBy(const std::string& ownerKey);
+  void RemoveGame(const std::string& key);
+  bool MayManage(const Session& session, const Game& game) const;
+  Game* RunningGameAt(std::string_view address, const Game* except);
+
+  // lobby_admin.cpp
+  void OnRemUser(Session& session, const std::string& args);
+  void OnSuspend(Session& session, const std::string& args);
+  void OnUnsuspend(Session& session, const std::string& args);
+  void OnChngPass(Session& session, const std::string& args);
+  AccountRecord* AdminTarget(Session& session, const std::string& name, bool mayBeSelf);
+
+  asio::io_context& io_;
+  Store& store_;
+  HashPool& pool_;
+  const Clock& clock_;
+  EventLog& log_;
+  LobbyOptions options_;
+  std::string dummyHash_;
+
+  std::vector<char> scratch_ = std::vector<char>(64 * 1024);
+  uint64_t nextId_ = 1;
+  bool shuttingDown_ = false;
+  std::unordered_map<uint64_t, std::shared_ptr<Session>> sessions_;
+  std::unordered_map<std::string, Session*> pilots_;  // signed in, by name key
+  std::map<std::string, AccountRecord> accounts_;     // by name key, sorted for the lists
+  std::map<std::string, Game> games_;                 // by game key
+  SignInThrottle throttle_;
+  std::unordered_map<std::string, Handler> beforeSignIn_;
+  std::unordered_map<std::string, Handler> signedIn_;
+};
+
+}  // namespace lobbyd

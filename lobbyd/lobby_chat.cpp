@@ -1,0 +1,46 @@
+// Lobby and private chat relay, with flood control.
+#include "cv3client/session/text_helpers.h"
+#include "lobbyd/lobby.h"
+
+namespace lobbyd {
+
+bool Lobby::ChatAllowed(Session& session) {
+  switch (session.pilot.flood.Take(clock_.Steady())) {
+    case ChatFlood::Verdict::kPass:
+      return true;
+    case ChatFlood::Verdict::kDropAndWarn:
+      session.Log("chat lines dropped (flood control)");
+      session.Send("WARNING:You are sending messages too fast; some were not delivered.");
+      return false;
+    case ChatFlood::Verdict::kDrop:
+      return false;
+  }
+  return false;
+}
+
+void Lobby::OnLobbyMessage(Session& session, const std::string& args) {
+  if (args.empty()) {
+    Ignore(session, {"LMSG", args}, "no text");
+    return;
+  }
+  if (!ChatAllowed(session)) return;
+  Broadcast("LMSG:" + session.pilot.name + ":" + args);
+}
+
+void Lobby::OnPrivateMessage(Session& session, const std::string& args) {
+  if (args.find(':') == std::string::npos) {
+    Ignore(session, {"PMSG", args}, "no partner");
+    return;
+  }
+  std::string partner = cv3::TextBefore(args, ":");
+  std::string text = cv3::TextAfter(args, ":");
+  if (!ChatAllowed(session)) return;
+  Session* receiver = FindPilot(partner);
+  if (!receiver) {
+    session.Send("WARNING:" + partner + " is not signed on; your message was not delivered.");
+    return;
+  }
+  receiver->Send("PMSG:" + session.pilot.name + ":" + text);
+}
+
+}  // namespace lobbyd

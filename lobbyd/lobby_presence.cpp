@@ -1,0 +1,84 @@
+// The lists a client loads after sign-in, the version check, and the pilot's own status.
+#include "lobbyd/lobby.h"
+#include "lobbyd/text.h"
+
+namespace lobbyd {
+
+void Lobby::OnUsers(Session& session, const std::string&) {
+  std::vector<std::string> lines;
+  lines.reserve(accounts_.size() + 1);
+  for (const auto& [key, account] : accounts_) {
+    if (key == session.pilot.key) continue;
+    auto online = pilots_.find(key);
+    const Pilot* pilot = online == pilots_.end() ? nullptr : &online->second->pilot;
+    // An invisible pilot is listed as offline, as the others were told.
+    if (!pilot || pilot->presence == Pilot::Presence::kInvisible) {
+      lines.push_back("USER:" + account.name + ":offline");
+    } else if (pilot->presence == Pilot::Presence::kAway) {
+      lines.push_back("USER:" + account.name + ":away:" + pilot->awayMessage);
+    } else if (pilot->presence == Pilot::Presence::kAdmin) {
+      lines.push_back("USER:" + account.name + ":admin");
+    } else {
+      lines.push_back("USER:" + account.name + ":online");
+    }
+  }
+  lines.push_back("USERS_ACK");
+  session.SendLines(lines);
+}
+
+void Lobby::OnGames(Session& session, const std::string&) {
+  std::vector<std::string> lines;
+  lines.reserve(games_.size() + 1);
+  for (const auto& [key, game] : games_) {
+    lines.push_back("GAME:" + game.record.name + (game.up ? ":up" : ":down"));
+  }
+  lines.push_back("GAMES_ACK");
+  session.SendLines(lines);
+}
+
+void Lobby::OnVersion(Session& session, const std::string& args) {
+  auto lower = VersionIsLower(args, options_.clientVersion);
+  if (!lower) {
+    Ignore(session, {"VERSION", args}, "not a version number");
+    return;
+  }
+  session.Send(*lower ? "VERSION_ACK:UPDATE" : "VERSION_ACK:OK");
+}
+
+void Lobby::OnOnline(Session& session, const std::string&) {
+  session.pilot.presence = Pilot::Presence::kOnline;
+  session.pilot.awayMessage.clear();
+  Broadcast("ISON:" + session.pilot.name);
+}
+
+void Lobby::OnAway(Session& session, const std::string& args) {
+  if (TrimSpaces(args).empty()) {
+    session.Send("WARNING:You must enter an away message!");
+    return;
+  }
+  session.pilot.presence = Pilot::Presence::kAway;
+  session.pilot.awayMessage = args;
+  Broadcast("ISAWAY:" + session.pilot.name + ":" + args);
+}
+
+void Lobby::OnInvisible(Session& session, const std::string&) {
+  session.pilot.presence = Pilot::Presence::kInvisible;
+  session.pilot.awayMessage.clear();
+  session.Send("INVISIBLE_ACK");
+  Broadcast("ISOFF:" + session.pilot.name, &session);
+}
+
+void Lobby::OnAdminMode(Session& session, const std::string&) {
+  const AccountRecord* account = FindAccount(session.pilot.name);
+  if (!account || !account->admin) {
+    session.Log("admin mode refused (no rights)");
+    session.Send("WARNING:You do not have administrator rights!");
+    return;
+  }
+  session.pilot.presence = Pilot::Presence::kAdmin;
+  session.pilot.awayMessage.clear();
+  session.Log("admin mode");
+  Broadcast("ISADMIN:" + session.pilot.name);
+}
+
+}  // namespace lobbyd

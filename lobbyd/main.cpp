@@ -1,0 +1,79 @@
+// lobbyd: the Corvane lobby server. Parses the flags, opens the database, applies the operator's
+// account changes, then serves until SIGINT or SIGTERM.
+#include <sys/resource.h>
+
+#include <asio/io_context.hpp>
+#include <asio/signal_set.hpp>
+#include <csignal>
+#include <iostream>
+
+#include "lobbyd/clock.h"
+#include "lobbyd/event_log.h"
+#include "lobbyd/flags.h"
+#include "lobbyd/hasher.h"
+#include "lobbyd/server.h"
+#include "lobbyd/startup.h"
+#include "lobbyd/store.h"
+
+namespace {
+
+// Every client holds a descriptor: take as many as the system allows this process.
+void RaiseDescriptorLimit() {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+    limit.rlim_cur = limit.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &limit);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  lobbyd::Flags flags;
+  if (auto error = lobbyd::ParseFlags(std::vector<std::string>(argv + 1, argv + argc), flags);
+      !error.empty()) {
+    std::cerr << "lobbyd: " << error << "\n";
+    return 2;
+  }
+  if (flags.help) {
+    std::cout << lobbyd::UsageText();
+    return 0;
+  }
+  if (!lobbyd::InitSodium()) {
+    std::cerr << "lobbyd: libsodium cannot be initialised\n";
+    return 1;
+  }
+  RaiseDescriptorLimit();
+
+  lobbyd::SystemClock clock;
+  lobbyd::EventLog log(&std::cerr, clock);
+  std::string error;
+  auto store = lobbyd::Store::Open(flags.database, error);
+  if (!store) {
+    std::cerr << "lobbyd: " << error << "\n";
+    return 1;
+  }
+  auto hasher = lobbyd::SodiumHasher::Standard();
+  error = lobbyd::ApplyStartupActions(*store, hasher, clock, flags.actions, log);
+  if (!error.empty()) {
+    std::cerr << "lobbyd: " << error << "\n";
+    return 1;
+  }
+
+  asio::io_context io(1);
+  lobbyd::Server server(io, *store, hasher, clock, log, lobbyd::LobbyOptions{flags.clientVersion});
+  error = server.Start(flags.listen);
+  if (!error.empty()) {
+    std::cerr << "lobbyd: " << error << "\n";
+    return 1;
+  }
+  asio::signal_set signals(io, SIGINT, SIGTERM);
+  signals.async_wait([&](const asio::error_code& waitError, int signal) {
+    if (waitError) return;
+    log.Server(signal == SIGINT ? "SIGINT received" : "SIGTERM received");
+    server.Stop();
+  });
+  io.run();
+  log.Server("stopped");
+  return 0;
+}

@@ -1,0 +1,74 @@
+#include "lobbyd/server.h"
+
+#include <sodium.h>
+
+namespace lobbyd {
+
+std::string MakeDummyHash(const PasswordHasher& hasher) {
+  // Random input, so no digest is known to match it.
+  unsigned char random[16];
+  randombytes_buf(random, sizeof random);
+  std::string secret;
+  for (unsigned char byte : random) secret += "0123456789ABCDEF"[byte & 15];
+  return hasher.Hash(secret).value_or(std::string());
+}
+
+Server::Server(asio::io_context& io, Store& store, const PasswordHasher& hasher, const Clock& clock,
+               EventLog& log, LobbyOptions options, unsigned hashThreads)
+    : io_(io),
+      log_(log),
+      pool_(io, hasher, hashThreads),
+      lobby_(io, store, pool_, clock, log, options, MakeDummyHash(hasher)),
+      acceptor_(io),
+      acceptPause_(io) {}
+
+std::string Server::Start(const asio::ip::tcp::endpoint& endpoint) {
+  if (auto error = lobby_.Load(); !error.empty()) return error;
+  asio::error_code error;
+  acceptor_.open(endpoint.protocol(), error);
+  if (!error) acceptor_.set_option(asio::ip::tcp::acceptor::reuse_address(true), error);
+  if (!error) acceptor_.bind(endpoint, error);
+  if (!error) acceptor_.listen(asio::socket_base::max_listen_connections, error);
+  if (error) {
+    return "cannot listen on " + endpoint.address().to_string() + ":" +
+           std::to_string(endpoint.port()) + ": " + error.message();
+  }
+  auto local = LocalEndpoint();
+  log_.Server("listening on " + local.address().to_string() + ":" + std::to_string(local.port()));
+  AcceptNext();
+  return {};
+}
+
+asio::ip::tcp::endpoint Server::LocalEndpoint() const {
+  asio::error_code error;
+  return acceptor_.local_endpoint(error);
+}
+
+void Server::AcceptNext() {
+  acceptor_.async_accept([this](const asio::error_code& error, asio::ip::tcp::socket socket) {
+    if (stopped_ || error == asio::error::operation_aborted) return;
+    if (!error) {
+      lobby_.Accept(std::move(socket));
+      AcceptNext();
+      return;
+    }
+    // Out of descriptors or similar: wait a moment rather than spin on the failing accept.
+    log_.Server("accept failed: " + error.message());
+    acceptPause_.expires_after(std::chrono::milliseconds(100));
+    acceptPause_.async_wait([this](const asio::error_code& waitError) {
+      if (!waitError && !stopped_) AcceptNext();
+    });
+  });
+}
+
+void Server::Stop() {
+  if (stopped_) return;
+  stopped_ = true;
+  log_.Server("stopping");
+  asio::error_code ignored;
+  acceptor_.close(ignored);
+  acceptPause_.cancel();
+  lobby_.Shutdown();
+}
+
+}  // namespace lobbyd

@@ -1,0 +1,46 @@
+// The listening side: binds the address, accepts connections and hands them to the Lobby; owns
+// the hash pool. Construct and Start before running the io_context; Stop from the io thread.
+#pragma once
+
+#include <asio/io_context.hpp>
+#include <asio/ip/tcp.hpp>
+#include <asio/steady_timer.hpp>
+#include <string>
+
+#include "lobbyd/clock.h"
+#include "lobbyd/event_log.h"
+#include "lobbyd/hash_pool.h"
+#include "lobbyd/hasher.h"
+#include "lobbyd/lobby.h"
+#include "lobbyd/store.h"
+
+namespace lobbyd {
+
+class Server {
+ public:
+  // `hashThreads` 0 means one per core.
+  Server(asio::io_context& io, Store& store, const PasswordHasher& hasher, const Clock& clock,
+         EventLog& log, LobbyOptions options, unsigned hashThreads = 0);
+
+  // Loads the lobby and starts listening. Empty text on success, else what failed.
+  std::string Start(const asio::ip::tcp::endpoint& endpoint);
+  asio::ip::tcp::endpoint LocalEndpoint() const;
+  // Stops accepting and closes every connection; io_context::run returns once they are gone.
+  void Stop();
+
+ private:
+  void AcceptNext();
+
+  asio::io_context& io_;
+  EventLog& log_;
+  HashPool pool_;
+  Lobby lobby_;
+  asio::ip::tcp::acceptor acceptor_;
+  asio::steady_timer acceptPause_;
+  bool stopped_ = false;
+};
+
+// A hash nobody's digest matches, verified in place of an unknown ID's.
+std::string MakeDummyHash(const PasswordHasher& hasher);
+
+}  // namespace lobbyd

@@ -1,0 +1,189 @@
+#include "lobbyd/session.h"
+
+#include <asio/post.hpp>
+#include <asio/write.hpp>
+
+#include "common/cp1252.h"
+
+namespace lobbyd {
+namespace {
+
+// At most this many queued buffers go into one gathered write.
+constexpr size_t kMaxGather = 64;
+
+}  // namespace
+
+Session::Session(asio::ip::tcp::socket socket, uint64_t id, SessionEvents& events,
+                 std::vector<char>& scratch, EventLog& log)
+    : socket_(std::move(socket)), id_(id), events_(events), scratch_(scratch), log_(log) {
+  asio::error_code error;
+  auto remote = socket_.remote_endpoint(error);
+  if (!error) {
+    address_ = remote.address().to_string();
+    peer_ = (remote.address().is_v6() ? "[" + address_ + "]" : address_) + ":" +
+            std::to_string(remote.port());
+  } else {
+    address_ = peer_ = "unknown";
+  }
+}
+
+void Session::Start() {
+  asio::error_code error;
+  socket_.set_option(asio::ip::tcp::no_delay(true), error);
+  socket_.non_blocking(true, error);
+  Log("connected");
+  WaitReadable();
+}
+
+void Session::WaitReadable() {
+  if (closed_ || closing_ || paused_ || waiting_) return;
+  waiting_ = true;
+  socket_.async_wait(asio::ip::tcp::socket::wait_read,
+                     [self = shared_from_this()](const asio::error_code& error) {
+                       self->waiting_ = false;
+                       self->OnReadable(error);
+                     });
+}
+
+void Session::OnReadable(const asio::error_code& error) {
+  if (closed_ || closing_) return;
+  if (error) {
+    Close("read failed: " + error.message());
+    return;
+  }
+  asio::error_code readError;
+  size_t count = socket_.read_some(asio::buffer(scratch_), readError);
+  if (readError == asio::error::would_block || readError == asio::error::try_again) {
+    WaitReadable();
+    return;
+  }
+  if (readError == asio::error::eof) {
+    Close("connection closed by peer");
+    return;
+  }
+  if (readError) {
+    Close("read failed: " + readError.message());
+    return;
+  }
+  buffer_.Append(std::string_view(scratch_.data(), count));
+  HandleLines();
+}
+
+void Session::HandleLines() {
+  std::string raw;
+  while (!closed_ && !closing_ && !paused_) {
+    auto cut = buffer_.Next(raw);
+    if (cut == cv3::LineBuffer::Cut::kNone) break;
+    if (cut == cv3::LineBuffer::Cut::kTooLong) {
+      Close("line too long");
+      return;
+    }
+    events_.OnLine(*this, cv3::ParseLine(cv3::Cp1252ToUtf8(raw)));
+  }
+  if (buffer_.Pending() == 0) {
+    // An idle connection keeps no receive buffer behind.
+    cv3::LineBuffer fresh(pilot.signedIn ? kLineLimitSignedIn : kLineLimitBeforeSignIn);
+    buffer_ = std::move(fresh);
+  }
+  WaitReadable();
+}
+
+void Session::Resume() {
+  if (!paused_) return;
+  paused_ = false;
+  // Posted, so the caller's own work finishes before the next line is handled.
+  asio::post(socket_.get_executor(), [self = shared_from_this()] { self->HandleLines(); });
+}
+
+void Session::Send(std::string_view line) {
+  if (closed_) return;
+  auto bytes = std::make_shared<std::string>(cv3::Utf8ToCp1252Lossy(line));
+  bytes->append("\r\n");
+  Enqueue(std::move(bytes));
+}
+
+void Session::SendLines(const std::vector<std::string>& lines) {
+  if (closed_) return;
+  auto bytes = std::make_shared<std::string>();
+  for (const auto& line : lines) {
+    bytes->append(cv3::Utf8ToCp1252Lossy(line));
+    bytes->append("\r\n");
+  }
+  Enqueue(std::move(bytes));
+}
+
+void Session::SendWire(std::shared_ptr<const std::string> bytes) {
+  if (closed_) return;
+  Enqueue(std::move(bytes));
+}
+
+void Session::Enqueue(std::shared_ptr<const std::string> bytes) {
+  if (queuedBytes_ + bytes->size() > kOutboundLimit) {
+    Close("outbound queue full (peer not reading)");
+    return;
+  }
+  queuedBytes_ += bytes->size();
+  queue_.push_back(std::move(bytes));
+  if (inFlight_.empty()) WriteMore();
+}
+
+void Session::WriteMore() {
+  if (closed_ || !inFlight_.empty()) return;
+  if (queue_.empty()) {
+    if (closing_) Close(closeReason_);
+    return;
+  }
+  size_t take = std::min(queue_.size(), kMaxGather);
+  inFlight_.assign(std::make_move_iterator(queue_.begin()),
+                   std::make_move_iterator(queue_.begin() + take));
+  queue_.erase(queue_.begin(), queue_.begin() + take);
+  if (queue_.empty()) queue_.shrink_to_fit();
+  std::vector<asio::const_buffer> buffers;
+  buffers.reserve(inFlight_.size());
+  for (const auto& bytes : inFlight_) buffers.emplace_back(asio::buffer(*bytes));
+  asio::async_write(socket_, buffers,
+                    [self = shared_from_this()](const asio::error_code& error, size_t) {
+                      self->OnWritten(error);
+                    });
+}
+
+void Session::OnWritten(const asio::error_code& error) {
+  for (const auto& bytes : inFlight_) queuedBytes_ -= bytes->size();
+  inFlight_.clear();
+  inFlight_.shrink_to_fit();
+  if (closed_) return;
+  if (error) {
+    Close("write failed: " + error.message());
+    return;
+  }
+  WriteMore();
+}
+
+void Session::CloseAfterFlush(std::string_view reason) {
+  if (closed_ || closing_) return;
+  closing_ = true;
+  closeReason_ = std::string(reason);
+  if (inFlight_.empty() && queue_.empty()) {
+    Close(closeReason_);
+    return;
+  }
+  flushTimer_ = std::make_unique<asio::steady_timer>(socket_.get_executor(), kFlushDeadline);
+  flushTimer_->async_wait([self = shared_from_this()](const asio::error_code& error) {
+    if (!error) self->Close(self->closeReason_ + " (unsent lines dropped)");
+  });
+}
+
+void Session::Close(std::string_view reason) {
+  if (closed_) return;
+  closed_ = true;
+  Log(reason);
+  if (flushTimer_) flushTimer_->cancel();
+  asio::error_code ignored;
+  socket_.shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
+  socket_.close(ignored);
+  queue_.clear();
+  asio::post(socket_.get_executor(),
+             [self = shared_from_this()] { self->events_.OnClosed(*self); });
+}
+
+}  // namespace lobbyd

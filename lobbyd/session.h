@@ -1,0 +1,113 @@
+// One client connection: reads and frames lines, queues outgoing lines, closes. It knows nothing
+// of the protocol: every complete line goes to SessionEvents::OnLine, one at a time and in order,
+// and the end of the connection to OnClosed (posted, never from inside a call into the session).
+// io thread only.
+#pragma once
+
+#include <asio/ip/tcp.hpp>
+#include <asio/steady_timer.hpp>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cv3client/session/wire.h"
+#include "lobbyd/event_log.h"
+#include "lobbyd/flood.h"
+
+namespace lobbyd {
+
+class Session;
+
+class SessionEvents {
+ public:
+  virtual ~SessionEvents() = default;
+  // `line` is decoded to UTF-8.
+  virtual void OnLine(Session& session, const cv3::Line& line) = 0;
+  virtual void OnClosed(Session& session) = 0;
+};
+
+// What the lobby knows about the pilot on a connection; the lobby alone changes it.
+struct Pilot {
+  enum class Presence { kOnline, kAway, kInvisible, kAdmin };
+  bool signedIn = false;
+  std::string name;  // the account's name once signed in
+  std::string key;   // its NameKey
+  Presence presence = Presence::kOnline;
+  std::string awayMessage;
+  ChatFlood flood;
+  unsigned ignoredLines = 0;  // ignored commands, for bounding what the log gets
+};
+
+class Session : public std::enable_shared_from_this<Session> {
+ public:
+  static constexpr size_t kLineLimitBeforeSignIn = 512;
+  static constexpr size_t kLineLimitSignedIn = 8 * 1024;
+  static constexpr size_t kOutboundLimit = 1024 * 1024;
+  static constexpr std::chrono::seconds kFlushDeadline{5};
+
+  // `scratch` is a read buffer shared by all sessions of the io thread: an idle connection then
+  // holds no read buffer of its own.
+  Session(asio::ip::tcp::socket socket, uint64_t id, SessionEvents& events,
+          std::vector<char>& scratch, EventLog& log);
+
+  void Start();
+
+  // Queues one line (UTF-8, without CR LF), sent as Windows-1252 with CR LF.
+  void Send(std::string_view line);
+  // Queues several lines as one write (a list and its closing reply).
+  void SendLines(const std::vector<std::string>& lines);
+  // Queues bytes already in wire form; broadcasts share one buffer among all receivers.
+  void SendWire(std::shared_ptr<const std::string> bytes);
+
+  // While paused no further line is handed over (a sign-in awaits its hash); Resume goes on
+  // with the lines already received, in order.
+  void Pause() { paused_ = true; }
+  void Resume();
+
+  // Drops the connection now; what is queued is lost.
+  void Close(std::string_view reason);
+  // Takes no further lines, sends what is queued, then closes (at most kFlushDeadline later).
+  void CloseAfterFlush(std::string_view reason);
+
+  bool Open() const { return !closed_ && !closing_; }
+  void SetLineLimit(size_t limit) { buffer_.SetLimit(limit); }
+
+  uint64_t Id() const { return id_; }
+  const std::string& Peer() const { return peer_; }        // "address:port"
+  const std::string& Address() const { return address_; }  // address only
+  void Log(std::string_view event) { log_.Connection(peer_, pilot.name, event); }
+
+  Pilot pilot;
+
+ private:
+  void WaitReadable();
+  void OnReadable(const asio::error_code& error);
+  void HandleLines();
+  void Enqueue(std::shared_ptr<const std::string> bytes);
+  void WriteMore();
+  void OnWritten(const asio::error_code& error);
+
+  asio::ip::tcp::socket socket_;
+  uint64_t id_;
+  SessionEvents& events_;
+  std::vector<char>& scratch_;
+  EventLog& log_;
+  std::string peer_;
+  std::string address_;
+
+  cv3::LineBuffer buffer_{kLineLimitBeforeSignIn};
+  bool paused_ = false;
+  bool waiting_ = false;  // a readiness wait is pending
+  bool closed_ = false;
+  bool closing_ = false;
+  std::string closeReason_;
+  std::unique_ptr<asio::steady_timer> flushTimer_;
+
+  std::vector<std::shared_ptr<const std::string>> queue_;     // not yet handed to a write
+  std::vector<std::shared_ptr<const std::string>> inFlight_;  // the write in progress
+  size_t queuedBytes_ = 0;                                    // both together
+};
+
+}  // namespace lobbyd

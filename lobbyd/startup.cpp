@@ -1,0 +1,92 @@
+#include "lobbyd/startup.h"
+
+#include <map>
+
+#include "cv3client/session/text_helpers.h"
+#include "cv3client/support/md5.h"
+#include "lobbyd/text.h"
+
+namespace lobbyd {
+namespace {
+
+using Accounts = std::map<std::string, AccountRecord>;
+
+std::string AddAccount(Store& store, const PasswordHasher& hasher, const Clock& clock,
+                       Accounts& accounts, const std::string& name, const std::string& password,
+                       EventLog& log) {
+  if (CharacterCount(TrimSpaces(name)) < 3 || !cv3::IsSafeName(name) ||
+      HasControlCharacters(name)) {
+    return "cannot add account \"" + name +
+           "\": an ID has 3 characters or more and no spaces, brackets, colons or quotes";
+  }
+  if (accounts.count(NameKey(name))) {
+    log.Server("account " + EventLog::Escape(name, 40) + " exists; left unchanged");
+    return {};
+  }
+  // The client hashes the password's Windows-1252 bytes; so must this account's digest.
+  auto digest = cv3::clsMD5().DigestStrToHexStr(password);
+  if (!digest)
+    return "cannot add account \"" + name +
+           "\": the password has characters the "
+           "client cannot send";
+  auto hash = hasher.Hash(*digest);
+  if (!hash) return "cannot add account \"" + name + "\": hashing failed";
+  AccountRecord account;
+  account.name = name;
+  account.passwordHash = *hash;
+  account.createdAt =
+      std::chrono::duration_cast<std::chrono::seconds>(clock.Wall().time_since_epoch()).count();
+  if (auto error = store.PutAccount(account); !error.empty()) return error;
+  accounts.emplace(NameKey(name), std::move(account));
+  log.Server("account " + EventLog::Escape(name, 40) + " added");
+  return {};
+}
+
+std::string Change(Store& store, Accounts& accounts, const std::string& name, const char* what,
+                   void (*change)(AccountRecord&), EventLog& log) {
+  auto it = accounts.find(NameKey(name));
+  if (it == accounts.end()) return "no account named \"" + name + "\" (" + what + ")";
+  change(it->second);
+  if (auto error = store.PutAccount(it->second); !error.empty()) return error;
+  log.Server(std::string(what) + ": " + EventLog::Escape(it->second.name, 40));
+  return {};
+}
+
+}  // namespace
+
+std::string ApplyStartupActions(Store& store, const PasswordHasher& hasher, const Clock& clock,
+                                const StartupActions& actions, EventLog& log) {
+  std::vector<AccountRecord> loaded;
+  if (auto error = store.LoadAccounts(loaded); !error.empty()) return error;
+  Accounts accounts;
+  for (auto& account : loaded) {
+    std::string key = NameKey(account.name);
+    accounts.emplace(std::move(key), std::move(account));
+  }
+  for (const auto& [name, password] : actions.addAccounts) {
+    if (auto error = AddAccount(store, hasher, clock, accounts, name, password, log);
+        !error.empty()) {
+      return error;
+    }
+  }
+  struct {
+    const std::vector<std::string>& names;
+    const char* what;
+    void (*change)(AccountRecord&);
+  } changes[] = {
+      {actions.admins, "administrator rights granted", [](AccountRecord& a) { a.admin = true; }},
+      {actions.bans, "banned", [](AccountRecord& a) { a.banned = true; }},
+      {actions.unbans, "unbanned", [](AccountRecord& a) { a.banned = false; }},
+  };
+  for (const auto& group : changes) {
+    for (const auto& name : group.names) {
+      if (auto error = Change(store, accounts, name, group.what, group.change, log);
+          !error.empty()) {
+        return error;
+      }
+    }
+  }
+  return {};
+}
+
+}  // namespace lobbyd

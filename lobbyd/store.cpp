@@ -1,0 +1,211 @@
+#include "lobbyd/store.h"
+
+#include <sqlite3.h>
+
+#include "lobbyd/text.h"
+
+namespace lobbyd {
+namespace {
+
+constexpr const char* kSchema = R"sql(
+CREATE TABLE IF NOT EXISTS accounts (
+  key TEXT PRIMARY KEY, name TEXT NOT NULL, password_hash TEXT NOT NULL,
+  admin INTEGER NOT NULL DEFAULT 0, suspended INTEGER NOT NULL DEFAULT 0,
+  banned INTEGER NOT NULL DEFAULT 0, created_at INTEGER NOT NULL, last_on INTEGER NOT NULL,
+  location TEXT NOT NULL, age TEXT NOT NULL, email TEXT NOT NULL, web TEXT NOT NULL,
+  bio TEXT NOT NULL);
+CREATE TABLE IF NOT EXISTS games (
+  key TEXT PRIMARY KEY, name TEXT NOT NULL, owner TEXT NOT NULL, address TEXT NOT NULL,
+  version TEXT NOT NULL, announce TEXT NOT NULL, settings TEXT NOT NULL,
+  description TEXT NOT NULL);
+PRAGMA user_version = 1;
+)sql";
+
+// Keeps a statement reusable whatever path the caller leaves by.
+struct Reset {
+  sqlite3_stmt* statement;
+  ~Reset() {
+    sqlite3_reset(statement);
+    sqlite3_clear_bindings(statement);
+  }
+};
+
+void BindText(sqlite3_stmt* statement, int index, const std::string& text) {
+  sqlite3_bind_text(statement, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+}
+
+std::string ColumnText(sqlite3_stmt* statement, int index) {
+  const unsigned char* text = sqlite3_column_text(statement, index);
+  int size = sqlite3_column_bytes(statement, index);
+  return text ? std::string(reinterpret_cast<const char*>(text), size) : std::string();
+}
+
+std::string SettingsText(const std::array<bool, 10>& settings) {
+  std::string text;
+  for (bool on : settings) text.push_back(on ? '1' : '0');
+  return text;
+}
+
+std::array<bool, 10> SettingsFrom(const std::string& text) {
+  std::array<bool, 10> settings{};
+  for (size_t i = 0; i < settings.size() && i < text.size(); ++i) settings[i] = text[i] == '1';
+  return settings;
+}
+
+}  // namespace
+
+std::unique_ptr<Store> Store::Open(const std::string& path, std::string& error) {
+  sqlite3* db = nullptr;
+  int rc = sqlite3_open_v2(
+      path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+  if (rc != SQLITE_OK) {
+    error = "cannot open database " + path + ": " + (db ? sqlite3_errmsg(db) : "out of memory");
+    sqlite3_close(db);
+    return nullptr;
+  }
+  std::unique_ptr<Store> store(new Store(db));
+  sqlite3_busy_timeout(db, 2000);
+  // WAL with NORMAL sync: a committed change survives a killed process.
+  const char* setup = "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;";
+  if (sqlite3_exec(db, setup, nullptr, nullptr, nullptr) != SQLITE_OK ||
+      sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr) != SQLITE_OK) {
+    error = store->Error(("cannot prepare database " + path).c_str());
+    return nullptr;
+  }
+  error = store->Prepare();
+  if (!error.empty()) return nullptr;
+  return store;
+}
+
+Store::~Store() {
+  for (sqlite3_stmt* statement : {putAccount_, deleteAccount_, putGame_, deleteGame_}) {
+    sqlite3_finalize(statement);
+  }
+  sqlite3_close(db_);
+}
+
+std::string Store::Error(const char* what) const {
+  return std::string(what) + ": " + sqlite3_errmsg(db_);
+}
+
+std::string Store::Prepare() {
+  struct {
+    sqlite3_stmt** statement;
+    const char* sql;
+  } statements[] = {
+      {&putAccount_,
+       "INSERT OR REPLACE INTO accounts (key, name, password_hash, admin, suspended, banned, "
+       "created_at, last_on, location, age, email, web, bio) "
+       "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13)"},
+      {&deleteAccount_, "DELETE FROM accounts WHERE key = ?1"},
+      {&putGame_,
+       "INSERT OR REPLACE INTO games (key, name, owner, address, version, announce, settings, "
+       "description) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)"},
+      {&deleteGame_, "DELETE FROM games WHERE key = ?1"},
+  };
+  for (auto& entry : statements) {
+    if (sqlite3_prepare_v2(db_, entry.sql, -1, entry.statement, nullptr) != SQLITE_OK) {
+      return Error("cannot prepare statement");
+    }
+  }
+  return {};
+}
+
+std::string Store::LoadAccounts(std::vector<AccountRecord>& out) {
+  sqlite3_stmt* statement = nullptr;
+  const char* sql =
+      "SELECT name, password_hash, admin, suspended, banned, created_at, last_on, location, age, "
+      "email, web, bio FROM accounts ORDER BY key";
+  if (sqlite3_prepare_v2(db_, sql, -1, &statement, nullptr) != SQLITE_OK) {
+    return Error("cannot read accounts");
+  }
+  int rc;
+  while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
+    AccountRecord account;
+    account.name = ColumnText(statement, 0);
+    account.passwordHash = ColumnText(statement, 1);
+    account.admin = sqlite3_column_int(statement, 2) != 0;
+    account.suspended = sqlite3_column_int(statement, 3) != 0;
+    account.banned = sqlite3_column_int(statement, 4) != 0;
+    account.createdAt = sqlite3_column_int64(statement, 5);
+    account.lastOn = sqlite3_column_int64(statement, 6);
+    account.profile.location = ColumnText(statement, 7);
+    account.profile.age = ColumnText(statement, 8);
+    account.profile.email = ColumnText(statement, 9);
+    account.profile.web = ColumnText(statement, 10);
+    account.profile.bio = ColumnText(statement, 11);
+    out.push_back(std::move(account));
+  }
+  sqlite3_finalize(statement);
+  return rc == SQLITE_DONE ? std::string() : Error("cannot read accounts");
+}
+
+std::string Store::LoadGames(std::vector<GameRecord>& out) {
+  sqlite3_stmt* statement = nullptr;
+  const char* sql =
+      "SELECT name, owner, address, version, announce, settings, description FROM games "
+      "ORDER BY key";
+  if (sqlite3_prepare_v2(db_, sql, -1, &statement, nullptr) != SQLITE_OK) {
+    return Error("cannot read games");
+  }
+  int rc;
+  while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
+    GameRecord game;
+    game.name = ColumnText(statement, 0);
+    game.owner = ColumnText(statement, 1);
+    game.address = ColumnText(statement, 2);
+    game.version = ColumnText(statement, 3);
+    game.announce = ColumnText(statement, 4);
+    game.settings = SettingsFrom(ColumnText(statement, 5));
+    game.description = ColumnText(statement, 6);
+    out.push_back(std::move(game));
+  }
+  sqlite3_finalize(statement);
+  return rc == SQLITE_DONE ? std::string() : Error("cannot read games");
+}
+
+std::string Store::PutAccount(const AccountRecord& account) {
+  Reset reset{putAccount_};
+  BindText(putAccount_, 1, NameKey(account.name));
+  BindText(putAccount_, 2, account.name);
+  BindText(putAccount_, 3, account.passwordHash);
+  sqlite3_bind_int(putAccount_, 4, account.admin);
+  sqlite3_bind_int(putAccount_, 5, account.suspended);
+  sqlite3_bind_int(putAccount_, 6, account.banned);
+  sqlite3_bind_int64(putAccount_, 7, account.createdAt);
+  sqlite3_bind_int64(putAccount_, 8, account.lastOn);
+  BindText(putAccount_, 9, account.profile.location);
+  BindText(putAccount_, 10, account.profile.age);
+  BindText(putAccount_, 11, account.profile.email);
+  BindText(putAccount_, 12, account.profile.web);
+  BindText(putAccount_, 13, account.profile.bio);
+  return sqlite3_step(putAccount_) == SQLITE_DONE ? std::string() : Error("cannot store account");
+}
+
+std::string Store::DeleteAccount(const std::string& name) {
+  Reset reset{deleteAccount_};
+  BindText(deleteAccount_, 1, NameKey(name));
+  return sqlite3_step(deleteAccount_) == SQLITE_DONE ? std::string()
+                                                     : Error("cannot delete account");
+}
+
+std::string Store::PutGame(const GameRecord& game) {
+  Reset reset{putGame_};
+  BindText(putGame_, 1, GameKey(game.name));
+  BindText(putGame_, 2, game.name);
+  BindText(putGame_, 3, game.owner);
+  BindText(putGame_, 4, game.address);
+  BindText(putGame_, 5, game.version);
+  BindText(putGame_, 6, game.announce);
+  BindText(putGame_, 7, SettingsText(game.settings));
+  BindText(putGame_, 8, game.description);
+  return sqlite3_step(putGame_) == SQLITE_DONE ? std::string() : Error("cannot store game");
+}
+
+std::string Store::DeleteGame(const std::string& name) {
+  Reset reset{deleteGame_};
+  BindText(deleteGame_, 1, GameKey(name));
+  return sqlite3_step(deleteGame_) == SQLITE_DONE ? std::string() : Error("cannot delete game");
+}
+
+}  // namespace lobbyd

@@ -1,0 +1,98 @@
+#include "lobbyd/testing/test_server.h"
+
+#include <asio/post.hpp>
+#include <cstdlib>
+#include <filesystem>
+
+#include "cv3client/support/md5.h"
+
+namespace lobbyd::testing {
+
+std::optional<std::string> CountingHasher::Hash(std::string_view digest) const {
+  ++hashes_;
+  return inner_.Hash(digest);
+}
+
+bool CountingHasher::Verify(std::string_view hash, std::string_view digest) const {
+  ++verifies_;
+  return inner_.Verify(hash, digest);
+}
+
+TempFolder::TempFolder() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "lobbyd-test-XXXXXX").string();
+  if (mkdtemp(pattern.data())) path_ = pattern;
+}
+
+TempFolder::~TempFolder() {
+  std::error_code ignored;
+  if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+}
+
+TestServer::TestServer(std::string database, LobbyOptions options)
+    : database_(std::move(database)), options_(options) {
+  if (database_.empty()) {
+    folder_ = std::make_unique<TempFolder>();
+    database_ = folder_->Path() + "/lobbyd.db";
+  }
+  InitSodium();
+}
+
+TestServer::~TestServer() { Stop(); }
+
+std::string TestServer::Seed(const StartupActions& actions) {
+  std::string error;
+  auto store = Store::Open(database_, error);
+  if (!store) return error;
+  return ApplyStartupActions(*store, hasher_, clock_, actions, log_);
+}
+
+std::string TestServer::Start() {
+  std::string error;
+  store_ = Store::Open(database_, error);
+  if (!store_) return error;
+  io_ = std::make_unique<asio::io_context>(1);
+  server_ = std::make_unique<Server>(*io_, *store_, hasher_, clock_, log_, options_, 2);
+  error = server_->Start(asio::ip::tcp::endpoint(asio::ip::make_address_v4("127.0.0.1"), 0));
+  if (!error.empty()) return error;
+  port_ = server_->LocalEndpoint().port();
+  thread_ = std::thread([this] { io_->run(); });
+  return {};
+}
+
+void TestServer::Stop() {
+  if (!server_) return;
+  asio::post(*io_, [this] { server_->Stop(); });
+  if (thread_.joinable()) thread_.join();
+  server_.reset();
+  io_.reset();
+  store_.reset();
+}
+
+namespace {
+
+std::unique_ptr<TestClient> Expect(std::unique_ptr<TestClient> client, std::string_view name) {
+  if (client->ReadLine() != "AUTH_ACK:OK") return nullptr;
+  if (client->ReadLine() != "ISON:" + std::string(name)) return nullptr;
+  return client;
+}
+
+}  // namespace
+
+std::unique_ptr<TestClient> TestServer::Join(std::string_view name, std::string_view password) {
+  auto client = Connect();
+  client->Send("CREATE:" + std::string(name) + ":" + Digest(password) + ":" + std::string(name) +
+               "@example.org");
+  return Expect(std::move(client), name);
+}
+
+std::unique_ptr<TestClient> TestServer::SignIn(std::string_view name, std::string_view password) {
+  auto client = Connect();
+  client->Send("AUTH:" + std::string(name) + ":" + Digest(password));
+  return Expect(std::move(client), name);
+}
+
+std::string Digest(std::string_view password) {
+  return cv3::clsMD5().DigestStrToHexStr(password).value_or(std::string());
+}
+
+}  // namespace lobbyd::testing

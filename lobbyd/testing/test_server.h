@@ -1,0 +1,95 @@
+// lobbyd in-process for conversation tests: listens on a free loopback port, runs its io_context
+// on a thread of its own, hashes with the least cost libsodium allows, and takes its time from a
+// ManualClock. The database file lives in a temporary folder that outlives restarts of the server.
+#pragma once
+
+#include <asio/io_context.hpp>
+#include <atomic>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "lobbyd/clock.h"
+#include "lobbyd/event_log.h"
+#include "lobbyd/hasher.h"
+#include "lobbyd/server.h"
+#include "lobbyd/startup.h"
+#include "lobbyd/store.h"
+#include "lobbyd/testing/test_client.h"
+
+namespace lobbyd::testing {
+
+// Cheapest real hashing, counted: tests see that a verify ran without timing anything.
+class CountingHasher final : public PasswordHasher {
+ public:
+  std::optional<std::string> Hash(std::string_view digest) const override;
+  bool Verify(std::string_view hash, std::string_view digest) const override;
+  int Verifies() const { return verifies_; }
+  int Hashes() const { return hashes_; }
+
+ private:
+  SodiumHasher inner_ = SodiumHasher::Cheapest();
+  mutable std::atomic<int> verifies_{0};
+  mutable std::atomic<int> hashes_{0};
+};
+
+// A temporary folder, removed with everything in it when this goes.
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+class TestServer {
+ public:
+  // Uses `database` (created if missing); an empty path means a fresh one of its own.
+  explicit TestServer(std::string database = {}, LobbyOptions options = {});
+  ~TestServer();
+
+  // Applies operator actions to the database; only while the server is stopped.
+  std::string Seed(const StartupActions& actions);
+  // Empty text when listening.
+  std::string Start();
+  // Stops the server the way SIGTERM does and waits for its thread.
+  void Stop();
+
+  unsigned short Port() const { return port_; }
+  ManualClock& Clock() { return clock_; }
+  const CountingHasher& Hasher() const { return hasher_; }
+  const std::string& Database() const { return database_; }
+  // What was logged; read it after Stop.
+  std::string LogText() const { return logText_.str(); }
+
+  std::unique_ptr<TestClient> Connect(int receiveBuffer = 0, const char* source = nullptr) {
+    return std::make_unique<TestClient>(port_, receiveBuffer, source);
+  }
+  // Creates an account over the wire ("CREATE:") and returns its client once "AUTH_ACK:OK" and
+  // its own "ISON:" have come; null when anything else came.
+  std::unique_ptr<TestClient> Join(std::string_view name, std::string_view password = "pw");
+  // The same with "AUTH:" for an existing account.
+  std::unique_ptr<TestClient> SignIn(std::string_view name, std::string_view password = "pw");
+
+ private:
+  std::unique_ptr<TempFolder> folder_;
+  std::string database_;
+  LobbyOptions options_;
+  ManualClock clock_;
+  CountingHasher hasher_;
+  std::ostringstream logText_;
+  EventLog log_{&logText_, clock_};
+  std::unique_ptr<Store> store_;
+  std::unique_ptr<asio::io_context> io_;
+  std::unique_ptr<Server> server_;
+  std::thread thread_;
+  unsigned short port_ = 0;
+};
+
+// The digest the client sends for a password.
+std::string Digest(std::string_view password);
+
+}  // namespace lobbyd::testing

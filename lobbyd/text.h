@@ -1,0 +1,50 @@
+// Small text rules of the server: name keys for case-insensitive lookups, field cutting,
+// digest and version checks, date texts. UTF-8 in and out; pure functions.
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace lobbyd {
+
+// The lookup key of an ID or game name: two names have the same key exactly when
+// cv3::SameName holds for them (ASCII and the Latin-1 letters of Windows-1252 folded).
+std::string NameKey(std::string_view name);
+
+// The lookup key of a game name: trimmed, then as NameKey, so "Arena" and " arena" clash.
+std::string GameKey(std::string_view name);
+
+// Without leading and trailing spaces (only the space character, as the client trims).
+std::string_view TrimSpaces(std::string_view text);
+
+// Number of characters (code points) of UTF-8 text.
+size_t CharacterCount(std::string_view text);
+
+// Any character below U+0020 (a lone CR or LF, NUL, tab...).
+bool HasControlCharacters(std::string_view text);
+
+// The web address and biography at the end of "SAVEPROFILE:". The client does not keep ":" out
+// of the web address, so "scheme://" and a port after the host are taken as part of it; the
+// first other ":" separates. Nothing when there is no separator.
+std::optional<std::pair<std::string, std::string>> SplitWebAndBio(std::string_view rest);
+
+// 32 upper-case hexadecimal digits: the password digest the client sends.
+bool IsPasswordDigest(std::string_view text);
+
+// Cuts `args` into exactly `count` fields at ":"; the last takes the rest and may hold ":".
+// Nothing when there are fewer than count - 1 separators.
+std::optional<std::vector<std::string>> SplitFields(std::string_view args, size_t count);
+
+// True when `reported` (decimal digits) is a lower version than `current`. Nothing when the
+// report is not made of digits.
+std::optional<bool> VersionIsLower(std::string_view reported, unsigned current);
+
+// "2024-05-01" and "2024-05-01 13:45 UTC".
+std::string DateText(std::chrono::system_clock::time_point when);
+std::string DateTimeText(std::chrono::system_clock::time_point when);
+
+}  // namespace lobbyd

@@ -1,0 +1,50 @@
+// cv3probe: watches a running cv3client.exe from outside, for scripts.
+//   cv3probe wait-status TEXT [TIMEOUT_MS]   exits 0 once the status bar reads TEXT
+//   cv3probe dump                            prints the status text and the roster tree
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "testbed/remote_controls_win32.h"
+
+using namespace cv3::testbed;
+
+namespace {
+
+HWND MainWindow() { return FindWindowW(L"Cv3MainWindow", nullptr); }
+
+std::string StatusText() {
+  HWND main = MainWindow();
+  HWND status = main ? FindChildByClass(main, L"msctls_statusbar32") : nullptr;
+  return status ? ReadStatusText(status) : std::string();
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc >= 3 && std::wstring(argv[1]) == L"wait-status") {
+    char wanted[512];
+    WideCharToMultiByte(CP_UTF8, 0, argv[2], -1, wanted, sizeof wanted, nullptr, nullptr);
+    DWORD timeout = argc >= 4 ? static_cast<DWORD>(_wtoi(argv[3])) : 30000;
+    bool ok = WaitFor([&] { return StatusText() == wanted; }, timeout);
+    std::printf("%s\n", StatusText().c_str());
+    return ok ? 0 : 1;
+  }
+  if (argc >= 2 && std::wstring(argv[1]) == L"dump") {
+    HWND main = MainWindow();
+    if (!main) {
+      std::printf("no main window\n");
+      return 1;
+    }
+    std::printf("status: %s\n", StatusText().c_str());
+    HWND tree = FindChildByClass(main, L"SysTreeView32");
+    for (const auto& item : ReadTree(tree)) {
+      std::printf("%s%s [%d]%s\n", item.parent.empty() ? "" : "  ", item.text.c_str(), item.image,
+                  item.bold ? " bold" : "");
+    }
+    return 0;
+  }
+  std::fprintf(stderr, "usage: cv3probe wait-status TEXT [TIMEOUT_MS] | dump\n");
+  return 2;
+}

@@ -1,0 +1,115 @@
+// Administration with and without rights and admin mode.
+#include <gtest/gtest.h>
+
+#include "lobbyd/testing/test_server.h"
+
+namespace lobbyd::testing {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+class Admin : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(server_.Seed({{{"root", "pw"}}, {"root"}, {}, {}}), "");
+    ASSERT_EQ(server_.Start(), "");
+    root_ = server_.SignIn("root");
+    bob_ = server_.Join("bob");
+    cid_ = server_.Join("cid");
+    ASSERT_TRUE(root_ && bob_ && cid_);
+    root_->Send("ADMINMODE");
+    ASSERT_EQ(root_->Sync(), (Lines{"ISON:bob", "ISON:cid", "ISADMIN:root"}));
+    ASSERT_EQ(bob_->Sync(), (Lines{"ISON:cid", "ISADMIN:root"}));
+    ASSERT_EQ(cid_->Sync(), (Lines{"ISADMIN:root"}));
+  }
+  TestServer server_;
+  std::unique_ptr<TestClient> root_, bob_, cid_;
+};
+
+TEST_F(Admin, EveryCommandNeedsAdminMode) {
+  for (const char* line : {"REMUSER:cid", "SUSPEND:cid", "UNSUSPEND:cid",
+                           "CHNGPASS:cid:0123456789ABCDEF0123456789ABCDEF"}) {
+    bob_->Send(line);
+  }
+  EXPECT_EQ(bob_->Sync(), Lines(4, "WARNING:You must be in admin mode to do that!"));
+  EXPECT_EQ(cid_->Sync(), Lines{});
+  auto again = server_.SignIn("cid");  // the password is unchanged
+  EXPECT_TRUE(again);
+}
+
+TEST_F(Admin, RightsWithoutAdminModeAreNotEnough) {
+  root_->Send("ONLINE");
+  root_->Send("REMUSER:cid");
+  EXPECT_EQ(root_->Sync(), (Lines{"ISON:root", "WARNING:You must be in admin mode to do that!"}));
+}
+
+TEST_F(Admin, RemoveUserClosesTheVictimAndTellsEveryone) {
+  bob_->Send("HOSTGAME:Bobs:203.0.113.9:1:Named:0:0:0:0:0:0:0:1:0:0:");
+  ASSERT_EQ(bob_->Sync(), (Lines{"HOSTGAME_ACK:OK", "GAMEUP:Bobs"}));
+  root_->Send("REMUSER:BOB");
+  EXPECT_EQ(bob_->ReadLine(), "ERROR:Your account has been removed by an administrator.");
+  EXPECT_TRUE(bob_->WaitClosed());
+  // The victim leaves, its game with it, then the account goes from every roster.
+  Lines seen = {"GAMEUP:Bobs", "ISOFF:bob", "GAMEDOWN:Bobs", "GAMEREM:Bobs", "REMUSER:bob"};
+  EXPECT_EQ(cid_->Sync(), seen);
+  EXPECT_EQ(root_->Sync(), seen);
+  auto client = server_.Connect();
+  client->Send("AUTH:bob:" + Digest("pw"));
+  EXPECT_EQ(client->ReadLine(), "AUTH_ACK:FAILED");
+  // The ID is free again.
+  EXPECT_TRUE(server_.Join("bob"));
+}
+
+TEST_F(Admin, RemoveUserOfAnOfflineAccount) {
+  cid_->Send("QUIT");
+  ASSERT_EQ(root_->ReadLine(), "ISOFF:cid");
+  root_->Send("REMUSER:cid");
+  EXPECT_EQ(root_->Sync(), (Lines{"REMUSER:cid"}));
+  EXPECT_EQ(bob_->Sync(), (Lines{"ISOFF:cid", "REMUSER:cid"}));
+}
+
+TEST_F(Admin, UnknownOrOwnAccountIsRefused) {
+  root_->Send("REMUSER:ghost");
+  root_->Send("REMUSER:root");
+  root_->Send("SUSPEND:Root");
+  EXPECT_EQ(root_->Sync(), (Lines{"WARNING:There is no pilot named ghost!",
+                                  "WARNING:You cannot do that to your own account!",
+                                  "WARNING:You cannot do that to your own account!"}));
+}
+
+TEST_F(Admin, SuspendClosesTheVictimWhoseReconnectIsSuspendedUntilUnsuspend) {
+  root_->Send("SUSPEND:bob");
+  EXPECT_EQ(bob_->ReadLine(), "ERROR:Your account has been suspended by an administrator.");
+  EXPECT_TRUE(bob_->WaitClosed());
+  EXPECT_EQ(root_->Sync(), (Lines{"ISOFF:bob", "WARNING:bob has been suspended."}));
+  EXPECT_EQ(cid_->Sync(), (Lines{"ISOFF:bob"}));
+
+  auto retry = server_.Connect();
+  retry->Send("AUTH:bob:" + Digest("pw"));
+  EXPECT_EQ(retry->ReadLine(), "AUTH_ACK:SUSPENDED");
+
+  root_->Send("UNSUSPEND:bob");
+  EXPECT_EQ(root_->Sync(), (Lines{"WARNING:bob is no longer suspended."}));
+  retry->Send("AUTH:bob:" + Digest("pw"));
+  EXPECT_EQ(retry->ReadLine(), "AUTH_ACK:OK");
+}
+
+TEST_F(Admin, ChangePasswordReplacesTheOldOne) {
+  root_->Send("CHNGPASS:cid:" + Digest("new one"));
+  EXPECT_EQ(root_->Sync(), (Lines{"WARNING:The password of cid has been changed."}));
+  auto client = server_.Connect();
+  client->Send("AUTH:cid:" + Digest("pw"));
+  EXPECT_EQ(client->ReadLine(), "AUTH_ACK:FAILED");
+  client->Send("AUTH:cid:" + Digest("new one"));
+  EXPECT_EQ(client->ReadLine(), "AUTH_ACK:OK");
+}
+
+TEST_F(Admin, ChangePasswordNeedsADigest) {
+  root_->Send("CHNGPASS:cid:plain text");
+  EXPECT_EQ(root_->Sync(),
+            (Lines{"WARNING:The new password could not be read; please try again."}));
+  EXPECT_TRUE(server_.SignIn("cid")) << "the old password still works";
+}
+
+}  // namespace
+}  // namespace lobbyd::testing

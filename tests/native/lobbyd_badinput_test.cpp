@@ -1,0 +1,123 @@
+// Bad input: commands before sign-in, missing fields, over-long lines, binary bytes, and a peer
+// that never reads. None of it may crash or stall the server.
+#include <gtest/gtest.h>
+
+#include "lobbyd/testing/test_server.h"
+
+namespace lobbyd::testing {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+class BadInput : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(server_.Start(), "");
+    watcher_ = server_.Join("watcher");
+    ASSERT_TRUE(watcher_);
+  }
+  TestServer server_;
+  std::unique_ptr<TestClient> watcher_;
+};
+
+TEST_F(BadInput, OnlyAuthCreateAndQuitAreTakenBeforeSignIn) {
+  auto client = server_.Connect();
+  for (const char* line : {"USERS", "GAMES", "VERSION:100", "LMSG:hello", "PMSG:watcher:hi",
+                           "DISCONNECT", "ADMINMODE", "HOSTGAME:a:b:c:d:0:0:0:0:0:0:0:0:0:0:e"}) {
+    client->Send(line);
+  }
+  client->Send("QUIT");
+  EXPECT_EQ(client->ReadLine(), "QUIT_ACK:OK");
+  EXPECT_EQ(watcher_->Sync(), Lines{});
+}
+
+TEST_F(BadInput, LongestLineBeforeSignInIsTakenOneMoreByteCloses) {
+  auto client = server_.Connect();
+  client->Send(std::string(512, 'X'));
+  client->Send("QUIT");
+  EXPECT_EQ(client->ReadLine(), "QUIT_ACK:OK");
+
+  auto tooLong = server_.Connect();
+  tooLong->Send(std::string(513, 'X'));
+  EXPECT_TRUE(tooLong->WaitClosed());
+  server_.Stop();
+  EXPECT_NE(server_.LogText().find("line too long"), std::string::npos);
+}
+
+TEST_F(BadInput, ALineThatNeverEndsClosesOnceItPassesTheLimit) {
+  auto client = server_.Connect();
+  client->SendRaw(std::string(600, 'Y'));
+  EXPECT_TRUE(client->WaitClosed());
+}
+
+TEST_F(BadInput, SignedInLinesMayBeEightKibibytes) {
+  auto client = server_.Join("talker");
+  ASSERT_TRUE(client);
+  ASSERT_EQ(watcher_->ReadLine(), "ISON:talker");
+  std::string text(8192 - 5, 'z');
+  client->Send("LMSG:" + text);
+  EXPECT_EQ(watcher_->ReadLine(), "LMSG:talker:" + text);
+  client->Send("LMSG:" + text + "!");
+  EXPECT_TRUE(client->WaitClosed());
+  EXPECT_EQ(watcher_->ReadLine(), "ISOFF:talker");
+}
+
+TEST_F(BadInput, BinaryBytesAndEmptyLinesAreIgnored) {
+  auto client = server_.Join("noisy");
+  ASSERT_TRUE(client);
+  client->SendRaw(std::string("\0\x01\xFF\x80garbage\r\n", 13));
+  client->SendRaw("\r\n\n\n\r\r\n:::\r\nusers\r\nUSERS \r\n\xB6\xB6\r\n");
+  client->SendRaw(std::string("LMSG\0:x\r\n", 9));
+  EXPECT_EQ(client->Sync(), Lines{});
+  EXPECT_EQ(watcher_->Sync(), (Lines{"ISON:noisy"}));
+}
+
+TEST_F(BadInput, CommandsWithMissingFieldsAreIgnoredAndLogged) {
+  auto client = server_.Join("sloppy");
+  ASSERT_TRUE(client);
+  for (const char* line : {"HOSTGAME:name:address", "RESUMEGAME:x", "SAVEPROFILE:sloppy:x",
+                           "PMSG:nobody", "LMSG", "CHNGPASS:x", "VERSION:3.0", "VERSION"}) {
+    client->Send(line);
+  }
+  EXPECT_EQ(client->Sync(), Lines{});
+  EXPECT_EQ(watcher_->Sync(), (Lines{"ISON:sloppy"}));
+  server_.Stop();
+  std::string log = server_.LogText();
+  EXPECT_NE(log.find("sloppy ignored HOSTGAME (missing fields)"), std::string::npos) << log;
+  EXPECT_NE(log.find("sloppy ignored VERSION (not a version number)"), std::string::npos);
+}
+
+TEST_F(BadInput, UnknownCommandsAreIgnoredAndTheLogIsBounded) {
+  auto client = server_.Join("spammer");
+  ASSERT_TRUE(client);
+  for (int i = 0; i < 50; ++i) client->Send("BOGUS" + std::to_string(i));
+  EXPECT_EQ(client->Sync(), Lines{});
+  server_.Stop();
+  std::string log = server_.LogText();
+  EXPECT_NE(log.find("spammer ignored BOGUS0 (unknown command)"), std::string::npos);
+  EXPECT_NE(log.find("spammer ignored BOGUS9 (unknown command)"), std::string::npos);
+  EXPECT_EQ(log.find("BOGUS10"), std::string::npos);
+  EXPECT_NE(log.find("further ignored lines are not logged"), std::string::npos);
+}
+
+TEST_F(BadInput, APeerThatNeverReadsIsDisconnected) {
+  auto slow = server_.Connect(4096);
+  slow->Send("CREATE:slow:" + Digest("pw") + ":s@x");
+  ASSERT_EQ(watcher_->ReadLine(), "ISON:slow");
+  // Each GAMEINFO reply carries an 8 KB description; the peer reads none of them.
+  slow->Send("HOSTGAME:Big:203.0.113.1:1:Named:0:0:0:0:0:0:0:1:0:0:" + std::string(8000, 'd'));
+  ASSERT_EQ(watcher_->ReadLine(), "GAMEUP:Big");
+  std::string requests;
+  for (int i = 0; i < 2000; ++i) requests += "GAMEINFO:Big\r\n";
+  slow->SendRaw(requests);
+  EXPECT_EQ(watcher_->ReadLine(std::chrono::seconds(20)), "ISOFF:slow");
+  EXPECT_EQ(watcher_->ReadLine(), "GAMEDOWN:Big");
+  // The server is as responsive as before.
+  EXPECT_EQ(watcher_->Sync(), Lines{});
+  server_.Stop();
+  EXPECT_NE(server_.LogText().find("slow outbound queue full (peer not reading)"),
+            std::string::npos);
+}
+
+}  // namespace
+}  // namespace lobbyd::testing

@@ -1,0 +1,111 @@
+// Lobby and private chat relay, and flood control on a manual clock.
+#include <gtest/gtest.h>
+
+#include "lobbyd/testing/test_server.h"
+
+namespace lobbyd::testing {
+namespace {
+
+using Lines = std::vector<std::string>;
+using std::chrono::milliseconds;
+
+const std::string kTooFast = "WARNING:You are sending messages too fast; some were not delivered.";
+
+class Chat : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(server_.Start(), "");
+    ann_ = server_.Join("ann");
+    bob_ = server_.Join("bob");
+    cid_ = server_.Join("cid");
+    ASSERT_TRUE(ann_ && bob_ && cid_);
+    ASSERT_EQ(ann_->Sync(), (Lines{"ISON:bob", "ISON:cid"}));
+    ASSERT_EQ(bob_->Sync(), (Lines{"ISON:cid"}));
+  }
+  TestServer server_;
+  std::unique_ptr<TestClient> ann_, bob_, cid_;
+};
+
+TEST_F(Chat, LobbyLineGoesToEveryoneTheSenderIncludedWithItsColons) {
+  bob_->Send("LMSG:meet at 20:00: crater B");
+  const std::string relayed = "LMSG:bob:meet at 20:00: crater B";
+  EXPECT_EQ(ann_->ReadLine(), relayed);
+  EXPECT_EQ(bob_->ReadLine(), relayed);
+  EXPECT_EQ(cid_->ReadLine(), relayed);
+}
+
+TEST_F(Chat, LobbyLineBytesAreRelayedAsSent) {
+  bob_->SendRaw("LMSG:caf\xE9 \x80 \xB6\r\n");
+  EXPECT_EQ(cid_->ReadLine(), "LMSG:bob:caf\xC3\xA9 \xE2\x82\xAC \xC2\xB6");
+}
+
+TEST_F(Chat, PrivateLineGoesOnlyToThePartnerWhateverTheLetterCase) {
+  ann_->Send("PMSG:BOB:psst: a secret");
+  EXPECT_EQ(bob_->ReadLine(), "PMSG:ann:psst: a secret");
+  EXPECT_EQ(ann_->Sync(), Lines{});
+  EXPECT_EQ(cid_->Sync(), Lines{});
+}
+
+TEST_F(Chat, PrivateLineToAnOfflineOrUnknownPilotWarnsTheSender) {
+  cid_->Send("QUIT");
+  ASSERT_EQ(ann_->ReadLine(), "ISOFF:cid");
+  ann_->Send("PMSG:cid:hello");
+  ann_->Send("PMSG:nobody:hello");
+  EXPECT_EQ(ann_->Sync(),
+            (Lines{"WARNING:cid is not signed on; your message was not delivered.",
+                   "WARNING:nobody is not signed on; your message was not delivered."}));
+}
+
+TEST_F(Chat, BurstOfFiveThenExcessDroppedWithOneWarning) {
+  for (int i = 1; i <= 8; ++i) bob_->Send("LMSG:line " + std::to_string(i));
+  Lines relayed;
+  for (int i = 1; i <= 5; ++i) relayed.push_back("LMSG:bob:line " + std::to_string(i));
+  EXPECT_EQ(cid_->Sync(), relayed);
+  Lines own = relayed;
+  own.push_back(kTooFast);
+  EXPECT_EQ(bob_->Sync(), own);
+}
+
+TEST_F(Chat, AfterABurstTwoLinesASecondPass) {
+  // Each step is synced, so the server has handled it before the clock moves.
+  for (int i = 0; i < 5; ++i) bob_->Send("LMSG:burst");
+  bob_->Send("LMSG:dropped");
+  EXPECT_EQ(bob_->Sync(), (Lines{"LMSG:bob:burst", "LMSG:bob:burst", "LMSG:bob:burst",
+                                 "LMSG:bob:burst", "LMSG:bob:burst", kTooFast}));
+  server_.Clock().Advance(milliseconds(500));
+  bob_->Send("LMSG:one token back");
+  bob_->Send("LMSG:dropped again");
+  EXPECT_EQ(bob_->Sync(), (Lines{"LMSG:bob:one token back", kTooFast}));
+  server_.Clock().Advance(milliseconds(1000));
+  bob_->Send("LMSG:two");
+  bob_->Send("LMSG:three");
+  bob_->Send("LMSG:dropped a third time");
+  bob_->Send("LMSG:and a fourth");
+  EXPECT_EQ(bob_->Sync(), (Lines{"LMSG:bob:two", "LMSG:bob:three", kTooFast}));
+  server_.Clock().Advance(milliseconds(10000));
+  for (int i = 0; i < 6; ++i) bob_->Send("LMSG:full burst again");
+  auto own = bob_->Sync();
+  ASSERT_TRUE(own);
+  EXPECT_EQ(std::count(own->begin(), own->end(), "LMSG:bob:full burst again"), 5);
+  EXPECT_EQ(cid_->Sync()->size(), 5u + 1u + 2u + 5u) << "nothing dropped reached the others";
+}
+
+TEST_F(Chat, PrivateLinesCountTowardsTheSameLimit) {
+  for (int i = 0; i < 5; ++i) bob_->Send("PMSG:ann:hi");
+  bob_->Send("LMSG:too much");
+  bob_->Send("PMSG:ann:too much");
+  EXPECT_EQ(bob_->Sync(), (Lines{kTooFast}));
+  EXPECT_EQ(ann_->Sync(), (Lines(5, "PMSG:bob:hi")));
+}
+
+TEST_F(Chat, EachPilotHasItsOwnAllowance) {
+  for (int i = 0; i < 6; ++i) bob_->Send("LMSG:b");
+  ASSERT_TRUE(bob_->Sync());
+  cid_->Send("LMSG:c");
+  auto seen = ann_->Sync();
+  ASSERT_TRUE(seen);
+  EXPECT_EQ(seen->back(), "LMSG:cid:c");
+}
+
+}  // namespace
+}  // namespace lobbyd::testing

@@ -1,0 +1,102 @@
+// The lists a client loads after sign-in, and the version check.
+#include <gtest/gtest.h>
+
+#include "lobbyd/testing/test_server.h"
+
+namespace lobbyd::testing {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+const std::string kGameTail = ":Named:0:0:0:0:0:0:0:1:0:0:desc";
+
+class Lists : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(server_.Seed({{{"root", "pw"}, {"zed", "pw"}}, {"root"}, {}, {}}), "");
+    ASSERT_EQ(server_.Start(), "");
+  }
+  TestServer server_;
+};
+
+TEST_F(Lists, UsersListsEveryAccountButTheAskerWithItsKind) {
+  auto root = server_.SignIn("root");
+  auto bob = server_.Join("bob");
+  auto carol = server_.Join("carol");
+  auto dave = server_.Join("dave");
+  auto erin = server_.Join("erin");
+  ASSERT_TRUE(root && bob && carol && dave && erin);
+  root->Send("ADMINMODE");
+  bob->Send("AWAY:back in 5: really");
+  dave->Send("INVISIBLE");
+  ASSERT_TRUE(root->Sync() && bob->Sync() && dave->Sync());
+
+  erin->Send("USERS");
+  auto lines = erin->ReadUntil("USERS_ACK");
+  ASSERT_TRUE(lines);
+  // Notices about the others came before the list; the list itself is in name order.
+  Lines list;
+  for (const auto& line : *lines) {
+    if (line.rfind("USER:", 0) == 0) list.push_back(line);
+  }
+  EXPECT_EQ(list, (Lines{"USER:bob:away:back in 5: really", "USER:carol:online",
+                         "USER:dave:offline", "USER:root:admin", "USER:zed:offline"}));
+}
+
+TEST_F(Lists, UsersOnAnEmptyLobbyIsJustTheEnd) {
+  server_.Stop();
+  TestServer empty;
+  ASSERT_EQ(empty.Start(), "");
+  auto only = empty.Join("only");
+  ASSERT_TRUE(only);
+  only->Send("USERS");
+  EXPECT_EQ(only->ReadLine(), "USERS_ACK");
+}
+
+TEST_F(Lists, GamesListsEveryListedGameUpOrDown) {
+  auto root = server_.SignIn("root");
+  auto bob = server_.Join("bob");
+  ASSERT_TRUE(root && bob);
+  bob->Send("HOSTGAME:Zulu Run:203.0.113.5:1.2" + kGameTail);
+  bob->Send("HOSTGAME:alpha:203.0.113.6:1.2" + kGameTail);
+  ASSERT_TRUE(bob->Sync());
+  bob->Close();  // long-term games go down with their host
+  ASSERT_EQ(root->ReadUntil("ISOFF:bob"), (Lines{"ISON:bob", "GAMEUP:Zulu Run", "GAMEUP:alpha"}));
+  auto carol = server_.Join("carol");
+  ASSERT_TRUE(carol);
+  carol->Send("HOSTGAME:Middle:203.0.113.7:1.2" + kGameTail);
+  ASSERT_TRUE(carol->Sync());
+
+  carol->Send("GAMES");
+  EXPECT_EQ(carol->ReadUntil("GAMES_ACK"),
+            (Lines{"GAME:alpha:down", "GAME:Middle:up", "GAME:Zulu Run:down"}));
+}
+
+TEST_F(Lists, VersionBelowTheCurrentOneIsToldToUpdate) {
+  auto root = server_.SignIn("root");
+  ASSERT_TRUE(root);
+  root->Send("VERSION:299");
+  EXPECT_EQ(root->ReadLine(), "VERSION_ACK:UPDATE");
+  root->Send("VERSION:300");
+  EXPECT_EQ(root->ReadLine(), "VERSION_ACK:OK");
+  root->Send("VERSION:1000");
+  EXPECT_EQ(root->ReadLine(), "VERSION_ACK:OK");
+  root->Send("VERSION:0300");
+  EXPECT_EQ(root->ReadLine(), "VERSION_ACK:OK");
+  root->Send("VERSION:99");
+  EXPECT_EQ(root->ReadLine(), "VERSION_ACK:UPDATE");
+}
+
+TEST(ListsVersion, TheCurrentVersionIsTheOperatorsChoice) {
+  TestServer server("", LobbyOptions{301});
+  ASSERT_EQ(server.Start(), "");
+  auto client = server.Join("pilot");
+  ASSERT_TRUE(client);
+  client->Send("VERSION:300");
+  EXPECT_EQ(client->ReadLine(), "VERSION_ACK:UPDATE");
+  client->Send("VERSION:301");
+  EXPECT_EQ(client->ReadLine(), "VERSION_ACK:OK");
+}
+
+}  // namespace
+}  // namespace lobbyd::testing

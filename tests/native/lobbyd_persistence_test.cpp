@@ -1,0 +1,82 @@
+// Restart: stop the server, start it on the same database, and everything is still there.
+#include <gtest/gtest.h>
+
+#include "lobbyd/testing/test_server.h"
+
+namespace lobbyd::testing {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+TEST(Persistence, AccountsProfilesRightsSuspensionsAndGamesSurviveARestart) {
+  TempFolder folder;
+  const std::string database = folder.Path() + "/lobby.db";
+  {
+    TestServer server(database);
+    ASSERT_EQ(server.Seed({{{"root", "pw"}}, {"root"}, {}, {}}), "");
+    ASSERT_EQ(server.Start(), "");
+    auto root = server.SignIn("root");
+    auto bob = server.Join("bob", "bobpass");
+    auto cid = server.Join("cid");
+    ASSERT_TRUE(root && bob && cid);
+    bob->Send("SAVEPROFILE:bob:Crater B:31:bob@example.org:http://b.example:a\xC2\xB6z");
+    bob->Send("HOSTGAME:Long Haul:203.0.113.9:1.06:Named:1:0:0:0:0:0:1:1:0:0:saved\xC2\xB6game");
+    bob->Send("HOSTGAME:Quick:203.0.113.10:1.06:Named:0:0:0:0:0:0:0:0:0:0:");
+    root->Send("ADMINMODE");
+    root->Send("SUSPEND:cid");
+    ASSERT_TRUE(root->Sync());
+    ASSERT_EQ(bob->Sync(), (Lines{"ISON:cid", "HOSTGAME_ACK:OK", "GAMEUP:Long Haul",
+                                  "HOSTGAME_ACK:OK", "GAMEUP:Quick", "ISADMIN:root", "ISOFF:cid"}));
+    server.Stop();
+    // Clients are told, so they reconnect when the server is back.
+    EXPECT_EQ(bob->ReadLine(), "ERROR:The lobby server is shutting down.");
+    EXPECT_TRUE(bob->WaitClosed());
+  }
+  TestServer server(database);
+  ASSERT_EQ(server.Start(), "");
+  auto suspended = server.Connect();
+  suspended->Send("AUTH:cid:" + Digest("pw"));
+  EXPECT_EQ(suspended->ReadLine(), "AUTH_ACK:SUSPENDED");
+
+  auto bob = server.SignIn("bob", "bobpass");
+  ASSERT_TRUE(bob);
+  bob->Send("USERS");
+  EXPECT_EQ(bob->ReadUntil("USERS_ACK"), (Lines{"USER:cid:offline", "USER:root:offline"}));
+  bob->Send("GAMES");
+  EXPECT_EQ(bob->ReadUntil("GAMES_ACK"), (Lines{"GAME:Long Haul:down"}));
+  bob->Send("EDITPROFILE:bob");
+  auto profile = bob->ReadUntil("EDITPROFILE_ACK:OK");
+  ASSERT_TRUE(profile);
+  EXPECT_EQ(Lines(profile->begin() + 3, profile->end()),
+            (Lines{"EDITPROFILE_ACK:LOCATION:Crater B", "EDITPROFILE_ACK:AGE:31",
+                   "EDITPROFILE_ACK:EMAIL:bob@example.org", "EDITPROFILE_ACK:WEB:http://b.example",
+                   "EDITPROFILE_ACK:BIO:a\xC2\xB6z"}));
+  bob->Send("RESUMEINFO:Long Haul");
+  auto game = bob->ReadUntil("RESUMEINFO_ACK:DONE");
+  ASSERT_TRUE(game);
+  ASSERT_EQ(game->size(), 16u);
+  EXPECT_EQ((*game)[4], "RESUMEINFO_ACK:GAMEDES:saved\xC2\xB6game");
+  EXPECT_EQ((*game)[6], "RESUMEINFO_ACK:INCLUDECPUS:1");
+  EXPECT_EQ((*game)[12], "RESUMEINFO_ACK:DEDICATED:1");
+  EXPECT_EQ((*game)[13], "RESUMEINFO_ACK:GAMETERM:long");
+
+  auto root = server.SignIn("root");
+  ASSERT_TRUE(root);
+  root->Send("ADMINMODE");
+  EXPECT_EQ(root->ReadLine(), "ISADMIN:root");
+}
+
+TEST(Persistence, AnEmptyFileIsGivenItsSchema) {
+  TempFolder folder;
+  TestServer server(folder.Path() + "/new.db");
+  ASSERT_EQ(server.Start(), "");
+  EXPECT_TRUE(server.Join("first"));
+}
+
+TEST(Persistence, AnUnusableDatabaseIsReported) {
+  TestServer server("/nonexistent-folder/lobby.db");
+  EXPECT_NE(server.Start(), "");
+}
+
+}  // namespace
+}  // namespace lobbyd::testing

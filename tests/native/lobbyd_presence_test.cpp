@@ -1,0 +1,105 @@
+// Presence notices as a second and third client see them.
+#include <gtest/gtest.h>
+
+#include "lobbyd/testing/test_server.h"
+
+namespace lobbyd::testing {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+class Presence : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(server_.Seed({{{"ann", "pw"}}, {"ann"}, {}, {}}), "");
+    ASSERT_EQ(server_.Start(), "");
+    ann_ = server_.SignIn("ann");
+    bob_ = server_.Join("bob");
+    cid_ = server_.Join("cid");
+    ASSERT_TRUE(ann_ && bob_ && cid_);
+    ASSERT_EQ(ann_->Sync(), (Lines{"ISON:bob", "ISON:cid"}));
+    ASSERT_EQ(bob_->Sync(), (Lines{"ISON:cid"}));
+  }
+  // What each of the three has been sent since the last look.
+  void ExpectAll(const Lines& ann, const Lines& bob, const Lines& cid) {
+    EXPECT_EQ(ann_->Sync(), ann);
+    EXPECT_EQ(bob_->Sync(), bob);
+    EXPECT_EQ(cid_->Sync(), cid);
+  }
+  TestServer server_;
+  std::unique_ptr<TestClient> ann_, bob_, cid_;
+};
+
+TEST_F(Presence, SignInIsAnnouncedToEveryoneRightAfterItsAck) {
+  auto dan = server_.Join("dan");
+  ASSERT_TRUE(dan);
+  ExpectAll({"ISON:dan"}, {"ISON:dan"}, {"ISON:dan"});
+}
+
+TEST_F(Presence, AwayGoesToEveryoneTheSubjectIncluded) {
+  bob_->Send("AWAY:Having dinner");
+  Lines away = {"ISAWAY:bob:Having dinner"};
+  ExpectAll(away, away, away);
+}
+
+TEST_F(Presence, AwayWithoutTextIsRefusedToTheAskerOnly) {
+  bob_->Send("AWAY:   ");
+  ExpectAll({}, {"WARNING:You must enter an away message!"}, {});
+}
+
+TEST_F(Presence, OnlineGoesToEveryone) {
+  bob_->Send("AWAY:brb");
+  bob_->Send("ONLINE");
+  Lines seen = {"ISAWAY:bob:brb", "ISON:bob"};
+  ExpectAll(seen, seen, seen);
+}
+
+TEST_F(Presence, InvisibleAcksTheAskerAndLooksOfflineToTheOthers) {
+  bob_->Send("INVISIBLE");
+  ExpectAll({"ISOFF:bob"}, {"INVISIBLE_ACK"}, {"ISOFF:bob"});
+  // Still signed in: private lines reach the invisible pilot.
+  cid_->Send("PMSG:bob:are you there?");
+  EXPECT_EQ(bob_->ReadLine(), "PMSG:cid:are you there?");
+  bob_->Send("ONLINE");
+  ExpectAll({"ISON:bob"}, {"ISON:bob"}, {"ISON:bob"});
+}
+
+TEST_F(Presence, AdminModeWithRightsIsAnnounced) {
+  ann_->Send("ADMINMODE");
+  Lines admin = {"ISADMIN:ann"};
+  ExpectAll(admin, admin, admin);
+}
+
+TEST_F(Presence, AdminModeWithoutRightsWarnsOnlyTheAsker) {
+  bob_->Send("ADMINMODE");
+  ExpectAll({}, {"WARNING:You do not have administrator rights!"}, {});
+}
+
+TEST_F(Presence, OnlineAwayAndInvisibleEachEndAdminMode) {
+  const Lines kRefused = {"WARNING:You must be in admin mode to do that!"};
+  ann_->Send("ADMINMODE");
+  ann_->Send("ONLINE");
+  ann_->Send("SUSPEND:bob");
+  EXPECT_EQ(ann_->Sync(), (Lines{"ISADMIN:ann", "ISON:ann", kRefused[0]}));
+  ann_->Send("ADMINMODE");
+  ann_->Send("AWAY:out");
+  ann_->Send("SUSPEND:bob");
+  EXPECT_EQ(ann_->Sync(), (Lines{"ISADMIN:ann", "ISAWAY:ann:out", kRefused[0]}));
+  ann_->Send("ADMINMODE");
+  ann_->Send("INVISIBLE");
+  ann_->Send("SUSPEND:bob");
+  EXPECT_EQ(ann_->Sync(), (Lines{"ISADMIN:ann", "INVISIBLE_ACK", kRefused[0]}));
+  ExpectAll(
+      {}, {"ISADMIN:ann", "ISON:ann", "ISADMIN:ann", "ISAWAY:ann:out", "ISADMIN:ann", "ISOFF:ann"},
+      {"ISADMIN:ann", "ISON:ann", "ISADMIN:ann", "ISAWAY:ann:out", "ISADMIN:ann", "ISOFF:ann"});
+}
+
+TEST_F(Presence, SignOffGoesToTheOthers) {
+  bob_->Send("QUIT");
+  EXPECT_EQ(bob_->ReadLine(), "QUIT_ACK:OK");
+  EXPECT_EQ(ann_->ReadLine(), "ISOFF:bob");
+  EXPECT_EQ(cid_->ReadLine(), "ISOFF:bob");
+}
+
+}  // namespace
+}  // namespace lobbyd::testing

@@ -1,0 +1,122 @@
+// The lobbyd program itself: flags, operator errors, serving, and a clean stop on SIGTERM.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <regex>
+
+#include "lobbyd/testing/test_server.h"
+
+namespace lobbyd::testing {
+namespace {
+
+// lobbyd as a child process with its stderr on a pipe.
+class Program {
+ public:
+  explicit Program(std::vector<std::string> args) {
+    int err[2];
+    if (pipe(err) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      dup2(err[1], 2);
+      dup2(err[1], 1);
+      close(err[0]);
+      close(err[1]);
+      std::vector<char*> argv{const_cast<char*>(LOBBYD_PROGRAM)};
+      for (auto& arg : args) argv.push_back(arg.data());
+      argv.push_back(nullptr);
+      execv(LOBBYD_PROGRAM, argv.data());
+      _exit(127);
+    }
+    close(err[1]);
+    fd_ = err[0];
+  }
+  ~Program() {
+    if (pid_ > 0 && !exited_) {
+      kill(pid_, SIGKILL);
+      Wait();
+    }
+    if (fd_ >= 0) close(fd_);
+  }
+  // Output up to the first match of `pattern` (or all of it, at the end of the output).
+  std::string ReadUntil(const std::regex& pattern, std::smatch* match = nullptr) {
+    char chunk[4096];
+    for (;;) {
+      if (std::regex_search(output_, *(match ? match : &last_), pattern)) return output_;
+      ssize_t got = read(fd_, chunk, sizeof chunk);
+      if (got <= 0) return output_;
+      output_.append(chunk, static_cast<size_t>(got));
+    }
+  }
+  // All output up to the end of the program.
+  std::string ReadAll() {
+    char chunk[4096];
+    ssize_t got;
+    while ((got = read(fd_, chunk, sizeof chunk)) > 0)
+      output_.append(chunk, static_cast<size_t>(got));
+    return output_;
+  }
+  int Wait() {
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    exited_ = true;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+  }
+  void Signal(int signal) { kill(pid_, signal); }
+
+ private:
+  pid_t pid_ = -1;
+  int fd_ = -1;
+  bool exited_ = false;
+  std::string output_;
+  std::smatch last_;
+};
+
+TEST(Program, HelpPrintsTheFlags) {
+  Program program({"--help"});
+  std::string output = program.ReadAll();
+  EXPECT_EQ(program.Wait(), 0);
+  for (const char* flag : {"--listen", "--db", "--admin", "--client-version", "--add-account"}) {
+    EXPECT_NE(output.find(flag), std::string::npos) << flag;
+  }
+}
+
+TEST(Program, BadFlagIsRefused) {
+  Program program({"--listen", "nowhere"});
+  EXPECT_NE(program.ReadAll().find("lobbyd: --listen"), std::string::npos);
+  EXPECT_EQ(program.Wait(), 2);
+}
+
+TEST(Program, AdminForAnUnknownAccountIsAClearError) {
+  TempFolder folder;
+  Program program({"--db", folder.Path() + "/l.db", "--listen", "127.0.0.1:0", "--admin", "ghost"});
+  EXPECT_NE(program.ReadAll().find("no account named \"ghost\""), std::string::npos);
+  EXPECT_EQ(program.Wait(), 1);
+}
+
+TEST(Program, ServesSeededAccountsAndStopsCleanlyOnSigterm) {
+  TempFolder folder;
+  Program program({"--db", folder.Path() + "/l.db", "--listen", "127.0.0.1:0", "--add-account",
+                   "Ann:s3cret", "--admin", "ann"});
+  std::smatch match;
+  program.ReadUntil(std::regex("listening on 127\\.0\\.0\\.1:(\\d+)"), &match);
+  ASSERT_EQ(match.size(), 2u);
+  TestClient client(static_cast<unsigned short>(std::stoi(match[1].str())));
+  client.Send("AUTH:ann:" + Digest("s3cret"));
+  EXPECT_EQ(client.ReadLine(), "AUTH_ACK:OK");
+  EXPECT_EQ(client.ReadLine(), "ISON:Ann");
+  client.Send("ADMINMODE");
+  EXPECT_EQ(client.ReadLine(), "ISADMIN:Ann");
+
+  program.Signal(SIGTERM);
+  EXPECT_EQ(client.ReadLine(), "ERROR:The lobby server is shutting down.");
+  EXPECT_TRUE(client.WaitClosed());
+  std::string log = program.ReadUntil(std::regex("lobbyd stopped"));
+  EXPECT_EQ(program.Wait(), 0);
+  EXPECT_NE(log.find("Ann signed in"), std::string::npos) << log;
+  EXPECT_NE(log.find("SIGTERM received"), std::string::npos) << log;
+}
+
+}  // namespace
+}  // namespace lobbyd::testing

@@ -1,0 +1,232 @@
+// Sign-in and account creation: every result, the unknown-ID guard, throttling, duplicate
+// sign-on and the ends of a session.
+#include <gtest/gtest.h>
+
+#include "lobbyd/testing/test_server.h"
+
+namespace lobbyd::testing {
+namespace {
+
+using Lines = std::vector<std::string>;
+using std::chrono::seconds;
+
+class SignIn : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(server_.Seed({{{"alice", "secret"}, {"mallory", "evil"}}, {}, {"mallory"}, {}}), "");
+    ASSERT_EQ(server_.Start(), "");
+  }
+  // Sends one line on a fresh connection and returns it.
+  std::unique_ptr<TestClient> Ask(const std::string& line, const char* source = nullptr) {
+    auto client = server_.Connect(0, source);
+    client->Send(line);
+    return client;
+  }
+  TestServer server_;
+};
+
+TEST_F(SignIn, RightPasswordSignsInAndAnnouncesThePilot) {
+  auto client = Ask("AUTH:alice:" + Digest("secret"));
+  EXPECT_EQ(client->ReadLine(), "AUTH_ACK:OK");
+  EXPECT_EQ(client->ReadLine(), "ISON:alice");
+}
+
+TEST_F(SignIn, IdIsFoundWhateverItsLetterCaseAndTheStoredSpellingIsAnnounced) {
+  auto client = Ask("AUTH:ALICE:" + Digest("secret"));
+  EXPECT_EQ(client->ReadLine(), "AUTH_ACK:OK");
+  EXPECT_EQ(client->ReadLine(), "ISON:alice");
+}
+
+TEST_F(SignIn, WrongPasswordFailsAndTheConnectionStaysForAnotherTry) {
+  auto client = Ask("AUTH:alice:" + Digest("guess"));
+  EXPECT_EQ(client->ReadLine(), "AUTH_ACK:FAILED");
+  client->Send("AUTH:alice:" + Digest("secret"));
+  EXPECT_EQ(client->ReadLine(), "AUTH_ACK:OK");
+}
+
+TEST_F(SignIn, BannedAccountGetsPermban) {
+  EXPECT_EQ(Ask("AUTH:mallory:" + Digest("evil"))->ReadLine(), "AUTH_ACK:PERMBAN");
+}
+
+TEST_F(SignIn, BannedAccountWithWrongPasswordOnlyFails) {
+  EXPECT_EQ(Ask("AUTH:mallory:" + Digest("nope"))->ReadLine(), "AUTH_ACK:FAILED");
+}
+
+TEST_F(SignIn, SuspendedAccountGetsSuspended) {
+  server_.Stop();
+  ASSERT_EQ(server_.Seed({{{"root", "pw"}}, {"root"}, {}, {}}), "");
+  ASSERT_EQ(server_.Start(), "");
+  auto admin = server_.SignIn("root");
+  ASSERT_TRUE(admin);
+  admin->Send("ADMINMODE");
+  admin->Send("SUSPEND:alice");
+  EXPECT_EQ(admin->Sync(), (Lines{"ISADMIN:root", "WARNING:alice has been suspended."}));
+  EXPECT_EQ(Ask("AUTH:alice:" + Digest("secret"))->ReadLine(), "AUTH_ACK:SUSPENDED");
+}
+
+TEST_F(SignIn, UnknownIdCostsOneVerifyLikeAKnownOne) {
+  int before = server_.Hasher().Verifies();
+  EXPECT_EQ(Ask("AUTH:nobody:" + Digest("secret"))->ReadLine(), "AUTH_ACK:FAILED");
+  EXPECT_EQ(server_.Hasher().Verifies(), before + 1);
+  EXPECT_EQ(Ask("AUTH:alice:" + Digest("wrong"))->ReadLine(), "AUTH_ACK:FAILED");
+  EXPECT_EQ(server_.Hasher().Verifies(), before + 2);
+  // A line without any ":" is an unknown (empty) ID and costs the same.
+  EXPECT_EQ(Ask("AUTH")->ReadLine(), "AUTH_ACK:FAILED");
+  EXPECT_EQ(server_.Hasher().Verifies(), before + 3);
+}
+
+TEST_F(SignIn, FiveFailuresInAMinuteRefuseTheAddressWithoutCheckingUntilTheMinuteIsOver) {
+  auto client = server_.Connect();
+  for (int i = 0; i < 5; ++i) {
+    client->Send("AUTH:alice:" + Digest("guess"));
+    ASSERT_EQ(client->ReadLine(), "AUTH_ACK:FAILED");
+    server_.Clock().Advance(seconds(1));
+  }
+  int verifies = server_.Hasher().Verifies();
+  client->Send("AUTH:alice:" + Digest("secret"));
+  EXPECT_EQ(client->ReadLine(), "AUTH_ACK:FAILED");
+  EXPECT_EQ(server_.Hasher().Verifies(), verifies) << "a refused attempt is not checked";
+  // Another connection from the same address is refused too; another address is not.
+  EXPECT_EQ(Ask("AUTH:alice:" + Digest("secret"))->ReadLine(), "AUTH_ACK:FAILED");
+  EXPECT_EQ(Ask("AUTH:alice:" + Digest("secret"), "127.0.0.2")->ReadLine(), "AUTH_ACK:OK");
+  // The first failure was 5 s ago: 55 s more and it leaves the window.
+  server_.Clock().Advance(seconds(54));
+  client->Send("AUTH:alice:" + Digest("secret"));
+  EXPECT_EQ(client->ReadLine(), "AUTH_ACK:FAILED");
+  server_.Clock().Advance(seconds(1));
+  client->Send("AUTH:alice:" + Digest("secret"));
+  EXPECT_EQ(client->ReadLine(), "AUTH_ACK:OK");
+}
+
+TEST_F(SignIn, FailuresSpreadOverMoreThanAMinuteDoNotThrottle) {
+  auto client = server_.Connect();
+  for (int i = 0; i < 8; ++i) {
+    client->Send("AUTH:alice:" + Digest("guess"));
+    ASSERT_EQ(client->ReadLine(), "AUTH_ACK:FAILED");
+    server_.Clock().Advance(seconds(13));
+  }
+  client->Send("AUTH:alice:" + Digest("secret"));
+  EXPECT_EQ(client->ReadLine(), "AUTH_ACK:OK");
+}
+
+TEST_F(SignIn, SecondSignOnClosesTheOlderConnection) {
+  auto older = server_.SignIn("alice", "secret");
+  ASSERT_TRUE(older);
+  auto watcher = server_.Join("watcher");
+  ASSERT_TRUE(watcher);
+  EXPECT_EQ(older->ReadLine(), "ISON:watcher");
+
+  auto newer = Ask("AUTH:alice:" + Digest("secret"));
+  EXPECT_EQ(newer->ReadLine(), "AUTH_ACK:OK");
+  EXPECT_EQ(newer->ReadLine(), "ISON:alice");
+  EXPECT_EQ(older->ReadLine(), "NOTHERCATION");
+  EXPECT_TRUE(older->WaitClosed());
+  EXPECT_EQ(watcher->Sync(), (Lines{"ISOFF:alice", "ISON:alice"}));
+  // The newer connection is the one that counts now.
+  newer->Send("LMSG:still here");
+  EXPECT_EQ(watcher->ReadLine(), "LMSG:alice:still here");
+}
+
+TEST_F(SignIn, CreateSignsInAtOnceAndOthersSeeTheNewPilot) {
+  auto watcher = server_.SignIn("alice", "secret");
+  ASSERT_TRUE(watcher);
+  auto client = Ask("CREATE:newbie:" + Digest("pw") + ":newbie@example.org");
+  EXPECT_EQ(client->ReadLine(), "AUTH_ACK:OK");
+  EXPECT_EQ(client->ReadLine(), "ISON:newbie");
+  EXPECT_EQ(watcher->ReadLine(), "ISON:newbie");
+  // The password works from now on.
+  client->Send("QUIT");
+  EXPECT_EQ(client->ReadLine(), "QUIT_ACK:OK");
+  EXPECT_EQ(Ask("AUTH:newbie:" + Digest("pw"))->ReadLine(), "AUTH_ACK:OK");
+}
+
+struct RefusedCreate {
+  std::string line;
+  std::string warning;
+};
+
+class CreateRefused : public SignIn, public ::testing::WithParamInterface<RefusedCreate> {};
+
+void PrintTo(const RefusedCreate& refused, std::ostream* out) { *out << refused.line; }
+
+TEST_P(CreateRefused, WarnsWithTheReasonThenFails) {
+  int hashes = server_.Hasher().Hashes();
+  auto client = Ask(GetParam().line);
+  EXPECT_EQ(client->ReadLine(), "WARNING:" + GetParam().warning);
+  EXPECT_EQ(client->ReadLine(), "AUTH_ACK:FAILED");
+  EXPECT_EQ(server_.Hasher().Hashes(), hashes) << "a refused account is never hashed";
+}
+
+const std::string kDigest = Digest("pw");
+const std::string kBad = "One of your fields contains disallowed punctuation or letters!";
+
+INSTANTIATE_TEST_SUITE_P(
+    Checks, CreateRefused,
+    ::testing::Values(
+        RefusedCreate{"CREATE:ab:" + kDigest + ":a@b",
+                      "Corvane ID must be 3 letters/numbers or more!"},
+        RefusedCreate{"CREATE:  ab  :" + kDigest + ":a@b",
+                      "Corvane ID must be 3 letters/numbers or more!"},
+        RefusedCreate{"CREATE: abc:" + kDigest + ":a@b", kBad},
+        RefusedCreate{"CREATE:ab(c:" + kDigest + ":a@b", kBad},
+        RefusedCreate{"CREATE:abc:" + kDigest + ":a@b\xC2\xB6", kBad},
+        RefusedCreate{"CREATE:ab\x01"
+                      "c:" +
+                          kDigest + ":a@b",
+                      kBad},
+        RefusedCreate{"CREATE:abc:" + kDigest + ":ab", "You must enter a valid e-mail address!"},
+        RefusedCreate{"CREATE:abc:" + kDigest + ":a@b:c", kBad},
+        RefusedCreate{"CREATE:abc:0123456789abcdef0123456789ABCDEF:a@b",
+                      "Your password could not be read; please try again."},
+        RefusedCreate{"CREATE:abc:ABC:a@b", "Your password could not be read; please try again."},
+        RefusedCreate{"CREATE:abc",
+                      "Your account request is missing the password or e-mail address."},
+        RefusedCreate{"CREATE:ALICE:" + kDigest + ":a@b",
+                      "That Corvane ID is already taken; please choose another."}));
+
+TEST_F(SignIn, QuitIsAnsweredThenClosedAndOthersSeeThePilotLeave) {
+  auto watcher = server_.Join("watcher");
+  auto client = server_.SignIn("alice", "secret");
+  ASSERT_TRUE(watcher && client);
+  client->Send("QUIT");
+  EXPECT_EQ(client->ReadLine(), "QUIT_ACK:OK");
+  EXPECT_TRUE(client->WaitClosed());
+  EXPECT_EQ(watcher->Sync(), (Lines{"ISON:alice", "ISOFF:alice"}));
+}
+
+TEST_F(SignIn, QuitBeforeSignInIsAnsweredToo) {
+  auto client = Ask("QUIT");
+  EXPECT_EQ(client->ReadLine(), "QUIT_ACK:OK");
+  EXPECT_TRUE(client->WaitClosed());
+}
+
+TEST_F(SignIn, DisconnectIsAnsweredThenClosed) {
+  auto watcher = server_.Join("watcher");
+  auto client = server_.SignIn("alice", "secret");
+  ASSERT_TRUE(watcher && client);
+  client->Send("DISCONNECT");
+  EXPECT_EQ(client->ReadLine(), "DISCONNECT_ACK");
+  EXPECT_TRUE(client->WaitClosed());
+  EXPECT_EQ(watcher->Sync(), (Lines{"ISON:alice", "ISOFF:alice"}));
+}
+
+TEST_F(SignIn, DroppedConnectionSignsThePilotOff) {
+  auto watcher = server_.Join("watcher");
+  auto client = server_.SignIn("alice", "secret");
+  ASSERT_TRUE(watcher && client);
+  client->Close();
+  EXPECT_EQ(watcher->ReadLine(), "ISON:alice");
+  EXPECT_EQ(watcher->ReadLine(), "ISOFF:alice");
+}
+
+TEST_F(SignIn, LinesSentRightBehindTheSignInWaitForItsResult) {
+  auto client = Ask("AUTH:alice:" + Digest("secret") + "\r\nUSERS\r\nGAMES");
+  EXPECT_EQ(client->ReadLine(), "AUTH_ACK:OK");
+  EXPECT_EQ(client->ReadLine(), "ISON:alice");
+  EXPECT_EQ(client->ReadLine(), "USER:mallory:offline");
+  EXPECT_EQ(client->ReadLine(), "USERS_ACK");
+  EXPECT_EQ(client->ReadLine(), "GAMES_ACK");
+}
+
+}  // namespace
+}  // namespace lobbyd::testing

@@ -1,0 +1,194 @@
+// The server's parts on their own: text rules, throttle, flood control, flags, the store.
+#include <gtest/gtest.h>
+
+#include "common/cp1252.h"
+#include "cv3client/session/text_helpers.h"
+#include "lobbyd/flags.h"
+#include "lobbyd/flood.h"
+#include "lobbyd/store.h"
+#include "lobbyd/testing/test_server.h"
+#include "lobbyd/text.h"
+#include "lobbyd/throttle.h"
+
+namespace lobbyd {
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::seconds;
+
+TEST(NameKey, AgreesWithTheClientsNameComparisonForEveryPairOfCharacters) {
+  for (int a = 0; a < 256; ++a) {
+    for (int b = 0; b < 256; ++b) {
+      std::string x = cv3::Cp1252ToUtf8(std::string(1, static_cast<char>(a)));
+      std::string y = cv3::Cp1252ToUtf8(std::string(1, static_cast<char>(b)));
+      ASSERT_EQ(NameKey(x) == NameKey(y), cv3::SameName(x, y)) << a << " " << b;
+    }
+  }
+}
+
+TEST(Cp1252, EveryByteSurvivesTheTripThroughUtf8) {
+  std::string all;
+  for (int i = 0; i < 256; ++i) all.push_back(static_cast<char>(i));
+  EXPECT_EQ(cv3::Utf8ToCp1252Lossy(cv3::Cp1252ToUtf8(all)), all);
+}
+
+TEST(SplitFields, LastFieldTakesTheRest) {
+  EXPECT_EQ(SplitFields("a:b:c:d", 3), (std::vector<std::string>{"a", "b", "c:d"}));
+  EXPECT_EQ(SplitFields("a::", 3), (std::vector<std::string>{"a", "", ""}));
+  EXPECT_EQ(SplitFields("a:b", 3), std::nullopt);
+}
+
+TEST(VersionIsLower, ComparesNumbersOfAnyLength) {
+  EXPECT_EQ(VersionIsLower("299", 300), true);
+  EXPECT_EQ(VersionIsLower("300", 300), false);
+  EXPECT_EQ(VersionIsLower("00301", 300), false);
+  EXPECT_EQ(VersionIsLower("99999999999999999999", 300), false);
+  EXPECT_EQ(VersionIsLower("0", 300), true);
+  EXPECT_EQ(VersionIsLower("3.0", 300), std::nullopt);
+  EXPECT_EQ(VersionIsLower("", 300), std::nullopt);
+}
+
+TEST(SplitWebAndBio, SchemeAndPortStayInTheWebAddress) {
+  using Pair = std::pair<std::string, std::string>;
+  EXPECT_EQ(SplitWebAndBio("web:bio: with colon"), (Pair{"web", "bio: with colon"}));
+  EXPECT_EQ(SplitWebAndBio(":bio"), (Pair{"", "bio"}));
+  EXPECT_EQ(SplitWebAndBio("http://x.example:bio"), (Pair{"http://x.example", "bio"}));
+  EXPECT_EQ(SplitWebAndBio("https://x.example:8080/p:bio"),
+            (Pair{"https://x.example:8080/p", "bio"}));
+  EXPECT_EQ(SplitWebAndBio("http://x.example:8080:bio"), (Pair{"http://x.example:8080", "bio"}));
+  EXPECT_EQ(SplitWebAndBio("http://x.example/a:b"), (Pair{"http://x.example/a", "b"}));
+  EXPECT_EQ(SplitWebAndBio("://odd:bio"), (Pair{"", "//odd:bio"}));
+  EXPECT_EQ(SplitWebAndBio("no separator"), std::nullopt);
+}
+
+TEST(Digest, IsThirtyTwoUpperCaseHexDigits) {
+  EXPECT_TRUE(IsPasswordDigest("0123456789ABCDEF0123456789ABCDEF"));
+  EXPECT_FALSE(IsPasswordDigest("0123456789abcdef0123456789ABCDEF"));
+  EXPECT_FALSE(IsPasswordDigest("0123456789ABCDEF0123456789ABCDE"));
+  EXPECT_FALSE(IsPasswordDigest("0123456789ABCDEF0123456789ABCDEG"));
+}
+
+TEST(Throttle, FifthFailureBlocksUntilTheOldestIsAMinuteOld) {
+  SignInThrottle throttle;
+  auto t0 = std::chrono::steady_clock::time_point(seconds(1000));
+  for (int i = 0; i < 4; ++i) throttle.RecordFailure("a", t0 + seconds(i));
+  EXPECT_FALSE(throttle.Blocked("a", t0 + seconds(4)));
+  throttle.RecordFailure("a", t0 + seconds(4));
+  EXPECT_TRUE(throttle.Blocked("a", t0 + seconds(59)));
+  EXPECT_FALSE(throttle.Blocked("b", t0 + seconds(59)));
+  EXPECT_FALSE(throttle.Blocked("a", t0 + seconds(60)));
+}
+
+TEST(Throttle, ForgetsAddressesWhoseFailuresAgedOut) {
+  SignInThrottle throttle;
+  auto t0 = std::chrono::steady_clock::time_point(seconds(1000));
+  for (int i = 0; i < 2000; ++i) throttle.RecordFailure(std::to_string(i), t0);
+  for (int i = 0; i < 1100; ++i) throttle.RecordFailure("x" + std::to_string(i), t0 + seconds(61));
+  EXPECT_LT(throttle.TrackedAddresses(), 2000u);
+}
+
+TEST(Flood, BurstThenTwoPerSecondWithOneWarningPerRun) {
+  ChatFlood flood;
+  auto t = std::chrono::steady_clock::time_point(seconds(5));
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(flood.Take(t), ChatFlood::Verdict::kPass);
+  EXPECT_EQ(flood.Take(t), ChatFlood::Verdict::kDropAndWarn);
+  EXPECT_EQ(flood.Take(t), ChatFlood::Verdict::kDrop);
+  EXPECT_EQ(flood.Take(t + milliseconds(499)), ChatFlood::Verdict::kDrop);
+  EXPECT_EQ(flood.Take(t + milliseconds(500)), ChatFlood::Verdict::kPass);
+  EXPECT_EQ(flood.Take(t + milliseconds(500)), ChatFlood::Verdict::kDropAndWarn);
+}
+
+TEST(Flags, DefaultsAndEveryOption) {
+  Flags flags;
+  ASSERT_EQ(ParseFlags({}, flags), "");
+  EXPECT_EQ(flags.listen.address().to_string(), "127.0.0.1");
+  EXPECT_EQ(flags.listen.port(), 13228);
+  EXPECT_EQ(flags.clientVersion, 300u);
+  ASSERT_EQ(ParseFlags({"--listen", "[::1]:4000", "--db", "x.db", "--client-version", "301",
+                        "--add-account", "ann:pass:word", "--admin", "ann", "--ban", "bob",
+                        "--unban", "cid"},
+                       flags),
+            "");
+  EXPECT_EQ(flags.listen.address().to_string(), "::1");
+  EXPECT_EQ(flags.listen.port(), 4000);
+  EXPECT_EQ(flags.database, "x.db");
+  EXPECT_EQ(flags.clientVersion, 301u);
+  ASSERT_EQ(flags.actions.addAccounts.size(), 1u);
+  EXPECT_EQ(flags.actions.addAccounts[0].second, "pass:word");
+  EXPECT_EQ(flags.actions.admins, std::vector<std::string>{"ann"});
+}
+
+TEST(Flags, BadValuesAreNamed) {
+  Flags flags;
+  EXPECT_NE(ParseFlags({"--listen", "localhost"}, flags), "");
+  EXPECT_NE(ParseFlags({"--listen", "::1:4000"}, flags), "");
+  EXPECT_NE(ParseFlags({"--listen", "127.0.0.1:70000"}, flags), "");
+  EXPECT_NE(ParseFlags({"--client-version", "3.0"}, flags), "");
+  EXPECT_NE(ParseFlags({"--admin"}, flags), "");
+  EXPECT_NE(ParseFlags({"--frobnicate", "1"}, flags), "");
+  EXPECT_NE(ParseFlags({"--add-account", "nopassword"}, flags), "");
+}
+
+TEST(Store, RecordsComeBackAsStored) {
+  testing::TempFolder folder;
+  std::string error;
+  AccountRecord account{"Ann",
+                        "$argon2id$x",
+                        true,
+                        true,
+                        false,
+                        5,
+                        6,
+                        {"loc", "age", "e@x", "web",
+                         "a\xC2\xB6"
+                         "b"}};
+  GameRecord game{"Arena", "Ann", "1.2.3.4", "1.0", "Named", {}, "d"};
+  game.settings[kLongTermSetting] = true;
+  game.settings[0] = true;
+  {
+    auto store = Store::Open(folder.Path() + "/s.db", error);
+    ASSERT_TRUE(store) << error;
+    ASSERT_EQ(store->PutAccount(account), "");
+    ASSERT_EQ(store->PutAccount(AccountRecord{"gone", "h", false, false, false, 0, 0, {}}), "");
+    ASSERT_EQ(store->DeleteAccount("GONE"), "");
+    ASSERT_EQ(store->PutGame(game), "");
+  }
+  auto store = Store::Open(folder.Path() + "/s.db", error);
+  ASSERT_TRUE(store) << error;
+  std::vector<AccountRecord> accounts;
+  ASSERT_EQ(store->LoadAccounts(accounts), "");
+  EXPECT_EQ(accounts, std::vector<AccountRecord>{account});
+  std::vector<GameRecord> games;
+  ASSERT_EQ(store->LoadGames(games), "");
+  EXPECT_EQ(games, std::vector<GameRecord>{game});
+}
+
+TEST(StartupActions, UnknownAccountIsAnErrorAndExistingOnesAreLeftAlone) {
+  testing::TempFolder folder;
+  std::string error;
+  auto store = Store::Open(folder.Path() + "/s.db", error);
+  ASSERT_TRUE(store);
+  testing::CountingHasher hasher;
+  ManualClock clock;
+  EventLog log(nullptr, clock);
+  EXPECT_EQ(ApplyStartupActions(*store, hasher, clock, {{{"ann", "pw"}}, {"ANN"}, {}, {}}, log),
+            "");
+  EXPECT_EQ(ApplyStartupActions(*store, hasher, clock, {{{"Ann", "other"}}, {}, {}, {}}, log), "");
+  EXPECT_EQ(hasher.Hashes(), 1);
+  EXPECT_EQ(ApplyStartupActions(*store, hasher, clock, {{}, {"nobody"}, {}, {}}, log),
+            "no account named \"nobody\" (administrator rights granted)");
+  EXPECT_NE(ApplyStartupActions(*store, hasher, clock, {{{"a b", "pw"}}, {}, {}, {}}, log), "");
+  std::vector<AccountRecord> accounts;
+  ASSERT_EQ(store->LoadAccounts(accounts), "");
+  ASSERT_EQ(accounts.size(), 1u);
+  EXPECT_TRUE(accounts[0].admin);
+  EXPECT_TRUE(hasher.Verify(accounts[0].passwordHash, testing::Digest("pw")));
+}
+
+TEST(EventLog, EscapesWhatCameFromTheWire) {
+  EXPECT_EQ(EventLog::Escape("a\nb\\c\xB6"), "a\\x0Ab\\x5Cc\\xB6");
+  EXPECT_EQ(EventLog::Escape(std::string(100, 'x'), 4), "xxxx...");
+}
+
+}  // namespace
+}  // namespace lobbyd

@@ -1,0 +1,171 @@
+#include "cv3client/ui/main_commands.h"
+
+#include <gtest/gtest.h>
+
+#include "client_fakes.h"
+#include "cv3client/ui/web_pages.h"
+
+namespace cv3 {
+namespace {
+
+using testing::ClientCore;
+using testing::kStamp;
+using testing::Log;
+
+struct Commands : ClientCore {
+  MainCommands commands{view, session, roster};
+  Commands() {
+    session.Startup("6.1");
+    SignIn("Me");
+    Receive({"GAME:Arena:up", "GAME:Old Race:down", "USER:bob:away:brb", "USER:cy:offline"});
+    log.clear();
+  }
+  void Select(const std::string& name) { view.selectedKey = kStamp + name; }
+};
+
+TEST(LoginMenu, EditProfileSendsTheOwnName) {
+  Commands c;
+  c.commands.mnuEditProfile_Click();
+  EXPECT_EQ(c.Take(), (Log{"send EDITPROFILE:Me"}));
+}
+
+TEST(LoginMenu, LoginDisconnectAndExitReachTheSession) {
+  Commands c;
+  c.commands.mnuLogin_Click();
+  c.commands.mnuDisconnect_Click();
+  EXPECT_EQ(c.Take(), (Log{"login window", "send DISCONNECT"}));
+  c.commands.mnuExit_Click();
+  EXPECT_EQ(c.Take(), (Log{"hide main window", "remove tray icon", "unhook tree", "close all chats",
+                           "send QUIT", "start timer 7301 5000"}));
+}
+
+TEST(StatusMenu, OnlineAndInvisibleSendTheirLines) {
+  Commands c;
+  c.commands.mnuOnline_Click();
+  c.commands.mnuInvisible_Click();
+  c.commands.mnuNewAway_Click();
+  EXPECT_EQ(c.Take(), (Log{"send ONLINE", "send INVISIBLE"}));
+}
+
+TEST(HelpMenu, PagesOpenThroughTheCommandInterpreterOfTheSystem) {
+  Commands c;
+  c.commands.mnuGetHelp_Click();
+  c.commands.mnuFaq_Click();
+  c.commands.mnuAbout_Click();
+  c.commands.AboutWebSite_Click();
+  EXPECT_EQ(c.Take(), (Log{"run cmd /c start http://www.corvane.net/modules.php?name=Forums",
+                           "run cmd /c start http://www.corvane.net/modules.php?name=FAQ",
+                           "about window", "run cmd /c start http://www.corvane.net"}));
+  c.session.Startup("4.10");
+  c.commands.mnuFaq_Click();
+  EXPECT_EQ(c.Take(), (Log{"run command /c start http://www.corvane.net/modules.php?name=FAQ"}));
+}
+
+TEST(GamesMenu, ResumeARunningGameWarnsAndSendsNothing) {
+  Commands c;
+  c.Select("Arena");
+  c.commands.mnuResumeGame_Click();
+  EXPECT_EQ(c.Take(),
+            (Log{"box Warning! exclamation You cannot resume games that are already online!"}));
+}
+
+TEST(GamesMenu, ResumeAndRemoveAStoppedGameSendTheirLines) {
+  Commands c;
+  c.Select("OldRace");
+  c.commands.mnuResumeGame_Click();
+  c.commands.mnuRemoveGame_Click();
+  c.commands.mnuGameDetails_Click();
+  EXPECT_EQ(c.Take(),
+            (Log{"send RESUMEINFO:Old Race", "send REMGAME:Old Race", "send GAMEINFO:Old Race"}));
+}
+
+TEST(GamesMenu, GameCommandsOnAPilotOrNoSelectionDoNothing) {
+  Commands c;
+  for (std::string key : {std::string(kStamp) + "bob", std::string(), std::string("ONLINE")}) {
+    c.view.selectedKey = key;
+    c.commands.mnuResumeGame_Click();
+    c.commands.mnuRemoveGame_Click();
+    c.commands.mnuGameDetails_Click();
+    c.commands.barTool_ButtonMenuClick("Resume Game");
+    c.commands.barTool_ButtonMenuClick("Remove Game");
+  }
+  EXPECT_EQ(c.Take(), Log{});
+}
+
+TEST(Toolbar, DropDownItemsByTheirText) {
+  Commands c;
+  c.Select("OldRace");
+  for (const char* item :
+       {"Lobby Chat", "Host Game", "Resume Game", "Remove Game", "Admin Mode", "Skyrend Forums",
+        "Skyrend Wiki", "Squadron Ladder", "Mission Exchange", "Nothing Like It"}) {
+    c.commands.barTool_ButtonMenuClick(item);
+  }
+  EXPECT_EQ(c.Take(), (Log{"send RESUMEINFO:Old Race", "send REMGAME:Old Race", "send ADMINMODE",
+                           "run cmd /c start http://forums.corvane.net/index.cgi#general_cat",
+                           "run cmd /c start http://wiki.corvane.net",
+                           "run cmd /c start http://ladder.corvane.net",
+                           "run cmd /c start http://missions.corvane.net"}));
+}
+
+TEST(Toolbar, ButtonThreeOpensTheWebSiteRoot) {
+  Commands c;
+  c.commands.barTool_ButtonClick(1);
+  c.commands.barTool_ButtonClick(2);
+  c.commands.barTool_ButtonClick(3);
+  EXPECT_EQ(c.Take(), (Log{"run cmd /c start http://www.corvane.net"}));
+}
+
+TEST(StatusBar, ClickPopsUpTheStatusMenuEvenWhileDisconnected) {
+  Commands c;
+  c.commands.mnuDisconnect_Click();
+  c.Receive({"DISCONNECT_ACK"});
+  c.Take();
+  c.commands.barStatus_PanelClick();
+  EXPECT_EQ(c.Take(), (Log{"popup status"}));
+}
+
+TEST(Tray, LeftDoubleShowsTheWindowAndRightUpPopsUpTheLoginMenu) {
+  Commands c;
+  for (const char* action : {"LEFTDOUBLE", "RIGHTUP", "LEFTDOWN", "RIGHTDOWN", ""}) {
+    c.commands.TrayMouse(action);
+  }
+  EXPECT_EQ(c.Take(), (Log{"show main window", "popup login"}));
+}
+
+TEST(Tree, DoubleClickOnAGameAsksForItsDetails) {
+  Commands c;
+  c.Select("Arena");
+  c.commands.tvObjects_DblClick();
+  c.Select("bob");  // a private chat: comes with chat
+  c.commands.tvObjects_DblClick();
+  c.Select("cy");
+  c.commands.tvObjects_DblClick();
+  c.view.selectedKey = "GAMES";
+  c.commands.tvObjects_DblClick();
+  EXPECT_EQ(c.Take(), (Log{"send GAMEINFO:Arena"}));
+}
+
+TEST(Tree, RightButtonUpPopsUpTheMenuOfTheSelectedNode) {
+  Commands c;
+  c.Select("Arena");
+  c.commands.tvObjects_MouseUp(2);
+  c.commands.tvObjects_MouseUp(1);
+  c.Select("cy");
+  c.commands.tvObjects_MouseUp(2);
+  c.view.selectedKey = "OFFLINE";
+  c.commands.tvObjects_MouseUp(2);
+  c.view.selectedKey = "";
+  c.commands.tvObjects_MouseUp(2);
+  EXPECT_EQ(c.Take(), (Log{"popup games", "popup users"}));
+}
+
+TEST(WebPages, CommandLineAndLinks) {
+  EXPECT_EQ(WebPageCommand(5, "http://x"), "cmd /c start http://x");
+  EXPECT_EQ(WebPageCommand(4, "http://x"), "command /c start http://x");
+  EXPECT_EQ(WebPageCommand(0, "http://x"), "command /c start http://x");
+  EXPECT_EQ(CommunityLinkUrl("Skyrend Forums"), "http://forums.corvane.net/index.cgi#general_cat");
+  EXPECT_EQ(CommunityLinkUrl("skyrend forums"), "");
+}
+
+}  // namespace
+}  // namespace cv3

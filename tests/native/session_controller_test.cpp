@@ -1,0 +1,332 @@
+#include "cv3client/session/session_controller.h"
+
+#include <gtest/gtest.h>
+
+#include "client_fakes.h"
+
+namespace cv3 {
+namespace {
+
+using testing::ClientCore;
+using testing::kStamp;
+using testing::Log;
+
+Log Concat(Log a, const Log& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+const Log kReset = {"close socket",     "tree clear",           "disable EditProfile",
+                    "logo Corvane 3.0", "status Not Connected", "roster hidden",
+                    "enable Login",     "disable Disconnect",   "close first chat"};
+
+const Log kGroups = {
+    "tree add GAMES under - \"Skyrend Games\" image 1 tag - colour F8F8F8 bold",
+    "tree add ONLINE under - \"Online Pilots\" image 2 tag - colour F8F8F8 bold",
+    "tree add AWAY under - \"Busy Pilots\" image 4 tag - colour F8F8F8 bold",
+    "tree add OFFLINE under - \"Offline Pilots\" image 3 tag - colour F8F8F8 bold",
+};
+
+TEST(AnotherInstance, NamesTheExecutable) {
+  EXPECT_EQ(AnotherInstanceBox("cv3client.exe"),
+            WarningBox("Another instance of cv3client.exe is already running!"));
+}
+
+TEST(Startup, CreatesTheKeyAndTakesTheOsMajorVersion) {
+  ClientCore core;
+  MemoryRegistry fresh;
+  Registry registry(fresh, {}, "Corvane");
+  RosterModel roster(core.view, registry);
+  SessionController session(core.view, core.socket, registry, core.timers, roster);
+  session.Startup("6.1");
+  EXPECT_TRUE(fresh.KeyExists(RootKey::kCurrentUser, "Software\\Corvane"));
+  EXPECT_EQ(session.Values().osMajorVersion, 6);
+  EXPECT_FALSE(session.Values().mainWindowLoaded);
+}
+
+TEST(Startup, WithoutAutoLoginShowsTheWindowThenTheLoginWindow) {
+  ClientCore core;
+  core.settings.SetDWord("AutoLogin", 0);
+  core.session.Startup("5.1");
+  core.session.FinishStartup();
+  EXPECT_TRUE(core.session.Values().mainWindowLoaded);
+  EXPECT_EQ(core.Take(), (Log{"show main window", "login window"}));
+}
+
+TEST(Startup, AutoLoginConnectsWithTheRememberedIdAndNeverShowsTheLoginWindow) {
+  ClientCore core;
+  core.settings.SetDWord("AutoLogin", 1);
+  core.settings.SetString("Username", "Bob");
+  core.settings.SetString("Password", "0123456789ABCDEF0123456789ABCDEF");
+  core.session.Startup("5.1");
+  core.session.FinishStartup();
+  EXPECT_EQ(core.Take(),
+            (Log{"show main window", "disable Login", "enable Disconnect", "close socket",
+                 "logo Connecting", "status Connecting", "connect localhost:13228"}));
+  EXPECT_EQ(core.session.Values().signedInName, "Bob");
+  EXPECT_EQ(core.session.Values().passwordDigest, "0123456789ABCDEF0123456789ABCDEF");
+}
+
+TEST(Startup, AutoLoginWithNothingRememberedSignsInWithEmptyValues) {
+  ClientCore core;
+  core.session.Values().signedInName = "stale";
+  core.settings.SetDWord("AutoLogin", 1);
+  core.session.FinishStartup();
+  core.socket.connected = true;
+  core.session.OnSocketConnect();
+  EXPECT_EQ(core.log.back(), "send AUTH::");
+}
+
+TEST(Startup, FailureShowsTheLoadErrorThenEnds) {
+  ClientCore core;
+  core.session.StartupFailed();
+  EXPECT_EQ(core.Take(),
+            (Log{"box Error! critical Corvane encountered an error while loading. Please "
+                 "reinstall.",
+                 "remove tray icon", "end program"}));
+}
+
+TEST(ConnectToServer, UsesTheStoredAddressAndPort) {
+  ClientCore core;
+  core.settings.SetString("CvAddress", "lobby.example.net");
+  core.settings.SetString("CvPort", "4000");
+  core.session.ConnectToServer();
+  EXPECT_EQ(core.Take(),
+            (Log{"disable Login", "enable Disconnect", "close socket", "logo Connecting",
+                 "status Connecting", "connect lobby.example.net:4000"}));
+  EXPECT_EQ(core.session.LastHost(), "lobby.example.net");
+  EXPECT_EQ(core.session.LastPort(), 4000);
+}
+
+TEST(ConnectToServer, MissingOrUnusableValuesFallBackToLocalhostAnd13228) {
+  for (const char* port : {"", "abc", "0", "70000", "40 00", "-5"}) {
+    ClientCore core;
+    if (*port) core.settings.SetString("CvPort", port);
+    core.settings.SetString("CvAddress", "");
+    core.session.ConnectToServer();
+    EXPECT_EQ(core.log.back(), "connect localhost:13228") << "port '" << port << "'";
+  }
+  ClientCore spaced;
+  spaced.settings.SetString("CvPort", " 4000 ");
+  spaced.session.ConnectToServer();
+  EXPECT_EQ(spaced.log.back(), "connect localhost:4000");
+}
+
+TEST(SocketConnect, SignsInWithNameAndDigest) {
+  ClientCore core;
+  core.session.Values().signedInName = "bob ";
+  core.session.Values().passwordDigest = "ABCDEF";
+  core.socket.connected = true;
+  core.session.OnSocketConnect();
+  EXPECT_EQ(core.Take(), (Log{"close reconnect window", "logo Connected", "status Connected",
+                              "send AUTH:bob :ABCDEF"}));
+}
+
+TEST(SocketConnect, PendingAccountCreationSendsCreateOnceThenAuth) {
+  ClientCore core;
+  core.session.Values() = {"neo", "ABCDEF", "neo@example.net", true};
+  core.socket.connected = true;
+  core.session.OnSocketConnect();
+  EXPECT_EQ(core.Take(), (Log{"close reconnect window", "logo Creating ID", "status Creating ID",
+                              "send CREATE:neo:ABCDEF:neo@example.net"}));
+  EXPECT_FALSE(core.session.Values().creatingAccount);
+  core.session.OnSocketConnect();
+  EXPECT_EQ(core.log.back(), "send AUTH:neo:ABCDEF");
+}
+
+TEST(SignIn, WalksThroughEveryStateToOnline) {
+  ClientCore core;
+  core.session.Values().signedInName = "bob";
+  core.socket.connected = true;
+  core.Receive({"AUTH_ACK:OK"});
+  EXPECT_EQ(core.Take(), Concat(Concat({"enable EditProfile"}, kGroups),
+                                {"logo Loading Users", "status Loading Users", "send USERS"}));
+  core.Receive(
+      {"USER:alice:online", "USER:BOB:online", "USER:carol:away:back in 5: really", "USERS_ACK"});
+  EXPECT_EQ(core.Take(),
+            (Log{std::string("tree add ") + kStamp +
+                     "alice under ONLINE \"alice\" image 2 tag user colour F8F8F8",
+                 std::string("tree add ") + kStamp +
+                     "carol under AWAY \"carol (back in 5: really)\" image 4 tag user colour "
+                     "F8F8F8",
+                 "logo Loading Games", "status Loading Games", "send GAMES"}));
+  core.Receive({"GAME:Big Race:up", "GAME:Arena:down", "GAME:Open:", "GAMES_ACK"});
+  EXPECT_EQ(core.Take(),
+            (Log{std::string("tree add ") + kStamp +
+                     "BigRace under GAMES \"Big Race\" image 1 tag game colour F8F8F8",
+                 std::string("tree add ") + kStamp +
+                     "Arena under GAMES \"Arena\" image 6 tag game colour F8F8F8",
+                 std::string("tree add ") + kStamp +
+                     "Open under GAMES \"Open\" image 6 tag game colour F8F8F8",
+                 "tree sort and expand", "status Online", "roster shown", "send VERSION:300"}));
+}
+
+TEST(SignIn, RefusalsShowTheirTextAndResetWithoutReconnecting) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"FAILED", "Invalid username or password!"},
+      {"SUSPENDED", "Your account has been temporarily suspended!"},
+      {"PERMBAN", "Your account has been permanently banned!"},
+  };
+  for (auto [result, text] : cases) {
+    ClientCore core;
+    core.settings.SetDWord("Reconnect", 1);
+    core.socket.connected = true;
+    core.Receive({std::string("AUTH_ACK:") + result});
+    EXPECT_EQ(core.Take(), Concat({std::string("box Warning! exclamation ") + text}, kReset));
+  }
+}
+
+TEST(SignIn, OtherResultsAndABareAuthAckChangeNothing) {
+  ClientCore core;
+  core.socket.connected = true;
+  core.Receive({"AUTH_ACK", "AUTH_ACK:ok", "AUTH_ACK:MAYBE"});
+  EXPECT_EQ(core.Take(), Log{});
+}
+
+TEST(VersionAck, UpdateShowsTheMessageThenOpensTheDownloadPage) {
+  ClientCore core;
+  core.session.Startup("6.1");
+  core.Receive({"VERSION_ACK:UPDATE"});
+  EXPECT_EQ(core.Take(),
+            (Log{"box Warning! exclamation A new version of the Corvane client is available!",
+                 "run cmd /c start http://www.corvane.net/modules.php?name=Downloads"}));
+  core.session.Startup("4.90");
+  core.Receive({"VERSION_ACK:UPDATE"});
+  EXPECT_EQ(core.log.back(),
+            "run command /c start http://www.corvane.net/modules.php?name=Downloads");
+}
+
+TEST(VersionAck, AnyOtherVerdictChangesNothing) {
+  ClientCore core;
+  core.Receive({"VERSION_ACK:OK", "VERSION_ACK"});
+  EXPECT_EQ(core.Take(), Log{});
+}
+
+TEST(ResetSession, KeepsNameDigestAndAPartialLine) {
+  ClientCore core;
+  core.SignIn("bob");
+  core.session.OnDataArrival("USERS_");
+  core.session.OnSocketError();
+  EXPECT_EQ(core.Take(), kReset);
+  EXPECT_EQ(core.session.Values().signedInName, "bob");
+  EXPECT_EQ(core.session.Values().passwordDigest, "D41D8CD98F00B204E9800998ECF8427E");
+  // The partial line waits for the next connection's data.
+  core.socket.connected = true;
+  core.session.OnDataArrival("ACK\r\n");
+  EXPECT_EQ(core.Take(), (Log{"logo Loading Games", "status Loading Games", "send GAMES"}));
+}
+
+TEST(Disconnect, WhileConnectedSendsDisconnectAndWaits) {
+  ClientCore core;
+  core.SignIn("bob");
+  core.session.mnuDisconnect_Click();
+  EXPECT_EQ(core.Take(), (Log{"send DISCONNECT"}));
+}
+
+TEST(Disconnect, WhileNotConnectedResetsWithoutSending) {
+  ClientCore core;
+  core.session.mnuDisconnect_Click();
+  EXPECT_EQ(core.Take(), kReset);
+}
+
+TEST(SocketError, ResetsAndReconnectsOnlyWhenReconnectIsOne) {
+  ClientCore core;
+  core.settings.SetDWord("Reconnect", 1);
+  core.session.OnSocketError();
+  EXPECT_EQ(core.Take(), Concat(kReset, {"reconnect window"}));
+  for (int value : {0, 2}) {
+    core.settings.SetDWord("Reconnect", value);
+    core.session.OnSocketError();
+    EXPECT_EQ(core.Take(), kReset);
+  }
+  ClientCore missing;
+  missing.session.OnSocketError();
+  EXPECT_EQ(missing.Take(), kReset);
+}
+
+TEST(SendCommand, LostConnectionShowsTheBoxResetsAndReconnects) {
+  ClientCore core;
+  core.settings.SetDWord("Reconnect", 1);
+  EXPECT_FALSE(core.session.SendCommand("ONLINE"));
+  EXPECT_EQ(core.Take(),
+            Concat(Concat({"box Error! critical The connection to Corvane has been lost!"}, kReset),
+                   {"reconnect window"}));
+}
+
+TEST(Exit, WhileNotConnectedEndsAtOnce) {
+  ClientCore core;
+  core.session.mnuExit_Click();
+  EXPECT_TRUE(core.session.Values().quitting);
+  EXPECT_EQ(core.Take(), (Log{"hide main window", "remove tray icon", "unhook tree",
+                              "close all chats", "stop timer 7301", "end program"}));
+}
+
+TEST(Exit, PlainLookHasNoTreeHookToRemove) {
+  ClientCore core;
+  core.settings.SetDWord("SlowCPU", 1);
+  core.session.mnuExit_Click();
+  EXPECT_EQ(core.Take(), (Log{"hide main window", "remove tray icon", "close all chats",
+                              "stop timer 7301", "end program"}));
+}
+
+TEST(Exit, WhileConnectedSendsQuitAndEndsOnQuitAckOk) {
+  ClientCore core;
+  core.SignIn("bob");
+  core.session.mnuExit_Click();
+  EXPECT_EQ(core.Take(), (Log{"hide main window", "remove tray icon", "unhook tree",
+                              "close all chats", "send QUIT", "start timer 7301 5000"}));
+  core.Receive({"QUIT_ACK:NO"});
+  EXPECT_EQ(core.Take(), Log{});
+  core.Receive({"QUIT_ACK:OK"});
+  EXPECT_EQ(core.Take(), (Log{"close socket", "remove tray icon", "unhook tree", "close all chats",
+                              "stop timer 7301", "end program"}));
+  EXPECT_TRUE(core.timers.running.empty());
+}
+
+TEST(Exit, WithoutQuitAckTheProgramEndsWhenTheTimerFires) {
+  ClientCore core;
+  core.SignIn("bob");
+  core.session.mnuExit_Click();
+  core.Receive({"QUIT_ACK:LATER"});
+  core.Take();
+  core.session.TimerFired(kQuitAckTimerId + 1);
+  EXPECT_EQ(core.Take(), Log{});
+  core.session.TimerFired(kQuitAckTimerId);
+  EXPECT_EQ(core.Take(), (Log{"stop timer 7301", "end program"}));
+}
+
+TEST(Exit, ASocketErrorWhileWaitingForQuitAckEndsAtOnce) {
+  ClientCore core;
+  core.settings.SetDWord("Reconnect", 1);
+  core.SignIn("bob");
+  core.session.mnuExit_Click();
+  core.Take();
+  core.session.OnSocketError();
+  EXPECT_EQ(core.Take(), (Log{"stop timer 7301", "end program"}));
+}
+
+TEST(TimerFired, BeforeQuittingDoesNotEndTheProgram) {
+  ClientCore core;
+  core.session.TimerFired(kQuitAckTimerId);
+  EXPECT_EQ(core.Take(), (Log{"stop timer 7301"}));
+}
+
+TEST(CloseBox, HidesToTheTrayOnceLoadedUntilQuitting) {
+  ClientCore core;
+  EXPECT_TRUE(core.session.MainWindowCloseRequested());  // load not finished yet
+  core.session.Values().mainWindowLoaded = true;
+  EXPECT_FALSE(core.session.MainWindowCloseRequested());
+  EXPECT_EQ(core.Take(), (Log{"hide main window"}));
+  core.session.Values().quitting = true;
+  EXPECT_TRUE(core.session.MainWindowCloseRequested());
+  EXPECT_EQ(core.Take(), Log{});
+}
+
+TEST(LoginMenu, ShowsTheLoginWindow) {
+  ClientCore core;
+  core.session.mnuLogin_Click();
+  EXPECT_EQ(core.Take(), (Log{"login window"}));
+}
+
+}  // namespace
+}  // namespace cv3

@@ -1,0 +1,136 @@
+#include "common/tray_win32.h"
+
+// windows.h first: the other platform headers need it.
+// clang-format off
+#include <windows.h>
+// clang-format on
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+namespace cv3 {
+namespace {
+
+// A hidden top-level window to receive the icon's notifications.
+class TrayWindow {
+ public:
+  TrayWindow() {
+    hwnd_ = CreateWindowExW(0, L"STATIC", L"tray test", WS_OVERLAPPED, 0, 0, 50, 50, nullptr,
+                            nullptr, GetModuleHandleW(nullptr), nullptr);
+  }
+  ~TrayWindow() { DestroyWindow(hwnd_); }
+  HWND hwnd() const { return hwnd_; }
+
+ private:
+  HWND hwnd_;
+};
+
+HICON AppIcon() { return LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION)); }
+
+// Whether the shell knows an icon of this window and number: changing only its tip succeeds.
+bool ShellHasIcon(HWND hwnd) {
+  NOTIFYICONDATAA probe{};
+  probe.cbSize = NOTIFYICONDATAA_V1_SIZE;
+  probe.hWnd = hwnd;
+  probe.uID = TrayIcon::kIconNumber;
+  probe.uFlags = NIF_TIP;
+  std::strcpy(probe.szTip, "probe");
+  return Shell_NotifyIconA(NIM_MODIFY, &probe) != FALSE;
+}
+
+std::string TipField(const TrayIcon& tray) {
+  return std::string(tray.record().szTip, TrayIcon::kTipField);
+}
+
+TEST(TrayIcon, FillsTheRecordFromTheArguments) {
+  TrayWindow window;
+  TrayIcon tray;
+  HICON icon = AppIcon();
+  tray.AddTrayIcon(icon, window.hwnd(), "Corvane 3.0 BETA");
+  const NOTIFYICONDATAA& record = tray.record();
+  EXPECT_EQ(record.cbSize, static_cast<DWORD>(NOTIFYICONDATAA_V1_SIZE));
+  EXPECT_EQ(record.hWnd, window.hwnd());
+  EXPECT_EQ(record.uID, 1u);
+  EXPECT_EQ(record.uFlags, 7u);
+  EXPECT_EQ(record.uCallbackMessage, 512u);
+  EXPECT_EQ(record.hIcon, icon);
+  std::string expected = std::string("Corvane 3.0 BETA") + '\0';
+  expected.resize(64, ' ');
+  EXPECT_EQ(TipField(tray), expected);
+}
+
+TEST(TrayIcon, KeepsATipOf63CharactersWithItsZero) {
+  TrayWindow window;
+  TrayIcon tray;
+  const std::string tip(63, 'x');
+  tray.AddTrayIcon(AppIcon(), window.hwnd(), tip);
+  EXPECT_EQ(TipField(tray), tip + '\0');
+}
+
+TEST(TrayIcon, CutsALongerTipToTheField) {
+  TrayWindow window;
+  TrayIcon tray;
+  std::string tip;
+  for (int i = 0; i < 70; ++i) tip.push_back(static_cast<char>('a' + i % 26));
+  tray.AddTrayIcon(AppIcon(), window.hwnd(), tip);
+  EXPECT_EQ(TipField(tray), tip.substr(0, 64));
+  // The record still holds a terminated string for the shell.
+  EXPECT_EQ(std::strlen(tray.record().szTip), 64u);
+}
+
+TEST(TrayIcon, AddsAndRemovesTheIcon) {
+  TrayWindow window;
+  TrayIcon tray;
+  EXPECT_TRUE(tray.AddTrayIcon(AppIcon(), window.hwnd(), "tip"));
+  EXPECT_TRUE(tray.shown());
+  EXPECT_TRUE(ShellHasIcon(window.hwnd()));
+  tray.RemoveTrayIcon();
+  EXPECT_FALSE(tray.shown());
+  EXPECT_FALSE(ShellHasIcon(window.hwnd()));
+}
+
+TEST(TrayIcon, RemovingTwiceDeletesNothingMore) {
+  TrayWindow window;
+  TrayIcon tray;
+  tray.AddTrayIcon(AppIcon(), window.hwnd(), "tip");
+  tray.RemoveTrayIcon();
+  // Someone shows an icon under the same window and number; a second remove must not touch it.
+  NOTIFYICONDATAA other = tray.record();
+  ASSERT_TRUE(Shell_NotifyIconA(NIM_ADD, &other));
+  tray.RemoveTrayIcon();
+  EXPECT_TRUE(ShellHasIcon(window.hwnd()));
+  Shell_NotifyIconA(NIM_DELETE, &other);
+}
+
+TEST(TrayIcon, RemovingBeforeAddingDoesNothing) {
+  TrayWindow window;
+  NOTIFYICONDATAA other{};
+  other.cbSize = NOTIFYICONDATAA_V1_SIZE;
+  other.uID = TrayIcon::kIconNumber;
+  other.uFlags = NIF_ICON;
+  other.hIcon = AppIcon();
+  other.hWnd = window.hwnd();
+  ASSERT_TRUE(Shell_NotifyIconA(NIM_ADD, &other));
+  {
+    TrayIcon tray;
+    tray.RemoveTrayIcon();
+    EXPECT_FALSE(tray.shown());
+  }  // nor does destroying an object that never added its icon
+  EXPECT_TRUE(ShellHasIcon(window.hwnd()));
+  Shell_NotifyIconA(NIM_DELETE, &other);
+}
+
+TEST(TrayIcon, DestroyingTheObjectRemovesItsIcon) {
+  TrayWindow window;
+  {
+    TrayIcon tray;
+    tray.AddTrayIcon(AppIcon(), window.hwnd(), "tip");
+    ASSERT_TRUE(ShellHasIcon(window.hwnd()));
+  }
+  EXPECT_FALSE(ShellHasIcon(window.hwnd()));
+}
+
+}  // namespace
+}  // namespace cv3
