@@ -74,7 +74,7 @@ std::vector<TreeItemInfo> ReadTree(HWND tree) {
     buffer.Read(sizeof(TVITEMW), text, sizeof text);
     text[kTextChars - 1] = 0;
     info.text = ToUtf8(text, static_cast<int>(wcslen(text)));
-    info.image = tv.iImage;
+    info.image = tv.iImage + 1;  // roster image n is index n - 1 of the image list
     info.bold = (tv.state & TVIS_BOLD) != 0;
   };
   auto next = [&](HTREEITEM item, WPARAM how) {

@@ -468,9 +468,9 @@ bool frmMain::TreeAdd(const RosterNode& node) {
   insert.hInsertAfter = (parent != TVI_ROOT && groupsSorted_) ? TVI_SORT : TVI_LAST;
   insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_STATE;
   insert.item.pszText = text.data();
-  // The image list holds index 0 too, so the roster's image numbers are used as they are.
-  insert.item.iImage = node.image;
-  insert.item.iSelectedImage = node.image;
+  // Roster image n is image n of the strip, index n - 1 of the image list.
+  insert.item.iImage = node.image - 1;
+  insert.item.iSelectedImage = node.image - 1;
   insert.item.stateMask = TVIS_BOLD;
   insert.item.state = node.bold ? TVIS_BOLD : 0;
   HTREEITEM item = TreeView_InsertItem(tvObjects_, &insert);
@@ -503,8 +503,8 @@ void frmMain::TreeSetImage(const std::string& key, int image) {
   TVITEMW tv{};
   tv.mask = TVIF_IMAGE | TVIF_SELECTEDIMAGE;
   tv.hItem = item;
-  tv.iImage = image;
-  tv.iSelectedImage = image;
+  tv.iImage = image - 1;
+  tv.iSelectedImage = image - 1;
   TreeView_SetItem(tvObjects_, &tv);
 }
 
