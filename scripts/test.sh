@@ -25,6 +25,14 @@ source "$top/scripts/wine-env.sh"
 trap wine_env_stop EXIT
 export CV3_PRIVATE_XVFB=1
 wine_env_start || exit 1
+# The end-to-end tests talk to a real lobbyd with two accounts, on a fresh store.
+lobby_dir=$(mktemp -d)
+export CV3_LOBBYD_PORT=$((20000 + RANDOM % 20000))
+"$top/build/native/lobbyd/lobbyd" --listen "127.0.0.1:$CV3_LOBBYD_PORT" --db "$lobby_dir/lobby.db" \
+  --add-account pilot:skyrend --add-account wingman:skyrend 2>"$logs/e2e-lobbyd.log" &
+lobbyd_pid=$!
+trap 'kill $lobbyd_pid 2>/dev/null; wine_env_stop' EXIT
+for _ in $(seq 1 100); do (exec 3<>"/dev/tcp/127.0.0.1/$CV3_LOBBYD_PORT") 2>/dev/null && break; sleep 0.1; done
 ctest --preset windows --output-junit "$logs/windows.xml" 2>&1 | tee "$logs/windows.log" | grep -vE '^ +Start |Passed +[0-9.]+ sec$'
 windows_rc=${PIPESTATUS[0]}
 

@@ -13,7 +13,7 @@ constexpr UINT kDeferMessage = WM_APP + 20;
 constexpr int kTreeId = 200, kToolId = 201, kStatusId = 202;
 constexpr int kDesignWidthTwips = 4200;  // the window's designed width
 
-int Id(MainCommand command) { return kCommandBase + static_cast<int>(command); }
+int Id(MainCommand command) { return frmMain::CommandId(command); }
 
 void Append(HMENU menu, MainCommand command, const wchar_t* caption, bool enabled = true) {
   AppendMenuW(menu, MF_STRING | (enabled ? 0 : MF_GRAYED), Id(command), caption);

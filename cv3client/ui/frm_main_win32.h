@@ -61,6 +61,9 @@ class frmMain : public Window, public MainView {
   frmMain();
   ~frmMain() override;
 
+  // The WM_COMMAND id of a menu command.
+  static int CommandId(MainCommand command) { return 1000 + static_cast<int>(command); }
+
   bool Load(const MainWindowLook& look, MainWindowEvents* events);
   void Show();
   // Posts OnDeferred(what) to run from the top of the message loop.

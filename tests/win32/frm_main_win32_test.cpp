@@ -1,0 +1,174 @@
+// The real main window, in-process under Wine, driven by the real controllers with server lines;
+// what it shows is read back through the controls' own messages.
+#include "cv3client/ui/frm_main_win32.h"
+
+#include <gtest/gtest.h>
+
+#include "client_fakes.h"
+#include "cv3client/ui/main_commands.h"
+#include "testbed/remote_controls_win32.h"
+
+namespace cv3 {
+namespace {
+
+using testbed::ReadStatusText;
+using testbed::ReadTree;
+using testbed::ReadWindowText;
+using testbed::TreeItemInfo;
+
+struct NoEvents : MainWindowEvents {
+  std::vector<std::string> seen;
+  void OnCommand(MainCommand c) override { seen.push_back("command " + std::to_string(int(c))); }
+  void OnToolbarItem(const std::string& text) override { seen.push_back("item " + text); }
+  void OnTreeDoubleClick() override { seen.push_back("double click"); }
+  void OnTreeRightClick() override { seen.push_back("right click"); }
+  void OnStatusPanelClick() override { seen.push_back("status click"); }
+  void OnTrayMouse(const std::string& action) override { seen.push_back("tray " + action); }
+  bool OnCloseRequested() override { return false; }
+  void OnTimer(UINT_PTR) override {}
+  void OnDeferred(int) override {}
+};
+
+// The window with the core behind it, as the program wires them, over a fake socket.
+class MainWindowTest : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override {
+    settings_.SetDWord("SlowCPU", GetParam() ? 0 : 1);
+    roster_ = std::make_unique<RosterModel>(window_, settings_.registry);
+    session_ = std::make_unique<SessionController>(window_, socket_, settings_.registry, timers_,
+                                                   *roster_);
+    ASSERT_TRUE(window_.Load({GetParam(), CV3_ASSETS_DIR}, &events_));
+    window_.Show();
+  }
+  void TearDown() override { window_.RemoveTrayIcon(); }
+
+  void SignIn() {
+    session_->Values().signedInName = "pilot";
+    session_->Values().passwordDigest = "D41D8CD98F00B204E9800998ECF8427E";
+    session_->ConnectToServer();
+    socket_.connected = true;
+    session_->OnSocketConnect();
+  }
+  void Receive(const std::string& lines) { session_->OnDataArrival(lines); }
+  std::string Status() { return ReadStatusText(window_.barStatus()); }
+  std::vector<std::string> Tree() {
+    std::vector<std::string> out;
+    for (const TreeItemInfo& item : ReadTree(window_.tvObjects())) {
+      out.push_back((item.parent.empty() ? "" : "  ") + item.text + " [" +
+                    std::to_string(item.image) + "]" + (item.bold ? " bold" : ""));
+    }
+    return out;
+  }
+  UINT MenuState(MainCommand command) {
+    return GetMenuState(window_.menuBar(), frmMain::CommandId(command), MF_BYCOMMAND);
+  }
+
+  testing::Log log_;
+  testing::FakeSocket socket_{log_};
+  testing::ManualTimers timers_{log_};
+  testing::TestRegistry settings_;
+  frmMain window_;
+  NoEvents events_;
+  std::unique_ptr<RosterModel> roster_;
+  std::unique_ptr<SessionController> session_;
+};
+
+TEST_P(MainWindowTest, StartsNotConnected) {
+  EXPECT_EQ(ReadWindowText(window_.hwnd()), "Corvane 3.0 BETA");
+  EXPECT_EQ(Status(), "Not Connected");
+  EXPECT_EQ(ReadWindowText(window_.lblLogoStatus()), "Corvane 3.0");
+  EXPECT_TRUE(IsWindowVisible(window_.picLogo()));
+  EXPECT_FALSE(IsWindowVisible(window_.tvObjects()));
+  EXPECT_TRUE(MenuState(MainCommand::mnuEditProfile) & MF_GRAYED);
+  EXPECT_TRUE(MenuState(MainCommand::mnuDisconnect) & MF_GRAYED);
+  EXPECT_FALSE(MenuState(MainCommand::mnuLogin) & MF_GRAYED);
+  // "Admin Mode" is not in the pilot menu until the server names us administrator.
+  EXPECT_EQ(GetMenuItemCount(window_.popupUsers()), 3);
+}
+
+TEST_P(MainWindowTest, SignInSequenceFillsTheRosterInItsGroups) {
+  SignIn();
+  EXPECT_EQ(Status(), "Connected");
+  EXPECT_TRUE(MenuState(MainCommand::mnuLogin) & MF_GRAYED);
+  EXPECT_FALSE(MenuState(MainCommand::mnuDisconnect) & MF_GRAYED);
+  Receive("AUTH_ACK:OK\r\n");
+  EXPECT_EQ(Status(), "Loading Users");
+  EXPECT_FALSE(MenuState(MainCommand::mnuEditProfile) & MF_GRAYED);
+  Receive("USER:zed:online\r\nUSER:PILOT:online\r\nUSER:bob:away:back in 5: really\r\n"
+          "USER:amy:offline\r\nUSER:root:admin\r\nUSERS_ACK\r\n");
+  EXPECT_EQ(Status(), "Loading Games");
+  Receive("GAME:Zulu Strike:down\r\nGAME:Arena:up\r\nGAMES_ACK\r\n");
+  EXPECT_EQ(Status(), "Online");
+  EXPECT_TRUE(IsWindowVisible(window_.tvObjects()));
+  EXPECT_FALSE(IsWindowVisible(window_.picLogo()));
+  EXPECT_EQ(Tree(), (std::vector<std::string>{
+                        "Skyrend Games [1] bold", "  Arena [1]", "  Zulu Strike [6]",
+                        "Online Pilots [2] bold", "  root [8]", "  zed [2]",
+                        "Busy Pilots [4] bold", "  bob (back in 5: really) [4]",
+                        "Offline Pilots [3] bold", "  amy [6]"}));
+}
+
+TEST_P(MainWindowTest, NoticesMoveNodesAndKeepGroupsSorted) {
+  SignIn();
+  Receive("AUTH_ACK:OK\r\nUSER:bob:online\r\nUSERS_ACK\r\nGAMES_ACK\r\n");
+  Receive("ISON:alice\r\nISAWAY:bob:lunch\r\nGAMEUP:Canyon Run\r\nISAWAY:pilot:Having dinner\r\n");
+  EXPECT_EQ(Tree(), (std::vector<std::string>{"Skyrend Games [1] bold", "  Canyon Run [1]",
+                                              "Online Pilots [2] bold", "  alice [2]",
+                                              "Busy Pilots [4] bold", "  bob (lunch) [4]",
+                                              "Offline Pilots [3] bold"}));
+  // Our own node is not in the roster, so the away text does not reach the status bar.
+  EXPECT_EQ(Status(), "Online");
+  Receive("GAMEDOWN:canyon run\r\nISADMIN:pilot\r\nISOFF:alice\r\n");
+  EXPECT_EQ(Status(), "Admin Mode");
+  EXPECT_EQ(GetMenuItemCount(window_.popupUsers()), 5);
+  EXPECT_EQ(Tree(), (std::vector<std::string>{"Skyrend Games [1] bold", "  Canyon Run [6]",
+                                              "Online Pilots [2] bold", "  pilot [8]",
+                                              "Busy Pilots [4] bold", "  bob (lunch) [4]",
+                                              "Offline Pilots [3] bold", "  alice [6]"}));
+  Receive("INVISIBLE_ACK\r\n");
+  EXPECT_EQ(Status(), "Invisible");
+  EXPECT_EQ(GetMenuItemCount(window_.popupUsers()), 3);
+}
+
+TEST_P(MainWindowTest, DisconnectResetsTheWindow) {
+  SignIn();
+  Receive("AUTH_ACK:OK\r\nUSER:bob:online\r\nUSERS_ACK\r\nGAMES_ACK\r\n");
+  Receive("DISCONNECT_ACK\r\n");
+  EXPECT_EQ(Status(), "Not Connected");
+  EXPECT_EQ(ReadWindowText(window_.lblLogoStatus()), "Corvane 3.0");
+  EXPECT_TRUE(Tree().empty());
+  EXPECT_FALSE(IsWindowVisible(window_.tvObjects()));
+  EXPECT_TRUE(IsWindowVisible(window_.picLogo()));
+  EXPECT_FALSE(MenuState(MainCommand::mnuLogin) & MF_GRAYED);
+  EXPECT_TRUE(MenuState(MainCommand::mnuEditProfile) & MF_GRAYED);
+}
+
+TEST_P(MainWindowTest, ControlsReportTheirEvents) {
+  SendMessageW(window_.hwnd(), WM_COMMAND, frmMain::CommandId(MainCommand::mnuExit), 0);
+  // The tray reports its actions as mouse moves whose x is the action's number.
+  SendMessageW(window_.hwnd(), WM_MOUSEMOVE, 1, MAKELPARAM(515, 0));
+  SendMessageW(window_.hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(519, 0));
+  SendMessageW(window_.hwnd(), WM_MOUSEMOVE, 1, MAKELPARAM(517, 0));
+  NMHDR click{window_.barStatus(), 0, static_cast<UINT>(NM_CLICK)};
+  SendMessageW(window_.hwnd(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&click));
+  EXPECT_EQ(events_.seen,
+            (std::vector<std::string>{"command " + std::to_string(int(MainCommand::mnuExit)),
+                                      "tray LEFTDOUBLE", "tray RIGHTUP", "status click"}));
+}
+
+TEST_P(MainWindowTest, TinyWindowNeverGivesNegativeSizes) {
+  SetWindowPos(window_.hwnd(), nullptr, 0, 0, 60, 40, SWP_NOZORDER | SWP_NOMOVE);
+  RECT tree;
+  GetWindowRect(window_.tvObjects(), &tree);
+  EXPECT_GE(tree.right - tree.left, 0);
+  EXPECT_GE(tree.bottom - tree.top, 0);
+  ShowWindow(window_.hwnd(), SW_MINIMIZE);
+  ShowWindow(window_.hwnd(), SW_RESTORE);
+  EXPECT_TRUE(IsWindow(window_.tvObjects()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Looks, MainWindowTest, ::testing::Values(true, false),
+                         [](const auto& info) { return info.param ? "Tiled" : "Plain"; });
+
+}  // namespace
+}  // namespace cv3
