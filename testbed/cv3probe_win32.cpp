@@ -1,6 +1,8 @@
 // cv3probe: watches a running cv3client.exe from outside, for scripts.
 //   cv3probe wait-status TEXT [TIMEOUT_MS]   exits 0 once the status bar reads TEXT
 //   cv3probe dump                            prints the status text and the roster tree
+//   cv3probe command ID                      sends the main window the menu command ID
+//   cv3probe close CLASS                     closes the window of that class (WM_CLOSE)
 #include <windows.h>
 
 #include <cstdio>
@@ -45,6 +47,19 @@ int wmain(int argc, wchar_t** argv) {
     }
     return 0;
   }
-  std::fprintf(stderr, "usage: cv3probe wait-status TEXT [TIMEOUT_MS] | dump\n");
+  if (argc >= 3 && std::wstring(argv[1]) == L"command") {
+    HWND main = MainWindow();
+    if (!main) return 1;
+    PostMessageW(main, WM_COMMAND, static_cast<WPARAM>(_wtoi(argv[2])), 0);
+    return 0;
+  }
+  if (argc >= 3 && std::wstring(argv[1]) == L"close") {
+    HWND window = nullptr;
+    WaitFor([&] { return (window = FindWindowW(argv[2], nullptr)) != nullptr; }, 10000);
+    if (!window) return 1;
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    return 0;
+  }
+  std::fprintf(stderr, "usage: cv3probe wait-status TEXT [TIMEOUT_MS] | dump | command ID | close CLASS\n");
   return 2;
 }

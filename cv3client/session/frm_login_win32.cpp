@@ -21,14 +21,8 @@ bool frmLogin::Create(HWND owner, LoginWindowEvents* events) {
   events_ = events;
   dpi_ = DpiOf(owner);
   int width = TwipsToPixels(5100, dpi_), height = TwipsToPixels(4620, dpi_);
-  RECT area;
-  if (owner && IsWindowVisible(owner)) {
-    GetWindowRect(owner, &area);
-  } else {
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
-  }
-  int x = std::max<int>(0, (area.left + area.right - width) / 2);
-  int y = std::max<int>(0, (area.top + area.bottom - height) / 2);
+  POINT at = CenteredPosition(owner, width, height);
+  int x = at.x, y = at.y;
   if (!Window::Create(kClassName, L"Login", WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME,
                       WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, x, y, width, height, owner,
                       nullptr)) {

@@ -6,10 +6,10 @@ namespace {
 constexpr int kOk = 1, kLink = 101;
 constexpr wchar_t kCredits[] =
     L"Corvane 3.0 BETA\r\n\r\n"
-    L"The lobby for Skyrend pilots: find a wingman, chat in the lobby,\r\n"
-    L"host and join games without typing an address.\r\n\r\n"
-    L"Corvane 3 is a native rewrite of the Corvane client, its\r\n"
-    L"dedicated-server watchdog and a lobby server anyone can run.\r\n\r\n"
+    L"The lobby for Skyrend pilots: find a wingman, chat in the lobby, host and join games "
+    L"without typing an address.\r\n\r\n"
+    L"Corvane 3 is a native rewrite of the Corvane client, its dedicated-server watchdog and a "
+    L"lobby server anyone can run.\r\n\r\n"
     L"Thanks to every pilot who flew the betas and sent reports.";
 
 }  // namespace
@@ -26,12 +26,9 @@ void frmAbout::ShowModal(HWND owner, HICON icon, std::function<void()> openWebSi
   openWebSite_ = std::move(openWebSite);
   UINT dpi = DpiOf(owner);
   auto px = [&](int twips) { return TwipsToPixels(twips, dpi); };
-  int width = px(6000), height = px(4200);
-  RECT area;
-  SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
-  if (owner && IsWindowVisible(owner)) GetWindowRect(owner, &area);
-  int x = std::max<int>(0, (area.left + area.right - width) / 2);
-  int y = std::max<int>(0, (area.top + area.bottom - height) / 2);
+  int width = px(6000), height = px(4700);
+  POINT at = CenteredPosition(owner, width, height);
+  int x = at.x, y = at.y;
   if (!Create(kClassName, L"About Corvane", WS_POPUP | WS_CAPTION | WS_SYSMENU,
               WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, x, y, width, height, owner, nullptr)) {
     return;
@@ -48,11 +45,11 @@ void frmAbout::ShowModal(HWND owner, HICON icon, std::function<void()> openWebSi
   }
   CreateControl(hwnd_, L"STATIC", L"Corvane 3.0", SS_LEFT, px(960), px(240), px(4600), px(360), 0,
                 titleFont_);
-  CreateControl(hwnd_, L"STATIC", kCredits, SS_LEFT, px(960), px(720), px(4900), px(2200), 0,
+  CreateControl(hwnd_, L"STATIC", kCredits, SS_LEFT, px(960), px(720), px(4800), px(2640), 0,
                 font_);
   link_ = CreateControl(hwnd_, L"STATIC", L"www.corvane.net", SS_LEFT | SS_NOTIFY, px(960),
-                        px(3060), px(2400), px(260), kLink, linkFont_);
-  CreateControl(hwnd_, L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, px(4560), px(3060),
+                        px(3540), px(2400), px(260), kLink, linkFont_);
+  CreateControl(hwnd_, L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, px(4560), px(3480),
                 px(1200), px(400), kOk, font_);
   ShowWindow(hwnd_, SW_SHOW);
   RunModalLoop(owner, hwnd_, done_);

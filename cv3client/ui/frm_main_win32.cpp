@@ -2,6 +2,8 @@
 
 #include <windowsx.h>
 
+#include <algorithm>
+
 #include "common/tray_win32.h"
 #include "cv3client/ui/main_window_parts_win32.h"
 
@@ -195,6 +197,11 @@ void frmMain::CreateControls() {
                              0, 0, 0, kTreeId, treeFont_);
   smallIcons_ = LoadRosterImages(look_.programDir, dpi_);
   if (smallIcons_) TreeView_SetImageList(tvObjects_, smallIcons_, TVSIL_NORMAL);
+  // Over the dark tile the expand buttons and lines need the light roster colour to show.
+  if (look_.tiled) {
+    TreeView_SetLineColor(tvObjects_, RGB(0xF8, 0xF8, 0xF8));
+    TreeView_SetTextColor(tvObjects_, RGB(0xF8, 0xF8, 0xF8));
+  }
   TreeView_SetItemHeight(tvObjects_, std::max(Px(270), MulDiv(18, dpi_, 96)));
   ShowWindow(tvObjects_, SW_HIDE);
   if (look_.tiled) {
@@ -484,16 +491,24 @@ bool frmMain::TreeAdd(const RosterNode& node) {
 void frmMain::TreeRemove(const std::string& key) {
   HTREEITEM item = FindItem(key);
   if (!item) return;
-  // Children of a removed group go too.
-  for (auto it = items_.begin(); it != items_.end();) {
-    HTREEITEM parent = TreeView_GetParent(tvObjects_, it->second);
-    if (it->second == item || parent == item) {
-      itemColors_.erase(it->second);
-      it = items_.erase(it);
-    } else {
-      ++it;
+  // Children of a removed group go too. Walk only the removed item's own subtree: asking every
+  // item for its parent costs one message per roster node, far too slow for a presence notice.
+  std::vector<HTREEITEM> gone{item};
+  for (size_t i = 0; i < gone.size(); ++i) {
+    for (HTREEITEM child = TreeView_GetChild(tvObjects_, gone[i]); child;
+         child = TreeView_GetNextSibling(tvObjects_, child)) {
+      gone.push_back(child);
     }
   }
+  if (gone.size() == 1) {
+    items_.erase(key);
+  } else {
+    std::sort(gone.begin(), gone.end(), std::less<HTREEITEM>());
+    std::erase_if(items_, [&](const auto& entry) {
+      return std::binary_search(gone.begin(), gone.end(), entry.second, std::less<HTREEITEM>());
+    });
+  }
+  for (HTREEITEM g : gone) itemColors_.erase(g);
   TreeView_DeleteItem(tvObjects_, item);
 }
 

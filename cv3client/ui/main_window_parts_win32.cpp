@@ -29,13 +29,10 @@ LRESULT FramePanel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         RECT client;
         GetClientRect(hwnd_, &client);
         if (owner_->frameBitmap_) {
-          HDC memory = CreateCompatibleDC(dc);
-          HGDIOBJ old = SelectObject(memory, owner_->frameBitmap_);
-          SetStretchBltMode(dc, HALFTONE);
-          StretchBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, owner_->frameSize_.cx,
-                     owner_->frameSize_.cy, SRCCOPY);
-          SelectObject(memory, old);
-          DeleteDC(memory);
+          // The frame picture repeats seamlessly: tile it over any size.
+          HBRUSH tile = CreatePatternBrush(owner_->frameBitmap_);
+          FillRect(dc, &client, tile);
+          DeleteObject(tile);
         } else {
           FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
         }

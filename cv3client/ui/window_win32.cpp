@@ -80,6 +80,18 @@ BoxResult ShowMessageBox(HWND owner, const MessageBoxSpec& box) {
   }
 }
 
+POINT CenteredPosition(HWND owner, int width, int height) {
+  MONITORINFO monitor{sizeof monitor};
+  GetMonitorInfoW(MonitorFromWindow(owner, MONITOR_DEFAULTTOPRIMARY), &monitor);
+  RECT work = monitor.rcWork;
+  RECT area = work;
+  if (owner && IsWindowVisible(owner)) GetWindowRect(owner, &area);
+  LONG x = (area.left + area.right - width) / 2, y = (area.top + area.bottom - height) / 2;
+  x = std::max(work.left, std::min(x, work.right - width));
+  y = std::max(work.top, std::min(y, work.bottom - height));
+  return {x, y};
+}
+
 Window::~Window() {
   if (hwnd_) {
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);

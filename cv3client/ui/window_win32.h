@@ -27,6 +27,10 @@ HFONT CreateUiFont(UINT dpi, int points = 8, bool bold = false, const wchar_t* f
 
 BoxResult ShowMessageBox(HWND owner, const MessageBoxSpec& box);
 
+// The top-left corner that centres a window of this size over a visible owner (else the work
+// area), kept inside the work area of the owner's monitor.
+POINT CenteredPosition(HWND owner, int width, int height);
+
 // Base of every window: registers the class once, creates the window with `this` attached, and
 // routes messages to HandleMessage. The object must outlive its window.
 class Window {
