@@ -186,9 +186,9 @@ void frmMain::CreateControls() {
   tool.lpszText = const_cast<wchar_t*>(L"Change your status");
   SendMessageW(statusTip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 
-  framePanel_ = std::make_unique<FramePanel>(this);
+  framePanel_ = std::make_unique<PicturePanel>(this, PicturePanel::Role::kFrame);
   picTVFrame_ = framePanel_->Make(hwnd_);
-  logoPanel_ = std::make_unique<LogoPanel>(this);
+  logoPanel_ = std::make_unique<PicturePanel>(this, PicturePanel::Role::kLogo);
   picLogo_ = logoPanel_->Make(picTVFrame_);
   lblLogoStatus_ = CreateControl(picLogo_, L"STATIC", L"Corvane 3.0", SS_CENTER | SS_NOPREFIX, 0,
                                  0, 0, 0, 0, logoFont_);
@@ -421,7 +421,11 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 BoxResult frmMain::ShowMessage(const MessageBoxSpec& box) { return ShowMessageBox(hwnd_, box); }
 
-void frmMain::SetLogoCaption(const std::string& text) { SetControlText(lblLogoStatus_, text); }
+void frmMain::SetLogoCaption(const std::string& text) {
+  SetControlText(lblLogoStatus_, text);
+  // The caption has no background of its own: repaint the picture under the old text.
+  InvalidateRect(picLogo_, nullptr, TRUE);
+}
 
 void frmMain::SetStatusText(const std::string& text) {
   std::wstring wide = Widen(text);

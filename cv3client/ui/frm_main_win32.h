@@ -144,10 +144,8 @@ class frmMain : public Window, public MainView {
   bool adminMenuVisible_ = false;
   std::unique_ptr<class TrayIcon> tray_;
   std::unique_ptr<class TreeLook> treeLook_;
-  std::unique_ptr<class FramePanel> framePanel_;
-  std::unique_ptr<class LogoPanel> logoPanel_;
-  friend class FramePanel;
-  friend class LogoPanel;
+  std::unique_ptr<class PicturePanel> framePanel_, logoPanel_;
+  friend class PicturePanel;
 };
 
 }  // namespace cv3

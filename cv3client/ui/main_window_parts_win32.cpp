@@ -9,80 +9,60 @@
 
 namespace cv3 {
 
-HWND FramePanel::Make(HWND parent) {
-  Create(L"Cv3FramePanel", L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 0, 0, 0, parent,
-         nullptr);
+HWND PicturePanel::Make(HWND parent) {
+  Create(role_ == Role::kFrame ? L"Cv3FramePanel" : L"Cv3LogoPanel", L"",
+         // The logo's transparent caption needs the picture painted under it.
+         WS_CHILD | WS_VISIBLE | (role_ == Role::kFrame ? WS_CLIPCHILDREN : 0), 0, 0, 0, 0, 0,
+         parent, nullptr);
   return hwnd_;
 }
 
-LRESULT FramePanel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-  {
-    switch (message) {
-      case WM_NOTIFY:
-      case WM_COMMAND:
-        return SendMessageW(owner_->hwnd(), message, wParam, lParam);
-      case WM_ERASEBKGND:
-        return 1;
-      case WM_PAINT: {
-        PAINTSTRUCT paint;
-        HDC dc = BeginPaint(hwnd_, &paint);
-        RECT client;
-        GetClientRect(hwnd_, &client);
-        if (owner_->frameBitmap_) {
-          // The frame picture repeats seamlessly: tile it over any size.
-          HBRUSH tile = CreatePatternBrush(owner_->frameBitmap_);
-          FillRect(dc, &client, tile);
-          DeleteObject(tile);
-        } else {
-          FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-        }
-        EndPaint(hwnd_, &paint);
-        return 0;
-      }
-    }
-    return Default(message, wParam, lParam);
+void PicturePanel::Paint(HDC dc) {
+  RECT client;
+  GetClientRect(hwnd_, &client);
+  HBITMAP picture = role_ == Role::kFrame ? owner_->frameBitmap_ : owner_->logoBitmap_;
+  if (!picture) {
+    FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  } else if (role_ == Role::kFrame) {
+    // The frame picture repeats seamlessly: tile it over any size.
+    HBRUSH tile = CreatePatternBrush(picture);
+    FillRect(dc, &client, tile);
+    DeleteObject(tile);
+  } else {
+    HDC memory = CreateCompatibleDC(dc);
+    HGDIOBJ old = SelectObject(memory, picture);
+    SetStretchBltMode(dc, HALFTONE);
+    StretchBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, owner_->logoSize_.cx,
+               owner_->logoSize_.cy, SRCCOPY);
+    SelectObject(memory, old);
+    DeleteDC(memory);
   }
 }
 
-HWND LogoPanel::Make(HWND parent) {
-  Create(L"Cv3LogoPanel", L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, 0, parent, nullptr);
-  return hwnd_;
-}
-
-LRESULT LogoPanel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-  {
-    switch (message) {
-      case WM_ERASEBKGND:
-        return 1;
-      case WM_PAINT: {
-        PAINTSTRUCT paint;
-        HDC dc = BeginPaint(hwnd_, &paint);
-        RECT client;
-        GetClientRect(hwnd_, &client);
-        if (owner_->logoBitmap_) {
-          HDC memory = CreateCompatibleDC(dc);
-          HGDIOBJ old = SelectObject(memory, owner_->logoBitmap_);
-          SetStretchBltMode(dc, HALFTONE);
-          StretchBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, owner_->logoSize_.cx,
-                     owner_->logoSize_.cy, SRCCOPY);
-          SelectObject(memory, old);
-          DeleteDC(memory);
-        } else {
-          FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-        }
-        EndPaint(hwnd_, &paint);
-        return 0;
-      }
-      case WM_CTLCOLORSTATIC: {
-        // The caption stands over the picture: light text on the logo, black on white.
-        HDC dc = reinterpret_cast<HDC>(wParam);
-        SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, owner_->logoBitmap_ ? RGB(0xF8, 0xF8, 0xF8) : RGB(0, 0, 0));
-        return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
-      }
+LRESULT PicturePanel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_NOTIFY:
+    case WM_COMMAND:
+      // The tree inside the frame reports to its parent; the main window handles it.
+      return SendMessageW(owner_->hwnd(), message, wParam, lParam);
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT: {
+      PAINTSTRUCT paint;
+      HDC dc = BeginPaint(hwnd_, &paint);
+      Paint(dc);
+      EndPaint(hwnd_, &paint);
+      return 0;
     }
-    return Default(message, wParam, lParam);
+    case WM_CTLCOLORSTATIC: {
+      // The logo's caption stands over the picture: light text on the logo, black on white.
+      HDC dc = reinterpret_cast<HDC>(wParam);
+      SetBkMode(dc, TRANSPARENT);
+      SetTextColor(dc, owner_->logoBitmap_ ? RGB(0xF8, 0xF8, 0xF8) : RGB(0, 0, 0));
+      return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
+    }
   }
+  return Default(message, wParam, lParam);
 }
 
 void RunHiddenProcess(const std::string& commandLine) {

@@ -32,31 +32,23 @@ HIMAGELIST LoadToolbarImages(const std::wstring& programDir, UINT dpi);
 bool LoadFramePictures(const std::wstring& programDir, HBITMAP& logo, SIZE& logoSize,
                        HBITMAP& frame, SIZE& frameSize);
 
-// picTVFrame: holds the tree and the logo, paints the frame picture (white in the plain look)
-// and passes the tree's notifications on to frmMain.
-class FramePanel : public Window {
+// picTVFrame (holds the tree and the logo, tiles the frame picture, passes the tree's
+// notifications on to frmMain) and picLogo (the logo picture with lblLogoStatus over it). In the
+// plain look both are white.
+class PicturePanel : public Window {
  public:
-  explicit FramePanel(frmMain* owner) : owner_(owner) {}
+  enum class Role { kFrame, kLogo };
+  PicturePanel(frmMain* owner, Role role) : owner_(owner), role_(role) {}
   HWND Make(HWND parent);
 
  protected:
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
  private:
+  void Paint(HDC dc);
+
   frmMain* owner_;
-};
-
-// picLogo with lblLogoStatus over it: the logo picture, or white in the plain look.
-class LogoPanel : public Window {
- public:
-  explicit LogoPanel(frmMain* owner) : owner_(owner) {}
-  HWND Make(HWND parent);
-
- protected:
-  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-
- private:
-  frmMain* owner_;
+  Role role_;
 };
 
 // The "action" name of a tray notification that arrived as a mouse move at x pixels.
