@@ -5,18 +5,10 @@
 #include <ctime>
 
 #include "common/cp1252.h"
+#include "cv3client/session/text_helpers.h"
 
 namespace lobbyd {
 namespace {
-
-// The same folding cv3::SameName applies.
-char32_t FoldCase(char32_t cp) {
-  if (cp >= 'A' && cp <= 'Z') return cp + 32;
-  if (cp >= 0xC0 && cp <= 0xDE && cp != 0xD7) return cp + 32;
-  if (cp == 0x160 || cp == 0x152 || cp == 0x17D) return cp + 1;
-  if (cp == 0x178) return 0xFF;
-  return cp;
-}
 
 std::string FormatUtc(std::chrono::system_clock::time_point when, const char* format) {
   std::time_t seconds = std::chrono::system_clock::to_time_t(when);
@@ -29,13 +21,8 @@ std::string FormatUtc(std::chrono::system_clock::time_point when, const char* fo
 
 }  // namespace
 
-std::string NameKey(std::string_view name) {
-  std::string key;
-  key.reserve(name.size());
-  size_t pos = 0;
-  while (pos < name.size()) cv3::AppendUtf8(key, FoldCase(cv3::NextCodePoint(name, pos)));
-  return key;
-}
+// The same folding the client's SameName applies.
+std::string NameKey(std::string_view name) { return cv3::FoldedName(name); }
 
 std::string GameKey(std::string_view name) { return NameKey(TrimSpaces(name)); }
 

@@ -69,6 +69,14 @@ std::string ParagraphsToLineBreaks(std::string_view text) {
   return out;
 }
 
+std::string FoldedName(std::string_view name) {
+  std::string key;
+  key.reserve(name.size());
+  size_t pos = 0;
+  while (pos < name.size()) AppendUtf8(key, FoldCase(NextCodePoint(name, pos)));
+  return key;
+}
+
 bool SameName(std::string_view a, std::string_view b) {
   size_t i = 0, j = 0;
   while (i < a.size() && j < b.size()) {

@@ -22,7 +22,9 @@ bool IsSafeText(std::string_view text);
 std::string LineBreaksToParagraphs(std::string_view text);
 std::string ParagraphsToLineBreaks(std::string_view text);
 
-// Case-insensitive comparison of names (ASCII letters and the Latin-1 letters of Windows-1252).
+// Case-insensitive comparison of names (ASCII letters and the letters of Windows-1252).
 bool SameName(std::string_view a, std::string_view b);
+// A name folded to lower case the way SameName compares, usable as a lookup key.
+std::string FoldedName(std::string_view name);
 
 }  // namespace cv3
