@@ -96,7 +96,10 @@ class SessionController {
   // Socket events of wskChat.
   void OnSocketConnect();
   void OnSocketError();
-  void OnDataArrival(std::string_view bytes) { link_.DataArrival(bytes); }
+  void OnDataArrival(std::string_view bytes) {
+    RosterModel::Batch batch(roster_);
+    link_.DataArrival(bytes);
+  }
 
   void ResetSession();
   // Shows the reconnect window when "Reconnect" is 1.

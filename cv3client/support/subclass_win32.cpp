@@ -1,10 +1,39 @@
 #include "cv3client/support/subclass_win32.h"
 
+#include <cstdint>
+
 namespace cv3 {
 namespace {
 
 WNDPROC StoredProc(HWND hwnd) {
   return reinterpret_cast<WNDPROC>(GetPropW(hwnd, kHookProcProperty));
+}
+
+// Reading a window property is a round trip to the window server under Wine, far too slow for
+// every message of a tree holding thousands of pilots. The hook therefore also keeps a copy of
+// the two values in the window's user data, when that is free, and reads them from there.
+struct HookRecord {
+  static constexpr uint32_t kMagic = 0x4B4F4F48;  // "HOOK"
+  uint32_t magic = kMagic;
+  WNDPROC previous;
+  HookOwner* owner;
+};
+
+// Only windows hooked through HookedWindowProc carry a record; the other procedure, for windows
+// whose user data was taken, reads the properties.
+HookRecord* RecordOf(HWND hwnd) {
+  if (reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hwnd, GWLP_WNDPROC)) != &HookedWindowProc) {
+    return nullptr;
+  }
+  return reinterpret_cast<HookRecord*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+}
+
+LRESULT Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, WNDPROC previous,
+                 HookOwner* owner);
+
+LRESULT CALLBACK HookedByPropertiesProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  return Dispatch(hwnd, message, wParam, lParam, StoredProc(hwnd),
+                  static_cast<HookOwner*>(GetPropW(hwnd, kHookOwnerProperty)));
 }
 
 }  // namespace
@@ -20,14 +49,25 @@ bool HookWindow(HookOwner* owner, HWND hwnd) {
     RemovePropW(hwnd, kHookProcProperty);
     return false;
   }
-  SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&HookedWindowProc));
+  WNDPROC procedure = &HookedByPropertiesProc;
+  if (GetWindowLongPtrW(hwnd, GWLP_USERDATA) == 0) {
+    auto* record = new HookRecord{HookRecord::kMagic, reinterpret_cast<WNDPROC>(previous), owner};
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(record));
+    procedure = &HookedWindowProc;
+  }
+  SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure));
   return true;
 }
 
 void UnhookWindow(HWND hwnd) {
   WNDPROC previous = StoredProc(hwnd);
   if (!previous) return;
+  HookRecord* record = RecordOf(hwnd);
   SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
+  if (record) {
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    delete record;
+  }
   RemovePropW(hwnd, kHookProcProperty);
   RemovePropW(hwnd, kHookOwnerProperty);
 }
@@ -35,8 +75,17 @@ void UnhookWindow(HWND hwnd) {
 bool IsWindowHooked(HWND hwnd) { return StoredProc(hwnd) != nullptr; }
 
 LRESULT CALLBACK HookedWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  WNDPROC previous = StoredProc(hwnd);
-  auto* owner = static_cast<HookOwner*>(GetPropW(hwnd, kHookOwnerProperty));
+  auto* record = reinterpret_cast<HookRecord*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (!record || record->magic != HookRecord::kMagic) {
+    return HookedByPropertiesProc(hwnd, message, wParam, lParam);
+  }
+  return Dispatch(hwnd, message, wParam, lParam, record->previous, record->owner);
+}
+
+namespace {
+
+LRESULT Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, WNDPROC previous,
+                 HookOwner* owner) {
   // Properties must not outlive the window: the last message takes the hook away first.
   if (message == WM_NCDESTROY) UnhookWindow(hwnd);
   LRESULT RetVal = 0;
@@ -52,5 +101,7 @@ LRESULT CALLBACK HookedWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
   if (!previous) return DefWindowProcW(hwnd, message, wParam, lParam);
   return CallWindowProcW(previous, hwnd, message, wParam, lParam);
 }
+
+}  // namespace
 
 }  // namespace cv3

@@ -27,6 +27,9 @@ class HookOwner {
 // first stored procedure stay). The owner is not owned: it must outlive the hook, so unhook
 // before the owner goes away. A window destroyed while hooked unhooks itself. Returns true when
 // the window is hooked afterwards.
+// When the window's user data (GWLP_USERDATA) is free, the hook keeps a copy of both values
+// there, for speed, and the user data belongs to the hook until it is removed; otherwise every
+// message reads the properties.
 bool HookWindow(HookOwner* owner, HWND hwnd);
 
 // Puts the stored procedure back and removes both properties; does nothing for a window that is

@@ -484,7 +484,16 @@ bool frmMain::TreeAdd(const RosterNode& node) {
   insert.item.iSelectedImage = node.image - 1;
   insert.item.stateMask = TVIS_BOLD;
   insert.item.state = node.bold ? TVIS_BOLD : 0;
+  // Wine's tree re-measures the whole visible list on every insert into an expanded group (tens
+  // of milliseconds with thousands of pilots); with redraw off it only links the item in, and
+  // turning redraw back on measures once. Only while shown: a hidden tree is already cheap.
+  bool quiet = groupsSorted_ && IsWindowVisible(tvObjects_);
+  if (quiet) SendMessageW(tvObjects_, WM_SETREDRAW, FALSE, 0);
   HTREEITEM item = TreeView_InsertItem(tvObjects_, &insert);
+  if (quiet) {
+    SendMessageW(tvObjects_, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(tvObjects_, nullptr, FALSE);
+  }
   if (!item) return false;
   items_[node.key] = item;
   itemColors_[item] = RGB((node.foreColor >> 16) & 0xFF, (node.foreColor >> 8) & 0xFF,

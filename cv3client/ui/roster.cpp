@@ -137,6 +137,15 @@ void RosterModel::BuildRosterTree() {
   }
 }
 
+bool RosterModel::IsIgnoredName(std::string_view name) {
+  if (batchDepth_ == 0)
+    return IsIgnored(settings::TextOrEmpty(registry_, settings::kIgnored), name);
+  if (!ignoredCopy_)
+    ignoredCopy_ = IgnoredNames(settings::TextOrEmpty(registry_, settings::kIgnored));
+  return !name.empty() &&
+         std::find(ignoredCopy_->begin(), ignoredCopy_->end(), name) != ignoredCopy_->end();
+}
+
 bool RosterModel::AddRosterNode(std::string_view kind, std::string_view name,
                                 const RosterExtra& extra) {
   const RosterKind* entry = FindKind(kind);
@@ -148,7 +157,7 @@ bool RosterModel::AddRosterNode(std::string_view kind, std::string_view name,
     image = *extraImage;
   }
   uint32_t colour = rosterColour_;
-  if (IsIgnored(settings::TextOrEmpty(registry_, settings::kIgnored), name)) {
+  if (IsIgnoredName(name)) {
     colour = kIgnoredColour;
     image = kImageOffline;
   }

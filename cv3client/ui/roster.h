@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -123,8 +124,26 @@ class RosterModel {
 
   const std::vector<RosterNode>& Nodes() const { return nodes_; }
 
+  // While a batch is open (one arrival of server lines) the "Ignored" list is read once rather
+  // than for every node: a list of thousands of pilots would otherwise cost a registry read each.
+  class Batch {
+   public:
+    explicit Batch(RosterModel& model) : model_(model) { ++model_.batchDepth_; }
+    ~Batch() {
+      if (--model_.batchDepth_ == 0) model_.ignoredCopy_.reset();
+    }
+    Batch(const Batch&) = delete;
+    Batch& operator=(const Batch&) = delete;
+
+   private:
+    RosterModel& model_;
+  };
+  // Whoever changes the "Ignored" list calls this, so an open batch reads it afresh.
+  void IgnoredListChanged() { ignoredCopy_.reset(); }
+
  private:
   bool Add(RosterNode node);
+  bool IsIgnoredName(std::string_view name);
 
   RosterView& view_;
   Registry& registry_;
@@ -132,6 +151,8 @@ class RosterModel {
   uint32_t rosterColour_;
   std::vector<RosterNode> nodes_;  // addition order
   std::unordered_set<std::string> keys_;
+  int batchDepth_ = 0;
+  std::optional<std::vector<std::string>> ignoredCopy_;
 };
 
 }  // namespace cv3

@@ -160,6 +160,27 @@ TEST(Ignored, OnlyWholeEntriesMatchExactly) {
   }
 }
 
+TEST(Ignored, ABatchReadsTheListOnceUntilItIsChanged) {
+  Roster roster;
+  roster.settings.SetString("Ignored", "alice,");
+  {
+    RosterModel::Batch batch(*roster.model);
+    roster.model->AddRosterNode("online", "alice");
+    roster.settings.SetString("Ignored", "bob,");
+    roster.model->AddRosterNode("online", "bob");  // the batch still holds the old list
+    EXPECT_EQ(roster.model->Nodes().back().image, 2);
+    roster.model->IgnoredListChanged();
+    roster.now = "5/1/2024 6:07:43 PM";
+    roster.model->AddRosterNode("online", "bob");
+    EXPECT_EQ(roster.model->Nodes().back().image, 6);
+  }
+  EXPECT_EQ(roster.model->Nodes()[4].image, 6);  // alice, from the list read at the batch's start
+  roster.settings.SetString("Ignored", "");
+  roster.now = "5/1/2024 6:07:44 PM";
+  roster.model->AddRosterNode("online", "bob");  // outside a batch every add reads afresh
+  EXPECT_EQ(roster.model->Nodes().back().image, 2);
+}
+
 TEST(Ignored, MissingListIgnoresNobodyAndALastNameWithoutCommaCounts) {
   Roster roster;
   roster.model->AddRosterNode("online", "Error");

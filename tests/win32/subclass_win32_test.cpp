@@ -122,6 +122,19 @@ TEST(HookedWindowProc, AMessageLeftByTheOwnerGetsThePreviousProceduresResult) {
   UnhookWindow(window.hwnd());
 }
 
+TEST(HookedWindowProc, AWindowWhoseUserDataIsTakenIsServedFromItsProperties) {
+  PlainWindow window;
+  SetWindowLongPtrW(window.hwnd(), GWLP_USERDATA, 0x1234);
+  RecordingOwner owner;
+  ASSERT_TRUE(HookWindow(&owner, window.hwnd()));
+  EXPECT_EQ(GetWindowLongPtrW(window.hwnd(), GWLP_USERDATA), 0x1234);
+  EXPECT_EQ(SendMessageW(window.hwnd(), kAsk, 4, 0), 1004);
+  EXPECT_EQ(owner.seen.size(), 1u);
+  UnhookWindow(window.hwnd());
+  EXPECT_EQ(GetWindowLongPtrW(window.hwnd(), GWLP_USERDATA), 0x1234);
+  EXPECT_EQ(ProcOf(window.hwnd()), &PlainProc);
+}
+
 TEST(HookedWindowProc, AConsumedMessageGetsTheOwnersResultOnly) {
   PlainWindow window;
   RecordingOwner owner;
