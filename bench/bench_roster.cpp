@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/roster_lines.h"
 #include "common/registry.h"
 #include "common/registry_memory.h"
 #include "common/timers.h"
@@ -18,8 +19,8 @@
 
 namespace {
 
-constexpr int kUsers = 10000;
-constexpr int kGames = 500;
+using cv3::bench::kGames;
+using cv3::bench::kUsers;
 
 class NullView : public cv3::MainView {
  public:
@@ -91,32 +92,7 @@ struct Core {
 
 // The sign-in's lists in one buffer, as one socket read would deliver them.
 const std::string& Arrival() {
-  static const std::string bytes = [] {
-    std::string out;
-    for (int i = 0; i < kUsers; ++i) {
-      std::string name = "pilot" + std::to_string(i);
-      switch (i % 4) {
-        case 0:
-          out += "USER:" + name + ":online\r\n";
-          break;
-        case 1:
-          out += "USER:" + name + ":away:back in five\r\n";
-          break;
-        case 2:
-          out += "USER:" + name + ":offline\r\n";
-          break;
-        default:
-          out += "USER:" + name + ":admin\r\n";
-          break;
-      }
-    }
-    out += "USERS_ACK\r\n";
-    for (int i = 0; i < kGames; ++i) {
-      out += "GAME:Arena " + std::to_string(i) + (i % 3 ? ":up\r\n" : ":down\r\n");
-    }
-    out += "GAMES_ACK\r\n";
-    return out;
-  }();
+  static const std::string bytes = cv3::bench::UserLines() + cv3::bench::GameLines();
   return bytes;
 }
 

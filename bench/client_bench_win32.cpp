@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/roster_lines.h"
 #include "common/registry.h"
 #include "common/registry_win32.h"
 #include "cv3client/ui/frm_main_win32.h"
@@ -26,8 +27,8 @@
 
 namespace {
 
-constexpr int kUsers = 10000;
-constexpr int kGames = 500;
+using cv3::bench::kGames;
+using cv3::bench::kUsers;
 constexpr LRESULT kTreeItems = 4 + kUsers + kGames;
 constexpr double kWindowTargetMs = 1000;
 constexpr double kIngestTargetMs = 500;
@@ -56,36 +57,8 @@ void PumpOwnMessages() {
   }
 }
 
-// The same mix of kinds as the native benchmark: online, away with a note, offline, admin.
-std::string UserLines() {
-  std::string out;
-  for (int i = 0; i < kUsers; ++i) {
-    std::string name = "pilot" + std::to_string(i);
-    switch (i % 4) {
-      case 0:
-        out += "USER:" + name + ":online\r\n";
-        break;
-      case 1:
-        out += "USER:" + name + ":away:back in five\r\n";
-        break;
-      case 2:
-        out += "USER:" + name + ":offline\r\n";
-        break;
-      default:
-        out += "USER:" + name + ":admin\r\n";
-        break;
-    }
-  }
-  return out + "USERS_ACK\r\n";
-}
-
-std::string GameLines() {
-  std::string out;
-  for (int i = 0; i < kGames; ++i) {
-    out += "GAME:Arena " + std::to_string(i) + (i % 3 ? ":up\r\n" : ":down\r\n");
-  }
-  return out + "GAMES_ACK\r\n";
-}
+using cv3::bench::GameLines;
+using cv3::bench::UserLines;
 
 // The lobby server's side of one connection: answers the sign-in sequence and QUIT.
 class FakeLobby {
