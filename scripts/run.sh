@@ -11,7 +11,7 @@ once=0
 [ "${1:-}" = "--once" ] && once=1
 "$top/scripts/install-deps.sh"
 cmake --preset native >/dev/null && cmake --build --preset native --target lobbyd
-cmake --preset windows >/dev/null && cmake --build --preset windows --target cv3client
+cmake --preset windows >/dev/null && cmake --build --preset windows --target cv3client cv3probe
 
 run="$top/run"
 mkdir -p "$run"
@@ -23,6 +23,8 @@ headless=0
 "$top/build/native/lobbyd/lobbyd" --listen "127.0.0.1:$port" --db "$run/lobby.db" \
   --add-account "$account:$password" --add-account "wingman:skyrend" 2>>"$run/lobbyd.log" &
 lobbyd_pid=$!
+# The client's own prefix, apart from the tests': its settings and a desktop window of its own.
+export CV3_WINEPREFIX="${CV3_WINEPREFIX:-$run/wineprefix}"
 source "$top/scripts/wine-env.sh"
 [ "$headless" = 1 ] && export CV3_PRIVATE_XVFB=1
 wingman_pid=""
@@ -34,6 +36,13 @@ cleanup() {
 }
 trap cleanup EXIT
 wine_env_start
+if [ "$headless" = 1 ]; then
+  # Xvfb has no window manager: a Wine desktop gives the windows their title bars.
+  wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d 1024x768 /f \
+    >/dev/null 2>&1
+  wineserver -k; wine_env_start
+fi
 
 # The client reads its server and remembered sign-in from the registry.
 digest=$(printf '%s' "$password" | md5sum | cut -d' ' -f1 | tr a-f A-F)

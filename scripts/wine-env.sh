@@ -9,7 +9,7 @@ cv3_xvfb_pid=""
 
 wine_env_start() {
   "$top/scripts/wine-prefix.sh"
-  if [ -z "${DISPLAY:-}" ] || [ -n "${CV3_PRIVATE_XVFB:-}" ]; then
+  if [ -z "$cv3_xvfb_pid" ] && { [ -z "${DISPLAY:-}" ] || [ -n "${CV3_PRIVATE_XVFB:-}" ]; }; then
     local fifo
     fifo=$(mktemp -u)
     mkfifo "$fifo"
