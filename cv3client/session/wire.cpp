@@ -37,7 +37,9 @@ LineBuffer::Cut LineBuffer::Next(std::string& line) {
       // Keep a trailing CR: its LF may be in the next arrival.
       scanned_ = data_.empty() ? 0 : data_.size() - 1;
       if (scanned_ < start_) scanned_ = start_;
-      if (!discarding_ && Pending() > limit_) {
+      // A trailing CR may be the first half of the line's CR LF: it does not count.
+      size_t length = Pending() - (data_.empty() || data_.back() != '\r' ? 0 : 1);
+      if (!discarding_ && length > limit_) {
         discarding_ = true;
         start_ = scanned_;
         Compact();

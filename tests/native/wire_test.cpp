@@ -90,6 +90,16 @@ TEST(LineBuffer, OverlongCompleteLineIsDropped) {
   EXPECT_EQ(tooLong, 1);
 }
 
+TEST(LineBuffer, LineOfExactlyTheLimitSplitBetweenCrAndLfIsALine) {
+  LineBuffer buffer(8);
+  int tooLong = 0;
+  buffer.Append("12345678\r");
+  EXPECT_TRUE(CutAll(buffer, &tooLong).empty());
+  buffer.Append("\n");
+  EXPECT_EQ(CutAll(buffer, &tooLong), (std::vector<std::string>{"12345678"}));
+  EXPECT_EQ(tooLong, 0);
+}
+
 TEST(LineBuffer, DefaultLimitIsOneMebibyte) {
   LineBuffer buffer;
   int tooLong = 0;
