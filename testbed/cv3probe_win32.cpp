@@ -3,6 +3,7 @@
 //   cv3probe dump                            prints the status text and the roster tree
 //   cv3probe command ID                      sends the main window the menu command ID
 //   cv3probe close CLASS                     closes the window of that class (WM_CLOSE)
+//   cv3probe click CLASS TEXT                presses the button TEXT in the window of that class
 #include <windows.h>
 
 #include <cstdio>
@@ -60,6 +61,21 @@ int wmain(int argc, wchar_t** argv) {
     PostMessageW(window, WM_CLOSE, 0, 0);
     return 0;
   }
-  std::fprintf(stderr, "usage: cv3probe wait-status TEXT [TIMEOUT_MS] | dump | command ID | close CLASS\n");
+  if (argc >= 4 && std::wstring(argv[1]) == L"click") {
+    // A window is found as soon as it is created; it takes clicks once it is shown.
+    HWND window = nullptr;
+    WaitFor(
+        [&] {
+          window = FindWindowW(argv[2], nullptr);
+          return window && IsWindowVisible(window) && IsWindowEnabled(window);
+        },
+        10000);
+    HWND button = window ? FindWindowExW(window, nullptr, L"Button", argv[3]) : nullptr;
+    if (!button) return 1;
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(button));
+    return 0;
+  }
+  std::fprintf(stderr, "usage: cv3probe wait-status TEXT [TIMEOUT_MS] | dump | command ID | close CLASS | click CLASS TEXT\n");
   return 2;
 }
