@@ -6,7 +6,7 @@
 #include <map>
 #include <string>
 
-#include "common/cp1252.h"
+#include "protocol/cp1252.h"
 #include "cv3client/session/server_link.h"
 
 namespace {

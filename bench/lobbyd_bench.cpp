@@ -23,7 +23,7 @@
 #include <thread>
 #include <vector>
 
-#include "cv3client/support/md5.h"
+#include "protocol/md5.h"
 
 namespace {
 

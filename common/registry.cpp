@@ -3,7 +3,7 @@
 #include <array>
 #include <utility>
 
-#include "common/cp1252.h"
+#include "protocol/cp1252.h"
 
 namespace cv3 {
 namespace {

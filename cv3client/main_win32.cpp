@@ -2,7 +2,7 @@
 #include <windows.h>
 
 #include "cv3client/client_app_win32.h"
-#include "cv3client/ui/window_win32.h"
+#include "win32/window_win32.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   cv3::DeclareDpiAwareness();

@@ -1,6 +1,6 @@
 #include "lobbyd/lobby.h"
 
-#include "common/cp1252.h"
+#include "protocol/cp1252.h"
 #include "lobbyd/text.h"
 
 namespace lobbyd {

@@ -1,6 +1,6 @@
 // Administration: removing, suspending and unsuspending accounts, setting passwords. Only in
 // admin mode, which only accounts with administrator rights can enter.
-#include "cv3client/session/text_helpers.h"
+#include "protocol/text_helpers.h"
 #include "lobbyd/lobby.h"
 #include "lobbyd/text.h"
 

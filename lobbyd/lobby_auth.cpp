@@ -1,5 +1,5 @@
 // Sign-in, account creation and the ends of a session.
-#include "cv3client/session/text_helpers.h"
+#include "protocol/text_helpers.h"
 #include "lobbyd/lobby.h"
 #include "lobbyd/text.h"
 

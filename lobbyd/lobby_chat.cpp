@@ -1,5 +1,5 @@
 // Lobby and private chat relay, with flood control.
-#include "cv3client/session/text_helpers.h"
+#include "protocol/text_helpers.h"
 #include "lobbyd/lobby.h"
 
 namespace lobbyd {

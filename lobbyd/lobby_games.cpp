@@ -1,6 +1,6 @@
 // The game registry: hosting, details, resuming and removing, and games going down with their
 // hosts.
-#include "cv3client/session/text_helpers.h"
+#include "protocol/text_helpers.h"
 #include "lobbyd/lobby.h"
 #include "lobbyd/text.h"
 

@@ -1,5 +1,5 @@
 // Profiles: viewing, fetching one's own for editing, saving it.
-#include "cv3client/session/text_helpers.h"
+#include "protocol/text_helpers.h"
 #include "lobbyd/lobby.h"
 #include "lobbyd/text.h"
 

@@ -3,7 +3,7 @@
 #include <asio/post.hpp>
 #include <asio/write.hpp>
 
-#include "common/cp1252.h"
+#include "protocol/cp1252.h"
 
 namespace lobbyd {
 namespace {

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "cv3client/session/wire.h"
+#include "protocol/wire.h"
 #include "lobbyd/event_log.h"
 #include "lobbyd/flood.h"
 

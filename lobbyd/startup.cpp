@@ -2,8 +2,8 @@
 
 #include <map>
 
-#include "cv3client/session/text_helpers.h"
-#include "cv3client/support/md5.h"
+#include "protocol/text_helpers.h"
+#include "protocol/md5.h"
 #include "lobbyd/text.h"
 
 namespace lobbyd {

@@ -4,8 +4,8 @@
 #include <cctype>
 #include <ctime>
 
-#include "common/cp1252.h"
-#include "cv3client/session/text_helpers.h"
+#include "protocol/cp1252.h"
+#include "protocol/text_helpers.h"
 
 namespace lobbyd {
 namespace {

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "cv3client/ui/window_win32.h"
+#include "win32/window_win32.h"
 
 namespace cv3 {
 

@@ -1,7 +1,7 @@
 #include "cv3client/session/presence.h"
 
-#include "cv3client/session/catalogue.h"
-#include "cv3client/session/text_helpers.h"
+#include "protocol/catalogue.h"
+#include "protocol/text_helpers.h"
 
 namespace cv3 {
 

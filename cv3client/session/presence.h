@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "cv3client/session/wire.h"
+#include "protocol/wire.h"
 #include "cv3client/ui/main_view.h"
 #include "cv3client/ui/roster.h"
 

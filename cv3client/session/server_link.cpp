@@ -1,6 +1,6 @@
 #include "cv3client/session/server_link.h"
 
-#include "common/cp1252.h"
+#include "protocol/cp1252.h"
 
 namespace cv3 {
 

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "common/message_box.h"
-#include "cv3client/session/wire.h"
+#include "protocol/wire.h"
 
 namespace cv3 {
 

@@ -2,9 +2,9 @@
 
 #include <charconv>
 
-#include "cv3client/session/catalogue.h"
-#include "cv3client/session/session_messages.h"
-#include "cv3client/session/text_helpers.h"
+#include "protocol/catalogue.h"
+#include "protocol/session_messages.h"
+#include "protocol/text_helpers.h"
 #include "cv3client/support/client_settings.h"
 #include "cv3client/support/system_info.h"
 #include "cv3client/ui/web_pages.h"

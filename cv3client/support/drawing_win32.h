@@ -3,7 +3,7 @@
 // picture. Drawing objects are created and freed within each call. UI thread only.
 #pragma once
 
-#include "cv3client/support/subclass_win32.h"
+#include "win32/subclass_win32.h"
 
 // windows.h first: the other platform headers need it.
 // clang-format off

@@ -3,7 +3,7 @@
 
 #include <functional>
 
-#include "cv3client/ui/window_win32.h"
+#include "win32/window_win32.h"
 
 namespace cv3 {
 

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "common/tray_win32.h"
+#include "win32/tray_win32.h"
 #include "cv3client/ui/main_window_parts_win32.h"
 
 namespace cv3 {

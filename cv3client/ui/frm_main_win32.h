@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "cv3client/ui/main_view.h"
-#include "cv3client/ui/window_win32.h"
+#include "win32/window_win32.h"
 
 namespace cv3 {
 

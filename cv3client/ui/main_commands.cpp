@@ -1,7 +1,7 @@
 #include "cv3client/ui/main_commands.h"
 
-#include "cv3client/session/catalogue.h"
-#include "cv3client/session/wire.h"
+#include "protocol/catalogue.h"
+#include "protocol/wire.h"
 #include "cv3client/ui/web_pages.h"
 
 namespace cv3 {

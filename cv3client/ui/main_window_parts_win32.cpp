@@ -3,9 +3,9 @@
 #include "common/tray.h"
 #include "cv3client/support/drawing_win32.h"
 #include "cv3client/support/picture_win32.h"
-#include "cv3client/support/subclass_win32.h"
+#include "win32/subclass_win32.h"
 #include "cv3client/ui/frm_main_win32.h"
-#include "cv3client/ui/window_win32.h"
+#include "win32/window_win32.h"
 
 namespace cv3 {
 

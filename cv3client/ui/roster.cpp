@@ -5,7 +5,7 @@
 #include <ctime>
 #include <optional>
 
-#include "cv3client/session/text_helpers.h"
+#include "protocol/text_helpers.h"
 #include "cv3client/support/client_settings.h"
 
 namespace cv3 {

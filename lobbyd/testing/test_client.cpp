@@ -9,7 +9,7 @@
 
 #include <cerrno>
 
-#include "common/cp1252.h"
+#include "protocol/cp1252.h"
 
 namespace lobbyd::testing {
 

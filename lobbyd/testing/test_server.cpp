@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "cv3client/support/md5.h"
+#include "protocol/md5.h"
 
 namespace lobbyd::testing {
 

@@ -15,7 +15,7 @@
 #include <regex>
 
 #include "client_fakes.h"
-#include "cv3client/support/md5.h"
+#include "protocol/md5.h"
 
 namespace cv3 {
 namespace {

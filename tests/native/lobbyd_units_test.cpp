@@ -1,8 +1,8 @@
 // The server's parts on their own: text rules, throttle, flood control, flags, the store.
 #include <gtest/gtest.h>
 
-#include "common/cp1252.h"
-#include "cv3client/session/text_helpers.h"
+#include "protocol/cp1252.h"
+#include "protocol/text_helpers.h"
 #include "lobbyd/flags.h"
 #include "lobbyd/flood.h"
 #include "lobbyd/store.h"

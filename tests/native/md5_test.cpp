@@ -1,4 +1,4 @@
-#include "cv3client/support/md5.h"
+#include "protocol/md5.h"
 
 #include <gtest/gtest.h>
 

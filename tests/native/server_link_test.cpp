@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "cv3client/session/catalogue.h"
+#include "protocol/catalogue.h"
 
 namespace cv3 {
 namespace {

@@ -1,8 +1,8 @@
-#include "cv3client/session/text_helpers.h"
+#include "protocol/text_helpers.h"
 
 #include <gtest/gtest.h>
 
-#include "cv3client/session/session_messages.h"
+#include "protocol/session_messages.h"
 
 namespace cv3 {
 namespace {

@@ -12,7 +12,7 @@
 
 #include "common/registry.h"
 #include "common/registry_win32.h"
-#include "cv3client/support/md5.h"
+#include "protocol/md5.h"
 #include "cv3client/ui/frm_main_win32.h"
 #include "testbed/remote_controls_win32.h"
 

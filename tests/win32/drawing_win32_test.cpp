@@ -10,7 +10,7 @@
 
 #include <cstring>
 
-#include "cv3client/support/subclass_win32.h"
+#include "win32/subclass_win32.h"
 
 namespace cv3 {
 namespace {

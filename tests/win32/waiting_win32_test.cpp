@@ -1,4 +1,4 @@
-#include "common/waiting.h"
+#include "win32/waiting.h"
 
 #include <windows.h>
 

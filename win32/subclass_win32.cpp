@@ -1,4 +1,4 @@
-#include "cv3client/support/subclass_win32.h"
+#include "win32/subclass_win32.h"
 
 #include <cstdint>
 

@@ -1,8 +1,8 @@
-#include "cv3client/session/session_messages.h"
+#include "protocol/session_messages.h"
 
-#include "cv3client/session/catalogue.h"
-#include "cv3client/session/text_helpers.h"
-#include "cv3client/session/wire.h"
+#include "protocol/catalogue.h"
+#include "protocol/text_helpers.h"
+#include "protocol/wire.h"
 
 namespace cv3 {
 

@@ -1,4 +1,4 @@
-#include "common/cp1252.h"
+#include "protocol/cp1252.h"
 
 #include <array>
 

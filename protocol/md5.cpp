@@ -1,8 +1,8 @@
-#include "cv3client/support/md5.h"
+#include "protocol/md5.h"
 
 #include <cstring>
 
-#include "common/cp1252.h"
+#include "protocol/cp1252.h"
 
 namespace cv3 {
 namespace {

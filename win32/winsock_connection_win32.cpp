@@ -1,4 +1,4 @@
-#include "cv3client/session/lobby_socket_win32.h"
+#include "win32/winsock_connection_win32.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "cv3client/ui/window_win32.h"
+#include "win32/window_win32.h"
 
 #include <vector>
 

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "common/waiting.h"
+#include "win32/waiting.h"
 
 namespace cv3 {
 

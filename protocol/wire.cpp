@@ -1,4 +1,4 @@
-#include "cv3client/session/wire.h"
+#include "protocol/wire.h"
 
 
 namespace cv3 {

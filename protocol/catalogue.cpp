@@ -1,4 +1,4 @@
-#include "cv3client/session/catalogue.h"
+#include "protocol/catalogue.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "common/tray_win32.h"
+#include "win32/tray_win32.h"
 
 #include <cstring>
 #include <string>
