@@ -2,40 +2,24 @@
 
 #include "common/registry.h"
 #include "common/registry_win32.h"
-#include "common/timers.h"
-#include "win32/waiting.h"
+#include "cv3client/client_core.h"
 #include "cv3client/session/frm_login_win32.h"
 #include "cv3client/session/lobby_socket.h"
-#include "win32/winsock_connection_win32.h"
-#include "cv3client/session/login_controller.h"
-#include "cv3client/session/session_controller.h"
 #include "cv3client/support/client_settings.h"
 #include "cv3client/support/system_info.h"
 #include "cv3client/support/system_info_win32.h"
 #include "cv3client/ui/frm_about_win32.h"
 #include "cv3client/ui/frm_main_win32.h"
-#include "cv3client/ui/main_commands.h"
-#include "cv3client/ui/main_window_parts_win32.h"
-#include "cv3client/ui/roster.h"
+#include "cv3client/window_opener.h"
+#include "win32/deferral_win32.h"
+#include "win32/timers_win32.h"
+#include "win32/waiting.h"
+#include "win32/winsock_connection_win32.h"
 
 namespace cv3 {
 namespace {
 
 constexpr wchar_t kInstanceMutex[] = L"Corvane3.cv3client.instance";
-
-class WindowTimers : public Timers {
- public:
-  void SetWindow(HWND hwnd) { hwnd_ = hwnd; }
-  void StartTimer(int id, int intervalMs) override {
-    if (hwnd_) SetTimer(hwnd_, static_cast<UINT_PTR>(id), static_cast<UINT>(intervalMs), nullptr);
-  }
-  void StopTimer(int id) override {
-    if (hwnd_) KillTimer(hwnd_, static_cast<UINT_PTR>(id));
-  }
-
- private:
-  HWND hwnd_ = nullptr;
-};
 
 // wskChat: the Winsock connection as the session controller sees it.
 class WinsockLobbySocket : public LobbySocket {
@@ -50,71 +34,23 @@ class WinsockLobbySocket : public LobbySocket {
   WinsockConnection connection_;
 };
 
-// frmLogin as the login controller sees it, and its clicks passed to the controller.
-class LoginWindow : public LoginView, public LoginWindowEvents {
- public:
-  LoginWindow(Registry& registry, SessionController& session, MainView& mainView)
-      : controller_(*this, registry, session.Values(),
-                    {[&session] { session.ConnectToServer(); },
-                     [&mainView] { mainView.ShowCreateIdWindow(); }}) {}
-
-  void ShowModal(HWND owner) {
-    if (!window_.Create(owner, this)) return;
-    controller_.Form_Load();
-    window_.ShowModal();
-  }
-
-  bool RememberChecked() const override { return window_.RememberChecked(); }
-  bool AutoChecked() const override { return window_.AutoChecked(); }
-  void SetRemember(bool checked) override { window_.SetRemember(checked); }
-  void SetAuto(bool checked) override { window_.SetAuto(checked); }
-  std::string LoginId() const override { return window_.LoginId(); }
-  std::string Password() const override { return window_.Password(); }
-  void SetLoginId(const std::string& text) override { window_.SetLoginId(text); }
-  void SetPassword(const std::string& text) override { window_.SetPassword(text); }
-  BoxResult ShowMessage(const MessageBoxSpec& box) override {
-    return ShowMessageBox(window_.hwnd(), box);
-  }
-  void Hide() override { window_.Hide(); }
-  void Unload() override { window_.Unload(); }
-  void RunMinimized(const std::string& commandLine) override {
-    std::wstring line = Widen(commandLine);
-    STARTUPINFOW startup{sizeof startup};
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_SHOWMINNOACTIVE;
-    PROCESS_INFORMATION process{};
-    if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                       &startup, &process)) {
-      CloseHandle(process.hThread);
-      CloseHandle(process.hProcess);
-    }
-  }
-
-  void cmdLogin_Click() override { controller_.cmdLogin_Click(); }
-  void chkRememberIDPass_Click(bool) override { controller_.chkRememberIDPass_Click(); }
-  void chkAutoLogin_Click(bool) override { controller_.chkAutoLogin_Click(); }
-  void Command2_Click() override { controller_.Command2_Click(); }
-  void Command3_Click() override { controller_.Command3_Click(); }
-  void Command4_Click() override { controller_.Command4_Click(); }
-
- private:
-  frmLogin window_;
-  LoginController controller_;
-};
-
 }  // namespace
 
-struct ClientApp::Parts : MainWindowEvents {
+struct ClientApp::Parts {
   explicit Parts(ClientOptions o)
       : options(std::move(o)),
         registry(registryBackend, [this](const MessageBoxSpec& box) { main.ShowMessage(box); },
                  "Corvane"),
-        socket({[this] { session.OnSocketConnect(); },
-                [this](std::string_view bytes) { session.OnDataArrival(bytes); },
-                [this] { session.OnSocketError(); }}),
-        roster(main, registry),
-        session(main, socket, registry, timers, roster, [](int ms) { WaitWhileProcessing(ms); }),
-        commands(main, session, roster) {}
+        windows(deferral),
+        socket({[this] { core.OnSocketConnect(); },
+                [this](std::string_view bytes) { core.OnDataArrival(bytes); },
+                [this] { core.OnSocketError(); }}),
+        core({main, main, main, main, main, windows, factory, socket, registry, timers,
+              [](int ms) { WaitWhileProcessing(ms); }}) {
+    // The windows that come and go, by their view kinds.
+    factory.Provide<LoginView>([this] { return std::make_unique<frmLogin>(main.hwnd()); });
+    factory.Provide<AboutView>([this] { return std::make_unique<frmAbout>(main.hwnd()); });
+  }
 
   bool Start() {
     instanceMutex = CreateMutexW(nullptr, FALSE, kInstanceMutex);
@@ -126,64 +62,16 @@ struct ClientApp::Parts : MainWindowEvents {
       ShowMessageBox(nullptr, AnotherInstanceBox(Narrow(exe)));
       return false;
     }
+    SessionController& session = core.Session();
     OsVersion version = QueryOsVersion();
     session.Startup(cSystemInfo(version.ok, version.major, version.minor).WinVersion());
     MainWindowLook look{!settings::PlainLook(registry), options.programDir};
-    bool loaded = main.Load(look, this);
-    timers.SetWindow(main.hwnd());
-    if (!loaded) {
+    if (!main.Load(look, &core)) {
       session.StartupFailed();
       return false;
     }
     session.FinishStartup();
     return true;
-  }
-
-  // MainWindowEvents
-  void OnCommand(MainCommand command) override {
-    switch (command) {
-      case MainCommand::mnuEditProfile: commands.mnuEditProfile_Click(); break;
-      case MainCommand::mnuPreferences: commands.mnuPreferences_Click(); break;
-      case MainCommand::mnuLogin: commands.mnuLogin_Click(); break;
-      case MainCommand::mnuDisconnect: commands.mnuDisconnect_Click(); break;
-      case MainCommand::mnuExit: commands.mnuExit_Click(); break;
-      case MainCommand::mnuOnline: commands.mnuOnline_Click(); break;
-      case MainCommand::mnuNewAway: commands.mnuNewAway_Click(); break;
-      case MainCommand::mnuInvisible: commands.mnuInvisible_Click(); break;
-      case MainCommand::mnuGetHelp: commands.mnuGetHelp_Click(); break;
-      case MainCommand::mnuFaq: commands.mnuFaq_Click(); break;
-      case MainCommand::mnuAbout: commands.mnuAbout_Click(); break;
-      case MainCommand::mnuGameDetails: commands.mnuGameDetails_Click(); break;
-      case MainCommand::mnuResumeGame: commands.mnuResumeGame_Click(); break;
-      case MainCommand::mnuRemoveGame: commands.mnuRemoveGame_Click(); break;
-      case MainCommand::mnuRemUser: commands.mnuRemUser_Click(); break;
-      case MainCommand::mnuSuspend: commands.mnuSuspend_Click(); break;
-      case MainCommand::mnuUnsuspend: commands.mnuUnsuspend_Click(); break;
-      case MainCommand::mnuChangePass: commands.mnuChangePass_Click(); break;
-      case MainCommand::mnuViewProfile: commands.mnuViewProfile_Click(); break;
-      case MainCommand::mnuIgnore: commands.mnuIgnore_Click(); break;
-      case MainCommand::toolButton1: commands.barTool_ButtonClick(1); break;
-      case MainCommand::toolButton2: commands.barTool_ButtonClick(2); break;
-      case MainCommand::toolButton3: commands.barTool_ButtonClick(3); break;
-      case MainCommand::toolItem: break;
-    }
-  }
-  void OnToolbarItem(const std::string& text) override { commands.barTool_ButtonMenuClick(text); }
-  void OnTreeDoubleClick() override { commands.tvObjects_DblClick(); }
-  void OnTreeRightClick() override { commands.tvObjects_MouseUp(2); }
-  void OnStatusPanelClick() override { commands.barStatus_PanelClick(); }
-  void OnTrayMouse(const std::string& action) override { commands.TrayMouse(action); }
-  bool OnCloseRequested() override { return session.MainWindowCloseRequested(); }
-  void OnTimer(UINT_PTR id) override { session.TimerFired(static_cast<int>(id)); }
-  void OnDeferred(int what) override {
-    if (what == kDeferLogin) {
-      LoginWindow login(registry, session, main);
-      login.ShowModal(main.hwnd());
-    } else if (what == kDeferAbout) {
-      frmAbout about;
-      about.ShowModal(main.hwnd(), reinterpret_cast<HICON>(GetClassLongPtrW(main.hwnd(), GCLP_HICON)),
-                      [this] { commands.AboutWebSite_Click(); });
-    }
   }
 
   ClientOptions options;
@@ -192,16 +80,19 @@ struct ClientApp::Parts : MainWindowEvents {
   frmMain main;
   Registry registry;
   WindowTimers timers;
+  MessageLoopDeferral deferral;
+  DeferredWindowOpener windows;
+  WindowFactory factory;
   WinsockLobbySocket socket;
-  RosterModel roster;
-  SessionController session;
-  MainCommands commands;
+  ClientCore core;
 };
 
 ClientApp::ClientApp(ClientOptions options)
     : parts_(std::make_unique<Parts>(std::move(options))) {}
 
 ClientApp::~ClientApp() {
+  // The window goes first: none of its events may reach the parts being torn down.
+  if (parts_ && parts_->main.hwnd()) DestroyWindow(parts_->main.hwnd());
   if (parts_ && parts_->instanceMutex) CloseHandle(parts_->instanceMutex);
 }
 
@@ -209,7 +100,7 @@ HWND ClientApp::MainWindow() const { return parts_->main.hwnd(); }
 
 bool ClientApp::Start() { return parts_->Start(); }
 
-void ClientApp::InjectData(const std::string& bytes) { parts_->session.OnDataArrival(bytes); }
+void ClientApp::InjectData(const std::string& bytes) { parts_->core.OnDataArrival(bytes); }
 
 int ClientApp::Run() {
   if (!Start()) return 0;

@@ -16,9 +16,8 @@ frmLogin::~frmLogin() {
   if (font_) DeleteObject(font_);
 }
 
-bool frmLogin::Create(HWND owner, LoginWindowEvents* events) {
-  owner_ = owner;
-  events_ = events;
+bool frmLogin::Create() {
+  HWND owner = owner_;
   dpi_ = DpiOf(owner);
   int width = TwipsToPixels(5100, dpi_), height = TwipsToPixels(4620, dpi_);
   POINT at = CenteredPosition(owner, width, height);
@@ -75,13 +74,31 @@ void frmLogin::SetAuto(bool checked) {
   SendMessageW(chkAutoLogin_, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
-void frmLogin::ShowModal() {
-  if (unloaded_ || !hwnd_) return;
-  ShowWindow(hwnd_, SW_SHOW);
-  SetForegroundWindow(hwnd_);
-  SetFocus(txtLoginID_);
-  RunModalLoop(owner_, hwnd_, unloaded_);
+void frmLogin::ShowModal(LoginEvents& events) {
+  if (!hwnd_ && !Create()) return;
+  events_ = &events;
+  events.Form_Load();
+  if (!unloaded_) {
+    ShowWindow(hwnd_, SW_SHOW);
+    SetForegroundWindow(hwnd_);
+    SetFocus(txtLoginID_);
+    RunModalLoop(owner_, hwnd_, unloaded_);
+  }
   if (hwnd_) ShowWindow(hwnd_, SW_HIDE);
+  events_ = nullptr;
+}
+
+void frmLogin::RunMinimized(const std::string& commandLine) {
+  std::wstring line = Widen(commandLine);
+  STARTUPINFOW startup{sizeof startup};
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_SHOWMINNOACTIVE;
+  PROCESS_INFORMATION process{};
+  if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                     &startup, &process)) {
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
 }
 
 void frmLogin::Unload() {
@@ -95,8 +112,8 @@ LRESULT frmLogin::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (!events_ || HIWORD(wParam) != BN_CLICKED) break;
       switch (LOWORD(wParam)) {
         case kCmdLogin: case IDOK: events_->cmdLogin_Click(); return 0;
-        case kChkRemember: events_->chkRememberIDPass_Click(RememberChecked()); return 0;
-        case kChkAuto: events_->chkAutoLogin_Click(AutoChecked()); return 0;
+        case kChkRemember: events_->chkRememberIDPass_Click(); return 0;
+        case kChkAuto: events_->chkAutoLogin_Click(); return 0;
         case kCommand2: case IDCANCEL: events_->Command2_Click(); return 0;
         case kCommand3: events_->Command3_Click(); return 0;
         case kCommand4: events_->Command4_Click(); return 0;

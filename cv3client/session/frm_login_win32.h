@@ -1,48 +1,38 @@
-// frmLogin: the modal sign-in window. Its controls and their clicks; the rules (placeholder,
-// registry writes, digest) are the login controller's.
+// frmLogin: the modal sign-in window. Its controls and their clicks, reported as LoginEvents; the
+// rules (placeholder, registry writes, digest) are the login controller's.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 
+#include "cv3client/session/login_controller.h"
 #include "win32/window_win32.h"
 
 namespace cv3 {
 
-class LoginWindowEvents {
- public:
-  virtual ~LoginWindowEvents() = default;
-  virtual void cmdLogin_Click() = 0;
-  virtual void chkRememberIDPass_Click(bool checked) = 0;
-  virtual void chkAutoLogin_Click(bool checked) = 0;
-  virtual void Command2_Click() = 0;  // Cancel
-  virtual void Command3_Click() = 0;  // Help
-  virtual void Command4_Click() = 0;  // Get a Corvane ID
-};
-
-class frmLogin : public Window {
+class frmLogin : public Window, public LoginView {
  public:
   static constexpr wchar_t kClassName[] = L"Cv3LoginWindow";
 
-  frmLogin() = default;
+  // Modal over `owner` (centred on it, or on the screen without one).
+  explicit frmLogin(HWND owner) : owner_(owner) {}
   ~frmLogin() override;
 
-  // Creates the window (hidden) centred on the owner, or the screen.
-  bool Create(HWND owner, LoginWindowEvents* events);
-  // Shows it and runs its modal loop until it is unloaded.
-  void ShowModal();
-  void Unload();
-  void Hide() { ShowWindow(hwnd_, SW_HIDE); }
-
-  std::string LoginId() const { return GetControlText(txtLoginID_); }
-  std::string Password() const { return GetControlText(txtPassword_); }
-  void SetLoginId(const std::string& text) { SetControlText(txtLoginID_, text); }
-  void SetPassword(const std::string& text) { SetControlText(txtPassword_, text); }
-  bool RememberChecked() const;
-  bool AutoChecked() const;
-  void SetRemember(bool checked);
-  void SetAuto(bool checked);
+  // LoginView
+  void ShowModal(LoginEvents& events) override;
+  void Unload() override;
+  void Hide() override { ShowWindow(hwnd_, SW_HIDE); }
+  std::string LoginId() const override { return GetControlText(txtLoginID_); }
+  std::string Password() const override { return GetControlText(txtPassword_); }
+  void SetLoginId(const std::string& text) override { SetControlText(txtLoginID_, text); }
+  void SetPassword(const std::string& text) override { SetControlText(txtPassword_, text); }
+  bool RememberChecked() const override;
+  bool AutoChecked() const override;
+  void SetRemember(bool checked) override;
+  void SetAuto(bool checked) override;
+  BoxResult ShowMessage(const MessageBoxSpec& box) override { return ShowMessageBox(hwnd_, box); }
+  void RunMinimized(const std::string& commandLine) override;
 
   HWND txtLoginID() const { return txtLoginID_; }
   HWND txtPassword() const { return txtPassword_; }
@@ -54,9 +44,10 @@ class frmLogin : public Window {
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
  private:
+  bool Create();
   void CreateControls();
 
-  LoginWindowEvents* events_ = nullptr;
+  LoginEvents* events_ = nullptr;  // only while shown
   HWND owner_ = nullptr;
   UINT dpi_ = 96;
   HFONT font_ = nullptr;

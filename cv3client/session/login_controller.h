@@ -1,7 +1,7 @@
 // frmLogin's rules: filling the window from the remembered ID and digest, the registry writes of
 // its check boxes and of Login, the placeholder that stands for a remembered password, Help and
-// the way to a new ID. The login window creates one when it loads and calls it from its events;
-// UI thread only.
+// the way to a new ID. ClientCore creates one for each login window it opens; the window calls
+// it through LoginEvents. UI thread only.
 #pragma once
 
 #include <functional>
@@ -20,10 +20,29 @@ inline constexpr std::string_view kUnusablePasswordText =
     "Your password contains a character that cannot be used. Please use only the letters, "
     "digits and signs of Western European languages.";
 
+// What frmLogin reports: its load and the clicks of its controls.
+class LoginEvents {
+ public:
+  virtual void Form_Load() = 0;
+  virtual void cmdLogin_Click() = 0;
+  // The boxes were clicked; their new state is read from the view.
+  virtual void chkRememberIDPass_Click() = 0;
+  virtual void chkAutoLogin_Click() = 0;
+  virtual void Command2_Click() = 0;  // Cancel
+  virtual void Command3_Click() = 0;  // Help: the forum page, always through "cmd"
+  virtual void Command4_Click() = 0;  // Get a Corvane ID
+
+ protected:
+  ~LoginEvents() = default;
+};
+
 // What the controller needs of frmLogin.
 class LoginView {
  public:
   virtual ~LoginView() = default;
+  // Creates the window, reports Form_Load, shows it and returns when it is unloaded. `events`
+  // outlives the call; the window does not keep it afterwards.
+  virtual void ShowModal(LoginEvents& events) = 0;
   // The check boxes; setting one must not raise its click event (the controller runs the
   // click's rule itself).
   virtual bool RememberChecked() const = 0;
@@ -42,7 +61,7 @@ class LoginView {
   virtual void RunMinimized(const std::string& commandLine) = 0;
 };
 
-class LoginController {
+class LoginController : public LoginEvents {
  public:
   struct Hooks {
     std::function<void()> connectToServer;     // SessionController::ConnectToServer
@@ -52,14 +71,13 @@ class LoginController {
   LoginController(LoginView& view, Registry& registry, SessionValues& session, Hooks hooks)
       : view_(view), registry_(registry), session_(session), hooks_(std::move(hooks)) {}
 
-  void Form_Load();
-  void cmdLogin_Click();
-  // The boxes were clicked; their new state is read from the view.
-  void chkRememberIDPass_Click();
-  void chkAutoLogin_Click();
-  void Command2_Click();  // Cancel
-  void Command3_Click();  // Help: the forum page, always through "cmd"
-  void Command4_Click();  // Get a Corvane ID
+  void Form_Load() override;
+  void cmdLogin_Click() override;
+  void chkRememberIDPass_Click() override;
+  void chkAutoLogin_Click() override;
+  void Command2_Click() override;
+  void Command3_Click() override;
+  void Command4_Click() override;
 
  private:
   LoginView& view_;

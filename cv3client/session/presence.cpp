@@ -57,8 +57,8 @@ void Presence::RemUser(std::string_view args) { RemovePilot(args); }
 void Presence::IsAdmin(std::string_view args) {
   if (args.empty()) return;
   if (IsMe(args)) {
-    view_.SetAdminMenuVisible(true);
-    view_.SetStatusText(std::string(kStatusAdminMode));
+    menus_.SetAdminMenuVisible(true);
+    status_.SetStatusText(std::string(kStatusAdminMode));
   }
   RemovePilot(args);
   roster_.AddRosterNode(kKindAdmin, args);
@@ -73,8 +73,8 @@ void Presence::IsNvis(std::string_view args) {
 void Presence::IsOn(std::string_view args) {
   if (args.empty()) return;
   if (IsMe(args)) {
-    view_.SetAdminMenuVisible(false);
-    view_.SetStatusText(std::string(kStatusOnline));
+    menus_.SetAdminMenuVisible(false);
+    status_.SetStatusText(std::string(kStatusOnline));
   }
   RemovePilot(args);
   roster_.AddRosterNode(kKindOnline, args);
@@ -99,26 +99,26 @@ void Presence::IsAway(std::string_view args) {
   if (!RemovePilot(name)) return;
   roster_.AddRosterNode(kKindAway, name, message);
   if (IsMe(name)) {
-    view_.SetAdminMenuVisible(false);
-    view_.SetStatusText(message);
+    menus_.SetAdminMenuVisible(false);
+    status_.SetStatusText(message);
   }
 }
 
 void Presence::InvisibleAck() {
-  view_.SetAdminMenuVisible(false);
-  view_.SetStatusText(std::string(kStatusInvisible));
+  menus_.SetAdminMenuVisible(false);
+  status_.SetStatusText(std::string(kStatusInvisible));
 }
 
-void Presence::Warning(std::string_view text) { view_.ShowMessage(WarningBox(std::string(text))); }
+void Presence::Warning(std::string_view text) { messages_.ShowMessage(WarningBox(std::string(text))); }
 
 void Presence::Error(std::string_view text) {
-  view_.ShowMessage(ErrorBox(std::string(text)));
+  messages_.ShowMessage(ErrorBox(std::string(text)));
   if (hooks_.resetSession) hooks_.resetSession();
   if (hooks_.startReconnect) hooks_.startReconnect();
 }
 
 void Presence::Nothercation() {
-  view_.ShowMessage(WarningBox(std::string(kSignedOnElsewhereText)));
+  messages_.ShowMessage(WarningBox(std::string(kSignedOnElsewhereText)));
   if (hooks_.resetSession) hooks_.resetSession();
 }
 

@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "protocol/wire.h"
-#include "cv3client/ui/main_view.h"
+#include "cv3client/ui/views.h"
 #include "cv3client/ui/roster.h"
 
 namespace cv3 {
@@ -29,8 +29,13 @@ class Presence {
     std::function<void()> startReconnect;
   };
 
-  Presence(MainView& view, RosterModel& roster, Hooks hooks)
-      : view_(view), roster_(roster), hooks_(std::move(hooks)) {}
+  Presence(MessageView& messages, StatusView& status, MenuView& menus, RosterModel& roster,
+           Hooks hooks)
+      : messages_(messages),
+        status_(status),
+        menus_(menus),
+        roster_(roster),
+        hooks_(std::move(hooks)) {}
 
   // Registers a handler for every notice.
   void Register(Dispatcher& dispatcher);
@@ -55,7 +60,9 @@ class Presence {
   // Removes the pilot's node if there is one; true when one was removed.
   bool RemovePilot(std::string_view name);
 
-  MainView& view_;
+  MessageView& messages_;
+  StatusView& status_;
+  MenuView& menus_;
   RosterModel& roster_;
   Hooks hooks_;
 };

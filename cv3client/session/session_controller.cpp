@@ -31,18 +31,20 @@ MessageBoxSpec AnotherInstanceBox(std::string_view exeName) {
   return WarningBox("Another instance of " + std::string(exeName) + " is already running!");
 }
 
-SessionController::SessionController(MainView& view, LobbySocket& socket, Registry& registry,
-                                     Timers& timers, RosterModel& roster,
-                                     std::function<void(int ms)> wait)
-    : view_(view),
-      socket_(socket),
-      registry_(registry),
-      timers_(timers),
-      roster_(roster),
-      link_(socket,
-            LinkHooks{[this](const MessageBoxSpec& box) { view_.ShowMessage(box); },
-                      [this] { ResetSession(); }, [this] { StartReconnect(); }, std::move(wait)}),
-      presence_(view, roster,
+SessionController::SessionController(SessionParts parts)
+    : status_(parts.status),
+      menus_(parts.menus),
+      messages_(parts.messages),
+      shell_(parts.shell),
+      windows_(parts.windows),
+      socket_(parts.socket),
+      registry_(parts.registry),
+      timers_(parts.timers),
+      roster_(parts.roster),
+      link_(socket_, LinkHooks{[this](const MessageBoxSpec& box) { messages_.ShowMessage(box); },
+                               [this] { ResetSession(); }, [this] { StartReconnect(); },
+                               std::move(parts.wait)}),
+      presence_(messages_, status_, menus_, roster_,
                 Presence::Hooks{[this] { return values_.signedInName; }, [this] { ResetSession(); },
                                 [this] { StartReconnect(); }}) {
   RegisterHandlers();
@@ -69,25 +71,25 @@ void SessionController::Startup(std::string_view winVersion) {
 
 void SessionController::FinishStartup() {
   values_.mainWindowLoaded = true;
-  view_.ShowMainWindow();
+  shell_.ShowMainWindow();
   if (settings::FlagIsOn(registry_, settings::kAutoLogin)) {
     values_.signedInName = settings::TextOrEmpty(registry_, settings::kUsername);
     values_.passwordDigest = settings::TextOrEmpty(registry_, settings::kPassword);
     ConnectToServer();
   } else {
-    view_.ShowLoginWindow();
+    windows_.ShowWindow(WindowKind::kLogin);
   }
 }
 
 void SessionController::StartupFailed() {
-  view_.ShowMessage(ErrorBox(std::string(kLoadErrorText)));
-  view_.RemoveTrayIcon();
-  view_.EndProgram();
+  messages_.ShowMessage(ErrorBox(std::string(kLoadErrorText)));
+  shell_.RemoveTrayIcon();
+  shell_.EndProgram();
 }
 
 void SessionController::ConnectToServer() {
-  view_.SetMenuEnabled(MenuItem::kLogin, false);
-  view_.SetMenuEnabled(MenuItem::kDisconnect, true);
+  menus_.SetMenuEnabled(MenuItem::kLogin, false);
+  menus_.SetMenuEnabled(MenuItem::kDisconnect, true);
   socket_.Close();
   // Both values are missing until the preferences are first saved; the lobby's usual endpoint
   // stands in for a missing or unusable one rather than failing the connection.
@@ -100,7 +102,7 @@ void SessionController::ConnectToServer() {
 }
 
 void SessionController::OnSocketConnect() {
-  view_.CloseReconnectWindow();
+  windows_.CloseWindow(WindowKind::kReconnect);
   if (!values_.creatingAccount) {
     SetProgress(kStatusConnected);
     SendCommand(AuthCommand(values_.signedInName, values_.passwordDigest));
@@ -115,7 +117,7 @@ void SessionController::OnSocketError() {
   if (values_.quitting) {
     // The program is only waiting for "QUIT_ACK", which can no longer come.
     timers_.StopTimer(kQuitAckTimerId);
-    view_.EndProgram();
+    shell_.EndProgram();
     return;
   }
   ResetSession();
@@ -124,7 +126,7 @@ void SessionController::OnSocketError() {
 
 void SessionController::OnAuthAck(std::string_view result) {
   if (result == msg::kOk) {
-    view_.SetMenuEnabled(MenuItem::kEditProfile, true);
+    menus_.SetMenuEnabled(MenuItem::kEditProfile, true);
     roster_.BuildRosterTree();
     SetProgress(kStatusLoadingUsers);
     SendCommand(msg::kUsers);
@@ -140,7 +142,7 @@ void SessionController::OnAuthAck(std::string_view result) {
   } else {
     return;
   }
-  view_.ShowMessage(WarningBox(std::string(text)));
+  messages_.ShowMessage(WarningBox(std::string(text)));
   ResetSession();
 }
 
@@ -162,14 +164,14 @@ void SessionController::OnUsersAck() {
 
 void SessionController::OnGamesAck() {
   roster_.SortAndExpandGroups();
-  view_.SetStatusText(std::string(kStatusOnline));
-  view_.ShowRoster(true);
+  status_.SetStatusText(std::string(kStatusOnline));
+  status_.ShowRoster(true);
   SendCommand(VersionCommand(kClientVersionMajor, kClientVersionMinor, kClientVersionRevision));
 }
 
 void SessionController::OnVersionAck(std::string_view verdict) {
   if (verdict != msg::kUpdate) return;
-  view_.ShowMessage(WarningBox(std::string(kNewVersionText)));
+  messages_.ShowMessage(WarningBox(std::string(kNewVersionText)));
   OpenWebPage(WebSitePage(kDownloadsPath));
 }
 
@@ -182,35 +184,35 @@ void SessionController::OnQuitAck(std::string_view result) {
 void SessionController::ResetSession() {
   socket_.Close();
   roster_.Clear();
-  view_.SetMenuEnabled(MenuItem::kEditProfile, false);
-  view_.SetLogoCaption(std::string(kLogoIdle));
-  view_.SetStatusText(std::string(kStatusNotConnected));
-  view_.ShowRoster(false);
-  view_.SetMenuEnabled(MenuItem::kLogin, true);
-  view_.SetMenuEnabled(MenuItem::kDisconnect, false);
-  view_.CloseFirstChatWindow();
+  menus_.SetMenuEnabled(MenuItem::kEditProfile, false);
+  status_.SetLogoCaption(std::string(kLogoIdle));
+  status_.SetStatusText(std::string(kStatusNotConnected));
+  status_.ShowRoster(false);
+  menus_.SetMenuEnabled(MenuItem::kLogin, true);
+  menus_.SetMenuEnabled(MenuItem::kDisconnect, false);
+  windows_.CloseFirstChatWindow();
 }
 
 void SessionController::StartReconnect() {
-  if (settings::FlagIsOn(registry_, settings::kReconnect)) view_.ShowReconnectWindow();
+  if (settings::FlagIsOn(registry_, settings::kReconnect)) windows_.ShowWindow(WindowKind::kReconnect);
 }
 
 void SessionController::QuitClient() {
   values_.quitting = true;
-  view_.RemoveTrayIcon();
-  if (!settings::PlainLook(registry_)) view_.UnhookTree();
-  view_.CloseAllChatWindows();
+  shell_.RemoveTrayIcon();
+  if (!settings::PlainLook(registry_)) shell_.UnhookTree();
+  windows_.CloseAllChatWindows();
   if (socket_.IsConnected()) {
     SendCommand(msg::kQuit);
     // The server may never answer; the program must end all the same.
-    timers_.StartTimer(kQuitAckTimerId, kQuitAckTimeoutMs);
+    timers_.StartTimer(kQuitAckTimerId, kQuitAckTimeoutMs, [this] { QuitAckTimeout(); });
   } else {
     timers_.StopTimer(kQuitAckTimerId);
-    view_.EndProgram();
+    shell_.EndProgram();
   }
 }
 
-void SessionController::mnuLogin_Click() { view_.ShowLoginWindow(); }
+void SessionController::mnuLogin_Click() { windows_.ShowWindow(WindowKind::kLogin); }
 
 void SessionController::mnuDisconnect_Click() {
   if (socket_.IsConnected()) {
@@ -221,31 +223,30 @@ void SessionController::mnuDisconnect_Click() {
 }
 
 void SessionController::mnuExit_Click() {
-  view_.HideMainWindow();
+  shell_.HideMainWindow();
   QuitClient();
 }
 
 bool SessionController::MainWindowCloseRequested() {
   if (!values_.quitting && values_.mainWindowLoaded) {
-    view_.HideMainWindow();
+    shell_.HideMainWindow();
     return false;
   }
   return true;
 }
 
-void SessionController::TimerFired(int id) {
-  if (id != kQuitAckTimerId) return;
+void SessionController::QuitAckTimeout() {
   timers_.StopTimer(kQuitAckTimerId);
-  if (values_.quitting) view_.EndProgram();
+  if (values_.quitting) shell_.EndProgram();
 }
 
 void SessionController::OpenWebPage(std::string_view url) {
-  view_.RunHidden(WebPageCommand(values_.osMajorVersion, url));
+  shell_.RunHidden(WebPageCommand(values_.osMajorVersion, url));
 }
 
 void SessionController::SetProgress(std::string_view text) {
-  view_.SetLogoCaption(std::string(text));
-  view_.SetStatusText(std::string(text));
+  status_.SetLogoCaption(std::string(text));
+  status_.SetStatusText(std::string(text));
 }
 
 }  // namespace cv3

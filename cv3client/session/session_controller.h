@@ -14,7 +14,7 @@
 #include "cv3client/session/lobby_socket.h"
 #include "cv3client/session/presence.h"
 #include "cv3client/session/server_link.h"
-#include "cv3client/ui/main_view.h"
+#include "cv3client/ui/views.h"
 #include "cv3client/ui/roster.h"
 
 namespace cv3 {
@@ -37,6 +37,22 @@ inline constexpr int kClientVersionRevision = 0;
 inline constexpr std::string_view kTrayTip = "Corvane 3.0 BETA";
 inline constexpr std::string_view kDefaultServerHost = "localhost";
 inline constexpr int kDefaultServerPort = 13228;
+
+// What the session works with: the main window's roles, the socket, the settings, the timers and
+// the roster. All outlive the controller.
+struct SessionParts {
+  StatusView& status;
+  MenuView& menus;
+  MessageView& messages;
+  ShellView& shell;
+  WindowOpener& windows;
+  LobbySocket& socket;
+  Registry& registry;
+  Timers& timers;
+  RosterModel& roster;
+  // WaitWhileProcessing for the pause after each send; empty for none (tests).
+  std::function<void(int ms)> wait;
+};
 
 // The id of the timer that bounds the wait for "QUIT_ACK".
 inline constexpr int kQuitAckTimerId = 7301;
@@ -64,9 +80,7 @@ MessageBoxSpec AnotherInstanceBox(std::string_view exeName);
 
 class SessionController {
  public:
-  // wait: WaitWhileProcessing for the pause after each send; empty for none (tests).
-  SessionController(MainView& view, LobbySocket& socket, Registry& registry, Timers& timers,
-                    RosterModel& roster, std::function<void(int ms)> wait = {});
+  explicit SessionController(SessionParts parts);
   SessionController(const SessionController&) = delete;
   SessionController& operator=(const SessionController&) = delete;
 
@@ -115,9 +129,6 @@ class SessionController {
   // hidden to the tray), true when the window may really close.
   bool MainWindowCloseRequested();
 
-  // A tick of one of the window's timers; ids that are not the session's are ignored.
-  void TimerFired(int id);
-
   // Opens a web page in the browser through the command interpreter of this Windows version.
   void OpenWebPage(std::string_view url);
 
@@ -130,9 +141,14 @@ class SessionController {
   void OnGamesAck();
   void OnVersionAck(std::string_view verdict);
   void OnQuitAck(std::string_view result);
+  void QuitAckTimeout();
   void SetProgress(std::string_view text);
 
-  MainView& view_;
+  StatusView& status_;
+  MenuView& menus_;
+  MessageView& messages_;
+  ShellView& shell_;
+  WindowOpener& windows_;
   LobbySocket& socket_;
   Registry& registry_;
   Timers& timers_;

@@ -22,7 +22,9 @@ frmAbout::~frmAbout() {
   }
 }
 
-void frmAbout::ShowModal(HWND owner, HICON icon, std::function<void()> openWebSite) {
+void frmAbout::ShowModal(std::function<void()> openWebSite) {
+  HWND owner = owner_;
+  auto icon = owner ? reinterpret_cast<HICON>(GetClassLongPtrW(owner, GCLP_HICON)) : nullptr;
   openWebSite_ = std::move(openWebSite);
   UINT dpi = DpiOf(owner);
   auto px = [&](int twips) { return TwipsToPixels(twips, dpi); };

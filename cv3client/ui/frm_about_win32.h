@@ -3,21 +3,24 @@
 
 #include <functional>
 
+#include "cv3client/ui/about_view.h"
 #include "win32/window_win32.h"
 
 namespace cv3 {
 
-class frmAbout : public Window {
+class frmAbout : public Window, public AboutView {
  public:
   static constexpr wchar_t kClassName[] = L"Cv3AboutWindow";
+  // Modal over `owner`, with the owner's icon.
+  explicit frmAbout(HWND owner) : owner_(owner) {}
   ~frmAbout() override;
-  // Shows the window modally; `openWebSite` runs when the web-site label is clicked.
-  void ShowModal(HWND owner, HICON icon, std::function<void()> openWebSite);
+  void ShowModal(std::function<void()> openWebSite) override;
 
  protected:
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
  private:
+  HWND owner_;
   std::function<void()> openWebSite_;
   HFONT font_ = nullptr, titleFont_ = nullptr, linkFont_ = nullptr;
   HWND link_ = nullptr;

@@ -5,13 +5,13 @@
 #include <algorithm>
 
 #include "win32/tray_win32.h"
+#include "cv3client/session/session_controller.h"
 #include "cv3client/ui/main_window_parts_win32.h"
 
 namespace cv3 {
 namespace {
 
 constexpr int kCommandBase = 1000;
-constexpr UINT kDeferMessage = WM_APP + 20;
 constexpr int kTreeId = 200, kToolId = 201, kStatusId = 202;
 constexpr int kDesignWidthTwips = 4200;  // the window's designed width
 
@@ -76,7 +76,7 @@ bool frmMain::Load(const MainWindowLook& look, MainWindowEvents* events) {
   SetWindowPos(hwnd_, nullptr, screenWidth - width - Px(105), Px(105), width,
                std::min<int>(height, work.bottom - Px(105)), SWP_NOZORDER | SWP_NOACTIVATE);
   tray_ = std::make_unique<TrayIcon>();
-  tray_->AddTrayIcon(smallIcon_ ? smallIcon_ : icon_, hwnd_, "Corvane 3.0 BETA");
+  tray_->AddTrayIcon(smallIcon_ ? smallIcon_ : icon_, hwnd_, kTrayTip);
   Layout();
   return true;
 }
@@ -134,19 +134,13 @@ void frmMain::CreateMenus() {
   Append(popupUsers_, MainCommand::mnuIgnore, L"Ignore User");
   AppendMenuW(popupRoot_, MF_POPUP, reinterpret_cast<UINT_PTR>(popupUsers_), L"popupUsers");
 
-  const wchar_t* drops[3][6] = {
-      {L"Lobby Chat"},
-      {L"Host Game", L"Resume Game", L"Remove Game", L"-", L"Admin Mode"},
-      {L"Skyrend Forums", kCommunityLinkCaptions[0], kCommunityLinkCaptions[1],
-       kCommunityLinkCaptions[2]},
-  };
   for (int b = 0; b < 3; ++b) {
     toolDropDowns_[b] = CreatePopupMenu();
-    for (int i = 0; i < 6 && drops[b][i]; ++i) {
-      if (drops[b][i][0] == L'-') {
+    for (const ToolbarItem& item : ToolbarDropDown(b + 1)) {
+      if (item.caption == "-") {
         Separator(toolDropDowns_[b]);
       } else {
-        AppendMenuW(toolDropDowns_[b], MF_STRING, Id(MainCommand::toolItem) + 10 * b + i, drops[b][i]);
+        AppendMenuW(toolDropDowns_[b], MF_STRING, Id(item.command), Widen(item.caption).c_str());
       }
     }
   }
@@ -276,8 +270,6 @@ void frmMain::ShowPopupMenu(PopupMenuId which) {
   PostMessageW(hwnd_, WM_NULL, 0, 0);
 }
 
-void frmMain::Defer(int what) { PostMessageW(hwnd_, kDeferMessage, static_cast<WPARAM>(what), 0); }
-
 std::string frmMain::SelectedNodeKey() {
   HTREEITEM selected = TreeView_GetSelection(tvObjects_);
   if (!selected) return {};
@@ -343,16 +335,11 @@ LRESULT frmMain::OnNotify(NMHDR* header) {
     return TBDDRET_DEFAULT;
   } else if (header->code == TTN_GETDISPINFOW) {
     auto* info = reinterpret_cast<NMTTDISPINFOW*>(header);
-    switch (static_cast<int>(header->idFrom) - kCommandBase) {
-      case static_cast<int>(MainCommand::toolButton1):
-        info->lpszText = const_cast<wchar_t*>(L"Join lobby chat room.");
-        break;
-      case static_cast<int>(MainCommand::toolButton2):
-        info->lpszText = const_cast<wchar_t*>(L"Manage your Skyrend games.");
-        break;
-      case static_cast<int>(MainCommand::toolButton3):
-        info->lpszText = const_cast<wchar_t*>(L"Visit the Skyrend community on the web.");
-        break;
+    int button = static_cast<int>(header->idFrom) - Id(MainCommand::toolButton1) + 1;
+    std::string_view tip = ToolbarTip(button);
+    if (!tip.empty()) {
+      toolTip_ = Widen(tip);
+      info->lpszText = toolTip_.data();
     }
     return 0;
   }
@@ -380,14 +367,7 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_COMMAND: {
       int id = LOWORD(wParam);
-      if (!events_ || id < kCommandBase) return 0;
-      if (id >= Id(MainCommand::toolItem)) {
-        int button = (id - Id(MainCommand::toolItem)) / 10;
-        wchar_t text[128] = {};
-        if (button < 3) GetMenuStringW(toolDropDowns_[button], id, text, 128, MF_BYCOMMAND);
-        if (text[0]) events_->OnToolbarItem(Narrow(text));
-        return 0;
-      }
+      if (!events_ || id < kCommandBase || id > Id(MainCommand::toolCommunityLink4)) return 0;
       events_->OnCommand(static_cast<MainCommand>(id - kCommandBase));
       return 0;
     }
@@ -402,22 +382,18 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       }
       return 0;
     }
-    case WM_TIMER:
-      if (events_) events_->OnTimer(wParam);
-      return 0;
-    case kDeferMessage:
-      if (events_) events_->OnDeferred(static_cast<int>(wParam));
-      return 0;
     case WM_CLOSE:
       if (!events_ || events_->OnCloseRequested()) DestroyWindow(hwnd_);
       return 0;
     case WM_DESTROY:
+      // The events' object may not outlive the window: nothing reaches it after this.
+      events_ = nullptr;
       return 0;
   }
   return Default(message, wParam, lParam);
 }
 
-// ---- MainView ----
+// ---- The roles ----
 
 BoxResult frmMain::ShowMessage(const MessageBoxSpec& box) { return ShowMessageBox(hwnd_, box); }
 
@@ -546,12 +522,6 @@ void frmMain::TreeSortAndExpandGroups() {
   for (HTREEITEM g : groups) TreeView_Expand(tvObjects_, g, TVE_EXPAND);
 }
 
-void frmMain::ShowLoginWindow() { Defer(kDeferLogin); }
-void frmMain::ShowAboutWindow() { Defer(kDeferAbout); }
-void frmMain::ShowCreateIdWindow() {}   // account creation comes with its own window
-void frmMain::ShowReconnectWindow() {}  // the reconnect window comes with reconnecting
-void frmMain::CloseReconnectWindow() {}
-
 void frmMain::RunHidden(const std::string& commandLine) { RunHiddenProcess(commandLine); }
 
 void frmMain::ShowMainWindow() {
@@ -566,9 +536,6 @@ void frmMain::RemoveTrayIcon() {
 }
 
 void frmMain::UnhookTree() { treeLook_.reset(); }
-
-void frmMain::CloseFirstChatWindow() {}
-void frmMain::CloseAllChatWindows() {}
 
 void frmMain::EndProgram() { PostQuitMessage(0); }
 

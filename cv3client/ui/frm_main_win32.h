@@ -1,7 +1,7 @@
 // frmMain: the client's one permanent window. Toolbar, the roster tree inside its frame with the
 // logo in front, the status bar, the menus and popup menus, the tray icon's notifications. It
-// turns Win32 messages into calls on MainWindowEvents and implements MainView for the
-// controllers; no protocol or rule lives here.
+// turns Win32 messages into calls on MainWindowEvents and implements the main window's roles for
+// the controllers; no protocol or rule lives here.
 #pragma once
 
 #include <windows.h>
@@ -13,47 +13,24 @@
 #include <string>
 #include <vector>
 
-#include "cv3client/ui/main_view.h"
+#include "cv3client/ui/main_commands.h"
+#include "cv3client/ui/main_window_events.h"
+#include "cv3client/ui/views.h"
 #include "win32/window_win32.h"
 
 namespace cv3 {
-
-// Every command the window offers, by the name of its menu item or toolbar entry.
-enum class MainCommand {
-  mnuEditProfile, mnuPreferences, mnuLogin, mnuDisconnect, mnuExit,
-  mnuOnline, mnuNewAway, mnuInvisible,
-  mnuGetHelp, mnuFaq, mnuAbout,
-  mnuGameDetails, mnuResumeGame, mnuRemoveGame,
-  mnuRemUser, mnuSuspend, mnuUnsuspend, mnuChangePass, mnuViewProfile, mnuIgnore,
-  // Toolbar buttons 1 to 3, then any item of their drop-down lists.
-  toolButton1, toolButton2, toolButton3, toolItem,
-};
-
-// What the window reports; the controllers' glue implements it.
-class MainWindowEvents {
- public:
-  virtual ~MainWindowEvents() = default;
-  virtual void OnCommand(MainCommand command) = 0;
-  // A toolbar drop-down item, by its text.
-  virtual void OnToolbarItem(const std::string& text) = 0;
-  // The tree, on its selected node (MainView::SelectedNodeKey).
-  virtual void OnTreeDoubleClick() = 0;
-  virtual void OnTreeRightClick() = 0;
-  virtual void OnStatusPanelClick() = 0;
-  virtual void OnTrayMouse(const std::string& action) = 0;  // "LEFTDOUBLE", "RIGHTUP", ...
-  // The close box: true lets the window be destroyed, false keeps it (hidden to the tray).
-  virtual bool OnCloseRequested() = 0;
-  virtual void OnTimer(UINT_PTR id) = 0;
-  // A posted request from the top of the message loop (modal windows open there).
-  virtual void OnDeferred(int what) = 0;
-};
 
 struct MainWindowLook {
   bool tiled = true;         // SlowCPU 0: the pictures and the tiled tree
   std::wstring programDir;   // pictures are below it
 };
 
-class frmMain : public Window, public MainView {
+class frmMain : public Window,
+                public StatusView,
+                public MenuView,
+                public MessageView,
+                public ShellView,
+                public RosterView {
  public:
   static constexpr wchar_t kClassName[] = L"Cv3MainWindow";
   static constexpr wchar_t kCaption[] = L"Corvane 3.0 BETA";
@@ -64,12 +41,10 @@ class frmMain : public Window, public MainView {
   // The WM_COMMAND id of a menu command.
   static int CommandId(MainCommand command) { return 1000 + static_cast<int>(command); }
 
+  // `events` is told of the window's events until the window is destroyed.
   bool Load(const MainWindowLook& look, MainWindowEvents* events);
   void Show();
-  // Posts OnDeferred(what) to run from the top of the message loop.
-  void Defer(int what);
 
-  // MainView
   BoxResult ShowMessage(const MessageBoxSpec& box) override;
   void SetLogoCaption(const std::string& text) override;
   void SetStatusText(const std::string& text) override;
@@ -83,18 +58,11 @@ class frmMain : public Window, public MainView {
   void TreeRemove(const std::string& key) override;
   void TreeSetImage(const std::string& key, int image) override;
   void TreeSortAndExpandGroups() override;
-  void ShowLoginWindow() override;
-  void ShowAboutWindow() override;
-  void ShowCreateIdWindow() override;
-  void ShowReconnectWindow() override;
-  void CloseReconnectWindow() override;
   void RunHidden(const std::string& commandLine) override;
   void ShowMainWindow() override;
   void HideMainWindow() override;
   void RemoveTrayIcon() override;
   void UnhookTree() override;
-  void CloseFirstChatWindow() override;
-  void CloseAllChatWindows() override;
   void EndProgram() override;
 
   // For tests and tools: the controls.
@@ -135,7 +103,7 @@ class frmMain : public Window, public MainView {
   HBITMAP logoBitmap_ = nullptr, frameBitmap_ = nullptr;
   SIZE logoSize_{}, frameSize_{};
   HICON icon_ = nullptr, smallIcon_ = nullptr;
-  HMENU toolMenuOpen_ = nullptr;  // the drop-down list being shown
+  std::wstring toolTip_;  // the text of the tool tip being shown
   std::map<std::string, HTREEITEM> items_;
   std::map<HTREEITEM, COLORREF> itemColors_;
   bool groupsSorted_ = false;

@@ -6,8 +6,76 @@
 
 namespace cv3 {
 
-const RosterNode* MainCommands::SelectedNode() {
-  return roster_.FindByKey(view_.SelectedNodeKey());
+namespace {
+
+constexpr ToolbarItem kButton1Items[] = {{"Lobby Chat", MainCommand::toolLobbyChat}};
+constexpr ToolbarItem kButton2Items[] = {{"Host Game", MainCommand::toolHostGame},
+                                         {"Resume Game", MainCommand::toolResumeGame},
+                                         {"Remove Game", MainCommand::toolRemoveGame},
+                                         {"-", MainCommand::toolRemoveGame},
+                                         {"Admin Mode", MainCommand::toolAdminMode}};
+constexpr ToolbarItem kButton3Items[] = {
+    {kCommunityLinks[0].caption, MainCommand::toolCommunityLink1},
+    {kCommunityLinks[1].caption, MainCommand::toolCommunityLink2},
+    {kCommunityLinks[2].caption, MainCommand::toolCommunityLink3},
+    {kCommunityLinks[3].caption, MainCommand::toolCommunityLink4}};
+
+}  // namespace
+
+std::span<const ToolbarItem> ToolbarDropDown(int button) {
+  switch (button) {
+    case 1:
+      return kButton1Items;
+    case 2:
+      return kButton2Items;
+    case 3:
+      return kButton3Items;
+    default:
+      return {};
+  }
+}
+
+std::string_view ToolbarTip(int button) {
+  switch (button) {
+    case 1:
+      return "Join lobby chat room.";
+    case 2:
+      return "Manage your Skyrend games.";
+    case 3:
+      return "Visit the Skyrend community on the web.";
+    default:
+      return {};
+  }
+}
+
+void MainCommands::Execute(MainCommand command) {
+  using C = MainCommand;
+  switch (command) {
+    case C::mnuEditProfile: return mnuEditProfile_Click();
+    case C::mnuPreferences: return mnuPreferences_Click();
+    case C::mnuLogin: return mnuLogin_Click();
+    case C::mnuDisconnect: return mnuDisconnect_Click();
+    case C::mnuExit: return mnuExit_Click();
+    case C::mnuOnline: return mnuOnline_Click();
+    case C::mnuNewAway: return mnuNewAway_Click();
+    case C::mnuInvisible: return mnuInvisible_Click();
+    case C::mnuGetHelp: return mnuGetHelp_Click();
+    case C::mnuFaq: return mnuFaq_Click();
+    case C::mnuAbout: return mnuAbout_Click();
+    case C::mnuGameDetails: return mnuGameDetails_Click();
+    case C::mnuResumeGame: return mnuResumeGame_Click();
+    case C::mnuRemoveGame: return mnuRemoveGame_Click();
+    case C::mnuRemUser: return mnuRemUser_Click();
+    case C::mnuSuspend: return mnuSuspend_Click();
+    case C::mnuUnsuspend: return mnuUnsuspend_Click();
+    case C::mnuChangePass: return mnuChangePass_Click();
+    case C::mnuViewProfile: return mnuViewProfile_Click();
+    case C::mnuIgnore: return mnuIgnore_Click();
+    case C::toolButton1: return barTool_ButtonClick(1);
+    case C::toolButton2: return barTool_ButtonClick(2);
+    case C::toolButton3: return barTool_ButtonClick(3);
+    default: return barTool_ButtonMenuClick(command);
+  }
 }
 
 void MainCommands::mnuEditProfile_Click() {
@@ -23,15 +91,15 @@ void MainCommands::mnuGetHelp_Click() { session_.OpenWebPage(WebSitePage(kForums
 void MainCommands::mnuFaq_Click() { session_.OpenWebPage(WebSitePage(kFaqPath)); }
 
 void MainCommands::mnuGameDetails_Click() {
-  const RosterNode* node = SelectedNode();
+  const RosterNode* node = roster_.SelectedNode();
   if (node && node->tag == kTagGame) session_.SendCommand(FormatLine(msg::kGameInfo, node->text));
 }
 
 void MainCommands::mnuResumeGame_Click() {
-  const RosterNode* node = SelectedNode();
+  const RosterNode* node = roster_.SelectedNode();
   if (!node || node->tag != kTagGame) return;
   if (node->image == kImageGameUp) {
-    view_.ShowMessage(WarningBox(std::string(kResumeOnlineGameText)));
+    messages_.ShowMessage(WarningBox(std::string(kResumeOnlineGameText)));
     return;
   }
   session_.SendCommand(FormatLine(msg::kResumeInfo, node->text));
@@ -39,7 +107,7 @@ void MainCommands::mnuResumeGame_Click() {
 
 void MainCommands::mnuRemoveGame_Click() {
   // Only a game can be removed: with a pilot selected the line would name a pilot as a game.
-  const RosterNode* node = SelectedNode();
+  const RosterNode* node = roster_.SelectedNode();
   if (node && node->tag == kTagGame) session_.SendCommand(FormatLine(msg::kRemGame, node->text));
 }
 
@@ -59,32 +127,32 @@ void MainCommands::barTool_ButtonClick(int button) {
   }
 }
 
-void MainCommands::barTool_ButtonMenuClick(std::string_view itemText) {
-  if (itemText == kItemLobbyChat) {
-    OpenLobbyChat();
-  } else if (itemText == kItemHostGame) {
-    HostGame();
-  } else if (itemText == kItemResumeGame) {
-    mnuResumeGame_Click();
-  } else if (itemText == kItemRemoveGame) {
-    mnuRemoveGame_Click();
-  } else if (itemText == kItemAdminMode) {
-    session_.SendCommand(msg::kAdminMode);
-  } else if (std::string_view url = CommunityLinkUrl(itemText); !url.empty()) {
-    session_.OpenWebPage(url);
+void MainCommands::barTool_ButtonMenuClick(MainCommand item) {
+  using C = MainCommand;
+  switch (item) {
+    case C::toolLobbyChat: return OpenLobbyChat();
+    case C::toolHostGame: return HostGame();
+    case C::toolResumeGame: return mnuResumeGame_Click();
+    case C::toolRemoveGame: return mnuRemoveGame_Click();
+    case C::toolAdminMode: session_.SendCommand(msg::kAdminMode); return;
+    case C::toolCommunityLink1: return session_.OpenWebPage(kCommunityLinks[0].url);
+    case C::toolCommunityLink2: return session_.OpenWebPage(kCommunityLinks[1].url);
+    case C::toolCommunityLink3: return session_.OpenWebPage(kCommunityLinks[2].url);
+    case C::toolCommunityLink4: return session_.OpenWebPage(kCommunityLinks[3].url);
+    default: return;
   }
 }
 
 void MainCommands::TrayMouse(std::string_view action) {
   if (action == kTrayShowWindow) {
-    view_.ShowMainWindow();
+    shell_.ShowMainWindow();
   } else if (action == kTrayLoginMenu) {
-    view_.ShowPopupMenu(PopupMenuId::kLogin);
+    menus_.ShowPopupMenu(PopupMenuId::kLogin);
   }
 }
 
 void MainCommands::tvObjects_DblClick() {
-  RosterAction action = DoubleClickAction(SelectedNode());
+  RosterAction action = DoubleClickAction(roster_.SelectedNode());
   if (action.kind == RosterAction::Kind::kGameInfo) {
     session_.SendCommand(FormatLine(msg::kGameInfo, action.text));
   } else if (action.kind == RosterAction::Kind::kPrivateChat) {
@@ -94,11 +162,11 @@ void MainCommands::tvObjects_DblClick() {
 
 void MainCommands::tvObjects_MouseUp(int button) {
   if (button != 2) return;
-  RosterAction action = RightClickAction(SelectedNode());
+  RosterAction action = RightClickAction(roster_.SelectedNode());
   if (action.kind == RosterAction::Kind::kPopupGames) {
-    view_.ShowPopupMenu(PopupMenuId::kGames);
+    menus_.ShowPopupMenu(PopupMenuId::kGames);
   } else if (action.kind == RosterAction::Kind::kPopupUsers) {
-    view_.ShowPopupMenu(PopupMenuId::kUsers);
+    menus_.ShowPopupMenu(PopupMenuId::kUsers);
   }
 }
 

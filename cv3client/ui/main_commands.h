@@ -1,28 +1,45 @@
 // The main window's command surface: every menu item, popup menu item, toolbar button and
-// drop-down item, the status bar click, the tray icon's actions and the tree's clicks. The window
-// calls the entry point named after its control; the rules live here or in the controller each
-// one leads to. Commands of features still to come reach an entry point that does nothing yet.
-// UI thread only.
+// drop-down item (each a MainCommand, dispatched by id), the status bar click, the tray icon's
+// actions and the tree's clicks. The window reports the command; the rules live here or in the
+// controller each one leads to. Commands of features still to come reach an entry point that
+// does nothing yet. UI thread only.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 
 #include "cv3client/session/session_controller.h"
-#include "cv3client/ui/main_view.h"
 #include "cv3client/ui/roster.h"
+#include "cv3client/ui/views.h"
 
 namespace cv3 {
+
+// Every command the main window offers, by the name of its menu item or toolbar entry.
+enum class MainCommand {
+  mnuEditProfile, mnuPreferences, mnuLogin, mnuDisconnect, mnuExit,
+  mnuOnline, mnuNewAway, mnuInvisible,
+  mnuGetHelp, mnuFaq, mnuAbout,
+  mnuGameDetails, mnuResumeGame, mnuRemoveGame,
+  mnuRemUser, mnuSuspend, mnuUnsuspend, mnuChangePass, mnuViewProfile, mnuIgnore,
+  // Toolbar buttons 1 to 3.
+  toolButton1, toolButton2, toolButton3,
+  // Items of the buttons' drop-down lists.
+  toolLobbyChat, toolHostGame, toolResumeGame, toolRemoveGame, toolAdminMode,
+  toolCommunityLink1, toolCommunityLink2, toolCommunityLink3, toolCommunityLink4,
+};
 
 inline constexpr std::string_view kResumeOnlineGameText =
     "You cannot resume games that are already online!";
 
-// Drop-down items of the toolbar, by their text (the community links are in web_pages.h).
-inline constexpr std::string_view kItemLobbyChat = "Lobby Chat";
-inline constexpr std::string_view kItemHostGame = "Host Game";
-inline constexpr std::string_view kItemResumeGame = "Resume Game";
-inline constexpr std::string_view kItemRemoveGame = "Remove Game";
-inline constexpr std::string_view kItemAdminMode = "Admin Mode";
+// The drop-down list of each toolbar button, in order.
+struct ToolbarItem {
+  std::string_view caption;  // "-" for a separator, whose command is not used
+  MainCommand command;
+};
+std::span<const ToolbarItem> ToolbarDropDown(int button);  // 1 to 3
+// The tool tip of each toolbar button.
+std::string_view ToolbarTip(int button);
 
 // Tray icon actions the window reacts to (see TrayMouseMessage).
 inline constexpr std::string_view kTrayShowWindow = "LEFTDOUBLE";
@@ -30,8 +47,17 @@ inline constexpr std::string_view kTrayLoginMenu = "RIGHTUP";
 
 class MainCommands {
  public:
-  MainCommands(MainView& view, SessionController& session, RosterModel& roster)
-      : view_(view), session_(session), roster_(roster) {}
+  MainCommands(MessageView& messages, MenuView& menus, ShellView& shell, WindowOpener& windows,
+               SessionController& session, RosterModel& roster)
+      : messages_(messages),
+        menus_(menus),
+        shell_(shell),
+        windows_(windows),
+        session_(session),
+        roster_(roster) {}
+
+  // Runs the command of a menu item, toolbar button or drop-down item.
+  void Execute(MainCommand command);
 
   // "&Login" menu.
   void mnuEditProfile_Click();
@@ -46,7 +72,7 @@ class MainCommands {
   // "&Help" menu.
   void mnuGetHelp_Click();
   void mnuFaq_Click();
-  void mnuAbout_Click() { view_.ShowAboutWindow(); }
+  void mnuAbout_Click() { windows_.ShowWindow(WindowKind::kAbout); }
   // popupGames, on the selected node.
   void mnuGameDetails_Click();
   void mnuResumeGame_Click();
@@ -59,11 +85,11 @@ class MainCommands {
   void mnuViewProfile_Click() {}
   void mnuIgnore_Click() {}
 
-  // Toolbar: button 1 to 3, and a drop-down item chosen by its text.
+  // Toolbar: button 1 to 3, and an item of their drop-down lists.
   void barTool_ButtonClick(int button);
-  void barTool_ButtonMenuClick(std::string_view itemText);
+  void barTool_ButtonMenuClick(MainCommand item);
   // The status bar's panel: pops up the status menu, connected or not.
-  void barStatus_PanelClick() { view_.ShowPopupMenu(PopupMenuId::kStatus); }
+  void barStatus_PanelClick() { menus_.ShowPopupMenu(PopupMenuId::kStatus); }
   // A decoded tray notification ("LEFTDOUBLE", "RIGHTUP", ...; others are ignored).
   void TrayMouse(std::string_view action);
   // The tree, on its selected node.
@@ -78,9 +104,10 @@ class MainCommands {
   void HostGame() {}
 
  private:
-  const RosterNode* SelectedNode();
-
-  MainView& view_;
+  MessageView& messages_;
+  MenuView& menus_;
+  ShellView& shell_;
+  WindowOpener& windows_;
   SessionController& session_;
   RosterModel& roster_;
 };

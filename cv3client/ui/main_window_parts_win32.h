@@ -15,12 +15,6 @@ namespace cv3 {
 
 class frmMain;
 
-inline constexpr int kDeferLogin = 1;
-inline constexpr int kDeferAbout = 2;
-
-// Captions of the three further community links of the toolbar's third button.
-inline constexpr const wchar_t* kCommunityLinkCaptions[3] = {L"Skyrend Wiki", L"Squadron Ladder",
-                                                             L"Mission Exchange"};
 
 // The program's icon from its resources, large and small at the DPI.
 void LoadAppIcons(UINT dpi, HICON& large, HICON& small);

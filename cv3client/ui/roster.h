@@ -116,6 +116,8 @@ class RosterModel {
   const RosterNode* FindPilot(std::string_view name) const;
   const RosterNode* FindGame(std::string_view name) const;
   const RosterNode* FindByKey(std::string_view key) const;
+  // The node selected in the tree; nullptr when none is.
+  const RosterNode* SelectedNode() const { return FindByKey(view_.SelectedNodeKey()); }
 
   void Remove(std::string key);  // by value: callers pass a key of the node it erases
   void SetImage(const std::string& key, int image);

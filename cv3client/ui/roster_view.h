@@ -34,6 +34,9 @@ class RosterView {
   // Sets the four group nodes sorted (children in alphabetical order of their text from now
   // on), then expands each.
   virtual void TreeSortAndExpandGroups() = 0;
+  // The key of the selected node (SelectedItem); empty when none is selected. Commands act on
+  // this node, never on the one under the mouse pointer.
+  virtual std::string SelectedNodeKey() = 0;
 };
 
 }  // namespace cv3

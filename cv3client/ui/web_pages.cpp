@@ -6,13 +6,6 @@ std::string WebSitePage(std::string_view path) {
   return std::string(kWebSiteRoot) + std::string(path);
 }
 
-std::string_view CommunityLinkUrl(std::string_view caption) {
-  for (const CommunityLink& link : kCommunityLinks) {
-    if (link.caption == caption) return link.url;
-  }
-  return {};
-}
-
 std::string WebPageCommand(int osMajorVersion, std::string_view url) {
   return std::string(osMajorVersion >= 5 ? "cmd /c start " : "command /c start ") +
          std::string(url);

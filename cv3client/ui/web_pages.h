@@ -1,5 +1,5 @@
 // The community web site's pages and how they are opened: the browser is started through the
-// command interpreter. Pure functions; the window runs the command line (MainView::RunHidden).
+// command interpreter. Pure functions; the shell runs the command line (ShellView::RunHidden).
 #pragma once
 
 #include <string>
@@ -29,8 +29,6 @@ inline constexpr CommunityLink kCommunityLinks[4] = {
     {"Squadron Ladder", "http://ladder.corvane.net"},
     {"Mission Exchange", "http://missions.corvane.net"},
 };
-// The URL of the link with this caption; empty when there is none.
-std::string_view CommunityLinkUrl(std::string_view caption);
 
 // "cmd /c start " + url from Windows 5 on, "command /c start " + url before.
 std::string WebPageCommand(int osMajorVersion, std::string_view url);

@@ -14,7 +14,7 @@
 #include <filesystem>
 #include <regex>
 
-#include "client_fakes.h"
+#include "common/client_fakes.h"
 #include "protocol/md5.h"
 
 namespace cv3 {
@@ -22,7 +22,7 @@ namespace {
 
 using testing::Log;
 using testing::ManualTimers;
-using testing::RecordingMainView;
+using testing::RecordingViews;
 using testing::TestRegistry;
 
 // lobbyd as a child process on a free loopback port, with a fresh database.
@@ -148,13 +148,16 @@ class BlockingSocket : public LobbySocket {
 
 struct LiveClient {
   Log log;
-  RecordingMainView view{log};
+  RecordingViews view{log};
   BlockingSocket socket{log};
   ManualTimers timers{log};
   TestRegistry settings;
+  WindowFactory factory;
   int tick = 0;
-  RosterModel roster{view, settings.registry, [this] { return std::to_string(++tick) + " "; }};
-  SessionController session{view, socket, settings.registry, timers, roster};
+  ClientCore core{{view, view, view, view, view, view, factory, socket, settings.registry, timers,
+                   {}, [this] { return std::to_string(++tick) + " "; }}};
+  SessionController& session = core.Session();
+  RosterModel& roster = core.Roster();
 
   explicit LiveClient(int port) {
     settings.SetString("CvAddress", "127.0.0.1");

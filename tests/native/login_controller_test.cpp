@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "client_fakes.h"
+#include "common/client_fakes.h"
 
 namespace cv3 {
 namespace {
@@ -14,6 +14,12 @@ using testing::TestRegistry;
 class FakeLoginView : public LoginView {
  public:
   explicit FakeLoginView(Log& log) : log_(log) {}
+  void ShowModal(LoginEvents& events) override {
+    log_.push_back("login window");
+    events.Form_Load();
+    log_.push_back("filled " + id + " " + password);
+    events.Command4_Click();
+  }
   bool RememberChecked() const override { return remember; }
   bool AutoChecked() const override { return autoLogin; }
   void SetRemember(bool checked) override { remember = checked; }
@@ -226,6 +232,20 @@ TEST(Buttons, GetACorvaneIdUnloadsThenOpensAccountCreation) {
   Login login;
   login.controller.Command4_Click();
   EXPECT_EQ(login.log, (Log{"unload", "create id window"}));
+}
+
+// The core opens the login window through the platform's maker, with a controller over it whose
+// hooks reach the session and the window opener.
+TEST(Window, TheCoreOpensItWithItsController) {
+  testing::ClientHarness core;
+  core.settings.SetDWord("RememberLogin", 1);
+  core.settings.SetString("Username", "Ann");
+  Log windowLog;
+  core.factory.Provide<LoginView>([&] { return std::make_unique<FakeLoginView>(windowLog); });
+  core.view.OpenRegistered(WindowKind::kLogin);
+  EXPECT_EQ(windowLog, (Log{"login window", "filled Ann wexdorfupa", "unload"}));
+  EXPECT_EQ(core.Take(), (Log{"create id window"}));
+  EXPECT_EQ(core.session.Values().signedInName, "Ann");
 }
 
 }  // namespace

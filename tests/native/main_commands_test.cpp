@@ -2,18 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include "client_fakes.h"
+#include "common/client_fakes.h"
 #include "cv3client/ui/web_pages.h"
 
 namespace cv3 {
 namespace {
 
-using testing::ClientCore;
+using testing::ClientHarness;
 using testing::kStamp;
 using testing::Log;
 
-struct Commands : ClientCore {
-  MainCommands commands{view, session, roster};
+struct Commands : ClientHarness {
   Commands() {
     session.Startup("6.1");
     SignIn("Me");
@@ -86,25 +85,32 @@ TEST(GamesMenu, GameCommandsOnAPilotOrNoSelectionDoNothing) {
     c.commands.mnuResumeGame_Click();
     c.commands.mnuRemoveGame_Click();
     c.commands.mnuGameDetails_Click();
-    c.commands.barTool_ButtonMenuClick("Resume Game");
-    c.commands.barTool_ButtonMenuClick("Remove Game");
+    c.commands.barTool_ButtonMenuClick(MainCommand::toolResumeGame);
+    c.commands.barTool_ButtonMenuClick(MainCommand::toolRemoveGame);
   }
   EXPECT_EQ(c.Take(), Log{});
 }
 
-TEST(Toolbar, DropDownItemsByTheirText) {
+TEST(Toolbar, DropDownItemsInTheirOrderByTheirIds) {
   Commands c;
   c.Select("OldRace");
-  for (const char* item :
-       {"Lobby Chat", "Host Game", "Resume Game", "Remove Game", "Admin Mode", "Skyrend Forums",
-        "Skyrend Wiki", "Squadron Ladder", "Mission Exchange", "Nothing Like It"}) {
-    c.commands.barTool_ButtonMenuClick(item);
+  std::vector<std::string> captions;
+  for (int button = 1; button <= 3; ++button) {
+    for (const ToolbarItem& item : ToolbarDropDown(button)) {
+      captions.emplace_back(item.caption);
+      if (item.caption != "-") c.core.OnCommand(item.command);
+    }
   }
+  EXPECT_EQ(captions, (std::vector<std::string>{
+                          "Lobby Chat", "Host Game", "Resume Game", "Remove Game", "-",
+                          "Admin Mode", "Skyrend Forums", "Skyrend Wiki", "Squadron Ladder",
+                          "Mission Exchange"}));
   EXPECT_EQ(c.Take(), (Log{"send RESUMEINFO:Old Race", "send REMGAME:Old Race", "send ADMINMODE",
                            "run cmd /c start http://forums.corvane.net/index.cgi#general_cat",
                            "run cmd /c start http://wiki.corvane.net",
                            "run cmd /c start http://ladder.corvane.net",
                            "run cmd /c start http://missions.corvane.net"}));
+  EXPECT_EQ(ToolbarTip(1), "Join lobby chat room.");
 }
 
 TEST(Toolbar, ButtonThreeOpensTheWebSiteRoot) {
@@ -163,8 +169,6 @@ TEST(WebPages, CommandLineAndLinks) {
   EXPECT_EQ(WebPageCommand(5, "http://x"), "cmd /c start http://x");
   EXPECT_EQ(WebPageCommand(4, "http://x"), "command /c start http://x");
   EXPECT_EQ(WebPageCommand(0, "http://x"), "command /c start http://x");
-  EXPECT_EQ(CommunityLinkUrl("Skyrend Forums"), "http://forums.corvane.net/index.cgi#general_cat");
-  EXPECT_EQ(CommunityLinkUrl("skyrend forums"), "");
 }
 
 }  // namespace

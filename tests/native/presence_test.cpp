@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "client_fakes.h"
+#include "common/client_fakes.h"
 
 namespace cv3 {
 namespace {
 
-using testing::ClientCore;
+using testing::ClientHarness;
 using testing::kStamp;
 using testing::Log;
 
@@ -19,7 +19,7 @@ std::string Added(const std::string& name, const std::string& parent, const std:
 }
 
 // Signed in as "Me", with the roster's times moved on so a re-added node gets a new key.
-struct Lobby : ClientCore {
+struct Lobby : ClientHarness {
   Lobby() {
     SignIn("Me");
     settings.SetDWord("Reconnect", 1);
@@ -174,7 +174,7 @@ TEST(UserNotices, NoticesWithoutANameChangeNothing) {
 }
 
 TEST(UserNotices, NoticesWorkWhileTheListsAreStillLoading) {
-  ClientCore core;
+  ClientHarness core;
   core.session.Values().signedInName = "Me";
   core.socket.connected = true;
   core.Receive({"AUTH_ACK:OK", "ISON:bob"});

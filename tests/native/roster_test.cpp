@@ -2,19 +2,19 @@
 
 #include <gtest/gtest.h>
 
-#include "client_fakes.h"
+#include "common/client_fakes.h"
 
 namespace cv3 {
 namespace {
 
 using testing::kStamp;
 using testing::Log;
-using testing::RecordingMainView;
+using testing::RecordingViews;
 using testing::TestRegistry;
 
 struct Roster {
   Log log;
-  RecordingMainView view{log};
+  RecordingViews view{log};
   TestRegistry settings;
   std::string now = "5/1/2024 6:07:42 PM";
   std::unique_ptr<RosterModel> model;

@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "client_fakes.h"
+#include "common/client_fakes.h"
 
 namespace cv3 {
 namespace {
 
-using testing::ClientCore;
+using testing::ClientHarness;
 using testing::kStamp;
 using testing::Log;
 
@@ -33,11 +33,15 @@ TEST(AnotherInstance, NamesTheExecutable) {
 }
 
 TEST(Startup, CreatesTheKeyAndTakesTheOsMajorVersion) {
-  ClientCore core;
+  testing::Log log;
+  testing::RecordingViews view{log};
+  testing::FakeSocket socket{log};
+  testing::ManualTimers timers{log};
+  WindowFactory factory;
   MemoryRegistry fresh;
   Registry registry(fresh, {}, "Corvane");
-  RosterModel roster(core.view, registry);
-  SessionController session(core.view, core.socket, registry, core.timers, roster);
+  ClientCore core({view, view, view, view, view, view, factory, socket, registry, timers});
+  SessionController& session = core.Session();
   session.Startup("6.1");
   EXPECT_TRUE(fresh.KeyExists(RootKey::kCurrentUser, "Software\\Corvane"));
   EXPECT_EQ(session.Values().osMajorVersion, 6);
@@ -45,7 +49,7 @@ TEST(Startup, CreatesTheKeyAndTakesTheOsMajorVersion) {
 }
 
 TEST(Startup, WithoutAutoLoginShowsTheWindowThenTheLoginWindow) {
-  ClientCore core;
+  ClientHarness core;
   core.settings.SetDWord("AutoLogin", 0);
   core.session.Startup("5.1");
   core.session.FinishStartup();
@@ -54,7 +58,7 @@ TEST(Startup, WithoutAutoLoginShowsTheWindowThenTheLoginWindow) {
 }
 
 TEST(Startup, AutoLoginConnectsWithTheRememberedIdAndNeverShowsTheLoginWindow) {
-  ClientCore core;
+  ClientHarness core;
   core.settings.SetDWord("AutoLogin", 1);
   core.settings.SetString("Username", "Bob");
   core.settings.SetString("Password", "0123456789ABCDEF0123456789ABCDEF");
@@ -68,7 +72,7 @@ TEST(Startup, AutoLoginConnectsWithTheRememberedIdAndNeverShowsTheLoginWindow) {
 }
 
 TEST(Startup, AutoLoginWithNothingRememberedSignsInWithEmptyValues) {
-  ClientCore core;
+  ClientHarness core;
   core.session.Values().signedInName = "stale";
   core.settings.SetDWord("AutoLogin", 1);
   core.session.FinishStartup();
@@ -78,7 +82,7 @@ TEST(Startup, AutoLoginWithNothingRememberedSignsInWithEmptyValues) {
 }
 
 TEST(Startup, FailureShowsTheLoadErrorThenEnds) {
-  ClientCore core;
+  ClientHarness core;
   core.session.StartupFailed();
   EXPECT_EQ(core.Take(),
             (Log{"box Error! critical Corvane encountered an error while loading. Please "
@@ -87,7 +91,7 @@ TEST(Startup, FailureShowsTheLoadErrorThenEnds) {
 }
 
 TEST(ConnectToServer, UsesTheStoredAddressAndPort) {
-  ClientCore core;
+  ClientHarness core;
   core.settings.SetString("CvAddress", "lobby.example.net");
   core.settings.SetString("CvPort", "4000");
   core.session.ConnectToServer();
@@ -100,20 +104,20 @@ TEST(ConnectToServer, UsesTheStoredAddressAndPort) {
 
 TEST(ConnectToServer, MissingOrUnusableValuesFallBackToLocalhostAnd13228) {
   for (const char* port : {"", "abc", "0", "70000", "40 00", "-5"}) {
-    ClientCore core;
+    ClientHarness core;
     if (*port) core.settings.SetString("CvPort", port);
     core.settings.SetString("CvAddress", "");
     core.session.ConnectToServer();
     EXPECT_EQ(core.log.back(), "connect localhost:13228") << "port '" << port << "'";
   }
-  ClientCore spaced;
+  ClientHarness spaced;
   spaced.settings.SetString("CvPort", " 4000 ");
   spaced.session.ConnectToServer();
   EXPECT_EQ(spaced.log.back(), "connect localhost:4000");
 }
 
 TEST(SocketConnect, SignsInWithNameAndDigest) {
-  ClientCore core;
+  ClientHarness core;
   core.session.Values().signedInName = "bob ";
   core.session.Values().passwordDigest = "ABCDEF";
   core.socket.connected = true;
@@ -123,7 +127,7 @@ TEST(SocketConnect, SignsInWithNameAndDigest) {
 }
 
 TEST(SocketConnect, PendingAccountCreationSendsCreateOnceThenAuth) {
-  ClientCore core;
+  ClientHarness core;
   core.session.Values() = {"neo", "ABCDEF", "neo@example.net", true};
   core.socket.connected = true;
   core.session.OnSocketConnect();
@@ -135,7 +139,7 @@ TEST(SocketConnect, PendingAccountCreationSendsCreateOnceThenAuth) {
 }
 
 TEST(SignIn, WalksThroughEveryStateToOnline) {
-  ClientCore core;
+  ClientHarness core;
   core.session.Values().signedInName = "bob";
   core.socket.connected = true;
   core.Receive({"AUTH_ACK:OK"});
@@ -168,7 +172,7 @@ TEST(SignIn, RefusalsShowTheirTextAndResetWithoutReconnecting) {
       {"PERMBAN", "Your account has been permanently banned!"},
   };
   for (auto [result, text] : cases) {
-    ClientCore core;
+    ClientHarness core;
     core.settings.SetDWord("Reconnect", 1);
     core.socket.connected = true;
     core.Receive({std::string("AUTH_ACK:") + result});
@@ -177,14 +181,14 @@ TEST(SignIn, RefusalsShowTheirTextAndResetWithoutReconnecting) {
 }
 
 TEST(SignIn, OtherResultsAndABareAuthAckChangeNothing) {
-  ClientCore core;
+  ClientHarness core;
   core.socket.connected = true;
   core.Receive({"AUTH_ACK", "AUTH_ACK:ok", "AUTH_ACK:MAYBE"});
   EXPECT_EQ(core.Take(), Log{});
 }
 
 TEST(VersionAck, UpdateShowsTheMessageThenOpensTheDownloadPage) {
-  ClientCore core;
+  ClientHarness core;
   core.session.Startup("6.1");
   core.Receive({"VERSION_ACK:UPDATE"});
   EXPECT_EQ(core.Take(),
@@ -197,13 +201,13 @@ TEST(VersionAck, UpdateShowsTheMessageThenOpensTheDownloadPage) {
 }
 
 TEST(VersionAck, AnyOtherVerdictChangesNothing) {
-  ClientCore core;
+  ClientHarness core;
   core.Receive({"VERSION_ACK:OK", "VERSION_ACK"});
   EXPECT_EQ(core.Take(), Log{});
 }
 
 TEST(ResetSession, KeepsNameDigestAndAPartialLine) {
-  ClientCore core;
+  ClientHarness core;
   core.SignIn("bob");
   core.session.OnDataArrival("USERS_");
   core.session.OnSocketError();
@@ -217,20 +221,20 @@ TEST(ResetSession, KeepsNameDigestAndAPartialLine) {
 }
 
 TEST(Disconnect, WhileConnectedSendsDisconnectAndWaits) {
-  ClientCore core;
+  ClientHarness core;
   core.SignIn("bob");
   core.session.mnuDisconnect_Click();
   EXPECT_EQ(core.Take(), (Log{"send DISCONNECT"}));
 }
 
 TEST(Disconnect, WhileNotConnectedResetsWithoutSending) {
-  ClientCore core;
+  ClientHarness core;
   core.session.mnuDisconnect_Click();
   EXPECT_EQ(core.Take(), kReset);
 }
 
 TEST(SocketError, ResetsAndReconnectsOnlyWhenReconnectIsOne) {
-  ClientCore core;
+  ClientHarness core;
   core.settings.SetDWord("Reconnect", 1);
   core.session.OnSocketError();
   EXPECT_EQ(core.Take(), Concat(kReset, {"reconnect window"}));
@@ -239,13 +243,13 @@ TEST(SocketError, ResetsAndReconnectsOnlyWhenReconnectIsOne) {
     core.session.OnSocketError();
     EXPECT_EQ(core.Take(), kReset);
   }
-  ClientCore missing;
+  ClientHarness missing;
   missing.session.OnSocketError();
   EXPECT_EQ(missing.Take(), kReset);
 }
 
 TEST(SendCommand, LostConnectionShowsTheBoxResetsAndReconnects) {
-  ClientCore core;
+  ClientHarness core;
   core.settings.SetDWord("Reconnect", 1);
   EXPECT_FALSE(core.session.SendCommand("ONLINE"));
   EXPECT_EQ(core.Take(),
@@ -254,7 +258,7 @@ TEST(SendCommand, LostConnectionShowsTheBoxResetsAndReconnects) {
 }
 
 TEST(Exit, WhileNotConnectedEndsAtOnce) {
-  ClientCore core;
+  ClientHarness core;
   core.session.mnuExit_Click();
   EXPECT_TRUE(core.session.Values().quitting);
   EXPECT_EQ(core.Take(), (Log{"hide main window", "remove tray icon", "unhook tree",
@@ -262,7 +266,7 @@ TEST(Exit, WhileNotConnectedEndsAtOnce) {
 }
 
 TEST(Exit, PlainLookHasNoTreeHookToRemove) {
-  ClientCore core;
+  ClientHarness core;
   core.settings.SetDWord("SlowCPU", 1);
   core.session.mnuExit_Click();
   EXPECT_EQ(core.Take(), (Log{"hide main window", "remove tray icon", "close all chats",
@@ -270,7 +274,7 @@ TEST(Exit, PlainLookHasNoTreeHookToRemove) {
 }
 
 TEST(Exit, WhileConnectedSendsQuitAndEndsOnQuitAckOk) {
-  ClientCore core;
+  ClientHarness core;
   core.SignIn("bob");
   core.session.mnuExit_Click();
   EXPECT_EQ(core.Take(), (Log{"hide main window", "remove tray icon", "unhook tree",
@@ -284,19 +288,19 @@ TEST(Exit, WhileConnectedSendsQuitAndEndsOnQuitAckOk) {
 }
 
 TEST(Exit, WithoutQuitAckTheProgramEndsWhenTheTimerFires) {
-  ClientCore core;
+  ClientHarness core;
   core.SignIn("bob");
   core.session.mnuExit_Click();
   core.Receive({"QUIT_ACK:LATER"});
   core.Take();
-  core.session.TimerFired(kQuitAckTimerId + 1);
+  core.timers.Fire(kQuitAckTimerId + 1);
   EXPECT_EQ(core.Take(), Log{});
-  core.session.TimerFired(kQuitAckTimerId);
+  core.timers.Fire(kQuitAckTimerId);
   EXPECT_EQ(core.Take(), (Log{"stop timer 7301", "end program"}));
 }
 
 TEST(Exit, ASocketErrorWhileWaitingForQuitAckEndsAtOnce) {
-  ClientCore core;
+  ClientHarness core;
   core.settings.SetDWord("Reconnect", 1);
   core.SignIn("bob");
   core.session.mnuExit_Click();
@@ -305,14 +309,8 @@ TEST(Exit, ASocketErrorWhileWaitingForQuitAckEndsAtOnce) {
   EXPECT_EQ(core.Take(), (Log{"stop timer 7301", "end program"}));
 }
 
-TEST(TimerFired, BeforeQuittingDoesNotEndTheProgram) {
-  ClientCore core;
-  core.session.TimerFired(kQuitAckTimerId);
-  EXPECT_EQ(core.Take(), (Log{"stop timer 7301"}));
-}
-
 TEST(CloseBox, HidesToTheTrayOnceLoadedUntilQuitting) {
-  ClientCore core;
+  ClientHarness core;
   EXPECT_TRUE(core.session.MainWindowCloseRequested());  // load not finished yet
   core.session.Values().mainWindowLoaded = true;
   EXPECT_FALSE(core.session.MainWindowCloseRequested());
@@ -323,7 +321,7 @@ TEST(CloseBox, HidesToTheTrayOnceLoadedUntilQuitting) {
 }
 
 TEST(LoginMenu, ShowsTheLoginWindow) {
-  ClientCore core;
+  ClientHarness core;
   core.session.mnuLogin_Click();
   EXPECT_EQ(core.Take(), (Log{"login window"}));
 }

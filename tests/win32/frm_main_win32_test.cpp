@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "client_fakes.h"
+#include "common/client_fakes.h"
 #include "cv3client/ui/main_commands.h"
 #include "testbed/remote_controls_win32.h"
 
@@ -19,14 +19,11 @@ using testbed::TreeItemInfo;
 struct NoEvents : MainWindowEvents {
   std::vector<std::string> seen;
   void OnCommand(MainCommand c) override { seen.push_back("command " + std::to_string(int(c))); }
-  void OnToolbarItem(const std::string& text) override { seen.push_back("item " + text); }
   void OnTreeDoubleClick() override { seen.push_back("double click"); }
   void OnTreeRightClick() override { seen.push_back("right click"); }
   void OnStatusPanelClick() override { seen.push_back("status click"); }
   void OnTrayMouse(const std::string& action) override { seen.push_back("tray " + action); }
   bool OnCloseRequested() override { return false; }
-  void OnTimer(UINT_PTR) override {}
-  void OnDeferred(int) override {}
 };
 
 // The window with the core behind it, as the program wires them, over a fake socket.
@@ -34,9 +31,10 @@ class MainWindowTest : public ::testing::TestWithParam<bool> {
  protected:
   void SetUp() override {
     settings_.SetDWord("SlowCPU", GetParam() ? 0 : 1);
-    roster_ = std::make_unique<RosterModel>(window_, settings_.registry);
-    session_ = std::make_unique<SessionController>(window_, socket_, settings_.registry, timers_,
-                                                   *roster_);
+    core_ = std::make_unique<ClientCore>(ClientPlatform{window_, window_, window_, window_, window_,
+                                                        windows_, factory_, socket_,
+                                                        settings_.registry, timers_});
+    session_ = &core_->Session();
     ASSERT_TRUE(window_.Load({GetParam(), CV3_ASSETS_DIR}, &events_));
     window_.Show();
   }
@@ -47,9 +45,9 @@ class MainWindowTest : public ::testing::TestWithParam<bool> {
     session_->Values().passwordDigest = "D41D8CD98F00B204E9800998ECF8427E";
     session_->ConnectToServer();
     socket_.connected = true;
-    session_->OnSocketConnect();
+    core_->OnSocketConnect();
   }
-  void Receive(const std::string& lines) { session_->OnDataArrival(lines); }
+  void Receive(const std::string& lines) { core_->OnDataArrival(lines); }
   std::string Status() { return ReadStatusText(window_.barStatus()); }
   std::vector<std::string> Tree() {
     std::vector<std::string> out;
@@ -67,10 +65,12 @@ class MainWindowTest : public ::testing::TestWithParam<bool> {
   testing::FakeSocket socket_{log_};
   testing::ManualTimers timers_{log_};
   testing::TestRegistry settings_;
+  testing::RecordingViews windows_{log_};
+  WindowFactory factory_;
   frmMain window_;
   NoEvents events_;
-  std::unique_ptr<RosterModel> roster_;
-  std::unique_ptr<SessionController> session_;
+  std::unique_ptr<ClientCore> core_;
+  SessionController* session_ = nullptr;
 };
 
 TEST_P(MainWindowTest, StartsNotConnected) {
@@ -151,9 +151,13 @@ TEST_P(MainWindowTest, ControlsReportTheirEvents) {
   SendMessageW(window_.hwnd(), WM_MOUSEMOVE, 1, MAKELPARAM(517, 0));
   NMHDR click{window_.barStatus(), 0, static_cast<UINT>(NM_CLICK)};
   SendMessageW(window_.hwnd(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&click));
+  // A drop-down item reports its own command, whatever its caption.
+  SendMessageW(window_.hwnd(), WM_COMMAND, frmMain::CommandId(MainCommand::toolCommunityLink2), 0);
   EXPECT_EQ(events_.seen,
             (std::vector<std::string>{"command " + std::to_string(int(MainCommand::mnuExit)),
-                                      "tray LEFTDOUBLE", "tray RIGHTUP", "status click"}));
+                                      "tray LEFTDOUBLE", "tray RIGHTUP", "status click",
+                                      "command " +
+                                          std::to_string(int(MainCommand::toolCommunityLink2))}));
 }
 
 TEST_P(MainWindowTest, TinyWindowNeverGivesNegativeSizes) {

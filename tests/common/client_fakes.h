@@ -1,5 +1,5 @@
-// Recording stand-ins for the client core's tests: the main window, the lobby socket and the
-// timers all write into one ordered log, so a test asserts the exact sequence of view calls,
+// Recording stand-ins for the client core's tests and benchmarks: the main window's roles, the
+// lobby socket and the timers all write into one ordered log, so a test asserts the exact sequence of view calls,
 // socket operations and lines sent.
 #pragma once
 
@@ -13,7 +13,9 @@
 #include "cv3client/session/lobby_socket.h"
 #include "cv3client/session/session_controller.h"
 #include "cv3client/support/client_settings.h"
-#include "cv3client/ui/main_view.h"
+#include "cv3client/client_core.h"
+#include "cv3client/ui/views.h"
+#include "cv3client/window_factory.h"
 #include "cv3client/ui/roster.h"
 
 namespace cv3::testing {
@@ -45,62 +47,89 @@ inline std::string Hex(uint32_t colour) {
   return text;
 }
 
-class RecordingMainView : public MainView {
+// The main window's roles, recorded. Windows registered by the core are kept, so a test can open
+// one the way the program's opener would (OpenRegistered).
+class RecordingViews : public StatusView,
+                       public MenuView,
+                       public MessageView,
+                       public ShellView,
+                       public RosterView,
+                       public WindowOpener {
  public:
-  explicit RecordingMainView(Log& log) : log_(log) {}
+  explicit RecordingViews(Log& log) : log_(log) {}
 
   BoxResult ShowMessage(const MessageBoxSpec& box) override {
-    log_.push_back(Describe(box));
+    Record(Describe(box));
     return BoxResult::kOk;
   }
-  void SetLogoCaption(const std::string& text) override { log_.push_back("logo " + text); }
-  void SetStatusText(const std::string& text) override { log_.push_back("status " + text); }
+  void SetLogoCaption(const std::string& text) override { Record("logo " + text); }
+  void SetStatusText(const std::string& text) override { Record("status " + text); }
   void SetMenuEnabled(MenuItem item, bool enabled) override {
-    log_.push_back((enabled ? "enable " : "disable ") + Describe(item));
+    Record((enabled ? "enable " : "disable ") + Describe(item));
   }
   void SetAdminMenuVisible(bool visible) override {
-    log_.push_back(visible ? "admin menu shown" : "admin menu hidden");
+    Record(visible ? "admin menu shown" : "admin menu hidden");
   }
-  void ShowRoster(bool visible) override {
-    log_.push_back(visible ? "roster shown" : "roster hidden");
-  }
+  void ShowRoster(bool visible) override { Record(visible ? "roster shown" : "roster hidden"); }
   std::string SelectedNodeKey() override { return selectedKey; }
   void ShowPopupMenu(PopupMenuId menu) override {
     static const char* names[] = {"status", "games", "users", "login"};
-    log_.push_back(std::string("popup ") + names[static_cast<int>(menu)]);
+    Record(std::string("popup ") + names[static_cast<int>(menu)]);
   }
-  void ShowLoginWindow() override { log_.push_back("login window"); }
-  void ShowAboutWindow() override { log_.push_back("about window"); }
-  void ShowCreateIdWindow() override { log_.push_back("create id window"); }
-  void ShowReconnectWindow() override { log_.push_back("reconnect window"); }
-  void CloseReconnectWindow() override { log_.push_back("close reconnect window"); }
-  void RunHidden(const std::string& commandLine) override { log_.push_back("run " + commandLine); }
-  void ShowMainWindow() override { log_.push_back("show main window"); }
-  void HideMainWindow() override { log_.push_back("hide main window"); }
-  void RemoveTrayIcon() override { log_.push_back("remove tray icon"); }
-  void UnhookTree() override { log_.push_back("unhook tree"); }
-  void CloseFirstChatWindow() override { log_.push_back("close first chat"); }
-  void CloseAllChatWindows() override { log_.push_back("close all chats"); }
-  void EndProgram() override { log_.push_back("end program"); }
+  void Register(WindowKind kind, Action show, Action) override { registered[kind] = show; }
+  void ShowWindow(WindowKind kind) override { Record(WindowName(kind) + " window"); }
+  void CloseWindow(WindowKind kind) override { Record("close " + WindowName(kind) + " window"); }
+  void RunHidden(const std::string& commandLine) override { Record("run " + commandLine); }
+  void ShowMainWindow() override { Record("show main window"); }
+  void HideMainWindow() override { Record("hide main window"); }
+  void RemoveTrayIcon() override { Record("remove tray icon"); }
+  void UnhookTree() override { Record("unhook tree"); }
+  void CloseFirstChatWindow() override { Record("close first chat"); }
+  void CloseAllChatWindows() override { Record("close all chats"); }
+  void EndProgram() override { Record("end program"); }
 
-  void TreeClear() override { log_.push_back("tree clear"); }
+  void TreeClear() override { Record("tree clear"); }
   bool TreeAdd(const RosterNode& node) override {
-    log_.push_back("tree add " + node.key + " under " +
-                   (node.parentKey.empty() ? "-" : node.parentKey) + " \"" + node.text +
-                   "\" image " + std::to_string(node.image) + " tag " +
-                   (node.tag.empty() ? "-" : node.tag) + " colour " + Hex(node.foreColor) +
-                   (node.bold ? " bold" : ""));
+    if (record) {
+      Record("tree add " + node.key + " under " + (node.parentKey.empty() ? "-" : node.parentKey) +
+             " \"" + node.text + "\" image " + std::to_string(node.image) + " tag " +
+             (node.tag.empty() ? "-" : node.tag) + " colour " + Hex(node.foreColor) +
+             (node.bold ? " bold" : ""));
+    }
     return true;
   }
-  void TreeRemove(const std::string& key) override { log_.push_back("tree remove " + key); }
+  void TreeRemove(const std::string& key) override { Record("tree remove " + key); }
   void TreeSetImage(const std::string& key, int image) override {
-    log_.push_back("tree image " + key + " " + std::to_string(image));
+    Record("tree image " + key + " " + std::to_string(image));
   }
-  void TreeSortAndExpandGroups() override { log_.push_back("tree sort and expand"); }
+  void TreeSortAndExpandGroups() override { Record("tree sort and expand"); }
+
+  // Opens a registered window kind as the program's opener would.
+  void OpenRegistered(WindowKind kind) {
+    if (registered[kind]) registered[kind]();
+  }
 
   std::string selectedKey;
+  bool record = true;  // benchmarks turn the log off
+  std::map<WindowKind, Action> registered;
 
  private:
+  static std::string WindowName(WindowKind kind) {
+    switch (kind) {
+      case WindowKind::kLogin:
+        return "login";
+      case WindowKind::kAbout:
+        return "about";
+      case WindowKind::kCreateId:
+        return "create id";
+      case WindowKind::kReconnect:
+        return "reconnect";
+    }
+    return "?";
+  }
+  void Record(std::string entry) {
+    if (record) log_.push_back(std::move(entry));
+  }
   Log& log_;
 };
 
@@ -133,15 +162,26 @@ class FakeSocket : public LobbySocket {
 class ManualTimers : public Timers {
  public:
   explicit ManualTimers(Log& log) : log_(log) {}
-  void StartTimer(int id, int intervalMs) override {
-    running[id] = intervalMs;
+  void StartTimer(int id, int intervalMs, Tick tick) override {
+    running[id] = {intervalMs, std::move(tick)};
     log_.push_back("start timer " + std::to_string(id) + " " + std::to_string(intervalMs));
   }
   void StopTimer(int id) override {
     running.erase(id);
     log_.push_back("stop timer " + std::to_string(id));
   }
-  std::map<int, int> running;
+  // One tick of a running timer; a timer that is not running does not tick.
+  void Fire(int id) {
+    auto found = running.find(id);
+    if (found == running.end()) return;
+    Tick tick = found->second.tick;  // the tick may stop or restart its own timer
+    tick();
+  }
+  struct Running {
+    int intervalMs;
+    Tick tick;
+  };
+  std::map<int, Running> running;
 
  private:
   Log& log_;
@@ -168,16 +208,20 @@ struct TestRegistry {
   }
 };
 
-// The whole core of the main window, wired as the window wires it.
-struct ClientCore {
+// The client's core as the program wires it, over recording parts.
+struct ClientHarness {
   Log log;
-  RecordingMainView view{log};
+  RecordingViews view{log};
   FakeSocket socket{log};
   ManualTimers timers{log};
   TestRegistry settings;
+  WindowFactory factory;
   std::string now = "5/1/2024 6:07:42 PM";  // stamp 51202460742PM
-  RosterModel roster{view, settings.registry, [this] { return now; }};
-  SessionController session{view, socket, settings.registry, timers, roster};
+  ClientCore core{{view, view, view, view, view, view, factory, socket, settings.registry, timers,
+                   {}, [this] { return now; }}};
+  SessionController& session = core.Session();
+  RosterModel& roster = core.Roster();
+  MainCommands& commands = core.Commands();
 
   // Feeds server lines (each given without CR LF) as one arrival.
   void Receive(std::initializer_list<std::string_view> lines) {
@@ -186,7 +230,7 @@ struct ClientCore {
       bytes.append(line);
       bytes.append("\r\n");
     }
-    session.OnDataArrival(bytes);
+    core.OnDataArrival(bytes);
   }
   // The log since the last Take, emptied.
   Log Take() {
@@ -200,7 +244,7 @@ struct ClientCore {
     session.Values().passwordDigest = "D41D8CD98F00B204E9800998ECF8427E";
     session.ConnectToServer();
     socket.connected = true;
-    session.OnSocketConnect();
+    core.OnSocketConnect();
     Receive({"AUTH_ACK:OK", "USERS_ACK", "GAMES_ACK"});
     log.clear();
   }

@@ -1,0 +1,40 @@
+#include "cv3client/client_core.h"
+
+#include "cv3client/session/login_controller.h"
+#include "cv3client/ui/about_view.h"
+
+namespace cv3 {
+
+ClientCore::ClientCore(ClientPlatform platform)
+    : platform_(std::move(platform)),
+      roster_(platform_.tree, platform_.registry, platform_.clock),
+      session_({platform_.status, platform_.menus, platform_.messages, platform_.shell,
+                platform_.windows, platform_.socket, platform_.registry, platform_.timers, roster_,
+                platform_.wait}),
+      commands_(platform_.messages, platform_.menus, platform_.shell, platform_.windows, session_,
+                roster_) {
+  RegisterWindows();
+}
+
+// One registration per window kind: what opening it means.
+void ClientCore::RegisterWindows() {
+  platform_.windows.Register(WindowKind::kLogin, [this] { OpenLoginWindow(); });
+  platform_.windows.Register(WindowKind::kAbout, [this] { OpenAboutWindow(); });
+}
+
+void ClientCore::OpenLoginWindow() {
+  std::unique_ptr<LoginView> view = platform_.factory.Make<LoginView>();
+  if (!view) return;
+  LoginController controller(
+      *view, platform_.registry, session_.Values(),
+      {[this] { session_.ConnectToServer(); },
+       [this] { platform_.windows.ShowWindow(WindowKind::kCreateId); }});
+  view->ShowModal(controller);
+}
+
+void ClientCore::OpenAboutWindow() {
+  std::unique_ptr<AboutView> view = platform_.factory.Make<AboutView>();
+  if (view) view->ShowModal([this] { commands_.AboutWebSite_Click(); });
+}
+
+}  // namespace cv3

@@ -1,0 +1,77 @@
+// The client's one wiring: builds every controller from the platform's parts, registers their
+// line handlers and their windows, and takes the main window's and the socket's events. The
+// program, the tests and the benchmarks construct this same object with real or fake parts; a
+// new feature adds its files and one registration here. UI thread only.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "common/registry.h"
+#include "common/timers.h"
+#include "cv3client/session/lobby_socket.h"
+#include "cv3client/session/session_controller.h"
+#include "cv3client/ui/main_commands.h"
+#include "cv3client/ui/main_window_events.h"
+#include "cv3client/ui/roster.h"
+#include "cv3client/ui/views.h"
+#include "cv3client/window_factory.h"
+
+namespace cv3 {
+
+// The platform's parts. All outlive the core.
+struct ClientPlatform {
+  // The main window's roles (frmMain in the program).
+  StatusView& status;
+  MenuView& menus;
+  MessageView& messages;
+  ShellView& shell;
+  RosterView& tree;
+  WindowOpener& windows;
+  // The windows that come and go, by their view kinds.
+  const WindowFactory& factory;
+  LobbySocket& socket;  // wskChat
+  Registry& registry;
+  Timers& timers;
+  // WaitWhileProcessing for the pause after each send; empty for none (tests).
+  std::function<void(int ms)> wait;
+  // The roster's date and time text.
+  RosterModel::Clock clock = SystemDateTimeText;
+};
+
+class ClientCore : public MainWindowEvents {
+ public:
+  explicit ClientCore(ClientPlatform platform);
+  ClientCore(const ClientCore&) = delete;
+  ClientCore& operator=(const ClientCore&) = delete;
+
+  SessionController& Session() { return session_; }
+  RosterModel& Roster() { return roster_; }
+  MainCommands& Commands() { return commands_; }
+
+  // Socket events of wskChat, from the message loop.
+  void OnSocketConnect() { session_.OnSocketConnect(); }
+  void OnSocketError() { session_.OnSocketError(); }
+  void OnDataArrival(std::string_view bytes) { session_.OnDataArrival(bytes); }
+
+  // MainWindowEvents
+  void OnCommand(MainCommand command) override { commands_.Execute(command); }
+  void OnTreeDoubleClick() override { commands_.tvObjects_DblClick(); }
+  void OnTreeRightClick() override { commands_.tvObjects_MouseUp(2); }
+  void OnStatusPanelClick() override { commands_.barStatus_PanelClick(); }
+  void OnTrayMouse(const std::string& action) override { commands_.TrayMouse(action); }
+  bool OnCloseRequested() override { return session_.MainWindowCloseRequested(); }
+
+ private:
+  void RegisterWindows();
+  void OpenLoginWindow();
+  void OpenAboutWindow();
+
+  ClientPlatform platform_;
+  RosterModel roster_;
+  SessionController session_;
+  MainCommands commands_;
+};
+
+}  // namespace cv3
