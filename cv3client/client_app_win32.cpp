@@ -10,7 +10,7 @@
 #include "cv3client/support/system_info_win32.h"
 #include "cv3client/ui/frm_about_win32.h"
 #include "cv3client/ui/frm_main_win32.h"
-#include "cv3client/window_opener.h"
+#include "cv3client/window_registry.h"
 #include "win32/deferral_win32.h"
 #include "win32/timers_win32.h"
 #include "win32/waiting.h"
@@ -41,11 +41,10 @@ struct ClientApp::Parts {
       : options(std::move(o)),
         registry(registryBackend, [this](const MessageBoxSpec& box) { main.ShowMessage(box); },
                  "Corvane"),
-        windows(deferral),
         socket({[this] { core.OnSocketConnect(); },
                 [this](std::string_view bytes) { core.OnDataArrival(bytes); },
                 [this] { core.OnSocketError(); }}),
-        core({main, main, main, main, main, windows, factory, socket, registry, timers,
+        core({main, main, main, main, main, windows, deferral, factory, socket, registry, timers,
               [](int ms) { WaitWhileProcessing(ms); }}) {
     // The windows that come and go, by their view kinds.
     factory.Provide<LoginView>([this] { return std::make_unique<frmLogin>(main.hwnd()); });
@@ -81,7 +80,7 @@ struct ClientApp::Parts {
   Registry registry;
   WindowTimers timers;
   MessageLoopDeferral deferral;
-  DeferredWindowOpener windows;
+  WindowRegistry windows;
   WindowFactory factory;
   WinsockLobbySocket socket;
   ClientCore core;

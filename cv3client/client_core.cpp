@@ -18,8 +18,10 @@ ClientCore::ClientCore(ClientPlatform platform)
 
 // One registration per window kind: what opening it means.
 void ClientCore::RegisterWindows() {
-  platform_.windows.Register(WindowKind::kLogin, [this] { OpenLoginWindow(); });
-  platform_.windows.Register(WindowKind::kAbout, [this] { OpenAboutWindow(); });
+  platform_.windows.Register(WindowKind::kLogin,
+                             [this] { platform_.deferral.Defer([this] { OpenLoginWindow(); }); });
+  platform_.windows.Register(WindowKind::kAbout,
+                             [this] { platform_.deferral.Defer([this] { OpenAboutWindow(); }); });
 }
 
 void ClientCore::OpenLoginWindow() {

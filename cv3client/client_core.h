@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/deferral.h"
 #include "common/registry.h"
 #include "common/timers.h"
 #include "cv3client/session/lobby_socket.h"
@@ -29,6 +30,8 @@ struct ClientPlatform {
   ShellView& shell;
   RosterView& tree;
   WindowOpener& windows;
+  // Work for the top of the message loop: modal windows open there.
+  Deferral& deferral;
   // The windows that come and go, by their view kinds.
   const WindowFactory& factory;
   LobbySocket& socket;  // wskChat

@@ -1,7 +1,7 @@
 // The main window's roles as the controllers see them. frmMain implements all of them; each
 // controller receives only the roles it uses, and tests record the calls. UI thread only. Modal
-// calls (ShowMessage) return when the box is closed; windows opened through WindowOpener open
-// from the top of the message loop, so those calls return at once.
+// calls (ShowMessage) return when the box is closed; modal windows opened through WindowOpener
+// open from the top of the message loop, so those calls return at once.
 #pragma once
 
 #include <functional>
@@ -65,9 +65,9 @@ class ShellView {
   virtual void RunHidden(const std::string& commandLine) = 0;
 };
 
-// The windows that come and go, by kind. ClientCore registers once per kind what opening and
-// closing it means; the program's opener (DeferredWindowOpener) opens from the top of the message
-// loop, tests record the calls.
+// The windows that come and go, by kind. ClientCore registers once per kind what showing and
+// closing it means (a modal window defers itself to the top of the message loop); the program's
+// opener (WindowRegistry) runs the registered actions, tests record the calls and run them.
 enum class WindowKind {
   kLogin,      // frmLogin, modal
   kAbout,      // frmAbout, modal

@@ -3,6 +3,7 @@
 // socket operations and lines sent.
 #pragma once
 
+#include <deque>
 #include <map>
 #include <string>
 #include <vector>
@@ -47,8 +48,8 @@ inline std::string Hex(uint32_t colour) {
   return text;
 }
 
-// The main window's roles, recorded. Windows registered by the core are kept, so a test can open
-// one the way the program's opener would (OpenRegistered).
+// The main window's roles, recorded. The window opener also runs what the core registered, as
+// the program's opener does.
 class RecordingViews : public StatusView,
                        public MenuView,
                        public MessageView,
@@ -76,9 +77,17 @@ class RecordingViews : public StatusView,
     static const char* names[] = {"status", "games", "users", "login"};
     Record(std::string("popup ") + names[static_cast<int>(menu)]);
   }
-  void Register(WindowKind kind, Action show, Action) override { registered[kind] = show; }
-  void ShowWindow(WindowKind kind) override { Record(WindowName(kind) + " window"); }
-  void CloseWindow(WindowKind kind) override { Record("close " + WindowName(kind) + " window"); }
+  void Register(WindowKind kind, Action show, Action close) override {
+    registered[kind] = {std::move(show), std::move(close)};
+  }
+  void ShowWindow(WindowKind kind) override {
+    Record(WindowName(kind) + " window");
+    if (registered[kind].show) registered[kind].show();
+  }
+  void CloseWindow(WindowKind kind) override {
+    Record("close " + WindowName(kind) + " window");
+    if (registered[kind].close) registered[kind].close();
+  }
   void RunHidden(const std::string& commandLine) override { Record("run " + commandLine); }
   void ShowMainWindow() override { Record("show main window"); }
   void HideMainWindow() override { Record("hide main window"); }
@@ -104,14 +113,13 @@ class RecordingViews : public StatusView,
   }
   void TreeSortAndExpandGroups() override { Record("tree sort and expand"); }
 
-  // Opens a registered window kind as the program's opener would.
-  void OpenRegistered(WindowKind kind) {
-    if (registered[kind]) registered[kind]();
-  }
-
   std::string selectedKey;
   bool record = true;  // benchmarks turn the log off
-  std::map<WindowKind, Action> registered;
+  struct Actions {
+    Action show;
+    Action close;
+  };
+  std::map<WindowKind, Actions> registered;
 
  private:
   static std::string WindowName(WindowKind kind) {
@@ -131,6 +139,21 @@ class RecordingViews : public StatusView,
     if (record) log_.push_back(std::move(entry));
   }
   Log& log_;
+};
+
+// Deferred work waits until the test runs it, as it would wait for the top of the message loop.
+class ManualDeferral : public Deferral {
+ public:
+  void Defer(std::function<void()> work) override { queue.push_back(std::move(work)); }
+  // Runs what is queued now and what that queues in turn.
+  void RunDeferred() {
+    while (!queue.empty()) {
+      std::function<void()> work = std::move(queue.front());
+      queue.pop_front();
+      work();
+    }
+  }
+  std::deque<std::function<void()>> queue;
 };
 
 class FakeSocket : public LobbySocket {
@@ -215,9 +238,10 @@ struct ClientHarness {
   FakeSocket socket{log};
   ManualTimers timers{log};
   TestRegistry settings;
+  ManualDeferral deferral;
   WindowFactory factory;
   std::string now = "5/1/2024 6:07:42 PM";  // stamp 51202460742PM
-  ClientCore core{{view, view, view, view, view, view, factory, socket, settings.registry, timers,
+  ClientCore core{{view, view, view, view, view, view, deferral, factory, socket, settings.registry, timers,
                    {}, [this] { return now; }}};
   SessionController& session = core.Session();
   RosterModel& roster = core.Roster();

@@ -152,9 +152,10 @@ struct LiveClient {
   BlockingSocket socket{log};
   ManualTimers timers{log};
   TestRegistry settings;
+  testing::ManualDeferral deferral;
   WindowFactory factory;
   int tick = 0;
-  ClientCore core{{view, view, view, view, view, view, factory, socket, settings.registry, timers,
+  ClientCore core{{view, view, view, view, view, view, deferral, factory, socket, settings.registry, timers,
                    {}, [this] { return std::to_string(++tick) + " "; }}};
   SessionController& session = core.Session();
   RosterModel& roster = core.Roster();

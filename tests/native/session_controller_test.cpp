@@ -37,10 +37,11 @@ TEST(Startup, CreatesTheKeyAndTakesTheOsMajorVersion) {
   testing::RecordingViews view{log};
   testing::FakeSocket socket{log};
   testing::ManualTimers timers{log};
+  testing::ManualDeferral deferral;
   WindowFactory factory;
   MemoryRegistry fresh;
   Registry registry(fresh, {}, "Corvane");
-  ClientCore core({view, view, view, view, view, view, factory, socket, registry, timers});
+  ClientCore core({view, view, view, view, view, view, deferral, factory, socket, registry, timers});
   SessionController& session = core.Session();
   session.Startup("6.1");
   EXPECT_TRUE(fresh.KeyExists(RootKey::kCurrentUser, "Software\\Corvane"));

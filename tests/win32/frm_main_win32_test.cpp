@@ -32,7 +32,7 @@ class MainWindowTest : public ::testing::TestWithParam<bool> {
   void SetUp() override {
     settings_.SetDWord("SlowCPU", GetParam() ? 0 : 1);
     core_ = std::make_unique<ClientCore>(ClientPlatform{window_, window_, window_, window_, window_,
-                                                        windows_, factory_, socket_,
+                                                        windows_, deferral_, factory_, socket_,
                                                         settings_.registry, timers_});
     session_ = &core_->Session();
     ASSERT_TRUE(window_.Load({GetParam(), CV3_ASSETS_DIR}, &events_));
@@ -66,6 +66,7 @@ class MainWindowTest : public ::testing::TestWithParam<bool> {
   testing::ManualTimers timers_{log_};
   testing::TestRegistry settings_;
   testing::RecordingViews windows_{log_};
+  testing::ManualDeferral deferral_;
   WindowFactory factory_;
   frmMain window_;
   NoEvents events_;

@@ -1,19 +1,17 @@
-// The program's WindowOpener: a window is opened from the top of the message loop, once the
-// handler that asked for it has returned, so the lines that follow still reach it; it is closed
-// at once. Kinds nobody registered open nothing. UI thread only.
+// The program's WindowOpener: runs what ClientCore registered for each window kind. Opening is
+// the registration's business (a modal window defers itself to the top of the message loop; the
+// reconnect window starts its countdown at once). Kinds nobody registered open nothing. UI thread
+// only.
 #pragma once
 
 #include <map>
 
-#include "common/deferral.h"
 #include "cv3client/ui/views.h"
 
 namespace cv3 {
 
-class DeferredWindowOpener : public WindowOpener {
+class WindowRegistry : public WindowOpener {
  public:
-  explicit DeferredWindowOpener(Deferral& deferral) : deferral_(deferral) {}
-
   void Register(WindowKind kind, Action show, Action close) override;
   void ShowWindow(WindowKind kind) override;
   void CloseWindow(WindowKind kind) override;
@@ -26,7 +24,6 @@ class DeferredWindowOpener : public WindowOpener {
     Action show;
     Action close;
   };
-  Deferral& deferral_;
   std::map<WindowKind, Actions> kinds_;
 };
 
