@@ -86,9 +86,10 @@ class Window {
 // Hands an object whose window exists to that window: the object is deleted after the window's
 // last message (WM_NCDESTROY, however the window goes: closed, DestroyWindow, or its owner or
 // parent destroyed), once none of its handlers is running any more. Returns the object, valid
-// until then; whoever keeps the pointer forgets it in OnTeardown. Returns nullptr when the
-// object has no window (it is deleted then). Use: create with std::make_unique, Create the
-// window, then give it; a failed Create leaves the object to the unique_ptr.
+// until then: whoever keeps the pointer must hear of the end from the window's OnTeardown.
+// Returns nullptr when the object has no window (it is deleted then). Use: make the object with
+// std::make_unique, create its window, then give it; a failed creation leaves the object to the
+// unique_ptr.
 template <class W>
 W* GiveToWindow(std::unique_ptr<W> window) {
   static_assert(std::is_base_of_v<Window, W>);
