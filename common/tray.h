@@ -1,6 +1,6 @@
 // The tray icon's portable part (modSystray): what its mouse notifications mean and the tip
 // field of the notification record. Both programs' windows call these; the Shell_NotifyIcon
-// calls themselves are the windows'.
+// calls themselves are win32/tray_win32's, which lays out its tip with TrayTipField.
 #pragma once
 
 #include <array>

@@ -1,107 +1,133 @@
 #include "win32/subclass_win32.h"
 
-#include <cstdint>
+// windows.h first: the other platform headers need it.
+// clang-format off
+#include <windows.h>
+#include <commctrl.h>
+// clang-format on
 
 namespace cv3 {
 namespace {
 
-WNDPROC StoredProc(HWND hwnd) {
-  return reinterpret_cast<WNDPROC>(GetPropW(hwnd, kHookProcProperty));
+// Both kinds of hook hand a message to their owner alike.
+LRESULT Dispatch(HookOwner* owner, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                 bool& consumed) {
+  LRESULT RetVal = 0;
+  bool UseRetVal = false;
+  try {
+    owner->TreeViewMessage(hwnd, message, wParam, lParam, RetVal, UseRetVal);
+  } catch (...) {
+    UseRetVal = false;  // a failing handler leaves the message to the window
+  }
+  consumed = UseRetVal;
+  return RetVal;
 }
 
-// Reading a window property is a round trip to the window server under Wine, far too slow for
-// every message of a tree holding thousands of pilots. The hook therefore also keeps a copy of
-// the two values in the window's user data, when that is free, and reads them from there.
-struct HookRecord {
-  static constexpr uint32_t kMagic = 0x4B4F4F48;  // "HOOK"
-  uint32_t magic = kMagic;
+// A hook in comctl32's chain. The owner is the hook's identity there, and comes back with
+// every message.
+LRESULT CALLBACK HookedWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                  UINT_PTR id, DWORD_PTR) {
+  // A hook must not outlive its window: the last message takes it away first.
+  if (message == WM_NCDESTROY) RemoveWindowSubclass(hwnd, &HookedWindowProc, id);
+  bool consumed = false;
+  LRESULT result =
+      Dispatch(reinterpret_cast<HookOwner*>(id), hwnd, message, wParam, lParam, consumed);
+  return consumed ? result : DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+// comctl32 finds a window's chain through a window property on every message, which under Wine
+// is a round trip to the window server: far too slow for the roster tree, which gets tens of
+// thousands of messages while the roster fills. The newest hook of a window whose user data is
+// free is therefore installed directly, with its record in the user data.
+struct DirectHook {
   WNDPROC previous;
   HookOwner* owner;
 };
 
-// Only windows hooked through HookedWindowProc carry a record; the other procedure, for windows
-// whose user data was taken, reads the properties.
-HookRecord* RecordOf(HWND hwnd) {
-  if (reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hwnd, GWLP_WNDPROC)) != &HookedWindowProc) {
+LRESULT CALLBACK DirectHookProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The window's direct hook, while it is the window's procedure.
+DirectHook* DirectHookOf(HWND hwnd) {
+  if (reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hwnd, GWLP_WNDPROC)) != &DirectHookProc) {
     return nullptr;
   }
-  return reinterpret_cast<HookRecord*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  return reinterpret_cast<DirectHook*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
 }
 
-LRESULT Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, WNDPROC previous,
-                 HookOwner* owner);
+// Puts the previous procedure back while the hook is still the window's procedure (at the
+// window's last message other code may have subclassed it since; no message follows then).
+void RemoveDirectHook(HWND hwnd, DirectHook* hook) {
+  if (reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hwnd, GWLP_WNDPROC)) == &DirectHookProc) {
+    SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(hook->previous));
+  }
+  SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+  delete hook;
+}
 
-LRESULT CALLBACK HookedByPropertiesProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  return Dispatch(hwnd, message, wParam, lParam, StoredProc(hwnd),
-                  static_cast<HookOwner*>(GetPropW(hwnd, kHookOwnerProperty)));
+LRESULT CALLBACK DirectHookProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* hook = reinterpret_cast<DirectHook*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  // The handler may remove the hook: keep what the message needs.
+  const DirectHook copy = *hook;
+  if (message == WM_NCDESTROY) RemoveDirectHook(hwnd, hook);
+  bool consumed = false;
+  LRESULT result = Dispatch(copy.owner, hwnd, message, wParam, lParam, consumed);
+  return consumed ? result : CallWindowProcW(copy.previous, hwnd, message, wParam, lParam);
+}
+
+bool AddChainedHook(HookOwner* owner, HWND hwnd) {
+  return SetWindowSubclass(hwnd, &HookedWindowProc, reinterpret_cast<UINT_PTR>(owner), 0) != FALSE;
+}
+
+using GetWindowSubclassFn = BOOL(WINAPI*)(HWND, SUBCLASSPROC, UINT_PTR, DWORD_PTR*);
+
+// The import library lacks GetWindowSubclass. The name resolves, as the imports did, through the
+// program's activation context: the same comctl32 that serves the other subclassing calls.
+GetWindowSubclassFn GetWindowSubclassFunction() {
+  static const auto function = reinterpret_cast<GetWindowSubclassFn>(
+      GetProcAddress(GetModuleHandleW(L"comctl32.dll"), "GetWindowSubclass"));
+  return function;
 }
 
 }  // namespace
 
 bool HookWindow(HookOwner* owner, HWND hwnd) {
   if (!owner || !IsWindow(hwnd)) return false;
-  if (StoredProc(hwnd)) return true;
-  // The W calls keep the window a Unicode window; the property names are the same atoms to the
-  // A calls.
-  auto previous = reinterpret_cast<HANDLE>(GetWindowLongPtrW(hwnd, GWLP_WNDPROC));
-  if (!previous || !SetPropW(hwnd, kHookProcProperty, previous)) return false;
-  if (!SetPropW(hwnd, kHookOwnerProperty, static_cast<HANDLE>(owner))) {
-    RemovePropW(hwnd, kHookProcProperty);
-    return false;
+  if (IsWindowHooked(owner, hwnd)) return true;
+  if (DirectHook* newest = DirectHookOf(hwnd)) {
+    // Another owner comes: the direct hook moves into the chain at its place, on top.
+    HookOwner* earlier = newest->owner;
+    RemoveDirectHook(hwnd, newest);
+    if (!AddChainedHook(earlier, hwnd)) return false;
+    return AddChainedHook(owner, hwnd);
   }
-  WNDPROC procedure = &HookedByPropertiesProc;
-  if (GetWindowLongPtrW(hwnd, GWLP_USERDATA) == 0) {
-    auto* record = new HookRecord{HookRecord::kMagic, reinterpret_cast<WNDPROC>(previous), owner};
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(record));
-    procedure = &HookedWindowProc;
-  }
-  SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure));
+  if (GetWindowLongPtrW(hwnd, GWLP_USERDATA) != 0) return AddChainedHook(owner, hwnd);
+  // The W calls keep the window a Unicode window.
+  auto previous = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hwnd, GWLP_WNDPROC));
+  if (!previous) return false;
+  auto* hook = new DirectHook{previous, owner};
+  SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(hook));
+  SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DirectHookProc));
   return true;
 }
 
-void UnhookWindow(HWND hwnd) {
-  WNDPROC previous = StoredProc(hwnd);
-  if (!previous) return;
-  HookRecord* record = RecordOf(hwnd);
-  SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
-  if (record) {
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-    delete record;
+void UnhookWindow(HookOwner* owner, HWND hwnd) {
+  if (!owner || !IsWindow(hwnd)) return;
+  DirectHook* newest = DirectHookOf(hwnd);
+  if (newest && newest->owner == owner) {
+    RemoveDirectHook(hwnd, newest);
+  } else {
+    RemoveWindowSubclass(hwnd, &HookedWindowProc, reinterpret_cast<UINT_PTR>(owner));
   }
-  RemovePropW(hwnd, kHookProcProperty);
-  RemovePropW(hwnd, kHookOwnerProperty);
 }
 
-bool IsWindowHooked(HWND hwnd) { return StoredProc(hwnd) != nullptr; }
-
-LRESULT CALLBACK HookedWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* record = reinterpret_cast<HookRecord*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (!record || record->magic != HookRecord::kMagic) {
-    return HookedByPropertiesProc(hwnd, message, wParam, lParam);
-  }
-  return Dispatch(hwnd, message, wParam, lParam, record->previous, record->owner);
+bool IsWindowHooked(HookOwner* owner, HWND hwnd) {
+  if (!owner || !IsWindow(hwnd)) return false;
+  DirectHook* newest = DirectHookOf(hwnd);
+  if (newest && newest->owner == owner) return true;
+  GetWindowSubclassFn getWindowSubclass = GetWindowSubclassFunction();
+  DWORD_PTR data = 0;
+  return getWindowSubclass &&
+         getWindowSubclass(hwnd, &HookedWindowProc, reinterpret_cast<UINT_PTR>(owner), &data);
 }
-
-namespace {
-
-LRESULT Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, WNDPROC previous,
-                 HookOwner* owner) {
-  // Properties must not outlive the window: the last message takes the hook away first.
-  if (message == WM_NCDESTROY) UnhookWindow(hwnd);
-  LRESULT RetVal = 0;
-  bool UseRetVal = false;
-  if (owner) {
-    try {
-      owner->TreeViewMessage(hwnd, message, wParam, lParam, RetVal, UseRetVal);
-    } catch (...) {
-      UseRetVal = false;  // a failing handler leaves the message to the window
-    }
-  }
-  if (UseRetVal) return RetVal;
-  if (!previous) return DefWindowProcW(hwnd, message, wParam, lParam);
-  return CallWindowProcW(previous, hwnd, message, wParam, lParam);
-}
-
-}  // namespace
 
 }  // namespace cv3

@@ -1,19 +1,17 @@
-// Window subclassing of the roster tree: a hooked window's messages go first to its owner's
-// TreeViewMessage, and whatever the owner does not consume goes on to the window's previous
-// procedure. The hook lives in two window properties, "VBTWndProc" (the previous procedure; its
-// presence marks the window as hooked) and "VBTWndPtr" (the owner). UI thread only.
+// Window subclassing for the tiled looks (the roster tree; the chat boxes and their window): a
+// hooked window's messages go first to its owners' TreeViewMessage, and whatever they do not
+// consume goes on to the procedure they were hooked over. Several owners may hook one window.
+// UI thread only (the window's own thread).
 #pragma once
 
 #include <windows.h>
 
 namespace cv3 {
 
-inline constexpr wchar_t kHookProcProperty[] = L"VBTWndProc";
-inline constexpr wchar_t kHookOwnerProperty[] = L"VBTWndPtr";
-
-// Receives every message of a hooked window before the window's own procedure does. Set
-// UseRetVal to true to consume the message with RetVal as its result; leave it false to let the
-// previous procedure handle it. Must not throw (a throwing handler counts as not consuming).
+// Receives every message of a hooked window before the procedures it was hooked over. Set
+// UseRetVal to true to consume the message with RetVal as its result; leave it false to pass it
+// on, and the message then gets exactly the result of the next procedure. Must not throw (a
+// throwing handler counts as not consuming).
 class HookOwner {
  public:
   virtual void TreeViewMessage(HWND hwnd, UINT wMsg, WPARAM wParam, LPARAM lParam, LRESULT& RetVal,
@@ -23,22 +21,20 @@ class HookOwner {
   ~HookOwner() = default;
 };
 
-// Hooks `hwnd` for `owner`. A window already hooked is left as it is (the first owner and the
-// first stored procedure stay). The owner is not owned: it must outlive the hook, so unhook
-// before the owner goes away. A window destroyed while hooked unhooks itself. Returns true when
-// the window is hooked afterwards.
-// When the window's user data (GWLP_USERDATA) is free, the hook keeps a copy of both values
-// there, for speed, and the user data belongs to the hook until it is removed; otherwise every
-// message reads the properties.
+// Hooks `hwnd` for `owner`. The owner hooked last sees a message first; what it passes on reaches
+// the earlier owners, then the window's own procedure. Hooking the same owner again changes
+// nothing. The owner is not owned: it must outlive its hook, so unhook before it goes away. A
+// window destroyed while hooked removes each hook before that hook's owner sees the window's last
+// message (WM_NCDESTROY). Returns true when the owner's hook is on the window afterwards.
+// The hooks of a window are kept in comctl32's per-window chain, except the newest one of a
+// window whose user data (GWLP_USERDATA) is free: that one keeps its owner in the user data,
+// which belongs to it until it is removed or another owner comes.
 bool HookWindow(HookOwner* owner, HWND hwnd);
 
-// Puts the stored procedure back and removes both properties; does nothing for a window that is
-// not hooked.
-void UnhookWindow(HWND hwnd);
+// Removes `owner`'s hook of `hwnd`; the other owners' hooks stay, and once the last is gone the
+// window has its own procedure back. Does nothing when the owner does not hook the window.
+void UnhookWindow(HookOwner* owner, HWND hwnd);
 
-bool IsWindowHooked(HWND hwnd);
-
-// The procedure installed by HookWindow.
-LRESULT CALLBACK HookedWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+bool IsWindowHooked(HookOwner* owner, HWND hwnd);
 
 }  // namespace cv3

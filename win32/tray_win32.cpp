@@ -1,7 +1,8 @@
 #include "win32/tray_win32.h"
 
 #include <cstring>
-#include <string>
+
+#include "common/tray.h"
 
 namespace cv3 {
 
@@ -20,12 +21,8 @@ bool TrayIcon::AddTrayIcon(HICON icon, HWND hwnd, std::string_view tip) {
   record_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
   record_.uCallbackMessage = kCallbackMessage;
   record_.hIcon = icon;
-  // The field holds tip + zero, cut to its length, and spaces after; the bytes that follow the
-  // field in the record stay zero, so even a cut tip is read as a terminated string.
-  std::string field(tip);
-  field.push_back('\0');
-  field.resize(kTipField, ' ');
-  std::memcpy(record_.szTip, field.data(), kTipField);
+  static_assert(sizeof record_.szTip >= kTrayTipField);
+  std::memcpy(record_.szTip, TrayTipField(tip).data(), kTrayTipField);
   const bool added = Shell_NotifyIconA(NIM_ADD, &record_) != FALSE;
   // A shell that reports failure may still show the icon (a late taskbar): delete it anyway.
   shown_ = true;

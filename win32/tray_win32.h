@@ -17,7 +17,6 @@ class TrayIcon {
  public:
   static constexpr UINT kIconNumber = 1;
   static constexpr UINT kCallbackMessage = WM_MOUSEMOVE;
-  static constexpr size_t kTipField = 64;
 
   TrayIcon();
   ~TrayIcon();  // removes the icon if it is still shown
@@ -25,8 +24,9 @@ class TrayIcon {
   TrayIcon& operator=(const TrayIcon&) = delete;
 
   // Fills the record (icon number 1, message + icon + tip, callback WM_MOUSEMOVE to `hwnd`) and
-  // adds the icon. `tip` is ANSI text; it is stored with a terminating zero and cut to the
-  // 64-character field. Returns the platform's answer, which callers may ignore.
+  // adds the icon. `tip` is ANSI text, laid out by TrayTipField (common/tray.h): stored with its
+  // terminating zero, a tip longer than 63 characters cut so the zero still fits. Returns the
+  // platform's answer, which callers may ignore.
   bool AddTrayIcon(HICON icon, HWND hwnd, std::string_view tip);
 
   // Deletes the icon described by the kept record. Does nothing when no icon was added or it

@@ -42,8 +42,8 @@ void DeclareDpiAwareness() {
   auto setContext = reinterpret_cast<SetContextFn>(
       GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext"));
   // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2, then V1, then system awareness.
-  if (setContext && (setContext(reinterpret_cast<HANDLE>(-4)) ||
-                     setContext(reinterpret_cast<HANDLE>(-3)))) {
+  if (setContext &&
+      (setContext(reinterpret_cast<HANDLE>(-4)) || setContext(reinterpret_cast<HANDLE>(-3)))) {
     return;
   }
   SetProcessDPIAware();
@@ -59,24 +59,43 @@ HFONT CreateUiFont(UINT dpi, int points, bool bold, const wchar_t* face) {
 BoxResult ShowMessageBox(HWND owner, const MessageBoxSpec& box) {
   UINT flags = MB_SETFOREGROUND;
   switch (box.icon) {
-    case BoxIcon::kNone: break;
-    case BoxIcon::kExclamation: flags |= MB_ICONEXCLAMATION; break;
-    case BoxIcon::kCritical: flags |= MB_ICONHAND; break;
-    case BoxIcon::kInformation: flags |= MB_ICONINFORMATION; break;
-    case BoxIcon::kQuestion: flags |= MB_ICONQUESTION; break;
+    case BoxIcon::kNone:
+      break;
+    case BoxIcon::kExclamation:
+      flags |= MB_ICONEXCLAMATION;
+      break;
+    case BoxIcon::kCritical:
+      flags |= MB_ICONHAND;
+      break;
+    case BoxIcon::kInformation:
+      flags |= MB_ICONINFORMATION;
+      break;
+    case BoxIcon::kQuestion:
+      flags |= MB_ICONQUESTION;
+      break;
   }
   switch (box.buttons) {
-    case BoxButtons::kOk: flags |= MB_OK; break;
-    case BoxButtons::kOkCancel: flags |= MB_OKCANCEL; break;
-    case BoxButtons::kYesNo: flags |= MB_YESNO; break;
+    case BoxButtons::kOk:
+      flags |= MB_OK;
+      break;
+    case BoxButtons::kOkCancel:
+      flags |= MB_OKCANCEL;
+      break;
+    case BoxButtons::kYesNo:
+      flags |= MB_YESNO;
+      break;
   }
   // A hidden owner (the main window in the tray) would hide the box too.
   if (owner && !IsWindowVisible(owner)) owner = nullptr;
   switch (MessageBoxW(owner, Widen(box.text).c_str(), Widen(box.title).c_str(), flags)) {
-    case IDCANCEL: return BoxResult::kCancel;
-    case IDYES: return BoxResult::kYes;
-    case IDNO: return BoxResult::kNo;
-    default: return BoxResult::kOk;
+    case IDCANCEL:
+      return BoxResult::kCancel;
+    case IDYES:
+      return BoxResult::kYes;
+    case IDNO:
+      return BoxResult::kNo;
+    default:
+      return BoxResult::kOk;
   }
 }
 
@@ -93,15 +112,28 @@ POINT CenteredPosition(HWND owner, int width, int height) {
 }
 
 Window::~Window() {
+  for (Dispatch* dispatch = dispatch_; dispatch; dispatch = dispatch->outer) {
+    dispatch->alive = false;
+  }
   if (hwnd_) {
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
     DestroyWindow(hwnd_);
   }
 }
 
-bool Window::Create(const wchar_t* className, const std::wstring& title, DWORD style,
-                    DWORD exStyle, int x, int y, int width, int height, HWND parent, HMENU menu,
-                    HICON icon) {
+bool Window::PassToWindow() {
+  ownedByWindow_ = true;
+  if (hwnd_) return true;
+  DeleteIfDone();
+  return false;
+}
+
+void Window::DeleteIfDone() {
+  if (ownedByWindow_ && !hwnd_ && !dispatch_) delete this;
+}
+
+bool Window::Create(const wchar_t* className, const std::wstring& title, DWORD style, DWORD exStyle,
+                    int x, int y, int width, int height, HWND parent, HMENU menu, HICON icon) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
   WNDCLASSEXW existing{sizeof existing};
   if (!GetClassInfoExW(instance, className, &existing)) {
@@ -131,11 +163,18 @@ LRESULT CALLBACK Window::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
   }
   auto* self = reinterpret_cast<Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
+  Dispatch dispatch{self->dispatch_};
+  self->dispatch_ = &dispatch;
   LRESULT result = self->HandleMessage(message, wParam, lParam);
-  if (message == WM_NCDESTROY) {
+  if (dispatch.alive && message == WM_NCDESTROY) {
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
     self->hwnd_ = nullptr;
+    self->OnTeardown();
   }
+  // A handler (or a sink told of the teardown) may have deleted the object.
+  if (!dispatch.alive) return result;
+  self->dispatch_ = dispatch.outer;
+  self->DeleteIfDone();
   return result;
 }
 
@@ -143,7 +182,8 @@ void RunModalLoop(HWND owner, HWND dialog, const bool& done) {
   bool ownerWasEnabled = owner && IsWindowEnabled(owner);
   if (ownerWasEnabled) EnableWindow(owner, FALSE);
   MSG message;
-  while (!done && IsWindow(dialog)) {
+  // The window first: `done` may belong to an object deleted with its window.
+  while (IsWindow(dialog) && !done) {
     BOOL got = GetMessageW(&message, nullptr, 0, 0);
     if (got <= 0) {
       if (got == 0) PostQuitMessage(static_cast<int>(message.wParam));
@@ -161,10 +201,9 @@ void RunModalLoop(HWND owner, HWND dialog, const bool& done) {
 
 HWND CreateControl(HWND parent, const wchar_t* className, const std::wstring& text, DWORD style,
                    int x, int y, int width, int height, int id, HFONT font, DWORD exStyle) {
-  HWND control = CreateWindowExW(exStyle, className, text.c_str(), WS_CHILD | WS_VISIBLE | style,
-                                 x, y, width, height, parent,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                 GetModuleHandleW(nullptr), nullptr);
+  HWND control = CreateWindowExW(
+      exStyle, className, text.c_str(), WS_CHILD | WS_VISIBLE | style, x, y, width, height, parent,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
   if (control && font) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   return control;
 }

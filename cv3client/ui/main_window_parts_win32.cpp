@@ -136,7 +136,7 @@ TreeLook::TreeLook(HWND tree, const std::wstring& programDir) : state_(std::make
 }
 
 TreeLook::~TreeLook() {
-  if (state_->tile && IsWindow(state_->tree)) UnhookWindow(state_->tree);
+  if (state_->tile && IsWindow(state_->tree)) UnhookWindow(&state_->painter, state_->tree);
 }
 
 bool TreeLook::ok() const { return static_cast<bool>(state_->tile); }

@@ -214,7 +214,7 @@ class TreeFixture : public ::testing::Test {
     painter_.SetTile(tile_);
   }
   void TearDown() override {
-    UnhookWindow(tree_);
+    UnhookWindow(&painter_, tree_);
     DestroyWindow(frame_);
     DeleteObject(tile_);
   }

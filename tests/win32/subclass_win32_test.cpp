@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace cv3 {
@@ -55,16 +56,22 @@ struct Seen {
   LPARAM lParam;
 };
 
-// Records what it sees of kAsk (and WM_NCDESTROY); consumes kAsk when told to.
+// Records what it sees of kAsk (and WM_NCDESTROY); consumes kAsk when told to. Owners that share
+// a log write their names into it in the order they see kAsk.
 class RecordingOwner : public HookOwner {
  public:
+  RecordingOwner() = default;
+  RecordingOwner(char name, std::string* log) : name_(name), log_(log) {}
+
   void TreeViewMessage(HWND hwnd, UINT wMsg, WPARAM wParam, LPARAM lParam, LRESULT& RetVal,
                        bool& UseRetVal) override {
-    if (wMsg == WM_NCDESTROY) hookedAtDestroy = IsWindowHooked(hwnd);
+    if (wMsg == WM_NCDESTROY) hookedAtDestroy = IsWindowHooked(this, hwnd);
     if (wMsg != kAsk) return;
     seen.push_back({hwnd, wMsg, wParam, lParam});
+    if (log_) log_->push_back(name_);
     retValIn = RetVal;
     useRetValIn = UseRetVal;
+    if (unhookSelf) UnhookWindow(this, hwnd);
     if (consume) {
       RetVal = 77;
       UseRetVal = true;
@@ -75,27 +82,31 @@ class RecordingOwner : public HookOwner {
   std::vector<Seen> seen;
   bool consume = false;
   bool fail = false;
+  bool unhookSelf = false;
   LRESULT retValIn = -1;
   bool useRetValIn = true;
   int hookedAtDestroy = -1;
+
+ private:
+  char name_ = '?';
+  std::string* log_ = nullptr;
 };
 
 WNDPROC ProcOf(HWND hwnd) {
   return reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hwnd, GWLP_WNDPROC));
 }
 
-TEST(HookWindow, InstallsTheProcedureAndStoresBothProperties) {
+TEST(HookWindow, HooksTheWindowAndKeepsItUnicode) {
   PlainWindow window;
   RecordingOwner owner;
   WNDPROC own = ProcOf(window.hwnd());
   ASSERT_TRUE(HookWindow(&owner, window.hwnd()));
-  EXPECT_EQ(ProcOf(window.hwnd()), &HookedWindowProc);
-  // The ANSI names reach the same properties.
-  EXPECT_EQ(reinterpret_cast<WNDPROC>(GetPropA(window.hwnd(), "VBTWndProc")), own);
-  EXPECT_EQ(GetPropA(window.hwnd(), "VBTWndPtr"), static_cast<HANDLE>(&owner));
+  EXPECT_TRUE(IsWindowHooked(&owner, window.hwnd()));
   // Still a Unicode window: its text and character messages are not translated.
   EXPECT_TRUE(IsWindowUnicode(window.hwnd()));
-  UnhookWindow(window.hwnd());
+  UnhookWindow(&owner, window.hwnd());
+  EXPECT_FALSE(IsWindowHooked(&owner, window.hwnd()));
+  EXPECT_EQ(ProcOf(window.hwnd()), own);
 }
 
 TEST(HookedWindowProc, GivesTheOwnerTheMessageFirstWithClearedResults) {
@@ -109,7 +120,7 @@ TEST(HookedWindowProc, GivesTheOwnerTheMessageFirstWithClearedResults) {
   EXPECT_EQ(owner.seen[0].lParam, 6);
   EXPECT_EQ(owner.retValIn, 0);
   EXPECT_FALSE(owner.useRetValIn);
-  UnhookWindow(window.hwnd());
+  UnhookWindow(&owner, window.hwnd());
 }
 
 TEST(HookedWindowProc, AMessageLeftByTheOwnerGetsThePreviousProceduresResult) {
@@ -119,10 +130,10 @@ TEST(HookedWindowProc, AMessageLeftByTheOwnerGetsThePreviousProceduresResult) {
   g_plainCalls = 0;
   EXPECT_EQ(SendMessageW(window.hwnd(), kAsk, 23, 0), 1023);
   EXPECT_EQ(g_plainCalls, 1);
-  UnhookWindow(window.hwnd());
+  UnhookWindow(&owner, window.hwnd());
 }
 
-TEST(HookedWindowProc, AWindowWhoseUserDataIsTakenIsServedFromItsProperties) {
+TEST(HookedWindowProc, AWindowWhoseUserDataIsTakenIsHookedAndKeepsItsUserData) {
   PlainWindow window;
   SetWindowLongPtrW(window.hwnd(), GWLP_USERDATA, 0x1234);
   RecordingOwner owner;
@@ -130,7 +141,7 @@ TEST(HookedWindowProc, AWindowWhoseUserDataIsTakenIsServedFromItsProperties) {
   EXPECT_EQ(GetWindowLongPtrW(window.hwnd(), GWLP_USERDATA), 0x1234);
   EXPECT_EQ(SendMessageW(window.hwnd(), kAsk, 4, 0), 1004);
   EXPECT_EQ(owner.seen.size(), 1u);
-  UnhookWindow(window.hwnd());
+  UnhookWindow(&owner, window.hwnd());
   EXPECT_EQ(GetWindowLongPtrW(window.hwnd(), GWLP_USERDATA), 0x1234);
   EXPECT_EQ(ProcOf(window.hwnd()), &PlainProc);
 }
@@ -143,7 +154,7 @@ TEST(HookedWindowProc, AConsumedMessageGetsTheOwnersResultOnly) {
   g_plainCalls = 0;
   EXPECT_EQ(SendMessageW(window.hwnd(), kAsk, 23, 0), 77);
   EXPECT_EQ(g_plainCalls, 0);
-  UnhookWindow(window.hwnd());
+  UnhookWindow(&owner, window.hwnd());
 }
 
 TEST(HookedWindowProc, AFailingOwnerLeavesTheMessageToTheWindow) {
@@ -155,38 +166,128 @@ TEST(HookedWindowProc, AFailingOwnerLeavesTheMessageToTheWindow) {
   g_plainCalls = 0;
   EXPECT_EQ(SendMessageW(window.hwnd(), kAsk, 4, 0), 1004);
   EXPECT_EQ(g_plainCalls, 1);
-  UnhookWindow(window.hwnd());
+  UnhookWindow(&owner, window.hwnd());
 }
 
-TEST(HookWindow, HookingTwiceKeepsTheFirstProcedureAndOwner) {
+TEST(HookedWindowProc, AnOwnerThatUnhooksItselfStillPassesTheMessageOn) {
   PlainWindow window;
-  RecordingOwner first, second;
+  RecordingOwner owner;
+  owner.unhookSelf = true;
+  HookWindow(&owner, window.hwnd());
+  EXPECT_EQ(SendMessageW(window.hwnd(), kAsk, 8, 0), 1008);
+  EXPECT_FALSE(IsWindowHooked(&owner, window.hwnd()));
+  EXPECT_EQ(ProcOf(window.hwnd()), &PlainProc);
+  SendMessageW(window.hwnd(), kAsk, 8, 0);
+  EXPECT_EQ(owner.seen.size(), 1u);
+}
+
+TEST(HookWindow, HookingTheSameOwnerTwiceChangesNothing) {
+  PlainWindow window;
+  RecordingOwner owner;
   WNDPROC own = ProcOf(window.hwnd());
-  HookWindow(&first, window.hwnd());
-  EXPECT_TRUE(HookWindow(&second, window.hwnd()));
-  EXPECT_EQ(reinterpret_cast<WNDPROC>(GetPropW(window.hwnd(), kHookProcProperty)), own);
-  EXPECT_EQ(GetPropW(window.hwnd(), kHookOwnerProperty), static_cast<HANDLE>(&first));
+  HookWindow(&owner, window.hwnd());
+  EXPECT_TRUE(HookWindow(&owner, window.hwnd()));
   SendMessageW(window.hwnd(), kAsk, 1, 0);
-  EXPECT_EQ(first.seen.size(), 1u);
-  EXPECT_TRUE(second.seen.empty());
+  EXPECT_EQ(owner.seen.size(), 1u);
   // One unhook restores the window's own procedure.
-  UnhookWindow(window.hwnd());
+  UnhookWindow(&owner, window.hwnd());
   EXPECT_EQ(ProcOf(window.hwnd()), own);
-  EXPECT_EQ(GetPropA(window.hwnd(), "VBTWndProc"), nullptr);
-  EXPECT_EQ(GetPropA(window.hwnd(), "VBTWndPtr"), nullptr);
   SendMessageW(window.hwnd(), kAsk, 1, 0);
-  EXPECT_EQ(first.seen.size(), 1u);
+  EXPECT_EQ(owner.seen.size(), 1u);
 }
 
-TEST(UnhookWindow, AWindowNeverHookedIsLeftAsItIs) {
+// Several owners on one window, whether its user data is free or taken.
+class SharedWindow : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override {
+    if (GetParam()) SetWindowLongPtrW(window_.hwnd(), GWLP_USERDATA, 0x1234);
+  }
+  void TearDown() override {
+    if (!IsWindow(hwnd())) return;
+    EXPECT_EQ(GetWindowLongPtrW(hwnd(), GWLP_USERDATA), GetParam() ? 0x1234 : 0);
+  }
+  std::string Ask() {
+    log_.clear();
+    result_ = SendMessageW(window_.hwnd(), kAsk, 2, 0);
+    return log_;
+  }
+  HWND hwnd() const { return window_.hwnd(); }
+
+  PlainWindow window_;
+  std::string log_;
+  LRESULT result_ = 0;
+};
+
+TEST_P(SharedWindow, TheOwnerHookedLastSeesAMessageFirstAndBothSeeIt) {
+  RecordingOwner a('a', &log_), b('b', &log_);
+  ASSERT_TRUE(HookWindow(&a, hwnd()));
+  ASSERT_TRUE(HookWindow(&b, hwnd()));
+  EXPECT_TRUE(IsWindowHooked(&a, hwnd()));
+  EXPECT_TRUE(IsWindowHooked(&b, hwnd()));
+  g_plainCalls = 0;
+  EXPECT_EQ(Ask(), "ba");
+  EXPECT_EQ(result_, 1002);
+  EXPECT_EQ(g_plainCalls, 1);
+  // What the later owner consumes reaches neither the earlier one nor the window.
+  b.consume = true;
+  EXPECT_EQ(Ask(), "b");
+  EXPECT_EQ(result_, 77);
+  EXPECT_EQ(g_plainCalls, 1);
+  UnhookWindow(&a, hwnd());
+  UnhookWindow(&b, hwnd());
+  EXPECT_EQ(ProcOf(hwnd()), &PlainProc);
+}
+
+TEST_P(SharedWindow, RemovingOneOwnerKeepsTheOther) {
+  for (bool removeLater : {false, true}) {
+    RecordingOwner a('a', &log_), b('b', &log_);
+    HookWindow(&a, hwnd());
+    HookWindow(&b, hwnd());
+    UnhookWindow(removeLater ? static_cast<HookOwner*>(&b) : &a, hwnd());
+    EXPECT_EQ(Ask(), removeLater ? "a" : "b");
+    EXPECT_EQ(result_, 1002);
+    UnhookWindow(removeLater ? static_cast<HookOwner*>(&a) : &b, hwnd());
+    EXPECT_EQ(Ask(), "");
+    EXPECT_EQ(ProcOf(hwnd()), &PlainProc);
+  }
+}
+
+TEST_P(SharedWindow, OwnersHookedAfterARemovalStillComeFirst) {
+  RecordingOwner a('a', &log_), b('b', &log_), c('c', &log_), d('d', &log_);
+  HookWindow(&a, hwnd());
+  HookWindow(&b, hwnd());
+  UnhookWindow(&a, hwnd());
+  HookWindow(&c, hwnd());
+  EXPECT_EQ(Ask(), "cb");
+  HookWindow(&d, hwnd());
+  EXPECT_EQ(Ask(), "dcb");
+  for (RecordingOwner* owner : {&b, &d, &c}) UnhookWindow(owner, hwnd());
+  EXPECT_EQ(ProcOf(hwnd()), &PlainProc);
+}
+
+TEST_P(SharedWindow, ADestroyedWindowUnhooksEachOwnerBeforeItsLastMessage) {
+  RecordingOwner a, b;
+  HookWindow(&a, hwnd());
+  HookWindow(&b, hwnd());
+  DestroyWindow(hwnd());
+  EXPECT_EQ(a.hookedAtDestroy, 0);
+  EXPECT_EQ(b.hookedAtDestroy, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(UserDataFreeOrTaken, SharedWindow, ::testing::Bool());
+
+TEST(UnhookWindow, AnOwnerThatNeverHookedTheWindowChangesNothing) {
   PlainWindow window;
+  RecordingOwner owner, stranger;
   WNDPROC own = ProcOf(window.hwnd());
-  SetPropA(window.hwnd(), "VBTWndPtr", reinterpret_cast<HANDLE>(0x1234));
-  UnhookWindow(window.hwnd());
+  UnhookWindow(&stranger, window.hwnd());
   EXPECT_EQ(ProcOf(window.hwnd()), own);
-  EXPECT_EQ(GetPropA(window.hwnd(), "VBTWndPtr"), reinterpret_cast<HANDLE>(0x1234));
-  RemovePropA(window.hwnd(), "VBTWndPtr");
-  EXPECT_FALSE(IsWindowHooked(window.hwnd()));
+  EXPECT_FALSE(IsWindowHooked(&stranger, window.hwnd()));
+  HookWindow(&owner, window.hwnd());
+  UnhookWindow(&stranger, window.hwnd());
+  SendMessageW(window.hwnd(), kAsk, 1, 0);
+  EXPECT_EQ(owner.seen.size(), 1u);
+  UnhookWindow(&owner, window.hwnd());
 }
 
 TEST(HookWindow, AWindowDestroyedWhileHookedUnhooksBeforeItsLastMessage) {
@@ -223,7 +324,7 @@ TEST(HookWindow, ATreeViewKeepsWorkingThroughTheHook) {
   get.cchTextMax = 64;
   SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&get));
   EXPECT_STREQ(back, text);
-  UnhookWindow(tree);
+  UnhookWindow(&owner, tree);
   DestroyWindow(tree);
 }
 

@@ -7,8 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
+
+#include "common/tray.h"
 
 namespace cv3 {
 namespace {
@@ -40,44 +43,24 @@ bool ShellHasIcon(HWND hwnd) {
   return Shell_NotifyIconA(NIM_MODIFY, &probe) != FALSE;
 }
 
-std::string TipField(const TrayIcon& tray) {
-  return std::string(tray.record().szTip, TrayIcon::kTipField);
-}
-
 TEST(TrayIcon, FillsTheRecordFromTheArguments) {
   TrayWindow window;
-  TrayIcon tray;
   HICON icon = AppIcon();
-  tray.AddTrayIcon(icon, window.hwnd(), "Corvane 3.0 BETA");
-  const NOTIFYICONDATAA& record = tray.record();
-  EXPECT_EQ(record.cbSize, static_cast<DWORD>(NOTIFYICONDATAA_V1_SIZE));
-  EXPECT_EQ(record.hWnd, window.hwnd());
-  EXPECT_EQ(record.uID, 1u);
-  EXPECT_EQ(record.uFlags, 7u);
-  EXPECT_EQ(record.uCallbackMessage, 512u);
-  EXPECT_EQ(record.hIcon, icon);
-  std::string expected = std::string("Corvane 3.0 BETA") + '\0';
-  expected.resize(64, ' ');
-  EXPECT_EQ(TipField(tray), expected);
-}
-
-TEST(TrayIcon, KeepsATipOf63CharactersWithItsZero) {
-  TrayWindow window;
-  TrayIcon tray;
-  const std::string tip(63, 'x');
-  tray.AddTrayIcon(AppIcon(), window.hwnd(), tip);
-  EXPECT_EQ(TipField(tray), tip + '\0');
-}
-
-TEST(TrayIcon, CutsALongerTipToTheField) {
-  TrayWindow window;
-  TrayIcon tray;
-  std::string tip;
-  for (int i = 0; i < 70; ++i) tip.push_back(static_cast<char>('a' + i % 26));
-  tray.AddTrayIcon(AppIcon(), window.hwnd(), tip);
-  EXPECT_EQ(TipField(tray), tip.substr(0, 64));
-  // The record still holds a terminated string for the shell.
-  EXPECT_EQ(std::strlen(tray.record().szTip), 64u);
+  // The program's tip, and one too long for the field.
+  for (const std::string& tip : {std::string("Corvane 3.0 BETA"), std::string(70, 'x')}) {
+    TrayIcon tray;
+    tray.AddTrayIcon(icon, window.hwnd(), tip);
+    const NOTIFYICONDATAA& record = tray.record();
+    EXPECT_EQ(record.cbSize, static_cast<DWORD>(NOTIFYICONDATAA_V1_SIZE));
+    EXPECT_EQ(record.hWnd, window.hwnd());
+    EXPECT_EQ(record.uID, 1u);
+    EXPECT_EQ(record.uFlags, 7u);
+    EXPECT_EQ(record.uCallbackMessage, 512u);
+    EXPECT_EQ(record.hIcon, icon);
+    const auto field = TrayTipField(tip);
+    EXPECT_EQ(std::string(record.szTip, kTrayTipField), std::string(field.data(), field.size()));
+    EXPECT_EQ(std::strlen(record.szTip), std::min<size_t>(tip.size(), 63)) << tip;
+  }
 }
 
 TEST(TrayIcon, AddsAndRemovesTheIcon) {
