@@ -1,7 +1,7 @@
 // Sign-in, account creation and the ends of a session.
-#include "protocol/text_helpers.h"
 #include "lobbyd/lobby.h"
 #include "lobbyd/text.h"
+#include "protocol/text_helpers.h"
 
 namespace lobbyd {
 namespace {
@@ -24,7 +24,7 @@ void Lobby::OnAuth(Session& session, const std::string& args) {
   if (throttle_.Blocked(session.Address(), clock_.Steady())) {
     session.Log("sign-in refused for " + EventLog::Escape(id, 40) +
                 " (too many failures from this address)");
-    session.Send("AUTH_ACK:FAILED");
+    session.Send(cv3::FormatLine(msg::kAuthAck, msg::kFailed));
     return;
   }
   const AccountRecord* account = id.empty() ? nullptr : FindAccount(id);
@@ -48,18 +48,18 @@ void Lobby::FinishAuth(Session& session, const std::string& id, const std::strin
   if (!ok || it == accounts_.end() || it->second.passwordHash != hash) {
     throttle_.RecordFailure(session.Address(), clock_.Steady());
     session.Log("sign-in failed for " + EventLog::Escape(id, 40));
-    session.Send("AUTH_ACK:FAILED");
+    session.Send(cv3::FormatLine(msg::kAuthAck, msg::kFailed));
     return;
   }
   AccountRecord& account = it->second;
   if (account.banned) {
     session.Log("sign-in refused for " + EventLog::Escape(id, 40) + " (banned)");
-    session.Send("AUTH_ACK:PERMBAN");
+    session.Send(cv3::FormatLine(msg::kAuthAck, msg::kPermban));
     return;
   }
   if (account.suspended) {
     session.Log("sign-in refused for " + EventLog::Escape(id, 40) + " (suspended)");
-    session.Send("AUTH_ACK:SUSPENDED");
+    session.Send(cv3::FormatLine(msg::kAuthAck, msg::kSuspended));
     return;
   }
   SignIn(session, account);
@@ -67,8 +67,8 @@ void Lobby::FinishAuth(Session& session, const std::string& id, const std::strin
 
 void Lobby::RefuseCreate(Session& session, std::string_view reason) {
   session.Log("account creation refused: " + std::string(reason));
-  session.Send("WARNING:" + std::string(reason));
-  session.Send("AUTH_ACK:FAILED");
+  Warn(session, reason);
+  session.Send(cv3::FormatLine(msg::kAuthAck, msg::kFailed));
 }
 
 void Lobby::OnCreate(Session& session, const std::string& args) {
@@ -125,13 +125,13 @@ void Lobby::OnCreate(Session& session, const std::string& args) {
 }
 
 void Lobby::OnQuit(Session& session, const std::string&) {
-  session.Send("QUIT_ACK:OK");
+  session.Send(cv3::FormatLine(msg::kQuitAck, msg::kOk));
   SignOff(session, "signed off (quit)");
   session.CloseAfterFlush("closed (quit)");
 }
 
 void Lobby::OnDisconnect(Session& session, const std::string&) {
-  session.Send("DISCONNECT_ACK");
+  session.Send(msg::kDisconnectAck);
   SignOff(session, "signed off (disconnect)");
   session.CloseAfterFlush("closed (disconnect)");
 }

@@ -1,8 +1,8 @@
 // The game registry: hosting, details, resuming and removing, and games going down with their
 // hosts.
-#include "protocol/text_helpers.h"
 #include "lobbyd/lobby.h"
 #include "lobbyd/text.h"
+#include "protocol/text_helpers.h"
 
 namespace lobbyd {
 namespace {
@@ -71,28 +71,28 @@ Lobby::Game* Lobby::RunningGameAt(std::string_view address, const Game* except) 
 void Lobby::OnHostGame(Session& session, const std::string& args) {
   auto parsed = ParseGame(args);
   if (!parsed) {
-    Ignore(session, {"HOSTGAME", args}, "missing fields");
+    Ignore(session, msg::kHostGame, "missing fields");
     return;
   }
   GameRecord& record = *parsed;
   if (!cv3::IsSafeText(record.name) || HasControlCharacters(record.name)) {
-    session.Send("WARNING:One of your fields contains disallowed punctuation or letters!");
+    Warn(session, "One of your fields contains disallowed punctuation or letters!");
     return;
   }
   if (auto problem = AddressProblem(record.address); !problem.empty()) {
-    session.Send("WARNING:" + problem);
+    Warn(session, problem);
     return;
   }
   if (TrimSpaces(record.name).empty()) {
-    session.Send("WARNING:You must enter a name for your game!");
+    Warn(session, "You must enter a name for your game!");
     return;
   }
   if (FindGame(record.name)) {
-    session.Send("HOSTGAME_ACK:DUPNAME");
+    session.Send(cv3::FormatLine(msg::kHostGameAck, msg::kDupName));
     return;
   }
   if (RunningGameAt(record.address, nullptr)) {
-    session.Send("HOSTGAME_ACK:DUPADDY");
+    session.Send(cv3::FormatLine(msg::kHostGameAck, msg::kDupAddy));
     return;
   }
   record.owner = session.pilot.name;
@@ -100,14 +100,14 @@ void Lobby::OnHostGame(Session& session, const std::string& args) {
   PersistGame(record);
   games_[GameKey(name)] = Game{std::move(record), true, session.Id()};
   session.Log("hosted game " + EventLog::Escape(name, 40));
-  session.Send("HOSTGAME_ACK:OK");
-  Broadcast("GAMEUP:" + name);
+  session.Send(cv3::FormatLine(msg::kHostGameAck, msg::kOk));
+  Broadcast(cv3::FormatLine(msg::kGameUp, name));
 }
 
 void Lobby::OnGameInfo(Session& session, const std::string& args) {
   const Game* game = FindGame(args);
   if (!game) {
-    session.Send("WARNING:There is no game named " + args + "!");
+    Warn(session, "There is no game named " + args + "!");
     return;
   }
   auto lines = DetailLines(game->record, game->up, "GAMEINFO_ACK", true);
@@ -118,11 +118,11 @@ void Lobby::OnGameInfo(Session& session, const std::string& args) {
 void Lobby::OnResumeInfo(Session& session, const std::string& args) {
   const Game* game = FindGame(args);
   if (!game) {
-    session.Send("WARNING:There is no game named " + args + "!");
+    Warn(session, "There is no game named " + args + "!");
     return;
   }
   if (!MayManage(session, *game)) {
-    session.Send("RESUMEINFO_ACK:NOACCESS");
+    session.Send(cv3::FormatLine(msg::kResumeInfoAck, msg::kNoAccess));
     return;
   }
   std::vector<std::string> lines = {"RESUMEINFO_ACK:OK"};
@@ -136,28 +136,28 @@ void Lobby::OnResumeInfo(Session& session, const std::string& args) {
 void Lobby::OnResumeGame(Session& session, const std::string& args) {
   auto parsed = ParseGame(args);
   if (!parsed) {
-    Ignore(session, {"RESUMEGAME", args}, "missing fields");
+    Ignore(session, msg::kResumeGame, "missing fields");
     return;
   }
   Game* game = FindGame(parsed->name);
   if (!game) {
-    session.Send("WARNING:There is no game named " + parsed->name + "!");
+    Warn(session, "There is no game named " + parsed->name + "!");
     return;
   }
   if (!MayManage(session, *game)) {
-    session.Send("WARNING:You're not permitted to resume other players games!");
+    Warn(session, "You're not permitted to resume other players games!");
     return;
   }
   if (game->up && game->runner != session.Id()) {
-    session.Send("WARNING:You cannot resume games that are already online!");
+    Warn(session, "You cannot resume games that are already online!");
     return;
   }
   if (auto problem = AddressProblem(parsed->address); !problem.empty()) {
-    session.Send("WARNING:" + problem);
+    Warn(session, problem);
     return;
   }
   if (RunningGameAt(parsed->address, game)) {
-    session.Send("WARNING:A hosted game with that Internet address already exists!");
+    Warn(session, "A hosted game with that Internet address already exists!");
     return;
   }
   // The name and owner stay; the settings are the resumed ones.
@@ -168,18 +168,18 @@ void Lobby::OnResumeGame(Session& session, const std::string& args) {
   game->runner = session.Id();
   PersistGame(game->record);
   session.Log("resumed game " + EventLog::Escape(game->record.name, 40));
-  session.Send("RESUMEGAME_ACK:OK");
-  Broadcast("GAMEUP:" + game->record.name);
+  session.Send(cv3::FormatLine(msg::kResumeGameAck, msg::kOk));
+  Broadcast(cv3::FormatLine(msg::kGameUp, game->record.name));
 }
 
 void Lobby::OnRemGame(Session& session, const std::string& args) {
   Game* game = FindGame(args);
   if (!game) {
-    session.Send("WARNING:There is no game named " + args + "!");
+    Warn(session, "There is no game named " + args + "!");
     return;
   }
   if (!MayManage(session, *game)) {
-    session.Send("WARNING:You're not permitted to remove other players games!");
+    Warn(session, "You're not permitted to remove other players games!");
     return;
   }
   session.Log("removed game " + EventLog::Escape(game->record.name, 40));
@@ -192,7 +192,7 @@ void Lobby::RemoveGame(const std::string& key) {
   std::string name = it->second.record.name;
   if (auto error = store_.DeleteGame(name); !error.empty()) log_.Server("database: " + error);
   games_.erase(it);
-  Broadcast("GAMEREM:" + name);
+  Broadcast(cv3::FormatLine(msg::kGameRem, name));
 }
 
 void Lobby::TakeDownGamesOf(Session& session) {
@@ -205,7 +205,7 @@ void Lobby::TakeDownGamesOf(Session& session) {
     }
     game.up = false;
     game.runner = 0;
-    Broadcast("GAMEDOWN:" + game.record.name);
+    Broadcast(cv3::FormatLine(msg::kGameDown, game.record.name));
   }
   for (const auto& key : removed) RemoveGame(key);
 }

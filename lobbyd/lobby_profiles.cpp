@@ -1,7 +1,7 @@
 // Profiles: viewing, fetching one's own for editing, saving it.
-#include "protocol/text_helpers.h"
 #include "lobbyd/lobby.h"
 #include "lobbyd/text.h"
+#include "protocol/text_helpers.h"
 
 namespace lobbyd {
 
@@ -33,7 +33,7 @@ void Lobby::SendProfile(Session& session, const AccountRecord& account, std::str
 void Lobby::OnUserInfo(Session& session, const std::string& args) {
   const AccountRecord* account = FindAccount(args);
   if (!account) {
-    session.Send("WARNING:There is no pilot named " + args + "!");
+    Warn(session, "There is no pilot named " + args + "!");
     return;
   }
   SendProfile(session, *account, "USERINFO_ACK");
@@ -42,7 +42,7 @@ void Lobby::OnUserInfo(Session& session, const std::string& args) {
 void Lobby::OnEditProfile(Session& session, const std::string& args) {
   const AccountRecord* account = FindAccount(session.pilot.name);
   if (NameKey(args) != session.pilot.key || !account) {
-    session.Send("WARNING:You can only edit your own profile!");
+    Warn(session, "You can only edit your own profile!");
     return;
   }
   SendProfile(session, *account, "EDITPROFILE_ACK");
@@ -52,19 +52,19 @@ void Lobby::OnSaveProfile(Session& session, const std::string& args) {
   auto fields = SplitFields(args, 5);
   auto webAndBio = fields ? SplitWebAndBio((*fields)[4]) : std::nullopt;
   if (!webAndBio) {
-    Ignore(session, {"SAVEPROFILE", args}, "missing fields");
+    Ignore(session, msg::kSaveProfile, "missing fields");
     return;
   }
   AccountRecord* account = FindAccount(session.pilot.name);
   if (NameKey((*fields)[0]) != session.pilot.key || !account) {
-    session.Send("WARNING:You can only edit your own profile!");
+    Warn(session, "You can only edit your own profile!");
     return;
   }
   Profile profile{(*fields)[1], (*fields)[2], (*fields)[3], webAndBio->first, webAndBio->second};
   // The client's own check on the fields it checks; the others travel as they are.
   for (const std::string* field : {&profile.location, &profile.age, &profile.email}) {
     if (!cv3::IsSafeText(*field) || HasControlCharacters(*field)) {
-      session.Send("WARNING:One of your fields contains disallowed punctuation or letters!");
+      Warn(session, "One of your fields contains disallowed punctuation or letters!");
       return;
     }
   }

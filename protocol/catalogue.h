@@ -1,5 +1,5 @@
-// The lobby protocol's message catalogue: every line name the client sends or understands and the
-// result words of the replies. For the client and lobbyd.
+// The lobby protocol's message catalogue: every line name the client sends or understands, the
+// result words of the replies and the fixed words inside fields. For the client and lobbyd.
 #pragma once
 
 #include <string_view>
@@ -71,5 +71,16 @@ inline constexpr std::string_view kDupName = "DUPNAME";
 inline constexpr std::string_view kDupAddy = "DUPADDY";
 inline constexpr std::string_view kNoAccess = "NOACCESS";
 inline constexpr std::string_view kDone = "DONE";
+
+// Words inside fields: the kinds of a "USER" item, the state of a game ("GAME" item and
+// "GAMESTATE" key) and the term of a game ("GAMETERM" key).
+inline constexpr std::string_view kKindOnline = "online";
+inline constexpr std::string_view kKindAway = "away";
+inline constexpr std::string_view kKindOffline = "offline";
+inline constexpr std::string_view kKindAdmin = "admin";
+inline constexpr std::string_view kStateUp = "up";
+inline constexpr std::string_view kStateDown = "down";
+inline constexpr std::string_view kTermLong = "long";
+inline constexpr std::string_view kTermShort = "short";
 
 }  // namespace cv3::msg
