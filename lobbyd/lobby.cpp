@@ -64,7 +64,7 @@ std::string Lobby::Load() {
   if (auto error = store_.LoadGames(games); !error.empty()) return error;
   for (auto& game : games) {
     // A game that is not long-term goes with its host, and every host left with the restart.
-    if (!game.LongTerm()) {
+    if (!game.longTerm) {
       if (auto error = store_.DeleteGame(game.name); !error.empty()) return error;
       continue;
     }

@@ -72,7 +72,7 @@ void Lobby::RefuseCreate(Session& session, std::string_view reason) {
 }
 
 void Lobby::OnCreate(Session& session, const std::string& args) {
-  auto fields = SplitFields(args, 3);
+  auto fields = cv3::SplitFields(args, 3);
   if (!fields) {
     RefuseCreate(session, "Your account request is missing the password or e-mail address.");
     return;

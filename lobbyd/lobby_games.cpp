@@ -2,24 +2,11 @@
 // hosts.
 #include "lobbyd/lobby.h"
 #include "lobbyd/text.h"
+#include "protocol/game_messages.h"
 #include "protocol/text_helpers.h"
 
 namespace lobbyd {
 namespace {
-
-// The fifteen fields of "HOSTGAME:" and "RESUMEGAME:". Nothing when some are missing.
-std::optional<GameRecord> ParseGame(const std::string& args) {
-  auto fields = SplitFields(args, 15);
-  if (!fields) return std::nullopt;
-  GameRecord game;
-  game.name = (*fields)[0];
-  game.address = (*fields)[1];
-  game.version = (*fields)[2];
-  game.announce = (*fields)[3];
-  for (size_t i = 0; i < game.settings.size(); ++i) game.settings[i] = (*fields)[4 + i] == "1";
-  game.description = (*fields)[14];
-  return game;
-}
 
 // The address check the client makes before hosting; empty text when it passes.
 std::string AddressProblem(const std::string& address) {
@@ -28,30 +15,6 @@ std::string AddressProblem(const std::string& address) {
   }
   if (address.empty()) return "You must have an IP address for your server!";
   return {};
-}
-
-// Key lines of a game's details; `full` adds the host, state and players of "GAMEINFO_ACK".
-std::vector<std::string> DetailLines(const GameRecord& game, bool up, std::string_view reply,
-                                     bool full) {
-  std::string prefix = std::string(reply) + ":";
-  std::vector<std::string> lines;
-  if (full) lines.push_back(prefix + "HOSTPLAYER:" + game.owner);
-  lines.push_back(prefix + "GAMENAME:" + game.name);
-  lines.push_back(prefix + "GAMEADDRESS:" + game.address);
-  lines.push_back(prefix + "SKYRENDVER:" + game.version);
-  lines.push_back(prefix + "GAMEDES:" + game.description);
-  lines.push_back(prefix + "PLAYERANNOUNCE:" + game.announce);
-  for (size_t i = 0; i < game.settings.size(); ++i) {
-    std::string value = i == kLongTermSetting ? (game.settings[i] ? "long" : "short")
-                                              : (game.settings[i] ? "1" : "0");
-    lines.push_back(prefix + kGameSettingKeys[i] + ":" + value);
-  }
-  if (full) {
-    lines.push_back(prefix + "GAMESTATE:" + (up ? "up" : "down"));
-    // The server knows of no one but the host: players join the game, not the lobby.
-    lines.push_back(prefix + "PLAYERS:" + game.owner + ":");
-  }
-  return lines;
 }
 
 }  // namespace
@@ -69,12 +32,12 @@ Lobby::Game* Lobby::RunningGameAt(std::string_view address, const Game* except) 
 }
 
 void Lobby::OnHostGame(Session& session, const std::string& args) {
-  auto parsed = ParseGame(args);
+  auto parsed = cv3::ParseHostedGame(args);
   if (!parsed) {
     Ignore(session, msg::kHostGame, "missing fields");
     return;
   }
-  GameRecord& record = *parsed;
+  GameRecord record{std::move(*parsed), session.pilot.name};
   if (!cv3::IsSafeText(record.name) || HasControlCharacters(record.name)) {
     Warn(session, "One of your fields contains disallowed punctuation or letters!");
     return;
@@ -95,7 +58,6 @@ void Lobby::OnHostGame(Session& session, const std::string& args) {
     session.Send(cv3::FormatLine(msg::kHostGameAck, msg::kDupAddy));
     return;
   }
-  record.owner = session.pilot.name;
   std::string name = record.name;
   PersistGame(record);
   games_[GameKey(name)] = Game{std::move(record), true, session.Id()};
@@ -110,9 +72,9 @@ void Lobby::OnGameInfo(Session& session, const std::string& args) {
     Warn(session, "There is no game named " + args + "!");
     return;
   }
-  auto lines = DetailLines(game->record, game->up, "GAMEINFO_ACK", true);
-  lines.push_back("GAMEINFO_ACK:OK");
-  session.SendLines(lines);
+  // The server knows of no one but the host: players join the game, not the lobby.
+  const GameRecord& record = game->record;
+  session.SendLines(cv3::GameInfoAckLines({record.owner, record, game->up, {record.owner}}));
 }
 
 void Lobby::OnResumeInfo(Session& session, const std::string& args) {
@@ -125,16 +87,11 @@ void Lobby::OnResumeInfo(Session& session, const std::string& args) {
     session.Send(cv3::FormatLine(msg::kResumeInfoAck, msg::kNoAccess));
     return;
   }
-  std::vector<std::string> lines = {"RESUMEINFO_ACK:OK"};
-  for (auto& line : DetailLines(game->record, game->up, "RESUMEINFO_ACK", false)) {
-    lines.push_back(std::move(line));
-  }
-  lines.push_back("RESUMEINFO_ACK:DONE");
-  session.SendLines(lines);
+  session.SendLines(cv3::ResumeInfoAckLines(game->record));
 }
 
 void Lobby::OnResumeGame(Session& session, const std::string& args) {
-  auto parsed = ParseGame(args);
+  auto parsed = cv3::ParseHostedGame(args);
   if (!parsed) {
     Ignore(session, msg::kResumeGame, "missing fields");
     return;
@@ -162,8 +119,7 @@ void Lobby::OnResumeGame(Session& session, const std::string& args) {
   }
   // The name and owner stay; the settings are the resumed ones.
   parsed->name = game->record.name;
-  parsed->owner = game->record.owner;
-  game->record = std::move(*parsed);
+  static_cast<cv3::HostedGame&>(game->record) = std::move(*parsed);
   game->up = true;
   game->runner = session.Id();
   PersistGame(game->record);
@@ -199,7 +155,7 @@ void Lobby::TakeDownGamesOf(Session& session) {
   std::vector<std::string> removed;
   for (auto& [key, game] : games_) {
     if (!game.up || game.runner != session.Id()) continue;
-    if (!game.record.LongTerm()) {
+    if (!game.record.longTerm) {
       removed.push_back(key);
       continue;
     }

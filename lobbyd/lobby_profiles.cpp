@@ -49,7 +49,7 @@ void Lobby::OnEditProfile(Session& session, const std::string& args) {
 }
 
 void Lobby::OnSaveProfile(Session& session, const std::string& args) {
-  auto fields = SplitFields(args, 5);
+  auto fields = cv3::SplitFields(args, 5);
   auto webAndBio = fields ? SplitWebAndBio((*fields)[4]) : std::nullopt;
   if (!webAndBio) {
     Ignore(session, msg::kSaveProfile, "missing fields");

@@ -2,9 +2,10 @@
 // Texts are UTF-8.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string>
+
+#include "protocol/game_messages.h"
 
 namespace lobbyd {
 
@@ -29,21 +30,9 @@ struct AccountRecord {
   bool operator==(const AccountRecord&) const = default;
 };
 
-// The ten check boxes of a hosted game, in the order they travel in "HOSTGAME:".
-inline constexpr std::array<const char*, 10> kGameSettingKeys = {
-    "INCLUDECPUS", "ALPHARESTRICT", "MOTHHOPPING", "BLOODMONEY",  "PASSWORDS",
-    "GODHANGER",   "DEDICATED",     "GAMETERM",    "FILELOGGING", "DEBUGMODE"};
-inline constexpr size_t kLongTermSetting = 7;
-
-struct GameRecord {
-  std::string name;
+// A listed game: the settings its host sent, and who that was.
+struct GameRecord : cv3::HostedGame {
   std::string owner;  // the account that hosted it
-  std::string address;
-  std::string version;
-  std::string announce;
-  std::array<bool, 10> settings{};
-  std::string description;  // line breaks as "¶"
-  bool LongTerm() const { return settings[kLongTermSetting]; }
   bool operator==(const GameRecord&) const = default;
 };
 

@@ -89,19 +89,6 @@ bool IsPasswordDigest(std::string_view text) {
   return true;
 }
 
-std::optional<std::vector<std::string>> SplitFields(std::string_view args, size_t count) {
-  std::vector<std::string> fields;
-  fields.reserve(count);
-  for (size_t i = 0; i + 1 < count; ++i) {
-    size_t colon = args.find(':');
-    if (colon == std::string_view::npos) return std::nullopt;
-    fields.emplace_back(args.substr(0, colon));
-    args.remove_prefix(colon + 1);
-  }
-  fields.emplace_back(args);
-  return fields;
-}
-
 std::optional<bool> VersionIsLower(std::string_view reported, unsigned current) {
   if (reported.empty()) return std::nullopt;
   for (char c : reported) {

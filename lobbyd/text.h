@@ -35,10 +35,6 @@ std::optional<std::pair<std::string, std::string>> SplitWebAndBio(std::string_vi
 // 32 upper-case hexadecimal digits: the password digest the client sends.
 bool IsPasswordDigest(std::string_view text);
 
-// Cuts `args` into exactly `count` fields at ":"; the last takes the rest and may hold ":".
-// Nothing when there are fewer than count - 1 separators.
-std::optional<std::vector<std::string>> SplitFields(std::string_view args, size_t count);
-
 // True when `reported` (decimal digits) is a lower version than `current`. Nothing when the
 // report is not made of digits.
 std::optional<bool> VersionIsLower(std::string_view reported, unsigned current);

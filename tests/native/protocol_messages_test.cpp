@@ -1,0 +1,131 @@
+// The structured lines both sides build and parse: what one side formats, the other reads back
+// as the same value; fields with ":" in the last field, "¶" line breaks and missing fields.
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+#include "protocol/catalogue.h"
+#include "protocol/game_messages.h"
+#include "protocol/text_helpers.h"
+#include "protocol/wire.h"
+
+namespace cv3 {
+
+// Values print as the lines they travel as, so a failure shows the difference readably.
+void PrintTo(const HostedGame& game, std::ostream* out) { *out << HostGameCommand(game); }
+void PrintTo(const GameDetails& details, std::ostream* out) {
+  for (const auto& line : GameInfoAckLines(details)) *out << line << " | ";
+}
+
+namespace {
+
+const std::string kPara = "\xC2\xB6";  // "¶"
+
+HostedGame Arena() {
+  return {.name = "Arena",
+          .address = "203.0.113.9",
+          .version = "1.06",
+          .announcement = "Named & Target",
+          .includeCpus = true,
+          .mothHopping = true,
+          .godHanger = true,
+          .longTerm = true,
+          .fullDebug = true,
+          .description = "Big" + kPara + "fight: all in"};
+}
+
+// Applies every line of a reply named `reply` and returns what did not apply.
+template <typename Value, typename Apply>
+std::vector<std::string> ApplyAll(const std::vector<std::string>& lines, std::string_view reply,
+                                  Value& value, Apply apply) {
+  std::vector<std::string> left;
+  for (const auto& text : lines) {
+    Line line = ParseLine(text);
+    if (line.name != reply || !apply(value, line.args)) left.push_back(text);
+  }
+  return left;
+}
+
+TEST(SplitFields, LastFieldTakesTheRest) {
+  EXPECT_EQ(SplitFields("a:b:c:d", 3), (std::vector<std::string>{"a", "b", "c:d"}));
+  EXPECT_EQ(SplitFields("a::", 3), (std::vector<std::string>{"a", "", ""}));
+  EXPECT_EQ(SplitFields("a:b", 3), std::nullopt);
+}
+
+TEST(HostedGame, CommandsCarryTheFifteenFieldsAndReadBack) {
+  HostedGame game = Arena();
+  EXPECT_EQ(HostGameCommand(game),
+            "HOSTGAME:Arena:203.0.113.9:1.06:Named & Target:1:0:1:0:0:1:0:1:0:1:Big" + kPara +
+                "fight: all in");
+  EXPECT_EQ(ResumeGameCommand(game), "RESUMEGAME" + HostGameCommand(game).substr(8));
+  EXPECT_EQ(ParseHostedGame(ParseLine(HostGameCommand(game)).args), game);
+  game.description.clear();
+  EXPECT_EQ(HostGameCommand(game).back(), ':');  // an empty last field after the fourteenth ":"
+  EXPECT_EQ(ParseHostedGame(ParseLine(HostGameCommand(game)).args), game);
+}
+
+TEST(HostedGame, OnlyOneChecksABoxAndMissingFieldsGiveNothing) {
+  auto game = ParseHostedGame("A:h:v:Named:2::1:0:0:0:0:0:0:0:d");
+  ASSERT_TRUE(game);
+  EXPECT_FALSE(game->includeCpus);
+  EXPECT_FALSE(game->restrictAlpha);
+  EXPECT_TRUE(game->mothHopping);
+  EXPECT_EQ(ParseHostedGame("A:h:v:Named:0:0:0:0:0:0:0:0:0:0"), std::nullopt);
+  EXPECT_EQ(ParseHostedGame(""), std::nullopt);
+}
+
+TEST(GameDetails, GameInfoLinesReadBackAsTheSameDetails) {
+  GameDetails details{"host", Arena(), true, {"host", "ann"}};
+  auto lines = GameInfoAckLines(details);
+  ASSERT_EQ(lines.size(), 19u);
+  EXPECT_EQ(lines[13], "GAMEINFO_ACK:GAMETERM:long");
+  EXPECT_EQ(lines[17], "GAMEINFO_ACK:PLAYERS:host:ann:");
+  GameDetails read;
+  EXPECT_EQ(ApplyAll(lines, msg::kGameInfoAck, read, ApplyGameInfoLine),
+            std::vector<std::string>{"GAMEINFO_ACK:OK"});
+  EXPECT_EQ(read, details);
+  details.up = false;
+  details.game.longTerm = false;
+  lines = GameInfoAckLines(details);
+  EXPECT_EQ(lines[13], "GAMEINFO_ACK:GAMETERM:short");
+  EXPECT_EQ(lines[16], "GAMEINFO_ACK:GAMESTATE:down");
+  read = {};
+  ApplyAll(lines, msg::kGameInfoAck, read, ApplyGameInfoLine);
+  EXPECT_EQ(read, details);
+}
+
+TEST(GameDetails, KeyLinesAddUpTheWayTheWindowShowsThem) {
+  GameDetails read;
+  std::vector<std::string> left;
+  for (const std::string& args : std::vector<std::string>{
+           "GAMEDES:one" + kPara + kPara, "GAMEDES:two", "PLAYERS:a:b:", "PLAYERS:c",
+           "GAMESTATE:up", "GAMESTATE:down", "GAMEADDRESS:203.0.113.9:9001", "GAMETERM:LONG", "OK",
+           "NOACCESS", "HOSTPLAYER", "COLOUR:red"}) {
+    if (!ApplyGameInfoLine(read, args)) left.push_back(args);
+  }
+  EXPECT_EQ(read.game.description, "one" + kPara + kPara + "two");
+  EXPECT_EQ(ParagraphsToLineBreaks(read.game.description), "one\r\n\r\ntwo");
+  EXPECT_EQ(read.players, (std::vector<std::string>{"a", "b", "c"}));
+  EXPECT_TRUE(read.up);
+  EXPECT_EQ(read.game.address, "203.0.113.9:9001");
+  EXPECT_FALSE(read.game.longTerm);
+  EXPECT_EQ(left, (std::vector<std::string>{"OK", "NOACCESS", "HOSTPLAYER", "COLOUR:red"}));
+}
+
+TEST(HostedGame, ResumeInfoIsOkStoredSettingsDone) {
+  auto lines = ResumeInfoAckLines(Arena());
+  ASSERT_EQ(lines.size(), 17u);
+  EXPECT_EQ(lines.front(), "RESUMEINFO_ACK:OK");
+  EXPECT_EQ(lines[1], "RESUMEINFO_ACK:GAMENAME:Arena");
+  EXPECT_EQ(lines.back(), "RESUMEINFO_ACK:DONE");
+  HostedGame read;
+  EXPECT_EQ(ApplyAll(lines, msg::kResumeInfoAck, read, ApplyResumeInfoLine),
+            (std::vector<std::string>{"RESUMEINFO_ACK:OK", "RESUMEINFO_ACK:DONE"}));
+  EXPECT_EQ(read, Arena());
+  for (std::string_view key : {"HOSTPLAYER:x", "GAMESTATE:up", "PLAYERS:x:"}) {
+    EXPECT_FALSE(ApplyResumeInfoLine(read, key)) << key;
+  }
+}
+
+}  // namespace
+}  // namespace cv3
