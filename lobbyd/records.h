@@ -6,27 +6,19 @@
 #include <string>
 
 #include "protocol/game_messages.h"
+#include "protocol/profile_messages.h"
 
 namespace lobbyd {
-
-struct Profile {
-  std::string location;
-  std::string age;
-  std::string email;
-  std::string web;
-  std::string bio;  // line breaks as "¶", as they travel
-  bool operator==(const Profile&) const = default;
-};
 
 struct AccountRecord {
   std::string name;          // as created; its NameKey is the account's identity
   std::string passwordHash;  // crypto_pwhash_str of the client's digest, never the digest
   bool admin = false;
-  bool suspended = false;  // until an administrator lifts it
-  bool banned = false;     // permanent, set by the operator
-  int64_t createdAt = 0;   // seconds since the epoch
-  int64_t lastOn = 0;      // last sign-in or sign-off; 0 = never
-  Profile profile;
+  bool suspended = false;      // until an administrator lifts it
+  bool banned = false;         // permanent, set by the operator
+  int64_t createdAt = 0;       // seconds since the epoch
+  int64_t lastOn = 0;          // last sign-in or sign-off; 0 = never
+  cv3::ProfileFields profile;  // as the pilot saved it
   bool operator==(const AccountRecord&) const = default;
 };
 

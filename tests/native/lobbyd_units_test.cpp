@@ -42,19 +42,6 @@ TEST(VersionIsLower, ComparesNumbersOfAnyLength) {
   EXPECT_EQ(VersionIsLower("", 300), std::nullopt);
 }
 
-TEST(SplitWebAndBio, SchemeAndPortStayInTheWebAddress) {
-  using Pair = std::pair<std::string, std::string>;
-  EXPECT_EQ(SplitWebAndBio("web:bio: with colon"), (Pair{"web", "bio: with colon"}));
-  EXPECT_EQ(SplitWebAndBio(":bio"), (Pair{"", "bio"}));
-  EXPECT_EQ(SplitWebAndBio("http://x.example:bio"), (Pair{"http://x.example", "bio"}));
-  EXPECT_EQ(SplitWebAndBio("https://x.example:8080/p:bio"),
-            (Pair{"https://x.example:8080/p", "bio"}));
-  EXPECT_EQ(SplitWebAndBio("http://x.example:8080:bio"), (Pair{"http://x.example:8080", "bio"}));
-  EXPECT_EQ(SplitWebAndBio("http://x.example/a:b"), (Pair{"http://x.example/a", "b"}));
-  EXPECT_EQ(SplitWebAndBio("://odd:bio"), (Pair{"", "//odd:bio"}));
-  EXPECT_EQ(SplitWebAndBio("no separator"), std::nullopt);
-}
-
 TEST(Digest, IsThirtyTwoUpperCaseHexDigits) {
   EXPECT_TRUE(IsPasswordDigest("0123456789ABCDEF0123456789ABCDEF"));
   EXPECT_FALSE(IsPasswordDigest("0123456789abcdef0123456789ABCDEF"));

@@ -6,6 +6,7 @@
 
 #include "protocol/catalogue.h"
 #include "protocol/game_messages.h"
+#include "protocol/profile_messages.h"
 #include "protocol/text_helpers.h"
 #include "protocol/wire.h"
 
@@ -15,6 +16,11 @@ namespace cv3 {
 void PrintTo(const HostedGame& game, std::ostream* out) { *out << HostGameCommand(game); }
 void PrintTo(const GameDetails& details, std::ostream* out) {
   for (const auto& line : GameInfoAckLines(details)) *out << line << " | ";
+}
+
+void PrintTo(const SaveProfile& save, std::ostream* out) { *out << SaveProfileCommand(save); }
+void PrintTo(const ProfileInfo& profile, std::ostream* out) {
+  for (const auto& line : ProfileAckLines(msg::kUserInfoAck, profile)) *out << line << " | ";
 }
 
 namespace {
@@ -125,6 +131,67 @@ TEST(HostedGame, ResumeInfoIsOkStoredSettingsDone) {
   for (std::string_view key : {"HOSTPLAYER:x", "GAMESTATE:up", "PLAYERS:x:"}) {
     EXPECT_FALSE(ApplyResumeInfoLine(read, key)) << key;
   }
+}
+
+TEST(SaveProfile, CommandReadsBackWithColonsInTheWebAddressAndTheBio) {
+  SaveProfile save{"bob",
+                   {"Crater B", "31", "bob@example.org", "http://bob.example:8080/x",
+                    "line one" + kPara + "line two: with colon"}};
+  EXPECT_EQ(SaveProfileCommand(save),
+            "SAVEPROFILE:bob:Crater B:31:bob@example.org:http://bob.example:8080/x:line one" +
+                kPara + "line two: with colon");
+  EXPECT_EQ(ParseSaveProfile(ParseLine(SaveProfileCommand(save)).args), save);
+  EXPECT_EQ(ParseSaveProfile("bob:::::"), (SaveProfile{"bob", {}}));
+  EXPECT_EQ(ParseSaveProfile("bob:here:31:b@x"), std::nullopt);
+}
+
+TEST(SaveProfile, SchemeAndPortStayInTheWebAddress) {
+  struct Case {
+    std::string webAndBio;
+    std::optional<std::pair<std::string, std::string>> split;
+  } cases[] = {
+      {"web:bio: with colon", {{"web", "bio: with colon"}}},
+      {":bio", {{"", "bio"}}},
+      {"http://x.example:bio", {{"http://x.example", "bio"}}},
+      {"https://x.example:8080/p:bio", {{"https://x.example:8080/p", "bio"}}},
+      {"http://x.example:8080:bio", {{"http://x.example:8080", "bio"}}},
+      {"http://x.example/a:b", {{"http://x.example/a", "b"}}},
+      {"://odd:bio", {{"", "//odd:bio"}}},
+      {"no separator", std::nullopt},
+  };
+  for (const auto& c : cases) {
+    auto save = ParseSaveProfile("bob:l:a:e:" + c.webAndBio);
+    auto split = save ? std::optional(std::pair(save->fields.web, save->fields.bio)) : std::nullopt;
+    EXPECT_EQ(split, c.split) << c.webAndBio;
+  }
+}
+
+TEST(ProfileInfo, AckLinesReadBackAsTheSameProfile) {
+  ProfileInfo profile{"bob",
+                      "2023-11-14",
+                      "Online now",
+                      {"Crater B", "31", "b@x", "http://b.example:80/", "a" + kPara + "b: c"}};
+  for (std::string_view reply : {msg::kUserInfoAck, msg::kEditProfileAck}) {
+    auto lines = ProfileAckLines(reply, profile);
+    ASSERT_EQ(lines.size(), 9u);
+    EXPECT_EQ(lines.front(), std::string(reply) + ":USER:bob");
+    EXPECT_EQ(lines.back(), std::string(reply) + ":OK");
+    ProfileInfo read;
+    EXPECT_EQ(ApplyAll(lines, reply, read, ApplyProfileLine),
+              std::vector<std::string>{lines.back()});
+    EXPECT_EQ(read, profile);
+  }
+}
+
+TEST(ProfileInfo, BioLinesAddUpAndUnknownKeysAreLeft) {
+  ProfileInfo read;
+  EXPECT_TRUE(ApplyProfileLine(read, "BIO:a" + kPara + "b"));
+  EXPECT_TRUE(ApplyProfileLine(read, "BIO:c"));
+  EXPECT_TRUE(ApplyProfileLine(read, "WEB:http://x:1/"));
+  EXPECT_FALSE(ApplyProfileLine(read, "OK"));
+  EXPECT_FALSE(ApplyProfileLine(read, "SHOE:9"));
+  EXPECT_EQ(ParagraphsToLineBreaks(read.fields.bio), "a\r\nbc");
+  EXPECT_EQ(read.fields.web, "http://x:1/");
 }
 
 }  // namespace
