@@ -2,7 +2,7 @@
 // admin mode, which only accounts with administrator rights can enter.
 #include "lobbyd/lobby.h"
 #include "lobbyd/text.h"
-#include "protocol/text_helpers.h"
+#include "protocol/session_messages.h"
 
 namespace lobbyd {
 
@@ -68,12 +68,13 @@ void Lobby::OnUnsuspend(Session& session, const std::string& args) {
 }
 
 void Lobby::OnChngPass(Session& session, const std::string& args) {
-  if (args.find(':') == std::string::npos) {
+  auto fields = cv3::ParseChngPassCommand(args);
+  if (!fields) {
     Ignore(session, msg::kChngPass, "no password");
     return;
   }
-  std::string name = cv3::TextBefore(args, ":");
-  std::string digest = cv3::TextAfter(args, ":");
+  const std::string& name = fields->name;
+  std::string& digest = fields->digest;
   AccountRecord* account = AdminTarget(session, name, true);
   if (!account) return;
   if (!IsPasswordDigest(digest)) {

@@ -1,6 +1,7 @@
 // Sign-in, account creation and the ends of a session.
 #include "lobbyd/lobby.h"
 #include "lobbyd/text.h"
+#include "protocol/session_messages.h"
 #include "protocol/text_helpers.h"
 
 namespace lobbyd {
@@ -19,8 +20,8 @@ bool IsSafeField(std::string_view text) {
 
 void Lobby::OnAuth(Session& session, const std::string& args) {
   // No ":" at all leaves an empty ID, which no account has: the request fails like any other.
-  std::string id = cv3::TextBefore(args, ":");
-  std::string digest = cv3::TextAfter(args, ":");
+  cv3::AuthFields fields = cv3::ParseAuthCommand(args);
+  const std::string& id = fields.id;
   if (throttle_.Blocked(session.Address(), clock_.Steady())) {
     session.Log("sign-in refused for " + EventLog::Escape(id, 40) +
                 " (too many failures from this address)");
@@ -32,7 +33,7 @@ void Lobby::OnAuth(Session& session, const std::string& args) {
   // An unknown ID costs the same verify as a known one.
   std::string hash = account ? account->passwordHash : dummyHash_;
   session.Pause();
-  pool_.Verify(hash, std::move(digest),
+  pool_.Verify(hash, std::move(fields.digest),
                [this, weak = session.weak_from_this(), id, key, hash](bool ok) {
                  auto self = weak.lock();
                  if (!self || !self->Open()) return;
@@ -72,14 +73,14 @@ void Lobby::RefuseCreate(Session& session, std::string_view reason) {
 }
 
 void Lobby::OnCreate(Session& session, const std::string& args) {
-  auto fields = cv3::SplitFields(args, 3);
+  auto fields = cv3::ParseCreateCommand(args);
   if (!fields) {
     RefuseCreate(session, "Your account request is missing the password or e-mail address.");
     return;
   }
-  std::string id = (*fields)[0];
-  std::string digest = (*fields)[1];
-  std::string email = (*fields)[2];
+  const std::string& id = fields->id;
+  const std::string& digest = fields->digest;
+  const std::string& email = fields->email;
   if (CharacterCount(TrimSpaces(id)) < 3) {
     RefuseCreate(session, "Corvane ID must be 3 letters/numbers or more!");
     return;
@@ -101,27 +102,27 @@ void Lobby::OnCreate(Session& session, const std::string& args) {
     return;
   }
   session.Pause();
-  pool_.Hash(std::move(digest), [this, weak = session.weak_from_this(), id,
-                                 email](std::optional<std::string> hash) {
-    auto self = weak.lock();
-    if (!self || !self->Open()) return;
-    if (!hash) {
-      RefuseCreate(*self, "The server could not create your account now; please try later.");
-    } else if (FindAccount(id)) {  // taken by another request while this one was hashed
-      RefuseCreate(*self, "That Corvane ID is already taken; please choose another.");
-    } else {
-      AccountRecord account;
-      account.name = id;
-      account.passwordHash = std::move(*hash);
-      account.createdAt = NowSeconds();
-      account.profile.email = email;
-      auto [it, inserted] = accounts_.emplace(NameKey(id), std::move(account));
-      Persist(it->second);
-      self->Log("account created for " + EventLog::Escape(id, 40));
-      SignIn(*self, it->second);
-    }
-    self->Resume();
-  });
+  pool_.Hash(
+      digest, [this, weak = session.weak_from_this(), id, email](std::optional<std::string> hash) {
+        auto self = weak.lock();
+        if (!self || !self->Open()) return;
+        if (!hash) {
+          RefuseCreate(*self, "The server could not create your account now; please try later.");
+        } else if (FindAccount(id)) {  // taken by another request while this one was hashed
+          RefuseCreate(*self, "That Corvane ID is already taken; please choose another.");
+        } else {
+          AccountRecord account;
+          account.name = id;
+          account.passwordHash = std::move(*hash);
+          account.createdAt = NowSeconds();
+          account.profile.email = email;
+          auto [it, inserted] = accounts_.emplace(NameKey(id), std::move(account));
+          Persist(it->second);
+          self->Log("account created for " + EventLog::Escape(id, 40));
+          SignIn(*self, it->second);
+        }
+        self->Resume();
+      });
 }
 
 void Lobby::OnQuit(Session& session, const std::string&) {

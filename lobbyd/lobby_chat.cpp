@@ -1,6 +1,6 @@
 // Lobby and private chat relay, with flood control.
 #include "lobbyd/lobby.h"
-#include "protocol/text_helpers.h"
+#include "protocol/chat_messages.h"
 
 namespace lobbyd {
 
@@ -24,23 +24,24 @@ void Lobby::OnLobbyMessage(Session& session, const std::string& args) {
     return;
   }
   if (!ChatAllowed(session)) return;
-  Broadcast("LMSG:" + session.pilot.name + ":" + args);
+  Broadcast(cv3::ChatLineText(msg::kLmsg, {session.pilot.name, args}));
 }
 
 void Lobby::OnPrivateMessage(Session& session, const std::string& args) {
-  if (args.find(':') == std::string::npos) {
+  auto line = cv3::ParseChatLine(args);
+  if (!line) {
     Ignore(session, msg::kPmsg, "no partner");
     return;
   }
-  std::string partner = cv3::TextBefore(args, ":");
-  std::string text = cv3::TextAfter(args, ":");
   if (!ChatAllowed(session)) return;
-  Session* receiver = FindPilot(partner);
+  Session* receiver = FindPilot(line->name);
   if (!receiver) {
-    Warn(session, partner + " is not signed on; your message was not delivered.");
+    Warn(session, line->name + " is not signed on; your message was not delivered.");
     return;
   }
-  receiver->Send("PMSG:" + session.pilot.name + ":" + text);
+  // Relayed with the sender in the partner's place.
+  line->name = session.pilot.name;
+  receiver->Send(cv3::ChatLineText(msg::kPmsg, *line));
 }
 
 }  // namespace lobbyd

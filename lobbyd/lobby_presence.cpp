@@ -1,6 +1,7 @@
 // The lists a client loads after sign-in, the version check, and the pilot's own status.
 #include "lobbyd/lobby.h"
 #include "lobbyd/text.h"
+#include "protocol/session_messages.h"
 
 namespace lobbyd {
 
@@ -12,15 +13,16 @@ void Lobby::OnUsers(Session& session, const std::string&) {
     auto online = pilots_.find(key);
     const Pilot* pilot = online == pilots_.end() ? nullptr : &online->second->pilot;
     // An invisible pilot is listed as offline, as the others were told.
+    cv3::UserItem item{account.name, std::string(msg::kKindOnline), {}};
     if (!pilot || pilot->presence == Pilot::Presence::kInvisible) {
-      lines.push_back("USER:" + account.name + ":offline");
+      item.kind = msg::kKindOffline;
     } else if (pilot->presence == Pilot::Presence::kAway) {
-      lines.push_back("USER:" + account.name + ":away:" + pilot->awayMessage);
+      item.kind = msg::kKindAway;
+      item.note = pilot->awayMessage;  // never empty: an away message must say something
     } else if (pilot->presence == Pilot::Presence::kAdmin) {
-      lines.push_back("USER:" + account.name + ":admin");
-    } else {
-      lines.push_back("USER:" + account.name + ":online");
+      item.kind = msg::kKindAdmin;
     }
+    lines.push_back(cv3::UserItemLine(item));
   }
   lines.emplace_back(msg::kUsersAck);
   session.SendLines(lines);
@@ -30,7 +32,7 @@ void Lobby::OnGames(Session& session, const std::string&) {
   std::vector<std::string> lines;
   lines.reserve(games_.size() + 1);
   for (const auto& [key, game] : games_) {
-    lines.push_back("GAME:" + game.record.name + (game.up ? ":up" : ":down"));
+    lines.push_back(cv3::GameItemLine({game.record.name, game.up}));
   }
   lines.emplace_back(msg::kGamesAck);
   session.SendLines(lines);

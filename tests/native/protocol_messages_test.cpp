@@ -5,8 +5,10 @@
 #include <ostream>
 
 #include "protocol/catalogue.h"
+#include "protocol/chat_messages.h"
 #include "protocol/game_messages.h"
 #include "protocol/profile_messages.h"
+#include "protocol/session_messages.h"
 #include "protocol/text_helpers.h"
 #include "protocol/wire.h"
 
@@ -192,6 +194,41 @@ TEST(ProfileInfo, BioLinesAddUpAndUnknownKeysAreLeft) {
   EXPECT_FALSE(ApplyProfileLine(read, "SHOE:9"));
   EXPECT_EQ(ParagraphsToLineBreaks(read.fields.bio), "a\r\nbc");
   EXPECT_EQ(read.fields.web, "http://x:1/");
+}
+
+TEST(SessionMessages, ListItemsReadBack) {
+  for (const UserItem& item : {UserItem{"bob", "away", "back in 5: really"},
+                               UserItem{"bob", "online", ""}, UserItem{"ann", "admin", ""}}) {
+    EXPECT_EQ(ParseUserItem(ParseLine(UserItemLine(item)).args), item);
+  }
+  EXPECT_EQ(UserItemLine({"bob", "offline", ""}), "USER:bob:offline");
+  EXPECT_EQ(GameItemLine({"Arena", true}), "GAME:Arena:up");
+  EXPECT_EQ(GameItemLine({"Arena", false}), "GAME:Arena:down");
+  EXPECT_EQ(ParseGameItem(ParseLine(GameItemLine({"Arena", false})).args),
+            (GameItem{"Arena", false}));
+}
+
+TEST(SessionMessages, CommandsWithADigestReadBack) {
+  const std::string digest = "0123456789ABCDEF0123456789ABCDEF";
+  EXPECT_EQ(ParseAuthCommand(ParseLine(AuthCommand("bob ", digest)).args),
+            (AuthFields{"bob ", digest}));
+  EXPECT_EQ(ParseAuthCommand(digest), (AuthFields{"", digest}));
+  EXPECT_EQ(ParseCreateCommand(ParseLine(CreateCommand("bob", digest, "b:x@y")).args),
+            (CreateFields{"bob", digest, "b:x@y"}));
+  EXPECT_EQ(ParseCreateCommand("bob:" + digest), std::nullopt);
+  EXPECT_EQ(ChngPassCommand("bob", digest), "CHNGPASS:bob:" + digest);
+  EXPECT_EQ(ParseChngPassCommand(ParseLine(ChngPassCommand("bob", digest)).args),
+            (ChngPassFields{"bob", digest}));
+  EXPECT_EQ(ParseChngPassCommand("bob"), std::nullopt);
+}
+
+TEST(ChatLine, OnlyTheFirstColonSeparates) {
+  ChatLine line{"bob", "see: this" + kPara};
+  EXPECT_EQ(ChatLineText(msg::kPmsg, line), "PMSG:bob:see: this" + kPara);
+  EXPECT_EQ(ChatLineText(msg::kLmsg, line), "LMSG:bob:see: this" + kPara);
+  EXPECT_EQ(ParseChatLine(ParseLine(ChatLineText(msg::kPmsg, line)).args), line);
+  EXPECT_EQ(ParseChatLine("bob:"), (ChatLine{"bob", ""}));
+  EXPECT_EQ(ParseChatLine("bob"), std::nullopt);
 }
 
 }  // namespace
