@@ -46,8 +46,6 @@ class Lobby final : public SessionEvents {
   // Tells every client the server is going away and closes all connections.
   void Shutdown();
 
-  size_t ConnectionCount() const { return sessions_.size(); }
-
   void OnLine(Session& session, const cv3::Line& line) override;
   void OnClosed(Session& session) override;
 
