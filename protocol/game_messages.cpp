@@ -26,6 +26,7 @@ std::string FieldsOf(const HostedGame& game) {
   return fields + ":" + game.description;
 }
 
+// The lines of a keyed reply: reply ":" key ":" value, and reply ":" a result word.
 class KeyLines {
  public:
   explicit KeyLines(std::string_view reply) : reply_(reply) {}

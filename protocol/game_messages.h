@@ -34,7 +34,7 @@ struct HostedGame {
 };
 
 // A check box: its key in the detail lines and its member. The ten, in the order they travel in
-// "HOSTGAME:" (the long-term box travels as "GAMETERM" in the detail lines).
+// "HOSTGAME:". In the detail lines a box is "0" or "1", except "GAMETERM": "long" or "short".
 struct GameCheckBox {
   std::string_view key;
   bool HostedGame::*value;
