@@ -79,7 +79,7 @@ void Lobby::OnCreate(Session& session, const std::string& args) {
     return;
   }
   const std::string& id = fields->id;
-  const std::string& digest = fields->digest;
+  std::string& digest = fields->digest;
   const std::string& email = fields->email;
   if (CharacterCount(TrimSpaces(id)) < 3) {
     RefuseCreate(session, "Corvane ID must be 3 letters/numbers or more!");
@@ -102,27 +102,27 @@ void Lobby::OnCreate(Session& session, const std::string& args) {
     return;
   }
   session.Pause();
-  pool_.Hash(
-      digest, [this, weak = session.weak_from_this(), id, email](std::optional<std::string> hash) {
-        auto self = weak.lock();
-        if (!self || !self->Open()) return;
-        if (!hash) {
-          RefuseCreate(*self, "The server could not create your account now; please try later.");
-        } else if (FindAccount(id)) {  // taken by another request while this one was hashed
-          RefuseCreate(*self, "That Corvane ID is already taken; please choose another.");
-        } else {
-          AccountRecord account;
-          account.name = id;
-          account.passwordHash = std::move(*hash);
-          account.createdAt = NowSeconds();
-          account.profile.email = email;
-          auto [it, inserted] = accounts_.emplace(NameKey(id), std::move(account));
-          Persist(it->second);
-          self->Log("account created for " + EventLog::Escape(id, 40));
-          SignIn(*self, it->second);
-        }
-        self->Resume();
-      });
+  pool_.Hash(std::move(digest), [this, weak = session.weak_from_this(), id,
+                                 email](std::optional<std::string> hash) {
+    auto self = weak.lock();
+    if (!self || !self->Open()) return;
+    if (!hash) {
+      RefuseCreate(*self, "The server could not create your account now; please try later.");
+    } else if (FindAccount(id)) {  // taken by another request while this one was hashed
+      RefuseCreate(*self, "That Corvane ID is already taken; please choose another.");
+    } else {
+      AccountRecord account;
+      account.name = id;
+      account.passwordHash = std::move(*hash);
+      account.createdAt = NowSeconds();
+      account.profile.email = email;
+      auto [it, inserted] = accounts_.emplace(NameKey(id), std::move(account));
+      Persist(it->second);
+      self->Log("account created for " + EventLog::Escape(id, 40));
+      SignIn(*self, it->second);
+    }
+    self->Resume();
+  });
 }
 
 void Lobby::OnQuit(Session& session, const std::string&) {
