@@ -29,8 +29,6 @@ class HashPool {
   void Verify(std::string hash, std::string digest, std::function<void(bool)> done);
   void Stop();
 
-  const PasswordHasher& hasher() const { return hasher_; }
-
  private:
   void Run();
   void Submit(std::function<void()> job);

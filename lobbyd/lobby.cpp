@@ -1,7 +1,8 @@
 #include "lobbyd/lobby.h"
 
-#include "protocol/cp1252.h"
 #include "lobbyd/text.h"
+#include "protocol/cp1252.h"
+#include "protocol/wire.h"
 
 namespace lobbyd {
 namespace {
@@ -21,34 +22,34 @@ Lobby::Lobby(asio::io_context& io, Store& store, HashPool& pool, const Clock& cl
       options_(options),
       dummyHash_(std::move(dummyHash)) {
   beforeSignIn_ = {
-      {"AUTH", &Lobby::OnAuth},
-      {"CREATE", &Lobby::OnCreate},
-      {"QUIT", &Lobby::OnQuit},
+      {msg::kAuth, &Lobby::OnAuth},
+      {msg::kCreate, &Lobby::OnCreate},
+      {msg::kQuit, &Lobby::OnQuit},
   };
   signedIn_ = {
-      {"QUIT", &Lobby::OnQuit},
-      {"DISCONNECT", &Lobby::OnDisconnect},
-      {"USERS", &Lobby::OnUsers},
-      {"GAMES", &Lobby::OnGames},
-      {"VERSION", &Lobby::OnVersion},
-      {"ONLINE", &Lobby::OnOnline},
-      {"AWAY", &Lobby::OnAway},
-      {"INVISIBLE", &Lobby::OnInvisible},
-      {"ADMINMODE", &Lobby::OnAdminMode},
-      {"LMSG", &Lobby::OnLobbyMessage},
-      {"PMSG", &Lobby::OnPrivateMessage},
-      {"USERINFO", &Lobby::OnUserInfo},
-      {"EDITPROFILE", &Lobby::OnEditProfile},
-      {"SAVEPROFILE", &Lobby::OnSaveProfile},
-      {"HOSTGAME", &Lobby::OnHostGame},
-      {"GAMEINFO", &Lobby::OnGameInfo},
-      {"RESUMEINFO", &Lobby::OnResumeInfo},
-      {"RESUMEGAME", &Lobby::OnResumeGame},
-      {"REMGAME", &Lobby::OnRemGame},
-      {"REMUSER", &Lobby::OnRemUser},
-      {"SUSPEND", &Lobby::OnSuspend},
-      {"UNSUSPEND", &Lobby::OnUnsuspend},
-      {"CHNGPASS", &Lobby::OnChngPass},
+      {msg::kQuit, &Lobby::OnQuit},
+      {msg::kDisconnect, &Lobby::OnDisconnect},
+      {msg::kUsers, &Lobby::OnUsers},
+      {msg::kGames, &Lobby::OnGames},
+      {msg::kVersion, &Lobby::OnVersion},
+      {msg::kOnline, &Lobby::OnOnline},
+      {msg::kAway, &Lobby::OnAway},
+      {msg::kInvisible, &Lobby::OnInvisible},
+      {msg::kAdminMode, &Lobby::OnAdminMode},
+      {msg::kLmsg, &Lobby::OnLobbyMessage},
+      {msg::kPmsg, &Lobby::OnPrivateMessage},
+      {msg::kUserInfo, &Lobby::OnUserInfo},
+      {msg::kEditProfile, &Lobby::OnEditProfile},
+      {msg::kSaveProfile, &Lobby::OnSaveProfile},
+      {msg::kHostGame, &Lobby::OnHostGame},
+      {msg::kGameInfo, &Lobby::OnGameInfo},
+      {msg::kResumeInfo, &Lobby::OnResumeInfo},
+      {msg::kResumeGame, &Lobby::OnResumeGame},
+      {msg::kRemGame, &Lobby::OnRemGame},
+      {msg::kRemUser, &Lobby::OnRemUser},
+      {msg::kSuspend, &Lobby::OnSuspend},
+      {msg::kUnsuspend, &Lobby::OnUnsuspend},
+      {msg::kChngPass, &Lobby::OnChngPass},
   };
 }
 
@@ -63,7 +64,7 @@ std::string Lobby::Load() {
   if (auto error = store_.LoadGames(games); !error.empty()) return error;
   for (auto& game : games) {
     // A game that is not long-term goes with its host, and every host left with the restart.
-    if (!game.LongTerm()) {
+    if (!game.longTerm) {
       if (auto error = store_.DeleteGame(game.name); !error.empty()) return error;
       continue;
     }
@@ -83,7 +84,8 @@ void Lobby::Accept(asio::ip::tcp::socket socket) {
 void Lobby::Shutdown() {
   shuttingDown_ = true;
   for (auto& [id, session] : sessions_) {
-    if (session->pilot.signedIn) session->Send("ERROR:The lobby server is shutting down.");
+    if (session->pilot.signedIn)
+      session->Send(cv3::FormatLine(msg::kError, "The lobby server is shutting down."));
     session->CloseAfterFlush("server shutting down");
   }
 }
@@ -92,20 +94,24 @@ void Lobby::OnLine(Session& session, const cv3::Line& line) {
   const auto& handlers = session.pilot.signedIn ? signedIn_ : beforeSignIn_;
   auto it = handlers.find(line.name);
   if (it == handlers.end()) {
-    Ignore(session, line, session.pilot.signedIn ? "unknown command" : "not signed in");
+    Ignore(session, line.name, session.pilot.signedIn ? "unknown command" : "not signed in");
     return;
   }
   (this->*(it->second))(session, line.args);
 }
 
-void Lobby::Ignore(Session& session, const cv3::Line& line, std::string_view why) {
+void Lobby::Ignore(Session& session, std::string_view name, std::string_view why) {
   unsigned count = ++session.pilot.ignoredLines;
   if (count > kIgnoredLinesLogged + 1) return;
   if (count == kIgnoredLinesLogged + 1) {
     session.Log("further ignored lines are not logged");
     return;
   }
-  session.Log("ignored " + EventLog::Escape(line.name, 32) + " (" + std::string(why) + ")");
+  session.Log("ignored " + EventLog::Escape(name, 32) + " (" + std::string(why) + ")");
+}
+
+void Lobby::Warn(Session& session, std::string_view text) {
+  session.Send(cv3::FormatLine(msg::kWarning, text));
 }
 
 void Lobby::OnClosed(Session& session) {
@@ -126,7 +132,7 @@ void Lobby::SignIn(Session& session, AccountRecord& account) {
   std::string key = NameKey(account.name);
   if (auto it = pilots_.find(key); it != pilots_.end()) {
     Session& older = *it->second;
-    older.Send("NOTHERCATION");
+    older.Send(msg::kNothercation);
     SignOff(older, "signed off (signed on at another location)");
     older.CloseAfterFlush("closed (signed on at another location)");
   }
@@ -141,8 +147,8 @@ void Lobby::SignIn(Session& session, AccountRecord& account) {
   account.lastOn = NowSeconds();
   Persist(account);
   session.Log("signed in");
-  session.Send("AUTH_ACK:OK");
-  Broadcast("ISON:" + account.name);
+  session.Send(cv3::FormatLine(msg::kAuthAck, msg::kOk));
+  Broadcast(cv3::FormatLine(msg::kIsOn, account.name));
 }
 
 void Lobby::SignOff(Session& session, std::string_view how) {
@@ -158,7 +164,7 @@ void Lobby::SignOff(Session& session, std::string_view how) {
     Persist(*account);
   }
   if (shuttingDown_) return;
-  Broadcast("ISOFF:" + pilot.name, &session);
+  Broadcast(cv3::FormatLine(msg::kIsOff, pilot.name), &session);
   TakeDownGamesOf(session);
 }
 

@@ -19,8 +19,13 @@
 #include "lobbyd/session.h"
 #include "lobbyd/store.h"
 #include "lobbyd/throttle.h"
+#include "protocol/catalogue.h"
+#include "protocol/wire.h"
 
 namespace lobbyd {
+
+// The protocol's names and words, as the handlers write them.
+namespace msg = cv3::msg;
 
 struct LobbyOptions {
   unsigned clientVersion = 300;  // clients reporting a lower version are told to update
@@ -41,8 +46,6 @@ class Lobby final : public SessionEvents {
   // Tells every client the server is going away and closes all connections.
   void Shutdown();
 
-  size_t ConnectionCount() const { return sessions_.size(); }
-
   void OnLine(Session& session, const cv3::Line& line) override;
   void OnClosed(Session& session) override;
 
@@ -60,7 +63,8 @@ class Lobby final : public SessionEvents {
   void SignOff(Session& session, std::string_view how);
   void Persist(const AccountRecord& account);
   void PersistGame(const GameRecord& game);
-  void Ignore(Session& session, const cv3::Line& line, std::string_view why);
+  void Ignore(Session& session, std::string_view name, std::string_view why);
+  static void Warn(Session& session, std::string_view text);
   AccountRecord* FindAccount(std::string_view name);
   Session* FindPilot(std::string_view name);
   Game* FindGame(std::string_view name);
@@ -130,8 +134,8 @@ class Lobby final : public SessionEvents {
   std::map<std::string, AccountRecord> accounts_;     // by name key, sorted for the lists
   std::map<std::string, Game> games_;                 // by game key
   SignInThrottle throttle_;
-  std::unordered_map<std::string, Handler> beforeSignIn_;
-  std::unordered_map<std::string, Handler> signedIn_;
+  std::unordered_map<std::string_view, Handler> beforeSignIn_;
+  std::unordered_map<std::string_view, Handler> signedIn_;
 };
 
 }  // namespace lobbyd

@@ -1,24 +1,24 @@
 // Administration: removing, suspending and unsuspending accounts, setting passwords. Only in
 // admin mode, which only accounts with administrator rights can enter.
-#include "protocol/text_helpers.h"
 #include "lobbyd/lobby.h"
 #include "lobbyd/text.h"
+#include "protocol/session_messages.h"
 
 namespace lobbyd {
 
 AccountRecord* Lobby::AdminTarget(Session& session, const std::string& name, bool mayBeSelf) {
   if (session.pilot.presence != Pilot::Presence::kAdmin) {
     session.Log("administration refused (not in admin mode)");
-    session.Send("WARNING:You must be in admin mode to do that!");
+    Warn(session, "You must be in admin mode to do that!");
     return nullptr;
   }
   AccountRecord* account = FindAccount(name);
   if (!account) {
-    session.Send("WARNING:There is no pilot named " + name + "!");
+    Warn(session, "There is no pilot named " + name + "!");
     return nullptr;
   }
   if (!mayBeSelf && NameKey(name) == session.pilot.key) {
-    session.Send("WARNING:You cannot do that to your own account!");
+    Warn(session, "You cannot do that to your own account!");
     return nullptr;
   }
   return account;
@@ -30,7 +30,8 @@ void Lobby::OnRemUser(Session& session, const std::string& args) {
   std::string name = account->name;
   std::string key = NameKey(name);
   if (Session* victim = FindPilot(name)) {
-    victim->Send("ERROR:Your account has been removed by an administrator.");
+    victim->Send(
+        cv3::FormatLine(msg::kError, "Your account has been removed by an administrator."));
     SignOff(*victim, "signed off (account removed)");
     victim->CloseAfterFlush("closed (account removed)");
   }
@@ -39,7 +40,7 @@ void Lobby::OnRemUser(Session& session, const std::string& args) {
   if (auto error = store_.DeleteAccount(name); !error.empty()) log_.Server("database: " + error);
   accounts_.erase(key);
   session.Log("removed account " + EventLog::Escape(name, 40));
-  Broadcast("REMUSER:" + name);
+  Broadcast(cv3::FormatLine(msg::kRemUser, name));
 }
 
 void Lobby::OnSuspend(Session& session, const std::string& args) {
@@ -49,11 +50,12 @@ void Lobby::OnSuspend(Session& session, const std::string& args) {
   Persist(*account);
   session.Log("suspended account " + EventLog::Escape(account->name, 40));
   if (Session* victim = FindPilot(account->name)) {
-    victim->Send("ERROR:Your account has been suspended by an administrator.");
+    victim->Send(
+        cv3::FormatLine(msg::kError, "Your account has been suspended by an administrator."));
     SignOff(*victim, "signed off (account suspended)");
     victim->CloseAfterFlush("closed (account suspended)");
   }
-  session.Send("WARNING:" + account->name + " has been suspended.");
+  Warn(session, account->name + " has been suspended.");
 }
 
 void Lobby::OnUnsuspend(Session& session, const std::string& args) {
@@ -62,20 +64,21 @@ void Lobby::OnUnsuspend(Session& session, const std::string& args) {
   account->suspended = false;
   Persist(*account);
   session.Log("unsuspended account " + EventLog::Escape(account->name, 40));
-  session.Send("WARNING:" + account->name + " is no longer suspended.");
+  Warn(session, account->name + " is no longer suspended.");
 }
 
 void Lobby::OnChngPass(Session& session, const std::string& args) {
-  if (args.find(':') == std::string::npos) {
-    Ignore(session, {"CHNGPASS", args}, "no password");
+  auto fields = cv3::ParseChngPassCommand(args);
+  if (!fields) {
+    Ignore(session, msg::kChngPass, "no password");
     return;
   }
-  std::string name = cv3::TextBefore(args, ":");
-  std::string digest = cv3::TextAfter(args, ":");
+  const std::string& name = fields->name;
+  std::string& digest = fields->digest;
   AccountRecord* account = AdminTarget(session, name, true);
   if (!account) return;
   if (!IsPasswordDigest(digest)) {
-    session.Send("WARNING:The new password could not be read; please try again.");
+    Warn(session, "The new password could not be read; please try again.");
     return;
   }
   std::string key = NameKey(name);
@@ -86,12 +89,12 @@ void Lobby::OnChngPass(Session& session, const std::string& args) {
                if (!self || !self->Open()) return;
                auto it = accounts_.find(key);
                if (!hash || it == accounts_.end()) {
-                 self->Send("WARNING:The password could not be changed; please try again.");
+                 Warn(*self, "The password could not be changed; please try again.");
                } else {
                  it->second.passwordHash = std::move(*hash);
                  Persist(it->second);
                  self->Log("changed password of " + EventLog::Escape(it->second.name, 40));
-                 self->Send("WARNING:The password of " + it->second.name + " has been changed.");
+                 Warn(*self, "The password of " + it->second.name + " has been changed.");
                }
                self->Resume();
              });

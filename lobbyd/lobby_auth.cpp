@@ -1,7 +1,8 @@
 // Sign-in, account creation and the ends of a session.
-#include "protocol/text_helpers.h"
 #include "lobbyd/lobby.h"
 #include "lobbyd/text.h"
+#include "protocol/session_messages.h"
+#include "protocol/text_helpers.h"
 
 namespace lobbyd {
 namespace {
@@ -19,12 +20,12 @@ bool IsSafeField(std::string_view text) {
 
 void Lobby::OnAuth(Session& session, const std::string& args) {
   // No ":" at all leaves an empty ID, which no account has: the request fails like any other.
-  std::string id = cv3::TextBefore(args, ":");
-  std::string digest = cv3::TextAfter(args, ":");
+  cv3::AuthFields fields = cv3::ParseAuthCommand(args);
+  const std::string& id = fields.id;
   if (throttle_.Blocked(session.Address(), clock_.Steady())) {
     session.Log("sign-in refused for " + EventLog::Escape(id, 40) +
                 " (too many failures from this address)");
-    session.Send("AUTH_ACK:FAILED");
+    session.Send(cv3::FormatLine(msg::kAuthAck, msg::kFailed));
     return;
   }
   const AccountRecord* account = id.empty() ? nullptr : FindAccount(id);
@@ -32,7 +33,7 @@ void Lobby::OnAuth(Session& session, const std::string& args) {
   // An unknown ID costs the same verify as a known one.
   std::string hash = account ? account->passwordHash : dummyHash_;
   session.Pause();
-  pool_.Verify(hash, std::move(digest),
+  pool_.Verify(hash, std::move(fields.digest),
                [this, weak = session.weak_from_this(), id, key, hash](bool ok) {
                  auto self = weak.lock();
                  if (!self || !self->Open()) return;
@@ -48,18 +49,18 @@ void Lobby::FinishAuth(Session& session, const std::string& id, const std::strin
   if (!ok || it == accounts_.end() || it->second.passwordHash != hash) {
     throttle_.RecordFailure(session.Address(), clock_.Steady());
     session.Log("sign-in failed for " + EventLog::Escape(id, 40));
-    session.Send("AUTH_ACK:FAILED");
+    session.Send(cv3::FormatLine(msg::kAuthAck, msg::kFailed));
     return;
   }
   AccountRecord& account = it->second;
   if (account.banned) {
     session.Log("sign-in refused for " + EventLog::Escape(id, 40) + " (banned)");
-    session.Send("AUTH_ACK:PERMBAN");
+    session.Send(cv3::FormatLine(msg::kAuthAck, msg::kPermban));
     return;
   }
   if (account.suspended) {
     session.Log("sign-in refused for " + EventLog::Escape(id, 40) + " (suspended)");
-    session.Send("AUTH_ACK:SUSPENDED");
+    session.Send(cv3::FormatLine(msg::kAuthAck, msg::kSuspended));
     return;
   }
   SignIn(session, account);
@@ -67,19 +68,19 @@ void Lobby::FinishAuth(Session& session, const std::string& id, const std::strin
 
 void Lobby::RefuseCreate(Session& session, std::string_view reason) {
   session.Log("account creation refused: " + std::string(reason));
-  session.Send("WARNING:" + std::string(reason));
-  session.Send("AUTH_ACK:FAILED");
+  Warn(session, reason);
+  session.Send(cv3::FormatLine(msg::kAuthAck, msg::kFailed));
 }
 
 void Lobby::OnCreate(Session& session, const std::string& args) {
-  auto fields = SplitFields(args, 3);
+  auto fields = cv3::ParseCreateCommand(args);
   if (!fields) {
     RefuseCreate(session, "Your account request is missing the password or e-mail address.");
     return;
   }
-  std::string id = (*fields)[0];
-  std::string digest = (*fields)[1];
-  std::string email = (*fields)[2];
+  const std::string& id = fields->id;
+  std::string& digest = fields->digest;
+  const std::string& email = fields->email;
   if (CharacterCount(TrimSpaces(id)) < 3) {
     RefuseCreate(session, "Corvane ID must be 3 letters/numbers or more!");
     return;
@@ -125,13 +126,13 @@ void Lobby::OnCreate(Session& session, const std::string& args) {
 }
 
 void Lobby::OnQuit(Session& session, const std::string&) {
-  session.Send("QUIT_ACK:OK");
+  session.Send(cv3::FormatLine(msg::kQuitAck, msg::kOk));
   SignOff(session, "signed off (quit)");
   session.CloseAfterFlush("closed (quit)");
 }
 
 void Lobby::OnDisconnect(Session& session, const std::string&) {
-  session.Send("DISCONNECT_ACK");
+  session.Send(msg::kDisconnectAck);
   SignOff(session, "signed off (disconnect)");
   session.CloseAfterFlush("closed (disconnect)");
 }

@@ -1,6 +1,6 @@
 // Lobby and private chat relay, with flood control.
-#include "protocol/text_helpers.h"
 #include "lobbyd/lobby.h"
+#include "protocol/chat_messages.h"
 
 namespace lobbyd {
 
@@ -10,7 +10,7 @@ bool Lobby::ChatAllowed(Session& session) {
       return true;
     case ChatFlood::Verdict::kDropAndWarn:
       session.Log("chat lines dropped (flood control)");
-      session.Send("WARNING:You are sending messages too fast; some were not delivered.");
+      Warn(session, "You are sending messages too fast; some were not delivered.");
       return false;
     case ChatFlood::Verdict::kDrop:
       return false;
@@ -20,27 +20,28 @@ bool Lobby::ChatAllowed(Session& session) {
 
 void Lobby::OnLobbyMessage(Session& session, const std::string& args) {
   if (args.empty()) {
-    Ignore(session, {"LMSG", args}, "no text");
+    Ignore(session, msg::kLmsg, "no text");
     return;
   }
   if (!ChatAllowed(session)) return;
-  Broadcast("LMSG:" + session.pilot.name + ":" + args);
+  Broadcast(cv3::ChatLineText(msg::kLmsg, {session.pilot.name, args}));
 }
 
 void Lobby::OnPrivateMessage(Session& session, const std::string& args) {
-  if (args.find(':') == std::string::npos) {
-    Ignore(session, {"PMSG", args}, "no partner");
+  auto line = cv3::ParseChatLine(args);
+  if (!line) {
+    Ignore(session, msg::kPmsg, "no partner");
     return;
   }
-  std::string partner = cv3::TextBefore(args, ":");
-  std::string text = cv3::TextAfter(args, ":");
   if (!ChatAllowed(session)) return;
-  Session* receiver = FindPilot(partner);
+  Session* receiver = FindPilot(line->name);
   if (!receiver) {
-    session.Send("WARNING:" + partner + " is not signed on; your message was not delivered.");
+    Warn(session, line->name + " is not signed on; your message was not delivered.");
     return;
   }
-  receiver->Send("PMSG:" + session.pilot.name + ":" + text);
+  // Relayed with the sender in the partner's place.
+  line->name = session.pilot.name;
+  receiver->Send(cv3::ChatLineText(msg::kPmsg, *line));
 }
 
 }  // namespace lobbyd

@@ -1,25 +1,12 @@
 // The game registry: hosting, details, resuming and removing, and games going down with their
 // hosts.
-#include "protocol/text_helpers.h"
 #include "lobbyd/lobby.h"
 #include "lobbyd/text.h"
+#include "protocol/game_messages.h"
+#include "protocol/text_helpers.h"
 
 namespace lobbyd {
 namespace {
-
-// The fifteen fields of "HOSTGAME:" and "RESUMEGAME:". Nothing when some are missing.
-std::optional<GameRecord> ParseGame(const std::string& args) {
-  auto fields = SplitFields(args, 15);
-  if (!fields) return std::nullopt;
-  GameRecord game;
-  game.name = (*fields)[0];
-  game.address = (*fields)[1];
-  game.version = (*fields)[2];
-  game.announce = (*fields)[3];
-  for (size_t i = 0; i < game.settings.size(); ++i) game.settings[i] = (*fields)[4 + i] == "1";
-  game.description = (*fields)[14];
-  return game;
-}
 
 // The address check the client makes before hosting; empty text when it passes.
 std::string AddressProblem(const std::string& address) {
@@ -28,30 +15,6 @@ std::string AddressProblem(const std::string& address) {
   }
   if (address.empty()) return "You must have an IP address for your server!";
   return {};
-}
-
-// Key lines of a game's details; `full` adds the host, state and players of "GAMEINFO_ACK".
-std::vector<std::string> DetailLines(const GameRecord& game, bool up, std::string_view reply,
-                                     bool full) {
-  std::string prefix = std::string(reply) + ":";
-  std::vector<std::string> lines;
-  if (full) lines.push_back(prefix + "HOSTPLAYER:" + game.owner);
-  lines.push_back(prefix + "GAMENAME:" + game.name);
-  lines.push_back(prefix + "GAMEADDRESS:" + game.address);
-  lines.push_back(prefix + "SKYRENDVER:" + game.version);
-  lines.push_back(prefix + "GAMEDES:" + game.description);
-  lines.push_back(prefix + "PLAYERANNOUNCE:" + game.announce);
-  for (size_t i = 0; i < game.settings.size(); ++i) {
-    std::string value = i == kLongTermSetting ? (game.settings[i] ? "long" : "short")
-                                              : (game.settings[i] ? "1" : "0");
-    lines.push_back(prefix + kGameSettingKeys[i] + ":" + value);
-  }
-  if (full) {
-    lines.push_back(prefix + "GAMESTATE:" + (up ? "up" : "down"));
-    // The server knows of no one but the host: players join the game, not the lobby.
-    lines.push_back(prefix + "PLAYERS:" + game.owner + ":");
-  }
-  return lines;
 }
 
 }  // namespace
@@ -69,117 +32,110 @@ Lobby::Game* Lobby::RunningGameAt(std::string_view address, const Game* except) 
 }
 
 void Lobby::OnHostGame(Session& session, const std::string& args) {
-  auto parsed = ParseGame(args);
+  auto parsed = cv3::ParseHostedGame(args);
   if (!parsed) {
-    Ignore(session, {"HOSTGAME", args}, "missing fields");
+    Ignore(session, msg::kHostGame, "missing fields");
     return;
   }
-  GameRecord& record = *parsed;
+  GameRecord record{std::move(*parsed), session.pilot.name};
   if (!cv3::IsSafeText(record.name) || HasControlCharacters(record.name)) {
-    session.Send("WARNING:One of your fields contains disallowed punctuation or letters!");
+    Warn(session, "One of your fields contains disallowed punctuation or letters!");
     return;
   }
   if (auto problem = AddressProblem(record.address); !problem.empty()) {
-    session.Send("WARNING:" + problem);
+    Warn(session, problem);
     return;
   }
   if (TrimSpaces(record.name).empty()) {
-    session.Send("WARNING:You must enter a name for your game!");
+    Warn(session, "You must enter a name for your game!");
     return;
   }
   if (FindGame(record.name)) {
-    session.Send("HOSTGAME_ACK:DUPNAME");
+    session.Send(cv3::FormatLine(msg::kHostGameAck, msg::kDupName));
     return;
   }
   if (RunningGameAt(record.address, nullptr)) {
-    session.Send("HOSTGAME_ACK:DUPADDY");
+    session.Send(cv3::FormatLine(msg::kHostGameAck, msg::kDupAddy));
     return;
   }
-  record.owner = session.pilot.name;
   std::string name = record.name;
   PersistGame(record);
   games_[GameKey(name)] = Game{std::move(record), true, session.Id()};
   session.Log("hosted game " + EventLog::Escape(name, 40));
-  session.Send("HOSTGAME_ACK:OK");
-  Broadcast("GAMEUP:" + name);
+  session.Send(cv3::FormatLine(msg::kHostGameAck, msg::kOk));
+  Broadcast(cv3::FormatLine(msg::kGameUp, name));
 }
 
 void Lobby::OnGameInfo(Session& session, const std::string& args) {
   const Game* game = FindGame(args);
   if (!game) {
-    session.Send("WARNING:There is no game named " + args + "!");
+    Warn(session, "There is no game named " + args + "!");
     return;
   }
-  auto lines = DetailLines(game->record, game->up, "GAMEINFO_ACK", true);
-  lines.push_back("GAMEINFO_ACK:OK");
-  session.SendLines(lines);
+  // The server knows of no one but the host: players join the game, not the lobby.
+  const GameRecord& record = game->record;
+  session.SendLines(cv3::GameInfoAckLines({record.owner, record, game->up, {record.owner}}));
 }
 
 void Lobby::OnResumeInfo(Session& session, const std::string& args) {
   const Game* game = FindGame(args);
   if (!game) {
-    session.Send("WARNING:There is no game named " + args + "!");
+    Warn(session, "There is no game named " + args + "!");
     return;
   }
   if (!MayManage(session, *game)) {
-    session.Send("RESUMEINFO_ACK:NOACCESS");
+    session.Send(cv3::FormatLine(msg::kResumeInfoAck, msg::kNoAccess));
     return;
   }
-  std::vector<std::string> lines = {"RESUMEINFO_ACK:OK"};
-  for (auto& line : DetailLines(game->record, game->up, "RESUMEINFO_ACK", false)) {
-    lines.push_back(std::move(line));
-  }
-  lines.push_back("RESUMEINFO_ACK:DONE");
-  session.SendLines(lines);
+  session.SendLines(cv3::ResumeInfoAckLines(game->record));
 }
 
 void Lobby::OnResumeGame(Session& session, const std::string& args) {
-  auto parsed = ParseGame(args);
+  auto parsed = cv3::ParseHostedGame(args);
   if (!parsed) {
-    Ignore(session, {"RESUMEGAME", args}, "missing fields");
+    Ignore(session, msg::kResumeGame, "missing fields");
     return;
   }
   Game* game = FindGame(parsed->name);
   if (!game) {
-    session.Send("WARNING:There is no game named " + parsed->name + "!");
+    Warn(session, "There is no game named " + parsed->name + "!");
     return;
   }
   if (!MayManage(session, *game)) {
-    session.Send("WARNING:You're not permitted to resume other players games!");
+    Warn(session, "You're not permitted to resume other players games!");
     return;
   }
   if (game->up && game->runner != session.Id()) {
-    session.Send("WARNING:You cannot resume games that are already online!");
+    Warn(session, "You cannot resume games that are already online!");
     return;
   }
   if (auto problem = AddressProblem(parsed->address); !problem.empty()) {
-    session.Send("WARNING:" + problem);
+    Warn(session, problem);
     return;
   }
   if (RunningGameAt(parsed->address, game)) {
-    session.Send("WARNING:A hosted game with that Internet address already exists!");
+    Warn(session, "A hosted game with that Internet address already exists!");
     return;
   }
   // The name and owner stay; the settings are the resumed ones.
   parsed->name = game->record.name;
-  parsed->owner = game->record.owner;
-  game->record = std::move(*parsed);
+  static_cast<cv3::HostedGame&>(game->record) = std::move(*parsed);
   game->up = true;
   game->runner = session.Id();
   PersistGame(game->record);
   session.Log("resumed game " + EventLog::Escape(game->record.name, 40));
-  session.Send("RESUMEGAME_ACK:OK");
-  Broadcast("GAMEUP:" + game->record.name);
+  session.Send(cv3::FormatLine(msg::kResumeGameAck, msg::kOk));
+  Broadcast(cv3::FormatLine(msg::kGameUp, game->record.name));
 }
 
 void Lobby::OnRemGame(Session& session, const std::string& args) {
   Game* game = FindGame(args);
   if (!game) {
-    session.Send("WARNING:There is no game named " + args + "!");
+    Warn(session, "There is no game named " + args + "!");
     return;
   }
   if (!MayManage(session, *game)) {
-    session.Send("WARNING:You're not permitted to remove other players games!");
+    Warn(session, "You're not permitted to remove other players games!");
     return;
   }
   session.Log("removed game " + EventLog::Escape(game->record.name, 40));
@@ -192,20 +148,20 @@ void Lobby::RemoveGame(const std::string& key) {
   std::string name = it->second.record.name;
   if (auto error = store_.DeleteGame(name); !error.empty()) log_.Server("database: " + error);
   games_.erase(it);
-  Broadcast("GAMEREM:" + name);
+  Broadcast(cv3::FormatLine(msg::kGameRem, name));
 }
 
 void Lobby::TakeDownGamesOf(Session& session) {
   std::vector<std::string> removed;
   for (auto& [key, game] : games_) {
     if (!game.up || game.runner != session.Id()) continue;
-    if (!game.record.LongTerm()) {
+    if (!game.record.longTerm) {
       removed.push_back(key);
       continue;
     }
     game.up = false;
     game.runner = 0;
-    Broadcast("GAMEDOWN:" + game.record.name);
+    Broadcast(cv3::FormatLine(msg::kGameDown, game.record.name));
   }
   for (const auto& key : removed) RemoveGame(key);
 }

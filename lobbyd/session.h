@@ -12,9 +12,9 @@
 #include <string_view>
 #include <vector>
 
-#include "protocol/wire.h"
 #include "lobbyd/event_log.h"
 #include "lobbyd/flood.h"
+#include "protocol/wire.h"
 
 namespace lobbyd {
 
@@ -75,7 +75,6 @@ class Session : public std::enable_shared_from_this<Session> {
   void SetLineLimit(size_t limit) { buffer_.SetLimit(limit); }
 
   uint64_t Id() const { return id_; }
-  const std::string& Peer() const { return peer_; }        // "address:port"
   const std::string& Address() const { return address_; }  // address only
   void Log(std::string_view event) { log_.Connection(peer_, pilot.name, event); }
 
@@ -94,7 +93,7 @@ class Session : public std::enable_shared_from_this<Session> {
   SessionEvents& events_;
   std::vector<char>& scratch_;
   EventLog& log_;
-  std::string peer_;
+  std::string peer_;  // "address:port", for the log
   std::string address_;
 
   cv3::LineBuffer buffer_{kLineLimitBeforeSignIn};

@@ -40,16 +40,17 @@ std::string ColumnText(sqlite3_stmt* statement, int index) {
   return text ? std::string(reinterpret_cast<const char*>(text), size) : std::string();
 }
 
-std::string SettingsText(const std::array<bool, 10>& settings) {
+// The check boxes as one digit each, in the order they travel.
+std::string SettingsText(const cv3::HostedGame& game) {
   std::string text;
-  for (bool on : settings) text.push_back(on ? '1' : '0');
+  for (const auto& box : cv3::kGameCheckBoxes) text.push_back(game.*box.value ? '1' : '0');
   return text;
 }
 
-std::array<bool, 10> SettingsFrom(const std::string& text) {
-  std::array<bool, 10> settings{};
-  for (size_t i = 0; i < settings.size() && i < text.size(); ++i) settings[i] = text[i] == '1';
-  return settings;
+void SetSettings(cv3::HostedGame& game, const std::string& text) {
+  for (size_t i = 0; i < cv3::kGameCheckBoxes.size(); ++i) {
+    game.*cv3::kGameCheckBoxes[i].value = i < text.size() && text[i] == '1';
+  }
 }
 
 }  // namespace
@@ -155,8 +156,8 @@ std::string Store::LoadGames(std::vector<GameRecord>& out) {
     game.owner = ColumnText(statement, 1);
     game.address = ColumnText(statement, 2);
     game.version = ColumnText(statement, 3);
-    game.announce = ColumnText(statement, 4);
-    game.settings = SettingsFrom(ColumnText(statement, 5));
+    game.announcement = ColumnText(statement, 4);
+    SetSettings(game, ColumnText(statement, 5));
     game.description = ColumnText(statement, 6);
     out.push_back(std::move(game));
   }
@@ -196,8 +197,8 @@ std::string Store::PutGame(const GameRecord& game) {
   BindText(putGame_, 3, game.owner);
   BindText(putGame_, 4, game.address);
   BindText(putGame_, 5, game.version);
-  BindText(putGame_, 6, game.announce);
-  BindText(putGame_, 7, SettingsText(game.settings));
+  BindText(putGame_, 6, game.announcement);
+  BindText(putGame_, 7, SettingsText(game));
   BindText(putGame_, 8, game.description);
   return sqlite3_step(putGame_) == SQLITE_DONE ? std::string() : Error("cannot store game");
 }

@@ -1,7 +1,5 @@
 #include "lobbyd/text.h"
 
-#include <algorithm>
-#include <cctype>
 #include <ctime>
 
 #include "protocol/cp1252.h"
@@ -50,36 +48,6 @@ bool HasControlCharacters(std::string_view text) {
   return false;
 }
 
-std::optional<std::pair<std::string, std::string>> SplitWebAndBio(std::string_view rest) {
-  size_t colon = rest.find(':');
-  if (colon == std::string_view::npos) return std::nullopt;
-  auto isSchemeChar = [](char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.';
-  };
-  std::string_view scheme = rest.substr(0, colon);
-  bool isScheme = !scheme.empty() && std::isalpha(static_cast<unsigned char>(scheme[0])) &&
-                  std::all_of(scheme.begin(), scheme.end(), isSchemeChar) &&
-                  rest.substr(colon + 1, 2) == "//";
-  if (isScheme) {
-    size_t hostStart = colon + 3;
-    colon = rest.find(':', hostStart);
-    if (colon == std::string_view::npos) return std::nullopt;
-    // A port: digits right after the host, then "/" or the separator.
-    bool inHost = rest.substr(hostStart, colon - hostStart).find('/') == std::string_view::npos;
-    size_t digitsEnd = colon + 1;
-    while (digitsEnd < rest.size() && std::isdigit(static_cast<unsigned char>(rest[digitsEnd]))) {
-      ++digitsEnd;
-    }
-    bool isPort = inHost && digitsEnd > colon + 1 && digitsEnd < rest.size() &&
-                  (rest[digitsEnd] == '/' || rest[digitsEnd] == ':');
-    if (isPort) {
-      colon = rest.find(':', digitsEnd);
-      if (colon == std::string_view::npos) return std::nullopt;
-    }
-  }
-  return std::pair(std::string(rest.substr(0, colon)), std::string(rest.substr(colon + 1)));
-}
-
 bool IsPasswordDigest(std::string_view text) {
   if (text.size() != 32) return false;
   for (char c : text) {
@@ -87,19 +55,6 @@ bool IsPasswordDigest(std::string_view text) {
     if (!hex) return false;
   }
   return true;
-}
-
-std::optional<std::vector<std::string>> SplitFields(std::string_view args, size_t count) {
-  std::vector<std::string> fields;
-  fields.reserve(count);
-  for (size_t i = 0; i + 1 < count; ++i) {
-    size_t colon = args.find(':');
-    if (colon == std::string_view::npos) return std::nullopt;
-    fields.emplace_back(args.substr(0, colon));
-    args.remove_prefix(colon + 1);
-  }
-  fields.emplace_back(args);
-  return fields;
 }
 
 std::optional<bool> VersionIsLower(std::string_view reported, unsigned current) {

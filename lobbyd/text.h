@@ -1,13 +1,11 @@
-// Small text rules of the server: name keys for case-insensitive lookups, field cutting,
-// digest and version checks, date texts. UTF-8 in and out; pure functions.
+// Small text rules of the server: name keys for case-insensitive lookups, digest and version
+// checks, date texts. UTF-8 in and out; pure functions.
 #pragma once
 
 #include <chrono>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
-#include <vector>
 
 namespace lobbyd {
 
@@ -27,17 +25,8 @@ size_t CharacterCount(std::string_view text);
 // Any character below U+0020 (a lone CR or LF, NUL, tab...).
 bool HasControlCharacters(std::string_view text);
 
-// The web address and biography at the end of "SAVEPROFILE:". The client does not keep ":" out
-// of the web address, so "scheme://" and a port after the host are taken as part of it; the
-// first other ":" separates. Nothing when there is no separator.
-std::optional<std::pair<std::string, std::string>> SplitWebAndBio(std::string_view rest);
-
 // 32 upper-case hexadecimal digits: the password digest the client sends.
 bool IsPasswordDigest(std::string_view text);
-
-// Cuts `args` into exactly `count` fields at ":"; the last takes the rest and may hold ":".
-// Nothing when there are fewer than count - 1 separators.
-std::optional<std::vector<std::string>> SplitFields(std::string_view args, size_t count);
 
 // True when `reported` (decimal digits) is a lower version than `current`. Nothing when the
 // report is not made of digits.

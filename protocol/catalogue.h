@@ -1,18 +1,10 @@
-// The lobby protocol's message catalogue: every line name the client sends or understands.
+// The lobby protocol's message catalogue: every line name the client sends or understands, the
+// result words of the replies and the fixed words inside fields. For the client and lobbyd.
 #pragma once
 
-#include <span>
 #include <string_view>
 
 namespace cv3::msg {
-
-enum class Direction { kToServer, kToClient };
-
-struct Entry {
-  std::string_view name;
-  Direction direction;
-  std::string_view purpose;
-};
 
 // Client to server. Those with arguments are sent as name + ":" + fields.
 inline constexpr std::string_view kAuth = "AUTH";
@@ -61,7 +53,7 @@ inline constexpr std::string_view kIsAway = "ISAWAY";
 inline constexpr std::string_view kInvisibleAck = "INVISIBLE_ACK";
 inline constexpr std::string_view kWarning = "WARNING";
 inline constexpr std::string_view kError = "ERROR";
-inline constexpr std::string_view kNothercation = "NOTHERCATION";
+inline constexpr std::string_view kNothercation = "NOTHERCATION";  // signed on elsewhere
 inline constexpr std::string_view kUserInfoAck = "USERINFO_ACK";
 inline constexpr std::string_view kEditProfileAck = "EDITPROFILE_ACK";
 inline constexpr std::string_view kGameInfoAck = "GAMEINFO_ACK";
@@ -80,10 +72,15 @@ inline constexpr std::string_view kDupAddy = "DUPADDY";
 inline constexpr std::string_view kNoAccess = "NOACCESS";
 inline constexpr std::string_view kDone = "DONE";
 
-// The whole catalogue, one entry per line name and direction.
-std::span<const Entry> Catalogue();
-
-// True for a name the client handles when the server sends it.
-bool IsServerMessage(std::string_view name);
+// Words inside fields: the kinds of a "USER" item, the state of a game ("GAME" item and
+// "GAMESTATE" key) and the term of a game ("GAMETERM" key).
+inline constexpr std::string_view kKindOnline = "online";
+inline constexpr std::string_view kKindAway = "away";
+inline constexpr std::string_view kKindOffline = "offline";
+inline constexpr std::string_view kKindAdmin = "admin";
+inline constexpr std::string_view kStateUp = "up";
+inline constexpr std::string_view kStateDown = "down";
+inline constexpr std::string_view kTermLong = "long";
+inline constexpr std::string_view kTermShort = "short";
 
 }  // namespace cv3::msg

@@ -35,6 +35,19 @@ std::string TextAfter(std::string_view text, std::string_view delimiter) {
                                       : std::string(text.substr(at + delimiter.size()));
 }
 
+std::optional<std::vector<std::string>> SplitFields(std::string_view args, size_t count) {
+  std::vector<std::string> fields;
+  fields.reserve(count);
+  for (size_t i = 0; i + 1 < count; ++i) {
+    size_t colon = args.find(':');
+    if (colon == std::string_view::npos) return std::nullopt;
+    fields.emplace_back(args.substr(0, colon));
+    args.remove_prefix(colon + 1);
+  }
+  fields.emplace_back(args);
+  return fields;
+}
+
 bool IsSafeName(std::string_view text) { return !HasAny(text, std::string_view("():\" \x7F", 6)); }
 
 bool IsSafeText(std::string_view text) { return !HasAny(text, ":\x7F"); }

@@ -1,8 +1,10 @@
 // Cutting protocol fields and keeping reserved characters out of user input. UTF-8 text.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace cv3 {
 
@@ -10,6 +12,9 @@ namespace cv3 {
 std::string TextBefore(std::string_view text, std::string_view delimiter);
 // The text after the first delimiter; the whole text when there is none.
 std::string TextAfter(std::string_view text, std::string_view delimiter);
+// Cuts argument text into exactly `count` fields at ":"; the last takes the rest and may hold ":".
+// Nothing when there are fewer than count - 1 separators.
+std::optional<std::vector<std::string>> SplitFields(std::string_view args, size_t count);
 
 // No "(", ")", ":", double quote, space, "¶", DEL or no-break space: an ID, password, e-mail
 // address or a field of a hosted game.

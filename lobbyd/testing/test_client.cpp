@@ -10,6 +10,7 @@
 #include <cerrno>
 
 #include "protocol/cp1252.h"
+#include "protocol/session_messages.h"
 
 namespace lobbyd::testing {
 
@@ -108,7 +109,7 @@ std::optional<std::vector<std::string>> TestClient::ReadUntil(std::string_view w
 }
 
 std::optional<std::vector<std::string>> TestClient::Sync() {
-  if (!Send("VERSION:300")) return std::nullopt;
+  if (!Send(cv3::VersionCommand(3, 0, 0))) return std::nullopt;
   return ReadUntil("VERSION_ACK:OK");
 }
 

@@ -22,7 +22,6 @@ class TestClient {
   TestClient(const TestClient&) = delete;
   TestClient& operator=(const TestClient&) = delete;
 
-  bool Connected() const { return fd_ >= 0; }
   // Encodes to Windows-1252 and appends CR LF. False when the send failed.
   bool Send(std::string_view line);
   bool SendRaw(std::string_view bytes);

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "protocol/md5.h"
+#include "protocol/session_messages.h"
 
 namespace lobbyd::testing {
 
@@ -80,14 +81,13 @@ std::unique_ptr<TestClient> Expect(std::unique_ptr<TestClient> client, std::stri
 
 std::unique_ptr<TestClient> TestServer::Join(std::string_view name, std::string_view password) {
   auto client = Connect();
-  client->Send("CREATE:" + std::string(name) + ":" + Digest(password) + ":" + std::string(name) +
-               "@example.org");
+  client->Send(cv3::CreateCommand(name, Digest(password), std::string(name) + "@example.org"));
   return Expect(std::move(client), name);
 }
 
 std::unique_ptr<TestClient> TestServer::SignIn(std::string_view name, std::string_view password) {
   auto client = Connect();
-  client->Send("AUTH:" + std::string(name) + ":" + Digest(password));
+  client->Send(cv3::AuthCommand(name, Digest(password)));
   return Expect(std::move(client), name);
 }
 

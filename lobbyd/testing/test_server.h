@@ -61,7 +61,6 @@ class TestServer {
   unsigned short Port() const { return port_; }
   ManualClock& Clock() { return clock_; }
   const CountingHasher& Hasher() const { return hasher_; }
-  const std::string& Database() const { return database_; }
   // What was logged; read it after Stop.
   std::string LogText() const { return logText_.str(); }
 

@@ -1,14 +1,14 @@
 // The server's parts on their own: text rules, throttle, flood control, flags, the store.
 #include <gtest/gtest.h>
 
-#include "protocol/cp1252.h"
-#include "protocol/text_helpers.h"
 #include "lobbyd/flags.h"
 #include "lobbyd/flood.h"
 #include "lobbyd/store.h"
 #include "lobbyd/testing/test_server.h"
 #include "lobbyd/text.h"
 #include "lobbyd/throttle.h"
+#include "protocol/cp1252.h"
+#include "protocol/text_helpers.h"
 
 namespace lobbyd {
 namespace {
@@ -32,12 +32,6 @@ TEST(Cp1252, EveryByteSurvivesTheTripThroughUtf8) {
   EXPECT_EQ(cv3::Utf8ToCp1252Lossy(cv3::Cp1252ToUtf8(all)), all);
 }
 
-TEST(SplitFields, LastFieldTakesTheRest) {
-  EXPECT_EQ(SplitFields("a:b:c:d", 3), (std::vector<std::string>{"a", "b", "c:d"}));
-  EXPECT_EQ(SplitFields("a::", 3), (std::vector<std::string>{"a", "", ""}));
-  EXPECT_EQ(SplitFields("a:b", 3), std::nullopt);
-}
-
 TEST(VersionIsLower, ComparesNumbersOfAnyLength) {
   EXPECT_EQ(VersionIsLower("299", 300), true);
   EXPECT_EQ(VersionIsLower("300", 300), false);
@@ -46,19 +40,6 @@ TEST(VersionIsLower, ComparesNumbersOfAnyLength) {
   EXPECT_EQ(VersionIsLower("0", 300), true);
   EXPECT_EQ(VersionIsLower("3.0", 300), std::nullopt);
   EXPECT_EQ(VersionIsLower("", 300), std::nullopt);
-}
-
-TEST(SplitWebAndBio, SchemeAndPortStayInTheWebAddress) {
-  using Pair = std::pair<std::string, std::string>;
-  EXPECT_EQ(SplitWebAndBio("web:bio: with colon"), (Pair{"web", "bio: with colon"}));
-  EXPECT_EQ(SplitWebAndBio(":bio"), (Pair{"", "bio"}));
-  EXPECT_EQ(SplitWebAndBio("http://x.example:bio"), (Pair{"http://x.example", "bio"}));
-  EXPECT_EQ(SplitWebAndBio("https://x.example:8080/p:bio"),
-            (Pair{"https://x.example:8080/p", "bio"}));
-  EXPECT_EQ(SplitWebAndBio("http://x.example:8080:bio"), (Pair{"http://x.example:8080", "bio"}));
-  EXPECT_EQ(SplitWebAndBio("http://x.example/a:b"), (Pair{"http://x.example/a", "b"}));
-  EXPECT_EQ(SplitWebAndBio("://odd:bio"), (Pair{"", "//odd:bio"}));
-  EXPECT_EQ(SplitWebAndBio("no separator"), std::nullopt);
 }
 
 TEST(Digest, IsThirtyTwoUpperCaseHexDigits) {
@@ -142,9 +123,14 @@ TEST(Store, RecordsComeBackAsStored) {
                         {"loc", "age", "e@x", "web",
                          "a\xC2\xB6"
                          "b"}};
-  GameRecord game{"Arena", "Ann", "1.2.3.4", "1.0", "Named", {}, "d"};
-  game.settings[kLongTermSetting] = true;
-  game.settings[0] = true;
+  GameRecord game{{.name = "Arena",
+                   .address = "1.2.3.4",
+                   .version = "1.0",
+                   .announcement = "Named",
+                   .includeCpus = true,
+                   .longTerm = true,
+                   .description = "d"},
+                  "Ann"};
   {
     auto store = Store::Open(folder.Path() + "/s.db", error);
     ASSERT_TRUE(store) << error;

@@ -4,8 +4,6 @@
 
 #include <vector>
 
-#include "protocol/catalogue.h"
-
 namespace cv3 {
 namespace {
 
@@ -92,19 +90,6 @@ TEST(Receiving, BufferSurvivesAndOverlongLineIsDropped) {
   link.DataArrival("zzz\r\nISON:bob\r\n");
   EXPECT_EQ(seen, (std::vector<std::string>{"bob"}));
   EXPECT_EQ(link.DroppedLines(), 1u);
-}
-
-TEST(Catalogue, EveryServerMessageIsKnownAndOnlyThose) {
-  for (auto name : {"AUTH_ACK", "USER", "USERS_ACK", "GAME", "GAMES_ACK", "VERSION_ACK",
-                    "QUIT_ACK", "DISCONNECT_ACK", "GAMEUP", "GAMEDOWN", "GAMEREM", "REMUSER",
-                    "ISADMIN", "ISNVIS", "ISON", "ISOFF", "ISAWAY", "INVISIBLE_ACK", "WARNING",
-                    "ERROR", "NOTHERCATION", "LMSG", "PMSG", "USERINFO_ACK", "EDITPROFILE_ACK",
-                    "GAMEINFO_ACK", "HOSTGAME_ACK", "RESUMEINFO_ACK", "RESUMEGAME_ACK"}) {
-    EXPECT_TRUE(msg::IsServerMessage(name)) << name;
-  }
-  for (auto name : {"AUTH", "USERS", "QUIT", "HOSTGAME", "auth_ack", ""}) {
-    EXPECT_FALSE(msg::IsServerMessage(name)) << name;
-  }
 }
 
 }  // namespace
