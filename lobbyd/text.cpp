@@ -24,23 +24,6 @@ std::string NameKey(std::string_view name) { return cv3::FoldedName(name); }
 
 std::string GameKey(std::string_view name) { return NameKey(TrimSpaces(name)); }
 
-std::string_view TrimSpaces(std::string_view text) {
-  size_t first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos) return {};
-  size_t last = text.find_last_not_of(' ');
-  return text.substr(first, last - first + 1);
-}
-
-size_t CharacterCount(std::string_view text) {
-  size_t count = 0;
-  size_t pos = 0;
-  while (pos < text.size()) {
-    cv3::NextCodePoint(text, pos);
-    ++count;
-  }
-  return count;
-}
-
 bool HasControlCharacters(std::string_view text) {
   for (char c : text) {
     if (static_cast<unsigned char>(c) < 0x20) return true;

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "protocol/text_helpers.h"
+
 namespace lobbyd {
 
 // The lookup key of an ID or game name: two names have the same key exactly when
@@ -16,11 +18,9 @@ std::string NameKey(std::string_view name);
 // The lookup key of a game name: trimmed, then as NameKey, so "Arena" and " arena" clash.
 std::string GameKey(std::string_view name);
 
-// Without leading and trailing spaces (only the space character, as the client trims).
-std::string_view TrimSpaces(std::string_view text);
-
-// Number of characters (code points) of UTF-8 text.
-size_t CharacterCount(std::string_view text);
+// Trimming and counting as the client does it.
+using cv3::CharacterCount;
+using cv3::TrimSpaces;
 
 // Any character below U+0020 (a lone CR or LF, NUL, tab...).
 bool HasControlCharacters(std::string_view text);

@@ -24,6 +24,23 @@ char32_t FoldCase(char32_t cp) {
 
 }  // namespace
 
+std::string_view TrimSpaces(std::string_view text) {
+  size_t first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  size_t last = text.find_last_not_of(' ');
+  return text.substr(first, last - first + 1);
+}
+
+size_t CharacterCount(std::string_view text) {
+  size_t count = 0;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    NextCodePoint(text, pos);
+    ++count;
+  }
+  return count;
+}
+
 std::string TextBefore(std::string_view text, std::string_view delimiter) {
   size_t at = text.find(delimiter);
   return at == std::string_view::npos ? std::string() : std::string(text.substr(0, at));

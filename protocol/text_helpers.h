@@ -1,12 +1,18 @@
 // Cutting protocol fields and keeping reserved characters out of user input. UTF-8 text.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace cv3 {
+
+// Without leading and trailing spaces (only the space character).
+std::string_view TrimSpaces(std::string_view text);
+// Number of characters (code points) of UTF-8 text.
+size_t CharacterCount(std::string_view text);
 
 // The text before the first delimiter; empty when there is none.
 std::string TextBefore(std::string_view text, std::string_view delimiter);

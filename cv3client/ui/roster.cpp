@@ -18,12 +18,6 @@ const RosterKind* FindKind(std::string_view kind) {
   return nullptr;
 }
 
-// Characters, not bytes: an extra of one accented letter is still one character.
-size_t CharacterCount(std::string_view utf8) {
-  return std::count_if(utf8.begin(), utf8.end(),
-                       [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; });
-}
-
 std::string WithoutSpaces(std::string_view text) {
   std::string out;
   std::copy_if(text.begin(), text.end(), std::back_inserter(out), [](char c) { return c != ' '; });
@@ -163,6 +157,7 @@ bool RosterModel::AddRosterNode(std::string_view kind, std::string_view name,
   }
   std::string extraText = ExtraText(extra);
   std::string text(name);
+  // Characters, not bytes: an extra of one accented letter is still one character.
   if (CharacterCount(extraText) > 1) text += " (" + extraText + ")";
   return Add({RosterTimeStamp(clock_()) + WithoutSpaces(name), std::string(entry->parentKey),
               std::move(text), image, std::string(entry->tag), colour, false});
