@@ -7,7 +7,9 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libasio-dev libsqlite3-dev libsodium-dev sqlite3
   mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
-  wine wine64 xvfb xauth x11-utils imagemagick
+  # fonts-wine is only recommended by wine, so --no-install-recommends would leave it out; without
+  # Wine's own fonts the title bars draw their buttons as letters (wine-prefix.sh links them in).
+  wine wine64 fonts-wine xvfb xauth x11-utils imagemagick
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -12,3 +12,10 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wineboot -i </dev/null >/dev/null 2>&1 || true
   wineserver -w
 fi
+# Debian's Wine does not look for its own fonts (fonts-wine) where that package puts them; link
+# them into the prefix's Fonts folder, where Wine does look. Without Marlett the title bars draw
+# their buttons as the letters "0 1 r".
+if [ -d /usr/share/wine/fonts ]; then
+  mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+  ln -sf /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
+fi

@@ -11,11 +11,9 @@
 #include <type_traits>
 
 #include "common/message_box.h"
+#include "common/wide_text_win32.h"
 
 namespace cv3 {
-
-std::wstring Widen(std::string_view utf8);
-std::string Narrow(std::wstring_view wide);
 
 // Pixels for a length in twips at the window's DPI (1440 twips per inch).
 int TwipsToPixels(int twips, UINT dpi);

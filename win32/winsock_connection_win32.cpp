@@ -24,7 +24,7 @@ WinsockConnection::WinsockConnection(Events events) : events_(std::move(events))
   }
   window_ = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance,
                             nullptr);
-  SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  if (window_) SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
 WinsockConnection::~WinsockConnection() {
@@ -49,6 +49,10 @@ void WinsockConnection::Close() {
 void WinsockConnection::Connect(const std::string& host, int port) {
   Close();
   ++generation_;
+  if (!window_) {
+    Fail();  // no window to post to or to receive socket events: report now, not never
+    return;
+  }
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;

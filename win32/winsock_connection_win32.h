@@ -30,8 +30,13 @@ class WinsockConnection {
   WinsockConnection(const WinsockConnection&) = delete;
   WinsockConnection& operator=(const WinsockConnection&) = delete;
 
+  // False when the hidden message window could not be made: no socket event can arrive then.
+  bool ok() const { return window_ != nullptr; }
+
   // Starts connecting; the outcome arrives as the connected or error event. A name that does
-  // not resolve reports the error event from the message loop, never from inside this call.
+  // not resolve reports the error event from the message loop, never from inside this call. The
+  // one exception is a connection without its message window (!ok()): nothing could ever arrive
+  // from the loop, so the error event is raised at once, from inside this call.
   void Connect(const std::string& host, int port);
   void Close();
   int State() const { return state_; }

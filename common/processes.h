@@ -1,0 +1,72 @@
+// Starting, listing and ending processes: the game, the watchdog and the browser's command lines
+// start here, and KillProcessByName ends the game. Backends: Win32 (CreateProcess, Toolhelp) and
+// a recording fake for tests. UI thread only.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace cv3 {
+
+// How the started program's first window appears.
+enum class ShowMode {
+  kNormal,               // normal size, activated
+  kMaximized,            // maximised, activated
+  kMinimized,            // minimised, activated
+  kMinimizedNoActivate,  // minimised; the caller keeps the focus
+  kHidden,               // hidden, and no console window for a console program
+};
+
+// One running process as a snapshot lists it.
+struct ProcessEntry {
+  std::string exeName;  // the executable's name as the system lists it (UTF-8)
+  uint32_t id = 0;
+  bool operator==(const ProcessEntry&) const = default;
+};
+
+// How StartAndWait came back.
+enum class WaitOutcome {
+  kNotStarted,  // the process could not be created
+  kEnded,       // the process has ended
+  kStopped,     // the caller asked to stop waiting; the process goes on running
+};
+
+class Processes {
+ public:
+  virtual ~Processes() = default;
+
+  // Starts a command line (UTF-8, used as it is: the first word names the program, nothing is
+  // quoted) and returns at once, keeping no handle. An empty currentDirectory keeps the caller's.
+  // False when the process cannot be created.
+  virtual bool Start(const std::string& commandLine, const std::string& currentDirectory,
+                     ShowMode show) = 0;
+
+  // Starts a command line the way the watchdog starts the game (handles inherited, the program's
+  // default window), waits up to 4 s for it to be ready for input, then waits for its end while
+  // the caller's window messages (timers, sockets, menus) keep being handled: their handlers run
+  // inside this call. After each batch of messages stopWaiting is asked; true ends the wait at
+  // once and leaves the process running. A quit message also stops the wait and is left for the
+  // caller's message loop.
+  virtual WaitOutcome StartAndWait(const std::string& commandLine,
+                                   const std::string& currentDirectory,
+                                   const std::function<bool()>& stopWaiting) = 0;
+
+  // The processes running now; empty when no snapshot can be taken.
+  virtual std::vector<ProcessEntry> ListProcesses() = 0;
+
+  // Terminates one process; false when it cannot be opened for that or terminated.
+  virtual bool Terminate(uint32_t id) = 0;
+};
+
+// Whether a listed executable name names `wanted`: the text after its last backslash (all of it
+// when there is none), cut at its first NUL, equals `wanted` without regard to case.
+bool ExecutableNameMatches(std::string_view listedName, std::string_view wanted);
+
+// Terminates every running process whose executable name matches, not only the first. Failures
+// to terminate one are ignored.
+void KillProcessByName(Processes& processes, std::string_view exeName);
+
+}  // namespace cv3

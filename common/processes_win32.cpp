@@ -1,0 +1,118 @@
+#include "common/processes_win32.h"
+
+#include <windows.h>
+// after windows.h, which it needs
+#include <tlhelp32.h>
+
+#include "common/wide_text_win32.h"
+
+namespace cv3 {
+namespace {
+
+constexpr DWORD kInputIdleMs = 4000;
+constexpr UINT kTerminatedExitCode = 1;
+
+WORD ShowWindowValue(ShowMode show) {
+  switch (show) {
+    case ShowMode::kNormal:
+      return SW_SHOWNORMAL;
+    case ShowMode::kMaximized:
+      return SW_SHOWMAXIMIZED;
+    case ShowMode::kMinimized:
+      return SW_SHOWMINIMIZED;
+    case ShowMode::kMinimizedNoActivate:
+      return SW_SHOWMINNOACTIVE;
+    case ShowMode::kHidden:
+      return SW_HIDE;
+  }
+  return SW_SHOWNORMAL;
+}
+
+// CreateProcessW may write into the command line, so it gets a copy of its own.
+bool CreateWith(const std::string& commandLine, const std::string& currentDirectory,
+                BOOL inheritHandles, DWORD flags, STARTUPINFOW& startup,
+                PROCESS_INFORMATION& process) {
+  std::wstring line = Widen(commandLine);
+  std::wstring directory = Widen(currentDirectory);
+  return CreateProcessW(nullptr, line.data(), nullptr, nullptr, inheritHandles, flags, nullptr,
+                        directory.empty() ? nullptr : directory.c_str(), &startup, &process) != 0;
+}
+
+// Handles every queued message; false when a quit message came, which is posted again for the
+// caller's own loop.
+bool HandlePendingMessages() {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(message.wParam));
+      return false;
+    }
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool Win32Processes::Start(const std::string& commandLine, const std::string& currentDirectory,
+                           ShowMode show) {
+  STARTUPINFOW startup{sizeof startup};
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = ShowWindowValue(show);
+  DWORD flags = show == ShowMode::kHidden ? CREATE_NO_WINDOW : 0;
+  PROCESS_INFORMATION process{};
+  if (!CreateWith(commandLine, currentDirectory, FALSE, flags, startup, process)) return false;
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return true;
+}
+
+WaitOutcome Win32Processes::StartAndWait(const std::string& commandLine,
+                                         const std::string& currentDirectory,
+                                         const std::function<bool()>& stopWaiting) {
+  STARTUPINFOW startup{sizeof startup};  // all else zero: the program's default window
+  PROCESS_INFORMATION process{};
+  if (!CreateWith(commandLine, currentDirectory, TRUE, NORMAL_PRIORITY_CLASS, startup, process)) {
+    return WaitOutcome::kNotStarted;
+  }
+  WaitForInputIdle(process.hProcess, kInputIdleMs);
+  CloseHandle(process.hThread);
+  WaitOutcome outcome = WaitOutcome::kEnded;
+  for (;;) {
+    if (!HandlePendingMessages() || (stopWaiting && stopWaiting())) {
+      outcome = WaitOutcome::kStopped;
+      break;
+    }
+    // Sleeps until the process ends or a message arrives; MWMO_INPUTAVAILABLE also wakes for
+    // messages a nested loop has already seen but left queued.
+    DWORD woken = MsgWaitForMultipleObjectsEx(1, &process.hProcess, INFINITE, QS_ALLINPUT,
+                                              MWMO_INPUTAVAILABLE);
+    if (woken != WAIT_OBJECT_0 + 1) break;  // ended (or the handle failed, which cannot recover)
+  }
+  CloseHandle(process.hProcess);
+  return outcome;
+}
+
+std::vector<ProcessEntry> Win32Processes::ListProcesses() {
+  std::vector<ProcessEntry> processes;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return processes;
+  PROCESSENTRY32W entry{sizeof entry};
+  for (BOOL more = Process32FirstW(snapshot, &entry); more;
+       more = Process32NextW(snapshot, &entry)) {
+    processes.push_back({Narrow(entry.szExeFile), entry.th32ProcessID});
+  }
+  CloseHandle(snapshot);
+  return processes;
+}
+
+bool Win32Processes::Terminate(uint32_t id) {
+  HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, id);
+  if (!process) return false;
+  bool ok = TerminateProcess(process, kTerminatedExitCode) != 0;
+  CloseHandle(process);
+  return ok;
+}
+
+}  // namespace cv3
