@@ -6,8 +6,8 @@
 #include <map>
 #include <string>
 
-#include "protocol/cp1252.h"
 #include "cv3client/session/server_link.h"
+#include "protocol/cp1252.h"
 
 namespace {
 

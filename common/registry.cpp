@@ -22,9 +22,12 @@ constexpr std::array<std::pair<std::string_view, RootKey>, 7> kRoots = {{
 
 std::string DWordValue::ToText() const {
   switch (kind_) {
-    case Kind::kNumber: return std::to_string(number_);
-    case Kind::kMarker: return std::string(kRegistryError);
-    case Kind::kEmpty: break;
+    case Kind::kNumber:
+      return std::to_string(number_);
+    case Kind::kMarker:
+      return std::string(kRegistryError);
+    case Kind::kEmpty:
+      break;
   }
   return {};
 }
@@ -46,7 +49,8 @@ ParsedKey Registry::ParseKey(std::string_view path) {
   }
   size_t slash = path.find('\\');
   std::string_view rootName = slash == std::string_view::npos ? path : path.substr(0, slash);
-  std::string subkey = slash == std::string_view::npos ? std::string() : std::string(path.substr(slash + 1));
+  std::string subkey =
+      slash == std::string_view::npos ? std::string() : std::string(path.substr(slash + 1));
   auto root = RootKeyFromName(rootName);
   if (!root) return {ParsedKey::Status::kUnknownRoot, std::nullopt, {}};
   return {ParsedKey::Status::kOk, root, std::move(subkey)};
@@ -93,7 +97,8 @@ DWordValue Registry::GetDWord(std::string_view path, std::string_view name) {
   ParsedKey key = ParseKey(path);
   if (key.status == ParsedKey::Status::kBadFormat) return DWordValue::Marker();
   if (key.status == ParsedKey::Status::kUnknownRoot) return DWordValue::Empty();
-  auto value = backend_.GetValue(*key.root, Utf8ToCp1252Lossy(key.subkey), Utf8ToCp1252Lossy(name), 4);
+  auto value =
+      backend_.GetValue(*key.root, Utf8ToCp1252Lossy(key.subkey), Utf8ToCp1252Lossy(name), 4);
   if (!value) return DWordValue::Marker();
   // Four bytes are read whatever the stored type; a shorter value fills the low bytes.
   uint32_t n = 0;

@@ -9,13 +9,20 @@ namespace {
 
 HKEY RootHandle(RootKey root) {
   switch (root) {
-    case RootKey::kClassesRoot: return HKEY_CLASSES_ROOT;
-    case RootKey::kCurrentUser: return HKEY_CURRENT_USER;
-    case RootKey::kLocalMachine: return HKEY_LOCAL_MACHINE;
-    case RootKey::kUsers: return HKEY_USERS;
-    case RootKey::kPerformanceData: return HKEY_PERFORMANCE_DATA;
-    case RootKey::kCurrentConfig: return HKEY_CURRENT_CONFIG;
-    case RootKey::kDynData: return HKEY_DYN_DATA;
+    case RootKey::kClassesRoot:
+      return HKEY_CLASSES_ROOT;
+    case RootKey::kCurrentUser:
+      return HKEY_CURRENT_USER;
+    case RootKey::kLocalMachine:
+      return HKEY_LOCAL_MACHINE;
+    case RootKey::kUsers:
+      return HKEY_USERS;
+    case RootKey::kPerformanceData:
+      return HKEY_PERFORMANCE_DATA;
+    case RootKey::kCurrentConfig:
+      return HKEY_CURRENT_CONFIG;
+    case RootKey::kDynData:
+      return HKEY_DYN_DATA;
   }
   return HKEY_CURRENT_USER;
 }

@@ -1,5 +1,6 @@
 #include "cv3client/client_app_win32.h"
 
+#include "common/processes_win32.h"
 #include "common/registry.h"
 #include "common/registry_win32.h"
 #include "cv3client/client_core.h"
@@ -39,13 +40,25 @@ class WinsockLobbySocket : public LobbySocket {
 struct ClientApp::Parts {
   explicit Parts(ClientOptions o)
       : options(std::move(o)),
-        registry(registryBackend, [this](const MessageBoxSpec& box) { main.ShowMessage(box); },
-                 "Corvane"),
+        registry(
+            registryBackend, [this](const MessageBoxSpec& box) { main.ShowMessage(box); },
+            "Corvane"),
         socket({[this] { core.OnSocketConnect(); },
                 [this](std::string_view bytes) { core.OnDataArrival(bytes); },
                 [this] { core.OnSocketError(); }}),
-        core({main, main, main, main, main, windows, deferral, factory, socket, registry, timers,
-              [](int ms) { WaitWhileProcessing(ms); }}) {
+        core(ClientPlatform{.status = main,
+                            .menus = main,
+                            .messages = main,
+                            .shell = main,
+                            .tree = main,
+                            .windows = windows,
+                            .deferral = deferral,
+                            .factory = factory,
+                            .socket = socket,
+                            .registry = registry,
+                            .timers = timers,
+                            .processes = processes,
+                            .wait = [](int ms) { WaitWhileProcessing(ms); }}) {
     // The windows that come and go, by their view kinds.
     factory.Provide<LoginView>([this] { return std::make_unique<frmLogin>(main.hwnd()); });
     factory.Provide<AboutView>([this] { return std::make_unique<frmAbout>(main.hwnd()); });
@@ -79,6 +92,7 @@ struct ClientApp::Parts {
   frmMain main;
   Registry registry;
   WindowTimers timers;
+  Win32Processes processes;
   MessageLoopDeferral deferral;
   WindowRegistry windows;
   WindowFactory factory;
@@ -86,8 +100,7 @@ struct ClientApp::Parts {
   ClientCore core;
 };
 
-ClientApp::ClientApp(ClientOptions options)
-    : parts_(std::make_unique<Parts>(std::move(options))) {}
+ClientApp::ClientApp(ClientOptions options) : parts_(std::make_unique<Parts>(std::move(options))) {}
 
 ClientApp::~ClientApp() {
   // The window goes first: none of its events may reach the parts being torn down.

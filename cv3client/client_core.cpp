@@ -9,8 +9,8 @@ ClientCore::ClientCore(ClientPlatform platform)
     : platform_(std::move(platform)),
       roster_(platform_.tree, platform_.registry, platform_.clock),
       session_({platform_.status, platform_.menus, platform_.messages, platform_.shell,
-                platform_.windows, platform_.socket, platform_.registry, platform_.timers, roster_,
-                platform_.wait}),
+                platform_.windows, platform_.socket, platform_.registry, platform_.timers,
+                platform_.processes, roster_, platform_.wait}),
       commands_(platform_.messages, platform_.menus, platform_.shell, platform_.windows, session_,
                 roster_) {
   RegisterWindows();
@@ -27,10 +27,9 @@ void ClientCore::RegisterWindows() {
 void ClientCore::OpenLoginWindow() {
   std::unique_ptr<LoginView> view = platform_.factory.Make<LoginView>();
   if (!view) return;
-  LoginController controller(
-      *view, platform_.registry, session_.Values(),
-      {[this] { session_.ConnectToServer(); },
-       [this] { platform_.windows.ShowWindow(WindowKind::kCreateId); }});
+  LoginController controller(*view, platform_.registry, session_.Values(), platform_.processes,
+                             {[this] { session_.ConnectToServer(); },
+                              [this] { platform_.windows.ShowWindow(WindowKind::kCreateId); }});
   view->ShowModal(controller);
 }
 

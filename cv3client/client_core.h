@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "common/deferral.h"
+#include "common/processes.h"
 #include "common/registry.h"
 #include "common/timers.h"
 #include "cv3client/session/lobby_socket.h"
@@ -37,6 +38,7 @@ struct ClientPlatform {
   LobbySocket& socket;  // wskChat
   Registry& registry;
   Timers& timers;
+  Processes& processes;
   // WaitWhileProcessing for the pause after each send; empty for none (tests).
   std::function<void(int ms)> wait;
   // The roster's date and time text.

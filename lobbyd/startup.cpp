@@ -2,9 +2,9 @@
 
 #include <map>
 
-#include "protocol/text_helpers.h"
-#include "protocol/md5.h"
 #include "lobbyd/text.h"
+#include "protocol/md5.h"
+#include "protocol/text_helpers.h"
 
 namespace lobbyd {
 namespace {

@@ -9,7 +9,8 @@
 namespace cv3 {
 
 // Code point of one Windows-1252 byte. Every byte has one: the five bytes the code page leaves
-// undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) map to the C1 controls of the same value, as Windows does.
+// undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) map to the C1 controls of the same value, as Windows
+// does.
 char32_t Cp1252ToCodePoint(unsigned char byte);
 
 // The byte for a code point, or nothing when Windows-1252 has none.

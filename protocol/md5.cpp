@@ -45,10 +45,22 @@ void clsMD5::Transform(const unsigned char* block) {
     uint32_t f;
     int k;
     switch (round) {
-      case 0: f = (b & c) | (~b & d); k = i; break;
-      case 1: f = (d & b) | (~d & c); k = (5 * i + 1) % 16; break;
-      case 2: f = b ^ c ^ d; k = (3 * i + 5) % 16; break;
-      default: f = c ^ (b | ~d); k = (7 * i) % 16; break;
+      case 0:
+        f = (b & c) | (~b & d);
+        k = i;
+        break;
+      case 1:
+        f = (d & b) | (~d & c);
+        k = (5 * i + 1) % 16;
+        break;
+      case 2:
+        f = b ^ c ^ d;
+        k = (3 * i + 5) % 16;
+        break;
+      default:
+        f = c ^ (b | ~d);
+        k = (7 * i) % 16;
+        break;
     }
     uint32_t rotated = LongLeftRotate(a + f + kSine[i] + x[k], kShift[round][i % 4]);
     a = d;

@@ -1,6 +1,5 @@
 #include "protocol/wire.h"
 
-
 namespace cv3 {
 
 Line ParseLine(std::string_view text) {

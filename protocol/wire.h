@@ -46,8 +46,8 @@ class LineBuffer {
   void Compact();
 
   std::string data_;
-  size_t start_ = 0;         // data before this offset has been consumed
-  size_t scanned_ = 0;       // no CR LF starts before this offset (relative to data_)
+  size_t start_ = 0;    // data before this offset has been consumed
+  size_t scanned_ = 0;  // no CR LF starts before this offset (relative to data_)
   size_t limit_;
   bool discarding_ = false;  // inside an over-long line, waiting for its CR LF
 };

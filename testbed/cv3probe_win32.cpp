@@ -76,6 +76,8 @@ int wmain(int argc, wchar_t** argv) {
                  reinterpret_cast<LPARAM>(button));
     return 0;
   }
-  std::fprintf(stderr, "usage: cv3probe wait-status TEXT [TIMEOUT_MS] | dump | command ID | close CLASS | click CLASS TEXT\n");
+  std::fprintf(stderr,
+               "usage: cv3probe wait-status TEXT [TIMEOUT_MS] | dump | command ID | close CLASS | "
+               "click CLASS TEXT\n");
   return 2;
 }

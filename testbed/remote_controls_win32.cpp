@@ -97,8 +97,8 @@ std::vector<TreeItemInfo> ReadTree(HWND tree) {
 
 std::string ReadWindowText(HWND window) {
   wchar_t text[512] = {};
-  int length = static_cast<int>(
-      SendMessageW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text)));
+  int length =
+      static_cast<int>(SendMessageW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text)));
   return ToUtf8(text, length);
 }
 

@@ -13,7 +13,7 @@ namespace cv3::testbed {
 struct TreeItemInfo {
   std::string text;    // UTF-8
   std::string parent;  // the parent's text, empty for a root
-  int image = 0;  // the roster's image number (1..8)
+  int image = 0;       // the roster's image number (1..8)
   bool bold = false;
 };
 

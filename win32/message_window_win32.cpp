@@ -16,8 +16,8 @@ MessageWindow::MessageWindow(Handler handler) : handler_(std::move(handler)) {
     wc.lpszClassName = kClassName;
     RegisterClassW(&wc);
   }
-  hwnd_ = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance,
-                          nullptr);
+  hwnd_ =
+      CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
   if (hwnd_) SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 

@@ -7,29 +7,21 @@ namespace {
 
 constexpr UINT kSocketMessage = WM_APP + 1;
 constexpr UINT kFailMessage = WM_APP + 2;
-constexpr wchar_t kClassName[] = L"Cv3WinsockConnection";
 
 }  // namespace
 
-WinsockConnection::WinsockConnection(Events events) : events_(std::move(events)) {
+WinsockConnection::WinsockConnection(Events events)
+    : events_(std::move(events)),
+      messages_([this](UINT message, WPARAM wParam, LPARAM lParam) {
+        return OnMessage(message, wParam, lParam);
+      }),
+      window_(messages_.hwnd()) {
   WSADATA data;
   wsaStarted_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
-  HINSTANCE instance = GetModuleHandleW(nullptr);
-  WNDCLASSW wc{};
-  if (!GetClassInfoW(instance, kClassName, &wc)) {
-    wc.lpfnWndProc = Proc;
-    wc.hInstance = instance;
-    wc.lpszClassName = kClassName;
-    RegisterClassW(&wc);
-  }
-  window_ = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance,
-                            nullptr);
-  if (window_) SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
 WinsockConnection::~WinsockConnection() {
   Close();
-  if (window_) DestroyWindow(window_);
   if (wsaStarted_) WSACleanup();
 }
 
@@ -174,18 +166,17 @@ void WinsockConnection::OnSocketEvent(SOCKET socket, WORD event, WORD error) {
   }
 }
 
-LRESULT CALLBACK WinsockConnection::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* self = reinterpret_cast<WinsockConnection*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (self && message == kSocketMessage) {
-    self->OnSocketEvent(static_cast<SOCKET>(wParam), WSAGETSELECTEVENT(lParam),
-                        WSAGETSELECTERROR(lParam));
+LRESULT WinsockConnection::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == kSocketMessage) {
+    OnSocketEvent(static_cast<SOCKET>(wParam), WSAGETSELECTEVENT(lParam),
+                  WSAGETSELECTERROR(lParam));
     return 0;
   }
-  if (self && message == kFailMessage) {
-    if (wParam == self->generation_ && self->state_ == kConnecting) self->Fail();
+  if (message == kFailMessage) {
+    if (wParam == generation_ && state_ == kConnecting) Fail();
     return 0;
   }
-  return DefWindowProcW(hwnd, message, wParam, lParam);
+  return DefWindowProcW(window_, message, wParam, lParam);
 }
 
 }  // namespace cv3

@@ -4,13 +4,15 @@
 // in order. UI thread only.
 #pragma once
 
+#include <windows.h>
 #include <winsock2.h>
 #include <ws2tcpip.h>
-#include <windows.h>
 
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "win32/message_window_win32.h"
 
 namespace cv3 {
 
@@ -45,7 +47,7 @@ class WinsockConnection {
   void SendData(std::string_view bytes);
 
  private:
-  static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void OnSocketEvent(SOCKET socket, WORD event, WORD error);
   bool TryNextAddress();
   void Fail();
@@ -53,7 +55,8 @@ class WinsockConnection {
   void ReadAll();
 
   Events events_;
-  HWND window_ = nullptr;
+  MessageWindow messages_;
+  HWND window_;  // the message window's handle, nullptr when it could not be created
   SOCKET socket_ = INVALID_SOCKET;
   int state_ = kClosed;
   std::vector<sockaddr_storage> addresses_;

@@ -4,7 +4,13 @@ namespace cv3 {
 namespace {
 
 enum ControlId {
-  kTxtLoginID = 101, kTxtPassword, kChkRemember, kChkAuto, kCmdLogin, kCommand4, kCommand3,
+  kTxtLoginID = 101,
+  kTxtPassword,
+  kChkRemember,
+  kChkAuto,
+  kCmdLogin,
+  kCommand4,
+  kCommand3,
   kCommand2
 };
 
@@ -52,8 +58,8 @@ void frmLogin::CreateControls() {
                                BS_AUTOCHECKBOX | WS_TABSTOP, 1500, 1240, 3180, 260, kChkRemember);
   chkAutoLogin_ = control(L"BUTTON", L"Automatically Login", BS_AUTOCHECKBOX | WS_TABSTOP, 1500,
                           1540, 3180, 260, kChkAuto);
-  cmdLogin_ = control(L"BUTTON", L"Login", BS_DEFPUSHBUTTON | WS_TABSTOP, 3360, 1980, 1320, 400,
-                      kCmdLogin);
+  cmdLogin_ =
+      control(L"BUTTON", L"Login", BS_DEFPUSHBUTTON | WS_TABSTOP, 3360, 1980, 1320, 400, kCmdLogin);
   control(L"BUTTON", L"New User?", BS_GROUPBOX, 120, 2700, 4740, 900, 0);
   control(L"BUTTON", L"Get a Corvane ID", BS_PUSHBUTTON | WS_TABSTOP, 1500, 3030, 1980, 400,
           kCommand4);
@@ -88,19 +94,6 @@ void frmLogin::ShowModal(LoginEvents& events) {
   events_ = nullptr;
 }
 
-void frmLogin::RunMinimized(const std::string& commandLine) {
-  std::wstring line = Widen(commandLine);
-  STARTUPINFOW startup{sizeof startup};
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_SHOWMINNOACTIVE;
-  PROCESS_INFORMATION process{};
-  if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                     &startup, &process)) {
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-  }
-}
-
 void frmLogin::Unload() {
   unloaded_ = true;
   if (hwnd_) ShowWindow(hwnd_, SW_HIDE);
@@ -111,12 +104,26 @@ LRESULT frmLogin::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND:
       if (!events_ || HIWORD(wParam) != BN_CLICKED) break;
       switch (LOWORD(wParam)) {
-        case kCmdLogin: case IDOK: events_->cmdLogin_Click(); return 0;
-        case kChkRemember: events_->chkRememberIDPass_Click(); return 0;
-        case kChkAuto: events_->chkAutoLogin_Click(); return 0;
-        case kCommand2: case IDCANCEL: events_->Command2_Click(); return 0;
-        case kCommand3: events_->Command3_Click(); return 0;
-        case kCommand4: events_->Command4_Click(); return 0;
+        case kCmdLogin:
+        case IDOK:
+          events_->cmdLogin_Click();
+          return 0;
+        case kChkRemember:
+          events_->chkRememberIDPass_Click();
+          return 0;
+        case kChkAuto:
+          events_->chkAutoLogin_Click();
+          return 0;
+        case kCommand2:
+        case IDCANCEL:
+          events_->Command2_Click();
+          return 0;
+        case kCommand3:
+          events_->Command3_Click();
+          return 0;
+        case kCommand4:
+          events_->Command4_Click();
+          return 0;
       }
       break;
     case WM_CLOSE:

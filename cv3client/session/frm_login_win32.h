@@ -32,7 +32,6 @@ class frmLogin : public Window, public LoginView {
   void SetRemember(bool checked) override;
   void SetAuto(bool checked) override;
   BoxResult ShowMessage(const MessageBoxSpec& box) override { return ShowMessageBox(hwnd_, box); }
-  void RunMinimized(const std::string& commandLine) override;
 
   HWND txtLoginID() const { return txtLoginID_; }
   HWND txtPassword() const { return txtPassword_; }

@@ -3,8 +3,8 @@
 #include <optional>
 
 #include "cv3client/support/client_settings.h"
-#include "protocol/md5.h"
 #include "cv3client/ui/web_pages.h"
+#include "protocol/md5.h"
 
 namespace cv3 {
 
@@ -68,7 +68,7 @@ void LoginController::Command2_Click() { view_.Unload(); }
 
 void LoginController::Command3_Click() {
   // Unlike the main window's pages, Help never falls back to "command".
-  view_.RunMinimized("cmd /c start " + WebSitePage(kForumsPath));
+  processes_.Start("cmd /c start " + WebSitePage(kForumsPath), "", ShowMode::kMinimizedNoActivate);
 }
 
 void LoginController::Command4_Click() {

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "common/message_box.h"
+#include "common/processes.h"
 #include "common/registry.h"
 #include "cv3client/session/session_controller.h"
 
@@ -57,8 +58,6 @@ class LoginView {
   virtual void Hide() = 0;
   // Ends the modal window; the controller makes no further calls on the view after it.
   virtual void Unload() = 0;
-  // Runs a command line in a minimised window without waiting for it.
-  virtual void RunMinimized(const std::string& commandLine) = 0;
 };
 
 class LoginController : public LoginEvents {
@@ -68,8 +67,13 @@ class LoginController : public LoginEvents {
     std::function<void()> showCreateIdWindow;  // frmCreateId, modal
   };
 
-  LoginController(LoginView& view, Registry& registry, SessionValues& session, Hooks hooks)
-      : view_(view), registry_(registry), session_(session), hooks_(std::move(hooks)) {}
+  LoginController(LoginView& view, Registry& registry, SessionValues& session, Processes& processes,
+                  Hooks hooks)
+      : view_(view),
+        registry_(registry),
+        session_(session),
+        processes_(processes),
+        hooks_(std::move(hooks)) {}
 
   void Form_Load() override;
   void cmdLogin_Click() override;
@@ -83,6 +87,7 @@ class LoginController : public LoginEvents {
   LoginView& view_;
   Registry& registry_;
   SessionValues& session_;
+  Processes& processes_;
   Hooks hooks_;
 };
 

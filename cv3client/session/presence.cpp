@@ -109,7 +109,9 @@ void Presence::InvisibleAck() {
   status_.SetStatusText(std::string(kStatusInvisible));
 }
 
-void Presence::Warning(std::string_view text) { messages_.ShowMessage(WarningBox(std::string(text))); }
+void Presence::Warning(std::string_view text) {
+  messages_.ShowMessage(WarningBox(std::string(text)));
+}
 
 void Presence::Error(std::string_view text) {
   messages_.ShowMessage(ErrorBox(std::string(text)));

@@ -8,9 +8,9 @@
 #include <string>
 #include <string_view>
 
-#include "protocol/wire.h"
-#include "cv3client/ui/views.h"
 #include "cv3client/ui/roster.h"
+#include "cv3client/ui/views.h"
+#include "protocol/wire.h"
 
 namespace cv3 {
 

@@ -35,7 +35,8 @@ inline constexpr std::string_view kConnectionLostText = "The connection to Corva
 
 class ServerLink {
  public:
-  ServerLink(Transport& transport, LinkHooks hooks) : transport_(transport), hooks_(std::move(hooks)) {}
+  ServerLink(Transport& transport, LinkHooks hooks)
+      : transport_(transport), hooks_(std::move(hooks)) {}
 
   Dispatcher& Handlers() { return handlers_; }
 

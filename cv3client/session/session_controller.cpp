@@ -2,12 +2,12 @@
 
 #include <charconv>
 
-#include "protocol/catalogue.h"
-#include "protocol/session_messages.h"
-#include "protocol/text_helpers.h"
 #include "cv3client/support/client_settings.h"
 #include "cv3client/support/system_info.h"
 #include "cv3client/ui/web_pages.h"
+#include "protocol/catalogue.h"
+#include "protocol/session_messages.h"
+#include "protocol/text_helpers.h"
 
 namespace cv3 {
 namespace {
@@ -40,6 +40,7 @@ SessionController::SessionController(SessionParts parts)
       socket_(parts.socket),
       registry_(parts.registry),
       timers_(parts.timers),
+      processes_(parts.processes),
       roster_(parts.roster),
       link_(socket_, LinkHooks{[this](const MessageBoxSpec& box) { messages_.ShowMessage(box); },
                                [this] { ResetSession(); }, [this] { StartReconnect(); },
@@ -194,7 +195,8 @@ void SessionController::ResetSession() {
 }
 
 void SessionController::StartReconnect() {
-  if (settings::FlagIsOn(registry_, settings::kReconnect)) windows_.ShowWindow(WindowKind::kReconnect);
+  if (settings::FlagIsOn(registry_, settings::kReconnect))
+    windows_.ShowWindow(WindowKind::kReconnect);
 }
 
 void SessionController::QuitClient() {
@@ -241,7 +243,7 @@ void SessionController::QuitAckTimeout() {
 }
 
 void SessionController::OpenWebPage(std::string_view url) {
-  shell_.RunHidden(WebPageCommand(values_.osMajorVersion, url));
+  processes_.Start(WebPageCommand(values_.osMajorVersion, url), "", ShowMode::kHidden);
 }
 
 void SessionController::SetProgress(std::string_view text) {

@@ -9,13 +9,14 @@
 #include <string>
 #include <string_view>
 
+#include "common/processes.h"
 #include "common/registry.h"
 #include "common/timers.h"
 #include "cv3client/session/lobby_socket.h"
 #include "cv3client/session/presence.h"
 #include "cv3client/session/server_link.h"
-#include "cv3client/ui/views.h"
 #include "cv3client/ui/roster.h"
+#include "cv3client/ui/views.h"
 
 namespace cv3 {
 
@@ -49,6 +50,7 @@ struct SessionParts {
   LobbySocket& socket;
   Registry& registry;
   Timers& timers;
+  Processes& processes;
   RosterModel& roster;
   // WaitWhileProcessing for the pause after each send; empty for none (tests).
   std::function<void(int ms)> wait;
@@ -152,6 +154,7 @@ class SessionController {
   LobbySocket& socket_;
   Registry& registry_;
   Timers& timers_;
+  Processes& processes_;
   RosterModel& roster_;
   SessionValues values_;
   ServerLink link_;

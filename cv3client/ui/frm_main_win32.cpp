@@ -4,9 +4,9 @@
 
 #include <algorithm>
 
-#include "win32/tray_win32.h"
 #include "cv3client/session/session_controller.h"
 #include "cv3client/ui/main_window_parts_win32.h"
+#include "win32/tray_win32.h"
 
 namespace cv3 {
 namespace {
@@ -54,7 +54,8 @@ frmMain::~frmMain() {
 bool frmMain::Load(const MainWindowLook& look, MainWindowEvents* events) {
   look_ = look;
   events_ = events;
-  INITCOMMONCONTROLSEX init{sizeof init, ICC_TREEVIEW_CLASSES | ICC_BAR_CLASSES | ICC_WIN95_CLASSES};
+  INITCOMMONCONTROLSEX init{sizeof init,
+                            ICC_TREEVIEW_CLASSES | ICC_BAR_CLASSES | ICC_WIN95_CLASSES};
   InitCommonControlsEx(&init);
   LoadAppIcons(DpiOf(nullptr), icon_, smallIcon_);
   CreateMenus();
@@ -154,7 +155,8 @@ void frmMain::CreateControls() {
   SendMessageW(barTool_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
   SendMessageW(barTool_, TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_DRAWDDARROWS);
   toolImages_ = LoadToolbarImages(look_.programDir, dpi_);
-  if (toolImages_) SendMessageW(barTool_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(toolImages_));
+  if (toolImages_)
+    SendMessageW(barTool_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(toolImages_));
   TBBUTTON buttons[3] = {};
   const MainCommand commands[3] = {MainCommand::toolButton1, MainCommand::toolButton2,
                                    MainCommand::toolButton3};
@@ -168,11 +170,11 @@ void frmMain::CreateControls() {
   SendMessageW(barTool_, TB_ADDBUTTONS, 3, reinterpret_cast<LPARAM>(buttons));
   SendMessageW(barTool_, TB_AUTOSIZE, 0, 0);
 
-  barStatus_ = CreateControl(hwnd_, STATUSCLASSNAMEW, L"", SBARS_SIZEGRIP, 0, 0, 0, 0, kStatusId,
-                             font_);
+  barStatus_ =
+      CreateControl(hwnd_, STATUSCLASSNAMEW, L"", SBARS_SIZEGRIP, 0, 0, 0, 0, kStatusId, font_);
   SendMessageW(barStatus_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(L"Not Connected"));
-  statusTip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
-                               0, 0, 0, 0, hwnd_, nullptr, GetModuleHandleW(nullptr), nullptr);
+  statusTip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0,
+                               0, 0, 0, hwnd_, nullptr, GetModuleHandleW(nullptr), nullptr);
   TTTOOLINFOW tool{sizeof tool};
   tool.uFlags = TTF_SUBCLASS;
   tool.hwnd = barStatus_;
@@ -184,8 +186,8 @@ void frmMain::CreateControls() {
   picTVFrame_ = framePanel_->Make(hwnd_);
   logoPanel_ = std::make_unique<PicturePanel>(this, PicturePanel::Role::kLogo);
   picLogo_ = logoPanel_->Make(picTVFrame_);
-  lblLogoStatus_ = CreateControl(picLogo_, L"STATIC", L"Corvane 3.0", SS_CENTER | SS_NOPREFIX, 0,
-                                 0, 0, 0, 0, logoFont_);
+  lblLogoStatus_ = CreateControl(picLogo_, L"STATIC", L"Corvane 3.0", SS_CENTER | SS_NOPREFIX, 0, 0,
+                                 0, 0, 0, logoFont_);
   tvObjects_ = CreateControl(picTVFrame_, WC_TREEVIEWW, L"",
                              TVS_HASBUTTONS | TVS_LINESATROOT | TVS_SHOWSELALWAYS | WS_TABSTOP, 0,
                              0, 0, 0, kTreeId, treeFont_);
@@ -314,12 +316,14 @@ LRESULT frmMain::OnNotify(NMHDR* header) {
         TVHITTESTINFO hit{};
         GetCursorPos(&hit.pt);
         ScreenToClient(tvObjects_, &hit.pt);
-        if (HTREEITEM item = TreeView_HitTest(tvObjects_, &hit)) TreeView_SelectItem(tvObjects_, item);
+        if (HTREEITEM item = TreeView_HitTest(tvObjects_, &hit))
+          TreeView_SelectItem(tvObjects_, item);
         if (events_) events_->OnTreeRightClick();
         return 1;
       }
     }
-  } else if (header->hwndFrom == barStatus_ && (header->code == NM_CLICK || header->code == NM_RCLICK)) {
+  } else if (header->hwndFrom == barStatus_ &&
+             (header->code == NM_CLICK || header->code == NM_RCLICK)) {
     if (events_) events_->OnStatusPanelClick();
     return 1;
   } else if (header->code == TBN_DROPDOWN && header->hwndFrom == barTool_) {
@@ -472,8 +476,8 @@ bool frmMain::TreeAdd(const RosterNode& node) {
   }
   if (!item) return false;
   items_[node.key] = item;
-  itemColors_[item] = RGB((node.foreColor >> 16) & 0xFF, (node.foreColor >> 8) & 0xFF,
-                          node.foreColor & 0xFF);
+  itemColors_[item] =
+      RGB((node.foreColor >> 16) & 0xFF, (node.foreColor >> 8) & 0xFF, node.foreColor & 0xFF);
   return true;
 }
 
@@ -521,8 +525,6 @@ void frmMain::TreeSortAndExpandGroups() {
   for (HTREEITEM g : groups) TreeView_SortChildren(tvObjects_, g, FALSE);
   for (HTREEITEM g : groups) TreeView_Expand(tvObjects_, g, TVE_EXPAND);
 }
-
-void frmMain::RunHidden(const std::string& commandLine) { RunHiddenProcess(commandLine); }
 
 void frmMain::ShowMainWindow() {
   ShowWindow(hwnd_, IsIconic(hwnd_) ? SW_RESTORE : SW_SHOW);

@@ -4,8 +4,11 @@
 // the controllers; no protocol or rule lives here.
 #pragma once
 
+// windows.h first: the other platform headers need it.
+// clang-format off
 #include <windows.h>
 #include <commctrl.h>
+// clang-format on
 
 #include <functional>
 #include <map>
@@ -21,8 +24,8 @@
 namespace cv3 {
 
 struct MainWindowLook {
-  bool tiled = true;         // SlowCPU 0: the pictures and the tiled tree
-  std::wstring programDir;   // pictures are below it
+  bool tiled = true;        // SlowCPU 0: the pictures and the tiled tree
+  std::wstring programDir;  // pictures are below it
 };
 
 class frmMain : public Window,
@@ -58,7 +61,6 @@ class frmMain : public Window,
   void TreeRemove(const std::string& key) override;
   void TreeSetImage(const std::string& key, int image) override;
   void TreeSortAndExpandGroups() override;
-  void RunHidden(const std::string& commandLine) override;
   void ShowMainWindow() override;
   void HideMainWindow() override;
   void RemoveTrayIcon() override;
@@ -95,8 +97,7 @@ class frmMain : public Window,
   HWND barTool_ = nullptr, barStatus_ = nullptr, picTVFrame_ = nullptr, picLogo_ = nullptr,
        lblLogoStatus_ = nullptr, tvObjects_ = nullptr, statusTip_ = nullptr;
   HMENU menuBar_ = nullptr, menuLogin2_ = nullptr, menuHelp_ = nullptr, statusMenu_ = nullptr,
-        popupGames_ = nullptr, popupUsers_ = nullptr, adminMenu_ = nullptr,
-        popupRoot_ = nullptr;
+        popupGames_ = nullptr, popupUsers_ = nullptr, adminMenu_ = nullptr, popupRoot_ = nullptr;
   HMENU toolDropDowns_[3] = {};
   HFONT font_ = nullptr, treeFont_ = nullptr, logoFont_ = nullptr;
   HIMAGELIST smallIcons_ = nullptr, toolImages_ = nullptr;

@@ -1,8 +1,8 @@
 #include "cv3client/ui/main_commands.h"
 
+#include "cv3client/ui/web_pages.h"
 #include "protocol/catalogue.h"
 #include "protocol/wire.h"
-#include "cv3client/ui/web_pages.h"
 
 namespace cv3 {
 
@@ -51,30 +51,54 @@ std::string_view ToolbarTip(int button) {
 void MainCommands::Execute(MainCommand command) {
   using C = MainCommand;
   switch (command) {
-    case C::mnuEditProfile: return mnuEditProfile_Click();
-    case C::mnuPreferences: return mnuPreferences_Click();
-    case C::mnuLogin: return mnuLogin_Click();
-    case C::mnuDisconnect: return mnuDisconnect_Click();
-    case C::mnuExit: return mnuExit_Click();
-    case C::mnuOnline: return mnuOnline_Click();
-    case C::mnuNewAway: return mnuNewAway_Click();
-    case C::mnuInvisible: return mnuInvisible_Click();
-    case C::mnuGetHelp: return mnuGetHelp_Click();
-    case C::mnuFaq: return mnuFaq_Click();
-    case C::mnuAbout: return mnuAbout_Click();
-    case C::mnuGameDetails: return mnuGameDetails_Click();
-    case C::mnuResumeGame: return mnuResumeGame_Click();
-    case C::mnuRemoveGame: return mnuRemoveGame_Click();
-    case C::mnuRemUser: return mnuRemUser_Click();
-    case C::mnuSuspend: return mnuSuspend_Click();
-    case C::mnuUnsuspend: return mnuUnsuspend_Click();
-    case C::mnuChangePass: return mnuChangePass_Click();
-    case C::mnuViewProfile: return mnuViewProfile_Click();
-    case C::mnuIgnore: return mnuIgnore_Click();
-    case C::toolButton1: return barTool_ButtonClick(1);
-    case C::toolButton2: return barTool_ButtonClick(2);
-    case C::toolButton3: return barTool_ButtonClick(3);
-    default: return barTool_ButtonMenuClick(command);
+    case C::mnuEditProfile:
+      return mnuEditProfile_Click();
+    case C::mnuPreferences:
+      return mnuPreferences_Click();
+    case C::mnuLogin:
+      return mnuLogin_Click();
+    case C::mnuDisconnect:
+      return mnuDisconnect_Click();
+    case C::mnuExit:
+      return mnuExit_Click();
+    case C::mnuOnline:
+      return mnuOnline_Click();
+    case C::mnuNewAway:
+      return mnuNewAway_Click();
+    case C::mnuInvisible:
+      return mnuInvisible_Click();
+    case C::mnuGetHelp:
+      return mnuGetHelp_Click();
+    case C::mnuFaq:
+      return mnuFaq_Click();
+    case C::mnuAbout:
+      return mnuAbout_Click();
+    case C::mnuGameDetails:
+      return mnuGameDetails_Click();
+    case C::mnuResumeGame:
+      return mnuResumeGame_Click();
+    case C::mnuRemoveGame:
+      return mnuRemoveGame_Click();
+    case C::mnuRemUser:
+      return mnuRemUser_Click();
+    case C::mnuSuspend:
+      return mnuSuspend_Click();
+    case C::mnuUnsuspend:
+      return mnuUnsuspend_Click();
+    case C::mnuChangePass:
+      return mnuChangePass_Click();
+    case C::mnuViewProfile:
+      return mnuViewProfile_Click();
+    case C::mnuIgnore:
+      return mnuIgnore_Click();
+    case C::toolButton1:
+      return barTool_ButtonClick(1);
+    case C::toolButton2:
+      return barTool_ButtonClick(2);
+    case C::toolButton3:
+      return barTool_ButtonClick(3);
+    default:
+      return barTool_ButtonMenuClick(command);
   }
 }
 
@@ -130,16 +154,27 @@ void MainCommands::barTool_ButtonClick(int button) {
 void MainCommands::barTool_ButtonMenuClick(MainCommand item) {
   using C = MainCommand;
   switch (item) {
-    case C::toolLobbyChat: return OpenLobbyChat();
-    case C::toolHostGame: return HostGame();
-    case C::toolResumeGame: return mnuResumeGame_Click();
-    case C::toolRemoveGame: return mnuRemoveGame_Click();
-    case C::toolAdminMode: session_.SendCommand(msg::kAdminMode); return;
-    case C::toolCommunityLink1: return session_.OpenWebPage(kCommunityLinks[0].url);
-    case C::toolCommunityLink2: return session_.OpenWebPage(kCommunityLinks[1].url);
-    case C::toolCommunityLink3: return session_.OpenWebPage(kCommunityLinks[2].url);
-    case C::toolCommunityLink4: return session_.OpenWebPage(kCommunityLinks[3].url);
-    default: return;
+    case C::toolLobbyChat:
+      return OpenLobbyChat();
+    case C::toolHostGame:
+      return HostGame();
+    case C::toolResumeGame:
+      return mnuResumeGame_Click();
+    case C::toolRemoveGame:
+      return mnuRemoveGame_Click();
+    case C::toolAdminMode:
+      session_.SendCommand(msg::kAdminMode);
+      return;
+    case C::toolCommunityLink1:
+      return session_.OpenWebPage(kCommunityLinks[0].url);
+    case C::toolCommunityLink2:
+      return session_.OpenWebPage(kCommunityLinks[1].url);
+    case C::toolCommunityLink3:
+      return session_.OpenWebPage(kCommunityLinks[2].url);
+    case C::toolCommunityLink4:
+      return session_.OpenWebPage(kCommunityLinks[3].url);
+    default:
+      return;
   }
 }
 

@@ -17,16 +17,40 @@ namespace cv3 {
 
 // Every command the main window offers, by the name of its menu item or toolbar entry.
 enum class MainCommand {
-  mnuEditProfile, mnuPreferences, mnuLogin, mnuDisconnect, mnuExit,
-  mnuOnline, mnuNewAway, mnuInvisible,
-  mnuGetHelp, mnuFaq, mnuAbout,
-  mnuGameDetails, mnuResumeGame, mnuRemoveGame,
-  mnuRemUser, mnuSuspend, mnuUnsuspend, mnuChangePass, mnuViewProfile, mnuIgnore,
+  mnuEditProfile,
+  mnuPreferences,
+  mnuLogin,
+  mnuDisconnect,
+  mnuExit,
+  mnuOnline,
+  mnuNewAway,
+  mnuInvisible,
+  mnuGetHelp,
+  mnuFaq,
+  mnuAbout,
+  mnuGameDetails,
+  mnuResumeGame,
+  mnuRemoveGame,
+  mnuRemUser,
+  mnuSuspend,
+  mnuUnsuspend,
+  mnuChangePass,
+  mnuViewProfile,
+  mnuIgnore,
   // Toolbar buttons 1 to 3.
-  toolButton1, toolButton2, toolButton3,
+  toolButton1,
+  toolButton2,
+  toolButton3,
   // Items of the buttons' drop-down lists.
-  toolLobbyChat, toolHostGame, toolResumeGame, toolRemoveGame, toolAdminMode,
-  toolCommunityLink1, toolCommunityLink2, toolCommunityLink3, toolCommunityLink4,
+  toolLobbyChat,
+  toolHostGame,
+  toolResumeGame,
+  toolRemoveGame,
+  toolAdminMode,
+  toolCommunityLink1,
+  toolCommunityLink2,
+  toolCommunityLink3,
+  toolCommunityLink4,
 };
 
 inline constexpr std::string_view kResumeOnlineGameText =

@@ -3,8 +3,8 @@
 #include "common/tray.h"
 #include "cv3client/support/drawing_win32.h"
 #include "cv3client/support/picture_win32.h"
-#include "win32/subclass_win32.h"
 #include "cv3client/ui/frm_main_win32.h"
+#include "win32/subclass_win32.h"
 #include "win32/window_win32.h"
 
 namespace cv3 {
@@ -65,26 +65,14 @@ LRESULT PicturePanel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
   return Default(message, wParam, lParam);
 }
 
-void RunHiddenProcess(const std::string& commandLine) {
-  std::wstring line = Widen(commandLine);
-  STARTUPINFOW startup{sizeof startup};
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_HIDE;
-  PROCESS_INFORMATION process{};
-  if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                     nullptr, &startup, &process)) {
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-  }
-}
-
 }  // namespace cv3
 
 namespace cv3 {
 
 void LoadAppIcons(UINT dpi, HICON& large, HICON& small) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
-  int bigSize = MulDiv(32, static_cast<int>(dpi), 96), smallSize = MulDiv(16, static_cast<int>(dpi), 96);
+  int bigSize = MulDiv(32, static_cast<int>(dpi), 96),
+      smallSize = MulDiv(16, static_cast<int>(dpi), 96);
   large = static_cast<HICON>(
       LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, bigSize, bigSize, LR_DEFAULTCOLOR));
   small = static_cast<HICON>(
@@ -98,7 +86,8 @@ HIMAGELIST LoadRosterImages(const std::wstring& programDir, UINT dpi) {
 
 HIMAGELIST LoadToolbarImages(const std::wstring& programDir, UINT dpi) {
   GdiplusSession gdiplus;
-  return LoadImageStrip(gdiplus, programDir + kToolbarImages, MulDiv(24, static_cast<int>(dpi), 96));
+  return LoadImageStrip(gdiplus, programDir + kToolbarImages,
+                        MulDiv(24, static_cast<int>(dpi), 96));
 }
 
 bool LoadFramePictures(const std::wstring& programDir, HBITMAP& logo, SIZE& logoSize,

@@ -1,10 +1,13 @@
 // The pieces of frmMain that are not its own logic: the frame and logo panels, the pictures and
-// image lists loaded from the program's folder, the tray icon and the tiled tree, running a
-// hidden process. Kept apart so that frmMain reads as its layout and its messages.
+// image lists loaded from the program's folder, the tray icon and the tiled tree. Kept apart so
+// that frmMain reads as its layout and its messages.
 #pragma once
 
+// windows.h first: the other platform headers need it.
+// clang-format off
 #include <windows.h>
 #include <commctrl.h>
+// clang-format on
 
 #include <memory>
 #include <string>
@@ -14,7 +17,6 @@
 namespace cv3 {
 
 class frmMain;
-
 
 // The program's icon from its resources, large and small at the DPI.
 void LoadAppIcons(UINT dpi, HICON& large, HICON& small);
@@ -47,8 +49,6 @@ class PicturePanel : public Window {
 
 // The "action" name of a tray notification that arrived as a mouse move at x pixels.
 std::string TrayActionFromPixels(int x, UINT dpi);
-
-void RunHiddenProcess(const std::string& commandLine);
 
 // The tiled background behind the roster tree: hooks the tree while it lives.
 class TreeLook {

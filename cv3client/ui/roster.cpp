@@ -5,8 +5,8 @@
 #include <ctime>
 #include <optional>
 
-#include "protocol/text_helpers.h"
 #include "cv3client/support/client_settings.h"
+#include "protocol/text_helpers.h"
 
 namespace cv3 {
 namespace {

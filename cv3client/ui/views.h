@@ -49,8 +49,8 @@ class MessageView {
   virtual BoxResult ShowMessage(const MessageBoxSpec& box) = 0;
 };
 
-// The program's shell: the main window's visibility, the tray icon, the tiled tree's hook, the
-// end of the program, and processes started for the player (web pages).
+// The program's shell: the main window's visibility, the tray icon, the tiled tree's hook and the
+// end of the program.
 class ShellView {
  public:
   virtual ~ShellView() = default;
@@ -61,8 +61,6 @@ class ShellView {
   virtual void UnhookTree() = 0;
   // Ends the program (posts WM_QUIT); the controller has done its part of quitting.
   virtual void EndProgram() = 0;
-  // Runs a command line as a hidden process without waiting ("cmd /c start " + URL).
-  virtual void RunHidden(const std::string& commandLine) = 0;
 };
 
 // The windows that come and go, by kind. ClientCore registers once per kind what showing and

@@ -1,5 +1,5 @@
 // The community web site's pages and how they are opened: the browser is started through the
-// command interpreter. Pure functions; the shell runs the command line (ShellView::RunHidden).
+// command interpreter. Pure functions; the session starts the command line hidden (Processes).
 #pragma once
 
 #include <string>

@@ -1,23 +1,25 @@
 // Recording stand-ins for the client core's tests and benchmarks: the main window's roles, the
-// lobby socket and the timers all write into one ordered log, so a test asserts the exact sequence of view calls,
-// socket operations and lines sent.
+// lobby socket and the timers all write into one ordered log, so a test asserts the exact sequence
+// of view calls, socket operations and lines sent.
 #pragma once
 
 #include <deque>
 #include <map>
 #include <string>
+#include <type_traits>
 #include <vector>
 
+#include "common/fake_processes.h"
 #include "common/registry.h"
 #include "common/registry_memory.h"
 #include "common/timers.h"
+#include "cv3client/client_core.h"
 #include "cv3client/session/lobby_socket.h"
 #include "cv3client/session/session_controller.h"
 #include "cv3client/support/client_settings.h"
-#include "cv3client/client_core.h"
+#include "cv3client/ui/roster.h"
 #include "cv3client/ui/views.h"
 #include "cv3client/window_factory.h"
-#include "cv3client/ui/roster.h"
 
 namespace cv3::testing {
 
@@ -88,7 +90,6 @@ class RecordingViews : public StatusView,
     Record("close " + WindowName(kind) + " window");
     if (registered[kind].close) registered[kind].close();
   }
-  void RunHidden(const std::string& commandLine) override { Record("run " + commandLine); }
   void ShowMainWindow() override { Record("show main window"); }
   void HideMainWindow() override { Record("hide main window"); }
   void RemoveTrayIcon() override { Record("remove tray icon"); }
@@ -154,6 +155,24 @@ class ManualDeferral : public Deferral {
     }
   }
   std::deque<std::function<void()>> queue;
+};
+
+// Processes whose starts are written into the log: "run " for a hidden one, "run minimized " for
+// one minimised without activation.
+class LoggingProcesses : public FakeProcesses {
+ public:
+  explicit LoggingProcesses(Log& log) : log_(log) {}
+  bool Start(const std::string& commandLine, const std::string& currentDirectory,
+             ShowMode show) override {
+    log_.push_back((show == ShowMode::kHidden                ? "run "
+                    : show == ShowMode::kMinimizedNoActivate ? "run minimized "
+                                                             : "run shown ") +
+                   commandLine);
+    return FakeProcesses::Start(commandLine, currentDirectory, show);
+  }
+
+ private:
+  Log& log_;
 };
 
 class FakeSocket : public LobbySocket {
@@ -231,18 +250,34 @@ struct TestRegistry {
   }
 };
 
-// The client's core as the program wires it, over recording parts.
-struct ClientHarness {
+// The client's core as the program wires it, over recording parts. The socket is the test's
+// choice: a recording one, or a real one against lobbyd.
+template <class Socket>
+struct BasicClientHarness {
   Log log;
   RecordingViews view{log};
-  FakeSocket socket{log};
+  Socket socket{log};
   ManualTimers timers{log};
+  LoggingProcesses processes{log};
   TestRegistry settings;
   ManualDeferral deferral;
   WindowFactory factory;
   std::string now = "5/1/2024 6:07:42 PM";  // stamp 51202460742PM
-  ClientCore core{{view, view, view, view, view, view, deferral, factory, socket, settings.registry, timers,
-                   {}, [this] { return now; }}};
+  RosterModel::Clock clock = [this] { return now; };
+  ClientCore core{ClientPlatform{.status = view,
+                                 .menus = view,
+                                 .messages = view,
+                                 .shell = view,
+                                 .tree = view,
+                                 .windows = view,
+                                 .deferral = deferral,
+                                 .factory = factory,
+                                 .socket = socket,
+                                 .registry = settings.registry,
+                                 .timers = timers,
+                                 .processes = processes,
+                                 .wait = {},
+                                 .clock = [this] { return clock(); }}};
   SessionController& session = core.Session();
   RosterModel& roster = core.Roster();
   MainCommands& commands = core.Commands();
@@ -263,7 +298,7 @@ struct ClientHarness {
     return taken;
   }
   // Signs in as name and leaves the log empty, in the Online state with the groups built.
-  void SignIn(const std::string& name) {
+  void SignIn(const std::string& name) requires std::is_same_v<Socket, FakeSocket> {
     session.Values().signedInName = name;
     session.Values().passwordDigest = "D41D8CD98F00B204E9800998ECF8427E";
     session.ConnectToServer();
@@ -273,6 +308,8 @@ struct ClientHarness {
     log.clear();
   }
 };
+
+using ClientHarness = BasicClientHarness<FakeSocket>;
 
 inline constexpr const char* kStamp = "51202460742PM";
 

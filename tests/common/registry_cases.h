@@ -21,7 +21,9 @@ struct RegistryBackendParam {
   std::function<void()> cleanup;
 };
 
-inline std::ostream& operator<<(std::ostream& os, const RegistryBackendParam& p) { return os << p.name; }
+inline std::ostream& operator<<(std::ostream& os, const RegistryBackendParam& p) {
+  return os << p.name;
+}
 
 class RegistryCases : public ::testing::TestWithParam<RegistryBackendParam> {
  protected:
@@ -166,7 +168,9 @@ TEST_P(RegistryCases, RootPathAddressesTheRootKey) {
 TEST_P(RegistryCases, CharacterOutsideTheCodePageIsStoredAsTheReplacement) {
   Registry& r = *registry_;
   r.CreateKey(Key());
-  r.SetString(Key(), "Value", "a\xE2\x98\x83" "b");  // a☃b
+  r.SetString(Key(), "Value",
+              "a\xE2\x98\x83"
+              "b");  // a☃b
   EXPECT_EQ(r.GetString(Key(), "Value"), "a?b");
 }
 

@@ -21,9 +21,6 @@ namespace cv3 {
 namespace {
 
 using testing::Log;
-using testing::ManualTimers;
-using testing::RecordingViews;
-using testing::TestRegistry;
 
 // lobbyd as a child process on a free loopback port, with a fresh database.
 class LobbyServer {
@@ -146,21 +143,11 @@ class BlockingSocket : public LobbySocket {
   Event pending_ = Event::kNone;
 };
 
-struct LiveClient {
-  Log log;
-  RecordingViews view{log};
-  BlockingSocket socket{log};
-  ManualTimers timers{log};
-  TestRegistry settings;
-  testing::ManualDeferral deferral;
-  WindowFactory factory;
+struct LiveClient : testing::BasicClientHarness<BlockingSocket> {
   int tick = 0;
-  ClientCore core{{view, view, view, view, view, view, deferral, factory, socket, settings.registry, timers,
-                   {}, [this] { return std::to_string(++tick) + " "; }}};
-  SessionController& session = core.Session();
-  RosterModel& roster = core.Roster();
 
   explicit LiveClient(int port) {
+    clock = [this] { return std::to_string(++tick) + " "; };
     settings.SetString("CvAddress", "127.0.0.1");
     settings.SetString("CvPort", std::to_string(port));
   }

@@ -19,7 +19,7 @@ TEST(Cp1252, KnownMappings) {
   EXPECT_EQ(Cp1252ToUtf8("\xB6"), "\xC2\xB6");      // ¶
   EXPECT_EQ(Cp1252ToUtf8("\x80"), "\xE2\x82\xAC");  // €
   EXPECT_EQ(Cp1252ToUtf8("\xE9"), "\xC3\xA9");      // é
-  EXPECT_EQ(Cp1252ToCodePoint(0x9F), 0x178u);        // Ÿ
+  EXPECT_EQ(Cp1252ToCodePoint(0x9F), 0x178u);       // Ÿ
   // Undefined bytes map to the C1 controls of the same value.
   for (int b : {0x81, 0x8D, 0x8F, 0x90, 0x9D}) EXPECT_EQ(Cp1252ToCodePoint(b), char32_t(b));
   EXPECT_EQ(CodePointToCp1252(0xB6), 0xB6);

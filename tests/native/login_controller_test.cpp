@@ -34,9 +34,6 @@ class FakeLoginView : public LoginView {
   }
   void Hide() override { log_.push_back("hide"); }
   void Unload() override { log_.push_back("unload"); }
-  void RunMinimized(const std::string& commandLine) override {
-    log_.push_back("run minimized " + commandLine);
-  }
 
   bool remember = false;
   bool autoLogin = false;
@@ -55,7 +52,8 @@ struct Login {
   FakeLoginView view{log};
   TestRegistry settings;
   SessionValues session;
-  LoginController controller{view, settings.registry, session,
+  testing::LoggingProcesses processes{log};
+  LoginController controller{view, settings.registry, session, processes,
                              LoginController::Hooks{[this] {
                                                       log.push_back("connect as " +
                                                                     session.signedInName + " " +

@@ -101,10 +101,10 @@ TEST(Toolbar, DropDownItemsInTheirOrderByTheirIds) {
       if (item.caption != "-") c.core.OnCommand(item.command);
     }
   }
-  EXPECT_EQ(captions, (std::vector<std::string>{
-                          "Lobby Chat", "Host Game", "Resume Game", "Remove Game", "-",
-                          "Admin Mode", "Skyrend Forums", "Skyrend Wiki", "Squadron Ladder",
-                          "Mission Exchange"}));
+  EXPECT_EQ(captions,
+            (std::vector<std::string>{"Lobby Chat", "Host Game", "Resume Game", "Remove Game", "-",
+                                      "Admin Mode", "Skyrend Forums", "Skyrend Wiki",
+                                      "Squadron Ladder", "Mission Exchange"}));
   EXPECT_EQ(c.Take(), (Log{"send RESUMEINFO:Old Race", "send REMGAME:Old Race", "send ADMINMODE",
                            "run cmd /c start http://forums.corvane.net/index.cgi#general_cat",
                            "run cmd /c start http://wiki.corvane.net",

@@ -1,15 +1,13 @@
-#include "common/registry_memory.h"
-
 #include "common/registry_cases.h"
+#include "common/registry_memory.h"
 
 namespace cv3 {
 namespace {
 
-INSTANTIATE_TEST_SUITE_P(
-    Memory, RegistryCases,
-    ::testing::Values(RegistryBackendParam{
-        "Memory", [] { return std::make_unique<MemoryRegistry>(); }, nullptr}),
-    [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Memory, RegistryCases,
+                         ::testing::Values(RegistryBackendParam{
+                             "Memory", [] { return std::make_unique<MemoryRegistry>(); }, nullptr}),
+                         [](const auto& info) { return info.param.name; });
 
 TEST(RegistryNames, RootKeyFromNameIsExact) {
   EXPECT_EQ(RootKeyFromName("HKEY_CURRENT_USER"), RootKey::kCurrentUser);
@@ -24,7 +22,8 @@ TEST(MemoryRegistry, DeniedRootWritesNothing) {
   MemoryRegistry backend;
   backend.DenyWrites(RootKey::kLocalMachine);
   std::vector<MessageBoxSpec> boxes;
-  Registry r(backend, [&](const MessageBoxSpec& b) { boxes.push_back(b); }, "Corvane");
+  Registry r(
+      backend, [&](const MessageBoxSpec& b) { boxes.push_back(b); }, "Corvane");
   const char* run = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
   r.CreateKey(run);
   r.SetString(run, "CV30", "x");

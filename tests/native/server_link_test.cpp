@@ -43,9 +43,9 @@ TEST(SendCommand, NotConnectedShowsTheBoxThenResetsAndReconnects) {
   ServerLink link(transport, recorder.Hooks());
   EXPECT_FALSE(link.SendCommand("USERS"));
   EXPECT_EQ(transport.sent, "");
-  EXPECT_EQ(recorder.events,
-            (std::vector<std::string>{"box Error! The connection to Corvane has been lost! critical",
-                                      "reset", "reconnect"}));
+  EXPECT_EQ(recorder.events, (std::vector<std::string>{
+                                 "box Error! The connection to Corvane has been lost! critical",
+                                 "reset", "reconnect"}));
 }
 
 TEST(Receiving, LinesAreDecodedAndDispatchedInOrder) {

@@ -37,11 +37,24 @@ TEST(Startup, CreatesTheKeyAndTakesTheOsMajorVersion) {
   testing::RecordingViews view{log};
   testing::FakeSocket socket{log};
   testing::ManualTimers timers{log};
+  testing::LoggingProcesses processes{log};
   testing::ManualDeferral deferral;
   WindowFactory factory;
   MemoryRegistry fresh;
   Registry registry(fresh, {}, "Corvane");
-  ClientCore core({view, view, view, view, view, view, deferral, factory, socket, registry, timers});
+  ClientCore core(ClientPlatform{.status = view,
+                                 .menus = view,
+                                 .messages = view,
+                                 .shell = view,
+                                 .tree = view,
+                                 .windows = view,
+                                 .deferral = deferral,
+                                 .factory = factory,
+                                 .socket = socket,
+                                 .registry = registry,
+                                 .timers = timers,
+                                 .processes = processes,
+                                 .wait = {}});
   SessionController& session = core.Session();
   session.Startup("6.1");
   EXPECT_TRUE(fresh.KeyExists(RootKey::kCurrentUser, "Software\\Corvane"));

@@ -23,8 +23,13 @@ TEST(TextHelpers, SafeNameRefusesEveryReservedCharacter) {
   EXPECT_TRUE(IsSafeName("wexdorfupa"));
   EXPECT_TRUE(IsSafeName("p\xC3\xA9ter_1-2.3@x"));
   EXPECT_TRUE(IsSafeName(""));
-  for (std::string bad : {"a(b", "a)b", "a:b", "a\"b", "a b", "a\xC2\xB6" "b", "a\x7F" "b",
-                          "a\xC2\xA0" "b"}) {
+  for (std::string bad : {"a(b", "a)b", "a:b", "a\"b", "a b",
+                          "a\xC2\xB6"
+                          "b",
+                          "a\x7F"
+                          "b",
+                          "a\xC2\xA0"
+                          "b"}) {
     EXPECT_FALSE(IsSafeName(bad)) << bad;
   }
 }

@@ -1,19 +1,18 @@
 // End to end under Wine: the real cv3client.exe signs in automatically against a real lobbyd
 // (started by the test script; its port in CV3_LOBBYD_PORT) and is watched from outside through
 // its controls. A second pilot, driven here over a plain socket, hosts a game and goes away.
+#include <gtest/gtest.h>
+#include <windows.h>
 #include <winsock2.h>
 #include <ws2tcpip.h>
-#include <windows.h>
-
-#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>
 
 #include "common/registry.h"
 #include "common/registry_win32.h"
-#include "protocol/md5.h"
 #include "cv3client/ui/frm_main_win32.h"
+#include "protocol/md5.h"
 #include "testbed/remote_controls_win32.h"
 
 namespace cv3 {

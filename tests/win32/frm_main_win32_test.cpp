@@ -31,9 +31,19 @@ class MainWindowTest : public ::testing::TestWithParam<bool> {
  protected:
   void SetUp() override {
     settings_.SetDWord("SlowCPU", GetParam() ? 0 : 1);
-    core_ = std::make_unique<ClientCore>(ClientPlatform{window_, window_, window_, window_, window_,
-                                                        windows_, deferral_, factory_, socket_,
-                                                        settings_.registry, timers_});
+    core_ = std::make_unique<ClientCore>(ClientPlatform{.status = window_,
+                                                        .menus = window_,
+                                                        .messages = window_,
+                                                        .shell = window_,
+                                                        .tree = window_,
+                                                        .windows = windows_,
+                                                        .deferral = deferral_,
+                                                        .factory = factory_,
+                                                        .socket = socket_,
+                                                        .registry = settings_.registry,
+                                                        .timers = timers_,
+                                                        .processes = processes_,
+                                                        .wait = {}});
     session_ = &core_->Session();
     ASSERT_TRUE(window_.Load({GetParam(), CV3_ASSETS_DIR}, &events_));
     window_.Show();
@@ -67,6 +77,7 @@ class MainWindowTest : public ::testing::TestWithParam<bool> {
   testing::TestRegistry settings_;
   testing::RecordingViews windows_{log_};
   testing::ManualDeferral deferral_;
+  testing::LoggingProcesses processes_{log_};
   WindowFactory factory_;
   frmMain window_;
   NoEvents events_;
@@ -95,8 +106,9 @@ TEST_P(MainWindowTest, SignInSequenceFillsTheRosterInItsGroups) {
   Receive("AUTH_ACK:OK\r\n");
   EXPECT_EQ(Status(), "Loading Users");
   EXPECT_FALSE(MenuState(MainCommand::mnuEditProfile) & MF_GRAYED);
-  Receive("USER:zed:online\r\nUSER:PILOT:online\r\nUSER:bob:away:back in 5: really\r\n"
-          "USER:amy:offline\r\nUSER:root:admin\r\nUSERS_ACK\r\n");
+  Receive(
+      "USER:zed:online\r\nUSER:PILOT:online\r\nUSER:bob:away:back in 5: really\r\n"
+      "USER:amy:offline\r\nUSER:root:admin\r\nUSERS_ACK\r\n");
   EXPECT_EQ(Status(), "Loading Games");
   Receive("GAME:Zulu Strike:down\r\nGAME:Arena:up\r\nGAMES_ACK\r\n");
   EXPECT_EQ(Status(), "Online");
@@ -104,9 +116,8 @@ TEST_P(MainWindowTest, SignInSequenceFillsTheRosterInItsGroups) {
   EXPECT_FALSE(IsWindowVisible(window_.picLogo()));
   EXPECT_EQ(Tree(), (std::vector<std::string>{
                         "Skyrend Games [1] bold", "  Arena [1]", "  Zulu Strike [6]",
-                        "Online Pilots [2] bold", "  root [8]", "  zed [2]",
-                        "Busy Pilots [4] bold", "  bob (back in 5: really) [4]",
-                        "Offline Pilots [3] bold", "  amy [6]"}));
+                        "Online Pilots [2] bold", "  root [8]", "  zed [2]", "Busy Pilots [4] bold",
+                        "  bob (back in 5: really) [4]", "Offline Pilots [3] bold", "  amy [6]"}));
 }
 
 TEST_P(MainWindowTest, NoticesMoveNodesAndKeepGroupsSorted) {
@@ -154,11 +165,10 @@ TEST_P(MainWindowTest, ControlsReportTheirEvents) {
   SendMessageW(window_.hwnd(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&click));
   // A drop-down item reports its own command, whatever its caption.
   SendMessageW(window_.hwnd(), WM_COMMAND, frmMain::CommandId(MainCommand::toolCommunityLink2), 0);
-  EXPECT_EQ(events_.seen,
-            (std::vector<std::string>{"command " + std::to_string(int(MainCommand::mnuExit)),
-                                      "tray LEFTDOUBLE", "tray RIGHTUP", "status click",
-                                      "command " +
-                                          std::to_string(int(MainCommand::toolCommunityLink2))}));
+  EXPECT_EQ(events_.seen, (std::vector<std::string>{
+                              "command " + std::to_string(int(MainCommand::mnuExit)),
+                              "tray LEFTDOUBLE", "tray RIGHTUP", "status click",
+                              "command " + std::to_string(int(MainCommand::toolCommunityLink2))}));
 }
 
 TEST_P(MainWindowTest, TinyWindowNeverGivesNegativeSizes) {

@@ -26,7 +26,8 @@ class Win32RegistryRaw : public ::testing::Test {
 
 TEST_F(Win32RegistryRaw, StringIsStoredAsRegSzWithItsZeroCounted) {
   registry_.CreateKey("HKEY_CURRENT_USER\\Software\\CorvaneRegistryTest");
-  registry_.SetString("HKEY_CURRENT_USER\\Software\\CorvaneRegistryTest", "CvAddress", "caf\xC3\xA9");
+  registry_.SetString("HKEY_CURRENT_USER\\Software\\CorvaneRegistryTest", "CvAddress",
+                      "caf\xC3\xA9");
   HKEY key;
   ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\CorvaneRegistryTest", 0, KEY_READ, &key),
             ERROR_SUCCESS);
@@ -52,7 +53,8 @@ TEST_F(Win32RegistryRaw, StringStoredWithoutItsZeroIsReadWhole) {
 
 TEST_F(Win32RegistryRaw, DWordIsStoredAsRegDword) {
   registry_.CreateKey("HKEY_CURRENT_USER\\Software\\CorvaneRegistryTest");
-  registry_.SetDWord("HKEY_CURRENT_USER\\Software\\CorvaneRegistryTest", "TerminalServerPort", 9001);
+  registry_.SetDWord("HKEY_CURRENT_USER\\Software\\CorvaneRegistryTest", "TerminalServerPort",
+                     9001);
   DWORD type = 0, value = 0, size = sizeof value;
   EXPECT_EQ(RegGetValueA(HKEY_CURRENT_USER, "Software\\CorvaneRegistryTest", "TerminalServerPort",
                          RRF_RT_ANY, &type, &value, &size),

@@ -1,8 +1,7 @@
-#include "win32/waiting.h"
-
+#include <gtest/gtest.h>
 #include <windows.h>
 
-#include <gtest/gtest.h>
+#include "win32/waiting.h"
 
 namespace cv3 {
 namespace {
