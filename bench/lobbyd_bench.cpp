@@ -1,9 +1,20 @@
-// lobbyd-bench: starts lobbyd on a loopback port and drives N clients against it. For each N:
-// accounts are created (untimed), then all N sign in at once and load the lists the way the
-// client does (AUTH, USERS, GAMES), then lobby lines are sent one at a time while every client
-// receives. Prints one table row per N. Loopback only; every phase has a deadline.
+// lobbyd-bench: starts lobbyd on a loopback port and drives N clients against it. Loopback only;
+// every phase has a deadline. Two tables:
+//
+// Sign-in storm, for each N of --clients: accounts are created (untimed), then all N sign in at
+// once and load the lists the way the client does (AUTH, USERS, GAMES), then lobby lines are sent
+// one at a time while every client receives.
+//
+// Restart storm, for each N of --restart-clients: N clients are signed in with their lists, then
+// lobbyd gets SIGTERM and is started again on the same store and port. Every client retries as
+// the client's reconnect window does: one attempt each period (13 s: ten ticks of 1300 ms), the
+// clients' phases spread evenly over the period, since real clients dropped at unrelated times.
+// Timed from the SIGTERM: until the new lobbyd listens, until all N are signed in again and until
+// all have their lists; meanwhile the lobby chat round trip between the first two clients back.
 //
 //   lobbyd-bench [--lobbyd PATH] [--clients 100,1000,5000] [--lines 20]
+//                [--restart-clients 100,1000] [--period-ms 13000]
+// A list "none" skips its table; a shorter period makes a quick run.
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -23,12 +34,19 @@
 #include <thread>
 #include <vector>
 
+#include "protocol/catalogue.h"
+#include "protocol/chat_messages.h"
 #include "protocol/md5.h"
+#include "protocol/session_messages.h"
+#include "protocol/wire.h"
 
 namespace {
 
+namespace msg = cv3::msg;
 using Clock = std::chrono::steady_clock;
 using asio::ip::tcp;
+using std::chrono::milliseconds;
+using std::chrono::seconds;
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
@@ -42,32 +60,39 @@ double Percentile(std::vector<double> values, double p) {
 // lobbyd as a child process; its log goes to a file so a full pipe never stalls it.
 class Server {
  public:
-  // Each run logs to a file of its own, so an older run's port is never read.
-  Server(const std::string& program, const std::string& folder, size_t run)
-      : logPath_(folder + "/lobbyd-" + std::to_string(run) + ".log") {
+  // Each run logs to a file of its own (named by `tag`), so an older run's port is never read.
+  // Every bench client comes from 127.0.0.1, so the per-address account limit is lifted.
+  Server(const std::string& program, const std::string& folder, const std::string& tag,
+         const std::string& listen)
+      : logPath_(folder + "/lobbyd-" + tag + ".log") {
     pid_ = fork();
     if (pid_ == 0) {
       FILE* log = std::fopen(logPath_.c_str(), "w");
       if (log) dup2(fileno(log), 2);
       std::string db = folder + "/bench.db";
-      execl(program.c_str(), program.c_str(), "--listen", "127.0.0.1:0", "--db", db.c_str(),
-            static_cast<char*>(nullptr));
+      execl(program.c_str(), program.c_str(), "--listen", listen.c_str(), "--db", db.c_str(),
+            "--accounts-per-hour", "1000000", static_cast<char*>(nullptr));
       _exit(127);
     }
   }
   ~Server() { Stop(); }
-  // The port from the "listening on" log line; 0 if it does not come within 10 s.
-  unsigned short WaitPort() {
-    auto until = Clock::now() + std::chrono::seconds(10);
+  // The port from the "listening on" log line; 0 while it has not come.
+  unsigned short Port() const {
+    std::ifstream log(logPath_);
+    std::string line;
+    while (std::getline(log, line)) {
+      auto at = line.find("listening on 127.0.0.1:");
+      if (at != std::string::npos)
+        return static_cast<unsigned short>(std::stoi(line.substr(at + 23)));
+    }
+    return 0;
+  }
+  // The port; 0 if it does not come within 10 s.
+  unsigned short WaitPort() const {
+    auto until = Clock::now() + seconds(10);
     while (Clock::now() < until) {
-      std::ifstream log(logPath_);
-      std::string line;
-      while (std::getline(log, line)) {
-        auto at = line.find("listening on 127.0.0.1:");
-        if (at != std::string::npos)
-          return static_cast<unsigned short>(std::stoi(line.substr(at + 23)));
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      if (unsigned short port = Port()) return port;
+      std::this_thread::sleep_for(milliseconds(20));
     }
     return 0;
   }
@@ -95,6 +120,7 @@ class Server {
     }
     return double(utime + stime) / sysconf(_SC_CLK_TCK);
   }
+  // SIGTERM, then waits for the end.
   void Stop() {
     if (pid_ <= 0) return;
     kill(pid_, SIGTERM);
@@ -108,17 +134,18 @@ class Server {
   pid_t pid_ = -1;
 };
 
-// One simulated client: a socket, a partial line, and what it waits for.
+// One simulated client: a socket, a partial line, and what it does with lines and a close.
 struct Client {
   explicit Client(asio::io_context& io) : socket(io) {}
   tcp::socket socket;
+  size_t index = 0;
   std::string name;
   std::string partial;
-  bool connected = false;
-  bool done = false;
+  unsigned connection = 0;  // counts connections; handlers of an older one do nothing
   Clock::time_point started;
   double signInMs = 0;
-  std::function<void(Client&, const std::string&)> onLine;
+  std::function<void(Client&, const cv3::Line&)> onLine;
+  std::function<void(Client&)> onClosed;  // the server ended the connection
 };
 
 class Fleet {
@@ -126,35 +153,52 @@ class Fleet {
   Fleet(asio::io_context& io, unsigned short port) : io_(io), port_(port), scratch_(1 << 18) {}
 
   // Connects n clients; false when not all connected before the deadline.
-  bool Connect(size_t n, std::chrono::seconds deadline) {
-    tcp::endpoint server(asio::ip::make_address_v4("127.0.0.1"), port_);
+  bool Connect(size_t n, seconds deadline) {
     for (size_t i = 0; i < n; ++i) {
       auto client = std::make_unique<Client>(io_);
       char name[24];
       std::snprintf(name, sizeof name, "b%05zu", i);
+      client->index = i;
       client->name = name;
-      Client* raw = client.get();
-      clients_.push_back(std::move(client));
-      raw->socket.async_connect(server, [this, raw](const asio::error_code& error) {
+      Open(*client, [this](const asio::error_code& error) {
         if (error) {
           std::fprintf(stderr, "connect: %s\n", error.message().c_str());
-          return;
+        } else {
+          ++connected_;
         }
-        raw->connected = true;
-        raw->socket.set_option(tcp::no_delay(true));
-        ++connected_;
-        Read(*raw);
       });
+      clients_.push_back(std::move(client));
     }
     return RunUntil([&] { return connected_ == n; }, deadline);
   }
 
-  bool RunUntil(const std::function<bool()>& done, std::chrono::seconds deadline) {
+  // Starts a new connection for `client`, dropping its old one; `done` learns how it went.
+  void Open(Client& client, std::function<void(const asio::error_code&)> done) {
+    asio::error_code ignored;
+    client.socket.close(ignored);
+    client.socket = tcp::socket(io_);
+    client.partial.clear();
+    unsigned connection = ++client.connection;
+    tcp::endpoint server(asio::ip::make_address_v4("127.0.0.1"), port_);
+    client.socket.async_connect(
+        server, [this, &client, connection, done = std::move(done)](const asio::error_code& error) {
+          if (connection != client.connection || error == asio::error::operation_aborted) return;
+          if (!error) {
+            asio::error_code ignored;
+            client.socket.set_option(tcp::no_delay(true), ignored);
+            Read(client, connection);
+          }
+          done(error);
+        });
+  }
+
+  // Runs the clients' I/O in slices of 5 ms until `done`, which is asked between slices.
+  bool RunUntil(const std::function<bool()>& done, Clock::duration deadline) {
     auto until = Clock::now() + deadline;
     while (!done()) {
       if (Clock::now() > until) return false;
       if (io_.stopped()) io_.restart();
-      io_.run_for(std::chrono::milliseconds(5));
+      io_.run_for(milliseconds(5));
     }
     return true;
   }
@@ -178,23 +222,32 @@ class Fleet {
   }
 
  private:
-  void Read(Client& client) {
+  void Read(Client& client, unsigned connection) {
     client.socket.async_wait(
-        tcp::socket::wait_read, [this, &client](const asio::error_code& error) {
-          if (error) return;
-          asio::error_code readError;
-          size_t got = client.socket.read_some(asio::buffer(scratch_), readError);
-          if (readError) return;
+        tcp::socket::wait_read, [this, &client, connection](const asio::error_code& error) {
+          if (connection != client.connection) return;
+          asio::error_code readError = error;
+          size_t got = 0;
+          if (!readError) got = client.socket.read_some(asio::buffer(scratch_), readError);
+          if (readError) {
+            // Not when this side closed it (CloseAll).
+            if (readError != asio::error::operation_aborted && client.onClosed) {
+              client.onClosed(client);
+            }
+            return;
+          }
           client.partial.append(scratch_.data(), got);
           size_t start = 0;
           for (;;) {
             size_t end = client.partial.find("\r\n", start);
             if (end == std::string::npos) break;
-            if (client.onLine) client.onLine(client, client.partial.substr(start, end - start));
+            auto line = cv3::ParseLine(std::string_view(client.partial).substr(start, end - start));
+            if (client.onLine) client.onLine(client, line);
+            if (connection != client.connection) return;  // the handler dropped the connection
             start = end + 2;
           }
           client.partial.erase(0, start);
-          Read(client);
+          Read(client, connection);
         });
   }
 
@@ -204,6 +257,61 @@ class Fleet {
   std::vector<std::unique_ptr<Client>> clients_;
   size_t connected_ = 0;
 };
+
+const std::string kDigest = cv3::clsMD5().DigestStrToHexStr("bench").value();
+
+void SendAuth(Fleet& fleet, Client& client) {
+  fleet.Send(client, cv3::AuthCommand(client.name, kDigest));
+}
+
+// The client's sign-in sequence after "AUTH:": the user list once signed in, then the game list,
+// then the version. Says what the line meant to it.
+enum class Step { kNone, kSignedIn, kRefused, kLoaded };
+Step FollowSignIn(Fleet& fleet, Client& client, const cv3::Line& line) {
+  if (line.name == msg::kAuthAck) {
+    if (line.args != msg::kOk) return Step::kRefused;
+    fleet.Send(client, std::string(msg::kUsers));
+    return Step::kSignedIn;
+  }
+  if (line.name == msg::kUsersAck) {
+    fleet.Send(client, std::string(msg::kGames));
+  } else if (line.name == msg::kGamesAck) {
+    fleet.Send(client, cv3::VersionCommand(3, 0, 0));
+    return Step::kLoaded;
+  }
+  return Step::kNone;
+}
+
+// Creates the accounts b00000... that the store lacks (it is kept between runs). Untimed. Empty
+// text on success.
+std::string CreateAccounts(asio::io_context& io, unsigned short port, size_t n) {
+  Fleet fleet(io, port);
+  if (!fleet.Connect(n, seconds(60))) return "connect failed (accounts)";
+  size_t finished = 0;
+  for (auto& client : fleet.clients()) {
+    // A taken ID is refused with "AUTH_ACK:FAILED" without counting as a failed sign-in.
+    client->onLine = [&](Client& c, const cv3::Line& line) {
+      if (line.name == msg::kAuthAck) {
+        fleet.Send(c, std::string(msg::kQuit));
+      } else if (line.name == msg::kQuitAck) {
+        ++finished;
+      }
+    };
+    fleet.Send(*client, cv3::CreateCommand(client->name, kDigest, client->name + "@bench"));
+  }
+  if (!fleet.RunUntil([&] { return finished == n; }, seconds(600))) {
+    return "account setup timed out";
+  }
+  fleet.CloseAll();
+  return {};
+}
+
+// Waits for `server` to listen and makes sure the n accounts exist. Empty text on success.
+std::string Prepare(const Server& server, asio::io_context& io, size_t n, unsigned short& port) {
+  port = server.WaitPort();
+  if (!port) return "lobbyd did not start";
+  return CreateAccounts(io, port, n);
+}
 
 struct Row {
   size_t n = 0;
@@ -215,44 +323,15 @@ struct Row {
 Row RunOne(const std::string& program, const std::string& folder, size_t n, size_t lines) {
   Row row;
   row.n = n;
-  Server server(program, folder, n);
-  unsigned short port = server.WaitPort();
-  if (!port) {
-    row.error = "lobbyd did not start";
-    return row;
-  }
-  const std::string digest = cv3::clsMD5().DigestStrToHexStr("bench").value();
+  Server server(program, folder, std::to_string(n), "127.0.0.1:0");
   asio::io_context io(1);
-
-  // Accounts: CREATE where missing (the database is kept between runs). Untimed.
-  {
-    Fleet fleet(io, port);
-    if (!fleet.Connect(n, std::chrono::seconds(60))) {
-      row.error = "connect failed (accounts)";
-      return row;
-    }
-    size_t finished = 0;
-    for (auto& client : fleet.clients()) {
-      // A taken ID answers "AUTH_ACK:FAILED" without counting as a failed sign-in.
-      client->onLine = [&](Client& c, const std::string& line) {
-        if (line == "AUTH_ACK:OK" || line == "AUTH_ACK:FAILED") {
-          fleet.Send(c, "QUIT");
-        } else if (line == "QUIT_ACK:OK") {
-          ++finished;
-        }
-      };
-      fleet.Send(*client, "CREATE:" + client->name + ":" + digest + ":" + client->name + "@bench");
-    }
-    if (!fleet.RunUntil([&] { return finished == n; }, std::chrono::seconds(600))) {
-      row.error = "account setup timed out";
-      return row;
-    }
-    fleet.CloseAll();
-  }
+  unsigned short port = 0;
+  row.error = Prepare(server, io, n, port);
+  if (!row.error.empty()) return row;
 
   long baseRss = server.RssKiB();
   Fleet fleet(io, port);
-  if (!fleet.Connect(n, std::chrono::seconds(60))) {
+  if (!fleet.Connect(n, seconds(60))) {
     row.error = "connect failed";
     return row;
   }
@@ -262,34 +341,34 @@ Row RunOne(const std::string& program, const std::string& folder, size_t n, size
   std::vector<size_t> received(lines, 0);
   std::vector<Clock::time_point> lastReceipt(lines);
   for (auto& client : fleet.clients()) {
-    client->onLine = [&](Client& c, const std::string& line) {
-      if (line == "AUTH_ACK:OK") {
-        fleet.Send(c, "USERS");
-      } else if (line.rfind("AUTH_ACK:", 0) == 0) {
-        ++refused;
-      } else if (line == "USERS_ACK") {
-        fleet.Send(c, "GAMES");
-      } else if (line == "GAMES_ACK") {
-        c.signInMs = Ms(Clock::now() - c.started);
-        ++loaded;
-      } else if (line.rfind("LMSG:", 0) == 0) {
-        size_t at = line.find(":fan ");
-        if (at == std::string::npos) return;
-        size_t seq = std::stoul(line.substr(at + 5));
-        if (seq < received.size()) {
-          ++received[seq];
-          lastReceipt[seq] = Clock::now();
-        }
+    client->onLine = [&](Client& c, const cv3::Line& line) {
+      switch (FollowSignIn(fleet, c, line)) {
+        case Step::kRefused:
+          ++refused;
+          return;
+        case Step::kLoaded:
+          c.signInMs = Ms(Clock::now() - c.started);
+          ++loaded;
+          return;
+        default:
+          break;
+      }
+      if (line.name != msg::kLmsg) return;
+      size_t at = line.args.find(":fan ");
+      if (at == std::string::npos) return;
+      size_t seq = std::stoul(line.args.substr(at + 5));
+      if (seq < received.size()) {
+        ++received[seq];
+        lastReceipt[seq] = Clock::now();
       }
     };
   }
   auto stormStart = Clock::now();
   for (auto& client : fleet.clients()) {
     client->started = Clock::now();
-    fleet.Send(*client, "AUTH:" + client->name + ":" + digest);
+    SendAuth(fleet, *client);
   }
-  if (!fleet.RunUntil([&] { return loaded + refused == n; }, std::chrono::seconds(600)) ||
-      refused > 0) {
+  if (!fleet.RunUntil([&] { return loaded + refused == n; }, seconds(600)) || refused > 0) {
     row.error = refused ? std::to_string(refused) + " sign-ins refused" : "sign-in timed out";
     return row;
   }
@@ -299,8 +378,8 @@ Row RunOne(const std::string& program, const std::string& folder, size_t n, size
   row.signInP50 = Percentile(signIns, 0.5);
   row.signInP99 = Percentile(signIns, 0.99);
   // Let the last notices drain, then take the idle size.
-  auto settle = Clock::now() + std::chrono::milliseconds(500);
-  fleet.RunUntil([&] { return Clock::now() > settle; }, std::chrono::seconds(1));
+  auto settle = Clock::now() + milliseconds(500);
+  fleet.RunUntil([&] { return Clock::now() > settle; }, seconds(1));
   row.rssPerConnKiB = double(server.RssKiB() - baseRss) / n;
 
   // Fan-out: one lobby line at a time, each from another sender (flood control is per pilot).
@@ -308,8 +387,8 @@ Row RunOne(const std::string& program, const std::string& folder, size_t n, size
   for (size_t seq = 0; seq < lines; ++seq) {
     Client& sender = *fleet.clients()[seq % n];
     auto sent = Clock::now();
-    fleet.Send(sender, "LMSG:fan " + std::to_string(seq));
-    if (!fleet.RunUntil([&] { return received[seq] == n; }, std::chrono::seconds(60))) {
+    fleet.Send(sender, cv3::FormatLine(msg::kLmsg, "fan " + std::to_string(seq)));
+    if (!fleet.RunUntil([&] { return received[seq] == n; }, seconds(60))) {
       row.error = "fan-out timed out";
       return row;
     }
@@ -323,43 +402,193 @@ Row RunOne(const std::string& program, const std::string& folder, size_t n, size
   return row;
 }
 
-}  // namespace
+// Lobby chat round trips between two clients: the first says "ping k", the second answers
+// "pong k" when the relayed ping reaches it, and the first times the answer. One probe in flight,
+// at most two a second from each, which lobbyd's chat flood control lets through.
+class ChatProbe {
+ public:
+  static constexpr milliseconds kInterval{500};
+  static constexpr seconds kGiveUp{10};
 
-int main(int argc, char** argv) {
-  std::string program = LOBBYD_PROGRAM;
-  std::vector<size_t> counts = {100, 1000, 5000};
-  size_t lines = 20;
-  for (int i = 1; i + 1 < argc; i += 2) {
-    std::string flag = argv[i], value = argv[i + 1];
-    if (flag == "--lobbyd") {
-      program = value;
-    } else if (flag == "--clients") {
-      counts.clear();
-      std::stringstream list(value);
-      std::string item;
-      while (std::getline(list, item, ','))
-        counts.push_back(std::min<size_t>(std::stoul(item), 8000));
-    } else if (flag == "--lines") {
-      lines = std::min<size_t>(std::stoul(value), 1000);
-    } else {
-      std::cerr << "usage: lobbyd-bench [--lobbyd PATH] [--clients 100,1000,5000] [--lines 20]\n";
-      return 2;
+  // The first two clients to join are the pair.
+  void Join(Client& client) {
+    if (!asker_) {
+      asker_ = &client;
+    } else if (!answerer_) {
+      answerer_ = &client;
     }
   }
-  // Every client is a descriptor here and one in lobbyd, which inherits this limit.
-  rlimit limit{};
-  getrlimit(RLIMIT_NOFILE, &limit);
-  limit.rlim_cur = limit.rlim_max;
-  setrlimit(RLIMIT_NOFILE, &limit);
-  size_t most = *std::max_element(counts.begin(), counts.end());
-  if (limit.rlim_cur < most + 100) {
-    std::cerr << "lobbyd-bench: descriptor limit " << limit.rlim_cur << " is too low for " << most
-              << " clients\n";
-    return 1;
+  // Between slices of I/O: gives up on a lost probe, sends the next when it is time.
+  void Tick(Fleet& fleet, Clock::time_point now) {
+    if (!answerer_) return;
+    if (waiting_ && now - sent_ > kGiveUp) {
+      ++lost;
+      waiting_ = false;
+    }
+    if (waiting_ || now - sent_ < kInterval) return;
+    std::string seq = std::to_string(++seq_);
+    ping_ = cv3::ChatLineText(msg::kLmsg, {asker_->name, "ping " + seq});
+    pong_ = cv3::ChatLineText(msg::kLmsg, {answerer_->name, "pong " + seq});
+    fleet.Send(*asker_, cv3::FormatLine(msg::kLmsg, "ping " + seq));
+    sent_ = now;
+    waiting_ = true;
   }
-  std::string folder = (std::filesystem::temp_directory_path() / "lobbyd-bench-XXXXXX").string();
-  if (!mkdtemp(folder.data())) return 1;
+  void OnLine(Fleet& fleet, Client& client, const cv3::Line& line, Clock::time_point now) {
+    if (!waiting_ || line.name != msg::kLmsg) return;
+    std::string text = cv3::FormatLine(line.name, line.args);
+    if (&client == answerer_ && text == ping_) {
+      fleet.Send(client, cv3::FormatLine(msg::kLmsg, "pong " + std::to_string(seq_)));
+    } else if (&client == asker_ && text == pong_) {
+      roundTrips.push_back(Ms(now - sent_));
+      waiting_ = false;
+    }
+  }
 
+  std::vector<double> roundTrips;  // ms
+  size_t lost = 0;
+
+ private:
+  Client* asker_ = nullptr;
+  Client* answerer_ = nullptr;
+  size_t seq_ = 0;
+  bool waiting_ = false;
+  Clock::time_point sent_{};
+  std::string ping_, pong_;  // the lines as lobbyd relays them
+};
+
+struct RestartRow {
+  size_t n = 0;
+  double upMs = 0;            // SIGTERM to the new lobbyd listening
+  double signedInS = 0;       // SIGTERM to the last "AUTH_ACK:OK"
+  double loadedS = 0;         // SIGTERM to the last "GAMES_ACK"
+  size_t attempts = 0;        // connection attempts, refused ones included
+  std::vector<double> waits;  // ms from a connection standing to its "AUTH_ACK:OK"
+  std::vector<double> chat;
+  size_t chatLost = 0;
+  double cpu = 0;  // the new lobbyd's CPU seconds
+  std::string error;
+};
+
+RestartRow RunRestart(const std::string& program, const std::string& folder, size_t n,
+                      milliseconds period) {
+  RestartRow row;
+  row.n = n;
+  std::string tag = "restart-" + std::to_string(n);
+  auto server = std::make_unique<Server>(program, folder, tag, "127.0.0.1:0");
+  asio::io_context io(1);
+  unsigned short port = 0;
+  row.error = Prepare(*server, io, n, port);
+  if (!row.error.empty()) return row;
+  Fleet fleet(io, port);
+  if (!fleet.Connect(n, seconds(60))) {
+    row.error = "connect failed";
+    return row;
+  }
+
+  size_t signedIn = 0, loaded = 0, refused = 0;
+  bool restarted = false;
+  Clock::time_point stopped, allSignedIn, allLoaded;
+  ChatProbe probe;
+  for (auto& client : fleet.clients()) {
+    client->onLine = [&](Client& c, const cv3::Line& line) {
+      auto now = Clock::now();
+      probe.OnLine(fleet, c, line, now);
+      switch (FollowSignIn(fleet, c, line)) {
+        case Step::kSignedIn:
+          if (restarted) row.waits.push_back(Ms(now - c.started));
+          if (++signedIn == n) allSignedIn = now;
+          break;
+        case Step::kRefused:
+          ++refused;
+          break;
+        case Step::kLoaded:
+          if (restarted) probe.Join(c);
+          if (++loaded == n) allLoaded = now;
+          break;
+        case Step::kNone:
+          break;
+      }
+    };
+    SendAuth(fleet, *client);
+  }
+  if (!fleet.RunUntil([&] { return loaded + refused == n; }, seconds(600)) || refused > 0) {
+    row.error = refused ? std::to_string(refused) + " sign-ins refused" : "sign-in timed out";
+    return row;
+  }
+
+  // Each client's attempts fall on its own grid: stopped + phase + k periods, the phases spread
+  // evenly over (0, period]. Points that passed while this bench waited for the old lobbyd to end
+  // and started the new one were attempts that the closed port refused.
+  enum class State { kOnline, kWaiting, kConnecting };
+  std::vector<State> state(n, State::kOnline);
+  std::vector<Clock::time_point> nextAttempt(n);
+  Clock::time_point resumed;
+  for (auto& client : fleet.clients()) {
+    client->onClosed = [&](Client& c) {
+      for (auto& next = nextAttempt[c.index]; next < resumed; next += period) ++row.attempts;
+      state[c.index] = State::kWaiting;
+    };
+  }
+  signedIn = loaded = 0;
+  restarted = true;
+  stopped = Clock::now();
+  for (size_t i = 0; i < n; ++i) {
+    nextAttempt[i] = stopped + period * static_cast<long>(i + 1) / static_cast<long>(n);
+  }
+  server->Stop();
+  server = std::make_unique<Server>(program, folder, tag + "-again",
+                                    "127.0.0.1:" + std::to_string(port));
+  resumed = Clock::now();
+  Clock::time_point up{};
+  auto step = [&] {
+    auto now = Clock::now();
+    if (up == Clock::time_point{} && server->Port() != 0) up = now;
+    for (size_t i = 0; i < n; ++i) {
+      if (state[i] != State::kWaiting || nextAttempt[i] > now) continue;
+      state[i] = State::kConnecting;
+      nextAttempt[i] += period;
+      ++row.attempts;
+      fleet.Open(*fleet.clients()[i],
+                 [&, i, client = fleet.clients()[i].get()](const asio::error_code& error) {
+                   state[i] = error ? State::kWaiting : State::kOnline;
+                   if (error) return;
+                   client->started = Clock::now();
+                   SendAuth(fleet, *client);
+                 });
+    }
+    probe.Tick(fleet, now);
+    return loaded + refused == n;
+  };
+  if (!fleet.RunUntil(step, 6 * period + seconds(120)) || refused > 0) {
+    row.error = refused ? std::to_string(refused) + " sign-ins refused"
+                        : std::to_string(loaded) + " of " + std::to_string(n) + " came back";
+    return row;
+  }
+  row.upMs = up == Clock::time_point{} ? -1 : Ms(up - stopped);
+  row.signedInS = Ms(allSignedIn - stopped) / 1000;
+  row.loadedS = Ms(allLoaded - stopped) / 1000;
+  row.chat = probe.roundTrips;
+  row.chatLost = probe.lost;
+  row.cpu = server->CpuSeconds();
+  fleet.CloseAll();
+  server->Stop();
+  return row;
+}
+
+// "100,1000" or "none".
+std::vector<size_t> ParseCounts(const std::string& value) {
+  std::vector<size_t> counts;
+  if (value == "none") return counts;
+  std::stringstream list(value);
+  std::string item;
+  while (std::getline(list, item, ','))
+    counts.push_back(std::clamp<size_t>(std::stoul(item), 2, 8000));
+  return counts;
+}
+
+void PrintSignInTable(const std::string& program, const std::string& folder,
+                      const std::vector<size_t>& counts, size_t lines) {
+  std::printf("Sign-in storm\n");
   std::printf("%7s | %21s | %21s | %14s | %8s | %s\n", "clients", "sign-in->GAMES_ACK ms",
               "fan-out ms", "RSS/conn KiB", "CPU s", "storm s");
   std::printf("%7s | %10s %10s | %10s %10s | %14s | %8s |\n", "", "p50", "p99", "p50", "p99", "",
@@ -376,6 +605,76 @@ int main(int argc, char** argv) {
                 row.signInWall);
     std::fflush(stdout);
   }
+}
+
+void PrintRestartTable(const std::string& program, const std::string& folder,
+                       const std::vector<size_t>& counts, milliseconds period) {
+  std::printf("Restart storm: SIGTERM, start again; each client retries every %.1f s\n",
+              period.count() / 1000.0);
+  std::printf("%7s | %6s | %9s | %7s | %8s | %15s | %34s | %5s\n", "clients", "up ms", "signed in",
+              "lists", "attempts", "AUTH->ACK ms", "lobby chat round trip ms", "CPU s");
+  std::printf("%7s | %6s | %9s | %7s | %8s | %7s %7s | %7s %7s %7s %5s %4s |\n", "", "", "s", "s",
+              "", "p50", "p99", "p50", "p99", "max", "n", "lost");
+  std::fflush(stdout);
+  for (size_t n : counts) {
+    RestartRow row = RunRestart(program, folder, n, period);
+    if (!row.error.empty()) {
+      std::printf("%7zu | %s\n", n, row.error.c_str());
+      continue;
+    }
+    std::printf(
+        "%7zu | %6.0f | %9.1f | %7.1f | %8zu | %7.0f %7.0f | %7.1f %7.1f %7.1f %5zu %4zu | %5.1f\n",
+        row.n, row.upMs, row.signedInS, row.loadedS, row.attempts, Percentile(row.waits, 0.5),
+        Percentile(row.waits, 0.99), Percentile(row.chat, 0.5), Percentile(row.chat, 0.99),
+        Percentile(row.chat, 1.0), row.chat.size(), row.chatLost, row.cpu);
+    std::fflush(stdout);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string program = LOBBYD_PROGRAM;
+  std::vector<size_t> counts = {100, 1000, 5000};
+  std::vector<size_t> restartCounts = {100, 1000};
+  size_t lines = 20;
+  milliseconds period{13000};
+  for (int i = 1; i + 1 < argc; i += 2) {
+    std::string flag = argv[i], value = argv[i + 1];
+    if (flag == "--lobbyd") {
+      program = value;
+    } else if (flag == "--clients") {
+      counts = ParseCounts(value);
+    } else if (flag == "--restart-clients") {
+      restartCounts = ParseCounts(value);
+    } else if (flag == "--lines") {
+      lines = std::min<size_t>(std::stoul(value), 1000);
+    } else if (flag == "--period-ms") {
+      period = milliseconds(std::clamp<long>(std::stol(value), 100, 60000));
+    } else {
+      std::cerr << "usage: lobbyd-bench [--lobbyd PATH] [--clients 100,1000,5000] [--lines 20]\n"
+                   "                    [--restart-clients 100,1000] [--period-ms 13000]\n";
+      return 2;
+    }
+  }
+  // Every client is a descriptor here and one in lobbyd, which inherits this limit.
+  rlimit limit{};
+  getrlimit(RLIMIT_NOFILE, &limit);
+  limit.rlim_cur = limit.rlim_max;
+  setrlimit(RLIMIT_NOFILE, &limit);
+  size_t most = 0;
+  for (size_t n : counts) most = std::max(most, n);
+  for (size_t n : restartCounts) most = std::max(most, n);
+  if (limit.rlim_cur < most + 100) {
+    std::cerr << "lobbyd-bench: descriptor limit " << limit.rlim_cur << " is too low for " << most
+              << " clients\n";
+    return 1;
+  }
+  std::string folder = (std::filesystem::temp_directory_path() / "lobbyd-bench-XXXXXX").string();
+  if (!mkdtemp(folder.data())) return 1;
+
+  if (!counts.empty()) PrintSignInTable(program, folder, counts, lines);
+  if (!restartCounts.empty()) PrintRestartTable(program, folder, restartCounts, period);
   std::error_code ignored;
   std::filesystem::remove_all(folder, ignored);
   return 0;

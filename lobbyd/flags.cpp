@@ -20,6 +20,8 @@ std::string UsageText() {
          "  --db PATH                  database file, created if missing (default lobbyd.db)\n"
          "  --client-version N         current client version; lower ones are told to update\n"
          "                             (default 300)\n"
+         "  --accounts-per-hour N      accounts one address may create within an hour\n"
+         "                             (default 5)\n"
          "  --add-account NAME:PASSWORD  create an account if it does not exist yet\n"
          "  --admin NAME               grant administrator rights to an existing account\n"
          "  --ban NAME                 ban an existing account permanently\n"
@@ -67,7 +69,13 @@ std::string ParseFlags(const std::vector<std::string>& args, Flags& flags) {
     } else if (flag == "--client-version") {
       unsigned long version = 0;
       if (!ParseNumber(value, 999999, version)) return "--client-version needs a number";
-      flags.clientVersion = static_cast<unsigned>(version);
+      flags.lobby.clientVersion = static_cast<unsigned>(version);
+    } else if (flag == "--accounts-per-hour") {
+      unsigned long count = 0;
+      if (!ParseNumber(value, 1000000, count) || count == 0) {
+        return "--accounts-per-hour needs a number from 1 to 1000000";
+      }
+      flags.lobby.accountsPerHour = static_cast<unsigned>(count);
     } else if (flag == "--add-account") {
       size_t colon = value.find(':');
       if (colon == std::string::npos || colon == 0) return "--add-account needs NAME:PASSWORD";

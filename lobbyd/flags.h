@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "lobbyd/options.h"
 #include "lobbyd/startup.h"
 
 namespace lobbyd {
@@ -12,7 +13,7 @@ namespace lobbyd {
 struct Flags {
   asio::ip::tcp::endpoint listen{asio::ip::make_address_v4("127.0.0.1"), 13228};
   std::string database = "lobbyd.db";
-  unsigned clientVersion = 300;
+  LobbyOptions lobby;
   StartupActions actions;
   bool help = false;
 };

@@ -1,5 +1,7 @@
 #include "lobbyd/lobby.h"
 
+#include <algorithm>
+
 #include "lobbyd/text.h"
 #include "protocol/cp1252.h"
 #include "protocol/wire.h"
@@ -9,6 +11,9 @@ namespace {
 
 // Ignored commands logged per connection; a peer sending garbage cannot flood the log.
 constexpr unsigned kIgnoredLinesLogged = 10;
+
+// After this many failed sign-ins from one address within a minute, the address waits.
+constexpr size_t kSignInFailuresPerMinute = 5;
 
 }  // namespace
 
@@ -20,7 +25,9 @@ Lobby::Lobby(asio::io_context& io, Store& store, HashPool& pool, const Clock& cl
       clock_(clock),
       log_(log),
       options_(options),
-      dummyHash_(std::move(dummyHash)) {
+      dummyHash_(std::move(dummyHash)),
+      signInFailures_(kSignInFailuresPerMinute, std::chrono::minutes(1)),
+      accountsCreated_(std::max(options.accountsPerHour, 1u), std::chrono::hours(1)) {
   beforeSignIn_ = {
       {msg::kAuth, &Lobby::OnAuth},
       {msg::kCreate, &Lobby::OnCreate},
@@ -83,11 +90,9 @@ void Lobby::Accept(asio::ip::tcp::socket socket) {
 
 void Lobby::Shutdown() {
   shuttingDown_ = true;
-  for (auto& [id, session] : sessions_) {
-    if (session->pilot.signedIn)
-      session->Send(cv3::FormatLine(msg::kError, "The lobby server is shutting down."));
-    session->CloseAfterFlush("server shutting down");
-  }
+  // No "ERROR:" line: the client would show it in a box and wait for a click before
+  // reconnecting, while a plain close lets it reconnect by itself.
+  for (auto& [id, session] : sessions_) session->CloseAfterFlush("server shutting down");
 }
 
 void Lobby::OnLine(Session& session, const cv3::Line& line) {

@@ -15,6 +15,7 @@
 #include "lobbyd/clock.h"
 #include "lobbyd/event_log.h"
 #include "lobbyd/hash_pool.h"
+#include "lobbyd/options.h"
 #include "lobbyd/records.h"
 #include "lobbyd/session.h"
 #include "lobbyd/store.h"
@@ -26,10 +27,6 @@ namespace lobbyd {
 
 // The protocol's names and words, as the handlers write them.
 namespace msg = cv3::msg;
-
-struct LobbyOptions {
-  unsigned clientVersion = 300;  // clients reporting a lower version are told to update
-};
 
 class Lobby final : public SessionEvents {
  public:
@@ -43,7 +40,8 @@ class Lobby final : public SessionEvents {
   std::string Load();
 
   void Accept(asio::ip::tcp::socket socket);
-  // Tells every client the server is going away and closes all connections.
+  // Closes every connection without a word: clients notice the close and reconnect by
+  // themselves once the server is back.
   void Shutdown();
 
   void OnLine(Session& session, const cv3::Line& line) override;
@@ -133,7 +131,8 @@ class Lobby final : public SessionEvents {
   std::unordered_map<std::string, Session*> pilots_;  // signed in, by name key
   std::map<std::string, AccountRecord> accounts_;     // by name key, sorted for the lists
   std::map<std::string, Game> games_;                 // by game key
-  SignInThrottle throttle_;
+  AddressThrottle signInFailures_;
+  AddressThrottle accountsCreated_;
   std::unordered_map<std::string_view, Handler> beforeSignIn_;
   std::unordered_map<std::string_view, Handler> signedIn_;
 };

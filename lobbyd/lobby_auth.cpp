@@ -22,7 +22,7 @@ void Lobby::OnAuth(Session& session, const std::string& args) {
   // No ":" at all leaves an empty ID, which no account has: the request fails like any other.
   cv3::AuthFields fields = cv3::ParseAuthCommand(args);
   const std::string& id = fields.id;
-  if (throttle_.Blocked(session.Address(), clock_.Steady())) {
+  if (signInFailures_.Blocked(session.Address(), clock_.Steady())) {
     session.Log("sign-in refused for " + EventLog::Escape(id, 40) +
                 " (too many failures from this address)");
     session.Send(cv3::FormatLine(msg::kAuthAck, msg::kFailed));
@@ -47,7 +47,7 @@ void Lobby::FinishAuth(Session& session, const std::string& id, const std::strin
   auto it = key.empty() ? accounts_.end() : accounts_.find(key);
   // The account may have been removed, or its password changed, while the verify ran.
   if (!ok || it == accounts_.end() || it->second.passwordHash != hash) {
-    throttle_.RecordFailure(session.Address(), clock_.Steady());
+    signInFailures_.Record(session.Address(), clock_.Steady());
     session.Log("sign-in failed for " + EventLog::Escape(id, 40));
     session.Send(cv3::FormatLine(msg::kAuthAck, msg::kFailed));
     return;
@@ -101,6 +101,14 @@ void Lobby::OnCreate(Session& session, const std::string& args) {
     RefuseCreate(session, "That Corvane ID is already taken; please choose another.");
     return;
   }
+  // Counted when the work starts, so requests sent side by side cannot slip through together.
+  if (accountsCreated_.Blocked(session.Address(), clock_.Steady())) {
+    RefuseCreate(
+        session,
+        "Too many Corvane IDs have been created from your address; please try again later.");
+    return;
+  }
+  accountsCreated_.Record(session.Address(), clock_.Steady());
   session.Pause();
   pool_.Hash(std::move(digest), [this, weak = session.weak_from_this(), id,
                                  email](std::optional<std::string> hash) {

@@ -61,7 +61,7 @@ int main(int argc, char** argv) {
   }
 
   asio::io_context io(1);
-  lobbyd::Server server(io, *store, hasher, clock, log, lobbyd::LobbyOptions{flags.clientVersion});
+  lobbyd::Server server(io, *store, hasher, clock, log, flags.lobby);
   error = server.Start(flags.listen);
   if (!error.empty()) {
     std::cerr << "lobbyd: " << error << "\n";

@@ -2,35 +2,35 @@
 
 namespace lobbyd {
 
-void SignInThrottle::Forget(std::deque<TimePoint>& times, TimePoint now) const {
-  while (!times.empty() && now - times.front() >= kWindow) times.pop_front();
+void AddressThrottle::Forget(std::deque<TimePoint>& times, TimePoint now) const {
+  while (!times.empty() && now - times.front() >= window_) times.pop_front();
 }
 
-bool SignInThrottle::Blocked(const std::string& address, TimePoint now) {
-  auto it = failures_.find(address);
-  if (it == failures_.end()) return false;
+bool AddressThrottle::Blocked(const std::string& address, TimePoint now) {
+  auto it = events_.find(address);
+  if (it == events_.end()) return false;
   Forget(it->second, now);
   if (it->second.empty()) {
-    failures_.erase(it);
+    events_.erase(it);
     return false;
   }
-  return it->second.size() >= kMaxFailures;
+  return it->second.size() >= limit_;
 }
 
-void SignInThrottle::RecordFailure(const std::string& address, TimePoint now) {
-  auto& times = failures_[address];
+void AddressThrottle::Record(const std::string& address, TimePoint now) {
+  auto& times = events_[address];
   Forget(times, now);
   times.push_back(now);
-  // Only the newest kMaxFailures matter for the verdict.
-  while (times.size() > kMaxFailures) times.pop_front();
+  // Only the newest `limit_` matter for the verdict.
+  while (times.size() > limit_) times.pop_front();
   if (++recordsSinceSweep_ >= 1024) Sweep(now);
 }
 
-void SignInThrottle::Sweep(TimePoint now) {
+void AddressThrottle::Sweep(TimePoint now) {
   recordsSinceSweep_ = 0;
-  for (auto it = failures_.begin(); it != failures_.end();) {
+  for (auto it = events_.begin(); it != events_.end();) {
     Forget(it->second, now);
-    it = it->second.empty() ? failures_.erase(it) : std::next(it);
+    it = it->second.empty() ? events_.erase(it) : std::next(it);
   }
 }
 

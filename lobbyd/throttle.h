@@ -1,6 +1,7 @@
-// Sign-in throttle: after kMaxFailures failed sign-ins from one address within kWindow, further
-// attempts from it are refused without checking until the oldest of those failures is a window
-// old. Memory stays bounded: addresses whose failures have aged out are forgotten. io thread.
+// Per-address rate limit over a sliding window: once `limit` events (failed sign-ins, created
+// accounts) from one address fall within `window`, the address is blocked until the oldest of
+// them is a window old. Memory stays bounded: only the newest `limit` times of an address are
+// kept, and addresses whose events have aged out are forgotten. io thread.
 #pragma once
 
 #include <chrono>
@@ -10,21 +11,24 @@
 
 namespace lobbyd {
 
-class SignInThrottle {
+class AddressThrottle {
  public:
-  static constexpr size_t kMaxFailures = 5;
-  static constexpr std::chrono::seconds kWindow{60};
   using TimePoint = std::chrono::steady_clock::time_point;
 
+  // `limit` must be at least 1.
+  AddressThrottle(size_t limit, std::chrono::seconds window) : limit_(limit), window_(window) {}
+
   bool Blocked(const std::string& address, TimePoint now);
-  void RecordFailure(const std::string& address, TimePoint now);
-  size_t TrackedAddresses() const { return failures_.size(); }
+  void Record(const std::string& address, TimePoint now);
+  size_t TrackedAddresses() const { return events_.size(); }
 
  private:
   void Forget(std::deque<TimePoint>& times, TimePoint now) const;
   void Sweep(TimePoint now);
 
-  std::unordered_map<std::string, std::deque<TimePoint>> failures_;
+  size_t limit_;
+  std::chrono::seconds window_;
+  std::unordered_map<std::string, std::deque<TimePoint>> events_;
   size_t recordsSinceSweep_ = 0;
 };
 

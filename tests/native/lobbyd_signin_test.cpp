@@ -140,6 +140,31 @@ TEST_F(SignIn, CreateSignsInAtOnceAndOthersSeeTheNewPilot) {
   EXPECT_EQ(Ask("AUTH:newbie:" + Digest("pw"))->ReadLine(), "AUTH_ACK:OK");
 }
 
+TEST_F(SignIn, FiveAccountsAnHourFromOneAddressThenCreationWaits) {
+  for (const char* name : {"one", "two", "three", "four", "five"}) ASSERT_TRUE(server_.Join(name));
+  int hashes = server_.Hasher().Hashes();
+  const std::string create = "CREATE:six:" + Digest("pw") + ":six@example.org";
+  auto client = Ask(create);
+  EXPECT_EQ(client->ReadLine(),
+            "WARNING:Too many Corvane IDs have been created from your address; please try again "
+            "later.");
+  EXPECT_EQ(client->ReadLine(), "AUTH_ACK:FAILED");
+  EXPECT_EQ(server_.Hasher().Hashes(), hashes) << "a refused account is never hashed";
+  // The hour runs from the first of the five; other addresses are not held up meanwhile.
+  EXPECT_EQ(Ask("CREATE:other:" + Digest("pw") + ":o@example.org", "127.0.0.2")->ReadLine(),
+            "AUTH_ACK:OK");
+  server_.Clock().Advance(std::chrono::hours(1) - seconds(1));
+  client->Send(create);
+  EXPECT_EQ(client->ReadLine(),
+            "WARNING:Too many Corvane IDs have been created from your address; please try again "
+            "later.");
+  EXPECT_EQ(client->ReadLine(), "AUTH_ACK:FAILED");
+  server_.Clock().Advance(seconds(1));
+  client->Send(create);
+  EXPECT_EQ(client->ReadLine(), "AUTH_ACK:OK");
+  EXPECT_EQ(client->ReadLine(), "ISON:six");
+}
+
 struct RefusedCreate {
   std::string line;
   std::string warning;

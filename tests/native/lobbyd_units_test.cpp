@@ -50,21 +50,21 @@ TEST(Digest, IsThirtyTwoUpperCaseHexDigits) {
 }
 
 TEST(Throttle, FifthFailureBlocksUntilTheOldestIsAMinuteOld) {
-  SignInThrottle throttle;
+  AddressThrottle throttle(5, seconds(60));
   auto t0 = std::chrono::steady_clock::time_point(seconds(1000));
-  for (int i = 0; i < 4; ++i) throttle.RecordFailure("a", t0 + seconds(i));
+  for (int i = 0; i < 4; ++i) throttle.Record("a", t0 + seconds(i));
   EXPECT_FALSE(throttle.Blocked("a", t0 + seconds(4)));
-  throttle.RecordFailure("a", t0 + seconds(4));
+  throttle.Record("a", t0 + seconds(4));
   EXPECT_TRUE(throttle.Blocked("a", t0 + seconds(59)));
   EXPECT_FALSE(throttle.Blocked("b", t0 + seconds(59)));
   EXPECT_FALSE(throttle.Blocked("a", t0 + seconds(60)));
 }
 
 TEST(Throttle, ForgetsAddressesWhoseFailuresAgedOut) {
-  SignInThrottle throttle;
+  AddressThrottle throttle(5, seconds(60));
   auto t0 = std::chrono::steady_clock::time_point(seconds(1000));
-  for (int i = 0; i < 2000; ++i) throttle.RecordFailure(std::to_string(i), t0);
-  for (int i = 0; i < 1100; ++i) throttle.RecordFailure("x" + std::to_string(i), t0 + seconds(61));
+  for (int i = 0; i < 2000; ++i) throttle.Record(std::to_string(i), t0);
+  for (int i = 0; i < 1100; ++i) throttle.Record("x" + std::to_string(i), t0 + seconds(61));
   EXPECT_LT(throttle.TrackedAddresses(), 2000u);
 }
 
@@ -84,16 +84,18 @@ TEST(Flags, DefaultsAndEveryOption) {
   ASSERT_EQ(ParseFlags({}, flags), "");
   EXPECT_EQ(flags.listen.address().to_string(), "127.0.0.1");
   EXPECT_EQ(flags.listen.port(), 13228);
-  EXPECT_EQ(flags.clientVersion, 300u);
+  EXPECT_EQ(flags.lobby.clientVersion, 300u);
+  EXPECT_EQ(flags.lobby.accountsPerHour, 5u);
   ASSERT_EQ(ParseFlags({"--listen", "[::1]:4000", "--db", "x.db", "--client-version", "301",
-                        "--add-account", "ann:pass:word", "--admin", "ann", "--ban", "bob",
-                        "--unban", "cid"},
+                        "--accounts-per-hour", "20", "--add-account", "ann:pass:word", "--admin",
+                        "ann", "--ban", "bob", "--unban", "cid"},
                        flags),
             "");
   EXPECT_EQ(flags.listen.address().to_string(), "::1");
   EXPECT_EQ(flags.listen.port(), 4000);
   EXPECT_EQ(flags.database, "x.db");
-  EXPECT_EQ(flags.clientVersion, 301u);
+  EXPECT_EQ(flags.lobby.clientVersion, 301u);
+  EXPECT_EQ(flags.lobby.accountsPerHour, 20u);
   ASSERT_EQ(flags.actions.addAccounts.size(), 1u);
   EXPECT_EQ(flags.actions.addAccounts[0].second, "pass:word");
   EXPECT_EQ(flags.actions.admins, std::vector<std::string>{"ann"});
@@ -105,6 +107,7 @@ TEST(Flags, BadValuesAreNamed) {
   EXPECT_NE(ParseFlags({"--listen", "::1:4000"}, flags), "");
   EXPECT_NE(ParseFlags({"--listen", "127.0.0.1:70000"}, flags), "");
   EXPECT_NE(ParseFlags({"--client-version", "3.0"}, flags), "");
+  EXPECT_NE(ParseFlags({"--accounts-per-hour", "0"}, flags), "");
   EXPECT_NE(ParseFlags({"--admin"}, flags), "");
   EXPECT_NE(ParseFlags({"--frobnicate", "1"}, flags), "");
   EXPECT_NE(ParseFlags({"--add-account", "nopassword"}, flags), "");
