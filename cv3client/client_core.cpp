@@ -12,7 +12,15 @@ ClientCore::ClientCore(ClientPlatform platform)
                 platform_.windows, platform_.socket, platform_.registry, platform_.timers,
                 platform_.processes, roster_, platform_.wait}),
       commands_(platform_.messages, platform_.menus, platform_.shell, platform_.windows, session_,
-                roster_) {
+                roster_),
+      reconnect_({.status = platform_.status,
+                  .socket = platform_.socket,
+                  .timers = platform_.timers,
+                  .deferral = platform_.deferral,
+                  .makeView = [this] { return platform_.factory.Make<ReconnectView>(); },
+                  .lastServer = [this] {
+                    return std::make_pair(session_.LastHost(), session_.LastPort());
+                  }}) {
   RegisterWindows();
 }
 
@@ -22,6 +30,15 @@ void ClientCore::RegisterWindows() {
                              [this] { platform_.deferral.Defer([this] { OpenLoginWindow(); }); });
   platform_.windows.Register(WindowKind::kAbout,
                              [this] { platform_.deferral.Defer([this] { OpenAboutWindow(); }); });
+  platform_.windows.Register(WindowKind::kCreateId, [this] {
+    platform_.deferral.Defer([this] { OpenCreateIdWindow(); });
+  });
+  platform_.windows.Register(WindowKind::kAway,
+                             [this] { platform_.deferral.Defer([this] { OpenAwayWindow(); }); });
+  // The countdown starts at once and the window follows from the top of the loop, so a
+  // connection that comes first finds the window already closed.
+  platform_.windows.Register(
+      WindowKind::kReconnect, [this] { reconnect_.Open(); }, [this] { reconnect_.Close(); });
 }
 
 void ClientCore::OpenLoginWindow() {
@@ -31,6 +48,23 @@ void ClientCore::OpenLoginWindow() {
                              {[this] { session_.ConnectToServer(); },
                               [this] { platform_.windows.ShowWindow(WindowKind::kCreateId); }});
   view->ShowModal(controller);
+}
+
+void ClientCore::OpenCreateIdWindow() {
+  if (!createId_) createId_ = platform_.factory.Make<CreateIdView>();
+  if (!createId_) return;
+  bool unloaded = false;
+  CreateIdController controller(*createId_, session_.Values(), platform_.processes,
+                                {[this] { session_.ConnectToServer(); }, [&] { unloaded = true; }});
+  createId_->ShowModal(controller);
+  if (unloaded) createId_.reset();
+}
+
+void ClientCore::OpenAwayWindow() {
+  if (!away_) away_ = platform_.factory.Make<AwayView>();
+  if (!away_) return;
+  AwayController controller(*away_, [this](const std::string& line) { session_.SendCommand(line); });
+  away_->ShowModal(controller);
 }
 
 void ClientCore::OpenAboutWindow() {

@@ -12,9 +12,12 @@
 #include "common/processes.h"
 #include "common/registry.h"
 #include "common/timers.h"
+#include "cv3client/session/create_id.h"
 #include "cv3client/session/lobby_socket.h"
+#include "cv3client/session/reconnect.h"
 #include "cv3client/session/session_controller.h"
 #include "cv3client/ui/main_commands.h"
+#include "cv3client/ui/away.h"
 #include "cv3client/ui/main_window_events.h"
 #include "cv3client/ui/roster.h"
 #include "cv3client/ui/views.h"
@@ -54,6 +57,7 @@ class ClientCore : public MainWindowEvents {
   SessionController& Session() { return session_; }
   RosterModel& Roster() { return roster_; }
   MainCommands& Commands() { return commands_; }
+  ReconnectController& Reconnect() { return reconnect_; }
 
   // Socket events of wskChat, from the message loop.
   void OnSocketConnect() { session_.OnSocketConnect(); }
@@ -72,11 +76,17 @@ class ClientCore : public MainWindowEvents {
   void RegisterWindows();
   void OpenLoginWindow();
   void OpenAboutWindow();
+  void OpenCreateIdWindow();
+  void OpenAwayWindow();
 
   ClientPlatform platform_;
   RosterModel roster_;
   SessionController session_;
   MainCommands commands_;
+  ReconnectController reconnect_;
+  // Windows kept hidden between uses, so they offer their entries again.
+  std::unique_ptr<CreateIdView> createId_;
+  std::unique_ptr<AwayView> away_;
 };
 
 }  // namespace cv3

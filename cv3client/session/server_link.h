@@ -50,6 +50,10 @@ class ServerLink {
   // lines are never handled out of order or inside one another.
   void DataArrival(std::string_view bytes);
 
+  // Forgets what is left of the last connection's bytes: a new connection starts with an empty
+  // buffer, so a partial line of a broken one never glues itself to the new first line.
+  void StartConnection() { buffer_ = LineBuffer(); }
+
   // Lines dropped for being over-long, for diagnostics.
   size_t DroppedLines() const { return dropped_; }
 

@@ -103,6 +103,7 @@ void SessionController::ConnectToServer() {
 }
 
 void SessionController::OnSocketConnect() {
+  link_.StartConnection();
   windows_.CloseWindow(WindowKind::kReconnect);
   if (!values_.creatingAccount) {
     SetProgress(kStatusConnected);

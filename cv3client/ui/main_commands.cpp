@@ -1,7 +1,10 @@
 #include "cv3client/ui/main_commands.h"
 
+#include "cv3client/session/login_controller.h"
 #include "cv3client/ui/web_pages.h"
 #include "protocol/catalogue.h"
+#include "protocol/md5.h"
+#include "protocol/text_helpers.h"
 #include "protocol/wire.h"
 
 namespace cv3 {
@@ -113,6 +116,36 @@ void MainCommands::mnuInvisible_Click() { session_.SendCommand(msg::kInvisible);
 void MainCommands::mnuGetHelp_Click() { session_.OpenWebPage(WebSitePage(kForumsPath)); }
 
 void MainCommands::mnuFaq_Click() { session_.OpenWebPage(WebSitePage(kFaqPath)); }
+
+std::string MainCommands::SelectedPilot() const {
+  const RosterNode* node = roster_.SelectedNode();
+  return node && node->tag == kTagUser ? PilotName(node->text) : std::string();
+}
+
+void MainCommands::SendAboutSelectedPilot(std::string_view command) {
+  std::string pilot = SelectedPilot();
+  if (!pilot.empty()) session_.SendCommand(FormatLine(command, pilot));
+}
+
+void MainCommands::mnuRemUser_Click() { SendAboutSelectedPilot(msg::kRemUser); }
+
+void MainCommands::mnuSuspend_Click() { SendAboutSelectedPilot(msg::kSuspend); }
+
+void MainCommands::mnuUnsuspend_Click() { SendAboutSelectedPilot(msg::kUnsuspend); }
+
+void MainCommands::mnuChangePass_Click() {
+  std::string pilot = SelectedPilot();
+  if (pilot.empty()) return;
+  std::string password =
+      messages_.InputBox(std::string(kChangePassPrompt), std::string(kInputTitle), "");
+  if (TrimSpaces(password).empty()) return;
+  std::optional<std::string> digest = clsMD5().DigestStrToHexStr(password);
+  if (!digest) {
+    messages_.ShowMessage(WarningBox(std::string(kUnusablePasswordText)));
+    return;
+  }
+  session_.SendCommand(FormatLine(msg::kChngPass, pilot + ":" + *digest));
+}
 
 void MainCommands::mnuGameDetails_Click() {
   const RosterNode* node = roster_.SelectedNode();

@@ -53,6 +53,9 @@ enum class MainCommand {
   toolCommunityLink4,
 };
 
+inline constexpr std::string_view kChangePassPrompt = "Enter a new password for this user:";
+inline constexpr std::string_view kInputTitle = "Input";
+
 inline constexpr std::string_view kResumeOnlineGameText =
     "You cannot resume games that are already online!";
 
@@ -91,7 +94,7 @@ class MainCommands {
   void mnuExit_Click() { session_.mnuExit_Click(); }
   // Status menu.
   void mnuOnline_Click();
-  void mnuNewAway_Click() {}  // frmAway: comes with the away status
+  void mnuNewAway_Click() { windows_.ShowWindow(WindowKind::kAway); }
   void mnuInvisible_Click();
   // "&Help" menu.
   void mnuGetHelp_Click();
@@ -101,11 +104,12 @@ class MainCommands {
   void mnuGameDetails_Click();
   void mnuResumeGame_Click();
   void mnuRemoveGame_Click();
-  // popupUsers: these come with administration, profiles and chat.
-  void mnuRemUser_Click() {}
-  void mnuSuspend_Click() {}
-  void mnuUnsuspend_Click() {}
-  void mnuChangePass_Click() {}
+  // popupUsers' "Admin Mode" submenu, on the selected pilot node only.
+  void mnuRemUser_Click();
+  void mnuSuspend_Click();
+  void mnuUnsuspend_Click();
+  void mnuChangePass_Click();
+  // popupUsers: these come with profiles and chat.
   void mnuViewProfile_Click() {}
   void mnuIgnore_Click() {}
 
@@ -128,6 +132,10 @@ class MainCommands {
   void HostGame() {}
 
  private:
+  // The pilot name of the selected node when it is a pilot; empty otherwise.
+  std::string SelectedPilot() const;
+  void SendAboutSelectedPilot(std::string_view command);
+
   MessageView& messages_;
   MenuView& menus_;
   ShellView& shell_;

@@ -42,11 +42,16 @@ class MenuView {
   virtual void ShowPopupMenu(PopupMenuId menu) = 0;
 };
 
-// Message boxes over the main window.
+// Message boxes and prompts over the main window.
 class MessageView {
  public:
   virtual ~MessageView() = default;
+  // An empty title stands for the program's title.
   virtual BoxResult ShowMessage(const MessageBoxSpec& box) = 0;
+  // A modal prompt with one text box, OK and Cancel: the text as typed, or the empty text when
+  // cancelled.
+  virtual std::string InputBox(const std::string& prompt, const std::string& title,
+                               const std::string& defaultText) = 0;
 };
 
 // The program's shell: the main window's visibility, the tray icon, the tiled tree's hook and the
@@ -71,6 +76,7 @@ enum class WindowKind {
   kAbout,      // frmAbout, modal
   kCreateId,   // frmCreateId, modal (account creation)
   kReconnect,  // frmReconnect, modal; opening it while it is open changes nothing
+  kAway,       // frmAway, modal; kept hidden between uses
 };
 
 class WindowOpener {

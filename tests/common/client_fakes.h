@@ -65,6 +65,11 @@ class RecordingViews : public StatusView,
     Record(Describe(box));
     return BoxResult::kOk;
   }
+  std::string InputBox(const std::string& prompt, const std::string& title,
+                       const std::string& defaultText) override {
+    Record("input box " + title + " " + prompt + " [" + defaultText + "]");
+    return inputAnswer;
+  }
   void SetLogoCaption(const std::string& text) override { Record("logo " + text); }
   void SetStatusText(const std::string& text) override { Record("status " + text); }
   void SetMenuEnabled(MenuItem item, bool enabled) override {
@@ -115,6 +120,7 @@ class RecordingViews : public StatusView,
   void TreeSortAndExpandGroups() override { Record("tree sort and expand"); }
 
   std::string selectedKey;
+  std::string inputAnswer;  // what the next input box returns
   bool record = true;  // benchmarks turn the log off
   struct Actions {
     Action show;
@@ -133,6 +139,8 @@ class RecordingViews : public StatusView,
         return "create id";
       case WindowKind::kReconnect:
         return "reconnect";
+      case WindowKind::kAway:
+        return "away";
     }
     return "?";
   }

@@ -43,7 +43,7 @@ TEST(StatusMenu, OnlineAndInvisibleSendTheirLines) {
   c.commands.mnuOnline_Click();
   c.commands.mnuInvisible_Click();
   c.commands.mnuNewAway_Click();
-  EXPECT_EQ(c.Take(), (Log{"send ONLINE", "send INVISIBLE"}));
+  EXPECT_EQ(c.Take(), (Log{"send ONLINE", "send INVISIBLE", "away window"}));
 }
 
 TEST(HelpMenu, PagesOpenThroughTheCommandInterpreterOfTheSystem) {

@@ -199,7 +199,8 @@ TEST(ServerMessages, ErrorShowsTheTextThenResetsAndReconnects) {
   EXPECT_EQ(lobby.Take(),
             (Log{"box Error! critical Server going down", "close socket", "tree clear",
                  "disable EditProfile", "logo Corvane 3.0", "status Not Connected", "roster hidden",
-                 "enable Login", "disable Disconnect", "close first chat", "reconnect window"}));
+                 "enable Login", "disable Disconnect", "close first chat", "reconnect window",
+                 "logo Connecting", "status Connecting", "start timer 7302 1300"}));
 }
 
 TEST(ServerMessages, NothercationResetsWithoutReconnecting) {

@@ -20,6 +20,10 @@ const Log kReset = {"close socket",     "tree clear",           "disable EditPro
                     "logo Corvane 3.0", "status Not Connected", "roster hidden",
                     "enable Login",     "disable Disconnect",   "close first chat"};
 
+// The reconnect window opening: its countdown and the main window's texts start at once.
+const Log kReconnectOpens = {"reconnect window", "logo Connecting", "status Connecting",
+                             "start timer 7302 1300"};
+
 const Log kGroups = {
     "tree add GAMES under - \"Skyrend Games\" image 1 tag - colour F8F8F8 bold",
     "tree add ONLINE under - \"Online Pilots\" image 2 tag - colour F8F8F8 bold",
@@ -251,7 +255,7 @@ TEST(SocketError, ResetsAndReconnectsOnlyWhenReconnectIsOne) {
   ClientHarness core;
   core.settings.SetDWord("Reconnect", 1);
   core.session.OnSocketError();
-  EXPECT_EQ(core.Take(), Concat(kReset, {"reconnect window"}));
+  EXPECT_EQ(core.Take(), Concat(kReset, kReconnectOpens));
   for (int value : {0, 2}) {
     core.settings.SetDWord("Reconnect", value);
     core.session.OnSocketError();
@@ -268,7 +272,7 @@ TEST(SendCommand, LostConnectionShowsTheBoxResetsAndReconnects) {
   EXPECT_FALSE(core.session.SendCommand("ONLINE"));
   EXPECT_EQ(core.Take(),
             Concat(Concat({"box Error! critical The connection to Corvane has been lost!"}, kReset),
-                   {"reconnect window"}));
+                   kReconnectOpens));
 }
 
 TEST(Exit, WhileNotConnectedEndsAtOnce) {
