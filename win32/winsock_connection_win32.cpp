@@ -154,12 +154,9 @@ void WinsockConnection::OnSocketEvent(SOCKET socket, WORD event, WORD error) {
     case FD_CLOSE:
       ReadAll();
       if (socket_ != socket) return;
-      if (error != 0) {
-        Fail();
-      } else {
-        // A clean close by the server is noticed at the next send, as with the socket control.
-        state_ = kClosing;
-      }
+      // A clean close counts as a lost connection at once: left for the next send, a server
+      // restart would leave the client showing "Online" until the player typed something.
+      Fail();
       return;
     default:
       return;

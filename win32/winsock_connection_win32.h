@@ -19,7 +19,7 @@ namespace cv3 {
 class WinsockConnection {
  public:
   // The socket control's states that the client looks at.
-  enum State { kClosed = 0, kConnecting = 6, kConnected = 7, kClosing = 8, kError = 9 };
+  enum State { kClosed = 0, kConnecting = 6, kConnected = 7, kError = 9 };
 
   struct Events {
     std::function<void()> connected;

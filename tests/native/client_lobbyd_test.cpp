@@ -25,18 +25,41 @@ using testing::Log;
 // lobbyd as a child process on a free loopback port, with a fresh database.
 class LobbyServer {
  public:
-  explicit LobbyServer(std::vector<std::string> accounts) {
+  explicit LobbyServer(std::vector<std::string> accounts) : accounts_(std::move(accounts)) {
     char folder[] = "/tmp/cv3-client-lobbyd-XXXXXX";
     if (!mkdtemp(folder)) return;
     folder_ = folder;
-    std::vector<std::string> args{LOBBYD_PROGRAM, "--listen", "127.0.0.1:0", "--db",
-                                  folder_ + "/lobby.db"};
-    for (const std::string& account : accounts) {
+    Start(0);
+  }
+  ~LobbyServer() {
+    Stop();
+    if (!folder_.empty()) std::filesystem::remove_all(folder_);
+  }
+  // Stops the program as an operator would (SIGTERM); its store stays.
+  void Stop() {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      waitpid(pid_, nullptr, 0);
+      pid_ = -1;
+    }
+    if (fd_ >= 0) close(fd_);
+    fd_ = -1;
+  }
+  // Starts it again on the same store and port.
+  bool Restart() { return Start(port_) && port_ != 0; }
+  int Port() const { return port_; }
+  const std::string& Output() const { return output_; }
+
+ private:
+  bool Start(int port) {
+    std::vector<std::string> args{LOBBYD_PROGRAM, "--listen", "127.0.0.1:" + std::to_string(port),
+                                  "--db", folder_ + "/lobby.db"};
+    for (const std::string& account : accounts_) {
       args.push_back("--add-account");
       args.push_back(account);
     }
     int out[2];
-    if (pipe(out) != 0) return;
+    if (pipe(out) != 0) return false;
     pid_ = fork();
     if (pid_ == 0) {
       dup2(out[1], 2);
@@ -51,28 +74,20 @@ class LobbyServer {
     }
     close(out[1]);
     fd_ = out[0];
+    output_.clear();
     std::regex listening("listening on 127\\.0\\.0\\.1:(\\d+)");
     std::smatch match;
     char chunk[1024];
     while (!std::regex_search(output_, match, listening)) {
       ssize_t got = read(fd_, chunk, sizeof chunk);
-      if (got <= 0) return;
+      if (got <= 0) return false;
       output_.append(chunk, static_cast<size_t>(got));
     }
     port_ = std::stoi(match[1].str());
+    return true;
   }
-  ~LobbyServer() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-    }
-    if (fd_ >= 0) close(fd_);
-    if (!folder_.empty()) std::filesystem::remove_all(folder_);
-  }
-  int Port() const { return port_; }
-  const std::string& Output() const { return output_; }
 
- private:
+  std::vector<std::string> accounts_;
   pid_t pid_ = -1;
   int fd_ = -1;
   int port_ = 0;
@@ -129,9 +144,10 @@ class BlockingSocket : public LobbySocket {
     char chunk[4096];
     ssize_t got = recv(fd_, chunk, sizeof chunk, 0);
     if (got <= 0) {
-      // Closed by the server without an error: noticed at the next send.
+      // Closed by the server, cleanly or not: the connection is lost at once.
       close(fd_);
       fd_ = -1;
+      pending_ = Event::kError;
       return {};
     }
     return std::string(chunk, static_cast<size_t>(got));
@@ -266,6 +282,29 @@ TEST(ClientAgainstLobbyd, NoServerListeningResetsAndOffersToReconnect) {
   ann.SignIn("Ann", "s3cret");
   ASSERT_TRUE(ann.PumpUntil([&] { return ann.Logged("reconnect window"); }));
   EXPECT_TRUE(ann.Logged("status Not Connected"));
+}
+
+// The server restarts under a signed-in client: the clean close counts as lost at once, the
+// reconnect window counts down, and its retry signs in again with no keystroke.
+TEST(ClientAgainstLobbyd, ARestartedServerSignsTheClientInAgainByItself) {
+  LobbyServer server({"Ann:s3cret"});
+  ASSERT_NE(server.Port(), 0) << server.Output();
+  LiveClient ann(server.Port());
+  ann.settings.SetDWord("Reconnect", 1);
+  ann.SignIn("Ann", "s3cret");
+  ASSERT_TRUE(ann.PumpUntil([&] { return ann.Logged("send VERSION:300"); }));
+  server.Stop();
+  ASSERT_TRUE(ann.PumpUntil([&] { return ann.core.Reconnect().IsOpen(); }));
+  EXPECT_EQ(ann.log.back(), "start timer 7302 1300");
+  ASSERT_TRUE(server.Restart()) << server.Output();
+  ann.log.clear();
+  for (int tick = 0; tick < 10; ++tick) ann.timers.Fire(kReconnectTimerId);
+  ASSERT_TRUE(ann.PumpUntil([&] { return ann.Logged("send VERSION:300"); }))
+      << ::testing::PrintToString(ann.log);
+  EXPECT_FALSE(ann.core.Reconnect().IsOpen());
+  EXPECT_EQ(ann.core.Reconnect().AttemptCount(), 2);
+  EXPECT_TRUE(ann.Logged("status Online"));
+  EXPECT_EQ(ann.GroupOf("Ann"), "ONLINE Ann");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "common/client_fakes.h"
 #include "cv3client/ui/web_pages.h"
+#include "protocol/md5.h"
 
 namespace cv3 {
 namespace {
@@ -89,6 +90,36 @@ TEST(GamesMenu, GameCommandsOnAPilotOrNoSelectionDoNothing) {
     c.commands.barTool_ButtonMenuClick(MainCommand::toolRemoveGame);
   }
   EXPECT_EQ(c.Take(), Log{});
+}
+
+TEST(AdminMenu, PilotCommandsActOnTheSelectedPilotOnly) {
+  Commands c;
+  c.view.inputAnswer = "n3w pass";
+  const MainCommand commands[] = {MainCommand::mnuRemUser, MainCommand::mnuSuspend,
+                                  MainCommand::mnuUnsuspend, MainCommand::mnuChangePass};
+  // A game, a group and no selection send nothing and ask nothing.
+  for (std::string key : {std::string(kStamp) + "Arena", std::string("ONLINE"), std::string()}) {
+    c.view.selectedKey = key;
+    for (MainCommand command : commands) c.core.OnCommand(command);
+  }
+  EXPECT_EQ(c.Take(), Log{});
+  c.Select("bob");  // shown as "bob (brb)"
+  for (MainCommand command : commands) c.core.OnCommand(command);
+  EXPECT_EQ(c.Take(), (Log{"send REMUSER:bob", "send SUSPEND:bob", "send UNSUSPEND:bob",
+                           "input box Input Enter a new password for this user: []",
+                           // the digest of the answer as typed, spaces included
+                           "send CHNGPASS:bob:" + *clsMD5().DigestStrToHexStr("n3w pass")}));
+}
+
+TEST(AdminMenu, ChangePassSendsNothingForAnEmptyOrSpacesOnlyAnswer) {
+  Commands c;
+  c.Select("cy");
+  for (const char* answer : {"", "   "}) {  // Cancel gives the empty text
+    c.view.inputAnswer = answer;
+    c.commands.mnuChangePass_Click();
+  }
+  EXPECT_EQ(c.Take(), (Log{"input box Input Enter a new password for this user: []",
+                           "input box Input Enter a new password for this user: []"}));
 }
 
 TEST(Toolbar, DropDownItemsInTheirOrderByTheirIds) {

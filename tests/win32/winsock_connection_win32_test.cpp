@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
+#include <vector>
+
 namespace cv3 {
 namespace {
 
@@ -27,6 +31,50 @@ TEST(WinsockConnection, WithoutItsWindowConnectReportsTheErrorAtOnce) {
 TEST(WinsockConnection, WithItsWindowIsOk) {
   WinsockConnection connection({});
   EXPECT_TRUE(connection.ok());
+}
+
+// Pumps messages until `done` holds or five seconds pass.
+bool PumpUntil(const std::function<bool()>& done) {
+  DWORD deadline = GetTickCount() + 5000;
+  while (!done()) {
+    if (static_cast<int>(GetTickCount() - deadline) > 0) return false;
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+  }
+  return true;
+}
+
+// A server that closes cleanly (a lobby server's restart) ends the connection at once: the data
+// it sent first arrives, then the error event, without waiting for a send.
+TEST(WinsockConnection, ACleanCloseByThePeerIsAnErrorAfterItsData) {
+  WSADATA data;
+  ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &data), 0);
+  SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  int length = sizeof address;
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(listen(listener, 1), 0);
+  getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+
+  std::vector<std::string> events;
+  WinsockConnection connection({[&] { events.push_back("connected"); },
+                                [&](std::string_view bytes) { events.emplace_back(bytes); },
+                                [&] { events.push_back("error"); }});
+  connection.Connect("127.0.0.1", ntohs(address.sin_port));
+  SOCKET peer = accept(listener, nullptr, nullptr);
+  ASSERT_NE(peer, INVALID_SOCKET);
+  ASSERT_TRUE(PumpUntil([&] { return !events.empty(); }));
+  send(peer, "AUTH_ACK:OK\r\n", 13, 0);
+  shutdown(peer, SD_SEND);
+  closesocket(peer);
+  EXPECT_TRUE(PumpUntil([&] { return events.size() >= 3; }));
+  EXPECT_EQ(events, (std::vector<std::string>{"connected", "AUTH_ACK:OK\r\n", "error"}));
+  EXPECT_FALSE(connection.IsConnected());
+  closesocket(listener);
+  WSACleanup();
 }
 
 }  // namespace
