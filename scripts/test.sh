@@ -28,6 +28,8 @@ wine_env_start || exit 1
 # The end-to-end tests talk to a real lobbyd with two accounts, on a fresh store.
 lobby_dir=$(mktemp -d)
 export CV3_LOBBYD_PORT=$((20000 + RANDOM % 20000))
+# Tests that restart a server start a lobbyd of their own through Wine's start /unix.
+export CV3_LOBBYD_PROGRAM="$top/build/native/lobbyd/lobbyd"
 "$top/build/native/lobbyd/lobbyd" --listen "127.0.0.1:$CV3_LOBBYD_PORT" --db "$lobby_dir/lobby.db" \
   --add-account pilot:skyrend --add-account wingman:skyrend 2>"$logs/e2e-lobbyd.log" &
 lobbyd_pid=$!

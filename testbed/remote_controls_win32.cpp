@@ -76,6 +76,7 @@ std::vector<TreeItemInfo> ReadTree(HWND tree) {
     info.text = ToUtf8(text, static_cast<int>(wcslen(text)));
     info.image = tv.iImage + 1;  // roster image n is index n - 1 of the image list
     info.bold = (tv.state & TVIS_BOLD) != 0;
+    info.handle = static_cast<void*>(item);
   };
   auto next = [&](HTREEITEM item, WPARAM how) {
     return reinterpret_cast<HTREEITEM>(
@@ -102,25 +103,36 @@ std::string ReadWindowText(HWND window) {
   return ToUtf8(text, length);
 }
 
-HWND FindChildByClass(HWND parent, const wchar_t* className) {
+std::vector<HWND> ChildrenByClass(HWND parent, const wchar_t* className) {
   struct Search {
     const wchar_t* className;
-    HWND found;
-  } search{className, nullptr};
+    std::vector<HWND> found;
+  } search{className, {}};
   EnumChildWindows(
       parent,
       [](HWND child, LPARAM param) -> BOOL {
         auto* s = reinterpret_cast<Search*>(param);
         wchar_t name[128];
         GetClassNameW(child, name, 128);
-        if (lstrcmpiW(name, s->className) == 0) {
-          s->found = child;
-          return FALSE;
-        }
+        if (lstrcmpiW(name, s->className) == 0) s->found.push_back(child);
         return TRUE;
       },
       reinterpret_cast<LPARAM>(&search));
   return search.found;
+}
+
+HWND FindChildByClass(HWND parent, const wchar_t* className) {
+  std::vector<HWND> found = ChildrenByClass(parent, className);
+  return found.empty() ? nullptr : found.front();
+}
+
+bool SelectTreeItem(HWND tree, const std::string& text) {
+  for (const TreeItemInfo& item : ReadTree(tree)) {
+    if (item.text != text) continue;
+    SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item.handle));
+    return true;
+  }
+  return false;
 }
 
 }  // namespace cv3::testbed

@@ -15,6 +15,7 @@ struct TreeItemInfo {
   std::string parent;  // the parent's text, empty for a root
   int image = 0;       // the roster's image number (1..8)
   bool bold = false;
+  void* handle = nullptr;  // the HTREEITEM
 };
 
 std::string ReadStatusText(HWND statusBar, int part = 0);
@@ -23,6 +24,10 @@ std::string ReadWindowText(HWND window);
 
 // The first descendant of `parent` with the class name, or null.
 HWND FindChildByClass(HWND parent, const wchar_t* className);
+// Every descendant of `parent` with the class name, in creation (tab) order.
+std::vector<HWND> ChildrenByClass(HWND parent, const wchar_t* className);
+// Selects the first node with this text (as a click would); false when there is none.
+bool SelectTreeItem(HWND tree, const std::string& text);
 
 // Polls `check` (pumping our own messages) until it returns true or the deadline passes.
 template <typename Check>

@@ -1,0 +1,120 @@
+// End to end under Wine, each against a lobbyd of its own: a server restart under a signed-in
+// client, a new ID made through the window, an away message set through the window, and an
+// administrator suspending a signed-in pilot.
+#include <gtest/gtest.h>
+
+#include "tests/win32/e2e_support.h"
+
+namespace cv3::e2e {
+namespace {
+
+class SessionEndToEnd : public ClientEndToEnd {
+ protected:
+  // Starts the test's own lobbyd and points the client at it.
+  bool StartLobby(const std::string& accounts) {
+    lobby_ = std::make_unique<OwnLobby>(accounts);
+    if (!lobby_->ok() || !lobby_->Start()) return false;
+    SetString("CvPort", std::to_string(lobby_->Port()));
+    return true;
+  }
+  bool Online() {
+    return WaitFor([&] { return Status() == "Online"; }, kDeadlineMs);
+  }
+  void Exit() {
+    Command(MainCommand::mnuExit);
+    WaitForSingleObject(process_.hProcess, kDeadlineMs);
+  }
+  std::unique_ptr<OwnLobby> lobby_;
+};
+
+TEST_F(SessionEndToEnd, ARestartedServerSignsTheClientInAgainWithoutAKeystroke) {
+  ASSERT_TRUE(StartLobby("--add-account pilot:skyrend"));
+  SetDWord("Reconnect", 1);
+  ASSERT_TRUE(StartClient());
+  ASSERT_TRUE(Online()) << Status();
+  lobby_->Stop();
+  HWND reconnect = ShownWindow(L"Connecting to Corvane");
+  ASSERT_NE(reconnect, nullptr) << Status();
+  EXPECT_TRUE(ShowsText(reconnect, "Reconnect count: 1"));
+  ASSERT_TRUE(lobby_->Start());
+  // The first retry, 13 s after the window opened, finds the server back.
+  EXPECT_TRUE(Online()) << Status();
+  EXPECT_FALSE(IsWindow(reconnect) && IsWindowVisible(reconnect));
+  Exit();
+}
+
+TEST_F(SessionEndToEnd, ANewIdMadeInTheWindowSignsInFromASecondClient) {
+  ASSERT_TRUE(StartLobby(""));
+  SetDWord("AutoLogin", 0);
+  ASSERT_TRUE(StartClient());
+  ASSERT_TRUE(Click(ShownWindow(L"Login"), L"Get a Corvane ID"));
+  HWND create = ShownWindow(L"Get a Corvane ID");
+  ASSERT_NE(create, nullptr);
+  ASSERT_TRUE(Type(create, {L"newpilot", L"s3cret", L"s3cret", L"new@pilot.net"}));
+  ASSERT_TRUE(Click(create, L"Create"));
+  ASSERT_TRUE(Online()) << Status();
+  EXPECT_EQ(GroupOf("newpilot"), "Online Pilots");
+  RawPilot second;
+  ASSERT_TRUE(second.Connect(lobby_->Port()));
+  second.Send("AUTH:newpilot:" + Digest("s3cret"));
+  EXPECT_TRUE(second.WaitForLine("AUTH_ACK:OK"));
+  Exit();
+}
+
+TEST_F(SessionEndToEnd, AnAwayMessageFromTheWindowReachesTheOtherPilots) {
+  ASSERT_TRUE(StartLobby("--add-account pilot:skyrend --add-account wingman:skyrend"));
+  RawPilot wingman;
+  ASSERT_TRUE(wingman.Connect(lobby_->Port()));
+  wingman.Send("AUTH:wingman:" + Digest("skyrend"));
+  ASSERT_TRUE(wingman.WaitForLine("AUTH_ACK:OK"));
+  ASSERT_TRUE(StartClient());
+  ASSERT_TRUE(Online()) << Status();
+  Command(MainCommand::mnuNewAway);
+  HWND away = ShownWindow(L"Enter your away message");
+  ASSERT_NE(away, nullptr);
+  ASSERT_TRUE(Type(away, {L"out to lunch"}));
+  ASSERT_TRUE(Click(away, L"OK"));
+  EXPECT_TRUE(wingman.WaitForLine("ISAWAY:pilot:out to lunch"));
+  EXPECT_TRUE(WaitFor([&] { return Status() == "out to lunch"; }, kDeadlineMs)) << Status();
+  EXPECT_EQ(GroupOf("pilot (out to lunch)"), "Busy Pilots");
+  Command(MainCommand::mnuOnline);
+  EXPECT_TRUE(wingman.WaitForLine("ISON:pilot"));
+  EXPECT_TRUE(Online()) << Status();
+  Exit();
+}
+
+TEST_F(SessionEndToEnd, AnAdministratorSuspendsASignedInPilotUntilUnsuspended) {
+  ASSERT_TRUE(StartLobby("--add-account boss:skyrend --add-account victim:skyrend --admin boss"));
+  SetString("Username", "boss");
+  RawPilot victim;
+  ASSERT_TRUE(victim.Connect(lobby_->Port()));
+  victim.Send("AUTH:victim:" + Digest("skyrend"));
+  ASSERT_TRUE(victim.WaitForLine("AUTH_ACK:OK"));
+  ASSERT_TRUE(StartClient());
+  ASSERT_TRUE(Online()) << Status();
+  Command(MainCommand::toolAdminMode);
+  ASSERT_TRUE(WaitFor([&] { return Status() == "Admin Mode"; }, kDeadlineMs)) << Status();
+  ASSERT_TRUE(WaitFor([&] { return GroupOf("victim") == "Online Pilots"; }, kDeadlineMs));
+  ASSERT_TRUE(testbed::SelectTreeItem(Tree(), "victim"));
+  Command(MainCommand::mnuSuspend);
+  EXPECT_TRUE(victim.WaitForLine("ERROR:Your account has been suspended by an administrator."));
+  RawPilot again;
+  ASSERT_TRUE(again.Connect(lobby_->Port()));
+  again.Send("AUTH:victim:" + Digest("skyrend"));
+  EXPECT_TRUE(again.WaitForLine("AUTH_ACK:SUSPENDED"));
+  ASSERT_TRUE(WaitFor([&] { return GroupOf("victim") == "Offline Pilots"; }, kDeadlineMs));
+  ASSERT_TRUE(testbed::SelectTreeItem(Tree(), "victim"));
+  Command(MainCommand::mnuUnsuspend);
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        RawPilot attempt;
+        if (!attempt.Connect(lobby_->Port())) return false;
+        attempt.Send("AUTH:victim:" + Digest("skyrend"));
+        return attempt.WaitForLine("AUTH_ACK:OK", 2000);
+      },
+      kDeadlineMs));
+  Exit();
+}
+
+}  // namespace
+}  // namespace cv3::e2e

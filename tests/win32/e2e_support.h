@@ -1,0 +1,261 @@
+// What the end-to-end tests share: the real cv3client.exe started and watched from outside, pilots
+// on plain sockets, and a lobbyd of a test's own, started and stopped through Wine's bridge to
+// Unix programs (start /unix), on a fresh store.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/registry.h"
+#include "common/registry_win32.h"
+#include "cv3client/ui/frm_main_win32.h"
+#include "protocol/md5.h"
+#include "testbed/remote_controls_win32.h"
+
+namespace cv3::e2e {
+
+using testbed::FindChildByClass;
+using testbed::ReadStatusText;
+using testbed::ReadTree;
+using testbed::ReadWindowText;
+using testbed::WaitFor;
+
+inline constexpr DWORD kDeadlineMs = 30000;
+
+inline std::string Digest(const std::string& password) {
+  clsMD5 md5;
+  return *md5.DigestStrToHexStr(password);
+}
+
+// A pilot on a blocking socket, sending lines and reading whatever comes back.
+class RawPilot {
+ public:
+  bool Connect(int port) {
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+    socket_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<u_short>(port));
+    inet_pton(AF_INET, "127.0.0.1", &address.sin_addr);
+    return connect(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  }
+  void Send(const std::string& line) {
+    std::string bytes = line + "\r\n";
+    send(socket_, bytes.data(), static_cast<int>(bytes.size()), 0);
+  }
+  // Reads until a line equal to `wanted` has arrived or the deadline passes.
+  bool WaitForLine(const std::string& wanted, DWORD deadlineMs = kDeadlineMs) {
+    DWORD timeout = 200;
+    setsockopt(socket_, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout),
+               sizeof timeout);
+    return WaitFor(
+        [&] {
+          char chunk[4096];
+          int got = recv(socket_, chunk, sizeof chunk, 0);
+          if (got > 0) received_.append(chunk, got);
+          return received_.find(wanted + "\r\n") != std::string::npos;
+        },
+        deadlineMs);
+  }
+  ~RawPilot() {
+    if (socket_ != INVALID_SOCKET) closesocket(socket_);
+    WSACleanup();
+  }
+
+ private:
+  SOCKET socket_ = INVALID_SOCKET;
+  std::string received_;
+};
+
+class ClientEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* port = std::getenv("CV3_LOBBYD_PORT");
+    if (!port) GTEST_SKIP() << "CV3_LOBBYD_PORT is not set: no lobbyd to talk to";
+    port_ = std::atoi(port);
+    Win32Registry backend;
+    Registry registry(backend, nullptr, "Corvane");
+    const char* key = "HKEY_CURRENT_USER\\Software\\Corvane";
+    registry.CreateKey(key);
+    registry.SetString(key, "CvAddress", "127.0.0.1");
+    registry.SetString(key, "CvPort", port);
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+    registry.SetString(key, "Username", "pilot");
+    registry.SetString(key, "Password", Digest("skyrend"));
+    registry.SetDWord(key, "AutoLogin", 1);
+    registry.SetDWord(key, "RememberLogin", 1);
+    registry.SetDWord(key, "Reconnect", 0);
+    registry.SetDWord(key, "SlowCPU", 0);
+  }
+  // Changes one of the client's settings before it starts.
+  void SetString(const char* name, const std::string& value) {
+    Win32Registry backend;
+    Registry(backend, nullptr, "Corvane").SetString(kKey, name, value);
+  }
+  void SetDWord(const char* name, int value) {
+    Win32Registry backend;
+    Registry(backend, nullptr, "Corvane").SetDWord(kKey, name, value);
+  }
+  static constexpr const char* kKey = "HKEY_CURRENT_USER\\Software\\Corvane";
+  void TearDown() override {
+    if (process_.hProcess) {
+      if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+        TerminateProcess(process_.hProcess, 1);
+      }
+      CloseHandle(process_.hProcess);
+      CloseHandle(process_.hThread);
+    }
+  }
+  bool StartClient() {
+    std::wstring line = L"\"" CV3_CLIENT_EXE L"\"";
+    STARTUPINFOW startup{sizeof startup};
+    return CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &startup, &process_);
+  }
+  HWND Main() { return FindWindowW(frmMain::kClassName, nullptr); }
+  std::string Status() {
+    HWND main = Main();
+    HWND bar = main ? FindChildByClass(main, L"msctls_statusbar32") : nullptr;
+    return bar ? ReadStatusText(bar) : std::string();
+  }
+  // The group a node with this text is under, or empty.
+  std::string GroupOf(const std::string& text) {
+    HWND main = Main();
+    HWND tree = main ? FindChildByClass(main, L"SysTreeView32") : nullptr;
+    if (!tree) return {};
+    for (const auto& item : ReadTree(tree)) {
+      if (item.text == text && !item.parent.empty()) return item.parent;
+    }
+    return {};
+  }
+
+  // A top-level window of the client with this caption, once it is shown.
+  static HWND ShownWindow(const wchar_t* caption) {
+    HWND found = nullptr;
+    WaitFor(
+        [&] {
+          found = FindWindowW(nullptr, caption);
+          return found && IsWindowVisible(found);
+        },
+        kDeadlineMs);
+    return found && IsWindowVisible(found) ? found : nullptr;
+  }
+  // Presses the button with this caption as a click would.
+  static bool Click(HWND window, const wchar_t* caption) {
+    HWND button = window ? FindWindowExW(window, nullptr, L"Button", caption) : nullptr;
+    if (!button) return false;
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(button));
+    return true;
+  }
+  // Types into the edit boxes of a window, in their order.
+  static bool Type(HWND window, const std::vector<std::wstring>& texts) {
+    std::vector<HWND> edits = testbed::ChildrenByClass(window, L"Edit");
+    if (edits.size() < texts.size()) return false;
+    for (size_t i = 0; i < texts.size(); ++i) {
+      SendMessageW(edits[i], WM_SETTEXT, 0, reinterpret_cast<LPARAM>(texts[i].c_str()));
+    }
+    return true;
+  }
+  // Whether a static text of the window reads `text`.
+  static bool ShowsText(HWND window, const std::string& text) {
+    for (HWND label : testbed::ChildrenByClass(window, L"Static")) {
+      if (ReadWindowText(label) == text) return true;
+    }
+    return false;
+  }
+  void Command(MainCommand command) {
+    PostMessageW(Main(), WM_COMMAND, frmMain::CommandId(command), 0);
+  }
+  HWND Tree() {
+    HWND main = Main();
+    return main ? FindChildByClass(main, L"SysTreeView32") : nullptr;
+  }
+
+  int port_ = 0;
+  PROCESS_INFORMATION process_{};
+};
+
+// A lobbyd of the test's own on a fresh store, started, stopped (SIGTERM, as an operator would)
+// and started again on the same store and port through the Unix shell.
+class OwnLobby {
+ public:
+  // extraArgs: further flags, e.g. accounts ("--add-account boss:pw --admin boss").
+  explicit OwnLobby(const std::string& extraArgs) : extraArgs_(extraArgs) {
+    const char* program = std::getenv("CV3_LOBBYD_PROGRAM");
+    if (program) program_ = program;
+    unsigned salt = GetTickCount() ^ (GetCurrentProcessId() << 16);
+    folder_ = "/tmp/cv3-e2e-" + std::to_string(salt);
+    port_ = 20000 + static_cast<int>(salt % 20000);
+  }
+  ~OwnLobby() {
+    if (started_) Stop();
+    RunShell("rm -rf '" + folder_ + "'");
+  }
+  bool ok() const { return !program_.empty(); }
+  int Port() const { return port_; }
+
+  bool Start() {
+    started_ = true;
+    RunShell("mkdir -p '" + folder_ + "'; '" + program_ +
+             "' --listen 127.0.0.1:" + std::to_string(port_) + " --db '" + folder_ + "/lobby.db' " +
+             extraArgs_ + " 2>>'" + folder_ + "/lobbyd.log' & echo $! > '" + folder_ + "/pid'");
+    return WaitFor([&] { return Listening(); }, kDeadlineMs);
+  }
+  void Stop() {
+    started_ = false;
+    RunShell("pid=$(cat '" + folder_ + "/pid'); kill -TERM $pid; " +
+             "while kill -0 $pid 2>/dev/null; do sleep 0.05; done");
+  }
+
+ private:
+  bool Listening() const {
+    SOCKET probe = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<u_short>(port_));
+    inet_pton(AF_INET, "127.0.0.1", &address.sin_addr);
+    bool up = connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    closesocket(probe);
+    return up;
+  }
+  // Runs a shell command line and waits for it: the script goes through a file, so no quoting
+  // crosses Wine's command line.
+  void RunShell(const std::string& command) const {
+    std::string script = "Z:" + folder_ + ".sh";
+    {
+      std::ofstream out(script, std::ios::binary);
+      out << command << "\n";
+    }
+    std::wstring line =
+        L"start.exe /wait /unix /bin/sh " + std::wstring(folder_.begin(), folder_.end()) + L".sh";
+    STARTUPINFOW startup{sizeof startup};
+    PROCESS_INFORMATION process{};
+    if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                       nullptr, &startup, &process)) {
+      WaitForSingleObject(process.hProcess, kDeadlineMs);
+      CloseHandle(process.hProcess);
+      CloseHandle(process.hThread);
+    }
+    DeleteFileA(script.c_str());
+  }
+
+  std::string program_;
+  std::string extraArgs_;
+  std::string folder_;
+  int port_ = 0;
+  bool started_ = false;
+};
+
+}  // namespace cv3::e2e
