@@ -4,12 +4,15 @@
 #include "common/registry.h"
 #include "common/registry_win32.h"
 #include "cv3client/client_core.h"
+#include "cv3client/session/frm_create_id_win32.h"
 #include "cv3client/session/frm_login_win32.h"
+#include "cv3client/session/frm_reconnect_win32.h"
 #include "cv3client/session/lobby_socket.h"
 #include "cv3client/support/client_settings.h"
 #include "cv3client/support/system_info.h"
 #include "cv3client/support/system_info_win32.h"
 #include "cv3client/ui/frm_about_win32.h"
+#include "cv3client/ui/frm_away_win32.h"
 #include "cv3client/ui/frm_main_win32.h"
 #include "cv3client/window_registry.h"
 #include "win32/deferral_win32.h"
@@ -62,6 +65,9 @@ struct ClientApp::Parts {
     // The windows that come and go, by their view kinds.
     factory.Provide<LoginView>([this] { return std::make_unique<frmLogin>(main.hwnd()); });
     factory.Provide<AboutView>([this] { return std::make_unique<frmAbout>(main.hwnd()); });
+    factory.Provide<ReconnectView>([this] { return std::make_unique<frmReconnect>(main.hwnd()); });
+    factory.Provide<CreateIdView>([this] { return std::make_unique<frmCreateId>(main.hwnd()); });
+    factory.Provide<AwayView>([this] { return std::make_unique<frmAway>(main.hwnd()); });
   }
 
   bool Start() {

@@ -38,6 +38,21 @@ HFONT CreateUiFont(UINT dpi, int points, bool bold, const wchar_t* face) {
                      DEFAULT_PITCH | FF_SWISS, face);
 }
 
+namespace {
+
+// The program's title: its file name without ".exe", shown by a box that has no title of its own.
+std::wstring ProgramTitle() {
+  wchar_t path[MAX_PATH] = {};
+  DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring name(path, length);
+  name.erase(0, name.find_last_of(L"\\/") + 1);
+  size_t dot = name.find_last_of(L'.');
+  if (dot != std::wstring::npos && _wcsicmp(name.c_str() + dot, L".exe") == 0) name.resize(dot);
+  return name;
+}
+
+}  // namespace
+
 BoxResult ShowMessageBox(HWND owner, const MessageBoxSpec& box) {
   UINT flags = MB_SETFOREGROUND;
   switch (box.icon) {
@@ -69,7 +84,8 @@ BoxResult ShowMessageBox(HWND owner, const MessageBoxSpec& box) {
   }
   // A hidden owner (the main window in the tray) would hide the box too.
   if (owner && !IsWindowVisible(owner)) owner = nullptr;
-  switch (MessageBoxW(owner, Widen(box.text).c_str(), Widen(box.title).c_str(), flags)) {
+  std::wstring title = box.title.empty() ? ProgramTitle() : Widen(box.title);
+  switch (MessageBoxW(owner, Widen(box.text).c_str(), title.c_str(), flags)) {
     case IDCANCEL:
       return BoxResult::kCancel;
     case IDYES:

@@ -25,6 +25,7 @@ void DeclareDpiAwareness();
 // A Verdana (or the message font) of the given point size at a DPI; caller deletes it.
 HFONT CreateUiFont(UINT dpi, int points = 8, bool bold = false, const wchar_t* face = L"Verdana");
 
+// A modal message box; an empty title shows the program's title (its file name without ".exe").
 BoxResult ShowMessageBox(HWND owner, const MessageBoxSpec& box);
 
 // The top-left corner that centres a window of this size over a visible owner (else the work

@@ -6,6 +6,7 @@
 
 #include "cv3client/session/session_controller.h"
 #include "cv3client/ui/main_window_parts_win32.h"
+#include "win32/input_box_win32.h"
 #include "win32/tray_win32.h"
 
 namespace cv3 {
@@ -400,6 +401,11 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 // ---- The roles ----
 
 BoxResult frmMain::ShowMessage(const MessageBoxSpec& box) { return ShowMessageBox(hwnd_, box); }
+
+std::string frmMain::InputBox(const std::string& prompt, const std::string& title,
+                              const std::string& defaultText) {
+  return ShowInputBox(hwnd_, prompt, title, defaultText);
+}
 
 void frmMain::SetLogoCaption(const std::string& text) {
   SetControlText(lblLogoStatus_, text);

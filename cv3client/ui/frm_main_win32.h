@@ -49,6 +49,8 @@ class frmMain : public Window,
   void Show();
 
   BoxResult ShowMessage(const MessageBoxSpec& box) override;
+  std::string InputBox(const std::string& prompt, const std::string& title,
+                       const std::string& defaultText) override;
   void SetLogoCaption(const std::string& text) override;
   void SetStatusText(const std::string& text) override;
   void SetMenuEnabled(MenuItem item, bool enabled) override;
