@@ -198,19 +198,20 @@ class OwnLobby {
     unsigned salt = GetTickCount() ^ (GetCurrentProcessId() << 16);
     folder_ = "/tmp/cv3-e2e-" + std::to_string(salt);
     port_ = 20000 + static_cast<int>(salt % 20000);
+    CreateDirectoryA(("Z:" + folder_).c_str(), nullptr);
   }
   ~OwnLobby() {
     if (started_) Stop();
-    RunShell("rm -rf '" + folder_ + "'");
+    RunShell("rm -rf '" + folder_ + "'", false);
   }
   bool ok() const { return !program_.empty(); }
   int Port() const { return port_; }
 
   bool Start() {
     started_ = true;
-    RunShell("mkdir -p '" + folder_ + "'; '" + program_ +
-             "' --listen 127.0.0.1:" + std::to_string(port_) + " --db '" + folder_ + "/lobby.db' " +
-             extraArgs_ + " 2>>'" + folder_ + "/lobbyd.log' & echo $! > '" + folder_ + "/pid'");
+    RunShell("'" + program_ + "' --listen 127.0.0.1:" + std::to_string(port_) + " --db '" +
+             folder_ + "/lobby.db' " + extraArgs_ + " 2>>'" + folder_ +
+             "/lobbyd.log' & echo $! > '" + folder_ + "/pid'");
     return WaitFor([&] { return Listening(); }, kDeadlineMs);
   }
   void Stop() {
@@ -230,31 +231,37 @@ class OwnLobby {
     closesocket(probe);
     return up;
   }
-  // Runs a shell command line and waits for it: the script goes through a file, so no quoting
-  // crosses Wine's command line.
-  void RunShell(const std::string& command) const {
-    std::string script = "Z:" + folder_ + ".sh";
+  // Runs a shell command line, and waits until it has run: Wine's bridge to Unix programs
+  // returns before they end, so the script leaves a mark when done. The script goes through a
+  // file, so no quoting crosses Wine's command line.
+  void RunShell(const std::string& command, bool wait = true) {
+    std::string name = folder_ + "/run" + std::to_string(++runs_);
     {
-      std::ofstream out(script, std::ios::binary);
-      out << command << "\n";
+      std::ofstream out("Z:" + name + ".sh", std::ios::binary);
+      out << command << "\n"
+          << "touch '" << name << ".done'\n";
     }
     std::wstring line =
-        L"start.exe /wait /unix /bin/sh " + std::wstring(folder_.begin(), folder_.end()) + L".sh";
+        L"start.exe /unix /bin/sh " + std::wstring(name.begin(), name.end()) + L".sh";
     STARTUPINFOW startup{sizeof startup};
     PROCESS_INFORMATION process{};
-    if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                       nullptr, &startup, &process)) {
-      WaitForSingleObject(process.hProcess, kDeadlineMs);
-      CloseHandle(process.hProcess);
-      CloseHandle(process.hThread);
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                        nullptr, &startup, &process)) {
+      return;
     }
-    DeleteFileA(script.c_str());
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    if (!wait) return;
+    std::string done = "Z:" + name + ".done";
+    WaitFor([&] { return GetFileAttributesA(done.c_str()) != INVALID_FILE_ATTRIBUTES; },
+            kDeadlineMs);
   }
 
   std::string program_;
   std::string extraArgs_;
   std::string folder_;
   int port_ = 0;
+  int runs_ = 0;
   bool started_ = false;
 };
 
