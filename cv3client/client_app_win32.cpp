@@ -82,7 +82,7 @@ struct ClientApp::Parts {
       session.StartupFailed();
       return false;
     }
-    session.FinishStartup();
+    core.FinishStartup();
     return true;
   }
 
