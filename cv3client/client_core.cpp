@@ -23,6 +23,10 @@ ClientCore::ClientCore(ClientPlatform platform)
                  [this] {
                    if (platform_.wait) platform_.wait(0);
                  }}),
+      profile_({.deferral = platform_.deferral,
+                .makeView = [this] { return platform_.factory.Make<ProfileView>(); },
+                .send = [this](std::string_view line) { return session_.SendCommand(line); },
+                .ownName = [this] { return session_.Values().signedInName; }}),
       commands_(platform_.messages, platform_.menus, platform_.shell, platform_.windows, session_,
                 roster_, chat_, platform_.registry),
       reconnect_(
@@ -35,6 +39,7 @@ ClientCore::ClientCore(ClientPlatform platform)
                [this] { return std::make_pair(session_.LastHost(), session_.LastPort()); }}) {
   RegisterWindows();
   chat_.Register(session_.Link().Handlers());
+  profile_.Register(session_.Link().Handlers());
 }
 
 void ClientCore::FinishStartup() {

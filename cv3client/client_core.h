@@ -20,6 +20,7 @@
 #include "cv3client/ui/chat.h"
 #include "cv3client/ui/main_commands.h"
 #include "cv3client/ui/main_window_events.h"
+#include "cv3client/ui/profile.h"
 #include "cv3client/ui/roster.h"
 #include "cv3client/ui/views.h"
 #include "cv3client/window_factory.h"
@@ -91,6 +92,7 @@ class ClientCore : public MainWindowEvents {
   RosterModel roster_;
   SessionController session_;
   ChatRouter chat_;
+  ProfileController profile_;
   MainCommands commands_;
   ReconnectController reconnect_;
   // Windows kept hidden between uses, so they offer their entries again.

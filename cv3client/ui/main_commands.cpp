@@ -148,6 +148,8 @@ void MainCommands::mnuChangePass_Click() {
   session_.SendCommand(FormatLine(msg::kChngPass, pilot + ":" + *digest));
 }
 
+void MainCommands::mnuViewProfile_Click() { SendAboutSelectedPilot(msg::kUserInfo); }
+
 void MainCommands::mnuIgnore_Click() {
   const RosterNode* node = roster_.SelectedNode();
   if (!node || node->tag != kTagUser) return;

@@ -117,8 +117,8 @@ class MainCommands {
   void mnuSuspend_Click();
   void mnuUnsuspend_Click();
   void mnuChangePass_Click();
-  // popupUsers: these come with profiles and chat.
-  void mnuViewProfile_Click() {}
+  // popupUsers: the selected pilot's profile.
+  void mnuViewProfile_Click();
   void mnuIgnore_Click();
 
   // Toolbar: button 1 to 3, and an item of their drop-down lists.
