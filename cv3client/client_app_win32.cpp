@@ -88,7 +88,7 @@ struct ClientApp::Parts {
       session.StartupFailed();
       return false;
     }
-    session.FinishStartup();
+    core.FinishStartup();
     return true;
   }
 

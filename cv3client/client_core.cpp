@@ -11,21 +11,46 @@ ClientCore::ClientCore(ClientPlatform platform)
       session_({platform_.status, platform_.menus, platform_.messages, platform_.shell,
                 platform_.windows, platform_.socket, platform_.registry, platform_.timers,
                 platform_.processes, roster_, platform_.wait}),
+      chat_({.registry = platform_.registry,
+             .deferral = platform_.deferral,
+             .makeView = [this] { return platform_.factory.Make<ChatView>(); },
+             .send = [this](std::string_view line) { return session_.SendCommand(line); },
+             .ownName = [this] { return session_.Values().signedInName; },
+             .quitting = [this] { return session_.Values().quitting; },
+             .rosterColour = [this] { return roster_.RosterColour(); },
+             .playSound = platform_.playMessageSound,
+             .doEvents =
+                 [this] {
+                   if (platform_.wait) platform_.wait(0);
+                 }}),
+      profile_({.deferral = platform_.deferral,
+                .makeView = [this] { return platform_.factory.Make<ProfileView>(); },
+                .send = [this](std::string_view line) { return session_.SendCommand(line); },
+                .ownName = [this] { return session_.Values().signedInName; }}),
       commands_(platform_.messages, platform_.menus, platform_.shell, platform_.windows, session_,
-                roster_),
-      reconnect_({.status = platform_.status,
-                  .socket = platform_.socket,
-                  .timers = platform_.timers,
-                  .deferral = platform_.deferral,
-                  .makeView = [this] { return platform_.factory.Make<ReconnectView>(); },
-                  .lastServer = [this] {
-                    return std::make_pair(session_.LastHost(), session_.LastPort());
-                  }}) {
+                roster_, chat_, platform_.registry),
+      reconnect_(
+          {.status = platform_.status,
+           .socket = platform_.socket,
+           .timers = platform_.timers,
+           .deferral = platform_.deferral,
+           .makeView = [this] { return platform_.factory.Make<ReconnectView>(); },
+           .lastServer =
+               [this] { return std::make_pair(session_.LastHost(), session_.LastPort()); }}) {
   RegisterWindows();
+  chat_.Register(session_.Link().Handlers());
+  profile_.Register(session_.Link().Handlers());
+}
+
+void ClientCore::FinishStartup() {
+  chat_.CreateHiddenLobby();
+  session_.FinishStartup();
 }
 
 // One registration per window kind: what opening it means.
 void ClientCore::RegisterWindows() {
+  platform_.windows.RegisterChatClosers([this] { chat_.CloseFirstChatWindow(); },
+                                        [this] { chat_.CloseAllChatWindows(); });
   platform_.windows.Register(WindowKind::kLogin,
                              [this] { platform_.deferral.Defer([this] { OpenLoginWindow(); }); });
   platform_.windows.Register(WindowKind::kAbout,
@@ -63,7 +88,8 @@ void ClientCore::OpenCreateIdWindow() {
 void ClientCore::OpenAwayWindow() {
   if (!away_) away_ = platform_.factory.Make<AwayView>();
   if (!away_) return;
-  AwayController controller(*away_, [this](const std::string& line) { session_.SendCommand(line); });
+  AwayController controller(*away_,
+                            [this](const std::string& line) { session_.SendCommand(line); });
   away_->ShowModal(controller);
 }
 

@@ -16,9 +16,11 @@
 #include "cv3client/session/lobby_socket.h"
 #include "cv3client/session/reconnect.h"
 #include "cv3client/session/session_controller.h"
-#include "cv3client/ui/main_commands.h"
 #include "cv3client/ui/away.h"
+#include "cv3client/ui/chat.h"
+#include "cv3client/ui/main_commands.h"
 #include "cv3client/ui/main_window_events.h"
+#include "cv3client/ui/profile.h"
 #include "cv3client/ui/roster.h"
 #include "cv3client/ui/views.h"
 #include "cv3client/window_factory.h"
@@ -46,6 +48,8 @@ struct ClientPlatform {
   std::function<void(int ms)> wait;
   // The roster's date and time text.
   RosterModel::Clock clock = SystemDateTimeText;
+  // The chat windows' message sound; empty for none.
+  std::function<void()> playMessageSound = {};
 };
 
 class ClientCore : public MainWindowEvents {
@@ -58,6 +62,11 @@ class ClientCore : public MainWindowEvents {
   RosterModel& Roster() { return roster_; }
   MainCommands& Commands() { return commands_; }
   ReconnectController& Reconnect() { return reconnect_; }
+  ChatRouter& Chat() { return chat_; }
+
+  // The main window has loaded: the lobby window is made hidden when BuffLobby is 1, then the
+  // session shows the window and signs in (SessionController::FinishStartup).
+  void FinishStartup();
 
   // Socket events of wskChat, from the message loop.
   void OnSocketConnect() { session_.OnSocketConnect(); }
@@ -82,6 +91,8 @@ class ClientCore : public MainWindowEvents {
   ClientPlatform platform_;
   RosterModel roster_;
   SessionController session_;
+  ChatRouter chat_;
+  ProfileController profile_;
   MainCommands commands_;
   ReconnectController reconnect_;
   // Windows kept hidden between uses, so they offer their entries again.

@@ -15,9 +15,16 @@ class WindowRegistry : public WindowOpener {
   void Register(WindowKind kind, Action show, Action close) override;
   void ShowWindow(WindowKind kind) override;
   void CloseWindow(WindowKind kind) override;
-  // Chat windows come with chat; until then there is none to close.
-  void CloseFirstChatWindow() override {}
-  void CloseAllChatWindows() override {}
+  void RegisterChatClosers(Action closeFirst, Action closeAll) override {
+    closeFirstChat_ = std::move(closeFirst);
+    closeAllChats_ = std::move(closeAll);
+  }
+  void CloseFirstChatWindow() override {
+    if (closeFirstChat_) closeFirstChat_();
+  }
+  void CloseAllChatWindows() override {
+    if (closeAllChats_) closeAllChats_();
+  }
 
  private:
   struct Actions {
@@ -25,6 +32,7 @@ class WindowRegistry : public WindowOpener {
     Action close;
   };
   std::map<WindowKind, Actions> kinds_;
+  Action closeFirstChat_, closeAllChats_;
 };
 
 }  // namespace cv3

@@ -14,6 +14,11 @@ inline constexpr std::string_view kClientKey = "HKEY_CURRENT_USER\\Software\\Cor
 
 inline constexpr std::string_view kSlowCpu = "SlowCPU";
 inline constexpr std::string_view kBuffLobby = "BuffLobby";
+inline constexpr std::string_view kBuffPrivates = "BuffPrivates";
+inline constexpr std::string_view kPopupLobbyOnMsg = "PopupLobbyOnMsg";
+inline constexpr std::string_view kPopupPrivateOnMsg = "PopupPrivateOnMsg";
+inline constexpr std::string_view kFlashInactive = "FlashInactive";
+inline constexpr std::string_view kPlaySoundOnMsg = "PlaySoundOnMsg";
 inline constexpr std::string_view kAutoLogin = "AutoLogin";
 inline constexpr std::string_view kRememberLogin = "RememberLogin";
 inline constexpr std::string_view kUsername = "Username";

@@ -1,6 +1,7 @@
 #include "cv3client/ui/main_commands.h"
 
 #include "cv3client/session/login_controller.h"
+#include "cv3client/support/client_settings.h"
 #include "cv3client/ui/web_pages.h"
 #include "protocol/catalogue.h"
 #include "protocol/md5.h"
@@ -145,6 +146,30 @@ void MainCommands::mnuChangePass_Click() {
     return;
   }
   session_.SendCommand(FormatLine(msg::kChngPass, pilot + ":" + *digest));
+}
+
+void MainCommands::mnuViewProfile_Click() { SendAboutSelectedPilot(msg::kUserInfo); }
+
+void MainCommands::mnuIgnore_Click() {
+  const RosterNode* node = roster_.SelectedNode();
+  if (!node || node->tag != kTagUser) return;
+  std::string name = node->text.find(' ') == std::string::npos
+                         ? node->text
+                         : std::string(TrimSpaces(TextBefore(node->text + "(", "(")));
+  std::string list = settings::TextOrEmpty(registry_, settings::kIgnored);
+  // Whole entries: "alice" in the list must not make "lic" count as ignored.
+  for (const std::string& ignored : IgnoredNames(list)) {
+    if (SameName(ignored, name)) {
+      messages_.ShowMessage(WarningBox(std::string(kAlreadyIgnoredText)));
+      return;
+    }
+  }
+  roster_.SetImage(node->key, kImageOffline);
+  // A list whose last name lost its comma gets it back, so the names never run together.
+  if (!list.empty() && list.back() != ',') list += ',';
+  registry_.SetString(settings::kClientKey, settings::kIgnored, list + name + ",");
+  roster_.IgnoredListChanged();
+  messages_.ShowMessage(WarningBox(std::string(kIgnoreAddedText)));
 }
 
 void MainCommands::mnuGameDetails_Click() {

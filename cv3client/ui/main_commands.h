@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "cv3client/session/session_controller.h"
+#include "cv3client/ui/chat.h"
 #include "cv3client/ui/roster.h"
 #include "cv3client/ui/views.h"
 
@@ -53,6 +54,10 @@ enum class MainCommand {
   toolCommunityLink4,
 };
 
+inline constexpr std::string_view kAlreadyIgnoredText =
+    "User is already present in the ignored list!";
+inline constexpr std::string_view kIgnoreAddedText = "User has been added to the ignore list.";
+
 inline constexpr std::string_view kChangePassPrompt = "Enter a new password for this user:";
 inline constexpr std::string_view kInputTitle = "Input";
 
@@ -75,13 +80,16 @@ inline constexpr std::string_view kTrayLoginMenu = "RIGHTUP";
 class MainCommands {
  public:
   MainCommands(MessageView& messages, MenuView& menus, ShellView& shell, WindowOpener& windows,
-               SessionController& session, RosterModel& roster)
+               SessionController& session, RosterModel& roster, ChatRouter& chat,
+               Registry& registry)
       : messages_(messages),
         menus_(menus),
         shell_(shell),
         windows_(windows),
         session_(session),
-        roster_(roster) {}
+        roster_(roster),
+        chat_(chat),
+        registry_(registry) {}
 
   // Runs the command of a menu item, toolbar button or drop-down item.
   void Execute(MainCommand command);
@@ -109,9 +117,9 @@ class MainCommands {
   void mnuSuspend_Click();
   void mnuUnsuspend_Click();
   void mnuChangePass_Click();
-  // popupUsers: these come with profiles and chat.
-  void mnuViewProfile_Click() {}
-  void mnuIgnore_Click() {}
+  // popupUsers: the selected pilot's profile.
+  void mnuViewProfile_Click();
+  void mnuIgnore_Click();
 
   // Toolbar: button 1 to 3, and an item of their drop-down lists.
   void barTool_ButtonClick(int button);
@@ -126,9 +134,9 @@ class MainCommands {
   // frmAbout's web-site label.
   void AboutWebSite_Click();
 
+  void OpenLobbyChat() { chat_.OpenLobbyChat(); }
+  void OpenPrivateChat(const std::string& pilotName) { chat_.OpenPrivateChat(pilotName); }
   // Entry points of features still to come; they do nothing yet.
-  void OpenLobbyChat() {}
-  void OpenPrivateChat(const std::string& /*pilotName*/) {}
   void HostGame() {}
 
  private:
@@ -142,6 +150,8 @@ class MainCommands {
   WindowOpener& windows_;
   SessionController& session_;
   RosterModel& roster_;
+  ChatRouter& chat_;
+  Registry& registry_;
 };
 
 }  // namespace cv3

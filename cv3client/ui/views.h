@@ -88,7 +88,9 @@ class WindowOpener {
   virtual void ShowWindow(WindowKind kind) = 0;
   // Closing a window that is not open changes nothing.
   virtual void CloseWindow(WindowKind kind) = 0;
-  // Chat windows: close the first one in load order with a non-empty partner name; close all.
+  // Chat windows: close the first one in load order; close all. What closing them means is
+  // registered once, like the window kinds.
+  virtual void RegisterChatClosers(Action closeFirst, Action closeAll) = 0;
   virtual void CloseFirstChatWindow() = 0;
   virtual void CloseAllChatWindows() = 0;
 };

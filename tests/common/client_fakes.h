@@ -99,8 +99,18 @@ class RecordingViews : public StatusView,
   void HideMainWindow() override { Record("hide main window"); }
   void RemoveTrayIcon() override { Record("remove tray icon"); }
   void UnhookTree() override { Record("unhook tree"); }
-  void CloseFirstChatWindow() override { Record("close first chat"); }
-  void CloseAllChatWindows() override { Record("close all chats"); }
+  void RegisterChatClosers(Action closeFirst, Action closeAll) override {
+    closeFirstChat = std::move(closeFirst);
+    closeAllChats = std::move(closeAll);
+  }
+  void CloseFirstChatWindow() override {
+    Record("close first chat");
+    if (closeFirstChat) closeFirstChat();
+  }
+  void CloseAllChatWindows() override {
+    Record("close all chats");
+    if (closeAllChats) closeAllChats();
+  }
   void EndProgram() override { Record("end program"); }
 
   void TreeClear() override { Record("tree clear"); }
@@ -121,12 +131,13 @@ class RecordingViews : public StatusView,
 
   std::string selectedKey;
   std::string inputAnswer;  // what the next input box returns
-  bool record = true;  // benchmarks turn the log off
+  bool record = true;       // benchmarks turn the log off
   struct Actions {
     Action show;
     Action close;
   };
   std::map<WindowKind, Actions> registered;
+  Action closeFirstChat, closeAllChats;
 
  private:
   static std::string WindowName(WindowKind kind) {
@@ -285,7 +296,8 @@ struct BasicClientHarness {
                                  .timers = timers,
                                  .processes = processes,
                                  .wait = {},
-                                 .clock = [this] { return clock(); }}};
+                                 .clock = [this] { return clock(); },
+                                 .playMessageSound = [this] { log.push_back("play sound"); }}};
   SessionController& session = core.Session();
   RosterModel& roster = core.Roster();
   MainCommands& commands = core.Commands();

@@ -1,0 +1,238 @@
+// Lobby and private chat: routing of LMSG and PMSG under every combination of the settings,
+// typing and the echo, the closing rules with buffering, and the reset's and the quit's closing.
+#include "cv3client/ui/chat.h"
+
+#include <gtest/gtest.h>
+
+#include "common/client_fakes.h"
+
+namespace cv3 {
+namespace {
+
+using testing::ClientHarness;
+using testing::Log;
+
+// frmChat, recorded into one log shared by every window: "<partner>: what happened".
+class FakeChatView : public ChatView {
+ public:
+  explicit FakeChatView(Log& log) : log_(log) {}
+  bool Create(const std::string& caption, bool lobbySize, ChatEvents& events) override {
+    caption_ = caption;
+    events_ = &events;
+    Note(std::string("created") + (lobbySize ? " lobby size" : ""));
+    return true;
+  }
+  bool IsVisible() const override { return visible; }
+  void ShowWindow() override {
+    visible = true;
+    Note("shown");
+  }
+  void Hide() override {
+    visible = false;
+    Note("hidden");
+  }
+  bool IsActive() const override { return active; }
+  void Flash() override { Note("flash"); }
+  void AppendOutput(const std::string& text, int colour) override {
+    output += text;
+    Note("append " + text.substr(0, text.size() - 2) +
+         (colour >= 0 ? " colour " + testing::Hex(static_cast<uint32_t>(colour)) : ""));
+  }
+  std::string InputText() const override { return input; }
+  void ClearInput() override {
+    input.clear();
+    Note("input cleared");
+  }
+  void Unload() override { Note("unloaded"); }
+
+  ChatEvents& events() { return *events_; }
+  bool visible = false;
+  bool active = false;
+  std::string input;
+  std::string output;
+
+ private:
+  void Note(const std::string& what) { log_.push_back(caption_ + ": " + what); }
+  Log& log_;
+  std::string caption_;
+  ChatEvents* events_ = nullptr;
+};
+
+struct Chat : ClientHarness {
+  Log windows;
+  std::vector<FakeChatView*> views;  // in creation order
+  int sounds = 0;
+  Chat() {
+    factory.Provide<ChatView>([this] {
+      auto view = std::make_unique<FakeChatView>(windows);
+      views.push_back(view.get());
+      return view;
+    });
+    SignIn("Me");
+  }
+  void Settings(std::initializer_list<std::pair<const char*, int>> flags) {
+    for (auto [name, value] : flags) settings.SetDWord(name, value);
+  }
+  Log TakeWindows() {
+    Log taken;
+    taken.swap(windows);
+    return taken;
+  }
+};
+
+TEST(ChatRouting, EachSettingCombinationForAFirstLobbyLine) {
+  struct Case {
+    int popup, buffer;
+    Log expected;
+  };
+  const Case cases[] = {
+      {1,
+       0,
+       {"Lobby Chat: created lobby size", "Lobby Chat: append <bob> hi: there",
+        "Lobby Chat: shown"}},
+      // Buffered without popping up: a hidden window, without the message that made it.
+      {0, 1, {"Lobby Chat: created lobby size"}},
+      {0, 0, {}},
+  };
+  for (const Case& c : cases) {
+    Chat chat;
+    chat.Settings({{"PopupLobbyOnMsg", c.popup}, {"BuffLobby", c.buffer}, {"FlashInactive", 1}});
+    chat.Receive({"LMSG:bob:hi: there"});
+    EXPECT_EQ(chat.TakeWindows(), c.expected) << c.popup << c.buffer;
+    chat.Receive({"LMSG:bob:again"});
+    // The next line lands in the window when there is one; without popup, no flash.
+    Log next = chat.TakeWindows();
+    if (c.popup || c.buffer) {
+      EXPECT_EQ(next.front(), "Lobby Chat: append <bob> again");
+      EXPECT_EQ(next.size(), c.popup ? 2u : 1u);  // the inactive window flashes with popup on
+    } else {
+      EXPECT_EQ(next, Log{});
+    }
+  }
+}
+
+TEST(ChatRouting, SoundOnlyForAWindowTheMessageMakesVisible) {
+  Chat chat;
+  chat.Settings({{"PopupLobbyOnMsg", 1}, {"PlaySoundOnMsg", 1}});
+  chat.Receive({"LMSG:bob:one"});  // created and shown: sound
+  chat.views[0]->active = true;
+  chat.Receive({"LMSG:bob:two"});  // already visible: none
+  chat.views[0]->visible = false;
+  chat.Receive({"LMSG:bob:three"});  // made visible again: sound
+  chat.settings.SetDWord("PlaySoundOnMsg", 0);
+  chat.views[0]->visible = false;
+  chat.Receive({"LMSG:bob:four"});  // the setting is read at each message
+  EXPECT_EQ(chat.Take(), (Log{"play sound", "play sound"}));
+  EXPECT_EQ(std::count(chat.windows.begin(), chat.windows.end(), "Lobby Chat: shown"), 3);
+}
+
+TEST(ChatRouting, OwnLobbyLineIsEchoedOnceAndPrivateLinesKeepTheirColons) {
+  Chat chat;
+  chat.Settings({{"PopupPrivateOnMsg", 1}});
+  chat.core.Commands().OpenLobbyChat();
+  FakeChatView& lobby = *chat.views[0];
+  lobby.input = "hello: all";
+  lobby.events().txtInput_Enter();
+  chat.Receive({"LMSG:me:hello: all"});  // the server's relay of our own line
+  EXPECT_EQ(lobby.output, "<Me> hello: all\r\n");
+  EXPECT_EQ(chat.Take().back(), "send LMSG:hello: all");
+  // A private line from BOB reaches the window opened for bob, shown as from bob.
+  chat.core.Commands().OpenPrivateChat("bob");
+  FakeChatView& bob = *chat.views[1];
+  chat.Receive({"PMSG:BOB:see: you"});
+  EXPECT_EQ(bob.output, "<bob> see: you\r\n");
+  bob.input = "ok: bye";
+  bob.events().txtInput_Enter();
+  EXPECT_EQ(chat.Take().back(), "send PMSG:bob:ok: bye");
+  EXPECT_EQ(chat.windows.back(), "Private chat with bob: input cleared");
+  // Spaces only: nothing sent, the input emptied.
+  bob.input = "   ";
+  bob.events().txtInput_Enter();
+  EXPECT_EQ(chat.Take(), Log{});
+  EXPECT_EQ(bob.input, "");
+  EXPECT_EQ(chat.core.Chat().Partners(), (std::vector<std::string>{"l0bby", "bob"}));
+}
+
+TEST(ChatRouting, TheEchoTakesTheRosterColour) {
+  Chat chat;
+  chat.core.Commands().OpenLobbyChat();
+  chat.views[0]->input = "hi";
+  chat.TakeWindows();
+  chat.views[0]->events().txtInput_Enter();
+  EXPECT_EQ(chat.TakeWindows().front(), "Lobby Chat: append <Me> hi colour F8F8F8");
+}
+
+TEST(ChatRouting, IgnoredPilotsByWholeEntryWithoutRegardToCase) {
+  Chat chat;
+  chat.Settings({{"PopupLobbyOnMsg", 1}, {"PopupPrivateOnMsg", 1}});
+  chat.settings.SetString("Ignored", "alice,Troll");
+  chat.Receive({"LMSG:ALICE:spam", "PMSG:troll:spam", "LMSG:lic:hello"});
+  EXPECT_EQ(chat.TakeWindows(), (Log{"Lobby Chat: created lobby size",
+                                     "Lobby Chat: append <lic> hello", "Lobby Chat: shown"}));
+}
+
+TEST(ChatClosing, BufferedWindowsHideAndKeepTheirConversation) {
+  for (int buffered : {0, 1}) {
+    Chat chat;
+    chat.Settings({{"BuffLobby", buffered}});
+    chat.core.Commands().OpenLobbyChat();
+    chat.Receive({"LMSG:bob:before"});
+    EXPECT_EQ(chat.views[0]->events().Form_QueryUnload(), buffered == 0);
+    chat.deferral.RunDeferred();
+    chat.core.Commands().OpenLobbyChat();
+    EXPECT_EQ(chat.views.size(), buffered ? 1u : 2u);
+    EXPECT_EQ(chat.views.back()->output, buffered ? "<bob> before\r\n" : "");
+  }
+}
+
+TEST(ChatClosing, TheResetClosesTheFirstWindowAndQuittingClosesAll) {
+  Chat chat;
+  chat.Settings({{"BuffPrivates", 1}});
+  chat.core.Commands().OpenPrivateChat("bob");
+  chat.core.Commands().OpenLobbyChat();
+  chat.core.Commands().OpenPrivateChat("cy");
+  chat.TakeWindows();
+  chat.core.OnSocketError();  // reset: the first window found, buffered, is only hidden
+  EXPECT_EQ(chat.TakeWindows(), (Log{"Private chat with bob: hidden"}));
+  chat.core.OnSocketError();  // the same window is the first found again
+  EXPECT_EQ(chat.TakeWindows(), (Log{"Private chat with bob: hidden"}));
+  EXPECT_EQ(chat.core.Chat().Partners(), (std::vector<std::string>{"bob", "l0bby", "cy"}));
+  chat.core.Commands().mnuExit_Click();  // quitting: every window unloads
+  EXPECT_EQ(chat.TakeWindows(), (Log{"Private chat with bob: unloaded", "Lobby Chat: unloaded",
+                                     "Private chat with cy: unloaded"}));
+  EXPECT_TRUE(chat.core.Chat().Partners().empty());
+}
+
+TEST(ChatStartup, TheLobbyWindowIsMadeHiddenAtLoadWhenBuffered) {
+  for (int buffered : {0, 1}) {
+    Chat chat;
+    chat.Settings({{"BuffLobby", buffered}});
+    chat.core.FinishStartup();
+    EXPECT_EQ(chat.core.Chat().Partners().size(), static_cast<size_t>(buffered));
+    if (buffered) {
+      EXPECT_FALSE(chat.views[0]->visible);
+    }
+  }
+}
+
+TEST(IgnoreUser, AddsWholeNamesAndRefusesOnesAlreadyThere) {
+  Chat chat;
+  chat.Receive({"USER:lic:online", "USER:bob:away:brb"});
+  chat.settings.SetString("Ignored", "alice");  // a last name without its comma
+  chat.Take();
+  chat.view.selectedKey = std::string(testing::kStamp) + "lic";
+  chat.core.OnCommand(MainCommand::mnuIgnore);
+  chat.view.selectedKey = std::string(testing::kStamp) + "bob";
+  chat.core.OnCommand(MainCommand::mnuIgnore);
+  chat.core.OnCommand(MainCommand::mnuIgnore);
+  EXPECT_EQ(chat.settings.GetString("Ignored"), "alice,lic,bob,");
+  EXPECT_EQ(chat.Take(),
+            (Log{"tree image " + std::string(testing::kStamp) + "lic 6",
+                 "box Warning! exclamation User has been added to the ignore list.",
+                 "tree image " + std::string(testing::kStamp) + "bob 6",
+                 "box Warning! exclamation User has been added to the ignore list.",
+                 "box Warning! exclamation User is already present in the ignored list!"}));
+}
+
+}  // namespace
+}  // namespace cv3
