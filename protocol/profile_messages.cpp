@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "protocol/catalogue.h"
+#include "protocol/cp1252.h"
 #include "protocol/text_helpers.h"
 #include "protocol/wire.h"
 
@@ -84,10 +85,35 @@ std::optional<SaveProfile> ParseSaveProfile(std::string_view args) {
                       std::move(webAndBio->second)}};
 }
 
+std::vector<std::string> BioPieces(std::string_view bio) {
+  constexpr std::string_view kLineBreak = "\xC2\xB6";  // U+00B6, the bio's line break
+  std::vector<std::string> pieces;
+  do {
+    // Up to kBioLineChars characters, ending after the last line break among them when the bio
+    // goes on, and never inside a character.
+    size_t end = 0, afterBreak = 0, count = 0;
+    while (end < bio.size() && count < kBioLineChars) {
+      size_t start = end;
+      NextCodePoint(bio, end);
+      ++count;
+      if (bio.substr(start, end - start) == kLineBreak) afterBreak = end;
+    }
+    if (end < bio.size() && afterBreak > 0) end = afterBreak;
+    pieces.emplace_back(bio.substr(0, end));
+    bio.remove_prefix(end);
+  } while (!bio.empty());
+  return pieces;
+}
+
 std::vector<std::string> ProfileAckLines(std::string_view reply, const ProfileInfo& profile) {
   std::vector<std::string> lines;
   for (auto [key, value] : KeyedFields(profile)) {
-    lines.push_back(FormatLine(reply, std::string(key) + ":" + *value));
+    // A long bio comes in several lines, which the client adds up.
+    std::vector<std::string> pieces =
+        key == kBio ? BioPieces(*value) : std::vector<std::string>{*value};
+    for (const std::string& piece : pieces) {
+      lines.push_back(FormatLine(reply, std::string(key) + ":" + piece));
+    }
   }
   lines.push_back(FormatLine(reply, msg::kOk));
   return lines;

@@ -41,7 +41,13 @@ struct ProfileInfo {
   bool operator==(const ProfileInfo&) const = default;
 };
 
-// The server's answer to "USERINFO:" or "EDITPROFILE:": the key lines, then reply + ":OK".
+// A bio cut for its key lines: pieces of at most kBioLineChars characters, each ending after a
+// line break when one falls inside it; an empty bio is one empty piece. Joined, they give the bio.
+inline constexpr size_t kBioLineChars = 200;
+std::vector<std::string> BioPieces(std::string_view bio);
+
+// The server's answer to "USERINFO:" or "EDITPROFILE:": the key lines (the bio perhaps in several),
+// then reply + ":OK".
 // `reply` is msg::kUserInfoAck or msg::kEditProfileAck.
 std::vector<std::string> ProfileAckLines(std::string_view reply, const ProfileInfo& profile);
 

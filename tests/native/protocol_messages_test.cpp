@@ -185,6 +185,27 @@ TEST(ProfileInfo, AckLinesReadBackAsTheSameProfile) {
   }
 }
 
+TEST(ProfileInfo, ALongBioComesInSeveralLinesThatAddUpToIt) {
+  std::string paragraph = std::string(150, 'x') + "\xC3\xA9" + kPara;  // 152 characters
+  ProfileInfo profile;
+  for (int i = 0; i < 4; ++i) profile.fields.bio += paragraph;
+  profile.fields.bio += std::string(450, 'y');
+  auto lines = ProfileAckLines(msg::kUserInfoAck, profile);
+  std::vector<std::string> bios;
+  for (const std::string& line : lines) {
+    if (line.rfind("USERINFO_ACK:BIO:", 0) == 0) bios.push_back(line.substr(17));
+  }
+  // Cut after a line break where one falls inside the 200 characters, else at 200.
+  ASSERT_EQ(bios.size(), 7u);
+  EXPECT_EQ(bios[0], paragraph);
+  EXPECT_EQ(bios[4], std::string(200, 'y'));
+  EXPECT_EQ(bios[6], std::string(50, 'y'));
+  ProfileInfo read;
+  ApplyAll(lines, msg::kUserInfoAck, read, ApplyProfileLine);
+  EXPECT_EQ(read, profile);
+  EXPECT_EQ(BioPieces(""), std::vector<std::string>{""});
+}
+
 TEST(ProfileInfo, BioLinesAddUpAndUnknownKeysAreLeft) {
   ProfileInfo read;
   EXPECT_TRUE(ApplyProfileLine(read, "BIO:a" + kPara + "b"));
