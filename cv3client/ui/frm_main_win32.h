@@ -49,6 +49,10 @@ class frmMain : public Window,
   void Show();
 
   BoxResult ShowMessage(const MessageBoxSpec& box) override;
+  // Stand-in until the input box window exists: answers as if cancelled.
+  std::string InputBox(const std::string&, const std::string&, const std::string&) override {
+    return {};
+  }
   void SetLogoCaption(const std::string& text) override;
   void SetStatusText(const std::string& text) override;
   void SetMenuEnabled(MenuItem item, bool enabled) override;
