@@ -81,7 +81,11 @@ struct ClientApp::Parts {
     // The windows that come and go, by their view kinds.
     factory.Provide<LoginView>([this] { return std::make_unique<frmLogin>(main.hwnd()); });
     factory.Provide<AboutView>([this] { return std::make_unique<frmAbout>(main.hwnd()); });
-    factory.Provide<ChatView>([this] { return std::make_unique<frmChat>(main.hwnd()); });
+    // A chat window takes its look from SlowCPU as it is when the window is made.
+    factory.Provide<ChatView>([this] {
+      return std::make_unique<frmChat>(
+          ChatLook{main.hwnd(), !settings::PlainLook(registry), options.programDir});
+    });
     factory.Provide<ProfileView>([this] { return std::make_unique<frmUserInfo>(main.hwnd()); });
   }
 

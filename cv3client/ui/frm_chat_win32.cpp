@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "cv3client/support/picture_win32.h"
+#include "cv3client/ui/roster.h"
+
 namespace cv3 {
 namespace {
 
@@ -34,7 +37,7 @@ frmChat::~frmChat() {
 
 bool frmChat::Create(const std::string& caption, bool lobbySize, ChatEvents& events) {
   if (hwnd_) return false;
-  dpi_ = DpiOf(mainWindow_);
+  dpi_ = DpiOf(look_.mainWindow);
   if (!Window::Create(kClassName, Widen(caption), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0,
                       CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, nullptr, nullptr)) {
     return false;
@@ -46,9 +49,9 @@ bool frmChat::Create(const std::string& caption, bool lobbySize, ChatEvents& eve
   int height = lobbySize ? kLobbyHeightTwips : kPrivateHeightTwips;
   SetWindowPos(hwnd_, nullptr, 0, 0, TwipsToPixels(width, dpi_), TwipsToPixels(height, dpi_),
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  if (mainWindow_) {
-    auto big = reinterpret_cast<HICON>(GetClassLongPtrW(mainWindow_, GCLP_HICON));
-    auto small = reinterpret_cast<HICON>(SendMessageW(mainWindow_, WM_GETICON, ICON_SMALL, 0));
+  if (HWND main = look_.mainWindow) {
+    auto big = reinterpret_cast<HICON>(GetClassLongPtrW(main, GCLP_HICON));
+    auto small = reinterpret_cast<HICON>(SendMessageW(main, WM_GETICON, ICON_SMALL, 0));
     SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
     SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small ? small : big));
   }
@@ -71,6 +74,31 @@ void frmChat::CreateControls() {
   SendMessageW(txtOutput_, EM_SETLIMITTEXT, 0, kNoTextLimit);
   HookWindow(this, txtOutput_);
   HookWindow(this, txtInput_);
+  if (look_.tiled && AttachBackgrounds()) {
+    outputColour_ = inputColour_ = ColourRef(static_cast<int>(kLightColour));
+  }
+}
+
+bool frmChat::AttachBackgrounds() {
+  GdiplusSession gdiplus;
+  Picture tile = LoadPictureFile(gdiplus, look_.programDir + kTilePicture);
+  if (!tile) return false;
+  auto output = std::make_unique<cTextBoxBackground>();
+  auto input = std::make_unique<cTextBoxBackground>();
+  if (!output->SetBackdrop(tile.bitmap()) || !input->SetBackdrop(tile.bitmap())) return false;
+  output->Attach(txtOutput_);
+  input->Attach(txtInput_);
+  outputBackground_ = std::move(output);
+  inputBackground_ = std::move(input);
+  return true;
+}
+
+// The boxes' one text colour each; over the tiles they draw no background of their own.
+LRESULT frmChat::BoxColours(HDC dc, HWND box) {
+  SetTextColor(dc, box == txtOutput_ ? outputColour_ : inputColour_);
+  if (outputBackground_) return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
+  SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+  return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
 }
 
 void frmChat::ShowWindow() {
@@ -193,12 +221,13 @@ LRESULT frmChat::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
       Form_Resize();
       return 0;
-    case WM_CTLCOLORSTATIC:
-      // The read-only conversation keeps a window's background and its one text colour.
-      if (reinterpret_cast<HWND>(lParam) != txtOutput_) break;
-      SetTextColor(reinterpret_cast<HDC>(wParam), outputColour_);
-      SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_WINDOW));
-      return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+    case WM_CTLCOLORSTATIC:  // the read-only conversation
+    case WM_CTLCOLOREDIT:
+      if (reinterpret_cast<HWND>(lParam) != txtOutput_ &&
+          reinterpret_cast<HWND>(lParam) != txtInput_) {
+        break;
+      }
+      return BoxColours(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
   }
   return Default(message, wParam, lParam);
 }

@@ -8,11 +8,22 @@
 #include <memory>
 #include <string>
 
+#include "cv3client/support/text_box_background_win32.h"
 #include "cv3client/ui/chat.h"
 #include "win32/subclass_win32.h"
 #include "win32/window_win32.h"
 
 namespace cv3 {
+
+struct ChatLook {
+  // Its icons are shown (it may be null). The window is not owned by it, so it keeps its own
+  // place in the task bar and stays when the main window hides in the tray.
+  HWND mainWindow = nullptr;
+  // SlowCPU 0: both boxes over the tiled picture below programDir, with light text; else plain
+  // (black on white), also when the picture cannot be read.
+  bool tiled = false;
+  std::wstring programDir;
+};
 
 // Owned by the chat router, which deletes it after its window is gone (from the top of the loop);
 // the window itself goes at Unload or when a close is allowed. Deleting it earlier destroys the
@@ -24,9 +35,7 @@ class frmChat : public Window, public ChatView, private HookOwner {
   static constexpr int kPrivateWidthTwips = 7200;
   static constexpr int kPrivateHeightTwips = 5400;
 
-  // The window shows `mainWindow`'s icons (it may be null); it is not owned by it, so it keeps its
-  // own place in the task bar and stays when the main window hides in the tray.
-  explicit frmChat(HWND mainWindow = nullptr) : mainWindow_(mainWindow) {}
+  explicit frmChat(ChatLook look = {}) : look_(std::move(look)) {}
   ~frmChat() override;
 
   // ChatView
@@ -45,6 +54,9 @@ class frmChat : public Window, public ChatView, private HookOwner {
   HWND txtInput() const { return txtInput_; }
   HWND lblOutput() const { return lblOutput_; }
   HWND lblInput() const { return lblInput_; }
+  // The boxes' background painters: null in the plain look.
+  cTextBoxBackground* outputBackground() const { return outputBackground_.get(); }
+  cTextBoxBackground* inputBackground() const { return inputBackground_.get(); }
 
  protected:
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -55,15 +67,19 @@ class frmChat : public Window, public ChatView, private HookOwner {
   void TreeViewMessage(HWND hwnd, UINT wMsg, WPARAM wParam, LPARAM lParam, LRESULT& RetVal,
                        bool& UseRetVal) override;
   void CreateControls();
+  // The tiled look's painters on both boxes; false (none) when the tile cannot be read.
+  bool AttachBackgrounds();
+  LRESULT BoxColours(HDC dc, HWND box);
   void Form_Resize();
   void OutputCaretToEnd();
   void txtOutput_MouseUp();
 
-  HWND mainWindow_ = nullptr;
+  ChatLook look_;
   ChatEvents* events_ = nullptr;  // until the window is gone
   UINT dpi_ = 96;
   HFONT font_ = nullptr;
-  COLORREF outputColour_ = RGB(0, 0, 0);
+  COLORREF outputColour_ = RGB(0, 0, 0), inputColour_ = RGB(0, 0, 0);
+  std::unique_ptr<cTextBoxBackground> outputBackground_, inputBackground_;
   HWND lblOutput_ = nullptr, txtOutput_ = nullptr, lblInput_ = nullptr, txtInput_ = nullptr;
   // Turned false by the destructor: a handler whose event deleted the object returns at once.
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

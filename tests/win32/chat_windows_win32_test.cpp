@@ -67,7 +67,8 @@ struct ChatRecorder : ChatEvents {
 class ChatWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    chat_ = std::make_unique<frmChat>();
+    // The tiled look, the program's default: the boxes' painters hook them too.
+    chat_ = std::make_unique<frmChat>(ChatLook{nullptr, true, CV3_ASSETS_DIR});
     events_.view = chat_.get();
     // Left hidden: under Wine without a window manager, hiding a shown window takes seconds.
     ASSERT_TRUE(chat_->Create("Lobby Chat", true, events_));
@@ -116,6 +117,33 @@ TEST(ChatWindowLook, CaptionSizeAndBoxes) {
     GetWindowRect(chat.txtInput(), &input);
     EXPECT_LT(output.bottom, input.top);
     EXPECT_EQ(output.right - output.left, input.right - input.left);
+  }
+}
+
+TEST(ChatWindowLook, TiledLookPutsBothBoxesOverTheTileWithLightText) {
+  struct Case {
+    const char* name;
+    ChatLook look;
+    bool tiled;
+  };
+  for (const Case& c : {Case{"tiled", {nullptr, true, CV3_ASSETS_DIR}, true},
+                        Case{"plain", {nullptr, false, CV3_ASSETS_DIR}, false},
+                        Case{"no picture", {nullptr, true, L"Z:\\nowhere"}, false}}) {
+    SCOPED_TRACE(c.name);
+    ChatRecorder events;
+    frmChat chat(c.look);
+    ASSERT_TRUE(chat.Create("Lobby Chat", true, events));
+    EXPECT_EQ(chat.outputBackground() != nullptr, c.tiled);
+    EXPECT_EQ(chat.inputBackground() != nullptr, c.tiled);
+    for (HWND box : {chat.txtOutput(), chat.txtInput()}) {
+      HDC dc = GetDC(box);
+      UINT message = box == chat.txtOutput() ? WM_CTLCOLORSTATIC : WM_CTLCOLOREDIT;
+      LRESULT brush = SendMessageW(chat.hwnd(), message, reinterpret_cast<WPARAM>(dc),
+                                   reinterpret_cast<LPARAM>(box));
+      EXPECT_EQ(GetTextColor(dc), c.tiled ? RGB(0xF8, 0xF8, 0xF8) : RGB(0, 0, 0));
+      EXPECT_EQ(brush == reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH)), c.tiled);
+      ReleaseDC(box, dc);
+    }
   }
 }
 
