@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Draws the client's pictures and icons with ImageMagick (shapes and the DejaVu font only) into
-# assets/: the application icon and the files of assets/pictures/, which are installed as the
-# "pictures" folder beside cv3client.exe. Run it again after changing a drawing; the output is
-# committed. Everything is drawn large and scaled down, so edges are smooth.
+# Draws the client's pictures and icons with ImageMagick (shapes and the DejaVu font only) and
+# makes its sound with SoX into assets/: the application icon, the files of assets/pictures/ and
+# assets/sounds/, which are installed as the "pictures" and "sounds" folders beside cv3client.exe.
+# Run it again after changing a drawing or the sound; the output is committed. Everything is drawn
+# large and scaled down, so edges are smooth.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 out="$here/pictures"
@@ -161,4 +162,18 @@ for i in 1 2 3; do
 done
 convert "$work"/v{1..3}.png +append +dither -colors 128 "$out/toolbar.gif"
 
-ls -l "$here/cv3client.ico" "$out"
+# ---------------------------------------------------------------- message sound
+# sounds/comp1.wav, played when a message opens a chat window: a soft two-note chime rising a
+# fourth (B5, then E6), each note a sine with a quieter octave, a short attack and a bell-like
+# decay; about half a second, 22 kHz mono, so it stays small.
+sounds="$here/sounds"
+mkdir -p "$sounds"
+note() {  # frequency its-octave length fade-out delay out
+  sox -n -r 22050 -c 1 -b 16 "$6" synth "$3" sine "$1" sine mix "$2" fade l 0.006 "$3" "$4" \
+    pad "$5"
+}
+note 987.77 1975.53 0.30 0.29 0 "$work/n1.wav"
+note 1318.51 2637.02 0.46 0.45 0.11 "$work/n2.wav"
+sox -m "$work/n1.wav" "$work/n2.wav" "$sounds/comp1.wav" norm -8
+
+ls -l "$here/cv3client.ico" "$out" "$sounds"

@@ -1,5 +1,12 @@
 #include "cv3client/client_app_win32.h"
 
+// windows.h first: the other platform headers need it.
+// clang-format off
+#include <windows.h>
+#include <mmsystem.h>
+// clang-format on
+
+#include "common/files_win32.h"
 #include "common/processes_win32.h"
 #include "common/registry.h"
 #include "common/registry_win32.h"
@@ -13,7 +20,9 @@
 #include "cv3client/support/system_info_win32.h"
 #include "cv3client/ui/frm_about_win32.h"
 #include "cv3client/ui/frm_away_win32.h"
+#include "cv3client/ui/frm_chat_win32.h"
 #include "cv3client/ui/frm_main_win32.h"
+#include "cv3client/ui/frm_user_info_win32.h"
 #include "cv3client/window_registry.h"
 #include "win32/deferral_win32.h"
 #include "win32/timers_win32.h"
@@ -24,6 +33,14 @@ namespace cv3 {
 namespace {
 
 constexpr wchar_t kInstanceMutex[] = L"Corvane3.cv3client.instance";
+constexpr wchar_t kMessageSound[] = L"\\sounds\\comp1.wav";
+
+// The chat windows' sound, played by its short path, in the background; a missing file plays
+// nothing and says nothing.
+void PlayMessageSound(Files& files, const std::wstring& programDir) {
+  std::string path = files.ShortPath(Narrow(programDir + kMessageSound));
+  if (!path.empty()) sndPlaySoundA(path.c_str(), SND_ASYNC);
+}
 
 // wskChat: the Winsock connection as the session controller sees it.
 class WinsockLobbySocket : public LobbySocket {
@@ -49,25 +66,33 @@ struct ClientApp::Parts {
         socket({[this] { core.OnSocketConnect(); },
                 [this](std::string_view bytes) { core.OnDataArrival(bytes); },
                 [this] { core.OnSocketError(); }}),
-        core(ClientPlatform{.status = main,
-                            .menus = main,
-                            .messages = main,
-                            .shell = main,
-                            .tree = main,
-                            .windows = windows,
-                            .deferral = deferral,
-                            .factory = factory,
-                            .socket = socket,
-                            .registry = registry,
-                            .timers = timers,
-                            .processes = processes,
-                            .wait = [](int ms) { WaitWhileProcessing(ms); }}) {
+        core(ClientPlatform{
+            .status = main,
+            .menus = main,
+            .messages = main,
+            .shell = main,
+            .tree = main,
+            .windows = windows,
+            .deferral = deferral,
+            .factory = factory,
+            .socket = socket,
+            .registry = registry,
+            .timers = timers,
+            .processes = processes,
+            .wait = [](int ms) { WaitWhileProcessing(ms); },
+            .playMessageSound = [this] { PlayMessageSound(files, options.programDir); }}) {
     // The windows that come and go, by their view kinds.
     factory.Provide<LoginView>([this] { return std::make_unique<frmLogin>(main.hwnd()); });
     factory.Provide<AboutView>([this] { return std::make_unique<frmAbout>(main.hwnd()); });
     factory.Provide<ReconnectView>([this] { return std::make_unique<frmReconnect>(main.hwnd()); });
     factory.Provide<CreateIdView>([this] { return std::make_unique<frmCreateId>(main.hwnd()); });
     factory.Provide<AwayView>([this] { return std::make_unique<frmAway>(main.hwnd()); });
+    // A chat window takes its look from SlowCPU as it is when the window is made.
+    factory.Provide<ChatView>([this] {
+      return std::make_unique<frmChat>(
+          ChatLook{main.hwnd(), !settings::PlainLook(registry), options.programDir});
+    });
+    factory.Provide<ProfileView>([this] { return std::make_unique<frmUserInfo>(main.hwnd()); });
   }
 
   bool Start() {
@@ -99,6 +124,7 @@ struct ClientApp::Parts {
   Registry registry;
   WindowTimers timers;
   Win32Processes processes;
+  Win32Files files;
   MessageLoopDeferral deferral;
   WindowRegistry windows;
   WindowFactory factory;

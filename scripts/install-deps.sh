@@ -10,6 +10,8 @@ packages=(
   # fonts-wine is only recommended by wine, so --no-install-recommends would leave it out; without
   # Wine's own fonts the title bars draw their buttons as letters (wine-prefix.sh links them in).
   wine wine64 fonts-wine xvfb xauth x11-utils imagemagick
+  # sox makes the message sound (assets/make_assets.sh).
+  sox
 )
 missing=()
 for p in "${packages[@]}"; do
