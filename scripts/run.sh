@@ -53,6 +53,9 @@ reg Username REG_SZ "$account"
 reg Password REG_SZ "$digest"
 reg RememberLogin REG_DWORD 1
 reg AutoLogin REG_DWORD "$headless"
+# Lobby lines pop the lobby window up, and it keeps its conversation when closed.
+reg PopupLobbyOnMsg REG_DWORD 1
+reg BuffLobby REG_DWORD 1
 
 # A second pilot with a hosted game, away, so the roster has something in each group.
 for _ in $(seq 1 100); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.1; done
@@ -60,7 +63,13 @@ exec 3<>"/dev/tcp/127.0.0.1/$port"
 printf 'AUTH:wingman:%s\r\n' "$digest" >&3
 printf 'HOSTGAME:Canyon Run:127.0.0.1:1.2:Named:1:0:0:0:0:0:0:0:0:1:Friendly dogfights\xb6All welcome\r\n' >&3
 printf 'AWAY:refuelling\r\n' >&3
-cat <&3 >/dev/null &
+# The wingman greets the pilot in the lobby once he is online.
+while IFS= read -r line; do
+  if [ "${line%$'\r'}" = "ISON:$account" ]; then
+    printf 'LMSG:Welcome to the lobby, %s! Say hello, or double-click me for a private chat.\r\n' \
+      "$account" >&3
+  fi
+done <&3 &
 wingman_pid=$!
 
 echo "lobbyd listens on 127.0.0.1:$port (store $run/lobby.db, log $run/lobbyd.log)"
