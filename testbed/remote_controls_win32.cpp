@@ -97,10 +97,10 @@ std::vector<TreeItemInfo> ReadTree(HWND tree) {
 }
 
 std::string ReadWindowText(HWND window) {
-  wchar_t text[512] = {};
-  int length =
-      static_cast<int>(SendMessageW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text)));
-  return ToUtf8(text, length);
+  std::wstring text(SendMessageW(window, WM_GETTEXTLENGTH, 0, 0) + 1, L'\0');
+  int length = static_cast<int>(
+      SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data())));
+  return ToUtf8(text.data(), length);
 }
 
 std::vector<HWND> ChildrenByClass(HWND parent, const wchar_t* className) {

@@ -8,24 +8,7 @@
 namespace cv3::e2e {
 namespace {
 
-class SessionEndToEnd : public ClientEndToEnd {
- protected:
-  // Starts the test's own lobbyd and points the client at it.
-  bool StartLobby(const std::string& accounts) {
-    lobby_ = std::make_unique<OwnLobby>(accounts);
-    if (!lobby_->ok() || !lobby_->Start()) return false;
-    SetString("CvPort", std::to_string(lobby_->Port()));
-    return true;
-  }
-  bool Online() {
-    return WaitFor([&] { return Status() == "Online"; }, kDeadlineMs);
-  }
-  void Exit() {
-    Command(MainCommand::mnuExit);
-    WaitForSingleObject(process_.hProcess, kDeadlineMs);
-  }
-  std::unique_ptr<OwnLobby> lobby_;
-};
+using SessionEndToEnd = OwnLobbyEndToEnd;
 
 TEST_F(SessionEndToEnd, ARestartedServerSignsTheClientInAgainWithoutAKeystroke) {
   ASSERT_TRUE(StartLobby("--add-account pilot:skyrend"));

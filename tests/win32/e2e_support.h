@@ -53,6 +53,21 @@ class RawPilot {
     std::string bytes = line + "\r\n";
     send(socket_, bytes.data(), static_cast<int>(bytes.size()), 0);
   }
+  // Connects and signs in with the password "skyrend".
+  bool SignIn(int port, const std::string& name) {
+    if (!Connect(port)) return false;
+    Send("AUTH:" + name + ":" + Digest("skyrend"));
+    return WaitForLine("AUTH_ACK:OK");
+  }
+  // How many times this line has arrived so far.
+  int Count(const std::string& line) const {
+    std::string all = "\r\n" + received_, whole = "\r\n" + line + "\r\n";
+    int count = 0;
+    for (size_t at = all.find(whole); at != std::string::npos; at = all.find(whole, at + 1)) {
+      ++count;
+    }
+    return count;
+  }
   // Reads until a line equal to `wanted` has arrived or the deadline passes.
   bool WaitForLine(const std::string& wanted, DWORD deadlineMs = kDeadlineMs) {
     DWORD timeout = 200;
@@ -263,6 +278,26 @@ class OwnLobby {
   int port_ = 0;
   int runs_ = 0;
   bool started_ = false;
+};
+
+// The client against a lobbyd of the test's own, with the accounts given.
+class OwnLobbyEndToEnd : public ClientEndToEnd {
+ protected:
+  // Starts the test's own lobbyd and points the client at it.
+  bool StartLobby(const std::string& accounts) {
+    lobby_ = std::make_unique<OwnLobby>(accounts);
+    if (!lobby_->ok() || !lobby_->Start()) return false;
+    SetString("CvPort", std::to_string(lobby_->Port()));
+    return true;
+  }
+  bool Online() {
+    return WaitFor([&] { return Status() == "Online"; }, kDeadlineMs);
+  }
+  void Exit() {
+    Command(MainCommand::mnuExit);
+    WaitForSingleObject(process_.hProcess, kDeadlineMs);
+  }
+  std::unique_ptr<OwnLobby> lobby_;
 };
 
 }  // namespace cv3::e2e
