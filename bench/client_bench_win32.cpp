@@ -3,7 +3,11 @@
 //   a. start of the process to the main window shown,
 //   b. one arrival of 10,000 USER and 500 GAME lines to the roster shown and sorted,
 //   c. the client's private bytes after it,
-// beside their targets. Then it ends the client through Exit ("QUIT"/"QUIT_ACK").
+// beside their targets; then
+//   d. 10,000 lobby lines into the open, visible, tiled lobby window, and
+//   e. a private conversation of 1 MB (10,000 lines of 100 characters),
+// each as the time for the first and the last 1,000 lines (they should be alike), the total, and
+// the private bytes after. Then it ends the client through Exit ("QUIT"/"QUIT_ACK").
 // Usage: client-bench.exe [path\to\cv3client.exe]   (default: next to this program)
 // Every wait has a deadline; the client is terminated if it does not end by itself.
 // Winsock before windows.h, and windows.h before the headers that build on it.
@@ -16,6 +20,7 @@
 // clang-format on
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -124,6 +129,9 @@ class FakeLobby {
     return true;
   }
 
+  // Sends bytes as they are, as a server relaying lines would.
+  void SendRaw(const std::string& bytes) { Send(bytes); }
+
   double usersSentAt = 0;  // just before the one send of the pilot list
   bool sawVersion = false, sawQuit = false;
   std::string authLine;
@@ -217,6 +225,86 @@ void Row(const char* what, double value, const char* unit, double target) {
               value < target ? "met" : "MISSED");
 }
 
+// The process's private bytes, or the commit charge where Wine leaves them at 0.
+void PrintMemory(HANDLE process, const char* when) {
+  PROCESS_MEMORY_COUNTERS_EX memory{};
+  memory.cb = sizeof memory;
+  if (!GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
+                            sizeof memory)) {
+    std::printf("  private bytes: GetProcessMemoryInfo failed (error %lu)\n", GetLastError());
+    return;
+  }
+  // Windows keeps PagefileUsage equal to PrivateUsage (both the commit charge); Wine may leave
+  // PrivateUsage at 0 for another process, so the commit charge stands in and is named.
+  bool fallback = memory.PrivateUsage == 0 && memory.PagefileUsage != 0;
+  SIZE_T privateBytes = fallback ? memory.PagefileUsage : memory.PrivateUsage;
+  std::string what = std::string("private bytes ") + when + (fallback ? " (PagefileUsage)" : "");
+  Row(what.c_str(), privateBytes / 1048576.0, "MB", kMemoryTargetMb);
+  std::printf("  %-48s %9.1f MB\n", "(working set)", memory.WorkingSetSize / 1048576.0);
+}
+
+// The conversation box's length, without blocking on a busy client for long.
+LRESULT TextLength(HWND edit) {
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutW(edit, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 5000, &length)) return -1;
+  return static_cast<LRESULT>(length);
+}
+
+// 10,000 incoming chat lines from "wingman", sent 1,000 at a time; each batch is timed from its
+// send to the conversation box holding it.
+struct ChatFlood {
+  static constexpr int kLines = 10000, kBatch = 1000;
+  const wchar_t* caption;
+  std::function<std::string(int)> text;  // the text of line i
+  std::vector<double> batchMs;
+
+  // command: "LMSG:" or "PMSG:", as the server relays them.
+  bool Run(const PROCESS_INFORMATION& process, FakeLobby& lobby, const std::string& command) {
+    // The private window appears with its first line; the lobby window is already open.
+    HWND output = nullptr;
+    LRESULT expected = 0;
+    for (int start = 0; start < kLines; start += kBatch) {
+      std::string bytes;
+      for (int i = start; i < start + kBatch; ++i) {
+        bytes += command + "wingman:" + text(i) + "\r\n";
+        expected += static_cast<LRESULT>(10 + text(i).size() + 2);  // "<wingman> " ... CR LF
+      }
+      double sentAt = NowMs();
+      lobby.SendRaw(bytes);
+      bool shown = PollUntil(process.hProcess, lobby, kStepDeadlineMs, [&] {
+        if (!output) {
+          HWND window = FindWindowW(nullptr, caption);
+          std::vector<HWND> boxes =
+              window ? cv3::testbed::ChildrenByClass(window, L"Edit") : std::vector<HWND>{};
+          if (boxes.empty() || !IsWindowVisible(window)) return false;
+          output = boxes[0];
+        }
+        return TextLength(output) == expected;
+      });
+      if (!shown) {
+        std::printf("client-bench: \"%ls\" does not hold %lld characters within %lu ms (%lld)\n",
+                    caption, static_cast<long long>(expected), kStepDeadlineMs,
+                    static_cast<long long>(output ? TextLength(output) : -1));
+        return false;
+      }
+      batchMs.push_back(NowMs() - sentAt);
+    }
+    return true;
+  }
+
+  void Print(const char* what, HANDLE process) const {
+    double total = 0;
+    for (double ms : batchMs) total += ms;
+    std::printf("  %d %s into \"%ls\":\n", kLines, what, caption);
+    std::printf("  %-48s %9.1f ms\n", "  first 1,000 lines", batchMs.front());
+    std::printf("  %-48s %9.1f ms\n", "  last 1,000 lines", batchMs.back());
+    std::printf("  %-48s %9.2f\n", "  last / first", batchMs.back() / batchMs.front());
+    std::printf("  %-48s %9.1f ms\n", "  all 10,000 lines", total);
+    PrintMemory(process, "after them");
+    std::fflush(stdout);
+  }
+};
+
 std::wstring DefaultClientPath() {
   wchar_t path[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, path, MAX_PATH);
@@ -237,6 +325,12 @@ void PrepareRegistry(int port) {
   registry.SetDWord(key, "AutoLogin", 1);
   registry.SetDWord(key, "SlowCPU", 0);  // the default, tiled look
   registry.SetDWord(key, "Reconnect", 0);
+  // Every line shows in its window; nothing flashes or sounds.
+  registry.SetDWord(key, "PopupLobbyOnMsg", 1);
+  registry.SetDWord(key, "PopupPrivateOnMsg", 1);
+  registry.SetDWord(key, "FlashInactive", 0);
+  registry.SetDWord(key, "PlaySoundOnMsg", 0);
+  registry.SetString(key, "Ignored", "");
 }
 
 int Run(const std::wstring& clientPath) {
@@ -310,26 +404,31 @@ int Run(const std::wstring& clientPath) {
   }
   PollUntil(process.hProcess, lobby, kStepDeadlineMs, [&] { return lobby.sawVersion; });
 
-  // c. Private bytes once the roster is in.
-  PROCESS_MEMORY_COUNTERS_EX memory{};
-  memory.cb = sizeof memory;
-  bool haveMemory = GetProcessMemoryInfo(
-      process.hProcess, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
-
   Row("start of process to main window shown", windowMs, "ms", kWindowTargetMs);
   Row("10,000 pilots + 500 games to Online, sorted", ingestMs, "ms", kIngestTargetMs);
-  if (haveMemory) {
-    // Windows keeps PagefileUsage equal to PrivateUsage (both the commit charge); Wine may leave
-    // PrivateUsage at 0 for another process, so the commit charge stands in and is named.
-    bool fallback = memory.PrivateUsage == 0 && memory.PagefileUsage != 0;
-    SIZE_T privateBytes = fallback ? memory.PagefileUsage : memory.PrivateUsage;
-    Row(fallback ? "private bytes after the roster (PagefileUsage)"
-                 : "private bytes after the roster",
-        privateBytes / 1048576.0, "MB", kMemoryTargetMb);
-    std::printf("  %-48s %9.1f MB\n", "(working set)", memory.WorkingSetSize / 1048576.0);
-  } else {
-    std::printf("  private bytes: GetProcessMemoryInfo failed (error %lu)\n", GetLastError());
-  }
+  PrintMemory(process.hProcess, "after the roster");
+  std::fflush(stdout);
+
+  // d. The lobby window, open and visible, then 10,000 lobby lines.
+  PostMessageW(main, WM_COMMAND, cv3::frmMain::CommandId(cv3::MainCommand::toolLobbyChat), 0);
+  ChatFlood lobbyFlood{L"Lobby Chat", [](int i) {
+                         char text[64];
+                         std::snprintf(text, sizeof text, "lobby line %05d of the benchmark", i);
+                         return std::string(text);
+                       }};
+  if (!lobbyFlood.Run(process, lobby, "LMSG:")) return 1;
+  lobbyFlood.Print("lobby lines", process.hProcess);
+
+  // e. A private conversation of 1 MB: each line shows as 100 characters.
+  ChatFlood privateFlood{L"Private chat with wingman", [](int i) {
+                           char text[96];
+                           std::snprintf(text, sizeof text, "private line %05d %.*s", i, 69,
+                                         "of a long conversation that keeps going and going "
+                                         "until a whole megabyte has been said");
+                           return std::string(text);
+                         }};
+  if (!privateFlood.Run(process, lobby, "PMSG:")) return 1;
+  privateFlood.Print("private lines (1 MB)", process.hProcess);
   std::fflush(stdout);
 
   // Exit: the client sends "QUIT", we answer, it ends.
