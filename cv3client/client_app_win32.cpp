@@ -7,6 +7,7 @@
 // clang-format on
 
 #include "common/files_win32.h"
+#include "common/game_windows_win32.h"
 #include "common/processes_win32.h"
 #include "common/registry.h"
 #include "common/registry_win32.h"
@@ -79,6 +80,9 @@ struct ClientApp::Parts {
             .registry = registry,
             .timers = timers,
             .processes = processes,
+            .gameWindows = gameWindows,
+            .files = files,
+            .programFolder = Narrow(options.programDir),
             .wait = [](int ms) { WaitWhileProcessing(ms); },
             .playMessageSound = [this] { PlayMessageSound(files, options.programDir); }}) {
     // The windows that come and go, by their view kinds.
@@ -125,6 +129,7 @@ struct ClientApp::Parts {
   WindowTimers timers;
   Win32Processes processes;
   Win32Files files;
+  Win32GameWindows gameWindows;
   MessageLoopDeferral deferral;
   WindowRegistry windows;
   WindowFactory factory;

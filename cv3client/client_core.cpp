@@ -29,6 +29,13 @@ ClientCore::ClientCore(ClientPlatform platform)
                 .ownName = [this] { return session_.Values().signedInName; }}),
       commands_(platform_.messages, platform_.menus, platform_.shell, platform_.windows, session_,
                 roster_, chat_, platform_.registry),
+      launcher_({.timers = platform_.timers,
+                 .windows = platform_.gameWindows,
+                 .processes = platform_.processes,
+                 .registry = platform_.registry,
+                 .files = platform_.files,
+                 .messages = platform_.messages,
+                 .programFolder = platform_.programFolder}),
       reconnect_(
           {.status = platform_.status,
            .socket = platform_.socket,

@@ -9,9 +9,12 @@
 #include <string_view>
 
 #include "common/deferral.h"
+#include "common/files.h"
+#include "common/game_windows.h"
 #include "common/processes.h"
 #include "common/registry.h"
 #include "common/timers.h"
+#include "cv3client/games/launcher.h"
 #include "cv3client/session/create_id.h"
 #include "cv3client/session/lobby_socket.h"
 #include "cv3client/session/reconnect.h"
@@ -44,6 +47,11 @@ struct ClientPlatform {
   Registry& registry;
   Timers& timers;
   Processes& processes;
+  // The game's windows and files, for starting and driving the game.
+  GameWindows& gameWindows;
+  Files& files;
+  // The client program's own folder (where cv3guard.exe lives).
+  std::string programFolder;
   // WaitWhileProcessing for the pause after each send; empty for none (tests).
   std::function<void(int ms)> wait;
   // The roster's date and time text.
@@ -63,6 +71,7 @@ class ClientCore : public MainWindowEvents {
   MainCommands& Commands() { return commands_; }
   ReconnectController& Reconnect() { return reconnect_; }
   ChatRouter& Chat() { return chat_; }
+  GameLauncher& Launcher() { return launcher_; }
 
   // The main window has loaded: the lobby window is made hidden when BuffLobby is 1, then the
   // session shows the window and signs in (SessionController::FinishStartup).
@@ -94,6 +103,7 @@ class ClientCore : public MainWindowEvents {
   ChatRouter chat_;
   ProfileController profile_;
   MainCommands commands_;
+  GameLauncher launcher_;
   ReconnectController reconnect_;
   // Windows kept hidden between uses, so they offer their entries again.
   std::unique_ptr<CreateIdView> createId_;

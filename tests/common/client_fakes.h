@@ -9,6 +9,8 @@
 #include <type_traits>
 #include <vector>
 
+#include "common/fake_files.h"
+#include "common/fake_game_windows.h"
 #include "common/fake_processes.h"
 #include "common/registry.h"
 #include "common/registry_memory.h"
@@ -278,6 +280,8 @@ struct BasicClientHarness {
   Socket socket{log};
   ManualTimers timers{log};
   LoggingProcesses processes{log};
+  FakeGameWindows gameWindows;
+  FakeFiles files;
   TestRegistry settings;
   ManualDeferral deferral;
   WindowFactory factory;
@@ -295,6 +299,9 @@ struct BasicClientHarness {
                                  .registry = settings.registry,
                                  .timers = timers,
                                  .processes = processes,
+                                 .gameWindows = gameWindows,
+                                 .files = files,
+                                 .programFolder = "C:\\Corvane",
                                  .wait = {},
                                  .clock = [this] { return clock(); },
                                  .playMessageSound = [this] { log.push_back("play sound"); }}};

@@ -42,6 +42,8 @@ TEST(Startup, CreatesTheKeyAndTakesTheOsMajorVersion) {
   testing::FakeSocket socket{log};
   testing::ManualTimers timers{log};
   testing::LoggingProcesses processes{log};
+  FakeGameWindows gameWindows;
+  FakeFiles files;
   testing::ManualDeferral deferral;
   WindowFactory factory;
   MemoryRegistry fresh;
@@ -58,6 +60,8 @@ TEST(Startup, CreatesTheKeyAndTakesTheOsMajorVersion) {
                                  .registry = registry,
                                  .timers = timers,
                                  .processes = processes,
+                                 .gameWindows = gameWindows,
+                                 .files = files,
                                  .wait = {}});
   SessionController& session = core.Session();
   session.Startup("6.1");

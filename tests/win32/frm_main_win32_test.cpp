@@ -43,6 +43,8 @@ class MainWindowTest : public ::testing::TestWithParam<bool> {
                                                         .registry = settings_.registry,
                                                         .timers = timers_,
                                                         .processes = processes_,
+                                                        .gameWindows = gameWindows_,
+                                                        .files = files_,
                                                         .wait = {}});
     session_ = &core_->Session();
     ASSERT_TRUE(window_.Load({GetParam(), CV3_ASSETS_DIR}, &events_));
@@ -78,6 +80,8 @@ class MainWindowTest : public ::testing::TestWithParam<bool> {
   testing::RecordingViews windows_{log_};
   testing::ManualDeferral deferral_;
   testing::LoggingProcesses processes_{log_};
+  FakeGameWindows gameWindows_;
+  FakeFiles files_;
   WindowFactory factory_;
   frmMain window_;
   NoEvents events_;
