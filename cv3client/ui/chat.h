@@ -51,7 +51,8 @@ class ChatView {
   virtual bool IsActive() const = 0;  // the active window of the program
   virtual void Flash() = 0;           // the caption flashes once
   // Appends at the end of txtOutput, caret to the end before and after; colour: 0xRRGGBB, or
-  // negative to keep the output's colour.
+  // negative to keep the output's colour. The text may reach the box from the top of the message
+  // loop, together with the other lines of the same arrival.
   virtual void AppendOutput(const std::string& text, int colour = -1) = 0;
   virtual std::string InputText() const = 0;
   virtual void ClearInput() = 0;

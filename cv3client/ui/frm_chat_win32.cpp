@@ -13,6 +13,7 @@ enum ControlId { kTxtOutput = 101, kTxtInput };
 // Enter in txtInput, sent to the window itself so that the event runs under the window's own
 // dispatch, which stops touching the object if the event deletes it.
 constexpr UINT kInputEnter = WM_APP + 1;
+constexpr UINT kFlushOutput = WM_APP + 2;
 
 // Design, in twips: the margin around the boxes, the gap between them and the input's height.
 constexpr int kMargin = 60;
@@ -121,9 +122,19 @@ void frmChat::AppendOutput(const std::string& text, int colour) {
     outputColour_ = ColourRef(colour);
     InvalidateRect(txtOutput_, nullptr, TRUE);
   }
+  // Each insertion into a box with a scroll bar costs several milliseconds whatever its size, so
+  // the lines of one arrival go in together, from the top of the message loop.
+  pendingOutput_ += Widen(text);
+  if (!flushPosted_ && hwnd_) flushPosted_ = PostMessageW(hwnd_, kFlushOutput, 0, 0);
+}
+
+void frmChat::FlushOutput() {
+  flushPosted_ = false;
+  if (!txtOutput_ || pendingOutput_.empty()) return;
   // Inserted at the end: the cost of a line does not grow with the conversation.
   OutputCaretToEnd();
-  SendMessageW(txtOutput_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(Widen(text).c_str()));
+  SendMessageW(txtOutput_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(pendingOutput_.c_str()));
+  pendingOutput_.clear();
   OutputCaretToEnd();
 }
 
@@ -204,6 +215,9 @@ LRESULT frmChat::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case kInputEnter:
       if (events_) events_->txtInput_Enter();
+      return 0;
+    case kFlushOutput:
+      FlushOutput();
       return 0;
     case WM_CLOSE: {
       if (!events_) break;

@@ -72,6 +72,7 @@ class frmChat : public Window, public ChatView, private HookOwner {
   LRESULT BoxColours(HDC dc, HWND box);
   void Form_Resize();
   void OutputCaretToEnd();
+  void FlushOutput();
   void txtOutput_MouseUp();
 
   ChatLook look_;
@@ -80,6 +81,8 @@ class frmChat : public Window, public ChatView, private HookOwner {
   HFONT font_ = nullptr;
   COLORREF outputColour_ = RGB(0, 0, 0), inputColour_ = RGB(0, 0, 0);
   std::unique_ptr<cTextBoxBackground> outputBackground_, inputBackground_;
+  std::wstring pendingOutput_;  // appended, not yet in the box
+  bool flushPosted_ = false;
   HWND lblOutput_ = nullptr, txtOutput_ = nullptr, lblInput_ = nullptr, txtInput_ = nullptr;
   // Turned false by the destructor: a handler whose event deleted the object returns at once.
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
