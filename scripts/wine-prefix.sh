@@ -19,3 +19,11 @@ if [ -d /usr/share/wine/fonts ]; then
   mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
   ln -sf /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
 fi
+# Without a window manager (the tests' bare Xvfb) Wine waits about 2 s for one to confirm each
+# hide of a managed window; unmanaged windows hide at once. Only the tests' own prefix: a player's
+# windows keep their window manager.
+if [ -z "${CV3_WINEPREFIX:-}" ] &&
+  ! grep -A2 -F '[Software\\Wine\\X11 Driver]' "$WINEPREFIX/user.reg" | grep -q '"Managed"="N"'; then
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
+  wineserver -w
+fi
