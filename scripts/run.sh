@@ -11,7 +11,7 @@ once=0
 [ "${1:-}" = "--once" ] && once=1
 "$top/scripts/install-deps.sh"
 cmake --preset native >/dev/null && cmake --build --preset native --target lobbyd
-cmake --preset windows >/dev/null && cmake --build --preset windows --target cv3client cv3probe
+cmake --preset windows >/dev/null && cmake --build --preset windows --target cv3client cv3probe skyrendw cv3installgame
 
 run="$top/run"
 mkdir -p "$run"
@@ -43,6 +43,12 @@ if [ "$headless" = 1 ]; then
     >/dev/null 2>&1
   wineserver -k; wine_env_start
 fi
+
+# The stand-in game, installed as the game would be, so games can be hosted and joined locally
+# (its version is the seeded game's).
+game_run=$(wine "$top/build/windows/cv3installgame.exe" "Z:$run/game" 1.2 </dev/null 2>/dev/null |
+  tr -d '\r')
+echo "The stand-in game is installed in $game_run"
 
 # The client reads its server and remembered sign-in from the registry.
 digest=$(printf '%s' "$password" | md5sum | cut -d' ' -f1 | tr a-f A-F)
