@@ -1,13 +1,167 @@
 #include "cv3client/games/launcher.h"
 
+#include "common/game_installation.h"
+#include "common/message_box.h"
+#include "cv3client/support/client_settings.h"
+
 namespace cv3 {
 
-void GameLauncher::StartJoin(const std::string&, const std::string&) {}
+namespace {
+constexpr std::string_view kGuardExeName = "cv3guard.exe";
+// Entries removed from the provider list so that the wanted provider comes first.
+constexpr int kProvidersRemoved = 3;
+constexpr int kProvidersRemovedAlt = 1;
+}  // namespace
 
-void GameLauncher::StartNewServer(const std::string&, const std::string&, const std::string&,
-                                  int) {}
+void GameLauncher::StartJoin(const std::string& runPath, const std::string& targetAddress) {
+  gameWindowHidden_ = false;
+  launchTargetAddress_ = targetAddress;
+  StartTimers();
+  parts_.processes.Start(
+      parts_.files.ShortPath(runPath) + "\\" + std::string(kGameExeName) + " /t:connect", "",
+      ShowMode::kMaximized);
+}
 
-void GameLauncher::StartSavedServer(const std::string&, const std::string&, const std::string&,
-                                    int) {}
+void GameLauncher::StartNewServer(const std::string& runPath, const std::string& savePath,
+                                  const std::string& saveFileName, int dedicated) {
+  StartServer(parts_.files.ShortPath(runPath) + "\\" + std::string(kGameExeName) +
+                  " /t:newserver " + parts_.files.ShortPath(savePath) + "\\" + saveFileName,
+              saveFileName, dedicated);
+}
+
+void GameLauncher::StartSavedServer(const std::string& runPath, const std::string& savePath,
+                                    const std::string& saveFileName, int dedicated) {
+  StartServer(parts_.files.ShortPath(runPath) + "\\" + std::string(kGameExeName) +
+                  " /t:loadserver " + parts_.files.ShortPath(savePath + "\\" + saveFileName),
+              saveFileName, dedicated);
+}
+
+void GameLauncher::StartServer(const std::string& gameCommandLine, const std::string& saveFileName,
+                               int dedicated) {
+  saveFileName_ = saveFileName;
+  gameWindowHidden_ = true;  // a hosted game keeps its main window
+  StartTimers();
+  if (dedicated == 1) {
+    // The watchdog decides by itself between a new and a saved game.
+    parts_.processes.Start(parts_.files.ShortPath(parts_.programFolder) + "\\" +
+                               std::string(kGuardExeName) + " " + saveFileName,
+                           "", ShowMode::kMinimized);
+  } else {
+    parts_.processes.Start(gameCommandLine, "", ShowMode::kNormal);
+  }
+}
+
+void GameLauncher::StartTimers() {
+  if (failedGameRunning_) EndGame();
+  parts_.timers.StartTimer(kHideLaunchTimerId, kHideLaunchMs, [this] { timeHideLaunch_Timer(); });
+  parts_.timers.StartTimer(kLaunchHWTimerId, kLaunchHWMs, [this] { timeLaunchHW_Timer(); });
+  parts_.timers.StartTimer(kLaunchStateTimerId, kLaunchStateMs,
+                           [this] { timeLaunchState_Timer(); });
+}
+
+// Before any message box: a box pumps messages, and no tick may run inside it.
+void GameLauncher::StopTimers() {
+  parts_.timers.StopTimer(kLaunchStateTimerId);
+  parts_.timers.StopTimer(kLaunchHWTimerId);
+  parts_.timers.StopTimer(kHideLaunchTimerId);
+}
+
+// Answers at most one dialog per tick.
+void GameLauncher::timeLaunchHW_Timer() {
+  if (boxesOpen_ > 0) return;
+  WindowHandle mainWindow = parts_.windows.FindTopLevel(kGameMainClass, kGameMainTitle);
+  if (mainWindow != 0 && !gameWindowHidden_) {
+    parts_.windows.SetVisible(mainWindow, false);
+    gameWindowHidden_ = true;
+  }
+
+  if (FindDialog(kSerialConnectionTitle) != 0) {
+    // The game took the wrong service provider; the next launch uses the alternate method.
+    StopTimers();
+    KillProcessByName(parts_.processes, kGameExeName);
+    Warn(kAltLaunchNeededText);
+    parts_.registry.SetDWord(settings::kClientKey, settings::kAltLaunch, 1);
+    Warn(kAltLaunchEnabledText);
+    return;
+  }
+
+  if (WindowHandle providers = FindDialog(kProviderListTitle); providers != 0) {
+    WindowHandle list = FindControl(providers, "ListBox");
+    Click(list);
+    bool alternate = parts_.registry.GetDWord(settings::kClientKey, settings::kAltLaunch) == 1;
+    for (int i = 0; i < (alternate ? kProvidersRemovedAlt : kProvidersRemoved); ++i) {
+      parts_.windows.Send(list, kLbDeleteString, 0, 0);
+    }
+    Click(FindControl(providers, "ListBox"));  // selects the entry that is now first
+    Click(FindControl(providers, "Button", "OK"));
+    return;
+  }
+
+  if (WindowHandle locate = FindDialog(kLocateSessionTitle); locate != 0) {
+    parts_.windows.SendText(FindControl(locate, "Edit"), kWmSetText, 0, launchTargetAddress_);
+    Click(FindControl(locate, "Button", "OK"));
+    return;
+  }
+
+  if (WindowHandle servers = FindDialog(kServerListTitle); servers != 0) {
+    parts_.timers.StartTimer(kLaunchHWTimerId, kLaunchHWServerListMs,
+                             [this] { timeLaunchHW_Timer(); });
+    Click(FindControl(servers, "ListBox"));  // selects the first server
+    Click(FindControl(servers, "Button", "OK"));
+  }
+}
+
+void GameLauncher::timeHideLaunch_Timer() {
+  if (boxesOpen_ > 0) return;
+  for (std::string_view title : {kProviderListTitle, kLocateSessionTitle, kServerListTitle}) {
+    if (WindowHandle dialog = FindDialog(title); dialog != 0) {
+      parts_.windows.SetVisible(dialog, false);
+    }
+  }
+}
+
+// Ten seconds after the start: a dialog still open means the launch failed.
+void GameLauncher::timeLaunchState_Timer() {
+  if (boxesOpen_ > 0) return;
+  StopTimers();
+  gameWindowHidden_ = false;
+  std::string_view failure;
+  if (FindDialog(kProviderListTitle) != 0 || FindDialog(kLocateSessionTitle) != 0) {
+    failure = kLaunchFailedText;
+  } else if (FindDialog(kServerListTitle) != 0) {
+    failure = kConnectFailedText;
+  }
+  if (failure.empty()) return;
+  failedGameRunning_ = true;
+  Warn(failure);
+  if (failedGameRunning_) EndGame();  // unless a launch from inside the box has ended it
+}
+
+WindowHandle GameLauncher::FindDialog(std::string_view title) {
+  return parts_.windows.FindTopLevel(kDialogClass, title);
+}
+
+WindowHandle GameLauncher::FindControl(WindowHandle dialog, std::string_view className,
+                                       std::optional<std::string_view> title) {
+  return parts_.windows.FindChild(dialog, 0, className, title);
+}
+
+// A missing control (0) takes the click and nothing happens.
+void GameLauncher::Click(WindowHandle control) {
+  parts_.windows.Send(control, kWmLButtonDown, 0, 0);
+  parts_.windows.Send(control, kWmLButtonUp, 0, 0);
+}
+
+// The box pumps messages: a launch started from inside it keeps its ticks until the box is closed.
+void GameLauncher::Warn(std::string_view text) {
+  ++boxesOpen_;
+  parts_.messages.ShowMessage(WarningBox(std::string(text)));
+  --boxesOpen_;
+}
+
+void GameLauncher::EndGame() {
+  failedGameRunning_ = false;
+  KillProcessByName(parts_.processes, kGameExeName);
+}
 
 }  // namespace cv3

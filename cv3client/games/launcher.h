@@ -3,7 +3,9 @@
 // UI thread only.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "common/files.h"
 #include "common/game_windows.h"
@@ -14,6 +16,31 @@
 #include "cv3client/ui/views.h"
 
 namespace cv3 {
+
+// The main window's launch timers and their intervals.
+inline constexpr int kHideLaunchTimerId = 7310;   // timeHideLaunch
+inline constexpr int kLaunchStateTimerId = 7311;  // timeLaunchState
+inline constexpr int kLaunchHWTimerId = 7312;     // timeLaunchHW
+inline constexpr int kHideLaunchMs = 1;
+inline constexpr int kLaunchStateMs = 10000;  // the automation's time-out
+inline constexpr int kLaunchHWMs = 1;
+inline constexpr int kLaunchHWServerListMs = 3000;  // once the server list has been seen
+
+// The game's windows, by class and title.
+inline constexpr std::string_view kGameMainClass = "KVYMAINWIN";
+inline constexpr std::string_view kGameMainTitle = "Skyrend";
+inline constexpr std::string_view kDialogClass = "#32770";
+inline constexpr std::string_view kSerialConnectionTitle = "Serial Connection";
+inline constexpr std::string_view kProviderListTitle = "Select service provider";
+inline constexpr std::string_view kLocateSessionTitle = "Locate Session";
+inline constexpr std::string_view kServerListTitle = "Select Skyrend server...";
+
+inline constexpr std::string_view kAltLaunchNeededText =
+    "Your computer requires the alternate method for launching Skyrend!";
+inline constexpr std::string_view kAltLaunchEnabledText =
+    "Corvane has automatically enabled the alternate Skyrend launching method.";
+inline constexpr std::string_view kLaunchFailedText = "Corvane failed to launch Skyrend!";
+inline constexpr std::string_view kConnectFailedText = "Skyrend failed to connect to host server!";
 
 class GameLauncher : public GameStarter {
  public:
@@ -34,8 +61,39 @@ class GameLauncher : public GameStarter {
   void StartSavedServer(const std::string& runPath, const std::string& savePath,
                         const std::string& saveFileName, int dedicated) override;
 
+  // The address typed into the session dialog by the last join, and the save-file name of the
+  // last hosted game.
+  const std::string& LaunchTargetAddress() const { return launchTargetAddress_; }
+  const std::string& SaveFileName() const { return saveFileName_; }
+
  private:
+  // Enables the three timers, timeLaunchHW at its fast interval; a launch already running starts
+  // over with fresh timers.
+  void StartTimers();
+  void StopTimers();
+  void StartServer(const std::string& gameCommandLine, const std::string& saveFileName,
+                   int dedicated);
+
+  void timeLaunchHW_Timer();
+  void timeHideLaunch_Timer();
+  void timeLaunchState_Timer();
+
+  WindowHandle FindDialog(std::string_view title);
+  WindowHandle FindControl(WindowHandle dialog, std::string_view className,
+                           std::optional<std::string_view> title = std::nullopt);
+  void Click(WindowHandle control);
+  void Warn(std::string_view text);
+  void EndGame();
+
   Parts parts_;
+  bool gameWindowHidden_ = false;  // GameWindowHidden
+  std::string launchTargetAddress_;
+  std::string saveFileName_;
+  // Set while a failed launch's message is open and its game not yet ended: a launch started
+  // from inside that box ends the failed game first, so the later kill cannot end the new one.
+  bool failedGameRunning_ = false;
+  // The launcher's own message boxes open now; ticks wait until they are closed.
+  int boxesOpen_ = 0;
 };
 
 }  // namespace cv3

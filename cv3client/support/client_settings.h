@@ -27,6 +27,9 @@ inline constexpr std::string_view kCvAddress = "CvAddress";
 inline constexpr std::string_view kCvPort = "CvPort";
 inline constexpr std::string_view kReconnect = "Reconnect";
 inline constexpr std::string_view kIgnored = "Ignored";
+// 1 after the game once took the wrong service provider: the launcher then removes one entry of
+// the provider list instead of three.
+inline constexpr std::string_view kAltLaunch = "AltLaunch";
 
 // A flag is on only when it holds the number 1; missing or anything else is off.
 bool FlagIsOn(Registry& registry, std::string_view name);

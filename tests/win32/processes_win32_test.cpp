@@ -12,25 +12,36 @@ namespace {
 
 constexpr char kSleeper[] = "cv3sleeper.exe";
 
-// The sleeper beside this test program, quoted, with its sleep in milliseconds.
-std::string SleeperCommand(int ms) {
+// The folder of this test program and of the sleeper beside it.
+std::wstring TestFolder() {
   wchar_t path[MAX_PATH];
   DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
   std::wstring dir(path, n);
   dir.resize(dir.rfind(L'\\') + 1);
-  return "\"" + Narrow(dir) + kSleeper + "\" " + std::to_string(ms);
+  return dir;
 }
 
-bool SleeperListed(Processes& processes) {
-  auto list = processes.ListProcesses();
-  return std::any_of(list.begin(), list.end(),
-                     [](const ProcessEntry& p) { return p.exeName == kSleeper; });
+// The sleeper beside this test program, quoted, with its sleep in milliseconds.
+std::string SleeperCommand(int ms) {
+  return "\"" + Narrow(TestFolder()) + kSleeper + "\" " + std::to_string(ms);
 }
+
+// The names of the running sleepers, whatever their case.
+std::vector<std::string> SleepersListed(Processes& processes) {
+  std::vector<std::string> names;
+  for (const ProcessEntry& p : processes.ListProcesses()) {
+    if (ExecutableNameMatches(p.exeName, kSleeper)) names.push_back(p.exeName);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+bool SleeperListed(Processes& processes) { return !SleepersListed(processes).empty(); }
 
 // Termination and start-up are not instant: poll the snapshot until it shows what we expect.
-bool SleeperListedWithin(Processes& processes, bool listed, DWORD ms) {
+bool SleepersListedWithin(Processes& processes, size_t count, DWORD ms) {
   for (ULONGLONG end = GetTickCount64() + ms;; Sleep(20)) {
-    if (SleeperListed(processes) == listed) return true;
+    if (SleepersListed(processes).size() == count) return true;
     if (GetTickCount64() > end) return false;
   }
 }
@@ -44,17 +55,25 @@ class Win32ProcessesTest : public ::testing::Test {
  protected:
   void SetUp() override {
     KillProcessByName(processes_, kSleeper);
-    ASSERT_TRUE(SleeperListedWithin(processes_, false, 5000));
+    ASSERT_TRUE(SleepersListedWithin(processes_, 0, 5000));
   }
   void TearDown() override { KillProcessByName(processes_, kSleeper); }
   Win32Processes processes_;
 };
 
-TEST_F(Win32ProcessesTest, StartedProcessIsListedAndKilledByName) {
+// Two copies whose names differ in case, as two games started from differently spelled folders
+// would be listed: one call ends both.
+TEST_F(Win32ProcessesTest, KillByNameEndsEveryCopyWhateverTheCaseOfItsName) {
+  std::wstring copyFolder = TestFolder() + L"kill case\\";
+  CreateDirectoryW(copyFolder.c_str(), nullptr);
+  std::wstring copy = copyFolder + L"CV3Sleeper.EXE";
+  ASSERT_TRUE(CopyFileW((TestFolder() + Widen(kSleeper)).c_str(), copy.c_str(), FALSE));
   ASSERT_TRUE(processes_.Start(SleeperCommand(60000), "", ShowMode::kHidden));
-  ASSERT_TRUE(SleeperListedWithin(processes_, true, 5000));
-  KillProcessByName(processes_, "CV3Sleeper.EXE");
-  EXPECT_TRUE(SleeperListedWithin(processes_, false, 5000));
+  ASSERT_TRUE(processes_.Start("\"" + Narrow(copy) + "\" 60000", "", ShowMode::kHidden));
+  ASSERT_TRUE(SleepersListedWithin(processes_, 2, 5000));
+  EXPECT_EQ(SleepersListed(processes_), (std::vector<std::string>{"CV3Sleeper.EXE", kSleeper}));
+  KillProcessByName(processes_, "Cv3sleeper.exe");
+  EXPECT_TRUE(SleepersListedWithin(processes_, 0, 5000));
 }
 
 TEST_F(Win32ProcessesTest, WaitHandlesMessagesUntilTheProcessEnds) {

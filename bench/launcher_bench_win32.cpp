@@ -1,0 +1,133 @@
+// launcher-bench.exe: what the launcher's fast timers cost. It runs the real launcher over the real
+// timers and game-window backend, starts a join that starts nothing (no game window ever exists),
+// and lets timeLaunchHW and timeHideLaunch look for the game's windows at their 1 ms interval
+// until timeLaunchState ends the automation ten seconds later. It prints, beside an idle span of
+// the same message loop, the ticks of each timer and this process's CPU time over the span.
+// Under Wine the window searches also cost wineserver time, which this process does not see;
+// run_launcher_bench.sh adds it from outside. Reports; never a test.
+// Usage: launcher-bench.exe
+#include <windows.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+
+#include "common/files_win32.h"
+#include "common/game_windows_win32.h"
+#include "common/registry.h"
+#include "common/registry_memory.h"
+#include "cv3client/games/launcher.h"
+#include "win32/timers_win32.h"
+
+namespace {
+
+using namespace cv3;
+
+constexpr UINT kIdleMs = 3000;
+constexpr UINT kDeadlineMs = 20000;  // the launch ends after 10 s; this is the last resort
+
+// The program's timers, counting each timer's ticks; the end of the automation ends the loop.
+class CountingTimers : public Timers {
+ public:
+  void StartTimer(int id, int intervalMs, Tick tick) override {
+    timers_.StartTimer(id, intervalMs, [this, id, tick = std::move(tick)] {
+      ++ticks[id];
+      tick();
+      if (id == kLaunchStateTimerId) PostQuitMessage(0);
+    });
+  }
+  void StopTimer(int id) override { timers_.StopTimer(id); }
+  std::map<int, long> ticks;
+
+ private:
+  WindowTimers timers_;
+};
+
+// Starts nothing: the bench measures the automation, not a game.
+class NoProcesses : public Processes {
+ public:
+  bool Start(const std::string& commandLine, const std::string&, ShowMode) override {
+    std::printf("  (not started: %s)\n", commandLine.c_str());
+    return true;
+  }
+  WaitOutcome StartAndWait(const std::string&, const std::string&,
+                           const std::function<bool()>&) override {
+    return WaitOutcome::kNotStarted;
+  }
+  std::vector<ProcessEntry> ListProcesses() override { return {}; }
+  bool Terminate(uint32_t) override { return false; }
+};
+
+class PrintedBoxes : public MessageView {
+ public:
+  BoxResult ShowMessage(const MessageBoxSpec& box) override {
+    std::printf("  box: %s\n", box.text.c_str());
+    return BoxResult::kOk;
+  }
+  std::string InputBox(const std::string&, const std::string&, const std::string&) override {
+    return {};
+  }
+};
+
+double CpuMs() {
+  FILETIME created, exited, kernel, user;
+  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+  auto ms = [](FILETIME t) {
+    return ((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10000.0;
+  };
+  return ms(kernel) + ms(user);
+}
+
+// Runs the message loop until a quit message or the deadline; the CPU and wall milliseconds.
+std::pair<double, double> RunLoop(UINT deadlineMs) {
+  UINT_PTR deadline =
+      SetTimer(nullptr, 0, deadlineMs, [](HWND, UINT, UINT_PTR, DWORD) { PostQuitMessage(1); });
+  double cpu = CpuMs();
+  ULONGLONG wall = GetTickCount64();
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  KillTimer(nullptr, deadline);
+  return {CpuMs() - cpu, static_cast<double>(GetTickCount64() - wall)};
+}
+
+void Report(const char* what, std::pair<double, double> span) {
+  std::printf("%-28s CPU %7.1f ms over %7.0f ms wall = %5.2f %% of one core\n", what, span.first,
+              span.second, 100.0 * span.first / span.second);
+}
+
+}  // namespace
+
+int main() {
+  CountingTimers timers;
+  Win32GameWindows windows;
+  NoProcesses processes;
+  MemoryRegistry backend;
+  Registry registry(
+      backend, [](const MessageBoxSpec&) {}, "launcher-bench");
+  Win32Files files;
+  PrintedBoxes boxes;
+  GameLauncher launcher({.timers = timers,
+                         .windows = windows,
+                         .processes = processes,
+                         .registry = registry,
+                         .files = files,
+                         .messages = boxes,
+                         .programFolder = "C:\\"});
+
+  std::printf("launcher-bench: the launch automation's timers with no game window\n");
+  Report("idle message loop", RunLoop(kIdleMs));
+  launcher.StartJoin("C:\\windows", "127.0.0.1");
+  std::pair<double, double> launch = RunLoop(kDeadlineMs);
+  Report("launch (10 s automation)", launch);
+  for (auto [id, name] : {std::pair{kLaunchHWTimerId, "timeLaunchHW"},
+                          std::pair{kHideLaunchTimerId, "timeHideLaunch"},
+                          std::pair{kLaunchStateTimerId, "timeLaunchState"}}) {
+    long ticks = timers.ticks[id];
+    std::printf("  %-16s %6ld ticks, one every %.1f ms\n", name, ticks,
+                ticks ? launch.second / ticks : 0.0);
+  }
+  return 0;
+}
