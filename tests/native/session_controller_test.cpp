@@ -62,6 +62,7 @@ TEST(Startup, CreatesTheKeyAndTakesTheOsMajorVersion) {
                                  .processes = processes,
                                  .gameWindows = gameWindows,
                                  .files = files,
+                                 .programFolder = "C:\\Corvane",
                                  .wait = {}});
   SessionController& session = core.Session();
   session.Startup("6.1");
