@@ -1,6 +1,8 @@
 #include "lobbyd/flags.h"
 
+#include <algorithm>
 #include <charconv>
+#include <iterator>
 
 namespace lobbyd {
 namespace {
@@ -10,6 +12,18 @@ bool ParseNumber(const std::string& text, unsigned long max, unsigned long& valu
   auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   return error == std::errc() && end == text.data() + text.size() && value <= max;
 }
+
+// The lobby's limits, each a flag taking a number from 1 to its maximum.
+struct LimitFlag {
+  const char* flag;
+  unsigned LobbyOptions::*value;
+  unsigned long max;
+};
+constexpr LimitFlag kLimitFlags[] = {
+    {"--accounts-per-hour", &LobbyOptions::accountsPerHour, 1000000},
+    {"--hash-queue", &LobbyOptions::hashQueue, 1000000},
+    {"--hash-queue-per-address", &LobbyOptions::hashQueuePerAddress, 1000},
+};
 
 }  // namespace
 
@@ -22,6 +36,10 @@ std::string UsageText() {
          "                             (default 300)\n"
          "  --accounts-per-hour N      accounts one address may create within an hour\n"
          "                             (default 5)\n"
+         "  --hash-queue N             password checks waiting or running in all; more are\n"
+         "                             refused as busy (default 256)\n"
+         "  --hash-queue-per-address N  password checks of one address waiting or running\n"
+         "                             (default 2)\n"
          "  --add-account NAME:PASSWORD  create an account if it does not exist yet\n"
          "  --admin NAME               grant administrator rights to an existing account\n"
          "  --ban NAME                 ban an existing account permanently\n"
@@ -70,12 +88,14 @@ std::string ParseFlags(const std::vector<std::string>& args, Flags& flags) {
       unsigned long version = 0;
       if (!ParseNumber(value, 999999, version)) return "--client-version needs a number";
       flags.lobby.clientVersion = static_cast<unsigned>(version);
-    } else if (flag == "--accounts-per-hour") {
+    } else if (auto limit = std::find_if(std::begin(kLimitFlags), std::end(kLimitFlags),
+                                         [&](const LimitFlag& f) { return flag == f.flag; });
+               limit != std::end(kLimitFlags)) {
       unsigned long count = 0;
-      if (!ParseNumber(value, 1000000, count) || count == 0) {
-        return "--accounts-per-hour needs a number from 1 to 1000000";
+      if (!ParseNumber(value, limit->max, count) || count == 0) {
+        return flag + " needs a number from 1 to " + std::to_string(limit->max);
       }
-      flags.lobby.accountsPerHour = static_cast<unsigned>(count);
+      flags.lobby.*(limit->value) = static_cast<unsigned>(count);
     } else if (flag == "--add-account") {
       size_t colon = value.find(':');
       if (colon == std::string::npos || colon == 0) return "--add-account needs NAME:PASSWORD";

@@ -28,6 +28,7 @@ class HashPool {
   void Hash(std::string digest, std::function<void(std::optional<std::string>)> done);
   void Verify(std::string hash, std::string digest, std::function<void(bool)> done);
   void Stop();
+  size_t Threads() const { return workers_.size(); }
 
  private:
   void Run();

@@ -26,6 +26,8 @@ Lobby::Lobby(asio::io_context& io, Store& store, HashPool& pool, const Clock& cl
       log_(log),
       options_(options),
       dummyHash_(std::move(dummyHash)),
+      hashQueue_({pool.Threads(), std::max(options.hashQueuePerAddress, 1u),
+                  std::max(options.hashQueue, 1u)}),
       signInFailures_(kSignInFailuresPerMinute, std::chrono::minutes(1)),
       accountsCreated_(std::max(options.accountsPerHour, 1u), std::chrono::hours(1)) {
   beforeSignIn_ = {

@@ -15,6 +15,7 @@
 #include "lobbyd/clock.h"
 #include "lobbyd/event_log.h"
 #include "lobbyd/hash_pool.h"
+#include "lobbyd/hash_queue.h"
 #include "lobbyd/options.h"
 #include "lobbyd/records.h"
 #include "lobbyd/session.h"
@@ -75,6 +76,8 @@ class Lobby final : public SessionEvents {
   void OnDisconnect(Session& session, const std::string& args);
   void FinishAuth(Session& session, const std::string& id, const std::string& key,
                   const std::string& hash, bool ok);
+  void FinishCreate(Session& session, const std::string& id, const std::string& email,
+                    std::optional<std::string>& hash);
   void RefuseCreate(Session& session, std::string_view reason);
 
   // lobby_presence.cpp: lists, version, own status.
@@ -131,6 +134,7 @@ class Lobby final : public SessionEvents {
   std::unordered_map<std::string, Session*> pilots_;  // signed in, by name key
   std::map<std::string, AccountRecord> accounts_;     // by name key, sorted for the lists
   std::map<std::string, Game> games_;                 // by game key
+  HashQueue hashQueue_;
   AddressThrottle signInFailures_;
   AddressThrottle accountsCreated_;
   std::unordered_map<std::string_view, Handler> beforeSignIn_;

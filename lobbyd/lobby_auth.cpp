@@ -7,6 +7,8 @@
 namespace lobbyd {
 namespace {
 
+constexpr std::string_view kServerBusy = "The server is busy; please try again in a moment.";
+
 constexpr std::string_view kBadCharacters =
     "One of your fields contains disallowed punctuation or letters!";
 
@@ -22,7 +24,11 @@ void Lobby::OnAuth(Session& session, const std::string& args) {
   // No ":" at all leaves an empty ID, which no account has: the request fails like any other.
   cv3::AuthFields fields = cv3::ParseAuthCommand(args);
   const std::string& id = fields.id;
-  if (signInFailures_.Blocked(session.Address(), clock_.Steady())) {
+  const std::string& address = session.Address();
+  // Checks under way count as failures until they are over: guesses sent side by side cannot
+  // get more than the failures allowed checked.
+  if (signInFailures_.Count(address, clock_.Steady()) + hashQueue_.Pending(address) >=
+      signInFailures_.Limit()) {
     session.Log("sign-in refused for " + EventLog::Escape(id, 40) +
                 " (too many failures from this address)");
     session.Send(cv3::FormatLine(msg::kAuthAck, msg::kFailed));
@@ -33,13 +39,25 @@ void Lobby::OnAuth(Session& session, const std::string& args) {
   // An unknown ID costs the same verify as a known one.
   std::string hash = account ? account->passwordHash : dummyHash_;
   session.Pause();
-  pool_.Verify(hash, std::move(fields.digest),
-               [this, weak = session.weak_from_this(), id, key, hash](bool ok) {
-                 auto self = weak.lock();
-                 if (!self || !self->Open()) return;
-                 FinishAuth(*self, id, key, hash, ok);
-                 self->Resume();
-               });
+  bool queued = hashQueue_.Add(
+      address, [this, weak = session.weak_from_this(), id, key, hash,
+                digest = std::move(fields.digest)](HashQueue::Done done) mutable {
+        if (auto self = weak.lock(); !self || !self->Open()) return done();
+        pool_.Verify(hash, std::move(digest), [this, weak, id, key, hash, done](bool ok) {
+          // The failure is counted before the check stops counting as one.
+          if (auto self = weak.lock(); self && self->Open()) {
+            FinishAuth(*self, id, key, hash, ok);
+            self->Resume();
+          }
+          done();
+        });
+      });
+  if (!queued) {
+    session.Log("sign-in refused for " + EventLog::Escape(id, 40) + " (password checks queued)");
+    Warn(session, kServerBusy);
+    session.Send(cv3::FormatLine(msg::kAuthAck, msg::kFailed));
+    session.Resume();
+  }
 }
 
 void Lobby::FinishAuth(Session& session, const std::string& id, const std::string& key,
@@ -108,29 +126,42 @@ void Lobby::OnCreate(Session& session, const std::string& args) {
         "Too many Corvane IDs have been created from your address; please try again later.");
     return;
   }
-  accountsCreated_.Record(session.Address(), clock_.Steady());
   session.Pause();
-  pool_.Hash(std::move(digest), [this, weak = session.weak_from_this(), id,
-                                 email](std::optional<std::string> hash) {
-    auto self = weak.lock();
-    if (!self || !self->Open()) return;
-    if (!hash) {
-      RefuseCreate(*self, "The server could not create your account now; please try later.");
-    } else if (FindAccount(id)) {  // taken by another request while this one was hashed
-      RefuseCreate(*self, "That Corvane ID is already taken; please choose another.");
-    } else {
-      AccountRecord account;
-      account.name = id;
-      account.passwordHash = std::move(*hash);
-      account.createdAt = NowSeconds();
-      account.profile.email = email;
-      auto [it, inserted] = accounts_.emplace(NameKey(id), std::move(account));
-      Persist(it->second);
-      self->Log("account created for " + EventLog::Escape(id, 40));
-      SignIn(*self, it->second);
-    }
-    self->Resume();
+  bool queued = hashQueue_.Add(session.Address(), [this, weak = session.weak_from_this(), id,
+                                                   email, digest = std::move(digest)](
+                                                      HashQueue::Done done) mutable {
+    if (auto self = weak.lock(); !self || !self->Open()) return done();
+    pool_.Hash(std::move(digest), [this, weak, id, email, done](std::optional<std::string> hash) {
+      if (auto self = weak.lock(); self && self->Open()) FinishCreate(*self, id, email, hash);
+      done();
+    });
   });
+  if (!queued) {
+    RefuseCreate(session, kServerBusy);
+    session.Resume();
+    return;
+  }
+  accountsCreated_.Record(session.Address(), clock_.Steady());
+}
+
+void Lobby::FinishCreate(Session& session, const std::string& id, const std::string& email,
+                         std::optional<std::string>& hash) {
+  if (!hash) {
+    RefuseCreate(session, "The server could not create your account now; please try later.");
+  } else if (FindAccount(id)) {  // taken by another request while this one was hashed
+    RefuseCreate(session, "That Corvane ID is already taken; please choose another.");
+  } else {
+    AccountRecord account;
+    account.name = id;
+    account.passwordHash = std::move(*hash);
+    account.createdAt = NowSeconds();
+    account.profile.email = email;
+    auto [it, inserted] = accounts_.emplace(NameKey(id), std::move(account));
+    Persist(it->second);
+    session.Log("account created for " + EventLog::Escape(id, 40));
+    SignIn(session, it->second);
+  }
+  session.Resume();
 }
 
 void Lobby::OnQuit(Session& session, const std::string&) {

@@ -9,6 +9,10 @@ struct LobbyOptions {
   // New accounts one address may create within an hour. A player makes one; a script trying to
   // fill the store is stopped after this many.
   unsigned accountsPerHour = 5;
+  // Password checks waiting for the workers: from one address, and in all. A player's client
+  // sends one at a time; more only come from scripts or a crowd behind one address.
+  unsigned hashQueuePerAddress = 2;
+  unsigned hashQueue = 256;
 };
 
 }  // namespace lobbyd

@@ -6,15 +6,15 @@ void AddressThrottle::Forget(std::deque<TimePoint>& times, TimePoint now) const 
   while (!times.empty() && now - times.front() >= window_) times.pop_front();
 }
 
-bool AddressThrottle::Blocked(const std::string& address, TimePoint now) {
+size_t AddressThrottle::Count(const std::string& address, TimePoint now) {
   auto it = events_.find(address);
-  if (it == events_.end()) return false;
+  if (it == events_.end()) return 0;
   Forget(it->second, now);
   if (it->second.empty()) {
     events_.erase(it);
-    return false;
+    return 0;
   }
-  return it->second.size() >= limit_;
+  return it->second.size();
 }
 
 void AddressThrottle::Record(const std::string& address, TimePoint now) {

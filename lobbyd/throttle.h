@@ -18,7 +18,10 @@ class AddressThrottle {
   // `limit` must be at least 1.
   AddressThrottle(size_t limit, std::chrono::seconds window) : limit_(limit), window_(window) {}
 
-  bool Blocked(const std::string& address, TimePoint now);
+  bool Blocked(const std::string& address, TimePoint now) { return Count(address, now) >= limit_; }
+  // The address's events within the window (at most `limit`).
+  size_t Count(const std::string& address, TimePoint now);
+  size_t Limit() const { return limit_; }
   void Record(const std::string& address, TimePoint now);
   size_t TrackedAddresses() const { return events_.size(); }
 

@@ -2,6 +2,8 @@
 // sign-on and the ends of a session.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "lobbyd/testing/test_server.h"
 
 namespace lobbyd::testing {
@@ -96,6 +98,24 @@ TEST_F(SignIn, FiveFailuresInAMinuteRefuseTheAddressWithoutCheckingUntilTheMinut
   server_.Clock().Advance(seconds(1));
   client->Send("AUTH:alice:" + Digest("secret"));
   EXPECT_EQ(client->ReadLine(), "AUTH_ACK:OK");
+}
+
+TEST_F(SignIn, GuessesSentSideBySideGetNoMoreChecksThanTheFailuresAllowed) {
+  // Every guess on a connection of its own, all sent before any answer; the right password last.
+  std::vector<std::unique_ptr<TestClient>> guesses;
+  int verifies = server_.Hasher().Verifies();
+  for (int i = 0; i < 40; ++i) guesses.push_back(Ask("AUTH:alice:" + Digest("guess")));
+  guesses.push_back(Ask("AUTH:alice:" + Digest("secret")));
+  std::map<std::string, int> answers;
+  for (auto& guess : guesses) {
+    for (auto line = guess->ReadLine(); line; line = guess->ReadLine()) {
+      ++answers[*line];
+      if (line->rfind("AUTH_ACK:", 0) == 0) break;
+    }
+  }
+  EXPECT_LE(server_.Hasher().Verifies() - verifies, 5);
+  EXPECT_EQ(answers["AUTH_ACK:OK"], 0);
+  EXPECT_EQ(answers["AUTH_ACK:FAILED"], 41);
 }
 
 TEST_F(SignIn, FailuresSpreadOverMoreThanAMinuteDoNotThrottle) {

@@ -1,11 +1,14 @@
 // The server's parts on their own: text rules, throttle, flood control, flags, the store.
 #include <gtest/gtest.h>
 
+#include <deque>
+
 #include "lobbyd/flags.h"
 #include "lobbyd/flood.h"
 #include "lobbyd/store.h"
 #include "lobbyd/testing/test_server.h"
 #include "lobbyd/text.h"
+#include "lobbyd/hash_queue.h"
 #include "lobbyd/throttle.h"
 #include "protocol/cp1252.h"
 #include "protocol/text_helpers.h"
@@ -58,6 +61,34 @@ TEST(Throttle, FifthFailureBlocksUntilTheOldestIsAMinuteOld) {
   EXPECT_TRUE(throttle.Blocked("a", t0 + seconds(59)));
   EXPECT_FALSE(throttle.Blocked("b", t0 + seconds(59)));
   EXPECT_FALSE(throttle.Blocked("a", t0 + seconds(60)));
+}
+
+TEST(HashQueue, FeedsThePoolRoundRobinWithinItsBounds) {
+  HashQueue queue({.running = 1, .perAddress = 2, .total = 4});
+  std::vector<std::string> started;
+  std::deque<HashQueue::Done> running;  // a deque: a call may add the next
+  auto job = [&](std::string name) {
+    return [&, name](HashQueue::Done done) {
+      started.push_back(name);
+      running.push_back(std::move(done));
+    };
+  };
+  EXPECT_TRUE(queue.Add("a", job("a1")));
+  EXPECT_TRUE(queue.Add("a", job("a2")));
+  EXPECT_FALSE(queue.Add("a", job("a3"))) << "the address has its fill";
+  EXPECT_TRUE(queue.Add("b", job("b1")));
+  EXPECT_TRUE(queue.Add("c", job("c1")));
+  EXPECT_FALSE(queue.Add("d", job("d1"))) << "the server has its fill";
+  EXPECT_EQ(queue.Pending("a"), 2u);
+  // One at a time, taking turns: b and c come before a's second.
+  for (size_t i = 0; i < 4; ++i) running.at(i)();
+  EXPECT_EQ(started, (std::vector<std::string>{"a1", "b1", "c1", "a2"}));
+  EXPECT_EQ(queue.Total(), 0u);
+  EXPECT_EQ(queue.Pending("a"), 0u);
+  // A job with nothing left to do ends at once, and the next one still starts.
+  EXPECT_TRUE(queue.Add("a", [](HashQueue::Done done) { done(); }));
+  EXPECT_TRUE(queue.Add("a", job("a4")));
+  EXPECT_EQ(started.back(), "a4");
 }
 
 TEST(Throttle, ForgetsAddressesWhoseFailuresAgedOut) {
