@@ -12,10 +12,10 @@ constexpr std::string_view kServerBusy = "The server is busy; please try again i
 constexpr std::string_view kBadCharacters =
     "One of your fields contains disallowed punctuation or letters!";
 
-// The client's own check, and no control characters either: an ID or address with them could
-// not be shown or typed by anyone.
+// The client's own check, and no hidden characters either: an ID with them could not be told
+// from another, shown or typed by anyone.
 bool IsSafeField(std::string_view text) {
-  return !HasControlCharacters(text) && cv3::IsSafeName(text);
+  return !HasHiddenCharacters(text) && cv3::IsSafeName(text);
 }
 
 }  // namespace

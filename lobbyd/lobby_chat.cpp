@@ -35,10 +35,13 @@ void Lobby::OnPrivateMessage(Session& session, const std::string& args) {
   }
   if (!ChatAllowed(session)) return;
   Session* receiver = FindPilot(line->name);
-  if (!receiver) {
+  bool hidden = receiver && receiver->pilot.presence == Pilot::Presence::kInvisible &&
+                !receiver->pilot.writtenTo.count(session.pilot.key);
+  if (!receiver || hidden) {
     Warn(session, line->name + " is not signed on; your message was not delivered.");
     return;
   }
+  session.pilot.writtenTo.insert(receiver->pilot.key);
   // Relayed with the sender in the partner's place.
   line->name = session.pilot.name;
   receiver->Send(cv3::ChatLineText(msg::kPmsg, *line));

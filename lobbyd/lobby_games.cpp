@@ -10,7 +10,7 @@ namespace {
 
 // The address check the client makes before hosting; empty text when it passes.
 std::string AddressProblem(const std::string& address) {
-  if (!cv3::IsSafeName(address) || HasControlCharacters(address)) {
+  if (!cv3::IsSafeName(address) || HasHiddenCharacters(address)) {
     return "One of your fields contains disallowed punctuation or letters!";
   }
   if (address.empty()) return "You must have an IP address for your server!";
@@ -38,7 +38,7 @@ void Lobby::OnHostGame(Session& session, const std::string& args) {
     return;
   }
   GameRecord record{std::move(*parsed), session.pilot.name};
-  if (!cv3::IsSafeText(record.name) || HasControlCharacters(record.name)) {
+  if (!cv3::IsSafeText(record.name) || HasHiddenCharacters(record.name)) {
     Warn(session, "One of your fields contains disallowed punctuation or letters!");
     return;
   }

@@ -8,6 +8,7 @@
 #include <asio/steady_timer.hpp>
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,6 +37,10 @@ struct Pilot {
   std::string key;   // its NameKey
   Presence presence = Presence::kOnline;
   std::string awayMessage;
+  // Pilots this one has written to privately (name keys): they know he is here, so while he is
+  // invisible their private lines still reach him; everyone else's are refused as if he were
+  // offline, so invisibility cannot be probed.
+  std::set<std::string> writtenTo;
   ChatFlood flood;
   unsigned ignoredLines = 0;  // ignored commands, for bounding what the log gets
 };

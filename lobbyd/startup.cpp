@@ -15,7 +15,7 @@ std::string AddAccount(Store& store, const PasswordHasher& hasher, const Clock& 
                        Accounts& accounts, const std::string& name, const std::string& password,
                        EventLog& log) {
   if (CharacterCount(TrimSpaces(name)) < 3 || !cv3::IsSafeName(name) ||
-      HasControlCharacters(name)) {
+      HasHiddenCharacters(name)) {
     return "cannot add account \"" + name +
            "\": an ID has 3 characters or more and no spaces, brackets, colons or quotes";
   }

@@ -31,6 +31,17 @@ bool HasControlCharacters(std::string_view text) {
   return false;
 }
 
+bool HasHiddenCharacters(std::string_view text) {
+  if (HasControlCharacters(text) || text.find('\x7F') != std::string_view::npos) return true;
+  // U+0080 to U+00A0 and U+00AD are the UTF-8 pairs C2 80..C2 A0 and C2 AD.
+  for (size_t i = 0; i + 1 < text.size(); ++i) {
+    if (static_cast<unsigned char>(text[i]) != 0xC2) continue;
+    unsigned char next = static_cast<unsigned char>(text[i + 1]);
+    if ((next >= 0x80 && next <= 0xA0) || next == 0xAD) return true;
+  }
+  return false;
+}
+
 bool IsPasswordDigest(std::string_view text) {
   if (text.size() != 32) return false;
   for (char c : text) {

@@ -25,6 +25,11 @@ using cv3::TrimSpaces;
 // Any character below U+0020 (a lone CR or LF, NUL, tab...).
 bool HasControlCharacters(std::string_view text);
 
+// A character that shows as nothing, or as a plain space: the controls, DEL and the C1 range
+// (U+007F to U+009F), the no-break space and the soft hyphen. A name holding one could pass for
+// another name ("pi\u00ADlot" shows as "pilot") or show as nothing at all.
+bool HasHiddenCharacters(std::string_view text);
+
 // 32 upper-case hexadecimal digits: the password digest the client sends.
 bool IsPasswordDigest(std::string_view text);
 

@@ -56,6 +56,22 @@ TEST_F(Chat, PrivateLineToAnOfflineOrUnknownPilotWarnsTheSender) {
                    "WARNING:nobody is not signed on; your message was not delivered."}));
 }
 
+TEST_F(Chat, AnInvisiblePilotAnswersLikeAnOfflineOneSaveToThoseHeWroteTo) {
+  cid_->Send("INVISIBLE");
+  ASSERT_EQ(ann_->ReadLine(), "ISOFF:cid");
+  ASSERT_EQ(bob_->ReadLine(), "ISOFF:cid");
+  ann_->Send("PMSG:cid:are you there?");
+  EXPECT_EQ(ann_->Sync(), Lines{"WARNING:cid is not signed on; your message was not delivered."});
+  // Once he has written to bob, bob's lines reach him; ann's still do not.
+  cid_->Send("PMSG:bob:it's me");
+  EXPECT_EQ(bob_->ReadLine(), "PMSG:cid:it's me");
+  bob_->Send("PMSG:cid:hi");
+  ann_->Send("PMSG:cid:hello?");
+  EXPECT_EQ(bob_->Sync(), Lines{});
+  EXPECT_EQ(ann_->Sync(), Lines{"WARNING:cid is not signed on; your message was not delivered."});
+  EXPECT_EQ(cid_->Sync(), (Lines{"INVISIBLE_ACK", "PMSG:bob:hi"}));
+}
+
 TEST_F(Chat, BurstOfFiveThenExcessDroppedWithOneWarning) {
   for (int i = 1; i <= 8; ++i) bob_->Send("LMSG:line " + std::to_string(i));
   Lines relayed;

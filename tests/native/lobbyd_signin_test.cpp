@@ -219,6 +219,12 @@ INSTANTIATE_TEST_SUITE_P(
                       "c:" +
                           kDigest + ":a@b",
                       kBad},
+        // Hidden characters: a soft hyphen ("pi-lot" shows as "pilot"), only soft hyphens, C1
+        // controls, a no-break space.
+        RefusedCreate{"CREATE:pi\xC2\xADlot:" + kDigest + ":a@b", kBad},
+        RefusedCreate{"CREATE:\xC2\xAD\xC2\xAD\xC2\xAD:" + kDigest + ":a@b", kBad},
+        RefusedCreate{"CREATE:ab\xC2\x81\xC2\x8D\xC2\x90:" + kDigest + ":a@b", kBad},
+        RefusedCreate{"CREATE:ab\xC2\xA0" "c:" + kDigest + ":a@b", kBad},
         RefusedCreate{"CREATE:abc:" + kDigest + ":ab", "You must enter a valid e-mail address!"},
         RefusedCreate{"CREATE:abc:" + kDigest + ":a@b:c", kBad},
         RefusedCreate{"CREATE:abc:0123456789abcdef0123456789ABCDEF:a@b",
