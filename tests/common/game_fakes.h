@@ -1,6 +1,5 @@
-// Stand-ins for the game windows' controllers: a recording GameStarter, message boxes that answer
-// from a script, and an installed game (registry values and files) to switch parts of on and off.
-// Everything writes into one ordered log.
+// Stand-ins for the game windows' controllers: a recording GameStarter, message boxes answered
+// from a script, and an installed game (its key's values and its files). All write one log.
 #pragma once
 
 #include <deque>
@@ -15,17 +14,17 @@ namespace cv3::testing {
 class RecordingStarter : public GameStarter {
  public:
   explicit RecordingStarter(Log& log) : log_(log) {}
-  void StartJoin(const std::string& runPath, const std::string& targetAddress) override {
-    log_.push_back("join " + runPath + " " + targetAddress);
+  void StartJoin(const std::string& runPath, const std::string& address) override {
+    log_.push_back("join " + runPath + " " + address);
   }
   void StartNewServer(const std::string& runPath, const std::string& savePath,
-                      const std::string& saveFileName, int dedicated) override {
-    log_.push_back("new server " + runPath + " " + savePath + " " + saveFileName + " " +
+                      const std::string& file, int dedicated) override {
+    log_.push_back("new " + runPath + " " + savePath + " " + file + " " +
                    std::to_string(dedicated));
   }
   void StartSavedServer(const std::string& runPath, const std::string& savePath,
-                        const std::string& saveFileName, int dedicated) override {
-    log_.push_back("saved server " + runPath + " " + savePath + " " + saveFileName + " " +
+                        const std::string& file, int dedicated) override {
+    log_.push_back("saved " + runPath + " " + savePath + " " + file + " " +
                    std::to_string(dedicated));
   }
 
@@ -35,20 +34,18 @@ class RecordingStarter : public GameStarter {
 
 // A box as the log shows it; a question says so, since its answer matters.
 inline std::string DescribeBox(const MessageBoxSpec& box) {
-  std::string text = Describe(box);
-  return box.buttons == BoxButtons::kYesNo ? text + " [yes/no]" : text;
+  return Describe(box) + (box.buttons == BoxButtons::kYesNo ? " [yes/no]" : "");
 }
 
-// The main window's message boxes: each question takes the next scripted answer (No when none).
+// Each question takes the next scripted answer (No when none is left).
 class ScriptedMessages : public MessageView {
  public:
   explicit ScriptedMessages(Log& log) : log_(log) {}
   BoxResult ShowMessage(const MessageBoxSpec& box) override {
     log_.push_back(DescribeBox(box));
     if (box.buttons != BoxButtons::kYesNo) return BoxResult::kOk;
-    if (answers.empty()) return BoxResult::kNo;
-    BoxResult answer = answers.front();
-    answers.pop_front();
+    BoxResult answer = answers.empty() ? BoxResult::kNo : answers.front();
+    if (!answers.empty()) answers.pop_front();
     return answer;
   }
   std::string InputBox(const std::string&, const std::string&, const std::string&) override {
@@ -60,29 +57,24 @@ class ScriptedMessages : public MessageView {
   Log& log_;
 };
 
-// An installed game: its key's four values and its three files, all present.
+// An installed game: the key's four values and the three files of the run folder.
 struct InstalledGameFixture {
-  static constexpr const char* kRunPath = "C:\\Games\\Sky Rend";
-  static constexpr const char* kSavePath = "C:\\Games\\Sky Rend\\save";
+  static constexpr const char* kRunPath = "C:\\Sky Rend";
   TestRegistry settings;
   FakeFiles files;
   Registry& registry = settings.registry;
 
   InstalledGameFixture() {
     registry.CreateKey(kGameKey);
-    registry.SetString(kGameKey, "RunPath", kRunPath);
-    registry.SetString(kGameKey, "SavePath", kSavePath);
-    registry.SetString(kGameKey, "DataPath", "C:\\Games\\Sky Rend\\data");
-    registry.SetString(kGameKey, "Version", "1.06");
-    for (const char* file : {"Veltrop.exe", "Skyrend.res", "SkyrendW.exe"}) {
-      AddFile(std::string(kRunPath) + "\\" + file);
+    for (const char* name : {"RunPath", "SavePath", "DataPath", "Version"}) {
+      registry.SetString(kGameKey, name, name == std::string("Version") ? "1.06" : kRunPath);
+    }
+    for (const char* file : {"\\Veltrop.exe", "\\Skyrend.res", "\\SkyrendW.exe"}) {
+      AddFile(kRunPath + std::string(file));
     }
   }
   void AddFile(const std::string& path) { files.Add(path, "SHORT~" + path); }
-  void RemoveRunFile(const char* file) {
-    files.shortForms.erase(std::string(kRunPath) + "\\" + file);
-  }
-  // The game key's DWORD, as text: a number or "Error".
+  // A DWORD of the game's key as text: a number, or "Error" when it was never written.
   std::string GameDWord(std::string_view name) {
     return registry.GetDWord(kGameKey, name).ToText();
   }
