@@ -1,5 +1,6 @@
 // The two file questions that game command lines are built from: a path's short (8.3) form,
-// which has no spaces, and whether a file exists. Backends: Win32 and a fake. UI thread only.
+// which has no spaces, and whether a file exists; and deleting a save file that a new game
+// replaces. Backends: Win32 and a fake. UI thread only.
 #pragma once
 
 #include <string>
@@ -18,6 +19,9 @@ class Files {
   // Whether a directory listing of this name (a first-match search, as a file dialog lists it)
   // finds an entry: a file or folder, hidden ones included.
   virtual bool ListingFindsName(std::string_view path) = 0;
+
+  // Deletes a file; false when it could not be deleted (it does not exist, or is in use).
+  virtual bool RemoveFile(std::string_view path) = 0;
 };
 
 // Whether a file (or folder) exists: its short form is not empty and a listing of the short form

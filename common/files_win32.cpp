@@ -28,4 +28,8 @@ bool Win32Files::ListingFindsName(std::string_view path) {
   return true;
 }
 
+bool Win32Files::RemoveFile(std::string_view path) {
+  return DeleteFileW(Widen(path).c_str()) != FALSE;
+}
+
 }  // namespace cv3

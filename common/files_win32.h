@@ -1,4 +1,4 @@
-// The files backend over kernel32: GetShortPathNameW and FindFirstFileW.
+// The files backend over kernel32: GetShortPathNameW, FindFirstFileW and DeleteFileW.
 #pragma once
 
 #include "common/files.h"
@@ -9,6 +9,7 @@ class Win32Files : public Files {
  public:
   std::string ShortPath(std::string_view path) override;
   bool ListingFindsName(std::string_view path) override;
+  bool RemoveFile(std::string_view path) override;
 };
 
 }  // namespace cv3

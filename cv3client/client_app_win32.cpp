@@ -12,6 +12,8 @@
 #include "common/registry.h"
 #include "common/registry_win32.h"
 #include "cv3client/client_core.h"
+#include "cv3client/games/frm_game_details_win32.h"
+#include "cv3client/games/frm_host_game_win32.h"
 #include "cv3client/session/frm_create_id_win32.h"
 #include "cv3client/session/frm_login_win32.h"
 #include "cv3client/session/frm_reconnect_win32.h"
@@ -51,6 +53,7 @@ class WinsockLobbySocket : public LobbySocket {
   void SendData(std::string_view bytes) override { connection_.SendData(bytes); }
   void Connect(const std::string& host, int port) override { connection_.Connect(host, port); }
   void Close() override { connection_.Close(); }
+  std::string LocalAddress() const override { return connection_.LocalAddress(); }
 
  private:
   WinsockConnection connection_;
@@ -97,6 +100,9 @@ struct ClientApp::Parts {
           ChatLook{main.hwnd(), !settings::PlainLook(registry), options.programDir});
     });
     factory.Provide<ProfileView>([this] { return std::make_unique<frmUserInfo>(main.hwnd()); });
+    factory.Provide<GameDetailsView>(
+        [this] { return std::make_unique<frmGameDetails>(main.hwnd()); });
+    factory.Provide<HostGameView>([this] { return std::make_unique<frmHostGame>(main.hwnd()); });
   }
 
   bool Start() {

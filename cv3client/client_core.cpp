@@ -36,6 +36,21 @@ ClientCore::ClientCore(ClientPlatform platform)
                  .files = platform_.files,
                  .messages = platform_.messages,
                  .programFolder = platform_.programFolder}),
+      details_({.deferral = platform_.deferral,
+                .registry = platform_.registry,
+                .files = platform_.files,
+                .starter = launcher_,
+                .makeView = [this] { return platform_.factory.Make<GameDetailsView>(); }}),
+      host_({.deferral = platform_.deferral,
+             .registry = platform_.registry,
+             .files = platform_.files,
+             .starter = launcher_,
+             .messages = platform_.messages,
+             .makeView = [this] { return platform_.factory.Make<HostGameView>(); },
+             .send = [this](std::string_view line) { return session_.SendCommand(line); },
+             .ownName = [this] { return session_.Values().signedInName; },
+             .localAddress = [this] { return platform_.socket.LocalAddress(); },
+             .programFolder = platform_.programFolder}),
       reconnect_(
           {.status = platform_.status,
            .socket = platform_.socket,
@@ -47,6 +62,8 @@ ClientCore::ClientCore(ClientPlatform platform)
   RegisterWindows();
   chat_.Register(session_.Link().Handlers());
   profile_.Register(session_.Link().Handlers());
+  details_.Register(session_.Link().Handlers());
+  host_.Register(session_.Link().Handlers());
 }
 
 void ClientCore::FinishStartup() {
@@ -67,6 +84,8 @@ void ClientCore::RegisterWindows() {
   });
   platform_.windows.Register(WindowKind::kAway,
                              [this] { platform_.deferral.Defer([this] { OpenAwayWindow(); }); });
+  // The host window defers itself; a hidden one comes back with its entries.
+  platform_.windows.Register(WindowKind::kHostGame, [this] { host_.Open(); });
   // The countdown starts at once and the window follows from the top of the loop, so a
   // connection that comes first finds the window already closed.
   platform_.windows.Register(

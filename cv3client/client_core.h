@@ -14,6 +14,8 @@
 #include "common/processes.h"
 #include "common/registry.h"
 #include "common/timers.h"
+#include "cv3client/games/game_details.h"
+#include "cv3client/games/host_game.h"
 #include "cv3client/games/launcher.h"
 #include "cv3client/session/create_id.h"
 #include "cv3client/session/lobby_socket.h"
@@ -104,6 +106,8 @@ class ClientCore : public MainWindowEvents {
   ProfileController profile_;
   MainCommands commands_;
   GameLauncher launcher_;
+  GameDetailsController details_;
+  HostGameController host_;
   ReconnectController reconnect_;
   // Windows kept hidden between uses, so they offer their entries again.
   std::unique_ptr<CreateIdView> createId_;

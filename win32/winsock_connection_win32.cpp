@@ -38,6 +38,19 @@ void WinsockConnection::Close() {
   state_ = kClosed;
 }
 
+std::string WinsockConnection::LocalAddress() const {
+  if (state_ != kConnected || socket_ == INVALID_SOCKET) return {};
+  sockaddr_storage local{};
+  int length = sizeof local;
+  if (getsockname(socket_, reinterpret_cast<sockaddr*>(&local), &length) != 0) return {};
+  char host[NI_MAXHOST] = {};
+  if (getnameinfo(reinterpret_cast<const sockaddr*>(&local), length, host, sizeof host, nullptr, 0,
+                  NI_NUMERICHOST) != 0) {
+    return {};
+  }
+  return host;
+}
+
 void WinsockConnection::Connect(const std::string& host, int port) {
   Close();
   ++generation_;

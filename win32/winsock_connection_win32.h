@@ -45,6 +45,8 @@ class WinsockConnection {
   bool IsConnected() const { return state_ == kConnected; }
   // Sends what the socket takes now and keeps the rest until it can take more.
   void SendData(std::string_view bytes);
+  // The local IP address of the connected socket, as numeric text; empty when not connected.
+  std::string LocalAddress() const;
 
  private:
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);

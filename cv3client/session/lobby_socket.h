@@ -16,6 +16,9 @@ class LobbySocket : public Transport {
   virtual void Connect(const std::string& host, int port) = 0;
   // Ends any connection or attempt at once, without an event; harmless when already closed.
   virtual void Close() = 0;
+  // The local IP address of the connection, as numeric text (the host window's first game
+  // address); empty when not connected.
+  virtual std::string LocalAddress() const = 0;
 };
 
 }  // namespace cv3

@@ -136,8 +136,8 @@ class MainCommands {
 
   void OpenLobbyChat() { chat_.OpenLobbyChat(); }
   void OpenPrivateChat(const std::string& pilotName) { chat_.OpenPrivateChat(pilotName); }
-  // Entry points of features still to come; they do nothing yet.
-  void HostGame() {}
+  // "Host Game": frmHostGame, modally.
+  void HostGame() { windows_.ShowWindow(WindowKind::kHostGame); }
 
  private:
   // The pilot name of the selected node when it is a pilot; empty otherwise.

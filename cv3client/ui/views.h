@@ -77,6 +77,7 @@ enum class WindowKind {
   kCreateId,   // frmCreateId, modal (account creation)
   kReconnect,  // frmReconnect, modal; opening it while it is open changes nothing
   kAway,       // frmAway, modal; kept hidden between uses
+  kHostGame,   // frmHostGame, modal; kept hidden while the server's answer is awaited
 };
 
 class WindowOpener {

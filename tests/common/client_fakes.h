@@ -154,6 +154,8 @@ class RecordingViews : public StatusView,
         return "reconnect";
       case WindowKind::kAway:
         return "away";
+      case WindowKind::kHostGame:
+        return "host game";
     }
     return "?";
   }
@@ -215,8 +217,10 @@ class FakeSocket : public LobbySocket {
     connected = false;
     log_.push_back("close socket");
   }
+  std::string LocalAddress() const override { return connected ? localAddress : std::string(); }
 
   bool connected = false;
+  std::string localAddress = "203.0.113.7";
 
  private:
   Log& log_;

@@ -1,4 +1,5 @@
-// A Files for tests: the short forms and listings it knows, and every listing it was asked for.
+// A Files for tests: the short forms and listings it knows, and every listing and deletion it
+// was asked for.
 #pragma once
 
 #include <map>
@@ -21,6 +22,7 @@ class FakeFiles : public Files {
   std::map<std::string, std::string> shortForms;  // path -> short form; others do not exist
   std::set<std::string> listable;                 // names a listing finds
   std::vector<std::string> listings;              // every listing asked for, in order
+  std::vector<std::string> removed;               // every file deleted, in order
 
   std::string ShortPath(std::string_view path) override {
     auto it = shortForms.find(std::string(path));
@@ -30,6 +32,15 @@ class FakeFiles : public Files {
   bool ListingFindsName(std::string_view path) override {
     listings.emplace_back(path);
     return listable.count(std::string(path)) > 0;
+  }
+
+  bool RemoveFile(std::string_view path) override {
+    auto it = shortForms.find(std::string(path));
+    if (it == shortForms.end()) return false;
+    removed.emplace_back(path);
+    listable.erase(it->second);
+    shortForms.erase(it);
+    return true;
   }
 };
 

@@ -136,7 +136,8 @@ TEST(Toolbar, DropDownItemsInTheirOrderByTheirIds) {
             (std::vector<std::string>{"Lobby Chat", "Host Game", "Resume Game", "Remove Game", "-",
                                       "Admin Mode", "Skyrend Forums", "Skyrend Wiki",
                                       "Squadron Ladder", "Mission Exchange"}));
-  EXPECT_EQ(c.Take(), (Log{"send RESUMEINFO:Old Race", "send REMGAME:Old Race", "send ADMINMODE",
+  EXPECT_EQ(c.Take(), (Log{"host game window", "send RESUMEINFO:Old Race", "send REMGAME:Old Race",
+                           "send ADMINMODE",
                            "run cmd /c start http://forums.corvane.net/index.cgi#general_cat",
                            "run cmd /c start http://wiki.corvane.net",
                            "run cmd /c start http://ladder.corvane.net",
@@ -144,12 +145,12 @@ TEST(Toolbar, DropDownItemsInTheirOrderByTheirIds) {
   EXPECT_EQ(ToolbarTip(1), "Join lobby chat room.");
 }
 
-TEST(Toolbar, ButtonThreeOpensTheWebSiteRoot) {
+TEST(Toolbar, ButtonTwoHostsAGameAndButtonThreeOpensTheWebSiteRoot) {
   Commands c;
   c.commands.barTool_ButtonClick(1);
   c.commands.barTool_ButtonClick(2);
   c.commands.barTool_ButtonClick(3);
-  EXPECT_EQ(c.Take(), (Log{"run cmd /c start http://www.corvane.net"}));
+  EXPECT_EQ(c.Take(), (Log{"host game window", "run cmd /c start http://www.corvane.net"}));
 }
 
 TEST(StatusBar, ClickPopsUpTheStatusMenuEvenWhileDisconnected) {

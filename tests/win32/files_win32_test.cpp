@@ -55,5 +55,11 @@ TEST_F(Win32FilesTest, FileExistsForAnExistingFileOrFolderOnly) {
   EXPECT_FALSE(FileExists(files_, Narrow(file_)));
 }
 
+TEST_F(Win32FilesTest, RemoveFileDeletesTheFileOnce) {
+  EXPECT_TRUE(files_.RemoveFile(Narrow(file_)));
+  EXPECT_FALSE(FileExists(files_, Narrow(file_)));
+  EXPECT_FALSE(files_.RemoveFile(Narrow(file_)));
+}
+
 }  // namespace
 }  // namespace cv3

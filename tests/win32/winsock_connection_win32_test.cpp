@@ -63,10 +63,13 @@ TEST(WinsockConnection, ACleanCloseByThePeerIsAnErrorAfterItsData) {
   WinsockConnection connection({[&] { events.push_back("connected"); },
                                 [&](std::string_view bytes) { events.emplace_back(bytes); },
                                 [&] { events.push_back("error"); }});
+  EXPECT_EQ(connection.LocalAddress(), "");
   connection.Connect("127.0.0.1", ntohs(address.sin_port));
   SOCKET peer = accept(listener, nullptr, nullptr);
   ASSERT_NE(peer, INVALID_SOCKET);
   ASSERT_TRUE(PumpUntil([&] { return !events.empty(); }));
+  // The host window's first game address.
+  EXPECT_EQ(connection.LocalAddress(), "127.0.0.1");
   send(peer, "AUTH_ACK:OK\r\n", 13, 0);
   shutdown(peer, SD_SEND);
   closesocket(peer);
