@@ -9,11 +9,14 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <string>
 
 #include "common/files_win32.h"
 #include "common/game_windows_win32.h"
+#include "common/processes_win32.h"
+#include "testbed/game_install_win32.h"
 #include "common/registry.h"
 #include "common/registry_memory.h"
 #include "cv3client/games/launcher.h"
@@ -98,6 +101,55 @@ void Report(const char* what, std::pair<double, double> span) {
               span.second, 100.0 * span.first / span.second);
 }
 
+// Joins through the stand-in game installed below the temporary folder: Play to the server list
+// answered (the stand-in logs the server chosen), and to the verdict, over five joins.
+void JoinTheStandIn(CountingTimers& timers, GameWindows& windows, Registry& registry, Files& files,
+                    MessageView& boxes) {
+  wchar_t exe[MAX_PATH] = {}, temp[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  std::filesystem::path standIn = std::filesystem::path(exe).parent_path() / L"SkyrendW.exe";
+  GetTempPathW(MAX_PATH, temp);
+  testbed::GameInstall game = testbed::GameInstallBelow(std::filesystem::path(temp) / L"cv3 bench");
+  if (!testbed::InstallGame(game, standIn)) {
+    std::printf("launcher-bench: no stand-in game to join (%ls)\n", standIn.c_str());
+    return;
+  }
+  Win32Processes processes;
+  GameLauncher launcher({.timers = timers,
+                         .windows = windows,
+                         .processes = processes,
+                         .registry = registry,
+                         .files = files,
+                         .messages = boxes,
+                         .programFolder = "C:\\"});
+  std::printf("joins through the stand-in game (ms from Play):\n");
+  for (int join = 1; join <= 5; ++join) {
+    size_t logged = testbed::ReadGameLog(game).size();
+    double start = static_cast<double>(GetTickCount64());
+    double answered = 0;
+    launcher.StartJoin(game.runPath.string(), "203.0.113.7");
+    // The loop ends at the verdict; the log is read at each of its turns until the server shows.
+    UINT_PTR poll = SetTimer(nullptr, 0, 5, nullptr);
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+      if (message.message == WM_TIMER && message.wParam == poll && answered == 0) {
+        std::vector<std::string> lines = testbed::ReadGameLog(game);
+        for (size_t i = logged; i < lines.size(); ++i) {
+          if (lines[i].rfind("server:", 0) == 0) answered = GetTickCount64() - start;
+        }
+        continue;
+      }
+      DispatchMessageW(&message);
+    }
+    KillTimer(nullptr, poll);
+    double verdict = GetTickCount64() - start;
+    std::printf("  join %d: server list answered %7.0f, verdict %7.0f\n", join, answered, verdict);
+    KillProcessByName(processes, "skyrendw.exe");
+    while (FindWindowA("KVYMAINWIN", "Skyrend")) Sleep(10);
+  }
+  testbed::RemoveGame(game);
+}
+
 }  // namespace
 
 int main() {
@@ -129,5 +181,6 @@ int main() {
     std::printf("  %-16s %6ld ticks, one every %.1f ms\n", name, ticks,
                 ticks ? launch.second / ticks : 0.0);
   }
+  JoinTheStandIn(timers, windows, registry, files, boxes);
   return 0;
 }
