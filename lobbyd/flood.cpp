@@ -4,10 +4,10 @@
 
 namespace lobbyd {
 
-ChatFlood::Verdict ChatFlood::Take(TimePoint now) {
+Flood::Verdict Flood::Take(TimePoint now) {
   if (started_) {
     std::chrono::duration<double> elapsed = now - last_;
-    tokens_ = std::min(kBurst, tokens_ + elapsed.count() * kPerSecond);
+    tokens_ = std::min(burst_, tokens_ + elapsed.count() * perSecond_);
   }
   started_ = true;
   last_ = now;

@@ -60,6 +60,8 @@ Lobby::Lobby(asio::io_context& io, Store& store, HashPool& pool, const Clock& cl
       {msg::kUnsuspend, &Lobby::OnUnsuspend},
       {msg::kChngPass, &Lobby::OnChngPass},
   };
+  fansOut_ = {msg::kOnline,   msg::kAway,       msg::kInvisible, msg::kAdminMode,
+              msg::kHostGame, msg::kResumeGame, msg::kRemGame,   msg::kSaveProfile};
 }
 
 std::string Lobby::Load() {
@@ -102,6 +104,13 @@ void Lobby::OnLine(Session& session, const cv3::Line& line) {
   auto it = handlers.find(line.name);
   if (it == handlers.end()) {
     Ignore(session, line.name, session.pilot.signedIn ? "unknown command" : "not signed in");
+    return;
+  }
+  // Changes that every pilot is told of (or that are written to the store) are limited like
+  // chat, so one pilot cannot flood everyone's connection with them.
+  if (session.pilot.signedIn && fansOut_.count(line.name) &&
+      !FloodAllows(session, session.pilot.changes, "changes",
+                   "You are making changes too fast; some were not made.")) {
     return;
   }
   (this->*(it->second))(session, line.args);

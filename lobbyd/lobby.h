@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "lobbyd/clock.h"
@@ -93,6 +94,8 @@ class Lobby final : public SessionEvents {
   void OnLobbyMessage(Session& session, const std::string& args);
   void OnPrivateMessage(Session& session, const std::string& args);
   bool ChatAllowed(Session& session);
+  bool FloodAllows(Session& session, Flood& flood, std::string_view what,
+                   std::string_view warning);
 
   // lobby_profiles.cpp
   void OnUserInfo(Session& session, const std::string& args);
@@ -139,6 +142,7 @@ class Lobby final : public SessionEvents {
   AddressThrottle accountsCreated_;
   std::unordered_map<std::string_view, Handler> beforeSignIn_;
   std::unordered_map<std::string_view, Handler> signedIn_;
+  std::unordered_set<std::string_view> fansOut_;  // commands under the changes' flood control
 };
 
 }  // namespace lobbyd

@@ -4,18 +4,24 @@
 
 namespace lobbyd {
 
-bool Lobby::ChatAllowed(Session& session) {
-  switch (session.pilot.flood.Take(clock_.Steady())) {
-    case ChatFlood::Verdict::kPass:
+bool Lobby::FloodAllows(Session& session, Flood& flood, std::string_view what,
+                        std::string_view warning) {
+  switch (flood.Take(clock_.Steady())) {
+    case Flood::Verdict::kPass:
       return true;
-    case ChatFlood::Verdict::kDropAndWarn:
-      session.Log("chat lines dropped (flood control)");
-      Warn(session, "You are sending messages too fast; some were not delivered.");
+    case Flood::Verdict::kDropAndWarn:
+      session.Log(std::string(what) + " dropped (flood control)");
+      Warn(session, warning);
       return false;
-    case ChatFlood::Verdict::kDrop:
+    case Flood::Verdict::kDrop:
       return false;
   }
   return false;
+}
+
+bool Lobby::ChatAllowed(Session& session) {
+  return FloodAllows(session, session.pilot.flood, "chat lines",
+                     "You are sending messages too fast; some were not delivered.");
 }
 
 void Lobby::OnLobbyMessage(Session& session, const std::string& args) {

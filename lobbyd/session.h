@@ -41,7 +41,8 @@ struct Pilot {
   // invisible their private lines still reach him; everyone else's are refused as if he were
   // offline, so invisibility cannot be probed.
   std::set<std::string> writtenTo;
-  ChatFlood flood;
+  Flood flood{5, 2};    // chat lines
+  Flood changes{5, 0.5};  // status, game and profile changes, which fan out to everyone
   unsigned ignoredLines = 0;  // ignored commands, for bounding what the log gets
 };
 

@@ -47,6 +47,19 @@ TEST_F(Presence, AwayWithoutTextIsRefusedToTheAskerOnly) {
   ExpectAll({}, {"WARNING:You must enter an away message!"}, {});
 }
 
+TEST_F(Presence, ChangesThatReachEveryoneAreLimitedLikeChat) {
+  // A burst of five, then one every 2 s: the sixth and seventh are dropped with one warning.
+  for (int i = 1; i <= 7; ++i) bob_->Send("AWAY:away " + std::to_string(i));
+  Lines seen;
+  for (int i = 1; i <= 5; ++i) seen.push_back("ISAWAY:bob:away " + std::to_string(i));
+  Lines bobSees = seen;
+  bobSees.push_back("WARNING:You are making changes too fast; some were not made.");
+  ExpectAll(seen, bobSees, seen);
+  server_.Clock().Advance(std::chrono::seconds(2));
+  bob_->Send("ONLINE");
+  ExpectAll({"ISON:bob"}, {"ISON:bob"}, {"ISON:bob"});
+}
+
 TEST_F(Presence, OnlineGoesToEveryone) {
   bob_->Send("AWAY:brb");
   bob_->Send("ONLINE");
@@ -78,10 +91,12 @@ TEST_F(Presence, OnlineAwayAndInvisibleEachEndAdminMode) {
   ann_->Send("ONLINE");
   ann_->Send("SUSPEND:bob");
   EXPECT_EQ(ann_->Sync(), (Lines{"ISADMIN:ann", "ISON:ann", kRefused[0]}));
+  server_.Clock().Advance(std::chrono::seconds(4));  // status changes are limited to a few
   ann_->Send("ADMINMODE");
   ann_->Send("AWAY:out");
   ann_->Send("SUSPEND:bob");
   EXPECT_EQ(ann_->Sync(), (Lines{"ISADMIN:ann", "ISAWAY:ann:out", kRefused[0]}));
+  server_.Clock().Advance(std::chrono::seconds(4));
   ann_->Send("ADMINMODE");
   ann_->Send("INVISIBLE");
   ann_->Send("SUSPEND:bob");

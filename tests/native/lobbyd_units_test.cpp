@@ -100,14 +100,14 @@ TEST(Throttle, ForgetsAddressesWhoseFailuresAgedOut) {
 }
 
 TEST(Flood, BurstThenTwoPerSecondWithOneWarningPerRun) {
-  ChatFlood flood;
+  Flood flood(5, 2);
   auto t = std::chrono::steady_clock::time_point(seconds(5));
-  for (int i = 0; i < 5; ++i) EXPECT_EQ(flood.Take(t), ChatFlood::Verdict::kPass);
-  EXPECT_EQ(flood.Take(t), ChatFlood::Verdict::kDropAndWarn);
-  EXPECT_EQ(flood.Take(t), ChatFlood::Verdict::kDrop);
-  EXPECT_EQ(flood.Take(t + milliseconds(499)), ChatFlood::Verdict::kDrop);
-  EXPECT_EQ(flood.Take(t + milliseconds(500)), ChatFlood::Verdict::kPass);
-  EXPECT_EQ(flood.Take(t + milliseconds(500)), ChatFlood::Verdict::kDropAndWarn);
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(flood.Take(t), Flood::Verdict::kPass);
+  EXPECT_EQ(flood.Take(t), Flood::Verdict::kDropAndWarn);
+  EXPECT_EQ(flood.Take(t), Flood::Verdict::kDrop);
+  EXPECT_EQ(flood.Take(t + milliseconds(499)), Flood::Verdict::kDrop);
+  EXPECT_EQ(flood.Take(t + milliseconds(500)), Flood::Verdict::kPass);
+  EXPECT_EQ(flood.Take(t + milliseconds(500)), Flood::Verdict::kDropAndWarn);
 }
 
 TEST(Flags, DefaultsAndEveryOption) {
