@@ -23,6 +23,10 @@ constexpr LimitFlag kLimitFlags[] = {
     {"--accounts-per-hour", &LobbyOptions::accountsPerHour, 1000000},
     {"--hash-queue", &LobbyOptions::hashQueue, 1000000},
     {"--hash-queue-per-address", &LobbyOptions::hashQueuePerAddress, 1000},
+    {"--connections-per-address", &LobbyOptions::connectionsPerAddress, 1000000},
+    {"--max-connections", &LobbyOptions::maxConnections, 1000000},
+    {"--sign-in-seconds", &LobbyOptions::signInSeconds, 3600},
+    {"--output-queue-mb", &LobbyOptions::outputQueueMb, 65536},
 };
 
 }  // namespace
@@ -40,6 +44,12 @@ std::string UsageText() {
          "                             refused as busy (default 256)\n"
          "  --hash-queue-per-address N  password checks of one address waiting or running\n"
          "                             (default 2)\n"
+         "  --connections-per-address N  connections one address may hold (default 16)\n"
+         "  --max-connections N        connections in all (default 10000)\n"
+         "  --sign-in-seconds N        time a connection has to sign in (default 60)\n"
+         "  --output-queue-mb N        lines queued for all connections together, in MiB;\n"
+         "                             past it, connections behind on reading are closed\n"
+         "                             (default 256)\n"
          "  --add-account NAME:PASSWORD  create an account if it does not exist yet\n"
          "  --admin NAME               grant administrator rights to an existing account\n"
          "  --ban NAME                 ban an existing account permanently\n"

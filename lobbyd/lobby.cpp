@@ -26,6 +26,8 @@ Lobby::Lobby(asio::io_context& io, Store& store, HashPool& pool, const Clock& cl
       log_(log),
       options_(options),
       dummyHash_(std::move(dummyHash)),
+      output_{0, size_t{std::max(options.outputQueueMb, 1u)} * 1024 * 1024},
+      sweep_(io),
       hashQueue_({pool.Threads(), std::max(options.hashQueuePerAddress, 1u),
                   std::max(options.hashQueue, 1u)}),
       signInFailures_(kSignInFailuresPerMinute, std::chrono::minutes(1)),
@@ -82,18 +84,67 @@ std::string Lobby::Load() {
     std::string key = GameKey(game.name);
     games_.emplace(std::move(key), Game{std::move(game), false, 0});
   }
+  // Connections that never sign in are looked for every second.
+  SweepEvery(std::chrono::seconds(1));
   return {};
 }
 
 void Lobby::Accept(asio::ip::tcp::socket socket) {
   if (shuttingDown_) return;
-  auto session = std::make_shared<Session>(std::move(socket), nextId_++, *this, scratch_, log_);
+  asio::error_code error;
+  auto remote = socket.remote_endpoint(error);
+  std::string address = error ? "unknown" : remote.address().to_string();
+  if (!MayConnect(address)) {
+    // Closed at once, without a word: the descriptor is free again for someone else.
+    socket.close(error);
+    return;
+  }
+  ++connectionsFrom_[address];
+  auto session =
+      std::make_shared<Session>(std::move(socket), nextId_++, *this, scratch_, log_, output_);
+  session->connectedAt = clock_.Steady();
   sessions_.emplace(session->Id(), session);
   session->Start();
 }
 
+bool Lobby::MayConnect(const std::string& address) {
+  const char* why = nullptr;
+  if (sessions_.size() >= options_.maxConnections) {
+    why = "the server has its fill of connections";
+  } else if (auto it = connectionsFrom_.find(address);
+             it != connectionsFrom_.end() && it->second >= options_.connectionsPerAddress) {
+    why = "too many connections from this address";
+  }
+  if (!why) return true;
+  // One line for the first refusal and then one for every thousand, so a flood cannot fill the
+  // log.
+  if (refusedConnections_++ % 1000 == 0) {
+    log_.Server("connection from " + address + " refused (" + why + "; " +
+                std::to_string(refusedConnections_) + " refused so far)");
+  }
+  return false;
+}
+
+void Lobby::SweepEvery(std::chrono::seconds period) {
+  sweep_.expires_after(period);
+  sweep_.async_wait([this, period](const asio::error_code& error) {
+    if (error || shuttingDown_) return;
+    auto deadline = std::chrono::seconds(options_.signInSeconds);
+    std::vector<std::shared_ptr<Session>> late;
+    for (auto& [id, session] : sessions_) {
+      if (!session->pilot.signedIn && session->Open() &&
+          clock_.Steady() - session->connectedAt >= deadline) {
+        late.push_back(session);
+      }
+    }
+    for (auto& session : late) session->Close("closed (not signed in in time)");
+    SweepEvery(period);
+  });
+}
+
 void Lobby::Shutdown() {
   shuttingDown_ = true;
+  sweep_.cancel();
   // No "ERROR:" line: the client would show it in a box and wait for a click before
   // reconnecting, while a plain close lets it reconnect by itself.
   for (auto& [id, session] : sessions_) session->CloseAfterFlush("server shutting down");
@@ -132,6 +183,10 @@ void Lobby::Warn(Session& session, std::string_view text) {
 
 void Lobby::OnClosed(Session& session) {
   SignOff(session, "signed off (connection ended)");
+  if (auto it = connectionsFrom_.find(session.Address());
+      it != connectionsFrom_.end() && --it->second == 0) {
+    connectionsFrom_.erase(it);
+  }
   sessions_.erase(session.Id());
 }
 

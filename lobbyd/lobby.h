@@ -4,6 +4,7 @@
 #pragma once
 
 #include <asio/io_context.hpp>
+#include <asio/steady_timer.hpp>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -58,6 +59,8 @@ class Lobby final : public SessionEvents {
   using Handler = void (Lobby::*)(Session&, const std::string&);
 
   // lobby.cpp: connections, broadcast, sign-in and sign-off.
+  bool MayConnect(const std::string& address);
+  void SweepEvery(std::chrono::seconds period);
   void Broadcast(std::string_view line, const Session* except = nullptr);
   void SignIn(Session& session, AccountRecord& account);
   void SignOff(Session& session, std::string_view how);
@@ -131,6 +134,10 @@ class Lobby final : public SessionEvents {
   std::string dummyHash_;
 
   std::vector<char> scratch_ = std::vector<char>(64 * 1024);
+  OutputBudget output_;
+  std::unordered_map<std::string, size_t> connectionsFrom_;  // by address
+  uint64_t refusedConnections_ = 0;
+  asio::steady_timer sweep_;
   uint64_t nextId_ = 1;
   bool shuttingDown_ = false;
   std::unordered_map<uint64_t, std::shared_ptr<Session>> sessions_;

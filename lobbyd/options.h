@@ -13,6 +13,15 @@ struct LobbyOptions {
   // sends one at a time; more only come from scripts or a crowd behind one address.
   unsigned hashQueuePerAddress = 2;
   unsigned hashQueue = 256;
+  // Connections: from one address, and in all (a few descriptors stay in reserve beyond this,
+  // so a connection over the limit is still accepted and closed at once).
+  unsigned connectionsPerAddress = 16;
+  unsigned maxConnections = 10000;
+  // A connection that has not signed in within this time is closed.
+  unsigned signInSeconds = 60;
+  // Lines queued for all connections together, in MiB; past it, connections that are behind
+  // (more than 64 KiB queued) are closed as not reading.
+  unsigned outputQueueMb = 256;
 };
 
 }  // namespace lobbyd

@@ -1,6 +1,8 @@
 #include "lobbyd/server.h"
 
+#include <fcntl.h>
 #include <sodium.h>
+#include <unistd.h>
 
 namespace lobbyd {
 
@@ -20,7 +22,12 @@ Server::Server(asio::io_context& io, Store& store, const PasswordHasher& hasher,
       pool_(io, hasher, hashThreads),
       lobby_(io, store, pool_, clock, log, options, MakeDummyHash(hasher)),
       acceptor_(io),
-      acceptPause_(io) {}
+      acceptPause_(io),
+      spare_(::open("/dev/null", O_RDONLY | O_CLOEXEC)) {}
+
+Server::~Server() {
+  if (spare_ >= 0) ::close(spare_);
+}
 
 std::string Server::Start(const asio::ip::tcp::endpoint& endpoint) {
   if (auto error = lobby_.Load(); !error.empty()) return error;
@@ -49,6 +56,17 @@ void Server::AcceptNext() {
     if (stopped_ || error == asio::error::operation_aborted) return;
     if (!error) {
       lobby_.Accept(std::move(socket));
+      AcceptNext();
+      return;
+    }
+    if (error == asio::error::no_descriptors && spare_ >= 0) {
+      // The descriptor kept in reserve makes room to take the waiting connection and close it
+      // at once, so it is refused rather than left hanging.
+      ::close(spare_);
+      asio::error_code ignored;
+      acceptor_.accept(ignored).close(ignored);
+      spare_ = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+      log_.Server("connection refused (out of descriptors)");
       AcceptNext();
       return;
     }

@@ -21,6 +21,9 @@ class Server {
   // `hashThreads` 0 means one per core.
   Server(asio::io_context& io, Store& store, const PasswordHasher& hasher, const Clock& clock,
          EventLog& log, LobbyOptions options, unsigned hashThreads = 0);
+  ~Server();
+  Server(const Server&) = delete;
+  Server& operator=(const Server&) = delete;
 
   // Loads the lobby and starts listening. Empty text on success, else what failed.
   std::string Start(const asio::ip::tcp::endpoint& endpoint);
@@ -38,6 +41,7 @@ class Server {
   asio::ip::tcp::acceptor acceptor_;
   asio::steady_timer acceptPause_;
   bool stopped_ = false;
+  int spare_;  // a descriptor held in reserve for refusing when the process has none left
 };
 
 // A hash nobody's digest matches, verified in place of an unknown ID's.

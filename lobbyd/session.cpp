@@ -14,8 +14,13 @@ constexpr size_t kMaxGather = 64;
 }  // namespace
 
 Session::Session(asio::ip::tcp::socket socket, uint64_t id, SessionEvents& events,
-                 std::vector<char>& scratch, EventLog& log)
-    : socket_(std::move(socket)), id_(id), events_(events), scratch_(scratch), log_(log) {
+                 std::vector<char>& scratch, EventLog& log, OutputBudget& budget)
+    : socket_(std::move(socket)),
+      id_(id),
+      events_(events),
+      scratch_(scratch),
+      log_(log),
+      budget_(budget) {
   asio::error_code error;
   auto remote = socket_.remote_endpoint(error);
   if (!error) {
@@ -30,6 +35,7 @@ Session::Session(asio::ip::tcp::socket socket, uint64_t id, SessionEvents& event
 void Session::Start() {
   asio::error_code error;
   socket_.set_option(asio::ip::tcp::no_delay(true), error);
+  socket_.set_option(asio::socket_base::send_buffer_size(kSendBuffer), error);
   socket_.non_blocking(true, error);
   Log("connected");
   WaitReadable();
@@ -122,7 +128,12 @@ void Session::Enqueue(std::shared_ptr<const std::string> bytes) {
     Close("outbound queue full (peer not reading)");
     return;
   }
+  if (budget_.queued + bytes->size() > budget_.limit && queuedBytes_ > kBehindBytes) {
+    Close("outbound queue closed (the server's output is full; peer not reading)");
+    return;
+  }
   queuedBytes_ += bytes->size();
+  budget_.queued += bytes->size();
   queue_.push_back(std::move(bytes));
   if (inFlight_.empty()) WriteMore();
 }
@@ -148,7 +159,7 @@ void Session::WriteMore() {
 }
 
 void Session::OnWritten(const asio::error_code& error) {
-  for (const auto& bytes : inFlight_) queuedBytes_ -= bytes->size();
+  for (const auto& bytes : inFlight_) Unqueued(bytes->size());
   inFlight_.clear();
   inFlight_.shrink_to_fit();
   if (closed_) return;
@@ -157,6 +168,11 @@ void Session::OnWritten(const asio::error_code& error) {
     return;
   }
   WriteMore();
+}
+
+void Session::Unqueued(size_t bytes) {
+  queuedBytes_ -= bytes;
+  budget_.queued -= bytes;
 }
 
 void Session::CloseAfterFlush(std::string_view reason) {
@@ -181,6 +197,7 @@ void Session::Close(std::string_view reason) {
   asio::error_code ignored;
   socket_.shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
   socket_.close(ignored);
+  for (const auto& bytes : queue_) Unqueued(bytes->size());
   queue_.clear();
   asio::post(socket_.get_executor(),
              [self = shared_from_this()] { self->events_.OnClosed(*self); });

@@ -46,17 +46,29 @@ struct Pilot {
   unsigned ignoredLines = 0;  // ignored commands, for bounding what the log gets
 };
 
+// What all connections have queued together, against the server's limit. io thread.
+struct OutputBudget {
+  size_t queued = 0;
+  size_t limit = 0;
+};
+
 class Session : public std::enable_shared_from_this<Session> {
  public:
   static constexpr size_t kLineLimitBeforeSignIn = 512;
   static constexpr size_t kLineLimitSignedIn = 8 * 1024;
   static constexpr size_t kOutboundLimit = 1024 * 1024;
   static constexpr std::chrono::seconds kFlushDeadline{5};
+  // A connection with more than this queued is behind on reading; when the server's output
+  // budget is spent, such connections are the ones closed.
+  static constexpr size_t kBehindBytes = 64 * 1024;
+  // The kernel's send buffer of each connection, fixed so that pilots who never read cannot pin
+  // megabytes of kernel memory each.
+  static constexpr int kSendBuffer = 64 * 1024;
 
   // `scratch` is a read buffer shared by all sessions of the io thread: an idle connection then
   // holds no read buffer of its own.
   Session(asio::ip::tcp::socket socket, uint64_t id, SessionEvents& events,
-          std::vector<char>& scratch, EventLog& log);
+          std::vector<char>& scratch, EventLog& log, OutputBudget& budget);
 
   void Start();
 
@@ -82,6 +94,8 @@ class Session : public std::enable_shared_from_this<Session> {
 
   uint64_t Id() const { return id_; }
   const std::string& Address() const { return address_; }  // address only
+  // When the connection was accepted, on the lobby's steady clock.
+  std::chrono::steady_clock::time_point connectedAt{};
   void Log(std::string_view event) { log_.Connection(peer_, pilot.name, event); }
 
   Pilot pilot;
@@ -93,12 +107,14 @@ class Session : public std::enable_shared_from_this<Session> {
   void Enqueue(std::shared_ptr<const std::string> bytes);
   void WriteMore();
   void OnWritten(const asio::error_code& error);
+  void Unqueued(size_t bytes);
 
   asio::ip::tcp::socket socket_;
   uint64_t id_;
   SessionEvents& events_;
   std::vector<char>& scratch_;
   EventLog& log_;
+  OutputBudget& budget_;
   std::string peer_;  // "address:port", for the log
   std::string address_;
 

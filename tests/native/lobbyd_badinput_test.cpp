@@ -119,5 +119,63 @@ TEST_F(BadInput, APeerThatNeverReadsIsDisconnected) {
             std::string::npos);
 }
 
+TEST(Connections, PerAddressAndInAllTheyAreCappedAndTheUnsignedAreClosedInTime) {
+  LobbyOptions options;
+  options.connectionsPerAddress = 2;
+  options.maxConnections = 3;
+  TestServer server({}, options);
+  ASSERT_EQ(server.Start(), "");
+  auto first = server.Join("first");
+  ASSERT_TRUE(first);
+  auto a1 = server.Connect(0, "127.0.0.2");
+  auto a2 = server.Connect(0, "127.0.0.2");
+  auto a3 = server.Connect(0, "127.0.0.2");
+  EXPECT_TRUE(a3->WaitClosed()) << "a third from one address";
+  auto b1 = server.Connect(0, "127.0.0.3");
+  EXPECT_TRUE(b1->WaitClosed()) << "a fourth in all";
+  // The two that never sign in are closed once their minute is over.
+  auto joined = server.Join("pilot");
+  EXPECT_FALSE(joined) << "no room for a fourth";
+  a1->Send("AUTH:nobody:" + Digest("x"));
+  EXPECT_EQ(a1->ReadLine(), "AUTH_ACK:FAILED");
+  server.Clock().Advance(std::chrono::seconds(59));
+  // Past one turn of the once-a-second sweep, and still open.
+  EXPECT_FALSE(a2->WaitClosed(std::chrono::milliseconds(1200)));
+  server.Clock().Advance(std::chrono::seconds(1));
+  EXPECT_TRUE(a1->WaitClosed());
+  EXPECT_TRUE(a2->WaitClosed());
+  EXPECT_TRUE(server.Join("pilot")) << "room again";
+}
+
+TEST(Connections, WhenAllOutputTogetherIsFullThoseBehindAreClosedFirst) {
+  LobbyOptions options;
+  options.outputQueueMb = 1;
+  TestServer server({}, options);
+  ASSERT_EQ(server.Start(), "");
+  auto watcher = server.Join("watcher");
+  auto slow1 = server.Connect(4096), slow2 = server.Connect(4096);
+  ASSERT_TRUE(watcher);
+  slow1->Send("CREATE:slow1:" + Digest("pw") + ":s@x");
+  ASSERT_EQ(watcher->ReadLine(), "ISON:slow1");
+  slow2->Send("CREATE:slow2:" + Digest("pw") + ":s@x");
+  ASSERT_EQ(watcher->ReadLine(), "ISON:slow2");
+  slow1->Send("HOSTGAME:Big:203.0.113.1:1:Named:0:0:0:0:0:0:0:1:0:0:" + std::string(8000, 'd'));
+  ASSERT_EQ(watcher->ReadLine(), "GAMEUP:Big");
+  // 800 KB of replies each, read by neither: each alone stays under its own 1 MiB.
+  std::string requests;
+  for (int i = 0; i < 100; ++i) requests += "GAMEINFO:Big\r\n";
+  slow1->SendRaw(requests);
+  slow2->SendRaw(requests);
+  // Whichever crosses the server's limit goes; the other stays.
+  auto off = watcher->ReadLine(std::chrono::seconds(20));
+  ASSERT_TRUE(off == "ISOFF:slow1" || off == "ISOFF:slow2") << off.value_or("nothing");
+  EXPECT_EQ(watcher->Sync(), Lines{});
+  server.Stop();
+  EXPECT_NE(server.LogText().find(off->substr(6) +
+                                  " outbound queue closed (the server's output is full; "
+                                  "peer not reading)"),
+            std::string::npos);
+}
+
 }  // namespace
 }  // namespace lobbyd::testing
