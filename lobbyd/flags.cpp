@@ -27,6 +27,7 @@ constexpr LimitFlag kLimitFlags[] = {
     {"--max-connections", &LobbyOptions::maxConnections, 1000000},
     {"--sign-in-seconds", &LobbyOptions::signInSeconds, 3600},
     {"--output-queue-mb", &LobbyOptions::outputQueueMb, 65536},
+    {"--connection-queue-kb", &LobbyOptions::connectionQueueKb, 1048576},
 };
 
 }  // namespace
@@ -50,6 +51,8 @@ std::string UsageText() {
          "  --output-queue-mb N        lines queued for all connections together, in MiB;\n"
          "                             past it, connections behind on reading are closed\n"
          "                             (default 256)\n"
+         "  --connection-queue-kb N    lines queued for one connection, in KiB; past it the\n"
+         "                             connection is closed as not reading (default 1024)\n"
          "  --add-account NAME:PASSWORD  create an account if it does not exist yet\n"
          "  --admin NAME               grant administrator rights to an existing account\n"
          "  --ban NAME                 ban an existing account permanently\n"

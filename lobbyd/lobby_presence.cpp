@@ -5,11 +5,37 @@
 
 namespace lobbyd {
 
+namespace {
+
+// Lines a list's producer gives at a time; the next come once the connection has drained.
+constexpr size_t kListChunk = 256;
+
+// Produces a list from a sorted map as the connection drains, going on after the last key given,
+// so accounts or games added or removed meanwhile neither stall nor break it. `line` gives an
+// entry's line, or nothing to leave it out; `last` ends the list.
+template <class Map, class LineOf>
+Session::Producer ListProducer(const Map& map, LineOf line, std::string last) {
+  return [&map, line, last, after = std::string(), started = false](
+             std::vector<std::string>& lines) mutable {
+    auto it = started ? map.upper_bound(after) : map.begin();
+    started = true;
+    for (; it != map.end() && lines.size() < kListChunk; ++it) {
+      after = it->first;
+      if (auto text = line(it->first, it->second)) lines.push_back(std::move(*text));
+    }
+    if (it != map.end()) return true;
+    lines.push_back(last);
+    return false;
+  };
+}
+
+}  // namespace
+
 void Lobby::OnUsers(Session& session, const std::string&) {
-  std::vector<std::string> lines;
-  lines.reserve(accounts_.size() + 1);
-  for (const auto& [key, account] : accounts_) {
-    if (key == session.pilot.key) continue;
+  auto line = [this, own = session.pilot.key](const std::string& key,
+                                              const AccountRecord& account)
+      -> std::optional<std::string> {
+    if (key == own) return std::nullopt;
     auto online = pilots_.find(key);
     const Pilot* pilot = online == pilots_.end() ? nullptr : &online->second->pilot;
     // An invisible pilot is listed as offline, as the others were told.
@@ -22,20 +48,16 @@ void Lobby::OnUsers(Session& session, const std::string&) {
     } else if (pilot->presence == Pilot::Presence::kAdmin) {
       item.kind = msg::kKindAdmin;
     }
-    lines.push_back(cv3::UserItemLine(item));
-  }
-  lines.emplace_back(msg::kUsersAck);
-  session.SendLines(lines);
+    return cv3::UserItemLine(item);
+  };
+  session.SendStream(ListProducer(accounts_, line, std::string(msg::kUsersAck)));
 }
 
 void Lobby::OnGames(Session& session, const std::string&) {
-  std::vector<std::string> lines;
-  lines.reserve(games_.size() + 1);
-  for (const auto& [key, game] : games_) {
-    lines.push_back(cv3::GameItemLine({game.record.name, game.up}));
-  }
-  lines.emplace_back(msg::kGamesAck);
-  session.SendLines(lines);
+  auto line = [](const std::string&, const Game& game) -> std::optional<std::string> {
+    return cv3::GameItemLine({game.record.name, game.up});
+  };
+  session.SendStream(ListProducer(games_, line, std::string(msg::kGamesAck)));
 }
 
 void Lobby::OnVersion(Session& session, const std::string& args) {

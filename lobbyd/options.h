@@ -22,6 +22,9 @@ struct LobbyOptions {
   // Lines queued for all connections together, in MiB; past it, connections that are behind
   // (more than 64 KiB queued) are closed as not reading.
   unsigned outputQueueMb = 256;
+  // Lines queued for one connection, in KiB; past it the connection is closed as not reading.
+  // Long lists are produced as the connection drains, so they do not count against it whole.
+  unsigned connectionQueueKb = 1024;
 };
 
 }  // namespace lobbyd

@@ -10,6 +10,8 @@ namespace {
 
 // At most this many queued buffers go into one gathered write.
 constexpr size_t kMaxGather = 64;
+// A reply being produced gets more lines whenever less than this is waiting to be written.
+constexpr size_t kLowWater = 64 * 1024;
 
 }  // namespace
 
@@ -124,22 +126,67 @@ void Session::SendWire(std::shared_ptr<const std::string> bytes) {
 }
 
 void Session::Enqueue(std::shared_ptr<const std::string> bytes) {
-  if (queuedBytes_ + bytes->size() > kOutboundLimit) {
-    Close("outbound queue full (peer not reading)");
+  if (!Admit(bytes->size())) return;
+  if (!backlog_.empty()) {
+    backlog_.push_back({std::move(bytes), {}});
     return;
   }
-  if (budget_.queued + bytes->size() > budget_.limit && queuedBytes_ > kBehindBytes) {
-    Close("outbound queue closed (the server's output is full; peer not reading)");
-    return;
-  }
-  queuedBytes_ += bytes->size();
-  budget_.queued += bytes->size();
   queue_.push_back(std::move(bytes));
   if (inFlight_.empty()) WriteMore();
 }
 
+bool Session::Admit(size_t bytes) {
+  if (queuedBytes_ + bytes > budget_.perConnection) {
+    Close("outbound queue full (peer not reading)");
+    return false;
+  }
+  if (budget_.queued + bytes > budget_.limit && queuedBytes_ > kBehindBytes) {
+    Close("outbound queue closed (the server's output is full; peer not reading)");
+    return false;
+  }
+  queuedBytes_ += bytes;
+  budget_.queued += bytes;
+  return true;
+}
+
+void Session::SendStream(Producer more) {
+  if (closed_) return;
+  backlog_.push_back({nullptr, std::move(more)});
+  FillFromBacklog();
+  if (inFlight_.empty()) WriteMore();
+}
+
+void Session::FillFromBacklog() {
+  size_t held = 0;
+  for (const Held& item : backlog_) held += item.bytes ? item.bytes->size() : 0;
+  // Well below what the connection may queue, so a chunk always fits.
+  const size_t lowWater = std::min(kLowWater, budget_.perConnection / 4);
+  while (!closed_ && !backlog_.empty() && queuedBytes_ - held < lowWater) {
+    Held& front = backlog_.front();
+    if (front.bytes) {
+      held -= front.bytes->size();
+      queue_.push_back(std::move(front.bytes));
+      backlog_.pop_front();
+      continue;
+    }
+    std::vector<std::string> lines;
+    bool more = front.producer(lines);
+    if (!more) backlog_.pop_front();
+    if (lines.empty()) continue;
+    auto bytes = std::make_shared<std::string>();
+    for (const auto& line : lines) {
+      bytes->append(cv3::Utf8ToCp1252Lossy(line));
+      bytes->append("\r\n");
+    }
+    if (!Admit(bytes->size())) return;
+    queue_.push_back(std::move(bytes));
+  }
+}
+
 void Session::WriteMore() {
   if (closed_ || !inFlight_.empty()) return;
+  FillFromBacklog();
+  if (closed_) return;
   if (queue_.empty()) {
     if (closing_) Close(closeReason_);
     return;
@@ -179,7 +226,7 @@ void Session::CloseAfterFlush(std::string_view reason) {
   if (closed_ || closing_) return;
   closing_ = true;
   closeReason_ = std::string(reason);
-  if (inFlight_.empty() && queue_.empty()) {
+  if (inFlight_.empty() && queue_.empty() && backlog_.empty()) {
     Close(closeReason_);
     return;
   }
@@ -199,6 +246,10 @@ void Session::Close(std::string_view reason) {
   socket_.close(ignored);
   for (const auto& bytes : queue_) Unqueued(bytes->size());
   queue_.clear();
+  for (const Held& item : backlog_) {
+    if (item.bytes) Unqueued(item.bytes->size());
+  }
+  backlog_.clear();
   asio::post(socket_.get_executor(),
              [self = shared_from_this()] { self->events_.OnClosed(*self); });
 }

@@ -7,6 +7,8 @@
 #include <asio/ip/tcp.hpp>
 #include <asio/steady_timer.hpp>
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -50,13 +52,13 @@ struct Pilot {
 struct OutputBudget {
   size_t queued = 0;
   size_t limit = 0;
+  size_t perConnection = 1024 * 1024;  // what one connection may have queued
 };
 
 class Session : public std::enable_shared_from_this<Session> {
  public:
   static constexpr size_t kLineLimitBeforeSignIn = 512;
   static constexpr size_t kLineLimitSignedIn = 8 * 1024;
-  static constexpr size_t kOutboundLimit = 1024 * 1024;
   static constexpr std::chrono::seconds kFlushDeadline{5};
   // A connection with more than this queued is behind on reading; when the server's output
   // budget is spent, such connections are the ones closed.
@@ -78,6 +80,11 @@ class Session : public std::enable_shared_from_this<Session> {
   void SendLines(const std::vector<std::string>& lines);
   // Queues bytes already in wire form; broadcasts share one buffer among all receivers.
   void SendWire(std::shared_ptr<const std::string> bytes);
+  // A long reply produced as the connection drains: `more` appends some lines (UTF-8, without
+  // CR LF) to its argument and returns false once it has given the last. What is sent
+  // afterwards waits behind it, so the reply reaches the peer whole.
+  using Producer = std::function<bool(std::vector<std::string>& lines)>;
+  void SendStream(Producer more);
 
   // While paused no further line is handed over (a sign-in awaits its hash); Resume goes on
   // with the lines already received, in order.
@@ -108,6 +115,9 @@ class Session : public std::enable_shared_from_this<Session> {
   void WriteMore();
   void OnWritten(const asio::error_code& error);
   void Unqueued(size_t bytes);
+  // Counts bytes about to be queued; false, with the connection closed, past the limits.
+  bool Admit(size_t bytes);
+  void FillFromBacklog();
 
   asio::ip::tcp::socket socket_;
   uint64_t id_;
@@ -128,7 +138,13 @@ class Session : public std::enable_shared_from_this<Session> {
 
   std::vector<std::shared_ptr<const std::string>> queue_;     // not yet handed to a write
   std::vector<std::shared_ptr<const std::string>> inFlight_;  // the write in progress
-  size_t queuedBytes_ = 0;                                    // both together
+  // Behind a reply still being produced: bytes, or the producer itself.
+  struct Held {
+    std::shared_ptr<const std::string> bytes;
+    Producer producer;
+  };
+  std::deque<Held> backlog_;
+  size_t queuedBytes_ = 0;  // queue, write in progress and held bytes together
 };
 
 }  // namespace lobbyd

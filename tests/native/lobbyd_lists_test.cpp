@@ -98,5 +98,31 @@ TEST(ListsVersion, TheCurrentVersionIsTheOperatorsChoice) {
   EXPECT_EQ(client->ReadLine(), "VERSION_ACK:OK");
 }
 
+TEST(LongLists, AListLongerThanAConnectionMayQueueArrivesWholeWhileOtherLinesWaitBehindIt) {
+  LobbyOptions options;
+  options.connectionQueueKb = 16;
+  TestServer server({}, options);
+  StartupActions accounts;
+  for (int i = 0; i < 1500; ++i) {
+    accounts.addAccounts.emplace_back("pilot" + std::to_string(10000 + i), "pw");
+  }
+  ASSERT_EQ(server.Seed(accounts), "");
+  ASSERT_EQ(server.Start(), "");
+  auto asker = server.SignIn("pilot10000");
+  ASSERT_TRUE(asker);
+  asker->Send("USERS");
+  asker->Send("GAMES");
+  auto joined = server.SignIn("pilot11499");  // announced while the list goes out
+  ASSERT_TRUE(joined);
+  auto lines = asker->ReadUntil("ISON:pilot11499", std::chrono::seconds(20));
+  ASSERT_TRUE(lines);
+  // About 35 KB of list, whole; the notice waited behind both replies.
+  ASSERT_EQ(lines->size(), 1499u + 2);
+  EXPECT_EQ(lines->at(0), "USER:pilot10001:offline");
+  EXPECT_EQ(lines->at(1498), "USER:pilot11499:offline");
+  EXPECT_EQ(lines->at(1499), "USERS_ACK");
+  EXPECT_EQ(lines->at(1500), "GAMES_ACK");
+}
+
 }  // namespace
 }  // namespace lobbyd::testing
