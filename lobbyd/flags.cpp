@@ -28,6 +28,14 @@ constexpr LimitFlag kLimitFlags[] = {
     {"--sign-in-seconds", &LobbyOptions::signInSeconds, 3600},
     {"--output-queue-mb", &LobbyOptions::outputQueueMb, 65536},
     {"--connection-queue-kb", &LobbyOptions::connectionQueueKb, 1048576},
+    {"--max-id-length", &LobbyOptions::maxIdLength, 1000},
+    {"--max-game-name-length", &LobbyOptions::maxGameNameLength, 1000},
+    {"--max-address-length", &LobbyOptions::maxAddressLength, 1000},
+    {"--max-description-length", &LobbyOptions::maxDescriptionLength, 8000},
+    {"--max-away-length", &LobbyOptions::maxAwayLength, 8000},
+    {"--max-profile-field-length", &LobbyOptions::maxProfileFieldLength, 8000},
+    {"--max-bio-length", &LobbyOptions::maxBioLength, 8000},
+    {"--games-per-account", &LobbyOptions::gamesPerAccount, 100000},
 };
 
 }  // namespace
@@ -53,6 +61,11 @@ std::string UsageText() {
          "                             (default 256)\n"
          "  --connection-queue-kb N    lines queued for one connection, in KiB; past it the\n"
          "                             connection is closed as not reading (default 1024)\n"
+         "  --max-id-length N, --max-game-name-length N, --max-address-length N,\n"
+         "  --max-description-length N, --max-away-length N, --max-profile-field-length N,\n"
+         "  --max-bio-length N         longest texts a pilot may store, in characters\n"
+         "                             (defaults 32, 64, 255, 4000, 255, 255, 4000)\n"
+         "  --games-per-account N      games one account may have listed (default 10)\n"
          "  --add-account NAME:PASSWORD  create an account if it does not exist yet\n"
          "  --admin NAME               grant administrator rights to an existing account\n"
          "  --ban NAME                 ban an existing account permanently\n"

@@ -24,6 +24,7 @@
 #include "lobbyd/store.h"
 #include "lobbyd/throttle.h"
 #include "protocol/catalogue.h"
+#include "protocol/game_messages.h"
 #include "protocol/wire.h"
 
 namespace lobbyd {
@@ -116,6 +117,8 @@ class Lobby final : public SessionEvents {
   void RemoveGamesOwnedBy(const std::string& ownerKey);
   void RemoveGame(const std::string& key);
   bool MayManage(const Session& session, const Game& game) const;
+  // A warning when a field is longer than a pilot may store; empty text otherwise.
+  std::string TooLong(const cv3::HostedGame& game) const;
   Game* RunningGameAt(std::string_view address, const Game* except);
 
   // lobby_admin.cpp

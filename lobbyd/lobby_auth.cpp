@@ -103,6 +103,15 @@ void Lobby::OnCreate(Session& session, const std::string& args) {
     RefuseCreate(session, "Corvane ID must be 3 letters/numbers or more!");
     return;
   }
+  if (CharacterCount(id) > options_.maxIdLength) {
+    RefuseCreate(session, "Corvane ID must be at most " + std::to_string(options_.maxIdLength) +
+                              " letters/numbers!");
+    return;
+  }
+  if (CharacterCount(email) > options_.maxProfileFieldLength) {
+    RefuseCreate(session, "Your e-mail address is too long!");
+    return;
+  }
   if (!IsSafeField(id) || !IsSafeField(digest) || !IsSafeField(email)) {
     RefuseCreate(session, kBadCharacters);
     return;

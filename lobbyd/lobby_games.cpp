@@ -1,5 +1,7 @@
 // The game registry: hosting, details, resuming and removing, and games going down with their
 // hosts.
+#include <algorithm>
+
 #include "lobbyd/lobby.h"
 #include "lobbyd/text.h"
 #include "protocol/game_messages.h"
@@ -18,6 +20,23 @@ std::string AddressProblem(const std::string& address) {
 }
 
 }  // namespace
+
+std::string Lobby::TooLong(const cv3::HostedGame& game) const {
+  auto over = [](std::string_view text, unsigned limit) { return CharacterCount(text) > limit; };
+  if (over(game.name, options_.maxGameNameLength)) {
+    return "Your game's name must be at most " + std::to_string(options_.maxGameNameLength) +
+           " characters!";
+  }
+  if (over(game.address, options_.maxAddressLength) || over(game.version, 64) ||
+      over(game.announcement, 64)) {
+    return "One of your game's fields is too long!";
+  }
+  if (over(game.description, options_.maxDescriptionLength)) {
+    return "Your game's description must be at most " +
+           std::to_string(options_.maxDescriptionLength) + " characters!";
+  }
+  return {};
+}
 
 bool Lobby::MayManage(const Session& session, const Game& game) const {
   return NameKey(game.record.owner) == session.pilot.key ||
@@ -50,12 +69,24 @@ void Lobby::OnHostGame(Session& session, const std::string& args) {
     Warn(session, "You must enter a name for your game!");
     return;
   }
+  if (auto problem = TooLong(record); !problem.empty()) {
+    Warn(session, problem);
+    return;
+  }
   if (FindGame(record.name)) {
     session.Send(cv3::FormatLine(msg::kHostGameAck, msg::kDupName));
     return;
   }
   if (RunningGameAt(record.address, nullptr)) {
     session.Send(cv3::FormatLine(msg::kHostGameAck, msg::kDupAddy));
+    return;
+  }
+  size_t listed = std::count_if(games_.begin(), games_.end(), [&](const auto& entry) {
+    return NameKey(entry.second.record.owner) == session.pilot.key;
+  });
+  if (listed >= options_.gamesPerAccount) {
+    Warn(session, "You already have " + std::to_string(listed) +
+                      " games listed; remove one before hosting another!");
     return;
   }
   std::string name = record.name;
@@ -113,12 +144,16 @@ void Lobby::OnResumeGame(Session& session, const std::string& args) {
     Warn(session, problem);
     return;
   }
+  parsed->name = game->record.name;  // the stored name: not the sender's spelling
+  if (auto problem = TooLong(*parsed); !problem.empty()) {
+    Warn(session, problem);
+    return;
+  }
   if (RunningGameAt(parsed->address, game)) {
     Warn(session, "A hosted game with that Internet address already exists!");
     return;
   }
   // The name and owner stay; the settings are the resumed ones.
-  parsed->name = game->record.name;
   static_cast<cv3::HostedGame&>(game->record) = std::move(*parsed);
   game->up = true;
   game->runner = session.Id();

@@ -80,6 +80,11 @@ void Lobby::OnAway(Session& session, const std::string& args) {
     Warn(session, "You must enter an away message!");
     return;
   }
+  if (CharacterCount(args) > options_.maxAwayLength) {
+    Warn(session, "Your away message must be at most " + std::to_string(options_.maxAwayLength) +
+                      " characters!");
+    return;
+  }
   session.pilot.presence = Pilot::Presence::kAway;
   session.pilot.awayMessage = args;
   Broadcast(cv3::FormatLine(msg::kIsAway, session.pilot.name + ":" + args));

@@ -50,6 +50,18 @@ void Lobby::OnSaveProfile(Session& session, const std::string& args) {
     return;
   }
   cv3::ProfileFields& profile = save->fields;
+  for (const std::string* field : {&profile.location, &profile.age, &profile.email, &profile.web}) {
+    if (CharacterCount(*field) > options_.maxProfileFieldLength) {
+      Warn(session, "Your profile's fields must be at most " +
+                        std::to_string(options_.maxProfileFieldLength) + " characters each!");
+      return;
+    }
+  }
+  if (CharacterCount(profile.bio) > options_.maxBioLength) {
+    Warn(session, "Your biography must be at most " + std::to_string(options_.maxBioLength) +
+                      " characters!");
+    return;
+  }
   // The client's own check on the fields it checks; the others travel as they are.
   for (const std::string* field : {&profile.location, &profile.age, &profile.email}) {
     if (!cv3::IsSafeText(*field) || HasControlCharacters(*field)) {

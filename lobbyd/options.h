@@ -25,6 +25,16 @@ struct LobbyOptions {
   // Lines queued for one connection, in KiB; past it the connection is closed as not reading.
   // Long lists are produced as the connection drains, so they do not count against it whole.
   unsigned connectionQueueKb = 1024;
+  // What a pilot may store, in characters, and the games one account may have listed. No player
+  // comes near these; they keep one pilot from making everyone's lists huge.
+  unsigned maxIdLength = 32;
+  unsigned maxGameNameLength = 64;
+  unsigned maxAddressLength = 255;
+  unsigned maxDescriptionLength = 4000;
+  unsigned maxAwayLength = 255;
+  unsigned maxProfileFieldLength = 255;
+  unsigned maxBioLength = 4000;
+  unsigned gamesPerAccount = 10;
 };
 
 }  // namespace lobbyd

@@ -104,11 +104,11 @@ TEST_F(BadInput, APeerThatNeverReadsIsDisconnected) {
   auto slow = server_.Connect(4096);
   slow->Send("CREATE:slow:" + Digest("pw") + ":s@x");
   ASSERT_EQ(watcher_->ReadLine(), "ISON:slow");
-  // Each GAMEINFO reply carries an 8 KB description; the peer reads none of them.
-  slow->Send("HOSTGAME:Big:203.0.113.1:1:Named:0:0:0:0:0:0:0:1:0:0:" + std::string(8000, 'd'));
+  // Each GAMEINFO reply carries a 4 KB description; the peer reads none of them.
+  slow->Send("HOSTGAME:Big:203.0.113.1:1:Named:0:0:0:0:0:0:0:1:0:0:" + std::string(4000, 'd'));
   ASSERT_EQ(watcher_->ReadLine(), "GAMEUP:Big");
   std::string requests;
-  for (int i = 0; i < 2000; ++i) requests += "GAMEINFO:Big\r\n";
+  for (int i = 0; i < 4000; ++i) requests += "GAMEINFO:Big\r\n";
   slow->SendRaw(requests);
   EXPECT_EQ(watcher_->ReadLine(std::chrono::seconds(20)), "ISOFF:slow");
   EXPECT_EQ(watcher_->ReadLine(), "GAMEDOWN:Big");
@@ -117,6 +117,46 @@ TEST_F(BadInput, APeerThatNeverReadsIsDisconnected) {
   server_.Stop();
   EXPECT_NE(server_.LogText().find("slow outbound queue full (peer not reading)"),
             std::string::npos);
+}
+
+TEST_F(BadInput, TextsLongerThanAPilotMayStoreAreRefusedWithTheirWarning) {
+  const std::string tail = ":Named:0:0:0:0:0:0:0:1:0:0:";
+  struct Case {
+    std::string line;
+    std::string warning;
+  };
+  const Case cases[] = {
+      {"AWAY:" + std::string(256, 'a'), "Your away message must be at most 255 characters!"},
+      {"HOSTGAME:" + std::string(65, 'g') + ":203.0.113.1:1" + tail,
+       "Your game's name must be at most 64 characters!"},
+      {"HOSTGAME:Game:203.0.113.1:1" + tail + std::string(4001, 'd'),
+       "Your game's description must be at most 4000 characters!"},
+      {"HOSTGAME:Game:" + std::string(256, 'h') + ":1" + tail,
+       "One of your game's fields is too long!"},
+      {"SAVEPROFILE:watcher:" + std::string(256, 'l') + ":::::",
+       "Your profile's fields must be at most 255 characters each!"},
+      {"SAVEPROFILE:watcher:::::" + std::string(4001, 'b'),
+       "Your biography must be at most 4000 characters!"},
+  };
+  for (const Case& c : cases) {
+    watcher_->Send(c.line);
+    EXPECT_EQ(watcher_->Sync(), Lines{"WARNING:" + c.warning});
+    server_.Clock().Advance(std::chrono::seconds(10));  // past the limit on changes
+  }
+  auto client = server_.Connect();
+  client->Send("CREATE:" + std::string(33, 'i') + ":" + Digest("pw") + ":i@x");
+  EXPECT_EQ(client->ReadLine(), "WARNING:Corvane ID must be at most 32 letters/numbers!");
+  EXPECT_EQ(client->ReadLine(), "AUTH_ACK:FAILED");
+  // Ten listed games an account may have; the eleventh waits until one goes.
+  for (int i = 0; i < 10; ++i) {
+    watcher_->Send("HOSTGAME:Game " + std::to_string(i) + ":203.0.113." + std::to_string(i) +
+                   ":1" + tail);
+    server_.Clock().Advance(std::chrono::seconds(10));
+    ASSERT_EQ(watcher_->Sync(), (Lines{"HOSTGAME_ACK:OK", "GAMEUP:Game " + std::to_string(i)}));
+  }
+  watcher_->Send("HOSTGAME:Game 10:203.0.113.10:1" + tail);
+  EXPECT_EQ(watcher_->Sync(),
+            Lines{"WARNING:You already have 10 games listed; remove one before hosting another!"});
 }
 
 TEST(Connections, PerAddressAndInAllTheyAreCappedAndTheUnsignedAreClosedInTime) {
@@ -159,11 +199,11 @@ TEST(Connections, WhenAllOutputTogetherIsFullThoseBehindAreClosedFirst) {
   ASSERT_EQ(watcher->ReadLine(), "ISON:slow1");
   slow2->Send("CREATE:slow2:" + Digest("pw") + ":s@x");
   ASSERT_EQ(watcher->ReadLine(), "ISON:slow2");
-  slow1->Send("HOSTGAME:Big:203.0.113.1:1:Named:0:0:0:0:0:0:0:1:0:0:" + std::string(8000, 'd'));
+  slow1->Send("HOSTGAME:Big:203.0.113.1:1:Named:0:0:0:0:0:0:0:1:0:0:" + std::string(4000, 'd'));
   ASSERT_EQ(watcher->ReadLine(), "GAMEUP:Big");
   // 800 KB of replies each, read by neither: each alone stays under its own 1 MiB.
   std::string requests;
-  for (int i = 0; i < 100; ++i) requests += "GAMEINFO:Big\r\n";
+  for (int i = 0; i < 200; ++i) requests += "GAMEINFO:Big\r\n";
   slow1->SendRaw(requests);
   slow2->SendRaw(requests);
   // Whichever crosses the server's limit goes; the other stays.

@@ -77,16 +77,14 @@ TEST_F(Games, FieldsTheClientChecksAreCheckedAgain) {
   host_->Send("HOSTGAME:" + Fields("Good", "203.0.113.9 x", true));
   host_->Send("HOSTGAME:" + Fields("Good", "", true));
   host_->Send("HOSTGAME:" + Fields("   ", "203.0.113.9", true));
+  const std::string kBad = "WARNING:One of your fields contains disallowed punctuation or letters!";
+  EXPECT_EQ(host_->Sync(), (Lines{kBad, kBad, "WARNING:You must have an IP address for your server!",
+                                  "WARNING:You must enter a name for your game!"}));
+  server_.Clock().Advance(std::chrono::seconds(10));  // past the limit on changes
   // A soft hyphen or a C1 control shows as nothing: "Are\u00ADna" would pass for "Arena".
   host_->Send("HOSTGAME:" + Fields("Are\xC2\xADna", "203.0.113.9", true));
   host_->Send("HOSTGAME:" + Fields("Arena\xC2\x90", "203.0.113.9", true));
-  EXPECT_EQ(host_->Sync(),
-            (Lines{"WARNING:One of your fields contains disallowed punctuation or letters!",
-                   "WARNING:One of your fields contains disallowed punctuation or letters!",
-                   "WARNING:You must have an IP address for your server!",
-                   "WARNING:You must enter a name for your game!",
-                   "WARNING:One of your fields contains disallowed punctuation or letters!",
-                   "WARNING:One of your fields contains disallowed punctuation or letters!"}));
+  EXPECT_EQ(host_->Sync(), (Lines{kBad, kBad}));
   EXPECT_EQ(other_->Sync(), Lines{});
 }
 

@@ -104,7 +104,8 @@ TEST_F(SignIn, GuessesSentSideBySideGetNoMoreChecksThanTheFailuresAllowed) {
   // Every guess on a connection of its own, all sent before any answer; the right password last.
   std::vector<std::unique_ptr<TestClient>> guesses;
   int verifies = server_.Hasher().Verifies();
-  for (int i = 0; i < 40; ++i) guesses.push_back(Ask("AUTH:alice:" + Digest("guess")));
+  // Sixteen: as many connections as one address may hold.
+  for (int i = 0; i < 15; ++i) guesses.push_back(Ask("AUTH:alice:" + Digest("guess")));
   guesses.push_back(Ask("AUTH:alice:" + Digest("secret")));
   std::map<std::string, int> answers;
   for (auto& guess : guesses) {
@@ -115,7 +116,7 @@ TEST_F(SignIn, GuessesSentSideBySideGetNoMoreChecksThanTheFailuresAllowed) {
   }
   EXPECT_LE(server_.Hasher().Verifies() - verifies, 5);
   EXPECT_EQ(answers["AUTH_ACK:OK"], 0);
-  EXPECT_EQ(answers["AUTH_ACK:FAILED"], 41);
+  EXPECT_EQ(answers["AUTH_ACK:FAILED"], 16);
 }
 
 TEST_F(SignIn, FailuresSpreadOverMoreThanAMinuteDoNotThrottle) {
