@@ -17,10 +17,11 @@ constexpr size_t kSignInFailuresPerMinute = 5;
 
 }  // namespace
 
-Lobby::Lobby(asio::io_context& io, Store& store, HashPool& pool, const Clock& clock, EventLog& log,
-             LobbyOptions options, std::string dummyHash)
+Lobby::Lobby(asio::io_context& io, Store& store, StoreWorker& worker, HashPool& pool,
+             const Clock& clock, EventLog& log, LobbyOptions options, std::string dummyHash)
     : io_(io),
       store_(store),
+      worker_(worker),
       pool_(pool),
       clock_(clock),
       log_(log),
@@ -217,7 +218,7 @@ void Lobby::SignIn(Session& session, AccountRecord& account) {
   session.SetLineLimit(Session::kLineLimitSignedIn);
   pilots_[key] = &session;
   account.lastOn = NowSeconds();
-  Persist(account);
+  SaveAccount(nullptr, account);
   session.Log("signed in");
   session.Send(cv3::FormatLine(msg::kAuthAck, msg::kOk));
   Broadcast(cv3::FormatLine(msg::kIsOn, account.name));
@@ -233,19 +234,31 @@ void Lobby::SignOff(Session& session, std::string_view how) {
   session.Log(how);
   if (AccountRecord* account = FindAccount(pilot.name)) {
     account->lastOn = NowSeconds();
-    Persist(*account);
+    SaveAccount(nullptr, *account);
   }
   if (shuttingDown_) return;
   Broadcast(cv3::FormatLine(msg::kIsOff, pilot.name), &session);
   TakeDownGamesOf(session);
 }
 
-void Lobby::Persist(const AccountRecord& account) {
-  if (auto error = store_.PutAccount(account); !error.empty()) log_.Server("database: " + error);
+void Lobby::Write(Session* asker, std::function<std::string(Store&)> write, Written done) {
+  std::weak_ptr<Session> weak = asker ? asker->weak_from_this() : std::weak_ptr<Session>();
+  worker_.Run(std::move(write), [this, weak, done = std::move(done)](const std::string& error) {
+    if (!error.empty()) log_.Server("database: " + error);
+    if (!done) return;
+    auto session = weak.lock();
+    done(session && session->Open() ? session.get() : nullptr, error.empty());
+  });
 }
 
-void Lobby::PersistGame(const GameRecord& game) {
-  if (auto error = store_.PutGame(game); !error.empty()) log_.Server("database: " + error);
+void Lobby::SaveAccount(Session* asker, const AccountRecord& account, Written done) {
+  Write(
+      asker, [account](Store& store) { return store.UpdateAccount(account); }, std::move(done));
+}
+
+void Lobby::SaveGame(Session* asker, const GameRecord& game, Written done) {
+  Write(
+      asker, [game](Store& store) { return store.PutGame(game); }, std::move(done));
 }
 
 AccountRecord* Lobby::FindAccount(std::string_view name) {

@@ -22,9 +22,11 @@
 #include "lobbyd/records.h"
 #include "lobbyd/session.h"
 #include "lobbyd/store.h"
+#include "lobbyd/store_worker.h"
 #include "lobbyd/throttle.h"
 #include "protocol/catalogue.h"
 #include "protocol/game_messages.h"
+#include "protocol/session_messages.h"
 #include "protocol/wire.h"
 
 namespace lobbyd {
@@ -36,8 +38,10 @@ class Lobby final : public SessionEvents {
  public:
   // `store` must hold the schema; `dummyHash` is a hash of nothing anyone knows, verified for
   // unknown IDs so a reply's timing does not tell which IDs exist.
-  Lobby(asio::io_context& io, Store& store, HashPool& pool, const Clock& clock, EventLog& log,
-        LobbyOptions options, std::string dummyHash);
+  // `store` is read by Load on the calling thread; afterwards every read and write goes through
+  // `worker`, on the store's own thread.
+  Lobby(asio::io_context& io, Store& store, StoreWorker& worker, HashPool& pool,
+        const Clock& clock, EventLog& log, LobbyOptions options, std::string dummyHash);
 
   // Loads accounts and games. Listed games start down; games that are not long-term are gone,
   // since their hosts are. Empty text on success.
@@ -65,8 +69,13 @@ class Lobby final : public SessionEvents {
   void Broadcast(std::string_view line, const Session* except = nullptr);
   void SignIn(Session& session, AccountRecord& account);
   void SignOff(Session& session, std::string_view how);
-  void Persist(const AccountRecord& account);
-  void PersistGame(const GameRecord& game);
+  // Writes on the store's thread. `done` (if any) gets the outcome on the io thread, with the
+  // session that asked when it is still open: replies that say "stored" wait for it. A failure
+  // is logged either way.
+  using Written = std::function<void(Session* asker, bool stored)>;
+  void Write(Session* asker, std::function<std::string(Store&)> write, Written done = {});
+  void SaveAccount(Session* asker, const AccountRecord& account, Written done = {});
+  void SaveGame(Session* asker, const GameRecord& game, Written done = {});
   void Ignore(Session& session, std::string_view name, std::string_view why);
   static void Warn(Session& session, std::string_view text);
   AccountRecord* FindAccount(std::string_view name);
@@ -76,6 +85,10 @@ class Lobby final : public SessionEvents {
 
   // lobby_auth.cpp
   void OnAuth(Session& session, const std::string& args);
+  // The account as the store has it now (the operator may have added it, or changed its rights
+  // or ban, while the server runs), then the password check.
+  void Verify(Session& session, cv3::AuthFields fields, HashQueue::Done done);
+  void TakeOperatorChanges(AccountRecord stored);
   void OnCreate(Session& session, const std::string& args);
   void OnQuit(Session& session, const std::string& args);
   void OnDisconnect(Session& session, const std::string& args);
@@ -127,9 +140,13 @@ class Lobby final : public SessionEvents {
   void OnUnsuspend(Session& session, const std::string& args);
   void OnChngPass(Session& session, const std::string& args);
   AccountRecord* AdminTarget(Session& session, const std::string& name, bool mayBeSelf);
+  // Stores the account, then tells the administrator `confirmation`, or that it failed.
+  void ConfirmWhenStored(Session& session, const AccountRecord& account,
+                         std::string confirmation);
 
   asio::io_context& io_;
   Store& store_;
+  StoreWorker& worker_;
   HashPool& pool_;
   const Clock& clock_;
   EventLog& log_;

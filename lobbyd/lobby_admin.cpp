@@ -5,6 +5,12 @@
 #include "protocol/session_messages.h"
 
 namespace lobbyd {
+namespace {
+
+constexpr std::string_view kNotStored =
+    "The server could not store that change now; please try again later.";
+
+}  // namespace
 
 AccountRecord* Lobby::AdminTarget(Session& session, const std::string& name, bool mayBeSelf) {
   if (session.pilot.presence != Pilot::Presence::kAdmin) {
@@ -37,17 +43,20 @@ void Lobby::OnRemUser(Session& session, const std::string& args) {
   }
   // Its games go too: whoever later takes the free ID must not inherit them.
   RemoveGamesOwnedBy(key);
-  if (auto error = store_.DeleteAccount(name); !error.empty()) log_.Server("database: " + error);
   accounts_.erase(key);
   session.Log("removed account " + EventLog::Escape(name, 40));
   Broadcast(cv3::FormatLine(msg::kRemUser, name));
+  Write(
+      &session, [name](Store& store) { return store.DeleteAccount(name); },
+      [](Session* asker, bool stored) {
+        if (asker && !stored) Warn(*asker, kNotStored);
+      });
 }
 
 void Lobby::OnSuspend(Session& session, const std::string& args) {
   AccountRecord* account = AdminTarget(session, args, false);
   if (!account) return;
   account->suspended = true;
-  Persist(*account);
   session.Log("suspended account " + EventLog::Escape(account->name, 40));
   if (Session* victim = FindPilot(account->name)) {
     victim->Send(
@@ -55,16 +64,25 @@ void Lobby::OnSuspend(Session& session, const std::string& args) {
     SignOff(*victim, "signed off (account suspended)");
     victim->CloseAfterFlush("closed (account suspended)");
   }
-  Warn(session, account->name + " has been suspended.");
+  ConfirmWhenStored(session, *account, account->name + " has been suspended.");
+}
+
+void Lobby::ConfirmWhenStored(Session& session, const AccountRecord& account,
+                              std::string confirmation) {
+  session.Pause();
+  SaveAccount(&session, account, [confirmation](Session* asker, bool stored) {
+    if (!asker) return;
+    Warn(*asker, stored ? std::string_view(confirmation) : kNotStored);
+    asker->Resume();
+  });
 }
 
 void Lobby::OnUnsuspend(Session& session, const std::string& args) {
   AccountRecord* account = AdminTarget(session, args, true);
   if (!account) return;
   account->suspended = false;
-  Persist(*account);
   session.Log("unsuspended account " + EventLog::Escape(account->name, 40));
-  Warn(session, account->name + " is no longer suspended.");
+  ConfirmWhenStored(session, *account, account->name + " is no longer suspended.");
 }
 
 void Lobby::OnChngPass(Session& session, const std::string& args) {
@@ -90,13 +108,14 @@ void Lobby::OnChngPass(Session& session, const std::string& args) {
                auto it = accounts_.find(key);
                if (!hash || it == accounts_.end()) {
                  Warn(*self, "The password could not be changed; please try again.");
-               } else {
-                 it->second.passwordHash = std::move(*hash);
-                 Persist(it->second);
-                 self->Log("changed password of " + EventLog::Escape(it->second.name, 40));
-                 Warn(*self, "The password of " + it->second.name + " has been changed.");
+                 self->Resume();
+                 return;
                }
+               it->second.passwordHash = std::move(*hash);
+               self->Log("changed password of " + EventLog::Escape(it->second.name, 40));
                self->Resume();
+               ConfirmWhenStored(*self, it->second,
+                                 "The password of " + it->second.name + " has been changed.");
              });
 }
 

@@ -8,6 +8,8 @@ namespace lobbyd {
 namespace {
 
 constexpr std::string_view kServerBusy = "The server is busy; please try again in a moment.";
+constexpr std::string_view kNotStored =
+    "The server could not store your account now; please try again later.";
 
 constexpr std::string_view kBadCharacters =
     "One of your fields contains disallowed punctuation or letters!";
@@ -34,30 +36,59 @@ void Lobby::OnAuth(Session& session, const std::string& args) {
     session.Send(cv3::FormatLine(msg::kAuthAck, msg::kFailed));
     return;
   }
-  const AccountRecord* account = id.empty() ? nullptr : FindAccount(id);
-  std::string key = account ? NameKey(id) : std::string();
-  // An unknown ID costs the same verify as a known one.
-  std::string hash = account ? account->passwordHash : dummyHash_;
   session.Pause();
-  bool queued = hashQueue_.Add(
-      address, [this, weak = session.weak_from_this(), id, key, hash,
-                digest = std::move(fields.digest)](HashQueue::Done done) mutable {
-        if (auto self = weak.lock(); !self || !self->Open()) return done();
-        pool_.Verify(hash, std::move(digest), [this, weak, id, key, hash, done](bool ok) {
-          // The failure is counted before the check stops counting as one.
-          if (auto self = weak.lock(); self && self->Open()) {
-            FinishAuth(*self, id, key, hash, ok);
-            self->Resume();
-          }
-          done();
+  bool queued = hashQueue_.Add(address, [this, weak = session.weak_from_this(),
+                                         fields](HashQueue::Done done) mutable {
+    auto self = weak.lock();
+    if (!self || !self->Open()) return done();
+    auto stored = std::make_shared<std::optional<AccountRecord>>();
+    std::string id = fields.id;
+    Write(
+        self.get(),
+        [stored, id](Store& store) {
+          return id.empty() ? std::string() : store.LoadAccount(id, *stored);
+        },
+        // A failed read leaves what the server knows; the sign-in goes on.
+        [this, stored, fields = std::move(fields), done](Session* asker, bool) mutable {
+          if (!asker) return done();
+          if (*stored) TakeOperatorChanges(std::move(**stored));
+          Verify(*asker, std::move(fields), std::move(done));
         });
-      });
+  });
   if (!queued) {
     session.Log("sign-in refused for " + EventLog::Escape(id, 40) + " (password checks queued)");
     Warn(session, kServerBusy);
     session.Send(cv3::FormatLine(msg::kAuthAck, msg::kFailed));
     session.Resume();
   }
+}
+
+void Lobby::TakeOperatorChanges(AccountRecord stored) {
+  std::string key = NameKey(stored.name);
+  auto it = accounts_.find(key);
+  if (it == accounts_.end()) {
+    accounts_.emplace(std::move(key), std::move(stored));  // added while the server runs
+    return;
+  }
+  it->second.admin = stored.admin;
+  it->second.banned = stored.banned;
+}
+
+void Lobby::Verify(Session& session, cv3::AuthFields fields, HashQueue::Done done) {
+  const std::string& id = fields.id;
+  const AccountRecord* account = id.empty() ? nullptr : FindAccount(id);
+  std::string key = account ? NameKey(id) : std::string();
+  // An unknown ID costs the same verify as a known one.
+  std::string hash = account ? account->passwordHash : dummyHash_;
+  pool_.Verify(hash, std::move(fields.digest),
+               [this, weak = session.weak_from_this(), id, key, hash, done](bool ok) {
+                 // The failure is counted before the check stops counting as one.
+                 if (auto self = weak.lock(); self && self->Open()) {
+                   FinishAuth(*self, id, key, hash, ok);
+                   self->Resume();
+                 }
+                 done();
+               });
 }
 
 void Lobby::FinishAuth(Session& session, const std::string& id, const std::string& key,
@@ -165,10 +196,24 @@ void Lobby::FinishCreate(Session& session, const std::string& id, const std::str
     account.passwordHash = std::move(*hash);
     account.createdAt = NowSeconds();
     account.profile.email = email;
-    auto [it, inserted] = accounts_.emplace(NameKey(id), std::move(account));
-    Persist(it->second);
-    session.Log("account created for " + EventLog::Escape(id, 40));
-    SignIn(session, it->second);
+    // Taken at once, so no second request gets the ID; signed in once it is stored.
+    std::string key = NameKey(id);
+    accounts_.emplace(key, account);
+    Write(
+        &session, [account](Store& store) { return store.CreateAccount(account); },
+        [this, key](Session* asker, bool stored) {
+          auto it = accounts_.find(key);
+          if (!stored && it != accounts_.end()) accounts_.erase(it);
+          if (!asker) return;
+          if (!stored) {
+            RefuseCreate(*asker, kNotStored);
+          } else if (it != accounts_.end()) {
+            asker->Log("account created for " + EventLog::Escape(it->second.name, 40));
+            SignIn(*asker, it->second);
+          }
+          asker->Resume();
+        });
+    return;
   }
   session.Resume();
 }

@@ -19,6 +19,9 @@ std::string AddressProblem(const std::string& address) {
   return {};
 }
 
+constexpr std::string_view kGameNotStored =
+    "The server could not store your game now; please try again later.";
+
 }  // namespace
 
 std::string Lobby::TooLong(const cv3::HostedGame& game) const {
@@ -89,12 +92,23 @@ void Lobby::OnHostGame(Session& session, const std::string& args) {
                       " games listed; remove one before hosting another!");
     return;
   }
-  std::string name = record.name;
-  PersistGame(record);
-  games_[GameKey(name)] = Game{std::move(record), true, session.Id()};
-  session.Log("hosted game " + EventLog::Escape(name, 40));
-  session.Send(cv3::FormatLine(msg::kHostGameAck, msg::kOk));
-  Broadcast(cv3::FormatLine(msg::kGameUp, name));
+  // Listed at once, so the name and address are taken; announced once stored.
+  std::string key = GameKey(record.name);
+  games_[key] = Game{record, true, session.Id()};
+  session.Pause();
+  SaveGame(&session, record, [this, key](Session* asker, bool stored) {
+    auto it = games_.find(key);
+    if (!stored && it != games_.end()) games_.erase(it);
+    if (!asker) return;
+    if (!stored) {
+      Warn(*asker, kGameNotStored);
+    } else if (it != games_.end()) {
+      asker->Log("hosted game " + EventLog::Escape(it->second.record.name, 40));
+      asker->Send(cv3::FormatLine(msg::kHostGameAck, msg::kOk));
+      Broadcast(cv3::FormatLine(msg::kGameUp, it->second.record.name));
+    }
+    asker->Resume();
+  });
 }
 
 void Lobby::OnGameInfo(Session& session, const std::string& args) {
@@ -153,14 +167,27 @@ void Lobby::OnResumeGame(Session& session, const std::string& args) {
     Warn(session, "A hosted game with that Internet address already exists!");
     return;
   }
-  // The name and owner stay; the settings are the resumed ones.
-  static_cast<cv3::HostedGame&>(game->record) = std::move(*parsed);
-  game->up = true;
-  game->runner = session.Id();
-  PersistGame(game->record);
-  session.Log("resumed game " + EventLog::Escape(game->record.name, 40));
-  session.Send(cv3::FormatLine(msg::kResumeGameAck, msg::kOk));
-  Broadcast(cv3::FormatLine(msg::kGameUp, game->record.name));
+  // The name and owner stay; the settings are the resumed ones, and up once stored.
+  GameRecord resumed = game->record;
+  static_cast<cv3::HostedGame&>(resumed) = std::move(*parsed);
+  session.Pause();
+  SaveGame(&session, resumed,
+           [this, key = GameKey(resumed.name), resumed](Session* asker, bool stored) {
+             auto it = games_.find(key);
+             if (stored && it != games_.end() && asker) {
+               it->second.record = resumed;
+               it->second.up = true;
+               it->second.runner = asker->Id();
+               asker->Log("resumed game " + EventLog::Escape(resumed.name, 40));
+               asker->Send(cv3::FormatLine(msg::kResumeGameAck, msg::kOk));
+               Broadcast(cv3::FormatLine(msg::kGameUp, resumed.name));
+             } else if (stored && it != games_.end()) {
+               it->second.record = resumed;  // stored, though its host has gone meanwhile
+             }
+             if (!asker) return;
+             if (!stored) Warn(*asker, kGameNotStored);
+             asker->Resume();
+           });
 }
 
 void Lobby::OnRemGame(Session& session, const std::string& args) {
@@ -181,7 +208,8 @@ void Lobby::RemoveGame(const std::string& key) {
   auto it = games_.find(key);
   if (it == games_.end()) return;
   std::string name = it->second.record.name;
-  if (auto error = store_.DeleteGame(name); !error.empty()) log_.Server("database: " + error);
+  // A delete that fails is logged: the game is then listed again after a restart, nothing lost.
+  Write(nullptr, [name](Store& store) { return store.DeleteGame(name); });
   games_.erase(it);
   Broadcast(cv3::FormatLine(msg::kGameRem, name));
 }

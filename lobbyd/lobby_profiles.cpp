@@ -69,9 +69,26 @@ void Lobby::OnSaveProfile(Session& session, const std::string& args) {
       return;
     }
   }
+  cv3::ProfileFields before = account->profile;
   account->profile = std::move(profile);
-  Persist(*account);
-  session.Log("profile saved");
+  session.Pause();
+  SaveAccount(&session, *account,
+              [this, key = session.pilot.key, before](Session* asker, bool stored) {
+                if (!stored) {
+                  // What the others are shown stays what is stored.
+                  if (auto it = accounts_.find(key); it != accounts_.end()) {
+                    it->second.profile = before;
+                  }
+                }
+                if (!asker) return;
+                if (stored) {
+                  asker->Log("profile saved");
+                } else {
+                  Warn(*asker, "The server could not store your profile now; please try again "
+                               "later.");
+                }
+                asker->Resume();
+              });
 }
 
 }  // namespace lobbyd

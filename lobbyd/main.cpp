@@ -63,6 +63,18 @@ int main(int argc, char** argv) {
   asio::io_context io(1);
   lobbyd::Server server(io, *store, hasher, clock, log, flags.lobby);
   error = server.Start(flags.listen);
+  const auto& actions = flags.actions;
+  bool changedStore = !actions.addAccounts.empty() || !actions.admins.empty() ||
+                      !actions.bans.empty() || !actions.unbans.empty();
+  if (!error.empty() && changedStore) {
+    // The usual case: the operator changes accounts while the server runs. That server sees
+    // the changes at each pilot's next sign-in.
+    std::cerr << "lobbyd: the account changes are stored in " << flags.database
+              << "; no second server was started (" << error
+              << "). A server already running on this store applies them at each pilot's next "
+                 "sign-in.\n";
+    return 0;
+  }
   if (!error.empty()) {
     std::cerr << "lobbyd: " << error << "\n";
     return 1;

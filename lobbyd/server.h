@@ -13,6 +13,7 @@
 #include "lobbyd/hasher.h"
 #include "lobbyd/lobby.h"
 #include "lobbyd/store.h"
+#include "lobbyd/store_worker.h"
 
 namespace lobbyd {
 
@@ -37,6 +38,7 @@ class Server {
   asio::io_context& io_;
   EventLog& log_;
   HashPool pool_;
+  StoreWorker worker_;  // before the lobby, which hands it work, and gone after it
   Lobby lobby_;
   asio::ip::tcp::acceptor acceptor_;
   asio::steady_timer acceptPause_;

@@ -36,18 +36,19 @@ std::string AddAccount(Store& store, const PasswordHasher& hasher, const Clock& 
   account.passwordHash = *hash;
   account.createdAt =
       std::chrono::duration_cast<std::chrono::seconds>(clock.Wall().time_since_epoch()).count();
-  if (auto error = store.PutAccount(account); !error.empty()) return error;
+  if (auto error = store.CreateAccount(account); !error.empty()) return error;
   accounts.emplace(NameKey(name), std::move(account));
   log.Server("account " + EventLog::Escape(name, 40) + " added");
   return {};
 }
 
 std::string Change(Store& store, Accounts& accounts, const std::string& name, const char* what,
-                   void (*change)(AccountRecord&), EventLog& log) {
+                   std::string (Store::*change)(const std::string&, bool), bool value,
+                   EventLog& log) {
   auto it = accounts.find(NameKey(name));
   if (it == accounts.end()) return "no account named \"" + name + "\" (" + what + ")";
-  change(it->second);
-  if (auto error = store.PutAccount(it->second); !error.empty()) return error;
+  // Only the column this command owns: a running server may be writing the rest.
+  if (auto error = (store.*change)(it->second.name, value); !error.empty()) return error;
   log.Server(std::string(what) + ": " + EventLog::Escape(it->second.name, 40));
   return {};
 }
@@ -72,15 +73,17 @@ std::string ApplyStartupActions(Store& store, const PasswordHasher& hasher, cons
   struct {
     const std::vector<std::string>& names;
     const char* what;
-    void (*change)(AccountRecord&);
+    std::string (Store::*change)(const std::string&, bool);
+    bool value;
   } changes[] = {
-      {actions.admins, "administrator rights granted", [](AccountRecord& a) { a.admin = true; }},
-      {actions.bans, "banned", [](AccountRecord& a) { a.banned = true; }},
-      {actions.unbans, "unbanned", [](AccountRecord& a) { a.banned = false; }},
+      {actions.admins, "administrator rights granted", &Store::SetAdmin, true},
+      {actions.bans, "banned", &Store::SetBanned, true},
+      {actions.unbans, "unbanned", &Store::SetBanned, false},
   };
   for (const auto& group : changes) {
     for (const auto& name : group.names) {
-      if (auto error = Change(store, accounts, name, group.what, group.change, log);
+      if (auto error =
+              Change(store, accounts, name, group.what, group.change, group.value, log);
           !error.empty()) {
         return error;
       }

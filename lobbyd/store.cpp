@@ -79,7 +79,8 @@ std::unique_ptr<Store> Store::Open(const std::string& path, std::string& error) 
 }
 
 Store::~Store() {
-  for (sqlite3_stmt* statement : {putAccount_, deleteAccount_, putGame_, deleteGame_}) {
+  for (sqlite3_stmt* statement :
+       {createAccount_, updateAccount_, deleteAccount_, putGame_, deleteGame_}) {
     sqlite3_finalize(statement);
   }
   sqlite3_close(db_);
@@ -94,10 +95,13 @@ std::string Store::Prepare() {
     sqlite3_stmt** statement;
     const char* sql;
   } statements[] = {
-      {&putAccount_,
-       "INSERT OR REPLACE INTO accounts (key, name, password_hash, admin, suspended, banned, "
+      {&createAccount_,
+       "INSERT INTO accounts (key, name, password_hash, admin, suspended, banned, "
        "created_at, last_on, location, age, email, web, bio) "
        "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13)"},
+      {&updateAccount_,
+       "UPDATE accounts SET password_hash = ?3, suspended = ?5, last_on = ?8, location = ?9, "
+       "age = ?10, email = ?11, web = ?12, bio = ?13 WHERE key = ?1"},
       {&deleteAccount_, "DELETE FROM accounts WHERE key = ?1"},
       {&putGame_,
        "INSERT OR REPLACE INTO games (key, name, owner, address, version, announce, settings, "
@@ -112,14 +116,17 @@ std::string Store::Prepare() {
   return {};
 }
 
-std::string Store::LoadAccounts(std::vector<AccountRecord>& out) {
+std::string Store::ReadAccounts(const char* where, const std::string* key,
+                                std::vector<AccountRecord>& out) {
   sqlite3_stmt* statement = nullptr;
-  const char* sql =
-      "SELECT name, password_hash, admin, suspended, banned, created_at, last_on, location, age, "
-      "email, web, bio FROM accounts ORDER BY key";
-  if (sqlite3_prepare_v2(db_, sql, -1, &statement, nullptr) != SQLITE_OK) {
+  std::string sql =
+      std::string("SELECT name, password_hash, admin, suspended, banned, created_at, last_on, "
+                  "location, age, email, web, bio FROM accounts ") +
+      where;
+  if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
     return Error("cannot read accounts");
   }
+  if (key) BindText(statement, 1, *key);
   int rc;
   while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
     AccountRecord account;
@@ -139,6 +146,19 @@ std::string Store::LoadAccounts(std::vector<AccountRecord>& out) {
   }
   sqlite3_finalize(statement);
   return rc == SQLITE_DONE ? std::string() : Error("cannot read accounts");
+}
+
+std::string Store::LoadAccounts(std::vector<AccountRecord>& out) {
+  return ReadAccounts("ORDER BY key", nullptr, out);
+}
+
+std::string Store::LoadAccount(const std::string& name, std::optional<AccountRecord>& out) {
+  std::vector<AccountRecord> found;
+  std::string key = NameKey(name);
+  std::string error = ReadAccounts("WHERE key = ?1", &key, found);
+  out.reset();
+  if (!found.empty()) out = std::move(found.front());
+  return error;
 }
 
 std::string Store::LoadGames(std::vector<GameRecord>& out) {
@@ -165,33 +185,69 @@ std::string Store::LoadGames(std::vector<GameRecord>& out) {
   return rc == SQLITE_DONE ? std::string() : Error("cannot read games");
 }
 
-std::string Store::PutAccount(const AccountRecord& account) {
-  Reset reset{putAccount_};
-  BindText(putAccount_, 1, NameKey(account.name));
-  BindText(putAccount_, 2, account.name);
-  BindText(putAccount_, 3, account.passwordHash);
-  sqlite3_bind_int(putAccount_, 4, account.admin);
-  sqlite3_bind_int(putAccount_, 5, account.suspended);
-  sqlite3_bind_int(putAccount_, 6, account.banned);
-  sqlite3_bind_int64(putAccount_, 7, account.createdAt);
-  sqlite3_bind_int64(putAccount_, 8, account.lastOn);
-  BindText(putAccount_, 9, account.profile.location);
-  BindText(putAccount_, 10, account.profile.age);
-  BindText(putAccount_, 11, account.profile.email);
-  BindText(putAccount_, 12, account.profile.web);
-  BindText(putAccount_, 13, account.profile.bio);
-  return sqlite3_step(putAccount_) == SQLITE_DONE ? std::string() : Error("cannot store account");
+namespace {
+
+// The columns of an account as the create and update statements number them.
+void BindAccount(sqlite3_stmt* statement, const AccountRecord& account) {
+  BindText(statement, 1, NameKey(account.name));
+  BindText(statement, 2, account.name);
+  BindText(statement, 3, account.passwordHash);
+  sqlite3_bind_int(statement, 4, account.admin);
+  sqlite3_bind_int(statement, 5, account.suspended);
+  sqlite3_bind_int(statement, 6, account.banned);
+  sqlite3_bind_int64(statement, 7, account.createdAt);
+  sqlite3_bind_int64(statement, 8, account.lastOn);
+  BindText(statement, 9, account.profile.location);
+  BindText(statement, 10, account.profile.age);
+  BindText(statement, 11, account.profile.email);
+  BindText(statement, 12, account.profile.web);
+  BindText(statement, 13, account.profile.bio);
+}
+
+}  // namespace
+
+std::string Store::Step(sqlite3_stmt* statement, const char* what) {
+  Reset reset{statement};
+  return sqlite3_step(statement) == SQLITE_DONE ? std::string() : Error(what);
+}
+
+std::string Store::CreateAccount(const AccountRecord& account) {
+  BindAccount(createAccount_, account);
+  return Step(createAccount_, "cannot store account");
+}
+
+std::string Store::UpdateAccount(const AccountRecord& account) {
+  BindAccount(updateAccount_, account);
+  return Step(updateAccount_, "cannot store account");
+}
+
+std::string Store::SetFlag(const char* column, const std::string& name, bool value) {
+  sqlite3_stmt* statement = nullptr;
+  std::string sql = std::string("UPDATE accounts SET ") + column + " = ?2 WHERE key = ?1";
+  if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
+    return Error("cannot store account");
+  }
+  BindText(statement, 1, NameKey(name));
+  sqlite3_bind_int(statement, 2, value);
+  std::string error = Step(statement, "cannot store account");
+  sqlite3_finalize(statement);
+  return error;
+}
+
+std::string Store::SetAdmin(const std::string& name, bool admin) {
+  return SetFlag("admin", name, admin);
+}
+
+std::string Store::SetBanned(const std::string& name, bool banned) {
+  return SetFlag("banned", name, banned);
 }
 
 std::string Store::DeleteAccount(const std::string& name) {
-  Reset reset{deleteAccount_};
   BindText(deleteAccount_, 1, NameKey(name));
-  return sqlite3_step(deleteAccount_) == SQLITE_DONE ? std::string()
-                                                     : Error("cannot delete account");
+  return Step(deleteAccount_, "cannot delete account");
 }
 
 std::string Store::PutGame(const GameRecord& game) {
-  Reset reset{putGame_};
   BindText(putGame_, 1, GameKey(game.name));
   BindText(putGame_, 2, game.name);
   BindText(putGame_, 3, game.owner);
@@ -200,13 +256,12 @@ std::string Store::PutGame(const GameRecord& game) {
   BindText(putGame_, 6, game.announcement);
   BindText(putGame_, 7, SettingsText(game));
   BindText(putGame_, 8, game.description);
-  return sqlite3_step(putGame_) == SQLITE_DONE ? std::string() : Error("cannot store game");
+  return Step(putGame_, "cannot store game");
 }
 
 std::string Store::DeleteGame(const std::string& name) {
-  Reset reset{deleteGame_};
   BindText(deleteGame_, 1, GameKey(name));
-  return sqlite3_step(deleteGame_) == SQLITE_DONE ? std::string() : Error("cannot delete game");
+  return Step(deleteGame_, "cannot delete game");
 }
 
 }  // namespace lobbyd

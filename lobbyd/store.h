@@ -1,9 +1,13 @@
 // The database of accounts and listed games (SQLite, WAL mode). Every change is its own
-// transaction, so a killed server loses at most the command in flight. Single-threaded: the
-// io thread owns it. Failures are returned as texts, never thrown.
+// transaction, so a killed server loses at most the command in flight. The server and the
+// operator's commands may have it open at once: each writes only the columns it owns (the
+// server never writes administrator rights or bans; the operator's commands write nothing
+// else of an existing account). Single-threaded: one thread uses one Store. Failures are
+// returned as texts, never thrown.
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,7 +29,16 @@ class Store {
   // Each returns an empty text on success, else what went wrong.
   std::string LoadAccounts(std::vector<AccountRecord>& out);
   std::string LoadGames(std::vector<GameRecord>& out);
-  std::string PutAccount(const AccountRecord& account);  // insert or replace, by name key
+  // One account, by name (any letter case); nothing when there is none.
+  std::string LoadAccount(const std::string& name, std::optional<AccountRecord>& out);
+  // A new account; fails when the name is taken.
+  std::string CreateAccount(const AccountRecord& account);
+  // What the server changes of an existing account: password, suspension, last sign-in and
+  // profile.
+  std::string UpdateAccount(const AccountRecord& account);
+  // The operator's rights and bans.
+  std::string SetAdmin(const std::string& name, bool admin);
+  std::string SetBanned(const std::string& name, bool banned);
   std::string DeleteAccount(const std::string& name);
   std::string PutGame(const GameRecord& game);
   std::string DeleteGame(const std::string& name);
@@ -34,9 +47,16 @@ class Store {
   explicit Store(sqlite3* db) : db_(db) {}
   std::string Prepare();
   std::string Error(const char* what) const;
+  // Accounts of a SELECT with this WHERE/ORDER BY tail; `key` binds ?1 when given.
+  std::string ReadAccounts(const char* where, const std::string* key,
+                           std::vector<AccountRecord>& out);
 
   sqlite3* db_;
-  sqlite3_stmt* putAccount_ = nullptr;
+  std::string SetFlag(const char* column, const std::string& name, bool value);
+  std::string Step(sqlite3_stmt* statement, const char* what);
+
+  sqlite3_stmt* createAccount_ = nullptr;
+  sqlite3_stmt* updateAccount_ = nullptr;
   sqlite3_stmt* deleteAccount_ = nullptr;
   sqlite3_stmt* putGame_ = nullptr;
   sqlite3_stmt* deleteGame_ = nullptr;

@@ -121,5 +121,42 @@ TEST(Program, ServesSeededAccountsAndStopsCleanlyOnSigterm) {
   EXPECT_NE(log.find("SIGTERM received"), std::string::npos) << log;
 }
 
+TEST(Program, OperatorChangesWhileTheServerRunsAreStoredAndTakenAtTheNextSignIn) {
+  TempFolder folder;
+  const std::string database = folder.Path() + "/l.db";
+  Program server({"--db", database, "--listen", "127.0.0.1:0", "--add-account", "ann:pw"});
+  std::smatch match;
+  server.ReadUntil(std::regex("listening on 127\\.0\\.0\\.1:(\\d+)"), &match);
+  ASSERT_EQ(match.size(), 2u);
+  const std::string port = match[1].str();
+  auto signIn = [&](const std::string& name) {
+    auto client = std::make_unique<TestClient>(static_cast<unsigned short>(std::stoi(port)));
+    client->Send("AUTH:" + name + ":" + Digest("pw"));
+    return client;
+  };
+  auto ann = signIn("ann");
+  ASSERT_EQ(ann->ReadLine(), "AUTH_ACK:OK");
+
+  Program command({"--db", database, "--listen", "127.0.0.1:" + port, "--ban", "ann",
+                   "--add-account", "newbie:pw", "--admin", "newbie"});
+  std::string said = command.ReadAll();
+  EXPECT_EQ(command.Wait(), 0) << said;
+  EXPECT_NE(said.find("lobbyd: the account changes are stored in " + database +
+                      "; no second server was started"),
+            std::string::npos)
+      << said;
+  // The running server takes them at the next sign-in, and its own writes (Ann's sign-off)
+  // leave them alone.
+  auto newbie = signIn("newbie");
+  EXPECT_EQ(newbie->ReadLine(), "AUTH_ACK:OK");
+  newbie->Send("ADMINMODE");
+  EXPECT_EQ(newbie->ReadUntil("ISADMIN:newbie").has_value(), true);
+  ann->Send("QUIT");
+  EXPECT_TRUE(ann->ReadUntil("QUIT_ACK:OK"));
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    EXPECT_EQ(signIn("ann")->ReadLine(), "AUTH_ACK:PERMBAN");
+  }
+}
+
 }  // namespace
 }  // namespace lobbyd::testing

@@ -144,7 +144,7 @@ TEST(Flags, BadValuesAreNamed) {
   EXPECT_NE(ParseFlags({"--add-account", "nopassword"}, flags), "");
 }
 
-TEST(Store, RecordsComeBackAsStored) {
+TEST(Store, RecordsComeBackAsStoredAndEachSideWritesOnlyItsOwnColumns) {
   testing::TempFolder folder;
   std::string error;
   AccountRecord account{"Ann",
@@ -168,16 +168,34 @@ TEST(Store, RecordsComeBackAsStored) {
   {
     auto store = Store::Open(folder.Path() + "/s.db", error);
     ASSERT_TRUE(store) << error;
-    ASSERT_EQ(store->PutAccount(account), "");
-    ASSERT_EQ(store->PutAccount(AccountRecord{"gone", "h", false, false, false, 0, 0, {}}), "");
+    ASSERT_EQ(store->CreateAccount(account), "");
+    EXPECT_NE(store->CreateAccount(account), "") << "the name is taken";
+    ASSERT_EQ(store->CreateAccount(AccountRecord{"gone", "h", false, false, false, 0, 0, {}}), "");
     ASSERT_EQ(store->DeleteAccount("GONE"), "");
     ASSERT_EQ(store->PutGame(game), "");
+    // The operator bans Ann from a second handle (another process) while the server's copy is
+    // stale; the server's next write of her account leaves the ban alone.
+    auto operatorSide = Store::Open(folder.Path() + "/s.db", error);
+    ASSERT_TRUE(operatorSide) << error;
+    ASSERT_EQ(operatorSide->SetBanned("ANN", true), "");
+    ASSERT_EQ(operatorSide->SetAdmin("ann", false), "");
+    AccountRecord stale = account;
+    stale.profile.location = "moved";
+    ASSERT_EQ(store->UpdateAccount(stale), "");
+    account.profile.location = "moved";
+    account.banned = true;
+    account.admin = false;
   }
   auto store = Store::Open(folder.Path() + "/s.db", error);
   ASSERT_TRUE(store) << error;
   std::vector<AccountRecord> accounts;
   ASSERT_EQ(store->LoadAccounts(accounts), "");
   EXPECT_EQ(accounts, std::vector<AccountRecord>{account});
+  std::optional<AccountRecord> one;
+  ASSERT_EQ(store->LoadAccount("aNN", one), "");
+  EXPECT_EQ(one, account);
+  ASSERT_EQ(store->LoadAccount("nobody", one), "");
+  EXPECT_EQ(one, std::nullopt);
   std::vector<GameRecord> games;
   ASSERT_EQ(store->LoadGames(games), "");
   EXPECT_EQ(games, std::vector<GameRecord>{game});

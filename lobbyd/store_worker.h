@@ -1,0 +1,43 @@
+// The store's own thread: every read and write of the database runs there, in the order asked,
+// so a slow or locked disk holds up only the replies that wait for it, never chat or the other
+// pilots. Results come back as handlers posted to the io_context. Ask from the io thread; the
+// destructor finishes what was asked, then joins.
+#pragma once
+
+#include <asio/io_context.hpp>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "lobbyd/store.h"
+
+namespace lobbyd {
+
+class StoreWorker {
+ public:
+  StoreWorker(asio::io_context& io, Store& store);
+  ~StoreWorker();
+  StoreWorker(const StoreWorker&) = delete;
+  StoreWorker& operator=(const StoreWorker&) = delete;
+
+  // Runs `work` on the store's thread; `done` then gets its result (empty text on success, else
+  // what failed) on the io thread, unless the server has stopped by then.
+  void Run(std::function<std::string(Store&)> work,
+           std::function<void(const std::string& error)> done = {});
+
+ private:
+  void Loop();
+
+  asio::io_context& io_;
+  Store& store_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::deque<std::function<void()>> jobs_;
+  bool stopping_ = false;
+  std::thread thread_;
+};
+
+}  // namespace lobbyd
