@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "lobbyd/clock.h"
+#include "lobbyd/credential_cache.h"
 #include "lobbyd/event_log.h"
 #include "lobbyd/hash_pool.h"
 #include "lobbyd/hash_queue.h"
@@ -165,6 +166,7 @@ class Lobby final : public SessionEvents {
   std::map<std::string, AccountRecord> accounts_;     // by name key, sorted for the lists
   std::map<std::string, Game> games_;                 // by game key
   HashQueue hashQueue_;
+  CredentialCache verified_;
   AddressThrottle signInFailures_;
   AddressThrottle accountsCreated_;
   std::unordered_map<std::string_view, Handler> beforeSignIn_;

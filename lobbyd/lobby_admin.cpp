@@ -43,6 +43,7 @@ void Lobby::OnRemUser(Session& session, const std::string& args) {
   }
   // Its games go too: whoever later takes the free ID must not inherit them.
   RemoveGamesOwnedBy(key);
+  verified_.Forget(key);
   accounts_.erase(key);
   session.Log("removed account " + EventLog::Escape(name, 40));
   Broadcast(cv3::FormatLine(msg::kRemUser, name));
@@ -57,6 +58,7 @@ void Lobby::OnSuspend(Session& session, const std::string& args) {
   AccountRecord* account = AdminTarget(session, args, false);
   if (!account) return;
   account->suspended = true;
+  verified_.Forget(NameKey(account->name));
   session.Log("suspended account " + EventLog::Escape(account->name, 40));
   if (Session* victim = FindPilot(account->name)) {
     victim->Send(

@@ -72,6 +72,7 @@ void Lobby::TakeOperatorChanges(AccountRecord stored) {
   }
   it->second.admin = stored.admin;
   it->second.banned = stored.banned;
+  if (stored.banned) verified_.Forget(it->first);
 }
 
 void Lobby::Verify(Session& session, cv3::AuthFields fields, HashQueue::Done done) {
@@ -80,8 +81,16 @@ void Lobby::Verify(Session& session, cv3::AuthFields fields, HashQueue::Done don
   std::string key = account ? NameKey(id) : std::string();
   // An unknown ID costs the same verify as a known one.
   std::string hash = account ? account->passwordHash : dummyHash_;
+  if (!key.empty() && verified_.Matches(key, hash, fields.digest)) {
+    // Verified before during this run, against this very hash: no second full check.
+    FinishAuth(session, id, key, hash, true);
+    session.Resume();
+    return done();
+  }
+  std::string digest = fields.digest;
   pool_.Verify(hash, std::move(fields.digest),
-               [this, weak = session.weak_from_this(), id, key, hash, done](bool ok) {
+               [this, weak = session.weak_from_this(), id, key, hash, digest, done](bool ok) {
+                 if (ok && !key.empty()) verified_.Remember(key, hash, digest);
                  // The failure is counted before the check stops counting as one.
                  if (auto self = weak.lock(); self && self->Open()) {
                    FinishAuth(*self, id, key, hash, ok);

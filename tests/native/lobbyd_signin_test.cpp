@@ -119,6 +119,32 @@ TEST_F(SignIn, GuessesSentSideBySideGetNoMoreChecksThanTheFailuresAllowed) {
   EXPECT_EQ(answers["AUTH_ACK:FAILED"], 16);
 }
 
+TEST_F(SignIn, AReconnectWithAVerifiedCredentialIsNotHashedAgainUntilTheAccountChanges) {
+  auto ask = [&](const std::string& password) {
+    return Ask("AUTH:alice:" + Digest(password))->ReadLine();
+  };
+  ASSERT_EQ(ask("secret"), "AUTH_ACK:OK");
+  int verifies = server_.Hasher().Verifies();
+  EXPECT_EQ(ask("secret"), "AUTH_ACK:OK");
+  EXPECT_EQ(server_.Hasher().Verifies(), verifies) << "remembered from the first sign-in";
+  EXPECT_EQ(ask("guess"), "AUTH_ACK:FAILED");
+  EXPECT_EQ(server_.Hasher().Verifies(), verifies + 1) << "another digest is checked in full";
+  // A suspension forgets it: after the suspension is lifted, the next sign-in is checked again.
+  server_.Stop();
+  ASSERT_EQ(server_.Seed({{{"root", "pw"}}, {"root"}, {}, {}}), "");
+  ASSERT_EQ(server_.Start(), "");
+  auto admin = server_.SignIn("root");
+  ASSERT_TRUE(admin);
+  EXPECT_EQ(ask("secret"), "AUTH_ACK:OK");
+  admin->Send("ADMINMODE");
+  admin->Send("SUSPEND:alice");
+  admin->Send("UNSUSPEND:alice");
+  ASSERT_TRUE(admin->ReadUntil("WARNING:alice is no longer suspended."));
+  verifies = server_.Hasher().Verifies();
+  EXPECT_EQ(ask("secret"), "AUTH_ACK:OK");
+  EXPECT_EQ(server_.Hasher().Verifies(), verifies + 1);
+}
+
 TEST_F(SignIn, FailuresSpreadOverMoreThanAMinuteDoNotThrottle) {
   auto client = server_.Connect();
   for (int i = 0; i < 8; ++i) {
