@@ -17,6 +17,7 @@
 #include "cv3client/session/frm_reconnect_win32.h"
 #include "cv3client/session/lobby_socket.h"
 #include "cv3client/support/client_settings.h"
+#include "cv3client/support/frm_preferences_win32.h"
 #include "cv3client/support/system_info.h"
 #include "cv3client/support/system_info_win32.h"
 #include "cv3client/ui/frm_about_win32.h"
@@ -97,6 +98,8 @@ struct ClientApp::Parts {
           ChatLook{main.hwnd(), !settings::PlainLook(registry), options.programDir});
     });
     factory.Provide<ProfileView>([this] { return std::make_unique<frmUserInfo>(main.hwnd()); });
+    factory.Provide<PreferencesView>(
+        [this] { return std::make_unique<frmPreferences>(main.hwnd()); });
   }
 
   bool Start() {

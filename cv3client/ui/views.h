@@ -77,6 +77,8 @@ enum class WindowKind {
   kCreateId,   // frmCreateId, modal (account creation)
   kReconnect,  // frmReconnect, modal; opening it while it is open changes nothing
   kAway,       // frmAway, modal; kept hidden between uses
+  // frmPreferences, modal
+  kPreferences,
 };
 
 class WindowOpener {

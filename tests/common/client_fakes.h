@@ -154,6 +154,8 @@ class RecordingViews : public StatusView,
         return "reconnect";
       case WindowKind::kAway:
         return "away";
+      case WindowKind::kPreferences:
+        return "preferences";
     }
     return "?";
   }
