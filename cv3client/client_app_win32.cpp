@@ -19,6 +19,7 @@
 #include "cv3client/session/frm_reconnect_win32.h"
 #include "cv3client/session/lobby_socket.h"
 #include "cv3client/support/client_settings.h"
+#include "cv3client/support/frm_preferences_win32.h"
 #include "cv3client/support/system_info.h"
 #include "cv3client/support/system_info_win32.h"
 #include "cv3client/ui/frm_about_win32.h"
@@ -103,6 +104,8 @@ struct ClientApp::Parts {
     factory.Provide<GameDetailsView>(
         [this] { return std::make_unique<frmGameDetails>(main.hwnd()); });
     factory.Provide<HostGameView>([this] { return std::make_unique<frmHostGame>(main.hwnd()); });
+    factory.Provide<PreferencesView>(
+        [this] { return std::make_unique<frmPreferences>(main.hwnd()); });
   }
 
   bool Start() {

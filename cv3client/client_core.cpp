@@ -1,6 +1,7 @@
 #include "cv3client/client_core.h"
 
 #include "cv3client/session/login_controller.h"
+#include "cv3client/support/preferences.h"
 #include "cv3client/ui/about_view.h"
 
 namespace cv3 {
@@ -86,6 +87,9 @@ void ClientCore::RegisterWindows() {
                              [this] { platform_.deferral.Defer([this] { OpenAwayWindow(); }); });
   // The host window defers itself; a hidden one comes back with its entries.
   platform_.windows.Register(WindowKind::kHostGame, [this] { host_.Open(); });
+  platform_.windows.Register(WindowKind::kPreferences, [this] {
+    platform_.deferral.Defer([this] { OpenPreferencesWindow(); });
+  });
   // The countdown starts at once and the window follows from the top of the loop, so a
   // connection that comes first finds the window already closed.
   platform_.windows.Register(
@@ -117,6 +121,14 @@ void ClientCore::OpenAwayWindow() {
   AwayController controller(*away_,
                             [this](const std::string& line) { session_.SendCommand(line); });
   away_->ShowModal(controller);
+}
+
+void ClientCore::OpenPreferencesWindow() {
+  std::unique_ptr<PreferencesView> view = platform_.factory.Make<PreferencesView>();
+  if (!view) return;
+  PreferencesController controller(
+      *view, {platform_.registry, roster_, session_.Values(), platform_.programFolder});
+  view->ShowModal(controller);
 }
 
 void ClientCore::OpenAboutWindow() {

@@ -98,6 +98,7 @@ class ClientCore : public MainWindowEvents {
   void OpenAboutWindow();
   void OpenCreateIdWindow();
   void OpenAwayWindow();
+  void OpenPreferencesWindow();
 
   ClientPlatform platform_;
   RosterModel roster_;

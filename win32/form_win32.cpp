@@ -60,7 +60,7 @@ void Form::RunModal(HWND focus) {
   ShowWindow(hwnd_, SW_SHOW);
   SetForegroundWindow(hwnd_);
   if (focus) SetFocus(focus);
-  RunModalLoop(owner_, hwnd_, ended_);
+  RunModalLoop(owner_, hwnd_, ended_, [this](const MSG& message) { return TakeFirst(message); });
   if (hwnd_) ShowWindow(hwnd_, SW_HIDE);
 }
 

@@ -40,6 +40,8 @@ class Form : public Window {
   // A click on the button with this id, for the derived window to report. Enter comes as
   // `enterId`'s click (IDOK unless set), Esc and the close box as `escId`'s (IDCANCEL unless set).
   virtual void OnClick(int /*id*/) {}
+  // Sees each message of the modal loop before the dialog manager; true when it handled it.
+  virtual bool TakeFirst(const MSG& /*message*/) { return false; }
   void SetKeyButtons(int enterId, int escId) {
     enterId_ = enterId;
     escId_ = escId;

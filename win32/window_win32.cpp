@@ -176,7 +176,8 @@ LRESULT CALLBACK Window::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
   return result;
 }
 
-void RunModalLoop(HWND owner, HWND dialog, const bool& done) {
+void RunModalLoop(HWND owner, HWND dialog, const bool& done,
+                  const std::function<bool(const MSG&)>& takeFirst) {
   bool ownerWasEnabled = owner && IsWindowEnabled(owner);
   if (ownerWasEnabled) EnableWindow(owner, FALSE);
   MSG message;
@@ -187,6 +188,7 @@ void RunModalLoop(HWND owner, HWND dialog, const bool& done) {
       if (got == 0) PostQuitMessage(static_cast<int>(message.wParam));
       break;
     }
+    if (takeFirst && takeFirst(message)) continue;
     if (IsDialogMessageW(dialog, &message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -98,8 +99,10 @@ W* GiveToWindow(std::unique_ptr<W> window) {
 }
 
 // Runs a modal loop for `dialog` with its owner disabled, until `done` turns true or WM_QUIT
-// arrives (which is posted again for the main loop). Tab and Enter work through IsDialogMessage.
-void RunModalLoop(HWND owner, HWND dialog, const bool& done);
+// arrives (which is posted again for the main loop). Tab and Enter work through IsDialogMessage;
+// `takeFirst`, when given, sees each message before it and returns true for one it handled.
+void RunModalLoop(HWND owner, HWND dialog, const bool& done,
+                  const std::function<bool(const MSG&)>& takeFirst = {});
 
 // A child control with the window's font.
 HWND CreateControl(HWND parent, const wchar_t* className, const std::wstring& text, DWORD style,

@@ -1,6 +1,9 @@
-// The client's own settings under "HKEY_CURRENT_USER\Software\Corvane": the key, the value
-// names, and the reading rules every reader shares (a missing text is empty, a missing SlowCPU is
-// the tiled look). Any part of the client may call these; they read afresh on every call.
+// The catalogue of the client's settings: every value the client keeps in the registry, with its
+// key, name, type and the state the preferences window shows while it is missing, and the
+// reading rules every reader shares (a flag is on only at 1, a missing text is empty, a missing
+// SlowCPU is the tiled look). No other list of setting names exists: every reader and writer names
+// a value through its entry here. Any part of the client may call these; they read afresh on
+// every call.
 #pragma once
 
 #include <string>
@@ -11,32 +14,70 @@
 namespace cv3::settings {
 
 inline constexpr std::string_view kClientKey = "HKEY_CURRENT_USER\\Software\\Corvane";
+// Starting with Windows goes under the current user's Run key: a normal user may write it, where
+// the machine-wide one refuses him and the box would show checked with nothing to start.
+inline constexpr std::string_view kRunKey =
+    "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
-inline constexpr std::string_view kSlowCpu = "SlowCPU";
-inline constexpr std::string_view kBuffLobby = "BuffLobby";
-inline constexpr std::string_view kBuffPrivates = "BuffPrivates";
-inline constexpr std::string_view kPopupLobbyOnMsg = "PopupLobbyOnMsg";
-inline constexpr std::string_view kPopupPrivateOnMsg = "PopupPrivateOnMsg";
-inline constexpr std::string_view kFlashInactive = "FlashInactive";
-inline constexpr std::string_view kPlaySoundOnMsg = "PlaySoundOnMsg";
-inline constexpr std::string_view kAutoLogin = "AutoLogin";
-inline constexpr std::string_view kRememberLogin = "RememberLogin";
-inline constexpr std::string_view kUsername = "Username";
-inline constexpr std::string_view kPassword = "Password";
-inline constexpr std::string_view kCvAddress = "CvAddress";
-inline constexpr std::string_view kCvPort = "CvPort";
-inline constexpr std::string_view kReconnect = "Reconnect";
-inline constexpr std::string_view kIgnored = "Ignored";
+enum class SettingType {
+  kFlag,  // DWORD, 0 off and 1 on
+  kText,
+};
+
+struct Setting {
+  std::string_view key;
+  std::string_view name;
+  SettingType type;
+  // For a setting the preferences window shows as a check box: its state while the value is
+  // missing. Readers elsewhere treat a missing flag as off.
+  bool boxInitiallyChecked = false;
+  // The value's name, so an entry can name itself to the registry under its key.
+  constexpr operator std::string_view() const { return name; }
+};
+
+using enum SettingType;
+
+inline constexpr Setting kSlowCpu{kClientKey, "SlowCPU", kFlag, false};
+inline constexpr Setting kBuffLobby{kClientKey, "BuffLobby", kFlag, true};
+inline constexpr Setting kBuffPrivates{kClientKey, "BuffPrivates", kFlag, true};
+inline constexpr Setting kAutoLogin{kClientKey, "AutoLogin", kFlag, false};
+inline constexpr Setting kRememberLogin{kClientKey, "RememberLogin", kFlag, false};
+inline constexpr Setting kUsername{kClientKey, "Username", kText};
+// The remembered password digest (32 upper-case hexadecimal digits), never the password.
+inline constexpr Setting kPassword{kClientKey, "Password", kText};
+inline constexpr Setting kFlashInactive{kClientKey, "FlashInactive", kFlag, true};
+inline constexpr Setting kPopupLobbyOnMsg{kClientKey, "PopupLobbyOnMsg", kFlag, true};
+inline constexpr Setting kPopupPrivateOnMsg{kClientKey, "PopupPrivateOnMsg", kFlag, true};
+inline constexpr Setting kPlaySoundOnMsg{kClientKey, "PlaySoundOnMsg", kFlag, true};
+// The lobby server's host and port, texts as typed; the preferences show "Error" when missing.
+inline constexpr Setting kCvAddress{kClientKey, "CvAddress", kText};
+inline constexpr Setting kCvPort{kClientKey, "CvPort", kText};
+inline constexpr Setting kReconnect{kClientKey, "Reconnect", kFlag, true};
+// Pilot names, each followed by ","; missing is the empty list.
+inline constexpr Setting kIgnored{kClientKey, "Ignored", kText};
 // 1 after the game once took the wrong service provider: the launcher then removes one entry of
 // the provider list instead of three.
-inline constexpr std::string_view kAltLaunch = "AltLaunch";
+inline constexpr Setting kAltLaunch{kClientKey, "AltLaunch", kFlag, false};
+// The program's path while starting with Windows, the empty text when not (never deleted).
+inline constexpr Setting kStartWithWindows{kRunKey, "CV30", kText, true};
+
+inline constexpr Setting kCatalogue[] = {
+    kSlowCpu,  kBuffLobby,     kBuffPrivates,    kAutoLogin,         kRememberLogin,   kUsername,
+    kPassword, kFlashInactive, kPopupLobbyOnMsg, kPopupPrivateOnMsg, kPlaySoundOnMsg,  kCvAddress,
+    kCvPort,   kReconnect,     kIgnored,         kAltLaunch,         kStartWithWindows};
 
 // A flag is on only when it holds the number 1; missing or anything else is off.
-bool FlagIsOn(Registry& registry, std::string_view name);
+bool FlagIsOn(Registry& registry, const Setting& flag);
 // The text of a value; a missing one (the marker "Error") is the empty text.
-std::string TextOrEmpty(Registry& registry, std::string_view name);
+std::string TextOrEmpty(Registry& registry, const Setting& text);
 // SlowCPU 1 asks for the plain look. A missing value counts as 0 (the tiled look) everywhere, so
 // the window and the roster never disagree on a fresh installation.
 bool PlainLook(Registry& registry);
+
+// Reads and writes of one entry under its own key; failures as the registry has them.
+DWordValue ReadFlag(Registry& registry, const Setting& flag);
+std::string ReadText(Registry& registry, const Setting& text);
+void WriteFlag(Registry& registry, const Setting& flag, bool on);
+void WriteText(Registry& registry, const Setting& text, std::string_view value);
 
 }  // namespace cv3::settings

@@ -34,7 +34,9 @@ void ChatRouter::Register(Dispatcher& dispatcher) {
   dispatcher.On(std::string(msg::kPmsg), [this](S args) { OnPmsg(args); });
 }
 
-bool ChatRouter::Flag(std::string_view name) { return settings::FlagIsOn(parts_.registry, name); }
+bool ChatRouter::Flag(const settings::Setting& flag) {
+  return settings::FlagIsOn(parts_.registry, flag);
+}
 
 ChatRouter::Window* ChatRouter::FindLobby() {
   for (auto& window : windows_) {

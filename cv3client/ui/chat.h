@@ -12,6 +12,7 @@
 
 #include "common/deferral.h"
 #include "common/registry.h"
+#include "cv3client/support/client_settings.h"
 #include "protocol/wire.h"
 
 namespace cv3 {
@@ -108,7 +109,7 @@ class ChatRouter {
   bool QueryUnload(Window& window);
   void Close(Window& window);
   void Forget(Window& window);
-  bool Flag(std::string_view name);
+  bool Flag(const settings::Setting& flag);
 
   Parts parts_;
   std::vector<std::unique_ptr<Window>> windows_;  // load order

@@ -96,7 +96,7 @@ class MainCommands {
 
   // "&Login" menu.
   void mnuEditProfile_Click();
-  void mnuPreferences_Click() {}  // frmPreferences: comes with the preferences
+  void mnuPreferences_Click() { windows_.ShowWindow(WindowKind::kPreferences); }
   void mnuLogin_Click() { session_.mnuLogin_Click(); }
   void mnuDisconnect_Click() { session_.mnuDisconnect_Click(); }
   void mnuExit_Click() { session_.mnuExit_Click(); }

@@ -222,6 +222,15 @@ void RosterModel::SetImage(const std::string& key, int image) {
   }
 }
 
+void RosterModel::GiveBackIcon(std::string_view pilotName) {
+  const RosterNode* node = FindPilot(pilotName);
+  if (!node || node->image != kImageOffline) return;
+  for (const RosterGroup& group : kRosterGroups) {
+    bool pilotsGroup = group.image == kImageOnline || group.image == kImageAway;
+    if (pilotsGroup && group.key == node->parentKey) SetImage(node->key, group.image);
+  }
+}
+
 void RosterModel::SortAndExpandGroups() { view_.TreeSortAndExpandGroups(); }
 
 void RosterModel::Clear() {

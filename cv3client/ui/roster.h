@@ -121,6 +121,10 @@ class RosterModel {
 
   void Remove(std::string key);  // by value: callers pass a key of the node it erases
   void SetImage(const std::string& key, int image);
+  // A pilot taken off the ignore list: the first pilot node of the name that shows the ignored
+  // icon gets the icon of its group back (online 2, busy 4); under the offline group it keeps 6,
+  // the offline icon. The text colour stays until the node is added again.
+  void GiveBackIcon(std::string_view pilotName);
   void SortAndExpandGroups();
   void Clear();
 

@@ -78,6 +78,8 @@ enum class WindowKind {
   kReconnect,  // frmReconnect, modal; opening it while it is open changes nothing
   kAway,       // frmAway, modal; kept hidden between uses
   kHostGame,   // frmHostGame, modal; kept hidden while the server's answer is awaited
+  // frmPreferences, modal
+  kPreferences,
 };
 
 class WindowOpener {

@@ -156,6 +156,8 @@ class RecordingViews : public StatusView,
         return "away";
       case WindowKind::kHostGame:
         return "host game";
+      case WindowKind::kPreferences:
+        return "preferences";
     }
     return "?";
   }

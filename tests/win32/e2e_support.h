@@ -206,11 +206,15 @@ class ClientEndToEnd : public ::testing::Test {
 // and started again on the same store and port through the Unix shell.
 class OwnLobby {
  public:
-  // extraArgs: further flags, e.g. accounts ("--add-account boss:pw --admin boss").
-  explicit OwnLobby(const std::string& extraArgs) : extraArgs_(extraArgs) {
+  // extraArgs: further flags, e.g. accounts ("--add-account boss:pw --admin boss"); address: the
+  // loopback address to listen on (any of 127.0.0.0/8).
+  explicit OwnLobby(const std::string& extraArgs, const std::string& address = "127.0.0.1")
+      : extraArgs_(extraArgs), address_(address) {
     const char* program = std::getenv("CV3_LOBBYD_PROGRAM");
     if (program) program_ = program;
     unsigned salt = GetTickCount() ^ (GetCurrentProcessId() << 16);
+    // Two lobbies of one test, made in the same tick, differ by their addresses.
+    for (char c : address_) salt = salt * 31 + static_cast<unsigned char>(c);
     folder_ = "/tmp/cv3-e2e-" + std::to_string(salt);
     port_ = 20000 + static_cast<int>(salt % 20000);
     CreateDirectoryA(("Z:" + folder_).c_str(), nullptr);
@@ -224,7 +228,7 @@ class OwnLobby {
 
   bool Start() {
     started_ = true;
-    RunShell("'" + program_ + "' --listen 127.0.0.1:" + std::to_string(port_) + " --db '" +
+    RunShell("'" + program_ + "' --listen " + address_ + ":" + std::to_string(port_) + " --db '" +
              folder_ + "/lobby.db' " + extraArgs_ + " 2>>'" + folder_ +
              "/lobbyd.log' & echo $! > '" + folder_ + "/pid'");
     return WaitFor([&] { return Listening(); }, kDeadlineMs);
@@ -241,7 +245,7 @@ class OwnLobby {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<u_short>(port_));
-    inet_pton(AF_INET, "127.0.0.1", &address.sin_addr);
+    inet_pton(AF_INET, address_.c_str(), &address.sin_addr);
     bool up = connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
     closesocket(probe);
     return up;
@@ -274,6 +278,7 @@ class OwnLobby {
 
   std::string program_;
   std::string extraArgs_;
+  std::string address_;
   std::string folder_;
   int port_ = 0;
   int runs_ = 0;

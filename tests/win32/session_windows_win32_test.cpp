@@ -2,7 +2,12 @@
 // controls, and what their keys, buttons and close box report. Each modal call is driven from
 // inside its own loop by a timer, with a deadline that ends the loop.
 #include <gtest/gtest.h>
+
+// windows.h first: the other platform headers need it.
+// clang-format off
 #include <windows.h>
+#include <commctrl.h>
+// clang-format on
 
 #include <cstdlib>
 #include <fstream>
@@ -10,8 +15,11 @@
 #include <string>
 #include <vector>
 
+#include "common/client_fakes.h"
+#include "common/registry_win32.h"
 #include "cv3client/session/frm_create_id_win32.h"
 #include "cv3client/session/frm_reconnect_win32.h"
+#include "cv3client/support/frm_preferences_win32.h"
 #include "cv3client/ui/frm_away_win32.h"
 #include "testbed/remote_controls_win32.h"
 #include "win32/input_box_win32.h"
@@ -65,13 +73,32 @@ std::string FontFace(HWND control) {
 }
 
 // A control as the player meets it: "frame Account Information", "label Password:",
-// "default OK", "button Help", "text Tahoma * secret" (a password box shows "*").
+// "default OK", "button Help", "text Tahoma * secret" (a password box shows "*"), "check [x] Slow
+// CPU mode", "list [alice][bob]", "tabs [General ][Connection ]".
 std::string Describe(HWND control) {
   wchar_t className[32] = {};
   GetClassNameW(control, className, 32);
   std::string text = ReadWindowText(control);
   LONG style = GetWindowLongW(control, GWL_STYLE);
   if (lstrcmpiW(className, L"Static") == 0) return "label " + text;
+  if (lstrcmpiW(className, L"ListBox") == 0 || lstrcmpiW(className, WC_TABCONTROLW) == 0) {
+    bool list = lstrcmpiW(className, L"ListBox") == 0;
+    std::string shown = list ? "list " : "tabs ";
+    for (int i = 0; i < SendMessageW(control, list ? LB_GETCOUNT : TCM_GETITEMCOUNT, 0, 0); ++i) {
+      wchar_t item[64] = {};
+      TCITEMW tab{TCIF_TEXT};
+      tab.pszText = item;
+      tab.cchTextMax = 64;
+      SendMessageW(control, list ? LB_GETTEXT : TCM_GETITEMW, i,
+                   list ? reinterpret_cast<LPARAM>(item) : reinterpret_cast<LPARAM>(&tab));
+      shown += "[" + Narrow(item) + "]";
+    }
+    return shown;
+  }
+  if ((style & BS_TYPEMASK) == BS_AUTOCHECKBOX) {
+    bool checked = SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    return std::string("check ") + (checked ? "[x] " : "[ ] ") + text;
+  }
   if (lstrcmpiW(className, L"Edit") == 0) {
     std::string shown = "text " + FontFace(control);
     if (SendMessageW(control, EM_GETPASSWORDCHAR, 0, 0) == '*') shown += " *";
@@ -96,16 +123,16 @@ Strings Controls(HWND window) {
   return out;
 }
 
-// The tab stops from the first one round: a button by its caption, a text box by the label
-// before it, as a screen reader names it ("[Password:]").
+// The tab stops from the first one round: a button by its caption, a text or list box by the
+// label before it, as a screen reader names it ("[Password:]").
 Strings TabOrder(HWND window) {
   Strings out;
   HWND first = GetNextDlgTabItem(window, nullptr, FALSE);
   for (HWND item = first; item && out.size() < 16;) {
     wchar_t className[32] = {};
     GetClassNameW(item, className, 32);
-    out.push_back(lstrcmpiW(className, L"Edit") == 0
-                      ? "[" + ReadWindowText(GetWindow(item, GW_HWNDPREV)) + "]"
+    bool box = lstrcmpiW(className, L"Edit") == 0 || lstrcmpiW(className, L"ListBox") == 0;
+    out.push_back(box ? "[" + ReadWindowText(GetWindow(item, GW_HWNDPREV)) + "]"
                       : ReadWindowText(item));
     item = GetNextDlgTabItem(window, item, FALSE);
     if (item == first) break;
@@ -394,6 +421,144 @@ TEST_F(ModalWindowsTest, InputBoxReturnsTheTextAsTypedOrNothingWhenCancelled) {
     EXPECT_EQ(answer, row.expected);
     EXPECT_FALSE(IsWindow(FindWindowW(kInputBoxClassName, nullptr)));
   }
+}
+
+// Wine's own registry without the client's key and the start-up entry, as on a fresh
+// installation; the same again afterwards, so no later program finds the entry and starts.
+struct FreshSettings {
+  FreshSettings() { Clear(); }
+  ~FreshSettings() { Clear(); }
+  static void Clear() {
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Corvane");
+    RegDeleteKeyValueA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+                       "CV30");
+  }
+};
+
+void PressWithControl(WORD key) {
+  INPUT keys[4] = {};
+  const WORD order[4] = {VK_CONTROL, key, key, VK_CONTROL};
+  for (int i = 0; i < 4; ++i) {
+    keys[i].type = INPUT_KEYBOARD;
+    keys[i].ki.wVk = order[i];
+    keys[i].ki.dwFlags = i < 2 ? 0 : KEYEVENTF_KEYUP;
+  }
+  SendInput(4, keys, sizeof(INPUT));
+}
+
+// The visible controls of the page shown, in tab order, without the tab strip and the buttons.
+Strings PageShown(HWND window) {
+  Strings out;
+  for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    std::string seen = Describe(child);
+    bool everyPage = seen.starts_with("tabs ") || seen == "default OK" || seen == "button Cancel";
+    if (IsWindowVisible(child) && !everyPage) out.push_back(seen);
+  }
+  return out;
+}
+
+TEST_F(ModalWindowsTest, PreferencesPagesShowTheInitialStatesAndOkWritesWinesRegistry) {
+  FreshSettings fresh;
+  Win32Registry backend;
+  Registry registry(backend, nullptr, "Corvane");
+  registry.CreateKey("HKEY_CURRENT_USER\\Software\\Corvane");  // as the start-up does
+  testing::Log log;
+  testing::RecordingViews tree(log);
+  RosterModel roster(tree, registry);
+  SessionValues session{.signedInName = "pilot", .passwordDigest = "0123456789ABCDEF"};
+  frmPreferences window(owner_);
+  PreferencesController controller(window, {registry, roster, session, "C:\\Corvane"});
+  Strings seen;  // each page as Ctrl+Tab shows it, from the first; then the advice on OK
+  bool pressedOk = false;
+  auto step = [&] {
+    HWND shown = FindWindowW(frmPreferences::kClassName, nullptr);
+    if (!shown || !IsWindowVisible(shown)) return false;
+    if (HWND box = FindWindowW(L"#32770", L"Warning!")) {
+      seen.push_back(ReadWindowText(GetDlgItem(box, 0xFFFF)));
+      PostMessageW(box, WM_COMMAND, IDOK, 0);
+      return true;
+    }
+    if (pressedOk) return false;  // the advice comes next
+    if (seen.empty()) {
+      seen = {"caption " + ReadWindowText(shown), "focus " + Describe(GetFocus()),
+              IsWindowEnabled(owner_) ? "owner enabled" : "owner disabled"};
+    }
+    int page = window.CurrentPage();
+    seen.push_back("page " + std::to_string(page));
+    for (const std::string& control : PageShown(shown)) seen.push_back(control);
+    // Labels name the boxes after them; the tab strip follows Cancel.
+    if (page == 1 || page == 3) {
+      for (const std::string& stop : TabOrder(shown)) seen.push_back("tab " + stop);
+    }
+    Snapshot(shown, "preferences" + std::to_string(page));
+    if (page < frmPreferences::kPageCount - 1) {
+      PressWithControl(VK_TAB);
+      return false;
+    }
+    // Typed and clicked on pages not shown, then Enter.
+    window.SetText(PrefText::kCVAddress, "lobby.example.net");
+    window.SetText(PrefText::kCVPort, " 4000");
+    SendMessageW(FindWindowExW(shown, nullptr, L"Button", L"Automatically Login"), BM_CLICK, 0, 0);
+    Do(shown, Act::kEnter);
+    pressedOk = true;
+    return false;
+  };
+  ASSERT_TRUE(Drive([&] { window.ShowModal(controller); }, step));
+  EXPECT_EQ(seen,
+            (Strings{"caption Corvane Preferences",
+                     "focus tabs [General ][Connection ][Notifications ][Privacy ][Skyrend "
+                     "][Advanced ]",
+                     "owner disabled",
+                     "page 0",
+                     "check [x] Start Corvane with windows",
+                     "check [ ] Remember my ID && Password",
+                     "check [ ] Automatically Login",
+                     "page 1",
+                     "label Corvane address:",
+                     "text Tahoma Error",
+                     "label Corvane port:",
+                     "text Tahoma Error",
+                     "check [x] Try to reconnect on disconnect",
+                     "tab [Corvane address:]",
+                     "tab [Corvane port:]",
+                     "tab Try to reconnect on disconnect",
+                     "tab OK",
+                     "tab Cancel",
+                     "tab ",
+                     "page 2",
+                     "check [x] Play sound on message",
+                     "check [x] Flash inactive window on message",
+                     "check [x] Popup lobby chat window on message",
+                     "check [x] Popup private chat window on message",
+                     "page 3",
+                     "frame Ignored Users",
+                     "list ",
+                     "button Remove",
+                     "tab [Ignored Users]",
+                     "tab Remove",
+                     "tab OK",
+                     "tab Cancel",
+                     "tab ",
+                     "page 4",
+                     "page 5",
+                     "check [x] Buffer lobby chat window",
+                     "check [x] Buffer private chat windows",
+                     "check [ ] Alternate Skyrend launch method",
+                     "check [ ] Slow CPU mode",
+                     "You're advised to restart Corvane after changing the SlowCPU setting!"}));
+  EXPECT_FALSE(IsWindowVisible(window.hwnd()));
+  EXPECT_TRUE(IsWindowEnabled(owner_));
+  const char* key = "HKEY_CURRENT_USER\\Software\\Corvane";
+  EXPECT_EQ(
+      (Strings{
+          registry.GetDWord(key, "AutoLogin").ToText(),
+          registry.GetDWord(key, "RememberLogin").ToText(), registry.GetString(key, "Username"),
+          registry.GetString(key, "Password"), registry.GetString(key, "CvAddress"),
+          registry.GetString(key, "CvPort"), registry.GetDWord(key, "SlowCPU").ToText(),
+          registry.GetString("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+                             "CV30")}),
+      (Strings{"1", "1", "pilot", "0123456789ABCDEF", "lobby.example.net", " 4000", "0",
+               "C:\\Corvane\\cv3client.exe"}));
 }
 
 }  // namespace
