@@ -9,7 +9,7 @@ namespace lobbyd {
 namespace {
 
 // At most this many queued buffers go into one gathered write.
-constexpr size_t kMaxGather = 64;
+constexpr size_t kMaxGather = 256;
 // A reply being produced gets more lines whenever less than this is waiting to be written.
 constexpr size_t kLowWater = 64 * 1024;
 
@@ -132,7 +132,7 @@ void Session::Enqueue(std::shared_ptr<const std::string> bytes) {
     return;
   }
   queue_.push_back(std::move(bytes));
-  if (inFlight_.empty()) WriteMore();
+  WriteSoon();
 }
 
 bool Session::Admit(size_t bytes) {
@@ -153,7 +153,23 @@ void Session::SendStream(Producer more) {
   if (closed_) return;
   backlog_.push_back({nullptr, std::move(more)});
   FillFromBacklog();
-  if (inFlight_.empty()) WriteMore();
+  WriteSoon();
+}
+
+void Session::WriteSoon() {
+  if (closed_ || !inFlight_.empty() || writeArmed_) return;
+  auto due = lastWrite_ + kCoalesce;
+  if (std::chrono::steady_clock::now() >= due) {
+    WriteMore();
+    return;
+  }
+  writeArmed_ = true;
+  if (!coalesceTimer_) coalesceTimer_ = std::make_unique<asio::steady_timer>(socket_.get_executor());
+  coalesceTimer_->expires_at(due);
+  coalesceTimer_->async_wait([self = shared_from_this()](const asio::error_code& error) {
+    self->writeArmed_ = false;
+    if (!error) self->WriteMore();
+  });
 }
 
 void Session::FillFromBacklog() {
@@ -196,6 +212,7 @@ void Session::WriteMore() {
                    std::make_move_iterator(queue_.begin() + take));
   queue_.erase(queue_.begin(), queue_.begin() + take);
   if (queue_.empty()) queue_.shrink_to_fit();
+  lastWrite_ = std::chrono::steady_clock::now();
   std::vector<asio::const_buffer> buffers;
   buffers.reserve(inFlight_.size());
   for (const auto& bytes : inFlight_) buffers.emplace_back(asio::buffer(*bytes));
@@ -241,6 +258,7 @@ void Session::Close(std::string_view reason) {
   closed_ = true;
   Log(reason);
   if (flushTimer_) flushTimer_->cancel();
+  if (coalesceTimer_) coalesceTimer_->cancel();
   asio::error_code ignored;
   socket_.shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
   socket_.close(ignored);

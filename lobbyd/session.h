@@ -66,6 +66,10 @@ class Session : public std::enable_shared_from_this<Session> {
   // The kernel's send buffer of each connection, fixed so that pilots who never read cannot pin
   // megabytes of kernel memory each.
   static constexpr int kSendBuffer = 64 * 1024;
+  // Writes to one connection start at most this often; what is queued meanwhile goes out in one
+  // gathered write. One pilot's lines then cost one system call per turn, not one each, when
+  // many pilots sign in at once; an idle connection still writes at once.
+  static constexpr std::chrono::milliseconds kCoalesce{25};
 
   // `scratch` is a read buffer shared by all sessions of the io thread: an idle connection then
   // holds no read buffer of its own.
@@ -113,6 +117,8 @@ class Session : public std::enable_shared_from_this<Session> {
   void HandleLines();
   void Enqueue(std::shared_ptr<const std::string> bytes);
   void WriteMore();
+  // Starts the next write now, or once kCoalesce has passed since the last one started.
+  void WriteSoon();
   void OnWritten(const asio::error_code& error);
   void Unqueued(size_t bytes);
   // Counts bytes about to be queued; false, with the connection closed, past the limits.
@@ -135,6 +141,9 @@ class Session : public std::enable_shared_from_this<Session> {
   bool closing_ = false;
   std::string closeReason_;
   std::unique_ptr<asio::steady_timer> flushTimer_;
+  std::unique_ptr<asio::steady_timer> coalesceTimer_;  // made when first needed
+  bool writeArmed_ = false;  // a coalesced write is due
+  std::chrono::steady_clock::time_point lastWrite_{};
 
   std::vector<std::shared_ptr<const std::string>> queue_;     // not yet handed to a write
   std::vector<std::shared_ptr<const std::string>> inFlight_;  // the write in progress
