@@ -66,7 +66,6 @@ class Watchdog : public GuardEvents {
   void Form_Unload() override;
 
   State state() const { return state_; }
-  bool GuardExiting() const { return guardExiting_; }
 
  private:
   void timeRelaunch_Timer();
