@@ -23,4 +23,17 @@ bool InstallationComplete(Files& files, const InstalledGame& game) {
   return complete;
 }
 
+std::string GameExecutable(Files& files, std::string_view runPath) {
+  return files.ShortPath(runPath) + "\\" + std::string(kGameExeName);
+}
+
+std::string NewSaveFileArgument(Files& files, std::string_view savePath,
+                                std::string_view fileName) {
+  return files.ShortPath(savePath) + "\\" + std::string(fileName);
+}
+
+std::string SavedFileArgument(Files& files, std::string_view savePath, std::string_view fileName) {
+  return files.ShortPath(std::string(savePath) + "\\" + std::string(fileName));
+}
+
 }  // namespace cv3

@@ -33,6 +33,14 @@ InstalledGame ReadInstalledGame(Registry& registry);
 // RunPath, Version and DataPath reads "Error". Every condition is evaluated every time.
 bool InstallationComplete(Files& files, const InstalledGame& game);
 
+// The pieces every game command line is built from, short forms so that they hold no spaces: the
+// game's executable (short RunPath + "\skyrendw.exe"), a save file that does not exist yet (short
+// SavePath + "\" + name: a missing file has no short form) and one that exists (the short form of
+// the whole path).
+std::string GameExecutable(Files& files, std::string_view runPath);
+std::string NewSaveFileArgument(Files& files, std::string_view savePath, std::string_view fileName);
+std::string SavedFileArgument(Files& files, std::string_view savePath, std::string_view fileName);
+
 // The refusal of an incomplete installation: critical stop, caption "Warning!".
 inline MessageBoxSpec NotInstalledBox() {
   return {std::string(kNotInstalledText), "Warning!", BoxIcon::kCritical, BoxButtons::kOk};

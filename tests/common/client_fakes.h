@@ -12,6 +12,7 @@
 #include "common/fake_files.h"
 #include "common/fake_game_windows.h"
 #include "common/fake_processes.h"
+#include "common/manual_timers.h"
 #include "common/registry.h"
 #include "common/registry_memory.h"
 #include "common/timers.h"
@@ -24,8 +25,6 @@
 #include "cv3client/window_factory.h"
 
 namespace cv3::testing {
-
-using Log = std::vector<std::string>;
 
 inline std::string Describe(const MessageBoxSpec& box) {
   const char* icon = box.icon == BoxIcon::kExclamation ? "exclamation"
@@ -223,34 +222,6 @@ class FakeSocket : public LobbySocket {
 
   bool connected = false;
   std::string localAddress = "203.0.113.7";
-
- private:
-  Log& log_;
-};
-
-class ManualTimers : public Timers {
- public:
-  explicit ManualTimers(Log& log) : log_(log) {}
-  void StartTimer(int id, int intervalMs, Tick tick) override {
-    running[id] = {intervalMs, std::move(tick)};
-    log_.push_back("start timer " + std::to_string(id) + " " + std::to_string(intervalMs));
-  }
-  void StopTimer(int id) override {
-    running.erase(id);
-    log_.push_back("stop timer " + std::to_string(id));
-  }
-  // One tick of a running timer; a timer that is not running does not tick.
-  void Fire(int id) {
-    auto found = running.find(id);
-    if (found == running.end()) return;
-    Tick tick = found->second.tick;  // the tick may stop or restart its own timer
-    tick();
-  }
-  struct Running {
-    int intervalMs;
-    Tick tick;
-  };
-  std::map<int, Running> running;
 
  private:
   Log& log_;
