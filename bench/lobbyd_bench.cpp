@@ -61,7 +61,8 @@ double Percentile(std::vector<double> values, double p) {
 class Server {
  public:
   // Each run logs to a file of its own (named by `tag`), so an older run's port is never read.
-  // Every bench client comes from 127.0.0.1, so the per-address account limit is lifted.
+  // Each bench client has a loopback address of its own (127.1.0.0 onwards), as players do;
+  // the per-address account limit is lifted for the set-up only in case addresses repeat.
   Server(const std::string& program, const std::string& folder, const std::string& tag,
          const std::string& listen)
       : logPath_(folder + "/lobbyd-" + tag + ".log") {
@@ -179,6 +180,13 @@ class Fleet {
     client.socket = tcp::socket(io_);
     client.partial.clear();
     unsigned connection = ++client.connection;
+    // A source address of its own: the server's limits per address then see one player each.
+    size_t i = client.index;
+    asio::ip::address_v4::bytes_type source{
+        127, static_cast<unsigned char>(1 + ((i >> 16) & 0xFF)),
+        static_cast<unsigned char>((i >> 8) & 0xFF), static_cast<unsigned char>(i & 0xFF)};
+    client.socket.open(tcp::v4(), ignored);
+    client.socket.bind(tcp::endpoint(asio::ip::address_v4(source), 0), ignored);
     tcp::endpoint server(asio::ip::make_address_v4("127.0.0.1"), port_);
     client.socket.async_connect(
         server, [this, &client, connection, done = std::move(done)](const asio::error_code& error) {

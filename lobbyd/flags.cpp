@@ -50,7 +50,7 @@ std::string UsageText() {
          "  --accounts-per-hour N      accounts one address may create within an hour\n"
          "                             (default 5)\n"
          "  --hash-queue N             password checks waiting or running in all; more are\n"
-         "                             refused as busy (default 256)\n"
+         "                             refused as busy (default 10000)\n"
          "  --hash-queue-per-address N  password checks of one address waiting or running\n"
          "                             (default 2)\n"
          "  --connections-per-address N  connections one address may hold (default 16)\n"

@@ -19,7 +19,7 @@ class HashQueue {
   struct Limits {
     size_t running = 2;     // jobs given to the pool at a time: its thread count
     size_t perAddress = 2;  // jobs of one address waiting or running
-    size_t total = 256;     // jobs waiting or running in all
+    size_t total = 10000;   // jobs waiting or running in all
   };
 
   explicit HashQueue(Limits limits) : limits_(limits) {}

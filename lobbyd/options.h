@@ -12,7 +12,7 @@ struct LobbyOptions {
   // Password checks waiting for the workers: from one address, and in all. A player's client
   // sends one at a time; more only come from scripts or a crowd behind one address.
   unsigned hashQueuePerAddress = 2;
-  unsigned hashQueue = 256;
+  unsigned hashQueue = 10000;  // as many as connections: a restart storm must fit
   // Connections: from one address, and in all (a few descriptors stay in reserve beyond this,
   // so a connection over the limit is still accepted and closed at once).
   unsigned connectionsPerAddress = 16;
