@@ -17,22 +17,21 @@ void GameLauncher::StartJoin(const std::string& runPath, const std::string& targ
   gameWindowHidden_ = false;
   launchTargetAddress_ = targetAddress;
   StartTimers();
-  parts_.processes.Start(
-      parts_.files.ShortPath(runPath) + "\\" + std::string(kGameExeName) + " /t:connect", "",
-      ShowMode::kMaximized);
+  parts_.processes.Start(GameExecutable(parts_.files, runPath) + " /t:connect", "",
+                         ShowMode::kMaximized);
 }
 
 void GameLauncher::StartNewServer(const std::string& runPath, const std::string& savePath,
                                   const std::string& saveFileName, int dedicated) {
-  StartServer(parts_.files.ShortPath(runPath) + "\\" + std::string(kGameExeName) +
-                  " /t:newserver " + parts_.files.ShortPath(savePath) + "\\" + saveFileName,
+  StartServer(GameExecutable(parts_.files, runPath) + " /t:newserver " +
+                  NewSaveFileArgument(parts_.files, savePath, saveFileName),
               saveFileName, dedicated);
 }
 
 void GameLauncher::StartSavedServer(const std::string& runPath, const std::string& savePath,
                                     const std::string& saveFileName, int dedicated) {
-  StartServer(parts_.files.ShortPath(runPath) + "\\" + std::string(kGameExeName) +
-                  " /t:loadserver " + parts_.files.ShortPath(savePath + "\\" + saveFileName),
+  StartServer(GameExecutable(parts_.files, runPath) + " /t:loadserver " +
+                  SavedFileArgument(parts_.files, savePath, saveFileName),
               saveFileName, dedicated);
 }
 
