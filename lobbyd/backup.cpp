@@ -29,7 +29,8 @@ bool MayReplace(const std::string& target) {
   std::ifstream file(target, std::ios::binary);
   char header[16] = {};
   file.read(header, sizeof header);
-  return file.gcount() == 0 || (file.gcount() == 16 && std::memcmp(header, "SQLite format 3", 16) == 0);
+  return file.gcount() == 0 ||
+         (file.gcount() == 16 && std::memcmp(header, "SQLite format 3", 16) == 0);
 }
 
 bool Count(sqlite3* db, const char* table, int64_t& count) {
@@ -155,9 +156,9 @@ std::string BackupReport(const std::string& source, const std::string& target,
   if (!result.error.empty()) {
     return "lobbyd: backup of " + source + " to " + target + " failed: " + result.error + "\n";
   }
-  return "lobbyd: backed up " + source + " to " + target + " (" + Counted(result.accounts, "account") +
-         ", " + Counted(result.games, "game") + ", " + std::to_string((result.bytes + 1023) / 1024) +
-         " KiB); no server was started\n";
+  return "lobbyd: backed up " + source + " to " + target + " (" +
+         Counted(result.accounts, "account") + ", " + Counted(result.games, "game") + ", " +
+         std::to_string((result.bytes + 1023) / 1024) + " KiB); no server was started\n";
 }
 
 }  // namespace lobbyd

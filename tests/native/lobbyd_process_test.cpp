@@ -174,9 +174,10 @@ TEST(Program, BacksUpTheStoreOfARunningServerAndExits) {
   ASSERT_EQ(client.ReadLine(), "AUTH_ACK:OK");
 
   Program backup({"--db", database, "--backup-to", copy});
-  EXPECT_TRUE(std::regex_match(
-      backup.ReadAll(), std::regex("lobbyd: backed up " + database + " to " + copy +
-                                   " \\(1 account, 0 games, \\d+ KiB\\); no server was started\n")));
+  EXPECT_TRUE(
+      std::regex_match(backup.ReadAll(),
+                       std::regex("lobbyd: backed up " + database + " to " + copy +
+                                  " \\(1 account, 0 games, \\d+ KiB\\); no server was started\n")));
   EXPECT_EQ(backup.Wait(), 0);
   // The running server is untouched and goes on serving.
   client.Send("VERSION:300");
