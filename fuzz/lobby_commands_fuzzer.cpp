@@ -91,8 +91,10 @@ class World {
  public:
   explicit World(Host& host) : host_(host), io_(host.io) {
     host_.Seed();
+    LobbyOptions options;
+    options.coalesceWrites = false;  // this loop's turns are not the wall clock's
     lobby_ = std::make_unique<Lobby>(io_, *host_.store, *host_.worker, *host_.pool, clock_, log_,
-                                     LobbyOptions{}, "plain$none");
+                                     options, "plain$none");
     FUZZ_CHECK(lobby_->Load().empty());
     for (int& end : ends_) end = Connect();
     Send(0, "AUTH:ace:" + Digest("pw") + "\r\nADMINMODE\r\n");
