@@ -70,6 +70,8 @@ std::string UsageText() {
          "  --admin NAME               grant administrator rights to an existing account\n"
          "  --ban NAME                 ban an existing account permanently\n"
          "  --unban NAME               lift a permanent ban\n"
+         "  --backup-to FILE           copy the database to FILE, consistently, even while a\n"
+         "                             server runs on it; then exit without serving\n"
          "  --help                     show this text\n"
          "Account changes are stored in the database; the server then goes on serving.\n";
 }
@@ -132,9 +134,17 @@ std::string ParseFlags(const std::vector<std::string>& args, Flags& flags) {
       flags.actions.bans.push_back(value);
     } else if (flag == "--unban") {
       flags.actions.unbans.push_back(value);
+    } else if (flag == "--backup-to") {
+      if (value.empty()) return "--backup-to needs a file name";
+      flags.backupTo = value;
     } else {
       return "unknown option " + flag + " (see --help)";
     }
+  }
+  const StartupActions& actions = flags.actions;
+  if (!flags.backupTo.empty() && (!actions.addAccounts.empty() || !actions.admins.empty() ||
+                                  !actions.bans.empty() || !actions.unbans.empty())) {
+    return "--backup-to runs alone; make account changes with a command of their own";
   }
   return {};
 }

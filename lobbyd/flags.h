@@ -15,6 +15,7 @@ struct Flags {
   std::string database = "lobbyd.db";
   LobbyOptions lobby;
   StartupActions actions;
+  std::string backupTo;  // --backup-to: copy the store there and exit, serving nothing
   bool help = false;
 };
 

@@ -16,6 +16,7 @@ void HashPool::Stop() {
   {
     std::lock_guard lock(mutex_);
     stopping_ = true;
+    busy_ -= jobs_.size();
     jobs_.clear();
   }
   wake_.notify_all();
@@ -29,6 +30,7 @@ void HashPool::Submit(std::function<void()> job) {
     std::lock_guard lock(mutex_);
     if (stopping_) return;
     jobs_.push_back(std::move(job));
+    ++busy_;
   }
   wake_.notify_one();
 }
@@ -44,7 +46,14 @@ void HashPool::Run() {
       jobs_.pop_front();
     }
     job();
+    std::lock_guard lock(mutex_);
+    --busy_;
   }
+}
+
+size_t HashPool::Busy() {
+  std::lock_guard lock(mutex_);
+  return busy_;
 }
 
 void HashPool::Hash(std::string digest, std::function<void(std::optional<std::string>)> done) {

@@ -29,6 +29,9 @@ class HashPool {
   void Verify(std::string hash, std::string digest, std::function<void(bool)> done);
   void Stop();
   size_t Threads() const { return workers_.size(); }
+  // Jobs submitted whose results are not yet posted to the io_context. Once it is 0, every
+  // result is waiting there (for harnesses that run the io_context by hand).
+  size_t Busy();
 
  private:
   void Run();
@@ -39,6 +42,7 @@ class HashPool {
   std::mutex mutex_;
   std::condition_variable wake_;
   std::deque<std::function<void()>> jobs_;
+  size_t busy_ = 0;  // queued or running
   bool stopping_ = false;
   std::vector<std::thread> workers_;
 };

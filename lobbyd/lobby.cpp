@@ -105,6 +105,7 @@ void Lobby::Accept(asio::ip::tcp::socket socket) {
   auto session =
       std::make_shared<Session>(std::move(socket), nextId_++, *this, scratch_, log_, output_);
   session->connectedAt = clock_.Steady();
+  if (!options_.coalesceWrites) session->NeverCoalesce();
   sessions_.emplace(session->Id(), session);
   session->Start();
 }

@@ -1,5 +1,6 @@
 // lobbyd: the Corvane lobby server. Parses the flags, opens the database, applies the operator's
-// account changes, then serves until SIGINT or SIGTERM.
+// account changes, then serves until SIGINT or SIGTERM. With --backup-to it only copies the
+// database and exits.
 #include <sys/resource.h>
 
 #include <asio/io_context.hpp>
@@ -7,6 +8,7 @@
 #include <csignal>
 #include <iostream>
 
+#include "lobbyd/backup.h"
 #include "lobbyd/clock.h"
 #include "lobbyd/event_log.h"
 #include "lobbyd/flags.h"
@@ -38,6 +40,12 @@ int main(int argc, char** argv) {
   if (flags.help) {
     std::cout << lobbyd::UsageText();
     return 0;
+  }
+  if (!flags.backupTo.empty()) {
+    auto result = lobbyd::BackupDatabase(flags.database, flags.backupTo);
+    (result.error.empty() ? std::cout : std::cerr)
+        << lobbyd::BackupReport(flags.database, flags.backupTo, result);
+    return result.error.empty() ? 0 : 1;
   }
   if (!lobbyd::InitSodium()) {
     std::cerr << "lobbyd: libsodium cannot be initialised\n";

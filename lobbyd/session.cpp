@@ -158,7 +158,7 @@ void Session::SendStream(Producer more) {
 
 void Session::WriteSoon() {
   if (closed_ || !inFlight_.empty() || writeArmed_) return;
-  auto due = lastWrite_ + kCoalesce;
+  auto due = lastWrite_ + coalesce_;
   if (std::chrono::steady_clock::now() >= due) {
     WriteMore();
     return;

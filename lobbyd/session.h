@@ -102,6 +102,9 @@ class Session : public std::enable_shared_from_this<Session> {
 
   bool Open() const { return !closed_ && !closing_; }
   void SetLineLimit(size_t limit) { buffer_.SetLimit(limit); }
+  // Every write starts at once, whatever the clock says (harnesses that run the io_context by
+  // hand; see LobbyOptions::coalesceWrites).
+  void NeverCoalesce() { coalesce_ = {}; }
 
   uint64_t Id() const { return id_; }
   const std::string& Address() const { return address_; }  // address only
@@ -144,6 +147,7 @@ class Session : public std::enable_shared_from_this<Session> {
   std::unique_ptr<asio::steady_timer> coalesceTimer_;  // made when first needed
   bool writeArmed_ = false;  // a coalesced write is due
   std::chrono::steady_clock::time_point lastWrite_{};
+  std::chrono::milliseconds coalesce_ = kCoalesce;
 
   std::vector<std::shared_ptr<const std::string>> queue_;     // not yet handed to a write
   std::vector<std::shared_ptr<const std::string>> inFlight_;  // the write in progress

@@ -24,8 +24,14 @@ void StoreWorker::Run(std::function<std::string(Store&)> work,
       std::string error = work(store_);
       if (done) asio::post(io_, [done = std::move(done), error] { done(error); });
     });
+    ++busy_;
   }
   wake_.notify_one();
+}
+
+size_t StoreWorker::Busy() {
+  std::lock_guard lock(mutex_);
+  return busy_;
 }
 
 void StoreWorker::Loop() {
@@ -40,6 +46,8 @@ void StoreWorker::Loop() {
       jobs_.pop_front();
     }
     job();
+    std::lock_guard lock(mutex_);
+    --busy_;
   }
 }
 

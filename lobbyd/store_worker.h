@@ -27,6 +27,9 @@ class StoreWorker {
   // what failed) on the io thread, unless the server has stopped by then.
   void Run(std::function<std::string(Store&)> work,
            std::function<void(const std::string& error)> done = {});
+  // Jobs asked for whose results are not yet posted to the io_context. Once it is 0, every
+  // result is waiting there (for harnesses that run the io_context by hand).
+  size_t Busy();
 
  private:
   void Loop();
@@ -36,6 +39,7 @@ class StoreWorker {
   std::mutex mutex_;
   std::condition_variable wake_;
   std::deque<std::function<void()>> jobs_;
+  size_t busy_ = 0;  // queued or running
   bool stopping_ = false;
   std::thread thread_;
 };

@@ -12,6 +12,9 @@ packages=(
   wine wine64 fonts-wine xvfb xauth x11-utils imagemagick
   # sox makes the message sound (assets/make_assets.sh).
   sox
+  # clang with its sanitizer and libFuzzer runtimes: the sanitizer build and the fuzz targets
+  # (the native-asan preset, scripts/fuzz.sh). systemd-analyze checks lobbyd's unit.
+  clang libclang-rt-14-dev systemd
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Builds both builds and runs every test: native (core, lobbyd) and Windows (under Wine,
-# headless). Prints each runner's summary and a total line; exits non-zero on any failure.
+# Builds both builds and runs every test: native (core, lobbyd), the native tests again under
+# AddressSanitizer and UndefinedBehaviorSanitizer (clang), the fuzz targets for a bounded time
+# (FUZZ_SECONDS each, default 45), and Windows (under Wine, headless). Prints each runner's
+# summary and a total line; exits non-zero on any failure.
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
@@ -16,6 +18,20 @@ cmake --build --preset native || exit 1
 step "Native tests"
 ctest --preset native --output-junit "$logs/native.xml" 2>&1 | tee "$logs/native.log" | grep -vE '^ +Start |Passed +[0-9.]+ sec$'
 native_rc=${PIPESTATUS[0]}
+
+step "Sanitizer build (clang, AddressSanitizer + UndefinedBehaviorSanitizer)"
+cmake --preset native-asan >"$logs/native-asan-configure.log" ||
+  { cat "$logs/native-asan-configure.log"; exit 1; }
+cmake --build --preset native-asan || exit 1
+step "Native tests under the sanitizers"
+ctest --preset native-asan --output-junit "$logs/native-asan.xml" 2>&1 | tee "$logs/native-asan.log" |
+  grep -vE '^ +Start |Passed +[0-9.]+ sec$'
+asan_rc=${PIPESTATUS[0]}
+
+fuzz_seconds=${FUZZ_SECONDS:-45}
+step "Fuzzing ($fuzz_seconds s per target)"
+"$top/scripts/fuzz.sh" "$fuzz_seconds" 2>&1 | tee "$logs/fuzz.log"
+fuzz_rc=${PIPESTATUS[0]}
 
 step "Windows build (MinGW-w64)"
 cmake --preset windows >"$logs/windows-configure.log" || { cat "$logs/windows-configure.log"; exit 1; }
@@ -42,9 +58,13 @@ count() {  # passed failed, from ctest's summary line
   sed -nE 's/.*tests passed, ([0-9]+) tests? failed out of ([0-9]+).*/\1 \2/p' "$1" | tail -n 1
 }
 read -r nf nt <<<"$(count "$logs/native.log")"
+read -r af at <<<"$(count "$logs/native-asan.log")"
+read -r zp zf <<<"$(sed -nE 's/^Fuzzers: ([0-9]+) passed, ([0-9]+) failed$/\1 \2/p' "$logs/fuzz.log")"
 read -r wf wt <<<"$(count "$logs/windows.log")"
-nf=${nf:-0} nt=${nt:-0} wf=${wf:-0} wt=${wt:-0}
+nf=${nf:-0} nt=${nt:-0} af=${af:-0} at=${at:-0} zp=${zp:-0} zf=${zf:-1} wf=${wf:-0} wt=${wt:-0}
 echo
-echo "Native: $((nt - nf)) passed, $nf failed; Wine: $((wt - wf)) passed, $wf failed"
-echo "Total: $((nt - nf + wt - wf)) passed, $((nf + wf)) failed"
-[ "$native_rc" -eq 0 ] && [ "$windows_rc" -eq 0 ] && [ "$nt" -gt 0 ] && [ "$wt" -gt 0 ]
+echo "Native: $((nt - nf)) passed, $nf failed; Sanitizers: $((at - af)) passed, $af failed;" \
+  "Fuzzers: $zp passed, $zf failed; Wine: $((wt - wf)) passed, $wf failed"
+echo "Total: $((nt - nf + at - af + zp + wt - wf)) passed, $((nf + af + zf + wf)) failed"
+[ "$native_rc" -eq 0 ] && [ "$asan_rc" -eq 0 ] && [ "$fuzz_rc" -eq 0 ] && [ "$windows_rc" -eq 0 ] &&
+  [ "$nt" -gt 0 ] && [ "$at" -gt 0 ] && [ "$zp" -gt 0 ] && [ "$wt" -gt 0 ]

@@ -127,8 +127,15 @@ void ChatRouter::Enter(Window& window) {
     return;
   }
   if (parts_.send) {
+    const Window* sent = &window;
     parts_.send(window.IsLobby() ? FormatLine(msg::kLmsg, input)
                                  : FormatLine(msg::kPmsg, window.partner + ":" + input));
+    // The send waits with window events running: the window may have been closed meanwhile,
+    // its object deleted, and then there is nothing left to echo into.
+    if (std::none_of(windows_.begin(), windows_.end(),
+                     [&](const auto& open) { return open.get() == sent; })) {
+      return;
+    }
   }
   std::string own = parts_.ownName ? parts_.ownName() : std::string();
   window.view->AppendOutput(ChatLineText(own, input),

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <string>
 #include <type_traits>
@@ -210,6 +211,7 @@ class FakeSocket : public LobbySocket {
       log_.push_back("send " + text.substr(0, end));
       text = end == std::string::npos ? std::string() : text.substr(end + 2);
     }
+    if (whileSending) whileSending();
   }
   void Connect(const std::string& host, int port) override {
     log_.push_back("connect " + host + ":" + std::to_string(port));
@@ -222,6 +224,8 @@ class FakeSocket : public LobbySocket {
 
   bool connected = false;
   std::string localAddress = "203.0.113.7";
+  // Runs inside each send, as window events run during the real send's wait.
+  std::function<void()> whileSending;
 
  private:
   Log& log_;

@@ -185,6 +185,24 @@ TEST(ChatClosing, BufferedWindowsHideAndKeepTheirConversation) {
   }
 }
 
+TEST(ChatClosing, AWindowClosedWhileItsLineIsSentIsNotWrittenTo) {
+  Chat chat;
+  chat.core.Commands().OpenPrivateChat("bob");
+  chat.views[0]->input = "bye";
+  // The send's wait lets window events run: the window is closed, and its object deleted at the
+  // top of that inner loop, before the send returns.
+  chat.socket.whileSending = [&] {
+    chat.socket.whileSending = nullptr;
+    chat.views[0]->events().Form_QueryUnload();
+    chat.deferral.RunDeferred();
+  };
+  chat.TakeWindows();
+  chat.views[0]->events().txtInput_Enter();
+  EXPECT_EQ(chat.Take().back(), "send PMSG:bob:bye");
+  EXPECT_EQ(chat.TakeWindows(), Log{});
+  EXPECT_EQ(chat.core.Chat().Partners(), std::vector<std::string>{});
+}
+
 TEST(ChatClosing, TheResetClosesTheFirstWindowAndQuittingClosesAll) {
   Chat chat;
   chat.Settings({{"BuffPrivates", 1}});

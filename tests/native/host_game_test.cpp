@@ -192,7 +192,7 @@ TEST(HostGame, HostSendsTheFifteenFieldsAndWritesTheSettings) {
        {std::pair{"Named", "1"}, std::pair{"Named & Target", "2"}, std::pair{"", "7"}}) {
     Host h;
     h.registry.SetDWord(kGameKey, "PlayerAnnounce", 7);
-    Log pressed = h.PressHost([&](HostedGame& g) { g.announcement = announcement; });
+    Log pressed = h.PressHost([text = announcement](HostedGame& g) { g.announcement = text; });
     EXPECT_EQ(pressed.back(), "HOSTGAME:Me's game:203.0.113.7:1.06:" + std::string(announcement) +
                                   ":0:0:0:0:0:0:0:0:0:0:");
     EXPECT_EQ(h.GameDWord("PlayerAnnounce"), number);

@@ -73,6 +73,13 @@ class Program {
   std::smatch last_;
 };
 
+// The port of a program started with "--listen 127.0.0.1:0", from its log; 0 if it never says.
+unsigned short ListeningPort(Program& program) {
+  std::smatch match;
+  program.ReadUntil(std::regex("listening on 127\\.0\\.0\\.1:(\\d+)"), &match);
+  return match.size() == 2 ? static_cast<unsigned short>(std::stoi(match[1].str())) : 0;
+}
+
 TEST(Program, HelpPrintsTheFlags) {
   Program program({"--help"});
   std::string output = program.ReadAll();
@@ -100,10 +107,9 @@ TEST(Program, ServesSeededAccountsAndStopsCleanlyOnSigterm) {
   TempFolder folder;
   Program program({"--db", folder.Path() + "/l.db", "--listen", "127.0.0.1:0", "--add-account",
                    "Ann:s3cret", "--admin", "ann"});
-  std::smatch match;
-  program.ReadUntil(std::regex("listening on 127\\.0\\.0\\.1:(\\d+)"), &match);
-  ASSERT_EQ(match.size(), 2u);
-  TestClient client(static_cast<unsigned short>(std::stoi(match[1].str())));
+  unsigned short port = ListeningPort(program);
+  ASSERT_NE(port, 0);
+  TestClient client(port);
   client.Send("AUTH:ann:" + Digest("s3cret"));
   EXPECT_EQ(client.ReadLine(), "AUTH_ACK:OK");
   EXPECT_EQ(client.ReadLine(), "ISON:Ann");
@@ -125,10 +131,9 @@ TEST(Program, OperatorChangesWhileTheServerRunsAreStoredAndTakenAtTheNextSignIn)
   TempFolder folder;
   const std::string database = folder.Path() + "/l.db";
   Program server({"--db", database, "--listen", "127.0.0.1:0", "--add-account", "ann:pw"});
-  std::smatch match;
-  server.ReadUntil(std::regex("listening on 127\\.0\\.0\\.1:(\\d+)"), &match);
-  ASSERT_EQ(match.size(), 2u);
-  const std::string port = match[1].str();
+  unsigned short listening = ListeningPort(server);
+  ASSERT_NE(listening, 0);
+  const std::string port = std::to_string(listening);
   auto signIn = [&](const std::string& name) {
     auto client = std::make_unique<TestClient>(static_cast<unsigned short>(std::stoi(port)));
     client->Send("AUTH:" + name + ":" + Digest("pw"));
@@ -156,6 +161,32 @@ TEST(Program, OperatorChangesWhileTheServerRunsAreStoredAndTakenAtTheNextSignIn)
   for (int attempt = 0; attempt < 2; ++attempt) {
     EXPECT_EQ(signIn("ann")->ReadLine(), "AUTH_ACK:PERMBAN");
   }
+}
+
+TEST(Program, BacksUpTheStoreOfARunningServerAndExits) {
+  TempFolder folder;
+  const std::string database = folder.Path() + "/l.db", copy = folder.Path() + "/copy.db";
+  Program server({"--db", database, "--listen", "127.0.0.1:0", "--add-account", "Ann:s3cret"});
+  unsigned short port = ListeningPort(server);
+  ASSERT_NE(port, 0);
+  TestClient client(port);
+  client.Send("AUTH:ann:" + Digest("s3cret"));
+  ASSERT_EQ(client.ReadLine(), "AUTH_ACK:OK");
+
+  Program backup({"--db", database, "--backup-to", copy});
+  EXPECT_TRUE(
+      std::regex_match(backup.ReadAll(),
+                       std::regex("lobbyd: backed up " + database + " to " + copy +
+                                  " \\(1 account, 0 games, \\d+ KiB\\); no server was started\n")));
+  EXPECT_EQ(backup.Wait(), 0);
+  // The running server is untouched and goes on serving.
+  client.Send("VERSION:300");
+  EXPECT_EQ(client.ReadUntil("VERSION_ACK:OK"), std::vector<std::string>{"ISON:Ann"});
+
+  Program refused({"--db", database, "--backup-to", copy, "--ban", "ann"});
+  EXPECT_EQ(refused.ReadAll(),
+            "lobbyd: --backup-to runs alone; make account changes with a command of their own\n");
+  EXPECT_EQ(refused.Wait(), 2);
 }
 
 }  // namespace
