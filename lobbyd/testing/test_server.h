@@ -5,7 +5,9 @@
 
 #include <asio/io_context.hpp>
 #include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -27,9 +29,15 @@ class CountingHasher final : public PasswordHasher {
   bool Verify(std::string_view hash, std::string_view digest) const override;
   int Verifies() const { return verifies_; }
   int Hashes() const { return hashes_; }
+  // While held, verifications wait before they start: checks stay in flight as long as a test
+  // needs them to.
+  void Hold(bool held) const;
 
  private:
   SodiumHasher inner_ = SodiumHasher::Cheapest();
+  mutable std::mutex gate_;
+  mutable std::condition_variable opened_;
+  mutable bool held_ = false;
   mutable std::atomic<int> verifies_{0};
   mutable std::atomic<int> hashes_{0};
 };
