@@ -1,19 +1,28 @@
 // lobbyd-bench: starts lobbyd on a loopback port and drives N clients against it. Loopback only;
 // every phase has a deadline. Two tables:
 //
-// Sign-in storm, for each N of --clients: accounts are created (untimed), then all N sign in at
-// once and load the lists the way the client does (AUTH, USERS, GAMES), then lobby lines are sent
-// one at a time while every client receives.
+// First the hashing bound: how many password checks per second this machine's cores do with
+// lobbyd's own Argon2id settings, one thread per core as lobbyd runs them.
 //
-// Restart storm, for each N of --restart-clients: N clients are signed in with their lists, then
-// lobbyd gets SIGTERM and is started again on the same store and port. Every client retries as
-// the client's reconnect window does: one attempt each period (13 s: ten ticks of 1300 ms), the
-// clients' phases spread evenly over the period, since real clients dropped at unrelated times.
-// Timed from the SIGTERM: until the new lobbyd listens, until all N are signed in again and until
-// all have their lists; meanwhile the lobby chat round trip between the first two clients back.
+// Sign-in storm, for each N of --clients: accounts are created (untimed) and lobbyd is started
+// afresh on them; eight warm-up sign-ins give the hash threads their working memory, then the
+// other N-8 sign in at once and load the lists the way the client does (AUTH, USERS, GAMES), then
+// lobby lines are sent one at a time while every client receives. RSS per connection is the
+// growth over the warmed-up process; the CPU columns are the storm's and the fan-out's own.
+//
+// Return storms, for each N of --restart-clients and of --blip-clients: N clients are signed in
+// with their lists, then either lobbyd gets SIGTERM and is started again on the same store and
+// port (restart), or every client's connection is reset while lobbyd stays up (blip). Every client
+// retries as the client's reconnect window does: one attempt each period (13 s: ten ticks of
+// 1300 ms), the clients' phases spread evenly over the period, since real clients noticed the
+// drop at unrelated times. Timed from the drop: until the new lobbyd listens, until all N are
+// signed in again and until all have their lists; meanwhile the lobby chat round trip between
+// the first two clients back. "bound" is the least time the return can take: the period, or N
+// full password checks at the measured rate when lobbyd restarted (a blip's credentials are
+// remembered by the running lobbyd).
 //
 //   lobbyd-bench [--lobbyd PATH] [--clients 100,1000,5000] [--lines 20]
-//                [--restart-clients 100,1000] [--period-ms 13000]
+//                [--restart-clients 100,1000] [--blip-clients 100,1000] [--period-ms 13000]
 // A list "none" skips its table; a shorter period makes a quick run.
 #include <signal.h>
 #include <sys/resource.h>
@@ -22,6 +31,7 @@
 
 #include <algorithm>
 #include <asio.hpp>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -34,6 +44,7 @@
 #include <thread>
 #include <vector>
 
+#include "lobbyd/hasher.h"
 #include "protocol/catalogue.h"
 #include "protocol/chat_messages.h"
 #include "protocol/md5.h"
@@ -55,6 +66,29 @@ double Percentile(std::vector<double> values, double p) {
   std::sort(values.begin(), values.end());
   size_t index = static_cast<size_t>(p * (values.size() - 1) + 0.5);
   return values[std::min(index, values.size() - 1)];
+}
+
+// Full password checks per second with lobbyd's settings, one thread per core, over ~2 s.
+double MeasureHashRate(unsigned& threads) {
+  auto hasher = lobbyd::SodiumHasher::Standard();
+  threads = std::max(1u, std::thread::hardware_concurrency());
+  if (!lobbyd::InitSodium()) return 0;
+  auto hash = hasher.Hash("bench");
+  if (!hash) return 0;
+  std::atomic<size_t> checks{0};
+  auto until = Clock::now() + seconds(2);
+  std::vector<std::thread> workers;
+  auto start = Clock::now();
+  for (unsigned t = 0; t < threads; ++t) {
+    workers.emplace_back([&] {
+      while (Clock::now() < until) {
+        hasher.Verify(*hash, "bench");
+        ++checks;
+      }
+    });
+  }
+  for (auto& worker : workers) worker.join();
+  return checks / (Ms(Clock::now() - start) / 1000);
 }
 
 // lobbyd as a child process; its log goes to a file so a full pipe never stalls it.
@@ -200,6 +234,14 @@ class Fleet {
         });
   }
 
+  // Drops the client's connection as a network fault would: a reset, no goodbye.
+  void Reset(Client& client) {
+    asio::error_code ignored;
+    ++client.connection;
+    client.socket.set_option(asio::socket_base::linger(true, 0), ignored);
+    client.socket.close(ignored);
+  }
+
   // Runs the clients' I/O in slices of 5 ms until `done`, which is asked between slices.
   bool RunUntil(const std::function<bool()>& done, Clock::duration deadline) {
     auto until = Clock::now() + deadline;
@@ -323,27 +365,33 @@ std::string Prepare(const Server& server, asio::io_context& io, size_t n, unsign
 
 struct Row {
   size_t n = 0;
-  double signInP50 = 0, signInP99 = 0, fanP50 = 0, fanP99 = 0, rssPerConnKiB = 0, cpu = 0;
-  double signInWall = 0;
+  double signInP50 = 0, signInP99 = 0, fanP50 = 0, fanP99 = 0;
+  double signInWall = 0, stormCpu = 0, fanCpuMsPerLine = 0;
+  double idleRssMiB = 0, rssPerConnKiB = 0;
   std::string error;
 };
+
+// Sign-ins before the storm, so the hash threads' working memory is not counted per connection.
+constexpr size_t kWarmUp = 8;
 
 Row RunOne(const std::string& program, const std::string& folder, size_t n, size_t lines) {
   Row row;
   row.n = n;
-  Server server(program, folder, std::to_string(n), "127.0.0.1:0");
   asio::io_context io(1);
   unsigned short port = 0;
-  row.error = Prepare(server, io, n, port);
-  if (!row.error.empty()) return row;
-
-  long baseRss = server.RssKiB();
+  {
+    Server creator(program, folder, std::to_string(n) + "-accounts", "127.0.0.1:0");
+    row.error = Prepare(creator, io, n, port);
+    if (!row.error.empty()) return row;
+  }
+  // A fresh lobbyd that only loaded the accounts, as after a start.
+  Server server(program, folder, std::to_string(n), "127.0.0.1:0");
+  port = server.WaitPort();
   Fleet fleet(io, port);
-  if (!fleet.Connect(n, seconds(60))) {
-    row.error = "connect failed";
+  if (!port || !fleet.Connect(n, seconds(60))) {
+    row.error = port ? "connect failed" : "lobbyd did not start";
     return row;
   }
-  // Sign-in storm: everyone at once, then the lists as the client asks for them.
   size_t loaded = 0;
   size_t refused = 0;
   std::vector<size_t> received(lines, 0);
@@ -371,27 +419,45 @@ Row RunOne(const std::string& program, const std::string& folder, size_t n, size
       }
     };
   }
-  auto stormStart = Clock::now();
-  for (auto& client : fleet.clients()) {
-    client->started = Clock::now();
-    SendAuth(fleet, *client);
+  auto signIn = [&](size_t from, size_t to) {
+    for (size_t i = from; i < to; ++i) {
+      fleet.clients()[i]->started = Clock::now();
+      SendAuth(fleet, *fleet.clients()[i]);
+    }
+    return fleet.RunUntil([&] { return loaded + refused == to; }, seconds(600)) && !refused;
+  };
+  auto settle = [&](milliseconds quiet) {
+    auto until = Clock::now() + quiet;
+    fleet.RunUntil([&] { return Clock::now() > until; }, quiet + seconds(1));
+  };
+  size_t warm = std::min(kWarmUp, n - 1);
+  if (!signIn(0, warm)) {
+    row.error = "warm-up sign-ins failed";
+    return row;
   }
-  if (!fleet.RunUntil([&] { return loaded + refused == n; }, seconds(600)) || refused > 0) {
+  settle(milliseconds(300));
+  long baseRss = server.RssKiB();
+  double baseCpu = server.CpuSeconds();
+  // Sign-in storm: everyone else at once, then the lists as the client asks for them.
+  auto stormStart = Clock::now();
+  if (!signIn(warm, n)) {
     row.error = refused ? std::to_string(refused) + " sign-ins refused" : "sign-in timed out";
     return row;
   }
   row.signInWall = Ms(Clock::now() - stormStart) / 1000;
   std::vector<double> signIns;
-  for (auto& client : fleet.clients()) signIns.push_back(client->signInMs);
+  for (size_t i = warm; i < n; ++i) signIns.push_back(fleet.clients()[i]->signInMs);
   row.signInP50 = Percentile(signIns, 0.5);
   row.signInP99 = Percentile(signIns, 0.99);
-  // Let the last notices drain, then take the idle size.
-  auto settle = Clock::now() + milliseconds(500);
-  fleet.RunUntil([&] { return Clock::now() > settle; }, seconds(1));
-  row.rssPerConnKiB = double(server.RssKiB() - baseRss) / n;
+  // Let the last notices drain, then take the size and the storm's CPU.
+  settle(milliseconds(500));
+  row.idleRssMiB = baseRss / 1024.0;
+  row.rssPerConnKiB = double(server.RssKiB() - baseRss) / double(n - warm);
+  row.stormCpu = server.CpuSeconds() - baseCpu;
 
   // Fan-out: one lobby line at a time, each from another sender (flood control is per pilot).
   std::vector<double> fans;
+  double fanCpu = server.CpuSeconds();
   for (size_t seq = 0; seq < lines; ++seq) {
     Client& sender = *fleet.clients()[seq % n];
     auto sent = Clock::now();
@@ -404,7 +470,7 @@ Row RunOne(const std::string& program, const std::string& folder, size_t n, size
   }
   row.fanP50 = Percentile(fans, 0.5);
   row.fanP99 = Percentile(fans, 0.99);
-  row.cpu = server.CpuSeconds();
+  if (lines) row.fanCpuMsPerLine = (server.CpuSeconds() - fanCpu) * 1000 / double(lines);
   fleet.CloseAll();
   server.Stop();
   return row;
@@ -464,24 +530,26 @@ class ChatProbe {
   std::string ping_, pong_;  // the lines as lobbyd relays them
 };
 
-struct RestartRow {
+enum class Drop { kRestart, kBlip };
+
+struct ReturnRow {
   size_t n = 0;
-  double upMs = 0;            // SIGTERM to the new lobbyd listening
-  double signedInS = 0;       // SIGTERM to the last "AUTH_ACK:OK"
-  double loadedS = 0;         // SIGTERM to the last "GAMES_ACK"
+  double upMs = -1;           // the drop to the new lobbyd listening (restart only)
+  double signedInS = 0;       // the drop to the last "AUTH_ACK:OK"
+  double loadedS = 0;         // the drop to the last "GAMES_ACK"
   size_t attempts = 0;        // connection attempts, refused ones included
   std::vector<double> waits;  // ms from a connection standing to its "AUTH_ACK:OK"
   std::vector<double> chat;
   size_t chatLost = 0;
-  double cpu = 0;  // the new lobbyd's CPU seconds
+  double cpu = 0;  // lobbyd's CPU seconds from the drop (a restarted one's whole life)
   std::string error;
 };
 
-RestartRow RunRestart(const std::string& program, const std::string& folder, size_t n,
-                      milliseconds period) {
-  RestartRow row;
+ReturnRow RunReturn(const std::string& program, const std::string& folder, size_t n,
+                    milliseconds period, Drop drop) {
+  ReturnRow row;
   row.n = n;
-  std::string tag = "restart-" + std::to_string(n);
+  std::string tag = (drop == Drop::kRestart ? "restart-" : "blip-") + std::to_string(n);
   auto server = std::make_unique<Server>(program, folder, tag, "127.0.0.1:0");
   asio::io_context io(1);
   unsigned short port = 0;
@@ -494,7 +562,7 @@ RestartRow RunRestart(const std::string& program, const std::string& folder, siz
   }
 
   size_t signedIn = 0, loaded = 0, refused = 0;
-  bool restarted = false;
+  bool dropped = false;
   Clock::time_point stopped, allSignedIn, allLoaded;
   ChatProbe probe;
   for (auto& client : fleet.clients()) {
@@ -503,14 +571,14 @@ RestartRow RunRestart(const std::string& program, const std::string& folder, siz
       probe.OnLine(fleet, c, line, now);
       switch (FollowSignIn(fleet, c, line)) {
         case Step::kSignedIn:
-          if (restarted) row.waits.push_back(Ms(now - c.started));
+          if (dropped) row.waits.push_back(Ms(now - c.started));
           if (++signedIn == n) allSignedIn = now;
           break;
         case Step::kRefused:
           ++refused;
           break;
         case Step::kLoaded:
-          if (restarted) probe.Join(c);
+          if (dropped) probe.Join(c);
           if (++loaded == n) allLoaded = now;
           break;
         case Step::kNone:
@@ -538,19 +606,28 @@ RestartRow RunRestart(const std::string& program, const std::string& folder, siz
     };
   }
   signedIn = loaded = 0;
-  restarted = true;
+  dropped = true;
   stopped = Clock::now();
   for (size_t i = 0; i < n; ++i) {
     nextAttempt[i] = stopped + period * static_cast<long>(i + 1) / static_cast<long>(n);
   }
-  server->Stop();
-  server = std::make_unique<Server>(program, folder, tag + "-again",
-                                    "127.0.0.1:" + std::to_string(port));
+  double cpuBefore = 0;
+  if (drop == Drop::kRestart) {
+    server->Stop();
+    server = std::make_unique<Server>(program, folder, tag + "-again",
+                                      "127.0.0.1:" + std::to_string(port));
+  } else {
+    cpuBefore = server->CpuSeconds();
+    for (auto& client : fleet.clients()) {
+      fleet.Reset(*client);
+      state[client->index] = State::kWaiting;
+    }
+  }
   resumed = Clock::now();
   Clock::time_point up{};
   auto step = [&] {
     auto now = Clock::now();
-    if (up == Clock::time_point{} && server->Port() != 0) up = now;
+    if (drop == Drop::kRestart && up == Clock::time_point{} && server->Port() != 0) up = now;
     for (size_t i = 0; i < n; ++i) {
       if (state[i] != State::kWaiting || nextAttempt[i] > now) continue;
       state[i] = State::kConnecting;
@@ -567,17 +644,17 @@ RestartRow RunRestart(const std::string& program, const std::string& folder, siz
     probe.Tick(fleet, now);
     return loaded + refused == n;
   };
-  if (!fleet.RunUntil(step, 6 * period + seconds(120)) || refused > 0) {
+  if (!fleet.RunUntil(step, 6 * period + seconds(300)) || refused > 0) {
     row.error = refused ? std::to_string(refused) + " sign-ins refused"
                         : std::to_string(loaded) + " of " + std::to_string(n) + " came back";
     return row;
   }
-  row.upMs = up == Clock::time_point{} ? -1 : Ms(up - stopped);
+  if (up != Clock::time_point{}) row.upMs = Ms(up - stopped);
   row.signedInS = Ms(allSignedIn - stopped) / 1000;
   row.loadedS = Ms(allLoaded - stopped) / 1000;
   row.chat = probe.roundTrips;
   row.chatLost = probe.lost;
-  row.cpu = server->CpuSeconds();
+  row.cpu = server->CpuSeconds() - cpuBefore;
   fleet.CloseAll();
   server->Stop();
   return row;
@@ -590,17 +667,18 @@ std::vector<size_t> ParseCounts(const std::string& value) {
   std::stringstream list(value);
   std::string item;
   while (std::getline(list, item, ','))
-    counts.push_back(std::clamp<size_t>(std::stoul(item), 2, 8000));
+    counts.push_back(std::clamp<size_t>(std::stoul(item), 10, 10000));
   return counts;
 }
 
 void PrintSignInTable(const std::string& program, const std::string& folder,
                       const std::vector<size_t>& counts, size_t lines) {
-  std::printf("Sign-in storm\n");
-  std::printf("%7s | %21s | %21s | %14s | %8s | %s\n", "clients", "sign-in->GAMES_ACK ms",
-              "fan-out ms", "RSS/conn KiB", "CPU s", "storm s");
-  std::printf("%7s | %10s %10s | %10s %10s | %14s | %8s |\n", "", "p50", "p99", "p50", "p99", "",
-              "");
+  std::printf("Sign-in storm (after %zu warm-up sign-ins)\n", kWarmUp);
+  std::printf("%7s | %21s | %7s | %7s | %21s | %8s | %8s | %8s\n", "clients",
+              "sign-in->GAMES_ACK ms", "storm", "storm", "fan-out ms", "fan-out", "RSS idle",
+              "RSS/conn");
+  std::printf("%7s | %10s %10s | %7s | %7s | %10s %10s | %8s | %8s | %8s\n", "", "p50", "p99",
+              "s", "CPU s", "p50", "p99", "CPU ms", "MiB", "KiB");
   std::fflush(stdout);
   for (size_t n : counts) {
     Row row = RunOne(program, folder, n, lines);
@@ -608,33 +686,49 @@ void PrintSignInTable(const std::string& program, const std::string& folder,
       std::printf("%7zu | %s\n", n, row.error.c_str());
       continue;
     }
-    std::printf("%7zu | %10.1f %10.1f | %10.2f %10.2f | %14.2f | %8.1f | %.1f\n", row.n,
-                row.signInP50, row.signInP99, row.fanP50, row.fanP99, row.rssPerConnKiB, row.cpu,
-                row.signInWall);
+    std::printf("%7zu | %10.1f %10.1f | %7.1f | %7.1f | %10.2f %10.2f | %8.1f | %8.1f | %8.1f\n",
+                row.n, row.signInP50, row.signInP99, row.signInWall, row.stormCpu, row.fanP50,
+                row.fanP99, row.fanCpuMsPerLine, row.idleRssMiB, row.rssPerConnKiB);
     std::fflush(stdout);
   }
 }
 
-void PrintRestartTable(const std::string& program, const std::string& folder,
-                       const std::vector<size_t>& counts, milliseconds period) {
-  std::printf("Restart storm: SIGTERM, start again; each client retries every %.1f s\n",
-              period.count() / 1000.0);
-  std::printf("%7s | %6s | %9s | %7s | %8s | %15s | %34s | %5s\n", "clients", "up ms", "signed in",
-              "lists", "attempts", "AUTH->ACK ms", "lobby chat round trip ms", "CPU s");
-  std::printf("%7s | %6s | %9s | %7s | %8s | %7s %7s | %7s %7s %7s %5s %4s |\n", "", "", "s", "s",
-              "", "p50", "p99", "p50", "p99", "max", "n", "lost");
+struct ReturnRun {
+  Drop drop;
+  size_t n;
+};
+
+void PrintReturnTable(const std::string& program, const std::string& folder,
+                      const std::vector<ReturnRun>& runs, milliseconds period, double hashRate) {
+  std::printf("Return storms: each client retries every %.1f s; %.1f password checks/s\n",
+              period.count() / 1000.0, hashRate);
+  std::printf("%7s | %7s | %6s | %9s | %7s | %6s | %7s | %8s | %15s | %34s | %5s\n", "clients",
+              "drop", "up ms", "signed in", "lists", "bound", "lists/", "attempts", "AUTH->ACK ms",
+              "lobby chat round trip ms", "CPU s");
+  std::printf("%7s | %7s | %6s | %9s | %7s | %6s | %7s | %8s | %7s %7s | %7s %7s %7s %5s %4s |\n",
+              "", "", "", "s", "s", "s", "bound", "", "p50", "p99", "p50", "p99", "max", "n",
+              "lost");
   std::fflush(stdout);
-  for (size_t n : counts) {
-    RestartRow row = RunRestart(program, folder, n, period);
+  for (const ReturnRun& run : runs) {
+    const char* kind = run.drop == Drop::kRestart ? "restart" : "blip";
+    ReturnRow row = RunReturn(program, folder, run.n, period, run.drop);
     if (!row.error.empty()) {
-      std::printf("%7zu | %s\n", n, row.error.c_str());
+      std::printf("%7zu | %7s | %s\n", run.n, kind, row.error.c_str());
       continue;
     }
+    // The last client's first attempt comes a period after the drop; a restart's sign-ins each
+    // need a full check.
+    double bound = period.count() / 1000.0;
+    if (run.drop == Drop::kRestart && hashRate > 0) bound = std::max(bound, row.n / hashRate);
+    char up[16] = "-";
+    if (row.upMs >= 0) std::snprintf(up, sizeof up, "%.0f", row.upMs);
     std::printf(
-        "%7zu | %6.0f | %9.1f | %7.1f | %8zu | %7.0f %7.0f | %7.1f %7.1f %7.1f %5zu %4zu | %5.1f\n",
-        row.n, row.upMs, row.signedInS, row.loadedS, row.attempts, Percentile(row.waits, 0.5),
-        Percentile(row.waits, 0.99), Percentile(row.chat, 0.5), Percentile(row.chat, 0.99),
-        Percentile(row.chat, 1.0), row.chat.size(), row.chatLost, row.cpu);
+        "%7zu | %7s | %6s | %9.1f | %7.1f | %6.1f | %7.2f | %8zu | %7.0f %7.0f | %7.1f %7.1f "
+        "%7.1f %5zu %4zu | %5.1f\n",
+        row.n, kind, up, row.signedInS, row.loadedS, bound, row.loadedS / bound, row.attempts,
+        Percentile(row.waits, 0.5), Percentile(row.waits, 0.99), Percentile(row.chat, 0.5),
+        Percentile(row.chat, 0.99), Percentile(row.chat, 1.0), row.chat.size(), row.chatLost,
+        row.cpu);
     std::fflush(stdout);
   }
 }
@@ -645,6 +739,7 @@ int main(int argc, char** argv) {
   std::string program = LOBBYD_PROGRAM;
   std::vector<size_t> counts = {100, 1000, 5000};
   std::vector<size_t> restartCounts = {100, 1000};
+  std::vector<size_t> blipCounts = {100, 1000};
   size_t lines = 20;
   milliseconds period{13000};
   for (int i = 1; i + 1 < argc; i += 2) {
@@ -655,13 +750,16 @@ int main(int argc, char** argv) {
       counts = ParseCounts(value);
     } else if (flag == "--restart-clients") {
       restartCounts = ParseCounts(value);
+    } else if (flag == "--blip-clients") {
+      blipCounts = ParseCounts(value);
     } else if (flag == "--lines") {
       lines = std::min<size_t>(std::stoul(value), 1000);
     } else if (flag == "--period-ms") {
       period = milliseconds(std::clamp<long>(std::stol(value), 100, 60000));
     } else {
       std::cerr << "usage: lobbyd-bench [--lobbyd PATH] [--clients 100,1000,5000] [--lines 20]\n"
-                   "                    [--restart-clients 100,1000] [--period-ms 13000]\n";
+                   "                    [--restart-clients 100,1000] [--blip-clients 100,1000]\n"
+                   "                    [--period-ms 13000]\n";
       return 2;
     }
   }
@@ -673,6 +771,7 @@ int main(int argc, char** argv) {
   size_t most = 0;
   for (size_t n : counts) most = std::max(most, n);
   for (size_t n : restartCounts) most = std::max(most, n);
+  for (size_t n : blipCounts) most = std::max(most, n);
   if (limit.rlim_cur < most + 100) {
     std::cerr << "lobbyd-bench: descriptor limit " << limit.rlim_cur << " is too low for " << most
               << " clients\n";
@@ -681,8 +780,17 @@ int main(int argc, char** argv) {
   std::string folder = (std::filesystem::temp_directory_path() / "lobbyd-bench-XXXXXX").string();
   if (!mkdtemp(folder.data())) return 1;
 
+  unsigned threads = 0;
+  double hashRate = MeasureHashRate(threads);
+  std::printf("Hashing bound: %.1f password checks/s on %u threads\n\n", hashRate, threads);
   if (!counts.empty()) PrintSignInTable(program, folder, counts, lines);
-  if (!restartCounts.empty()) PrintRestartTable(program, folder, restartCounts, period);
+  // Each size's restart, then its blip.
+  std::vector<ReturnRun> runs;
+  for (size_t n : restartCounts) runs.push_back({Drop::kRestart, n});
+  for (size_t n : blipCounts) runs.push_back({Drop::kBlip, n});
+  std::stable_sort(runs.begin(), runs.end(),
+                   [](const ReturnRun& a, const ReturnRun& b) { return a.n < b.n; });
+  if (!runs.empty()) PrintReturnTable(program, folder, runs, period, hashRate);
   std::error_code ignored;
   std::filesystem::remove_all(folder, ignored);
   return 0;
