@@ -13,66 +13,93 @@ bool ParseNumber(const std::string& text, unsigned long max, unsigned long& valu
   return error == std::errc() && end == text.data() + text.size() && value <= max;
 }
 
-// The lobby's limits, each a flag taking a number from 1 to its maximum.
+// The lobby's limits, each a flag taking a number from 1 to its maximum; the usage text is made
+// from this table, with each default read from LobbyOptions.
 struct LimitFlag {
   const char* flag;
   unsigned LobbyOptions::*value;
   unsigned long max;
+  const char* help;
 };
 constexpr LimitFlag kLimitFlags[] = {
-    {"--accounts-per-hour", &LobbyOptions::accountsPerHour, 1000000},
-    {"--hash-queue", &LobbyOptions::hashQueue, 1000000},
-    {"--hash-queue-per-address", &LobbyOptions::hashQueuePerAddress, 1000},
-    {"--connections-per-address", &LobbyOptions::connectionsPerAddress, 1000000},
-    {"--max-connections", &LobbyOptions::maxConnections, 1000000},
-    {"--sign-in-seconds", &LobbyOptions::signInSeconds, 3600},
-    {"--output-queue-mb", &LobbyOptions::outputQueueMb, 65536},
-    {"--connection-queue-kb", &LobbyOptions::connectionQueueKb, 1048576},
-    {"--max-id-length", &LobbyOptions::maxIdLength, 1000},
-    {"--max-game-name-length", &LobbyOptions::maxGameNameLength, 1000},
-    {"--max-address-length", &LobbyOptions::maxAddressLength, 1000},
-    {"--max-description-length", &LobbyOptions::maxDescriptionLength, 8000},
-    {"--max-away-length", &LobbyOptions::maxAwayLength, 8000},
-    {"--max-profile-field-length", &LobbyOptions::maxProfileFieldLength, 8000},
-    {"--max-bio-length", &LobbyOptions::maxBioLength, 8000},
-    {"--games-per-account", &LobbyOptions::gamesPerAccount, 100000},
+    {"--accounts-per-hour", &LobbyOptions::accountsPerHour, 1000000,
+     "accounts one address may create within an hour"},
+    {"--hash-queue", &LobbyOptions::hashQueue, 1000000,
+     "password checks waiting or running in all; more are refused as busy"},
+    {"--hash-queue-per-address", &LobbyOptions::hashQueuePerAddress, 1000,
+     "password checks of one address waiting or running"},
+    {"--connections-per-address", &LobbyOptions::connectionsPerAddress, 1000000,
+     "connections one address may hold"},
+    {"--max-connections", &LobbyOptions::maxConnections, 1000000, "connections in all"},
+    {"--sign-in-seconds", &LobbyOptions::signInSeconds, 3600, "time a connection has to sign in"},
+    {"--output-queue-mb", &LobbyOptions::outputQueueMb, 65536,
+     "lines queued for all connections together, in MiB; past it, connections behind on "
+     "reading are closed"},
+    {"--connection-queue-kb", &LobbyOptions::connectionQueueKb, 1048576,
+     "lines queued for one connection, in KiB; past it the connection is closed as not "
+     "reading"},
+    {"--max-id-length", &LobbyOptions::maxIdLength, 1000, "longest ID, in characters"},
+    {"--max-game-name-length", &LobbyOptions::maxGameNameLength, 1000, "longest game name"},
+    {"--max-address-length", &LobbyOptions::maxAddressLength, 1000, "longest game address"},
+    {"--max-description-length", &LobbyOptions::maxDescriptionLength, 8000,
+     "longest game description"},
+    {"--max-away-length", &LobbyOptions::maxAwayLength, 8000, "longest away message"},
+    {"--max-profile-field-length", &LobbyOptions::maxProfileFieldLength, 8000,
+     "longest profile field but the bio"},
+    {"--max-bio-length", &LobbyOptions::maxBioLength, 8000, "longest bio"},
+    {"--games-per-account", &LobbyOptions::gamesPerAccount, 100000,
+     "games one account may have listed"},
 };
+
+// "  FLAG  help" with the help in a column of its own, wrapped to 80 characters.
+std::string UsageEntry(std::string flag, const std::string& help) {
+  constexpr size_t kColumn = 29, kWidth = 80;
+  std::string text = "  " + flag;
+  text += text.size() + 1 < kColumn ? std::string(kColumn - text.size(), ' ') : "  ";
+  size_t width = text.size();
+  size_t start = 0;
+  while (start < help.size()) {
+    size_t end = help.find(' ', start);
+    if (end == std::string::npos) end = help.size();
+    std::string word = help.substr(start, end - start);
+    if (width + word.size() > kWidth && width > kColumn) {
+      text += "\n" + std::string(kColumn, ' ');
+      width = kColumn;
+    } else if (width > kColumn && text.back() != ' ') {
+      text += ' ';
+      ++width;
+    }
+    text += word;
+    width += word.size();
+    start = end + 1;
+  }
+  return text + "\n";
+}
 
 }  // namespace
 
 std::string UsageText() {
-  return "Usage: lobbyd [options]\n"
-         "  --listen ADDR:PORT         address to listen on (default 127.0.0.1:13228;\n"
-         "                             IPv6 as [::1]:13228)\n"
-         "  --db PATH                  database file, created if missing (default lobbyd.db)\n"
-         "  --client-version N         current client version; lower ones are told to update\n"
-         "                             (default 300)\n"
-         "  --accounts-per-hour N      accounts one address may create within an hour\n"
-         "                             (default 5)\n"
-         "  --hash-queue N             password checks waiting or running in all; more are\n"
-         "                             refused as busy (default 10000)\n"
-         "  --hash-queue-per-address N  password checks of one address waiting or running\n"
-         "                             (default 2)\n"
-         "  --connections-per-address N  connections one address may hold (default 16)\n"
-         "  --max-connections N        connections in all (default 10000)\n"
-         "  --sign-in-seconds N        time a connection has to sign in (default 60)\n"
-         "  --output-queue-mb N        lines queued for all connections together, in MiB;\n"
-         "                             past it, connections behind on reading are closed\n"
-         "                             (default 256)\n"
-         "  --connection-queue-kb N    lines queued for one connection, in KiB; past it the\n"
-         "                             connection is closed as not reading (default 1024)\n"
-         "  --max-id-length N, --max-game-name-length N, --max-address-length N,\n"
-         "  --max-description-length N, --max-away-length N, --max-profile-field-length N,\n"
-         "  --max-bio-length N         longest texts a pilot may store, in characters\n"
-         "                             (defaults 32, 64, 255, 4000, 255, 255, 4000)\n"
-         "  --games-per-account N      games one account may have listed (default 10)\n"
-         "  --add-account NAME:PASSWORD  create an account if it does not exist yet\n"
-         "  --admin NAME               grant administrator rights to an existing account\n"
-         "  --ban NAME                 ban an existing account permanently\n"
-         "  --unban NAME               lift a permanent ban\n"
-         "  --backup-to FILE           copy the database to FILE, consistently, even while a\n"
-         "                             server runs on it; then exit without serving\n"
-         "  --help                     show this text\n"
+  const LobbyOptions defaults;
+  std::string text =
+      "Usage: lobbyd [options]\n" +
+      UsageEntry("--listen ADDR:PORT",
+                 "address to listen on (default 127.0.0.1:13228; IPv6 as [::1]:13228)") +
+      UsageEntry("--db PATH", "database file, created if missing (default lobbyd.db)") +
+      UsageEntry("--client-version N", "current client version; lower ones are told to update "
+                                       "(default " + std::to_string(defaults.clientVersion) + ")");
+  for (const LimitFlag& limit : kLimitFlags) {
+    text += UsageEntry(std::string(limit.flag) + " N",
+                       std::string(limit.help) + " (default " +
+                           std::to_string(defaults.*(limit.value)) + ")");
+  }
+  return text + UsageEntry("--add-account NAME:PASSWORD", "create an account if it does not "
+                                                          "exist yet") +
+         UsageEntry("--admin NAME", "grant administrator rights to an existing account") +
+         UsageEntry("--ban NAME", "ban an existing account permanently") +
+         UsageEntry("--unban NAME", "lift a permanent ban") +
+         UsageEntry("--backup-to FILE", "copy the database to FILE, consistently, even while a "
+                                        "server runs on it; then exit without serving") +
+         UsageEntry("--help", "show this text") +
          "Account changes are stored in the database; the server then goes on serving.\n";
 }
 

@@ -85,7 +85,9 @@ TEST(Program, HelpPrintsTheFlags) {
   std::string output = program.ReadAll();
   EXPECT_EQ(program.Wait(), 0);
   for (const char* flag : {"--listen", "--db", "--admin", "--client-version", "--add-account",
-                           "--accounts-per-hour"}) {
+                           "--accounts-per-hour N      accounts one address may create within an hour\n"
+                           "                             (default 5)",
+                           "--games-per-account N      games one account may have listed (default 10)"}) {
     EXPECT_NE(output.find(flag), std::string::npos) << flag;
   }
 }
