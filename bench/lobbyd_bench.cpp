@@ -216,9 +216,9 @@ class Fleet {
     unsigned connection = ++client.connection;
     // A source address of its own: the server's limits per address then see one player each.
     size_t i = client.index;
-    asio::ip::address_v4::bytes_type source{
-        127, static_cast<unsigned char>(1 + ((i >> 16) & 0xFF)),
-        static_cast<unsigned char>((i >> 8) & 0xFF), static_cast<unsigned char>(i & 0xFF)};
+    asio::ip::address_v4::bytes_type source{127, static_cast<unsigned char>(1 + ((i >> 16) & 0xFF)),
+                                            static_cast<unsigned char>((i >> 8) & 0xFF),
+                                            static_cast<unsigned char>(i & 0xFF)};
     client.socket.open(tcp::v4(), ignored);
     client.socket.bind(tcp::endpoint(asio::ip::address_v4(source), 0), ignored);
     tcp::endpoint server(asio::ip::make_address_v4("127.0.0.1"), port_);
@@ -677,8 +677,8 @@ void PrintSignInTable(const std::string& program, const std::string& folder,
   std::printf("%7s | %21s | %7s | %7s | %21s | %8s | %8s | %8s\n", "clients",
               "sign-in->GAMES_ACK ms", "storm", "storm", "fan-out ms", "fan-out", "RSS idle",
               "RSS/conn");
-  std::printf("%7s | %10s %10s | %7s | %7s | %10s %10s | %8s | %8s | %8s\n", "", "p50", "p99",
-              "s", "CPU s", "p50", "p99", "CPU ms", "MiB", "KiB");
+  std::printf("%7s | %10s %10s | %7s | %7s | %10s %10s | %8s | %8s | %8s\n", "", "p50", "p99", "s",
+              "CPU s", "p50", "p99", "CPU ms", "MiB", "KiB");
   std::fflush(stdout);
   for (size_t n : counts) {
     Row row = RunOne(program, folder, n, lines);

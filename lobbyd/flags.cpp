@@ -85,20 +85,25 @@ std::string UsageText() {
       UsageEntry("--listen ADDR:PORT",
                  "address to listen on (default 127.0.0.1:13228; IPv6 as [::1]:13228)") +
       UsageEntry("--db PATH", "database file, created if missing (default lobbyd.db)") +
-      UsageEntry("--client-version N", "current client version; lower ones are told to update "
-                                       "(default " + std::to_string(defaults.clientVersion) + ")");
+      UsageEntry("--client-version N",
+                 "current client version; lower ones are told to update "
+                 "(default " +
+                     std::to_string(defaults.clientVersion) + ")");
   for (const LimitFlag& limit : kLimitFlags) {
-    text += UsageEntry(std::string(limit.flag) + " N",
-                       std::string(limit.help) + " (default " +
-                           std::to_string(defaults.*(limit.value)) + ")");
+    text += UsageEntry(
+        std::string(limit.flag) + " N",
+        std::string(limit.help) + " (default " + std::to_string(defaults.*(limit.value)) + ")");
   }
-  return text + UsageEntry("--add-account NAME:PASSWORD", "create an account if it does not "
-                                                          "exist yet") +
+  return text +
+         UsageEntry("--add-account NAME:PASSWORD",
+                    "create an account if it does not "
+                    "exist yet") +
          UsageEntry("--admin NAME", "grant administrator rights to an existing account") +
          UsageEntry("--ban NAME", "ban an existing account permanently") +
          UsageEntry("--unban NAME", "lift a permanent ban") +
-         UsageEntry("--backup-to FILE", "copy the database to FILE, consistently, even while a "
-                                        "server runs on it; then exit without serving") +
+         UsageEntry("--backup-to FILE",
+                    "copy the database to FILE, consistently, even while a "
+                    "server runs on it; then exit without serving") +
          UsageEntry("--help", "show this text") +
          "Account changes are stored in the database; the server then goes on serving.\n";
 }

@@ -84,10 +84,11 @@ TEST(Program, HelpPrintsTheFlags) {
   Program program({"--help"});
   std::string output = program.ReadAll();
   EXPECT_EQ(program.Wait(), 0);
-  for (const char* flag : {"--listen", "--db", "--admin", "--client-version", "--add-account",
-                           "--accounts-per-hour N      accounts one address may create within an hour\n"
-                           "                             (default 5)",
-                           "--games-per-account N      games one account may have listed (default 10)"}) {
+  for (const char* flag :
+       {"--listen", "--db", "--admin", "--client-version", "--add-account",
+        "--accounts-per-hour N      accounts one address may create within an hour\n"
+        "                             (default 5)",
+        "--games-per-account N      games one account may have listed (default 10)"}) {
     EXPECT_NE(output.find(flag), std::string::npos) << flag;
   }
 }

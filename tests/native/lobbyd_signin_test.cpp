@@ -273,7 +273,10 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCreate{"CREATE:pi\xC2\xADlot:" + kDigest + ":a@b", kBad},
         RefusedCreate{"CREATE:\xC2\xAD\xC2\xAD\xC2\xAD:" + kDigest + ":a@b", kBad},
         RefusedCreate{"CREATE:ab\xC2\x81\xC2\x8D\xC2\x90:" + kDigest + ":a@b", kBad},
-        RefusedCreate{"CREATE:ab\xC2\xA0" "c:" + kDigest + ":a@b", kBad},
+        RefusedCreate{"CREATE:ab\xC2\xA0"
+                      "c:" +
+                          kDigest + ":a@b",
+                      kBad},
         RefusedCreate{"CREATE:abc:" + kDigest + ":ab", "You must enter a valid e-mail address!"},
         RefusedCreate{"CREATE:abc:" + kDigest + ":a@b:c", kBad},
         RefusedCreate{"CREATE:abc:0123456789abcdef0123456789ABCDEF:a@b",
