@@ -128,6 +128,7 @@ void Session::SendWire(std::shared_ptr<const std::string> bytes) {
 void Session::Enqueue(std::shared_ptr<const std::string> bytes) {
   if (!Admit(bytes->size())) return;
   if (!backlog_.empty()) {
+    heldBytes_ += bytes->size();
     backlog_.push_back({std::move(bytes), {}});
     return;
   }
@@ -173,14 +174,12 @@ void Session::WriteSoon() {
 }
 
 void Session::FillFromBacklog() {
-  size_t held = 0;
-  for (const Held& item : backlog_) held += item.bytes ? item.bytes->size() : 0;
   // Well below what the connection may queue, so a chunk always fits.
   const size_t lowWater = std::min(kLowWater, budget_.perConnection / 4);
-  while (!closed_ && !backlog_.empty() && queuedBytes_ - held < lowWater) {
+  while (!closed_ && !backlog_.empty() && queuedBytes_ - heldBytes_ < lowWater) {
     Held& front = backlog_.front();
     if (front.bytes) {
-      held -= front.bytes->size();
+      heldBytes_ -= front.bytes->size();
       queue_.push_back(std::move(front.bytes));
       backlog_.pop_front();
       continue;
@@ -268,6 +267,7 @@ void Session::Close(std::string_view reason) {
     if (item.bytes) Unqueued(item.bytes->size());
   }
   backlog_.clear();
+  heldBytes_ = 0;
   asio::post(socket_.get_executor(),
              [self = shared_from_this()] { self->events_.OnClosed(*self); });
 }

@@ -158,6 +158,7 @@ class Session : public std::enable_shared_from_this<Session> {
   };
   std::deque<Held> backlog_;
   size_t queuedBytes_ = 0;  // queue, write in progress and held bytes together
+  size_t heldBytes_ = 0;    // bytes in backlog_, so a fill need not walk it
 };
 
 }  // namespace lobbyd
