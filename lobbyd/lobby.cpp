@@ -105,8 +105,8 @@ void Lobby::Accept(asio::ip::tcp::socket socket) {
   auto session =
       std::make_shared<Session>(std::move(socket), nextId_++, *this, scratch_, log_, output_);
   session->connectedAt = clock_.Steady();
-  if (!options_.coalesceWrites) session->NeverCoalesce();
   sessions_.emplace(session->Id(), session);
+  Regather();
   session->Start();
 }
 
@@ -135,7 +135,9 @@ void Lobby::SweepEvery(std::chrono::seconds period) {
     auto deadline = std::chrono::seconds(options_.signInSeconds);
     std::vector<std::shared_ptr<Session>> late;
     for (auto& [id, session] : sessions_) {
-      if (!session->pilot.signedIn && session->Open() &&
+      // A sign-in waiting for its password check is the server's delay, not the pilot's: after
+      // a restart thousands wait in the queue for longer than the deadline.
+      if (!session->pilot.signedIn && session->Open() && !session->Paused() &&
           clock_.Steady() - session->connectedAt >= deadline) {
         late.push_back(session);
       }
@@ -191,6 +193,12 @@ void Lobby::OnClosed(Session& session) {
     connectionsFrom_.erase(it);
   }
   sessions_.erase(session.Id());
+  Regather();
+}
+
+void Lobby::Regather() {
+  output_.gather =
+      options_.coalesceWrites ? GatherInterval(sessions_.size()) : std::chrono::microseconds(0);
 }
 
 void Lobby::Broadcast(std::string_view line, const Session* except) {

@@ -41,8 +41,8 @@ class Lobby final : public SessionEvents {
   // unknown IDs so a reply's timing does not tell which IDs exist.
   // `store` is read by Load on the calling thread; afterwards every read and write goes through
   // `worker`, on the store's own thread.
-  Lobby(asio::io_context& io, Store& store, StoreWorker& worker, HashPool& pool,
-        const Clock& clock, EventLog& log, LobbyOptions options, std::string dummyHash);
+  Lobby(asio::io_context& io, Store& store, StoreWorker& worker, HashPool& pool, const Clock& clock,
+        EventLog& log, LobbyOptions options, std::string dummyHash);
 
   // Loads accounts and games. Listed games start down; games that are not long-term are gone,
   // since their hosts are. Empty text on success.
@@ -68,6 +68,8 @@ class Lobby final : public SessionEvents {
   bool MayConnect(const std::string& address);
   void SweepEvery(std::chrono::seconds period);
   void Broadcast(std::string_view line, const Session* except = nullptr);
+  // Sets how long writes are gathered for the number of connections now open.
+  void Regather();
   void SignIn(Session& session, AccountRecord& account);
   void SignOff(Session& session, std::string_view how);
   // Writes on the store's thread. `done` (if any) gets the outcome on the io thread, with the
@@ -112,8 +114,7 @@ class Lobby final : public SessionEvents {
   void OnLobbyMessage(Session& session, const std::string& args);
   void OnPrivateMessage(Session& session, const std::string& args);
   bool ChatAllowed(Session& session);
-  bool FloodAllows(Session& session, Flood& flood, std::string_view what,
-                   std::string_view warning);
+  bool FloodAllows(Session& session, Flood& flood, std::string_view what, std::string_view warning);
 
   // lobby_profiles.cpp
   void OnUserInfo(Session& session, const std::string& args);
@@ -142,8 +143,7 @@ class Lobby final : public SessionEvents {
   void OnChngPass(Session& session, const std::string& args);
   AccountRecord* AdminTarget(Session& session, const std::string& name, bool mayBeSelf);
   // Stores the account, then tells the administrator `confirmation`, or that it failed.
-  void ConfirmWhenStored(Session& session, const AccountRecord& account,
-                         std::string confirmation);
+  void ConfirmWhenStored(Session& session, const AccountRecord& account, std::string confirmation);
 
   asio::io_context& io_;
   Store& store_;

@@ -35,7 +35,7 @@ struct LobbyOptions {
   unsigned maxProfileFieldLength = 255;
   unsigned maxBioLength = 4000;
   unsigned gamesPerAccount = 10;
-  // Writes to one connection are gathered for a moment (Session::kCoalesce). Not a flag:
+  // Writes to one connection are gathered for a moment (GatherInterval). Not a flag:
   // in-process harnesses that run the io_context by hand turn it off, so that what a turn of
   // their loop queues is written in that turn and a run never depends on the wall clock.
   bool coalesceWrites = true;

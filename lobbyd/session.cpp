@@ -1,5 +1,6 @@
 #include "lobbyd/session.h"
 
+#include <algorithm>
 #include <asio/post.hpp>
 #include <asio/write.hpp>
 
@@ -12,8 +13,16 @@ namespace {
 constexpr size_t kMaxGather = 256;
 // A reply being produced gets more lines whenever less than this is waiting to be written.
 constexpr size_t kLowWater = 64 * 1024;
+constexpr std::chrono::microseconds kGatherPerConnection{50};
+constexpr std::chrono::microseconds kGatherLeast{25000};
+constexpr std::chrono::microseconds kGatherMost{500000};
 
 }  // namespace
+
+std::chrono::microseconds GatherInterval(size_t connections) {
+  return std::clamp(kGatherPerConnection * static_cast<long>(connections), kGatherLeast,
+                    kGatherMost);
+}
 
 Session::Session(asio::ip::tcp::socket socket, uint64_t id, SessionEvents& events,
                  std::vector<char>& scratch, EventLog& log, OutputBudget& budget)
@@ -159,13 +168,14 @@ void Session::SendStream(Producer more) {
 
 void Session::WriteSoon() {
   if (closed_ || !inFlight_.empty() || writeArmed_) return;
-  auto due = lastWrite_ + coalesce_;
+  auto due = lastWrite_ + budget_.gather;
   if (std::chrono::steady_clock::now() >= due) {
     WriteMore();
     return;
   }
   writeArmed_ = true;
-  if (!coalesceTimer_) coalesceTimer_ = std::make_unique<asio::steady_timer>(socket_.get_executor());
+  if (!coalesceTimer_)
+    coalesceTimer_ = std::make_unique<asio::steady_timer>(socket_.get_executor());
   coalesceTimer_->expires_at(due);
   coalesceTimer_->async_wait([self = shared_from_this()](const asio::error_code& error) {
     self->writeArmed_ = false;

@@ -17,7 +17,9 @@ std::optional<std::string> CountingHasher::Hash(std::string_view digest) const {
 bool CountingHasher::Verify(std::string_view hash, std::string_view digest) const {
   {
     std::unique_lock lock(gate_);
+    ++waiting_;
     opened_.wait(lock, [this] { return !held_; });
+    --waiting_;
   }
   ++verifies_;
   return inner_.Verify(hash, digest);

@@ -32,12 +32,15 @@ class CountingHasher final : public PasswordHasher {
   // While held, verifications wait before they start: checks stay in flight as long as a test
   // needs them to.
   void Hold(bool held) const;
+  // Verifications waiting at the gate.
+  int Waiting() const { return waiting_; }
 
  private:
   SodiumHasher inner_ = SodiumHasher::Cheapest();
   mutable std::mutex gate_;
   mutable std::condition_variable opened_;
   mutable bool held_ = false;
+  mutable std::atomic<int> waiting_{0};
   mutable std::atomic<int> verifies_{0};
   mutable std::atomic<int> hashes_{0};
 };

@@ -2,6 +2,8 @@
 // that never reads. None of it may crash or stall the server.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "lobbyd/testing/test_server.h"
 
 namespace lobbyd::testing {
@@ -149,8 +151,8 @@ TEST_F(BadInput, TextsLongerThanAPilotMayStoreAreRefusedWithTheirWarning) {
   EXPECT_EQ(client->ReadLine(), "AUTH_ACK:FAILED");
   // Ten listed games an account may have; the eleventh waits until one goes.
   for (int i = 0; i < 10; ++i) {
-    watcher_->Send("HOSTGAME:Game " + std::to_string(i) + ":203.0.113." + std::to_string(i) +
-                   ":1" + tail);
+    watcher_->Send("HOSTGAME:Game " + std::to_string(i) + ":203.0.113." + std::to_string(i) + ":1" +
+                   tail);
     server_.Clock().Advance(std::chrono::seconds(10));
     ASSERT_EQ(watcher_->Sync(), (Lines{"HOSTGAME_ACK:OK", "GAMEUP:Game " + std::to_string(i)}));
   }
@@ -187,6 +189,25 @@ TEST(Connections, PerAddressAndInAllTheyAreCappedAndTheUnsignedAreClosedInTime) 
   EXPECT_TRUE(server.Join("pilot")) << "room again";
 }
 
+TEST(Connections, ASignInWaitingForItsPasswordCheckIsNotClosedAtTheDeadline) {
+  TestServer server;
+  ASSERT_EQ(server.Seed({{{"alice", "secret"}}, {}, {}, {}}), "");
+  ASSERT_EQ(server.Start(), "");
+  server.Hasher().Hold(true);
+  auto waiting = server.Connect();
+  waiting->Send("AUTH:alice:" + Digest("secret"));
+  auto idle = server.Connect();
+  for (auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+       server.Hasher().Waiting() == 0 && std::chrono::steady_clock::now() < until;) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  ASSERT_EQ(server.Hasher().Waiting(), 1);
+  server.Clock().Advance(std::chrono::seconds(61));
+  EXPECT_TRUE(idle->WaitClosed()) << "the sweep ran";
+  server.Hasher().Hold(false);
+  EXPECT_EQ(waiting->ReadLine(), "AUTH_ACK:OK");
+}
+
 TEST(Connections, WhenAllOutputTogetherIsFullThoseBehindAreClosedFirst) {
   LobbyOptions options;
   options.outputQueueMb = 1;
@@ -211,10 +232,10 @@ TEST(Connections, WhenAllOutputTogetherIsFullThoseBehindAreClosedFirst) {
   ASSERT_TRUE(off == "ISOFF:slow1" || off == "ISOFF:slow2") << off.value_or("nothing");
   EXPECT_EQ(watcher->Sync(), Lines{});
   server.Stop();
-  EXPECT_NE(server.LogText().find(off->substr(6) +
-                                  " outbound queue closed (the server's output is full; "
-                                  "peer not reading)"),
-            std::string::npos);
+  EXPECT_NE(
+      server.LogText().find(off->substr(6) + " outbound queue closed (the server's output is full; "
+                                             "peer not reading)"),
+      std::string::npos);
 }
 
 }  // namespace

@@ -5,10 +5,11 @@
 
 #include "lobbyd/flags.h"
 #include "lobbyd/flood.h"
+#include "lobbyd/hash_queue.h"
+#include "lobbyd/session.h"
 #include "lobbyd/store.h"
 #include "lobbyd/testing/test_server.h"
 #include "lobbyd/text.h"
-#include "lobbyd/hash_queue.h"
 #include "lobbyd/throttle.h"
 #include "protocol/cp1252.h"
 #include "protocol/text_helpers.h"
@@ -33,6 +34,16 @@ TEST(Cp1252, EveryByteSurvivesTheTripThroughUtf8) {
   std::string all;
   for (int i = 0; i < 256; ++i) all.push_back(static_cast<char>(i));
   EXPECT_EQ(cv3::Utf8ToCp1252Lossy(cv3::Cp1252ToUtf8(all)), all);
+}
+
+TEST(GatherInterval, GrowsWithTheConnectionsBetweenItsBounds) {
+  using std::chrono::microseconds;
+  const std::pair<size_t, microseconds> cases[] = {
+      {0, milliseconds(25)},     {500, milliseconds(25)},    {1000, milliseconds(50)},
+      {5000, milliseconds(250)}, {10000, milliseconds(500)}, {1000000, milliseconds(500)}};
+  for (auto [connections, interval] : cases) {
+    EXPECT_EQ(GatherInterval(connections), interval) << connections;
+  }
 }
 
 TEST(VersionIsLower, ComparesNumbersOfAnyLength) {
