@@ -695,6 +695,7 @@ void PrintSignInTable(const std::string& program, const std::string& folder,
     Row row = RunOne(program, folder, n, lines);
     if (!row.error.empty()) {
       std::printf("%7zu | %s\n", n, row.error.c_str());
+      std::fflush(stdout);
       continue;
     }
     std::printf("%7zu | %10.1f %10.1f | %7.1f | %7.1f | %10.2f %10.2f | %8.1f | %8.1f | %8.1f\n",
@@ -728,6 +729,7 @@ void PrintReturnTable(const std::string& program, const std::string& folder,
     ReturnRow row = RunReturn(program, folder, run.n, period, run.drop);
     if (!row.error.empty()) {
       std::printf("%7zu | %7s | %s\n", run.n, kind, row.error.c_str());
+      std::fflush(stdout);
       continue;
     }
     // The last client's first attempt comes a period after the drop; a restart's sign-ins each
