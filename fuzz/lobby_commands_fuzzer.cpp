@@ -92,7 +92,7 @@ class World {
   explicit World(Host& host) : host_(host), io_(host.io) {
     host_.Seed();
     LobbyOptions options;
-    options.coalesceWrites = false;  // this loop's turns are not the wall clock's
+    options.gatherAtLeast = {};  // this loop's turns are not the wall clock's
     lobby_ = std::make_unique<Lobby>(io_, *host_.store, *host_.worker, *host_.pool, clock_, log_,
                                      options, "plain$none");
     FUZZ_CHECK(lobby_->Load().empty());

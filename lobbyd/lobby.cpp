@@ -197,16 +197,17 @@ void Lobby::OnClosed(Session& session) {
 }
 
 void Lobby::Regather() {
-  output_.gather =
-      options_.coalesceWrites ? GatherInterval(sessions_.size()) : std::chrono::microseconds(0);
+  output_.gather = options_.gatherAtLeast.count() == 0
+                       ? options_.gatherAtLeast
+                       : GatherInterval(sessions_.size(), options_.gatherAtLeast);
 }
 
-void Lobby::Broadcast(std::string_view line, const Session* except) {
+void Lobby::Broadcast(std::string_view line, const Session* except, Delivery delivery) {
   auto bytes = std::make_shared<std::string>(cv3::Utf8ToCp1252Lossy(line));
   bytes->append("\r\n");
   std::shared_ptr<const std::string> shared = std::move(bytes);
   for (auto& [key, pilot] : pilots_) {
-    if (pilot != except) pilot->SendWire(shared);
+    if (pilot != except) pilot->SendWire(shared, delivery);
   }
 }
 

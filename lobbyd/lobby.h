@@ -67,7 +67,8 @@ class Lobby final : public SessionEvents {
   // lobby.cpp: connections, broadcast, sign-in and sign-off.
   bool MayConnect(const std::string& address);
   void SweepEvery(std::chrono::seconds period);
-  void Broadcast(std::string_view line, const Session* except = nullptr);
+  void Broadcast(std::string_view line, const Session* except = nullptr,
+                 Delivery delivery = Delivery::kGathered);
   // Sets how long writes are gathered for the number of connections now open.
   void Regather();
   void SignIn(Session& session, AccountRecord& account);

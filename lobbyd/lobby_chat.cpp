@@ -30,7 +30,7 @@ void Lobby::OnLobbyMessage(Session& session, const std::string& args) {
     return;
   }
   if (!ChatAllowed(session)) return;
-  Broadcast(cv3::ChatLineText(msg::kLmsg, {session.pilot.name, args}));
+  Broadcast(cv3::ChatLineText(msg::kLmsg, {session.pilot.name, args}), nullptr, Delivery::kNow);
 }
 
 void Lobby::OnPrivateMessage(Session& session, const std::string& args) {

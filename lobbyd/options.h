@@ -2,6 +2,8 @@
 // the program's defaults.
 #pragma once
 
+#include <chrono>
+
 namespace lobbyd {
 
 struct LobbyOptions {
@@ -35,10 +37,11 @@ struct LobbyOptions {
   unsigned maxProfileFieldLength = 255;
   unsigned maxBioLength = 4000;
   unsigned gamesPerAccount = 10;
-  // Writes to one connection are gathered for a moment (GatherInterval). Not a flag:
-  // in-process harnesses that run the io_context by hand turn it off, so that what a turn of
-  // their loop queues is written in that turn and a run never depends on the wall clock.
-  bool coalesceWrites = true;
+  // Notices to one connection are gathered for at least this long (GatherInterval). Not a
+  // flag: zero writes everything at once, for in-process harnesses that run the io_context by
+  // hand, so that what a turn of their loop queues is written in that turn and a run never
+  // depends on the wall clock; tests make it long to see what does not wait.
+  std::chrono::microseconds gatherAtLeast{25000};
 };
 
 }  // namespace lobbyd

@@ -13,15 +13,14 @@ namespace {
 constexpr size_t kMaxGather = 256;
 // A reply being produced gets more lines whenever less than this is waiting to be written.
 constexpr size_t kLowWater = 64 * 1024;
-constexpr std::chrono::microseconds kGatherPerConnection{50};
-constexpr std::chrono::microseconds kGatherLeast{25000};
-constexpr std::chrono::microseconds kGatherMost{500000};
+constexpr std::chrono::microseconds kGatherPerConnection{200};
+constexpr std::chrono::microseconds kGatherMost{2000000};
 
 }  // namespace
 
-std::chrono::microseconds GatherInterval(size_t connections) {
-  return std::clamp(kGatherPerConnection * static_cast<long>(connections), kGatherLeast,
-                    kGatherMost);
+std::chrono::microseconds GatherInterval(size_t connections, std::chrono::microseconds atLeast) {
+  return std::max(atLeast,
+                  std::min(kGatherPerConnection * static_cast<long>(connections), kGatherMost));
 }
 
 Session::Session(asio::ip::tcp::socket socket, uint64_t id, SessionEvents& events,
@@ -116,7 +115,7 @@ void Session::Send(std::string_view line) {
   if (closed_) return;
   auto bytes = std::make_shared<std::string>(cv3::Utf8ToCp1252Lossy(line));
   bytes->append("\r\n");
-  Enqueue(std::move(bytes));
+  Enqueue(std::move(bytes), Delivery::kNow);
 }
 
 void Session::SendLines(const std::vector<std::string>& lines) {
@@ -126,15 +125,15 @@ void Session::SendLines(const std::vector<std::string>& lines) {
     bytes->append(cv3::Utf8ToCp1252Lossy(line));
     bytes->append("\r\n");
   }
-  Enqueue(std::move(bytes));
+  Enqueue(std::move(bytes), Delivery::kNow);
 }
 
-void Session::SendWire(std::shared_ptr<const std::string> bytes) {
+void Session::SendWire(std::shared_ptr<const std::string> bytes, Delivery delivery) {
   if (closed_) return;
-  Enqueue(std::move(bytes));
+  Enqueue(std::move(bytes), delivery);
 }
 
-void Session::Enqueue(std::shared_ptr<const std::string> bytes) {
+void Session::Enqueue(std::shared_ptr<const std::string> bytes, Delivery delivery) {
   if (!Admit(bytes->size())) return;
   if (!backlog_.empty()) {
     heldBytes_ += bytes->size();
@@ -142,7 +141,7 @@ void Session::Enqueue(std::shared_ptr<const std::string> bytes) {
     return;
   }
   queue_.push_back(std::move(bytes));
-  WriteSoon();
+  WriteSoon(delivery);
 }
 
 bool Session::Admit(size_t bytes) {
@@ -163,11 +162,14 @@ void Session::SendStream(Producer more) {
   if (closed_) return;
   backlog_.push_back({nullptr, std::move(more)});
   FillFromBacklog();
-  WriteSoon();
+  WriteSoon(Delivery::kNow);
 }
 
-void Session::WriteSoon() {
-  if (closed_ || !inFlight_.empty() || writeArmed_) return;
+void Session::WriteSoon(Delivery delivery) {
+  if (closed_ || !inFlight_.empty()) return;
+  // A gathered write still due then finds the queue written and has nothing to do.
+  if (delivery == Delivery::kNow) return WriteMore();
+  if (writeArmed_) return;
   auto due = lastWrite_ + budget_.gather;
   if (std::chrono::steady_clock::now() >= due) {
     WriteMore();

@@ -48,7 +48,6 @@ struct Pilot {
   unsigned ignoredLines = 0;  // ignored commands, for bounding what the log gets
 };
 
-// What all connections have queued together, against the server's limit. io thread.
 // The server's output, shared by all connections: what is queued against the limits, and how
 // long writes to one connection are gathered.
 struct OutputBudget {
@@ -63,9 +62,14 @@ struct OutputBudget {
 // How long to gather writes with this many connections. Every notice of a sign-in goes to every
 // pilot, so in a storm each connection has something new at nearly every turn: the write system
 // calls, not the lines, then cost the most. Gathering for longer as the lobby grows keeps them to
-// about 20,000 a second in all (25 ms up to 500 connections, 500 ms from 10,000), so the cores stay
-// free for password checks. An idle connection still writes at once.
-std::chrono::microseconds GatherInterval(size_t connections);
+// about 5,000 a second in all (1 s at 5,000, 2 s from 10,000; never less than `atLeast`), so the
+// cores stay free for password checks. An idle connection still writes at once, and so does
+// anything someone waits on (see Delivery).
+std::chrono::microseconds GatherInterval(size_t connections, std::chrono::microseconds atLeast);
+
+// Whether a line may wait for the connection's next gathered write (notices that fan out to
+// everyone) or is written at once (replies, chat: someone is waiting to read it).
+enum class Delivery { kGathered, kNow };
 
 class Session : public std::enable_shared_from_this<Session> {
  public:
@@ -91,7 +95,7 @@ class Session : public std::enable_shared_from_this<Session> {
   // Queues several lines as one write (a list and its closing reply).
   void SendLines(const std::vector<std::string>& lines);
   // Queues bytes already in wire form; broadcasts share one buffer among all receivers.
-  void SendWire(std::shared_ptr<const std::string> bytes);
+  void SendWire(std::shared_ptr<const std::string> bytes, Delivery delivery = Delivery::kGathered);
   // A long reply produced as the connection drains: `more` appends some lines (UTF-8, without
   // CR LF) to its argument and returns false once it has given the last. What is sent
   // afterwards waits behind it, so the reply reaches the peer whole.
@@ -124,11 +128,11 @@ class Session : public std::enable_shared_from_this<Session> {
   void WaitReadable();
   void OnReadable(const asio::error_code& error);
   void HandleLines();
-  void Enqueue(std::shared_ptr<const std::string> bytes);
+  void Enqueue(std::shared_ptr<const std::string> bytes, Delivery delivery);
   void WriteMore();
-  // Starts the next write now, or once the gathering interval has passed since the last one
-  // started.
-  void WriteSoon();
+  // Starts the next write now, or for gathered lines once the gathering interval has passed
+  // since the last one started.
+  void WriteSoon(Delivery delivery);
   void OnWritten(const asio::error_code& error);
   void Unqueued(size_t bytes);
   // Counts bytes about to be queued; false, with the connection closed, past the limits.

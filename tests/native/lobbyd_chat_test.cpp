@@ -34,6 +34,24 @@ TEST_F(Chat, LobbyLineGoesToEveryoneTheSenderIncludedWithItsColons) {
   EXPECT_EQ(cid_->ReadLine(), relayed);
 }
 
+TEST(ChatDelivery, ChatIsWrittenAtOnceWithTheNoticesGatheredBeforeIt) {
+  // Notices wait a minute for the connection's next write; chat must not.
+  LobbyOptions options;
+  options.gatherAtLeast = std::chrono::minutes(1);
+  TestServer server({}, options);
+  ASSERT_EQ(server.Start(), "");
+  auto ann = server.Join("ann");
+  auto bob = server.Join("bob");
+  ASSERT_TRUE(ann && bob);
+  bob->Send("LMSG:hi");
+  EXPECT_EQ(ann->ReadLine(), "ISON:bob");
+  EXPECT_EQ(ann->ReadLine(), "LMSG:bob:hi");
+  bob->Send("AWAY:lunch");
+  bob->Send("PMSG:ann:back soon");
+  EXPECT_EQ(ann->ReadLine(), "ISAWAY:bob:lunch");
+  EXPECT_EQ(ann->ReadLine(), "PMSG:bob:back soon");
+}
+
 TEST_F(Chat, LobbyLineBytesAreRelayedAsSent) {
   bob_->SendRaw("LMSG:caf\xE9 \x80 \xB6\r\n");
   EXPECT_EQ(cid_->ReadLine(), "LMSG:bob:caf\xC3\xA9 \xE2\x82\xAC \xC2\xB6");

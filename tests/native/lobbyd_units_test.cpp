@@ -39,10 +39,10 @@ TEST(Cp1252, EveryByteSurvivesTheTripThroughUtf8) {
 TEST(GatherInterval, GrowsWithTheConnectionsBetweenItsBounds) {
   using std::chrono::microseconds;
   const std::pair<size_t, microseconds> cases[] = {
-      {0, milliseconds(25)},     {500, milliseconds(25)},    {1000, milliseconds(50)},
-      {5000, milliseconds(250)}, {10000, milliseconds(500)}, {1000000, milliseconds(500)}};
+      {0, milliseconds(25)},      {125, milliseconds(25)},     {1000, milliseconds(200)},
+      {5000, milliseconds(1000)}, {10000, milliseconds(2000)}, {1000000, milliseconds(2000)}};
   for (auto [connections, interval] : cases) {
-    EXPECT_EQ(GatherInterval(connections), interval) << connections;
+    EXPECT_EQ(GatherInterval(connections, milliseconds(25)), interval) << connections;
   }
 }
 
