@@ -223,8 +223,7 @@ void Lobby::SignIn(Session& session, AccountRecord& account) {
   pilot.signedIn = true;
   pilot.name = account.name;
   pilot.key = key;
-  pilot.presence = Pilot::Presence::kOnline;
-  pilot.awayMessage.clear();
+  SetPresence(pilot, Pilot::Presence::kOnline);
   session.SetLineLimit(Session::kLineLimitSignedIn);
   pilots_[key] = &session;
   account.lastOn = NowSeconds();

@@ -69,6 +69,8 @@ class Lobby final : public SessionEvents {
   void SweepEvery(std::chrono::seconds period);
   void Broadcast(std::string_view line, const Session* except = nullptr,
                  Delivery delivery = Delivery::kGathered);
+  // Sets a signed-in pilot's presence and his entry in others' pilot lists.
+  void SetPresence(Pilot& pilot, Pilot::Presence presence, std::string awayMessage = {});
   // Sets how long writes are gathered for the number of connections now open.
   void Regather();
   void SignIn(Session& session, AccountRecord& account);

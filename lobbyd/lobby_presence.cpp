@@ -7,55 +7,67 @@ namespace lobbyd {
 
 namespace {
 
-// Lines a list's producer gives at a time; the next come once the connection has drained.
+// Entries a list's producer looks at a time; the next come once the connection has drained.
 constexpr size_t kListChunk = 256;
 
 // Produces a list from a sorted map as the connection drains, going on after the last key given,
-// so accounts or games added or removed meanwhile neither stall nor break it. `line` gives an
-// entry's line, or nothing to leave it out; `last` ends the list.
+// so accounts or games added or removed meanwhile neither stall nor break it. `line` appends an
+// entry's line in wire form, or nothing to leave it out; `last` ends the list.
 template <class Map, class LineOf>
 Session::Producer ListProducer(const Map& map, LineOf line, std::string last) {
-  return [&map, line, last, after = std::string(), started = false](
-             std::vector<std::string>& lines) mutable {
+  return [&map, line, last, after = std::string(), started = false](std::string& wire) mutable {
     auto it = started ? map.upper_bound(after) : map.begin();
     started = true;
-    for (; it != map.end() && lines.size() < kListChunk; ++it) {
+    for (size_t taken = 0; it != map.end() && taken < kListChunk; ++it, ++taken) {
       after = it->first;
-      if (auto text = line(it->first, it->second)) lines.push_back(std::move(*text));
+      line(it->first, it->second, wire);
     }
     if (it != map.end()) return true;
-    lines.push_back(last);
+    AppendWireLine(wire, last);
     return false;
   };
 }
 
+std::string ListedLine(const std::string& name, const Pilot* pilot) {
+  // An invisible pilot is listed as offline, as the others were told.
+  cv3::UserItem item{name, std::string(msg::kKindOffline), {}};
+  if (pilot && pilot->presence == Pilot::Presence::kOnline) {
+    item.kind = msg::kKindOnline;
+  } else if (pilot && pilot->presence == Pilot::Presence::kAway) {
+    item.kind = msg::kKindAway;
+    item.note = pilot->awayMessage;  // never empty: an away message must say something
+  } else if (pilot && pilot->presence == Pilot::Presence::kAdmin) {
+    item.kind = msg::kKindAdmin;
+  }
+  std::string wire;
+  AppendWireLine(wire, cv3::UserItemLine(item));
+  return wire;
+}
+
 }  // namespace
 
+void Lobby::SetPresence(Pilot& pilot, Pilot::Presence presence, std::string awayMessage) {
+  pilot.presence = presence;
+  pilot.awayMessage = std::move(awayMessage);
+  pilot.listed = ListedLine(pilot.name, &pilot);
+}
+
 void Lobby::OnUsers(Session& session, const std::string&) {
-  auto line = [this, own = session.pilot.key](const std::string& key,
-                                              const AccountRecord& account)
-      -> std::optional<std::string> {
-    if (key == own) return std::nullopt;
-    auto online = pilots_.find(key);
-    const Pilot* pilot = online == pilots_.end() ? nullptr : &online->second->pilot;
-    // An invisible pilot is listed as offline, as the others were told.
-    cv3::UserItem item{account.name, std::string(msg::kKindOnline), {}};
-    if (!pilot || pilot->presence == Pilot::Presence::kInvisible) {
-      item.kind = msg::kKindOffline;
-    } else if (pilot->presence == Pilot::Presence::kAway) {
-      item.kind = msg::kKindAway;
-      item.note = pilot->awayMessage;  // never empty: an away message must say something
-    } else if (pilot->presence == Pilot::Presence::kAdmin) {
-      item.kind = msg::kKindAdmin;
+  auto line = [this, own = session.pilot.key](const std::string& key, const AccountRecord& account,
+                                              std::string& wire) {
+    if (key == own) return;
+    if (auto online = pilots_.find(key); online != pilots_.end()) {
+      wire += online->second->pilot.listed;
+    } else {
+      wire += ListedLine(account.name, nullptr);
     }
-    return cv3::UserItemLine(item);
   };
   session.SendStream(ListProducer(accounts_, line, std::string(msg::kUsersAck)));
 }
 
 void Lobby::OnGames(Session& session, const std::string&) {
-  auto line = [](const std::string&, const Game& game) -> std::optional<std::string> {
-    return cv3::GameItemLine({game.record.name, game.up});
+  auto line = [](const std::string&, const Game& game, std::string& wire) {
+    AppendWireLine(wire, cv3::GameItemLine({game.record.name, game.up}));
   };
   session.SendStream(ListProducer(games_, line, std::string(msg::kGamesAck)));
 }
@@ -70,8 +82,7 @@ void Lobby::OnVersion(Session& session, const std::string& args) {
 }
 
 void Lobby::OnOnline(Session& session, const std::string&) {
-  session.pilot.presence = Pilot::Presence::kOnline;
-  session.pilot.awayMessage.clear();
+  SetPresence(session.pilot, Pilot::Presence::kOnline);
   Broadcast(cv3::FormatLine(msg::kIsOn, session.pilot.name));
 }
 
@@ -85,14 +96,12 @@ void Lobby::OnAway(Session& session, const std::string& args) {
                       " characters!");
     return;
   }
-  session.pilot.presence = Pilot::Presence::kAway;
-  session.pilot.awayMessage = args;
+  SetPresence(session.pilot, Pilot::Presence::kAway, args);
   Broadcast(cv3::FormatLine(msg::kIsAway, session.pilot.name + ":" + args));
 }
 
 void Lobby::OnInvisible(Session& session, const std::string&) {
-  session.pilot.presence = Pilot::Presence::kInvisible;
-  session.pilot.awayMessage.clear();
+  SetPresence(session.pilot, Pilot::Presence::kInvisible);
   session.Send(msg::kInvisibleAck);
   Broadcast(cv3::FormatLine(msg::kIsOff, session.pilot.name), &session);
 }
@@ -104,8 +113,7 @@ void Lobby::OnAdminMode(Session& session, const std::string&) {
     Warn(session, "You do not have administrator rights!");
     return;
   }
-  session.pilot.presence = Pilot::Presence::kAdmin;
-  session.pilot.awayMessage.clear();
+  SetPresence(session.pilot, Pilot::Presence::kAdmin);
   session.Log("admin mode");
   Broadcast(cv3::FormatLine(msg::kIsAdmin, session.pilot.name));
 }

@@ -18,6 +18,11 @@ constexpr std::chrono::microseconds kGatherMost{2000000};
 
 }  // namespace
 
+void AppendWireLine(std::string& wire, std::string_view line) {
+  wire += cv3::Utf8ToCp1252Lossy(line);
+  wire += "\r\n";
+}
+
 std::chrono::microseconds GatherInterval(size_t connections, std::chrono::microseconds atLeast) {
   return std::max(atLeast,
                   std::min(kGatherPerConnection * static_cast<long>(connections), kGatherMost));
@@ -113,18 +118,15 @@ void Session::Resume() {
 
 void Session::Send(std::string_view line) {
   if (closed_) return;
-  auto bytes = std::make_shared<std::string>(cv3::Utf8ToCp1252Lossy(line));
-  bytes->append("\r\n");
+  auto bytes = std::make_shared<std::string>();
+  AppendWireLine(*bytes, line);
   Enqueue(std::move(bytes), Delivery::kNow);
 }
 
 void Session::SendLines(const std::vector<std::string>& lines) {
   if (closed_) return;
   auto bytes = std::make_shared<std::string>();
-  for (const auto& line : lines) {
-    bytes->append(cv3::Utf8ToCp1252Lossy(line));
-    bytes->append("\r\n");
-  }
+  for (const auto& line : lines) AppendWireLine(*bytes, line);
   Enqueue(std::move(bytes), Delivery::kNow);
 }
 
@@ -196,15 +198,10 @@ void Session::FillFromBacklog() {
       backlog_.pop_front();
       continue;
     }
-    std::vector<std::string> lines;
-    bool more = front.producer(lines);
-    if (!more) backlog_.pop_front();
-    if (lines.empty()) continue;
     auto bytes = std::make_shared<std::string>();
-    for (const auto& line : lines) {
-      bytes->append(cv3::Utf8ToCp1252Lossy(line));
-      bytes->append("\r\n");
-    }
+    bool more = front.producer(*bytes);
+    if (!more) backlog_.pop_front();
+    if (bytes->empty()) continue;
     if (!Admit(bytes->size())) return;
     queue_.push_back(std::move(bytes));
   }

@@ -39,6 +39,9 @@ struct Pilot {
   std::string key;   // its NameKey
   Presence presence = Presence::kOnline;
   std::string awayMessage;
+  // His entry in others' pilot lists, in wire form; set with his presence (Lobby::SetPresence),
+  // so a list of thousands copies lines instead of building them.
+  std::string listed;
   // Pilots this one has written to privately (name keys): they know he is here, so while he is
   // invisible their private lines still reach him; everyone else's are refused as if he were
   // offline, so invisibility cannot be probed.
@@ -66,6 +69,9 @@ struct OutputBudget {
 // cores stay free for password checks. An idle connection still writes at once, and so does
 // anything someone waits on (see Delivery).
 std::chrono::microseconds GatherInterval(size_t connections, std::chrono::microseconds atLeast);
+
+// Appends a line (UTF-8, without CR LF) as it goes on the wire: Windows-1252 with CR LF.
+void AppendWireLine(std::string& wire, std::string_view line);
 
 // Whether a line may wait for the connection's next gathered write (notices that fan out to
 // everyone) or is written at once (replies, chat: someone is waiting to read it).
@@ -96,10 +102,10 @@ class Session : public std::enable_shared_from_this<Session> {
   void SendLines(const std::vector<std::string>& lines);
   // Queues bytes already in wire form; broadcasts share one buffer among all receivers.
   void SendWire(std::shared_ptr<const std::string> bytes, Delivery delivery = Delivery::kGathered);
-  // A long reply produced as the connection drains: `more` appends some lines (UTF-8, without
-  // CR LF) to its argument and returns false once it has given the last. What is sent
+  // A long reply produced as the connection drains: `more` appends some lines in wire form
+  // (AppendWireLine) to its argument and returns false once it has given the last. What is sent
   // afterwards waits behind it, so the reply reaches the peer whole.
-  using Producer = std::function<bool(std::vector<std::string>& lines)>;
+  using Producer = std::function<bool(std::string& wire)>;
   void SendStream(Producer more);
 
   // While paused no further line is handed over (a sign-in awaits its hash); Resume goes on
