@@ -165,9 +165,10 @@ class Lobby final : public SessionEvents {
   uint64_t nextId_ = 1;
   bool shuttingDown_ = false;
   std::unordered_map<uint64_t, std::shared_ptr<Session>> sessions_;
-  std::unordered_map<std::string, Session*> pilots_;  // signed in, by name key
-  std::map<std::string, AccountRecord> accounts_;     // by name key, sorted for the lists
-  std::map<std::string, Game> games_;                 // by game key
+  // Signed in, by name key; sorted like accounts_, so the pilot list walks both in step.
+  std::map<std::string, Session*> pilots_;
+  std::map<std::string, AccountRecord> accounts_;  // by name key, sorted for the lists
+  std::map<std::string, Game> games_;              // by game key
   HashQueue hashQueue_;
   CredentialCache verified_;
   AddressThrottle signInFailures_;

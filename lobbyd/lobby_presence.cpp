@@ -12,17 +12,20 @@ constexpr size_t kListChunk = 256;
 
 // Produces a list from a sorted map as the connection drains, going on after the last key given,
 // so accounts or games added or removed meanwhile neither stall nor break it. `line` appends an
-// entry's line in wire form, or nothing to leave it out; `last` ends the list.
+// entry's line in wire form, or nothing to leave it out, and learns where each chunk starts
+// (iterators into other maps do not outlive a chunk); `last` ends the list.
 template <class Map, class LineOf>
 Session::Producer ListProducer(const Map& map, LineOf line, std::string last) {
   return [&map, line, last, after = std::string(), started = false](std::string& wire) mutable {
     auto it = started ? map.upper_bound(after) : map.begin();
     started = true;
     for (size_t taken = 0; it != map.end() && taken < kListChunk; ++it, ++taken) {
-      after = it->first;
-      line(it->first, it->second, wire);
+      line(it, taken == 0, wire);
     }
-    if (it != map.end()) return true;
+    if (it != map.end()) {
+      after = std::prev(it)->first;
+      return true;
+    }
     AppendWireLine(wire, last);
     return false;
   };
@@ -53,21 +56,26 @@ void Lobby::SetPresence(Pilot& pilot, Pilot::Presence presence, std::string away
 }
 
 void Lobby::OnUsers(Session& session, const std::string&) {
-  auto line = [this, own = session.pilot.key](const std::string& key, const AccountRecord& account,
-                                              std::string& wire) {
+  // The signed-in pilots are walked in step with the accounts: both are sorted by name key.
+  auto line = [this, own = session.pilot.key, online = pilots_.end()](
+                  std::map<std::string, AccountRecord>::const_iterator account, bool chunkStart,
+                  std::string& wire) mutable {
+    const std::string& key = account->first;
+    if (chunkStart) online = pilots_.lower_bound(key);
+    while (online != pilots_.end() && online->first < key) ++online;
     if (key == own) return;
-    if (auto online = pilots_.find(key); online != pilots_.end()) {
+    if (online != pilots_.end() && online->first == key) {
       wire += online->second->pilot.listed;
     } else {
-      wire += ListedLine(account.name, nullptr);
+      wire += ListedLine(account->second.name, nullptr);
     }
   };
   session.SendStream(ListProducer(accounts_, line, std::string(msg::kUsersAck)));
 }
 
 void Lobby::OnGames(Session& session, const std::string&) {
-  auto line = [](const std::string&, const Game& game, std::string& wire) {
-    AppendWireLine(wire, cv3::GameItemLine({game.record.name, game.up}));
+  auto line = [](std::map<std::string, Game>::const_iterator game, bool, std::string& wire) {
+    AppendWireLine(wire, cv3::GameItemLine({game->second.record.name, game->second.up}));
   };
   session.SendStream(ListProducer(games_, line, std::string(msg::kGamesAck)));
 }
