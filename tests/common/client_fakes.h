@@ -34,6 +34,26 @@ inline std::string Describe(const MessageBoxSpec& box) {
   return "box " + box.title + " " + icon + " " + box.text;
 }
 
+// A box as the log shows it; a question says so, since its answer matters.
+inline std::string DescribeBox(const MessageBoxSpec& box) {
+  return Describe(box) + (box.buttons == BoxButtons::kYesNo ? " [yes/no]" : "");
+}
+
+// A fake window over View that writes what happens to it into the test's log: its boxes as
+// DescribeBox shows them, each answered OK.
+template <class View>
+class LoggingView : public View {
+ public:
+  explicit LoggingView(Log& log) : log_(log) {}
+  BoxResult ShowMessage(const MessageBoxSpec& box) override {
+    log_.push_back(DescribeBox(box));
+    return BoxResult::kOk;
+  }
+
+ protected:
+  Log& log_;
+};
+
 inline std::string Describe(MenuItem item) {
   switch (item) {
     case MenuItem::kEditProfile:
@@ -237,7 +257,9 @@ struct TestRegistry {
   std::vector<MessageBoxSpec> formatBoxes;
   Registry registry{backend, [this](const MessageBoxSpec& box) { formatBoxes.push_back(box); },
                     "Corvane"};
-  TestRegistry() { registry.CreateKey(settings::kClientKey); }
+  explicit TestRegistry(bool withClientKey = true) {
+    if (withClientKey) registry.CreateKey(settings::kClientKey);
+  }
   void SetDWord(std::string_view name, int32_t value) {
     registry.SetDWord(settings::kClientKey, name, value);
   }
@@ -256,6 +278,11 @@ struct TestRegistry {
 // choice: a recording one, or a real one against lobbyd.
 template <class Socket>
 struct BasicClientHarness {
+  // A first start: the registry without the client's key.
+  struct FreshInstall {};
+  BasicClientHarness() = default;
+  explicit BasicClientHarness(FreshInstall) : settings(false) {}
+
   Log log;
   RecordingViews view{log};
   Socket socket{log};
@@ -291,7 +318,9 @@ struct BasicClientHarness {
   MainCommands& commands = core.Commands();
 
   // Feeds server lines (each given without CR LF) as one arrival.
-  void Receive(std::initializer_list<std::string_view> lines) {
+  void Receive(std::initializer_list<std::string_view> lines) { ReceiveAll(lines); }
+  template <class Lines>
+  void ReceiveAll(const Lines& lines) {
     std::string bytes;
     for (std::string_view line : lines) {
       bytes.append(line);
