@@ -202,18 +202,25 @@ class ManualDeferral : public Deferral {
   std::deque<std::function<void()>> queue;
 };
 
-// Processes whose starts are written into the log: "run " for a hidden one, "run minimized " for
-// one minimised without activation.
+// Processes whose starts and terminations are written into the log: "run " for a hidden start,
+// "run minimized " for a minimised one (activated or not), "run normal ", "run maximized ".
 class LoggingProcesses : public FakeProcesses {
  public:
   explicit LoggingProcesses(Log& log) : log_(log) {}
   bool Start(const std::string& commandLine, const std::string& currentDirectory,
              ShowMode show) override {
-    log_.push_back((show == ShowMode::kHidden                ? "run "
-                    : show == ShowMode::kMinimizedNoActivate ? "run minimized "
-                                                             : "run shown ") +
-                   commandLine);
+    static const std::map<ShowMode, std::string> kModes = {
+        {ShowMode::kHidden, ""},
+        {ShowMode::kNormal, "normal "},
+        {ShowMode::kMaximized, "maximized "},
+        {ShowMode::kMinimized, "minimized "},
+        {ShowMode::kMinimizedNoActivate, "minimized "}};
+    log_.push_back("run " + kModes.at(show) + commandLine);
     return FakeProcesses::Start(commandLine, currentDirectory, show);
+  }
+  bool Terminate(uint32_t id) override {
+    log_.push_back("terminate " + std::to_string(id));
+    return FakeProcesses::Terminate(id);
   }
 
  private:
