@@ -135,4 +135,11 @@ bool SelectTreeItem(HWND tree, const std::string& text) {
   return false;
 }
 
+std::string FontFace(HWND control) {
+  LOGFONTW font{};
+  auto handle = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+  if (!handle || !GetObjectW(handle, sizeof font, &font)) return "system";
+  return ToUtf8(font.lfFaceName, lstrlenW(font.lfFaceName));
+}
+
 }  // namespace cv3::testbed

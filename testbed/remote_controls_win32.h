@@ -29,6 +29,13 @@ std::vector<HWND> ChildrenByClass(HWND parent, const wchar_t* className);
 // Selects the first node with this text (as a click would); false when there is none.
 bool SelectTreeItem(HWND tree, const std::string& text);
 
+// Whether the control's window style has any of the bits of `style`.
+inline bool HasStyle(HWND control, LONG style) {
+  return (GetWindowLongW(control, GWL_STYLE) & style) != 0;
+}
+// The face name of the control's font; "system" when it has none of its own.
+std::string FontFace(HWND control);
+
 // Polls `check` (pumping our own messages) until it returns true or the deadline passes.
 template <typename Check>
 bool WaitFor(Check check, DWORD timeoutMs) {

@@ -34,6 +34,26 @@ inline std::string Describe(const MessageBoxSpec& box) {
   return "box " + box.title + " " + icon + " " + box.text;
 }
 
+// A box as the log shows it; a question says so, since its answer matters.
+inline std::string DescribeBox(const MessageBoxSpec& box) {
+  return Describe(box) + (box.buttons == BoxButtons::kYesNo ? " [yes/no]" : "");
+}
+
+// A fake window over View that writes what happens to it into the test's log: its boxes as
+// DescribeBox shows them, each answered OK.
+template <class View>
+class LoggingView : public View {
+ public:
+  explicit LoggingView(Log& log) : log_(log) {}
+  BoxResult ShowMessage(const MessageBoxSpec& box) override {
+    log_.push_back(DescribeBox(box));
+    return BoxResult::kOk;
+  }
+
+ protected:
+  Log& log_;
+};
+
 inline std::string Describe(MenuItem item) {
   switch (item) {
     case MenuItem::kEditProfile:
@@ -182,18 +202,25 @@ class ManualDeferral : public Deferral {
   std::deque<std::function<void()>> queue;
 };
 
-// Processes whose starts are written into the log: "run " for a hidden one, "run minimized " for
-// one minimised without activation.
+// Processes whose starts and terminations are written into the log: "run " for a hidden start,
+// "run minimized " for a minimised one (activated or not), "run normal ", "run maximized ".
 class LoggingProcesses : public FakeProcesses {
  public:
   explicit LoggingProcesses(Log& log) : log_(log) {}
   bool Start(const std::string& commandLine, const std::string& currentDirectory,
              ShowMode show) override {
-    log_.push_back((show == ShowMode::kHidden                ? "run "
-                    : show == ShowMode::kMinimizedNoActivate ? "run minimized "
-                                                             : "run shown ") +
-                   commandLine);
+    static const std::map<ShowMode, std::string> kModes = {
+        {ShowMode::kHidden, ""},
+        {ShowMode::kNormal, "normal "},
+        {ShowMode::kMaximized, "maximized "},
+        {ShowMode::kMinimized, "minimized "},
+        {ShowMode::kMinimizedNoActivate, "minimized "}};
+    log_.push_back("run " + kModes.at(show) + commandLine);
     return FakeProcesses::Start(commandLine, currentDirectory, show);
+  }
+  bool Terminate(uint32_t id) override {
+    log_.push_back("terminate " + std::to_string(id));
+    return FakeProcesses::Terminate(id);
   }
 
  private:
@@ -237,7 +264,9 @@ struct TestRegistry {
   std::vector<MessageBoxSpec> formatBoxes;
   Registry registry{backend, [this](const MessageBoxSpec& box) { formatBoxes.push_back(box); },
                     "Corvane"};
-  TestRegistry() { registry.CreateKey(settings::kClientKey); }
+  explicit TestRegistry(bool withClientKey = true) {
+    if (withClientKey) registry.CreateKey(settings::kClientKey);
+  }
   void SetDWord(std::string_view name, int32_t value) {
     registry.SetDWord(settings::kClientKey, name, value);
   }
@@ -256,6 +285,11 @@ struct TestRegistry {
 // choice: a recording one, or a real one against lobbyd.
 template <class Socket>
 struct BasicClientHarness {
+  // A first start: the registry without the client's key.
+  struct FreshInstall {};
+  BasicClientHarness() = default;
+  explicit BasicClientHarness(FreshInstall) : settings(false) {}
+
   Log log;
   RecordingViews view{log};
   Socket socket{log};
@@ -291,7 +325,9 @@ struct BasicClientHarness {
   MainCommands& commands = core.Commands();
 
   // Feeds server lines (each given without CR LF) as one arrival.
-  void Receive(std::initializer_list<std::string_view> lines) {
+  void Receive(std::initializer_list<std::string_view> lines) { ReceiveAll(lines); }
+  template <class Lines>
+  void ReceiveAll(const Lines& lines) {
     std::string bytes;
     for (std::string_view line : lines) {
       bytes.append(line);

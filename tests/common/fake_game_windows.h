@@ -1,10 +1,9 @@
-// A recording GameWindows for tests: a tree of windows the test adds and removes, found the way
-// the platform finds them (in the order they were added, names without regard to case), and every
-// message and show recorded.
+// A recording GameWindows for tests: a tree of windows the test adds, found the way the platform
+// finds them (in the order they were added, names without regard to case), and every message
+// recorded; none is answered.
 #pragma once
 
 #include <algorithm>
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,7 +20,6 @@ class FakeGameWindows : public GameWindows {
     WindowHandle parent = 0;  // 0: top-level
     std::string className;
     std::string title;
-    bool visible = true;
   };
   struct Sent {
     WindowHandle window = 0;
@@ -31,40 +29,14 @@ class FakeGameWindows : public GameWindows {
     std::optional<std::string> text;  // SendText's text, in place of lParam
     bool operator==(const Sent&) const = default;
   };
-  struct Shown {
-    WindowHandle window = 0;
-    bool visible = false;
-    bool operator==(const Shown&) const = default;
-  };
 
   // Adds a window (a top-level one when parent is 0) and returns its handle.
   WindowHandle Add(WindowHandle parent, std::string className, std::string title) {
-    windows_.push_back({nextHandle_, parent, std::move(className), std::move(title), true});
+    windows_.push_back({nextHandle_, parent, std::move(className), std::move(title)});
     return nextHandle_++;
   }
-  // Removes a window and its children, as closing it would.
-  void Remove(WindowHandle handle) {
-    std::vector<WindowHandle> gone{handle};
-    for (size_t i = 0; i < gone.size(); ++i) {
-      for (const Window& w : windows_) {
-        if (w.parent == gone[i]) gone.push_back(w.handle);
-      }
-    }
-    std::erase_if(windows_, [&](const Window& w) {
-      return std::find(gone.begin(), gone.end(), w.handle) != gone.end();
-    });
-  }
-  const Window* Get(WindowHandle handle) const {
-    auto it = std::find_if(windows_.begin(), windows_.end(),
-                           [&](const Window& w) { return w.handle == handle; });
-    return it == windows_.end() ? nullptr : &*it;
-  }
 
-  // Answers a message sent to an existing window (the test plays the window's part); 0 without.
-  std::function<intptr_t(const Sent&)> onSend;
-
-  std::vector<Sent> sent;    // every message, also those to missing windows
-  std::vector<Shown> shown;  // every show or hide, also of missing windows
+  std::vector<Sent> sent;  // every message, also those to missing windows
 
   WindowHandle FindTopLevel(std::optional<std::string_view> className,
                             std::optional<std::string_view> title) override {
@@ -86,12 +58,7 @@ class FakeGameWindows : public GameWindows {
     return Record({window, message, wParam, 0, std::string(text)});
   }
 
-  void SetVisible(WindowHandle window, bool visible) override {
-    shown.push_back({window, visible});
-    for (Window& w : windows_) {
-      if (w.handle == window) w.visible = visible;
-    }
-  }
+  void SetVisible(WindowHandle, bool) override {}
 
  private:
   WindowHandle Find(WindowHandle parent, WindowHandle after,
@@ -115,7 +82,7 @@ class FakeGameWindows : public GameWindows {
 
   intptr_t Record(const Sent& message) {
     sent.push_back(message);
-    return onSend && Get(message.window) ? onSend(message) : 0;
+    return 0;
   }
 
   std::vector<Window> windows_;

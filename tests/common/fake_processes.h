@@ -1,5 +1,5 @@
-// A recording Processes for tests: a scripted list of running processes, every start and wait
-// recorded in order, terminations remove the process from the list.
+// A Processes for tests: a scripted list of running processes that terminations remove from; every
+// start succeeds and every wait ends at once.
 #pragma once
 
 #include <algorithm>
@@ -14,39 +14,17 @@ namespace cv3 {
 
 class FakeProcesses : public Processes {
  public:
-  struct Started {
-    std::string commandLine;
-    std::string currentDirectory;
-    ShowMode show = ShowMode::kNormal;
-    bool waited = false;  // through StartAndWait
-    bool operator==(const Started&) const = default;
-  };
-
-  // Start and StartAndWait create a process only while this is true.
-  bool startSucceeds = true;
-  // Runs once inside StartAndWait, standing for the events handled while the process runs; the
-  // wait then ends as kStopped when the caller's stopWaiting says so, else as kEnded.
-  std::function<void()> whileWaiting;
   // What ListProcesses returns; Terminate removes the process it ends.
   std::vector<ProcessEntry> running;
   // Processes that refuse to be terminated.
   std::set<uint32_t> unkillable;
 
-  std::vector<Started> started;
   std::vector<uint32_t> terminated;  // every Terminate call, successful or not
 
-  bool Start(const std::string& commandLine, const std::string& currentDirectory,
-             ShowMode show) override {
-    started.push_back({commandLine, currentDirectory, show, false});
-    return startSucceeds;
-  }
-
-  WaitOutcome StartAndWait(const std::string& commandLine, const std::string& currentDirectory,
-                           const std::function<bool()>& stopWaiting) override {
-    started.push_back({commandLine, currentDirectory, ShowMode::kNormal, true});
-    if (!startSucceeds) return WaitOutcome::kNotStarted;
-    if (whileWaiting) whileWaiting();
-    return stopWaiting && stopWaiting() ? WaitOutcome::kStopped : WaitOutcome::kEnded;
+  bool Start(const std::string&, const std::string&, ShowMode) override { return true; }
+  WaitOutcome StartAndWait(const std::string&, const std::string&,
+                           const std::function<bool()>&) override {
+    return WaitOutcome::kEnded;
   }
 
   std::vector<ProcessEntry> ListProcesses() override { return running; }

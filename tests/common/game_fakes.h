@@ -32,11 +32,6 @@ class RecordingStarter : public GameStarter {
   Log& log_;
 };
 
-// A box as the log shows it; a question says so, since its answer matters.
-inline std::string DescribeBox(const MessageBoxSpec& box) {
-  return Describe(box) + (box.buttons == BoxButtons::kYesNo ? " [yes/no]" : "");
-}
-
 // Each question takes the next scripted answer (No when none is left).
 class ScriptedMessages : public MessageView {
  public:

@@ -92,13 +92,5 @@ TEST(AwayWindow, CancelSendsNothingAndTheTextIsOfferedAgain) {
   EXPECT_EQ(p.Take(), (Log{"away window", "away window", "away window"}));
 }
 
-TEST(StatusMenu, OnlineAndInvisibleSendEvenWhenAlreadySo) {
-  Pilot p;
-  p.commands.mnuOnline_Click();
-  p.commands.mnuOnline_Click();
-  p.commands.mnuInvisible_Click();
-  EXPECT_EQ(p.Take(), (Log{"send ONLINE", "send ONLINE", "send INVISIBLE"}));
-}
-
 }  // namespace
 }  // namespace cv3

@@ -6,7 +6,6 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -14,6 +13,7 @@
 #include <filesystem>
 #include <regex>
 
+#include "common/child_program.h"
 #include "common/client_fakes.h"
 #include "protocol/md5.h"
 
@@ -37,62 +37,33 @@ class LobbyServer {
   }
   // Stops the program as an operator would (SIGTERM); its store stays.
   void Stop() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-      pid_ = -1;
-    }
-    if (fd_ >= 0) close(fd_);
-    fd_ = -1;
+    if (!program_) return;
+    program_->Signal(SIGTERM);
+    program_->Wait();
+    program_.reset();
   }
   // Starts it again on the same store and port.
   bool Restart() { return Start(port_) && port_ != 0; }
   int Port() const { return port_; }
-  const std::string& Output() const { return output_; }
+  std::string Output() const { return program_ ? program_->Output() : std::string(); }
 
  private:
   bool Start(int port) {
-    std::vector<std::string> args{LOBBYD_PROGRAM, "--listen", "127.0.0.1:" + std::to_string(port),
-                                  "--db", folder_ + "/lobby.db"};
+    std::vector<std::string> args{"--listen", "127.0.0.1:" + std::to_string(port), "--db",
+                                  folder_ + "/lobby.db"};
     for (const std::string& account : accounts_) {
       args.push_back("--add-account");
       args.push_back(account);
     }
-    int out[2];
-    if (pipe(out) != 0) return false;
-    pid_ = fork();
-    if (pid_ == 0) {
-      dup2(out[1], 2);
-      dup2(out[1], 1);
-      close(out[0]);
-      close(out[1]);
-      std::vector<char*> argv;
-      for (std::string& arg : args) argv.push_back(arg.data());
-      argv.push_back(nullptr);
-      execv(LOBBYD_PROGRAM, argv.data());
-      _exit(127);
-    }
-    close(out[1]);
-    fd_ = out[0];
-    output_.clear();
-    std::regex listening("listening on 127\\.0\\.0\\.1:(\\d+)");
-    std::smatch match;
-    char chunk[1024];
-    while (!std::regex_search(output_, match, listening)) {
-      ssize_t got = read(fd_, chunk, sizeof chunk);
-      if (got <= 0) return false;
-      output_.append(chunk, static_cast<size_t>(got));
-    }
-    port_ = std::stoi(match[1].str());
-    return true;
+    program_ = std::make_unique<testing::ChildProgram>(LOBBYD_PROGRAM, std::move(args));
+    port_ = testing::ListeningPort(*program_);
+    return port_ != 0;
   }
 
   std::vector<std::string> accounts_;
-  pid_t pid_ = -1;
-  int fd_ = -1;
+  std::unique_ptr<testing::ChildProgram> program_;
   int port_ = 0;
   std::string folder_;
-  std::string output_;
 };
 
 // A blocking socket: Connect completes at once and its outcome is delivered as the next event.

@@ -49,9 +49,9 @@ TEST(CreateIdChecks, TheFirstFailingCheckGivesItsText) {
   }
 }
 
-class FakeCreateIdView : public CreateIdView {
+class FakeCreateIdView : public testing::LoggingView<CreateIdView> {
  public:
-  explicit FakeCreateIdView(Log& log) : log_(log) {}
+  using LoggingView::LoggingView;
   void ShowModal(CreateIdEvents& events) override {
     log_.push_back("shown with " + id);
     if (onShow) onShow(events);
@@ -60,18 +60,11 @@ class FakeCreateIdView : public CreateIdView {
   std::string Password() const override { return password; }
   std::string VerifyPassword() const override { return verify; }
   std::string Email() const override { return email; }
-  BoxResult ShowMessage(const MessageBoxSpec& box) override {
-    log_.push_back(testing::Describe(box));
-    return BoxResult::kOk;
-  }
   void Hide() override { log_.push_back("hide"); }
   void Unload() override { log_.push_back("unload"); }
 
   std::string id, password, verify, email;
   std::function<void(CreateIdEvents&)> onShow;
-
- private:
-  Log& log_;
 };
 
 struct Newcomer : ClientHarness {

@@ -15,9 +15,9 @@ namespace {
 
 using testing::Log;
 
-class FakeDetailsView : public GameDetailsView {
+class FakeDetailsView : public testing::LoggingView<GameDetailsView> {
  public:
-  explicit FakeDetailsView(Log& log) : log_(log) {}
+  using LoggingView::LoggingView;
   void SetCaption(const std::string& text) override { log_.push_back("caption " + text); }
   void SetDetails(const GameDetails& d) override { details = d; }
   void SetPlayersCaption(const std::string& text) override { players = text; }
@@ -26,19 +26,12 @@ class FakeDetailsView : public GameDetailsView {
     log_.push_back("shown");
     if (onShow) onShow(events);
   }
-  BoxResult ShowMessage(const MessageBoxSpec& box) override {
-    log_.push_back(testing::DescribeBox(box));
-    return BoxResult::kOk;
-  }
   void Unload() override { log_.push_back("unload"); }
 
   GameDetails details;
   std::string players;
   bool play = true;
   std::function<void(GameDetailsEvents&)> onShow;
-
- private:
-  Log& log_;
 };
 
 struct Details : testing::InstalledGameFixture {

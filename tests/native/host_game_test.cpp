@@ -13,9 +13,9 @@ namespace {
 
 using testing::Log;
 
-class FakeHostView : public HostGameView {
+class FakeHostView : public testing::LoggingView<HostGameView> {
  public:
-  explicit FakeHostView(Log& log) : log_(log) {}
+  using LoggingView::LoggingView;
   void SetCaption(const std::string& text) override { log_.push_back("caption " + text); }
   void SetHostPlayer(const std::string& text) override { hostPlayer = text; }
   void SetEntries(const HostedGame& e) override { entries = e; }
@@ -26,19 +26,12 @@ class FakeHostView : public HostGameView {
     log_.push_back("shown");
     if (onShow) onShow(events);
   }
-  BoxResult ShowMessage(const MessageBoxSpec& box) override {
-    log_.push_back(testing::DescribeBox(box));
-    return BoxResult::kOk;
-  }
   void Hide() override { log_.push_back("hide"); }
   void Unload() override { log_.push_back("unload"); }
 
   HostedGame entries;
   std::string hostPlayer;
   std::function<void(HostGameEvents&)> onShow;
-
- private:
-  Log& log_;
 };
 
 constexpr const char* kGuard = "C:\\Corvane\\cv3guard.exe";

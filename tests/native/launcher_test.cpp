@@ -45,25 +45,6 @@ class LoggingWindows : public FakeGameWindows {
   std::map<WindowHandle, std::string> names_;
 };
 
-class LoggingProcesses : public FakeProcesses {
- public:
-  explicit LoggingProcesses(Log& log) : log_(log) {}
-  bool Start(const std::string& commandLine, const std::string& directory, ShowMode show) override {
-    static const std::map<ShowMode, std::string> kModes = {{ShowMode::kNormal, "normal"},
-                                                           {ShowMode::kMaximized, "maximized"},
-                                                           {ShowMode::kMinimized, "minimized"}};
-    log_.push_back("run " + kModes.at(show) + " " + commandLine);
-    return FakeProcesses::Start(commandLine, directory, show);
-  }
-  bool Terminate(uint32_t id) override {
-    log_.push_back("terminate " + std::to_string(id));
-    return FakeProcesses::Terminate(id);
-  }
-
- private:
-  Log& log_;
-};
-
 class Boxes : public MessageView {
  public:
   explicit Boxes(Log& log) : log_(log) {}
@@ -133,7 +114,7 @@ struct LaunchHarness {
   Log log;
   testing::ManualTimers timers{log};
   LoggingWindows windows{log};
-  LoggingProcesses processes{log};
+  testing::LoggingProcesses processes{log};
   testing::TestRegistry settings;
   FakeFiles files;
   Boxes boxes{log};

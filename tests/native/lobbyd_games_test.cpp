@@ -33,6 +33,11 @@ class Games : public ::testing::Test {
     ASSERT_EQ(host_->ReadLine(), "GAMEUP:" + name);
     ASSERT_EQ(other_->ReadLine(), "GAMEUP:" + name);
   }
+  // The host's connection drops; its long-term games stay, down.
+  void DropHost() {
+    host_->Close();
+    ASSERT_EQ(other_->ReadUntil("GAMEDOWN:Arena"), (Lines{"ISOFF:host"}));
+  }
   TestServer server_;
   std::unique_ptr<TestClient> host_, other_;
 };
@@ -43,33 +48,20 @@ TEST_F(Games, HostingAnnouncesTheGameToEveryone) {
   EXPECT_EQ(other_->Sync(), (Lines{"GAMEUP:Arena"}));
 }
 
-TEST_F(Games, SameNameInAnyCaseIsDupname) {
+// A name is taken by any listed game, in any letter case; an address only by a running one.
+TEST_F(Games, ANameIsDupnameWhileListedAndAnAddressDupaddyWhileRunning) {
   Host("Arena", "203.0.113.9", true);
-  other_->Send("HOSTGAME:" + Fields("ARENA", "203.0.113.10", true));
-  EXPECT_EQ(other_->Sync(), (Lines{"HOSTGAME_ACK:DUPNAME"}));
-  EXPECT_EQ(host_->Sync(), Lines{});
-}
-
-TEST_F(Games, NameOfAGameThatIsDownIsStillTaken) {
-  Host("Arena", "203.0.113.9", true);
-  host_->Close();
-  ASSERT_EQ(other_->ReadUntil("GAMEDOWN:Arena"), (Lines{"ISOFF:host"}));
-  other_->Send("HOSTGAME:" + Fields("Arena", "203.0.113.10", true));
-  EXPECT_EQ(other_->Sync(), (Lines{"HOSTGAME_ACK:DUPNAME"}));
-}
-
-TEST_F(Games, AddressOfARunningGameIsDupaddy) {
-  Host("Arena", "203.0.113.9", true);
-  other_->Send("HOSTGAME:" + Fields("Other", "203.0.113.9", true));
-  EXPECT_EQ(other_->Sync(), (Lines{"HOSTGAME_ACK:DUPADDY"}));
-}
-
-TEST_F(Games, AddressOfAGameThatIsDownIsFree) {
-  Host("Arena", "203.0.113.9", true);
-  host_->Close();
-  ASSERT_EQ(other_->ReadUntil("GAMEDOWN:Arena"), (Lines{"ISOFF:host"}));
-  other_->Send("HOSTGAME:" + Fields("Other", "203.0.113.9", true));
-  EXPECT_EQ(other_->Sync(), (Lines{"HOSTGAME_ACK:OK", "GAMEUP:Other"}));
+  for (bool down : {false, true}) {
+    SCOPED_TRACE(down ? "Arena down" : "Arena up");
+    if (down) DropHost();
+    other_->Send("HOSTGAME:" + Fields(down ? "Arena" : "ARENA", "203.0.113.10", true));
+    other_->Send("HOSTGAME:" + Fields("Other", "203.0.113.9", true));
+    EXPECT_EQ(other_->Sync(),
+              down ? (Lines{"HOSTGAME_ACK:DUPNAME", "HOSTGAME_ACK:OK", "GAMEUP:Other"})
+                   : (Lines{"HOSTGAME_ACK:DUPNAME", "HOSTGAME_ACK:DUPADDY"}));
+    if (!down) EXPECT_EQ(host_->Sync(), Lines{});
+    server_.Clock().Advance(std::chrono::seconds(10));  // past the limit on changes
+  }
 }
 
 TEST_F(Games, FieldsTheClientChecksAreCheckedAgain) {
@@ -106,8 +98,7 @@ TEST_F(Games, GameInfoGivesEveryKeyThenOk) {
 
 TEST_F(Games, GameInfoOfAGameThatIsDownSaysSo) {
   Host("Arena", "203.0.113.9", true);
-  host_->Close();
-  ASSERT_TRUE(other_->ReadUntil("GAMEDOWN:Arena"));
+  DropHost();
   other_->Send("GAMEINFO:Arena");
   auto lines = other_->ReadUntil("GAMEINFO_ACK:OK");
   ASSERT_TRUE(lines);
@@ -159,8 +150,7 @@ TEST_F(Games, ResumeInfoForAnotherPilotIsNoaccessButAnAdministratorMay) {
 
 TEST_F(Games, ResumeGameStoresTheNewSettingsAndAnnouncesTheGame) {
   Host("Arena", "203.0.113.9", true);
-  host_->Close();
-  ASSERT_TRUE(other_->ReadUntil("GAMEDOWN:Arena"));
+  DropHost();
   auto host = server_.SignIn("host");
   ASSERT_TRUE(host);
   host->Send("RESUMEGAME:" + Fields("Arena", "198.51.100.4", true, "new text"));
@@ -176,8 +166,7 @@ TEST_F(Games, ResumeGameStoresTheNewSettingsAndAnnouncesTheGame) {
 
 TEST_F(Games, ResumeGameByAnotherPilotIsRefused) {
   Host("Arena", "203.0.113.9", true);
-  host_->Close();
-  ASSERT_TRUE(other_->ReadUntil("GAMEDOWN:Arena"));
+  DropHost();
   other_->Send("RESUMEGAME:" + Fields("Arena", "198.51.100.4", true));
   EXPECT_EQ(other_->Sync(), (Lines{"WARNING:You're not permitted to resume other players games!"}));
 }

@@ -1,84 +1,18 @@
 // The lobbyd program itself: flags, operator errors, serving, and a clean stop on SIGTERM.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <regex>
-
+#include "common/child_program.h"
 #include "lobbyd/testing/test_server.h"
 
 namespace lobbyd::testing {
 namespace {
 
-// lobbyd as a child process with its stderr on a pipe.
-class Program {
- public:
-  explicit Program(std::vector<std::string> args) {
-    int err[2];
-    if (pipe(err) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      dup2(err[1], 2);
-      dup2(err[1], 1);
-      close(err[0]);
-      close(err[1]);
-      std::vector<char*> argv{const_cast<char*>(LOBBYD_PROGRAM)};
-      for (auto& arg : args) argv.push_back(arg.data());
-      argv.push_back(nullptr);
-      execv(LOBBYD_PROGRAM, argv.data());
-      _exit(127);
-    }
-    close(err[1]);
-    fd_ = err[0];
-  }
-  ~Program() {
-    if (pid_ > 0 && !exited_) {
-      kill(pid_, SIGKILL);
-      Wait();
-    }
-    if (fd_ >= 0) close(fd_);
-  }
-  // Output up to the first match of `pattern` (or all of it, at the end of the output).
-  std::string ReadUntil(const std::regex& pattern, std::smatch* match = nullptr) {
-    char chunk[4096];
-    for (;;) {
-      if (std::regex_search(output_, *(match ? match : &last_), pattern)) return output_;
-      ssize_t got = read(fd_, chunk, sizeof chunk);
-      if (got <= 0) return output_;
-      output_.append(chunk, static_cast<size_t>(got));
-    }
-  }
-  // All output up to the end of the program.
-  std::string ReadAll() {
-    char chunk[4096];
-    ssize_t got;
-    while ((got = read(fd_, chunk, sizeof chunk)) > 0)
-      output_.append(chunk, static_cast<size_t>(got));
-    return output_;
-  }
-  int Wait() {
-    int status = 0;
-    waitpid(pid_, &status, 0);
-    exited_ = true;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
-  }
-  void Signal(int signal) { kill(pid_, signal); }
+using cv3::testing::ListeningPort;
 
- private:
-  pid_t pid_ = -1;
-  int fd_ = -1;
-  bool exited_ = false;
-  std::string output_;
-  std::smatch last_;
+// lobbyd as a child process.
+struct Program : cv3::testing::ChildProgram {
+  explicit Program(std::vector<std::string> args) : ChildProgram(LOBBYD_PROGRAM, std::move(args)) {}
 };
-
-// The port of a program started with "--listen 127.0.0.1:0", from its log; 0 if it never says.
-unsigned short ListeningPort(Program& program) {
-  std::smatch match;
-  program.ReadUntil(std::regex("listening on 127\\.0\\.0\\.1:(\\d+)"), &match);
-  return match.size() == 2 ? static_cast<unsigned short>(std::stoi(match[1].str())) : 0;
-}
 
 TEST(Program, HelpPrintsTheFlags) {
   Program program({"--help"});

@@ -11,9 +11,9 @@ using testing::Describe;
 using testing::Log;
 using testing::TestRegistry;
 
-class FakeLoginView : public LoginView {
+class FakeLoginView : public testing::LoggingView<LoginView> {
  public:
-  explicit FakeLoginView(Log& log) : log_(log) {}
+  using LoggingView::LoggingView;
   void ShowModal(LoginEvents& events) override {
     log_.push_back("login window");
     events.Form_Load();
@@ -28,10 +28,6 @@ class FakeLoginView : public LoginView {
   std::string Password() const override { return password; }
   void SetLoginId(const std::string& text) override { id = text; }
   void SetPassword(const std::string& text) override { password = text; }
-  BoxResult ShowMessage(const MessageBoxSpec& box) override {
-    log_.push_back(Describe(box));
-    return BoxResult::kOk;
-  }
   void Hide() override { log_.push_back("hide"); }
   void Unload() override { log_.push_back("unload"); }
 
@@ -39,9 +35,6 @@ class FakeLoginView : public LoginView {
   bool autoLogin = false;
   std::string id;
   std::string password;
-
- private:
-  Log& log_;
 };
 
 constexpr const char* kRemembered = "0123456789ABCDEF0123456789ABCDEF";

@@ -39,12 +39,13 @@ TEST(LoginMenu, LoginDisconnectAndExitReachTheSession) {
                            "send QUIT", "start timer 7301 5000"}));
 }
 
-TEST(StatusMenu, OnlineAndInvisibleSendTheirLines) {
+TEST(StatusMenu, OnlineAndInvisibleSendTheirLinesEvenWhenAlreadySo) {
   Commands c;
+  c.commands.mnuOnline_Click();
   c.commands.mnuOnline_Click();
   c.commands.mnuInvisible_Click();
   c.commands.mnuNewAway_Click();
-  EXPECT_EQ(c.Take(), (Log{"send ONLINE", "send INVISIBLE", "away window"}));
+  EXPECT_EQ(c.Take(), (Log{"send ONLINE", "send ONLINE", "send INVISIBLE", "away window"}));
 }
 
 TEST(HelpMenu, PagesOpenThroughTheCommandInterpreterOfTheSystem) {

@@ -35,135 +35,135 @@ std::vector<std::string> Texts(const RosterModel& roster, std::string_view paren
   return texts;
 }
 
-TEST(GameNotices, GameUpOnAListedGameOnlyChangesItsImage) {
-  Lobby lobby;
-  lobby.Receive({"GAME:Arena:down"});
-  lobby.Take();
-  lobby.Receive({"GAMEUP:arena"});
-  EXPECT_EQ(lobby.Take(), (Log{"tree image " + Key("Arena") + " 1"}));
-  lobby.Receive({"GAMEDOWN:ARENA"});
-  EXPECT_EQ(lobby.Take(), (Log{"tree image " + Key("Arena") + " 6"}));
+// A notice after the lines that set the scene: what the window is told.
+struct Notice {
+  std::string name;
+  Log before;  // received first, their effects not asserted
+  Log lines;
+  Log expected;
+  bool later = false;   // the roster's clock moved on in between
+  std::string ignored;  // the "Ignored" setting
+  std::string group;    // when set, the texts left under it
+  Log left;
+};
+
+TEST(Notices, EachChangesTheRosterAndTheWindowAsItShould) {
+  const Log reset = {"close socket",     "tree clear",           "disable EditProfile",
+                     "logo Corvane 3.0", "status Not Connected", "roster hidden",
+                     "enable Login",     "disable Disconnect",   "close first chat"};
+  Log error = {"box Error! critical Server going down"};
+  error.insert(error.end(), reset.begin(), reset.end());
+  error.insert(error.end(), {"reconnect window", "logo Connecting", "status Connecting",
+                             "start timer 7302 1300"});
+  Log nothercation = {"box Warning! exclamation You have been signed on at another location!"};
+  nothercation.insert(nothercation.end(), reset.begin(), reset.end());
+  const Notice cases[] = {
+      {"GAMEUP on a listed game only changes its image",
+       {"GAME:Arena:down"},
+       {"GAMEUP:arena"},
+       {"tree image " + Key("Arena") + " 1"}},
+      {"GAMEDOWN on a listed game only changes its image",
+       {"GAME:Arena:up"},
+       {"GAMEDOWN:ARENA"},
+       {"tree image " + Key("Arena") + " 6"}},
+      {"unknown games are added running or not",
+       {"GAME:Arena 2:up", "GAME:My Arena:up"},
+       {"GAMEUP:Arena", "GAMEDOWN:Big Race"},
+       {Added("Arena", "GAMES", "Arena", 1, "game"),
+        Added("BigRace", "GAMES", "Big Race", 6, "game")}},
+      {"GAMEREM removes only the named game",
+       {"GAME:Arena 2:up", "GAME:Arena:up"},
+       {"GAMEREM:Arena", "GAMEREM:Nowhere"},
+       {"tree remove " + Key("Arena")},
+       false,
+       "",
+       "GAMES",
+       {"Arena 2"}},
+      {"REMUSER bob leaves bobby",
+       {"USER:bobby:online", "USER:bob:away:brb"},
+       {"REMUSER:bob", "REMUSER:nobody"},
+       {"tree remove " + Key("bob")},
+       false,
+       "",
+       "ONLINE",
+       {"bobby"}},
+      {"ISADMIN for me shows the admin menu and moves my node",
+       {"ISON:Me"},
+       {"ISADMIN:me"},
+       {"admin menu shown", "status Admin Mode", "tree remove " + Key("Me"),
+        "tree add laterme under ONLINE \"me\" image 8 tag user colour F8F8F8"},
+       true},
+      {"ISADMIN for someone unlisted adds them",
+       {},
+       {"ISADMIN:boss"},
+       {Added("boss", "ONLINE", "boss", 8, "user")}},
+      {"ISNVIS shows the invisible extra under Online",
+       {"USER:bob:away:brb"},
+       {"ISNVIS:bob"},
+       {"tree remove " + Key("bob"),
+        "tree add laterbob under ONLINE \"bob ((invisible))\" image 2 tag user colour F8F8F8"},
+       true},
+      {"ISON for me hides the admin menu",
+       {},
+       {"ISON:ME"},
+       {"admin menu hidden", "status Online", Added("ME", "ONLINE", "ME", 2, "user")}},
+      {"ISON adds an unlisted pilot", {}, {"ISON:bob"}, {Added("bob", "ONLINE", "bob", 2, "user")}},
+      {"ISON moves a listed pilot",
+       {"ISON:bob", "ISOFF:bob"},
+       {"ISON:bob"},
+       {"tree remove " + Key("bob"),
+        "tree add laterbob under ONLINE \"bob\" image 2 tag user colour F8F8F8"},
+       true},
+      {"ISOFF leaves unlisted pilots out", {}, {"ISOFF:bob", "ISOFF:carl:gone: fishing"}, {}},
+      {"ISOFF moves listed pilots",
+       {"USER:bob:online", "USER:carl:online"},
+       {"ISOFF:bob", "ISOFF:carl:gone: fishing"},
+       {"tree remove " + Key("bob"),
+        "tree add laterbob under OFFLINE \"bob\" image 6 tag user colour F8F8F8",
+        "tree remove " + Key("carl"),
+        "tree add latercarl under OFFLINE \"carl (gone: fishing)\" image 6 tag user colour F8F8F8"},
+       true},
+      {"ISAWAY for me moves my node and shows the message",
+       {"ISON:Me"},
+       {"ISAWAY:me:Having dinner"},
+       {"tree remove " + Key("Me"),
+        "tree add laterme under AWAY \"me (Having dinner)\" image 4 tag user colour F8F8F8",
+        "admin menu hidden", "status Having dinner"},
+       true},
+      {"ISAWAY for an unlisted pilot changes nothing, even for me",
+       {},
+       {"ISAWAY:Me:Having dinner", "ISAWAY:bob:brb"},
+       {}},
+      {"an ignored pilot stays grey when moved",
+       {},
+       {"ISON:troll"},
+       {Added("troll", "ONLINE", "troll", 6, "user", "808080")},
+       false,
+       "troll,"},
+      {"INVISIBLE_ACK hides the admin menu",
+       {},
+       {"INVISIBLE_ACK:whatever"},
+       {"admin menu hidden", "status Invisible"}},
+      {"WARNING shows its whole text",
+       {},
+       {"WARNING:Server: full"},
+       {"box Warning! exclamation Server: full"}},
+      {"ERROR shows the text, then resets and reconnects", {}, {"ERROR:Server going down"}, error},
+      {"NOTHERCATION resets without reconnecting", {}, {"NOTHERCATION:ignored"}, nothercation},
+  };
+  for (const Notice& c : cases) {
+    Lobby lobby;
+    if (!c.ignored.empty()) lobby.settings.SetString("Ignored", c.ignored);
+    lobby.ReceiveAll(c.before);
+    lobby.Take();
+    if (c.later) lobby.Later();
+    lobby.ReceiveAll(c.lines);
+    EXPECT_EQ(lobby.Take(), c.expected) << c.name;
+    if (!c.group.empty()) EXPECT_EQ(Texts(lobby.roster, c.group), c.left) << c.name;
+  }
 }
 
-TEST(GameNotices, UnknownGamesAreAddedRunningOrNot) {
-  Lobby lobby;
-  lobby.Receive({"GAME:Arena 2:up", "GAME:My Arena:up"});
-  lobby.Take();
-  lobby.Receive({"GAMEUP:Arena", "GAMEDOWN:Big Race"});
-  EXPECT_EQ(lobby.Take(), (Log{Added("Arena", "GAMES", "Arena", 1, "game"),
-                               Added("BigRace", "GAMES", "Big Race", 6, "game")}));
-}
-
-TEST(GameNotices, GameRemRemovesOnlyTheNamedGame) {
-  Lobby lobby;
-  lobby.Receive({"GAME:Arena 2:up", "GAME:Arena:up"});
-  lobby.Take();
-  lobby.Receive({"GAMEREM:Arena", "GAMEREM:Nowhere"});
-  EXPECT_EQ(lobby.Take(), (Log{"tree remove " + Key("Arena")}));
-  EXPECT_EQ(Texts(lobby.roster, "GAMES"), (std::vector<std::string>{"Arena 2"}));
-}
-
-TEST(UserNotices, RemUserBobLeavesBobby) {
-  Lobby lobby;
-  lobby.Receive({"USER:bobby:online", "USER:bob:away:brb"});
-  lobby.Take();
-  lobby.Receive({"REMUSER:bob", "REMUSER:nobody"});
-  EXPECT_EQ(lobby.Take(), (Log{"tree remove " + Key("bob")}));
-  EXPECT_EQ(Texts(lobby.roster, "ONLINE"), (std::vector<std::string>{"bobby"}));
-}
-
-TEST(UserNotices, IsAdminForMeShowsTheAdminMenuAndMovesMyNode) {
-  Lobby lobby;
-  lobby.Receive({"ISON:Me"});
-  lobby.Take();
-  lobby.Later();
-  lobby.Receive({"ISADMIN:me"});
-  EXPECT_EQ(lobby.Take(),
-            (Log{"admin menu shown", "status Admin Mode", "tree remove " + Key("Me"),
-                 "tree add laterme under ONLINE \"me\" image 8 tag user colour F8F8F8"}));
-}
-
-TEST(UserNotices, IsAdminForSomeoneUnlistedAddsThem) {
-  Lobby lobby;
-  lobby.Receive({"ISADMIN:boss"});
-  EXPECT_EQ(lobby.Take(), (Log{Added("boss", "ONLINE", "boss", 8, "user")}));
-}
-
-TEST(UserNotices, IsNvisShowsTheInvisibleExtraUnderOnline) {
-  Lobby lobby;
-  lobby.Receive({"USER:bob:away:brb"});
-  lobby.Take();
-  lobby.Later();
-  lobby.Receive({"ISNVIS:bob"});
-  EXPECT_EQ(lobby.Take(),
-            (Log{"tree remove " + Key("bob"),
-                 "tree add laterbob under ONLINE \"bob ((invisible))\" image 2 tag user colour "
-                 "F8F8F8"}));
-}
-
-TEST(UserNotices, IsOnForMeHidesTheAdminMenu) {
-  Lobby lobby;
-  lobby.Receive({"ISON:ME"});
-  EXPECT_EQ(lobby.Take(),
-            (Log{"admin menu hidden", "status Online", Added("ME", "ONLINE", "ME", 2, "user")}));
-}
-
-TEST(UserNotices, IsOnAddsAnUnlistedPilotAndMovesAListedOne) {
-  Lobby lobby;
-  lobby.Receive({"ISON:bob"});
-  EXPECT_EQ(lobby.Take(), (Log{Added("bob", "ONLINE", "bob", 2, "user")}));
-  lobby.Receive({"ISOFF:bob"});
-  lobby.Take();
-  lobby.Later();
-  lobby.Receive({"ISON:bob"});
-  EXPECT_EQ(lobby.Take(),
-            (Log{"tree remove " + Key("bob"),
-                 "tree add laterbob under ONLINE \"bob\" image 2 tag user colour F8F8F8"}));
-}
-
-TEST(UserNotices, IsOffOnlyMovesListedPilots) {
-  Lobby lobby;
-  lobby.Receive({"ISOFF:bob", "ISOFF:carl:gone: fishing"});
-  EXPECT_EQ(lobby.Take(), Log{});
-  lobby.Receive({"USER:bob:online", "USER:carl:online"});
-  lobby.Take();
-  lobby.Later();
-  lobby.Receive({"ISOFF:bob", "ISOFF:carl:gone: fishing"});
-  EXPECT_EQ(lobby.Take(),
-            (Log{"tree remove " + Key("bob"),
-                 "tree add laterbob under OFFLINE \"bob\" image 6 tag user colour F8F8F8",
-                 "tree remove " + Key("carl"),
-                 "tree add latercarl under OFFLINE \"carl (gone: fishing)\" image 6 tag user "
-                 "colour F8F8F8"}));
-}
-
-TEST(UserNotices, IsAwayForMeMovesMyNodeAndShowsTheMessage) {
-  Lobby lobby;
-  lobby.Receive({"ISON:Me"});
-  lobby.Take();
-  lobby.Later();
-  lobby.Receive({"ISAWAY:me:Having dinner"});
-  EXPECT_EQ(
-      lobby.Take(),
-      (Log{"tree remove " + Key("Me"),
-           "tree add laterme under AWAY \"me (Having dinner)\" image 4 tag user colour F8F8F8",
-           "admin menu hidden", "status Having dinner"}));
-}
-
-TEST(UserNotices, IsAwayForAnUnlistedPilotChangesNothingEvenForMe) {
-  Lobby lobby;
-  lobby.Receive({"ISAWAY:Me:Having dinner", "ISAWAY:bob:brb"});
-  EXPECT_EQ(lobby.Take(), Log{});
-}
-
-TEST(UserNotices, AnIgnoredPilotStaysGreyWhenMoved) {
-  Lobby lobby;
-  lobby.settings.SetString("Ignored", "troll,");
-  lobby.Receive({"ISON:troll"});
-  EXPECT_EQ(lobby.Take(), (Log{Added("troll", "ONLINE", "troll", 6, "user", "808080")}));
-}
-
-TEST(UserNotices, NoticesWithoutANameChangeNothing) {
+TEST(Notices, WithoutANameChangeNothing) {
   Lobby lobby;
   lobby.session.Values().signedInName = "";
   lobby.Receive({"USER::online", "GAME::up"});  // even with empty-named nodes listed
@@ -173,44 +173,12 @@ TEST(UserNotices, NoticesWithoutANameChangeNothing) {
   EXPECT_EQ(lobby.Take(), Log{});
 }
 
-TEST(UserNotices, NoticesWorkWhileTheListsAreStillLoading) {
+TEST(Notices, WorkWhileTheListsAreStillLoading) {
   ClientHarness core;
   core.session.Values().signedInName = "Me";
   core.socket.connected = true;
   core.Receive({"AUTH_ACK:OK", "ISON:bob"});
   EXPECT_EQ(core.log.back(), Added("bob", "ONLINE", "bob", 2, "user"));
-}
-
-TEST(StatusNotices, InvisibleAckHidesTheAdminMenu) {
-  Lobby lobby;
-  lobby.Receive({"INVISIBLE_ACK:whatever"});
-  EXPECT_EQ(lobby.Take(), (Log{"admin menu hidden", "status Invisible"}));
-}
-
-TEST(ServerMessages, WarningShowsItsWholeText) {
-  Lobby lobby;
-  lobby.Receive({"WARNING:Server: full"});
-  EXPECT_EQ(lobby.Take(), (Log{"box Warning! exclamation Server: full"}));
-}
-
-TEST(ServerMessages, ErrorShowsTheTextThenResetsAndReconnects) {
-  Lobby lobby;
-  lobby.Receive({"ERROR:Server going down"});
-  EXPECT_EQ(lobby.Take(),
-            (Log{"box Error! critical Server going down", "close socket", "tree clear",
-                 "disable EditProfile", "logo Corvane 3.0", "status Not Connected", "roster hidden",
-                 "enable Login", "disable Disconnect", "close first chat", "reconnect window",
-                 "logo Connecting", "status Connecting", "start timer 7302 1300"}));
-}
-
-TEST(ServerMessages, NothercationResetsWithoutReconnecting) {
-  Lobby lobby;
-  lobby.Receive({"NOTHERCATION:ignored"});
-  EXPECT_EQ(
-      lobby.Take(),
-      (Log{"box Warning! exclamation You have been signed on at another location!", "close socket",
-           "tree clear", "disable EditProfile", "logo Corvane 3.0", "status Not Connected",
-           "roster hidden", "enable Login", "disable Disconnect", "close first chat"}));
 }
 
 TEST(ServerMessages, TheAdminMenuSurvivesAReset) {

@@ -15,9 +15,9 @@ namespace {
 using testing::ClientHarness;
 using testing::Log;
 
-class FakeProfileView : public ProfileView {
+class FakeProfileView : public testing::LoggingView<ProfileView> {
  public:
-  explicit FakeProfileView(Log& log) : log_(log) {}
+  using LoggingView::LoggingView;
   void SetCaption(const std::string& text) override { log_.push_back("caption " + text); }
   void SetBox(ProfileBox box, const std::string& text) override { boxes[box] = text; }
   std::string Box(ProfileBox box) const override {
@@ -29,17 +29,10 @@ class FakeProfileView : public ProfileView {
     log_.push_back("shown");
     if (onShow) onShow(*this, events);
   }
-  BoxResult ShowMessage(const MessageBoxSpec& box) override {
-    log_.push_back(testing::Describe(box));
-    return BoxResult::kOk;
-  }
   void Unload() override { log_.push_back("unload"); }
 
   std::map<ProfileBox, std::string> boxes;
   std::function<void(FakeProfileView&, ProfileEvents&)> onShow;
-
- private:
-  Log& log_;
 };
 
 struct Profiles : ClientHarness {

@@ -222,15 +222,24 @@ TEST(SessionMessages, ListItemsReadBack) {
                                UserItem{"bob", "online", ""}, UserItem{"ann", "admin", ""}}) {
     EXPECT_EQ(ParseUserItem(ParseLine(UserItemLine(item)).args), item);
   }
+  EXPECT_EQ(ParseUserItem("bob:away:"), (UserItem{"bob", "away", ""}));
   EXPECT_EQ(UserItemLine({"bob", "offline", ""}), "USER:bob:offline");
   EXPECT_EQ(GameItemLine({"Arena", true}), "GAME:Arena:up");
   EXPECT_EQ(GameItemLine({"Arena", false}), "GAME:Arena:down");
   EXPECT_EQ(ParseGameItem(ParseLine(GameItemLine({"Arena", false})).args),
             (GameItem{"Arena", false}));
+  // Up only for "up".
+  for (const char* item : {"Arena:", "Arena:UP"}) {
+    EXPECT_EQ(ParseGameItem(item), (GameItem{"Arena", false})) << item;
+  }
 }
 
 TEST(SessionMessages, CommandsWithADigestReadBack) {
   const std::string digest = "0123456789ABCDEF0123456789ABCDEF";
+  EXPECT_EQ(AuthCommand("bob ", digest), "AUTH:bob :" + digest);
+  EXPECT_EQ(CreateCommand("bob", digest, "b@x.org"), "CREATE:bob:" + digest + ":b@x.org");
+  EXPECT_EQ(VersionCommand(3, 0, 0), "VERSION:300");
+  EXPECT_EQ(VersionCommand(3, 10, 2), "VERSION:3102");
   EXPECT_EQ(ParseAuthCommand(ParseLine(AuthCommand("bob ", digest)).args),
             (AuthFields{"bob ", digest}));
   EXPECT_EQ(ParseAuthCommand(digest), (AuthFields{"", digest}));

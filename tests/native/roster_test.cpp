@@ -37,27 +37,22 @@ struct Roster {
   }
 };
 
-TEST(BuildRosterTree, AddsTheFourGroupsInOrderWithTheLightColourWhenSlowCpuIsMissing) {
-  Roster roster(std::nullopt, false);
-  roster.model->BuildRosterTree();
-  EXPECT_EQ(roster.Take(),
-            (Log{"tree add GAMES under - \"Skyrend Games\" image 1 tag - colour F8F8F8 bold",
-                 "tree add ONLINE under - \"Online Pilots\" image 2 tag - colour F8F8F8 bold",
-                 "tree add AWAY under - \"Busy Pilots\" image 4 tag - colour F8F8F8 bold",
-                 "tree add OFFLINE under - \"Offline Pilots\" image 3 tag - colour F8F8F8 bold"}));
-  EXPECT_EQ(roster.model->RosterColour(), kLightColour);
-}
-
-TEST(BuildRosterTree, PlainLookIsBlackAndSlowCpuZeroIsLight) {
-  Roster plain(1, false);
-  plain.model->BuildRosterTree();
-  EXPECT_EQ(plain.log[0],
-            "tree add GAMES under - \"Skyrend Games\" image 1 tag - colour 000000 bold");
-  EXPECT_EQ(plain.model->RosterColour(), 0u);
-  Roster tiled(0, false);
-  tiled.model->BuildRosterTree();
-  EXPECT_EQ(tiled.log[0],
-            "tree add GAMES under - \"Skyrend Games\" image 1 tag - colour F8F8F8 bold");
+TEST(BuildRosterTree, AddsTheFourGroupsInOrderLightUnlessThePlainLookIsChosen) {
+  const struct {
+    std::optional<int> slowCpu;
+    std::string colour;
+  } cases[] = {{std::nullopt, "F8F8F8"}, {0, "F8F8F8"}, {1, "000000"}};
+  for (const auto& c : cases) {
+    Roster roster(c.slowCpu, false);
+    roster.model->BuildRosterTree();
+    const std::string tail = " tag - colour " + c.colour + " bold";
+    EXPECT_EQ(roster.Take(), (Log{"tree add GAMES under - \"Skyrend Games\" image 1" + tail,
+                                  "tree add ONLINE under - \"Online Pilots\" image 2" + tail,
+                                  "tree add AWAY under - \"Busy Pilots\" image 4" + tail,
+                                  "tree add OFFLINE under - \"Offline Pilots\" image 3" + tail}))
+        << c.colour;
+    EXPECT_EQ(testing::Hex(roster.model->RosterColour()), c.colour);
+  }
 }
 
 TEST(AddRosterNode, EntryKindsGiveImageGroupAndTag) {

@@ -36,18 +36,6 @@ TEST(SendCommand, SendsOneLineWithCrLfThenWaitsTenMs) {
   EXPECT_EQ(recorder.events, (std::vector<std::string>{"wait 10", "wait 10"}));
 }
 
-TEST(SendCommand, NotConnectedShowsTheBoxThenResetsAndReconnects) {
-  FakeTransport transport;
-  transport.connected = false;
-  Recorder recorder;
-  ServerLink link(transport, recorder.Hooks());
-  EXPECT_FALSE(link.SendCommand("USERS"));
-  EXPECT_EQ(transport.sent, "");
-  EXPECT_EQ(recorder.events, (std::vector<std::string>{
-                                 "box Error! The connection to Corvane has been lost! critical",
-                                 "reset", "reconnect"}));
-}
-
 TEST(Receiving, LinesAreDecodedAndDispatchedInOrder) {
   FakeTransport transport;
   Recorder recorder;

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "protocol/session_messages.h"
-
 namespace cv3 {
 namespace {
 
@@ -52,29 +50,6 @@ TEST(TextHelpers, SameNameIgnoresCase) {
   EXPECT_TRUE(SameName("\xC3\x89lise", "\xC3\xA9LISE"));  // Élise
   EXPECT_FALSE(SameName("bob", "bobby"));
   EXPECT_FALSE(SameName("bob", ""));
-}
-
-TEST(SessionMessages, UserItemFields) {
-  EXPECT_EQ(ParseUserItem("bob:away:back in 5: really"),
-            (UserItem{"bob", "away", "back in 5: really"}));
-  EXPECT_EQ(ParseUserItem("bob:online"), (UserItem{"bob", "online", ""}));
-  EXPECT_EQ(ParseUserItem("bob:away:"), (UserItem{"bob", "away", ""}));
-}
-
-TEST(SessionMessages, GameItemIsUpOnlyForUp) {
-  EXPECT_EQ(ParseGameItem("Arena:up"), (GameItem{"Arena", true}));
-  EXPECT_EQ(ParseGameItem("Arena:down"), (GameItem{"Arena", false}));
-  EXPECT_EQ(ParseGameItem("Arena:"), (GameItem{"Arena", false}));
-  EXPECT_EQ(ParseGameItem("Arena:UP"), (GameItem{"Arena", false}));
-}
-
-TEST(SessionMessages, SignInCommands) {
-  EXPECT_EQ(AuthCommand("bob ", "0123456789ABCDEF0123456789ABCDEF"),
-            "AUTH:bob :0123456789ABCDEF0123456789ABCDEF");
-  EXPECT_EQ(CreateCommand("bob", "D41D8CD98F00B204E9800998ECF8427E", "b@x.org"),
-            "CREATE:bob:D41D8CD98F00B204E9800998ECF8427E:b@x.org");
-  EXPECT_EQ(VersionCommand(3, 0, 0), "VERSION:300");
-  EXPECT_EQ(VersionCommand(3, 10, 2), "VERSION:3102");
 }
 
 }  // namespace

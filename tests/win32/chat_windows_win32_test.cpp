@@ -15,17 +15,9 @@
 namespace cv3 {
 namespace {
 
+using testbed::FontFace;
+using testbed::HasStyle;
 using testbed::ReadWindowText;
-
-std::wstring FontFace(HWND control) {
-  LOGFONTW font{};
-  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof font, &font);
-  return font.lfFaceName;
-}
-
-bool HasStyle(HWND control, LONG style) {
-  return (GetWindowLongW(control, GWL_STYLE) & style) != 0;
-}
 
 void SetClipboardText(HWND owner, const std::wstring& text) {
   ASSERT_TRUE(OpenClipboard(owner));
@@ -114,8 +106,8 @@ TEST(ChatWindowLook, CaptionSizeAndBoxes) {
     EXPECT_TRUE(HasStyle(chat.txtOutput(), ES_READONLY));
     EXPECT_TRUE(HasStyle(chat.txtOutput(), WS_VSCROLL));
     EXPECT_FALSE(HasStyle(chat.txtInput(), ES_MULTILINE | ES_READONLY));
-    EXPECT_EQ(FontFace(chat.txtOutput()), L"Verdana");
-    EXPECT_EQ(FontFace(chat.txtInput()), L"Verdana");
+    EXPECT_EQ(FontFace(chat.txtOutput()), "Verdana");
+    EXPECT_EQ(FontFace(chat.txtInput()), "Verdana");
     RECT output, input;
     GetWindowRect(chat.txtOutput(), &output);
     GetWindowRect(chat.txtInput(), &input);
@@ -290,14 +282,14 @@ TEST_F(ProfileWindowTest, LabelsBoxesAndLockingInBothModes) {
   EXPECT_EQ(ReadWindowText(profile_->cmdOK()), "OK");
   EXPECT_EQ(ReadWindowText(profile_->cmdCancel()), "Cancel");
   EXPECT_TRUE(HasStyle(profile_->cmdOK(), BS_DEFPUSHBUTTON));
-  EXPECT_EQ(FontFace(profile_->cmdOK()), L"Verdana");
+  EXPECT_EQ(FontFace(profile_->cmdOK()), "Verdana");
   for (const Row& row : rows) {
     SCOPED_TRACE(row.label);
     HWND box = profile_->txt(row.box);
     EXPECT_EQ(ReadWindowText(profile_->lbl(row.box)), row.label);
     EXPECT_EQ(GetWindow(box, GW_HWNDPREV), profile_->lbl(row.box));
-    EXPECT_EQ(FontFace(box), L"Verdana");
-    EXPECT_EQ(FontFace(profile_->lbl(row.box)), L"Verdana");
+    EXPECT_EQ(FontFace(box), "Verdana");
+    EXPECT_EQ(FontFace(profile_->lbl(row.box)), "Verdana");
     EXPECT_EQ(HasStyle(box, ES_MULTILINE), row.box == ProfileBox::kBio);
     EXPECT_TRUE(HasStyle(box, ES_READONLY));
   }

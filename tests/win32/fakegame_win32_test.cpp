@@ -1,6 +1,6 @@
-// The stand-in game on its own, installed and started as the launcher does: its windows, its
-// session dialogs driven from outside with the launcher's messages, its save files and its
-// terminal server.
+// The stand-in game on its own, installed and started as the launcher does: its save files and
+// its terminal server. Its session dialogs are driven by the real launcher in
+// launcher_win32_test.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <winsock2.h>
@@ -20,26 +20,10 @@ namespace cv3::testbed {
 namespace {
 
 constexpr DWORD kDeadlineMs = 30000;
-constexpr char kAddress[] = "203.0.113.7";
-constexpr char kProviderTitle[] = "Select service provider";
-constexpr char kSerialTitle[] = "Serial Connection";
-constexpr char kLocateTitle[] = "Locate Session";
-constexpr char kServersTitle[] = "Select Skyrend server...";
-
 std::string ShortPath(const std::filesystem::path& path) {
   char shortPath[MAX_PATH] = {};
   DWORD n = GetShortPathNameA(path.string().c_str(), shortPath, MAX_PATH);
   return std::string(shortPath, n < MAX_PATH ? n : 0);
-}
-
-// The launcher's view of the game's windows: the A API, class and exact title.
-HWND Dialog(const char* title) { return FindWindowA("#32770", title); }
-HWND Child(HWND dialog, const char* className, const char* title = nullptr) {
-  return FindWindowExA(dialog, nullptr, className, title);
-}
-void Click(HWND control) {
-  SendMessageA(control, WM_LBUTTONDOWN, 0, 0);
-  SendMessageA(control, WM_LBUTTONUP, 0, 0);
 }
 
 class FakeGameTest : public ::testing::Test {
@@ -98,96 +82,6 @@ class FakeGameTest : public ::testing::Test {
   GameInstall game_;
   PROCESS_INFORMATION process_{};
 };
-
-struct JoinCase {
-  const char* name;
-  std::vector<std::string> mode;
-  int deletes;                   // entries removed between the two clicks on the provider list
-  std::vector<std::string> log;  // after the switches
-  const char* left;              // the dialog left open at the end, if any
-};
-
-void PrintTo(const JoinCase& c, std::ostream* out) { *out << c.name; }
-
-class JoinTest : public FakeGameTest, public ::testing::WithParamInterface<JoinCase> {};
-
-// Every dialog that comes up is hidden and answered with the launcher's messages.
-TEST_P(JoinTest, DialogsAnswerTheLaunchersMessages) {
-  const JoinCase& c = GetParam();
-  ASSERT_TRUE(SetGameMode(game_, c.mode));
-  Start("/t:connect");
-  HWND main = Main();
-  ASSERT_TRUE(main);
-  ShowWindow(main, SW_HIDE);
-  HWND provider = Dialog(kProviderTitle);
-  ASSERT_TRUE(provider);
-  ASSERT_EQ(SendMessageA(Child(provider, "ListBox"), LB_GETCOUNT, 0, 0), 5);
-  ShowWindow(provider, SW_HIDE);
-  Click(Child(provider, "ListBox"));
-  for (int i = 0; i < c.deletes; ++i) {
-    SendMessageA(Child(provider, "ListBox"), LB_DELETESTRING, 0, 0);
-  }
-  Click(Child(provider, "ListBox"));
-  Click(Child(provider, "Button", "OK"));
-  // Each answer is handled before SendMessage returns, so the next dialog is already there.
-  if (HWND locate = Dialog(kLocateTitle)) {
-    ShowWindow(locate, SW_HIDE);
-    ASSERT_TRUE(Child(locate, "Edit"));
-    SendMessageA(Child(locate, "Edit"), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(kAddress));
-    Click(Child(locate, "Button", "OK"));
-  }
-  if (HWND servers = Dialog(kServersTitle)) {
-    ShowWindow(servers, SW_HIDE);
-    Click(Child(servers, "ListBox"));
-    Click(Child(servers, "Button", "OK"));
-  }
-  std::vector<std::string> expected = {"switches: /t:connect"};
-  expected.insert(expected.end(), c.log.begin(), c.log.end());
-  EXPECT_EQ(ReadGameLog(game_), expected);
-  for (const char* title : {kProviderTitle, kSerialTitle, kLocateTitle, kServersTitle}) {
-    bool left = c.left && std::string(c.left) == title;
-    EXPECT_EQ(Dialog(title) != nullptr, left) << title;
-  }
-}
-
-const std::string kAddressLine = std::string("address: ") + kAddress;
-const std::string kServerLine = std::string("server: Skyrend at ") + kAddress;
-
-INSTANTIATE_TEST_SUITE_P(
-    Modes, JoinTest,
-    ::testing::Values(
-        JoinCase{"FourthProvider",
-                 {},
-                 3,
-                 {"provider: Internet TCP/IP", kAddressLine, kServerLine},
-                 nullptr},
-        JoinCase{"SecondProvider",
-                 {},
-                 1,
-                 {"provider: Internet TCP/IP (alternate)", kAddressLine, kServerLine},
-                 nullptr},
-        JoinCase{
-            "WrongProviderFourth", {"wrongprovider"}, 3, {"provider: Serial Cable"}, kSerialTitle},
-        JoinCase{"WrongProviderSecond",
-                 {"wrongprovider"},
-                 1,
-                 {"provider: Internet TCP/IP (alternate)", kAddressLine, kServerLine},
-                 nullptr},
-        JoinCase{"NeverConnects",
-                 {"neverconnects"},
-                 3,
-                 {"provider: Internet TCP/IP", kAddressLine, kServerLine},
-                 kServersTitle}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(FakeGameTest, NoDialogsModeShowsOnlyTheMainWindow) {
-  ASSERT_TRUE(SetGameMode(game_, {"nodialogs"}));
-  Start("/t:connect");
-  ASSERT_TRUE(Main());
-  EXPECT_FALSE(Dialog(kProviderTitle));
-  ASSERT_TRUE(CloseAndWait());
-  EXPECT_EQ(ReadGameLog(game_), (std::vector<std::string>{"switches: /t:connect", "exit"}));
-}
 
 struct SaveCase {
   const char* command;

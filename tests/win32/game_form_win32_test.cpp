@@ -15,12 +15,9 @@
 namespace cv3 {
 namespace {
 
+using testbed::HasStyle;
 using testbed::ReadWindowText;
 using Texts = std::vector<std::string>;
-
-bool HasStyle(HWND control, LONG style) {
-  return (GetWindowLongW(control, GWL_STYLE) & style) != 0;
-}
 
 Texts Items(HWND list, UINT countMessage, UINT textMessage) {
   Texts items;

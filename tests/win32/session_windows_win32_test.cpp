@@ -28,6 +28,7 @@
 namespace cv3 {
 namespace {
 
+using testbed::FontFace;
 using testbed::ReadWindowText;
 using Strings = std::vector<std::string>;
 
@@ -63,13 +64,6 @@ bool Drive(const std::function<void()>& modal, const std::function<bool()>& step
   MSG quit;
   PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
   return !late;
-}
-
-std::string FontFace(HWND control) {
-  LOGFONTW font{};
-  auto handle = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
-  if (!handle || !GetObjectW(handle, sizeof font, &font)) return "system";
-  return Narrow(font.lfFaceName);
 }
 
 // A control as the player meets it: "frame Account Information", "label Password:",
