@@ -30,7 +30,8 @@ Lobby::Lobby(asio::io_context& io, Store& store, StoreWorker& worker, HashPool& 
       output_{0, size_t{std::max(options.outputQueueMb, 1u)} * 1024 * 1024,
               size_t{std::max(options.connectionQueueKb, 1u)} * 1024},
       sweep_(io),
-      hashQueue_({pool.Threads(), std::max(options.hashQueuePerAddress, 1u),
+      // Twice the threads, so each has its next check ready while the io thread is busy.
+      hashQueue_({2 * pool.Threads(), std::max(options.hashQueuePerAddress, 1u),
                   std::max(options.hashQueue, 1u)}),
       signInFailures_(kSignInFailuresPerMinute, std::chrono::minutes(1)),
       accountsCreated_(std::max(options.accountsPerHour, 1u), std::chrono::hours(1)) {
@@ -230,7 +231,10 @@ void Lobby::SignIn(Session& session, AccountRecord& account) {
   SaveAccount(nullptr, account);
   session.Log("signed in");
   session.Send(cv3::FormatLine(msg::kAuthAck, msg::kOk));
-  Broadcast(cv3::FormatLine(msg::kIsOn, account.name));
+  std::string isOn = cv3::FormatLine(msg::kIsOn, account.name);
+  Broadcast(isOn, &session);
+  session.Send(isOn);  // his own is part of the reply to his sign-in
+
 }
 
 void Lobby::SignOff(Session& session, std::string_view how) {

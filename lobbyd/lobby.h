@@ -91,9 +91,13 @@ class Lobby final : public SessionEvents {
 
   // lobby_auth.cpp
   void OnAuth(Session& session, const std::string& args);
-  // The account as the store has it now (the operator may have added it, or changed its rights
-  // or ban, while the server runs), then the password check.
-  void Verify(Session& session, cv3::AuthFields fields, HashQueue::Done done);
+  // Sign-ins from an address between AUTH and their outcome; CountSignIn counts one until the
+  // token's last copy is gone.
+  size_t SignInsUnderWay(const std::string& address) const;
+  std::shared_ptr<void> CountSignIn(const std::string& address);
+  // A credential verified before during this run is taken at once; any other waits its turn
+  // for a full check.
+  void CheckPassword(Session& session, cv3::AuthFields fields, std::shared_ptr<void> underWay);
   void TakeOperatorChanges(AccountRecord stored);
   void OnCreate(Session& session, const std::string& args);
   void OnQuit(Session& session, const std::string& args);
@@ -170,6 +174,7 @@ class Lobby final : public SessionEvents {
   std::map<std::string, AccountRecord> accounts_;  // by name key, sorted for the lists
   std::map<std::string, Game> games_;              // by game key
   HashQueue hashQueue_;
+  std::unordered_map<std::string, size_t> signInsUnderWay_;  // by address
   CredentialCache verified_;
   AddressThrottle signInFailures_;
   AddressThrottle accountsCreated_;

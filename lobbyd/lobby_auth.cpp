@@ -25,42 +25,46 @@ bool IsSafeField(std::string_view text) {
 void Lobby::OnAuth(Session& session, const std::string& args) {
   // No ":" at all leaves an empty ID, which no account has: the request fails like any other.
   cv3::AuthFields fields = cv3::ParseAuthCommand(args);
-  const std::string& id = fields.id;
   const std::string& address = session.Address();
-  // Checks under way count as failures until they are over: guesses sent side by side cannot
+  // Sign-ins under way count as failures until they are over: guesses sent side by side cannot
   // get more than the failures allowed checked.
-  if (signInFailures_.Count(address, clock_.Steady()) + hashQueue_.Pending(address) >=
+  if (signInFailures_.Count(address, clock_.Steady()) + SignInsUnderWay(address) >=
       signInFailures_.Limit()) {
-    session.Log("sign-in refused for " + EventLog::Escape(id, 40) +
+    session.Log("sign-in refused for " + EventLog::Escape(fields.id, 40) +
                 " (too many failures from this address)");
     session.Send(cv3::FormatLine(msg::kAuthAck, msg::kFailed));
     return;
   }
   session.Pause();
-  bool queued = hashQueue_.Add(address, [this, weak = session.weak_from_this(),
-                                         fields](HashQueue::Done done) mutable {
-    auto self = weak.lock();
-    if (!self || !self->Open()) return done();
-    auto stored = std::make_shared<std::optional<AccountRecord>>();
-    std::string id = fields.id;
-    Write(
-        self.get(),
-        [stored, id](Store& store) {
-          return id.empty() ? std::string() : store.LoadAccount(id, *stored);
-        },
-        // A failed read leaves what the server knows; the sign-in goes on.
-        [this, stored, fields = std::move(fields), done](Session* asker, bool) mutable {
-          if (!asker) return done();
-          if (*stored) TakeOperatorChanges(std::move(**stored));
-          Verify(*asker, std::move(fields), std::move(done));
-        });
+  // The account as the store has it now: the operator may have added it, or changed its rights
+  // or ban, while the server runs. Read before the password check, so the hash threads never
+  // wait for the store.
+  auto stored = std::make_shared<std::optional<AccountRecord>>();
+  std::string id = fields.id;
+  Write(
+      &session,
+      [stored, id](Store& store) {
+        return id.empty() ? std::string() : store.LoadAccount(id, *stored);
+      },
+      // A failed read leaves what the server knows; the sign-in goes on.
+      [this, stored, fields = std::move(fields), underWay = CountSignIn(address)](
+          Session* asker, bool) mutable {
+        if (*stored) TakeOperatorChanges(std::move(**stored));
+        if (asker) CheckPassword(*asker, std::move(fields), std::move(underWay));
+      });
+}
+
+size_t Lobby::SignInsUnderWay(const std::string& address) const {
+  auto it = signInsUnderWay_.find(address);
+  return it == signInsUnderWay_.end() ? 0 : it->second;
+}
+
+std::shared_ptr<void> Lobby::CountSignIn(const std::string& address) {
+  ++signInsUnderWay_[address];
+  return std::shared_ptr<void>(nullptr, [this, address](void*) {
+    if (auto it = signInsUnderWay_.find(address); it != signInsUnderWay_.end() && --it->second == 0)
+      signInsUnderWay_.erase(it);
   });
-  if (!queued) {
-    session.Log("sign-in refused for " + EventLog::Escape(id, 40) + " (password checks queued)");
-    Warn(session, kServerBusy);
-    session.Send(cv3::FormatLine(msg::kAuthAck, msg::kFailed));
-    session.Resume();
-  }
 }
 
 void Lobby::TakeOperatorChanges(AccountRecord stored) {
@@ -75,29 +79,39 @@ void Lobby::TakeOperatorChanges(AccountRecord stored) {
   if (stored.banned) verified_.Forget(it->first);
 }
 
-void Lobby::Verify(Session& session, cv3::AuthFields fields, HashQueue::Done done) {
+void Lobby::CheckPassword(Session& session, cv3::AuthFields fields, std::shared_ptr<void> underWay) {
   const std::string& id = fields.id;
   const AccountRecord* account = id.empty() ? nullptr : FindAccount(id);
   std::string key = account ? NameKey(id) : std::string();
   // An unknown ID costs the same verify as a known one.
   std::string hash = account ? account->passwordHash : dummyHash_;
   if (!key.empty() && verified_.Matches(key, hash, fields.digest)) {
-    // Verified before during this run, against this very hash: no second full check.
+    // Verified before during this run, against this very hash: no second full check, and no
+    // wait behind the sign-ins that need one.
     FinishAuth(session, id, key, hash, true);
     session.Resume();
-    return done();
+    return;
   }
-  std::string digest = fields.digest;
-  pool_.Verify(hash, std::move(fields.digest),
-               [this, weak = session.weak_from_this(), id, key, hash, digest, done](bool ok) {
-                 if (ok && !key.empty()) verified_.Remember(key, hash, digest);
-                 // The failure is counted before the check stops counting as one.
-                 if (auto self = weak.lock(); self && self->Open()) {
-                   FinishAuth(*self, id, key, hash, ok);
-                   self->Resume();
-                 }
-                 done();
-               });
+  bool queued = hashQueue_.Add(session.Address(), [this, weak = session.weak_from_this(), id, key,
+                                                   hash, digest = std::move(fields.digest),
+                                                   underWay](HashQueue::Done done) {
+    if (auto self = weak.lock(); !self || !self->Open()) return done();
+    pool_.Verify(hash, digest, [this, weak, id, key, hash, digest, done, underWay](bool ok) {
+      if (ok && !key.empty()) verified_.Remember(key, hash, digest);
+      // The failure is counted before the sign-in stops counting as under way.
+      if (auto self = weak.lock(); self && self->Open()) {
+        FinishAuth(*self, id, key, hash, ok);
+        self->Resume();
+      }
+      done();
+    });
+  });
+  if (!queued) {
+    session.Log("sign-in refused for " + EventLog::Escape(id, 40) + " (password checks queued)");
+    Warn(session, kServerBusy);
+    session.Send(cv3::FormatLine(msg::kAuthAck, msg::kFailed));
+    session.Resume();
+  }
 }
 
 void Lobby::FinishAuth(Session& session, const std::string& id, const std::string& key,

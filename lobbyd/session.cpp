@@ -9,10 +9,12 @@
 namespace lobbyd {
 namespace {
 
-// At most this many queued buffers go into one gathered write.
-constexpr size_t kMaxGather = 256;
+// One write takes at most this much of the queue, copied into one buffer: a notice is a few dozen
+// bytes, and one system call per write costs far more than copying them.
+constexpr size_t kMaxWrite = 256 * 1024;
 // A reply being produced gets more lines whenever less than this is waiting to be written.
 constexpr size_t kLowWater = 64 * 1024;
+constexpr size_t kIdleWriteBuffer = 4 * 1024;
 constexpr std::chrono::microseconds kGatherPerConnection{200};
 constexpr std::chrono::microseconds kGatherMost{2000000};
 
@@ -143,6 +145,7 @@ void Session::Enqueue(std::shared_ptr<const std::string> bytes, Delivery deliver
     return;
   }
   queue_.push_back(std::move(bytes));
+  if (delivery == Delivery::kNow) urgent_ = true;
   WriteSoon(delivery);
 }
 
@@ -163,12 +166,13 @@ bool Session::Admit(size_t bytes) {
 void Session::SendStream(Producer more) {
   if (closed_) return;
   backlog_.push_back({nullptr, std::move(more)});
+  urgent_ = true;
   FillFromBacklog();
   WriteSoon(Delivery::kNow);
 }
 
 void Session::WriteSoon(Delivery delivery) {
-  if (closed_ || !inFlight_.empty()) return;
+  if (closed_ || writing_) return;
   // A gathered write still due then finds the queue written and has nothing to do.
   if (delivery == Delivery::kNow) return WriteMore();
   if (writeArmed_) return;
@@ -208,38 +212,49 @@ void Session::FillFromBacklog() {
 }
 
 void Session::WriteMore() {
-  if (closed_ || !inFlight_.empty()) return;
+  if (closed_ || writing_) return;
   FillFromBacklog();
   if (closed_) return;
   if (queue_.empty()) {
     if (closing_) Close(closeReason_);
     return;
   }
-  size_t take = std::min(queue_.size(), kMaxGather);
-  inFlight_.assign(std::make_move_iterator(queue_.begin()),
-                   std::make_move_iterator(queue_.begin() + take));
+  size_t take = 0;
+  inFlight_.clear();
+  while (take < queue_.size() &&
+         (take == 0 || inFlight_.size() + queue_[take]->size() <= kMaxWrite)) {
+    inFlight_ += *queue_[take++];
+  }
   queue_.erase(queue_.begin(), queue_.begin() + take);
-  if (queue_.empty()) queue_.shrink_to_fit();
+  if (queue_.empty()) {
+    queue_.shrink_to_fit();
+    urgent_ = false;
+  }
   lastWrite_ = std::chrono::steady_clock::now();
-  std::vector<asio::const_buffer> buffers;
-  buffers.reserve(inFlight_.size());
-  for (const auto& bytes : inFlight_) buffers.emplace_back(asio::buffer(*bytes));
-  asio::async_write(socket_, buffers,
+  writing_ = true;
+  asio::async_write(socket_, asio::buffer(inFlight_),
                     [self = shared_from_this()](const asio::error_code& error, size_t) {
                       self->OnWritten(error);
                     });
 }
 
 void Session::OnWritten(const asio::error_code& error) {
-  for (const auto& bytes : inFlight_) Unqueued(bytes->size());
+  writing_ = false;
+  Unqueued(inFlight_.size());
   inFlight_.clear();
-  inFlight_.shrink_to_fit();
+  // An idle connection keeps no write buffer behind.
+  if (inFlight_.capacity() > kIdleWriteBuffer) std::string().swap(inFlight_);
   if (closed_) return;
   if (error) {
     Close("write failed: " + error.message());
     return;
   }
-  WriteMore();
+  // What came meanwhile goes now if someone waits on it; notices wait for the next gathering.
+  if (urgent_ || closing_ || !backlog_.empty()) {
+    WriteMore();
+  } else if (!queue_.empty()) {
+    WriteSoon(Delivery::kGathered);
+  }
 }
 
 void Session::Unqueued(size_t bytes) {
@@ -251,7 +266,7 @@ void Session::CloseAfterFlush(std::string_view reason) {
   if (closed_ || closing_) return;
   closing_ = true;
   closeReason_ = std::string(reason);
-  if (inFlight_.empty() && queue_.empty() && backlog_.empty()) {
+  if (!writing_ && queue_.empty() && backlog_.empty()) {
     Close(closeReason_);
     return;
   }

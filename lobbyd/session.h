@@ -165,8 +165,10 @@ class Session : public std::enable_shared_from_this<Session> {
   bool writeArmed_ = false;                            // a coalesced write is due
   std::chrono::steady_clock::time_point lastWrite_{};
 
-  std::vector<std::shared_ptr<const std::string>> queue_;     // not yet handed to a write
-  std::vector<std::shared_ptr<const std::string>> inFlight_;  // the write in progress
+  std::vector<std::shared_ptr<const std::string>> queue_;  // not yet handed to a write
+  bool urgent_ = false;  // the queue holds something written at once (Delivery::kNow)
+  std::string inFlight_;  // the write in progress, gathered into one buffer
+  bool writing_ = false;
   // Behind a reply still being produced: bytes, or the producer itself.
   struct Held {
     std::shared_ptr<const std::string> bytes;

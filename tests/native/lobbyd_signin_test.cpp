@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <thread>
 
 #include "lobbyd/testing/test_server.h"
 
@@ -165,6 +166,27 @@ TEST_F(SignIn, AReconnectWithAVerifiedCredentialIsNotHashedAgainUntilTheAccountC
   verifies = server_.Hasher().Verifies();
   EXPECT_EQ(ask("secret"), "AUTH_ACK:OK");
   EXPECT_EQ(server_.Hasher().Verifies(), verifies + 1);
+}
+
+TEST_F(SignIn, ARememberedCredentialDoesNotWaitBehindFullChecks) {
+  ASSERT_EQ(Ask("AUTH:alice:" + Digest("secret"))->ReadLine(), "AUTH_ACK:OK");
+  // Every check the pool takes at a time (two per hash thread) held, each from an address of
+  // its own.
+  server_.Hasher().Hold(true);
+  const int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  std::vector<std::unique_ptr<TestClient>> held;
+  for (int i = 0; i < 2 * threads; ++i) {
+    std::string source = "127.0.1." + std::to_string(i + 1);
+    held.push_back(Ask("AUTH:mallory:" + Digest("guess"), source.c_str()));
+  }
+  for (auto until = std::chrono::steady_clock::now() + seconds(10);
+       server_.Hasher().Waiting() < threads && std::chrono::steady_clock::now() < until;) {
+    std::this_thread::yield();
+  }
+  ASSERT_EQ(server_.Hasher().Waiting(), threads);
+  EXPECT_EQ(Ask("AUTH:alice:" + Digest("secret"))->ReadLine(), "AUTH_ACK:OK");
+  server_.Hasher().Hold(false);
+  for (auto& client : held) EXPECT_EQ(client->ReadLine(), "AUTH_ACK:FAILED");
 }
 
 TEST_F(SignIn, FailuresSpreadOverMoreThanAMinuteDoNotThrottle) {

@@ -1,7 +1,9 @@
 // The server's parts on their own: text rules, throttle, flood control, flags, the store.
 #include <gtest/gtest.h>
 
+#include <asio/io_context.hpp>
 #include <deque>
+#include <sstream>
 
 #include "lobbyd/flags.h"
 #include "lobbyd/flood.h"
@@ -44,6 +46,42 @@ TEST(GatherInterval, GrowsWithTheConnectionsBetweenItsBounds) {
   for (auto [connections, interval] : cases) {
     EXPECT_EQ(GatherInterval(connections, milliseconds(25)), interval) << connections;
   }
+}
+
+// What the peer of a session has been sent so far.
+std::string ReadAvailable(asio::ip::tcp::socket& peer) {
+  std::string got;
+  char buffer[4096];
+  asio::error_code error;
+  while (peer.available(error) > 0) got.append(buffer, peer.read_some(asio::buffer(buffer), error));
+  return got;
+}
+
+TEST(SessionWrites, NoticesWaitForTheGatheringEvenBehindAWriteThenGoWithTheNextReply) {
+  struct : SessionEvents {
+    void OnLine(Session&, const cv3::Line&) override {}
+    void OnClosed(Session&) override {}
+  } events;
+  asio::io_context io;
+  asio::ip::tcp::acceptor acceptor(io, {asio::ip::make_address("127.0.0.1"), 0});
+  asio::ip::tcp::socket peer(io);
+  peer.connect(acceptor.local_endpoint());
+  std::ostringstream logged;
+  SystemClock clock;
+  EventLog log(&logged, clock);
+  std::vector<char> scratch(1024);
+  OutputBudget budget{0, 1 << 20, 1 << 20, std::chrono::minutes(1)};
+  auto session = std::make_shared<Session>(acceptor.accept(), 1, events, scratch, log, budget);
+  session->Start();
+  session->Send("AUTH_ACK:OK");
+  session->SendWire(std::make_shared<const std::string>("ISON:bob\r\n"));  // during that write
+  io.poll();
+  EXPECT_EQ(ReadAvailable(peer), "AUTH_ACK:OK\r\n");
+  session->Send("VERSION_ACK:OK");
+  io.poll();
+  EXPECT_EQ(ReadAvailable(peer), "ISON:bob\r\nVERSION_ACK:OK\r\n");
+  session->Close("done");
+  io.poll();
 }
 
 TEST(VersionIsLower, ComparesNumbersOfAnyLength) {
