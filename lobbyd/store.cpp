@@ -211,6 +211,23 @@ std::string Store::Step(sqlite3_stmt* statement, const char* what) {
   return sqlite3_step(statement) == SQLITE_DONE ? std::string() : Error(what);
 }
 
+std::string Store::Begin() {
+  // The write lock at once: a transaction that read first could not write after another
+  // process (the operator's command) committed.
+  return sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK
+             ? std::string()
+             : Error("cannot begin a transaction");
+}
+
+std::string Store::Commit() {
+  if (sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK) return {};
+  std::string error = Error("cannot commit");
+  if (InTransaction()) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  return error;
+}
+
+bool Store::InTransaction() const { return sqlite3_get_autocommit(db_) == 0; }
+
 std::string Store::CreateAccount(const AccountRecord& account) {
   BindAccount(createAccount_, account);
   return Step(createAccount_, "cannot store account");

@@ -1,5 +1,6 @@
 // The database of accounts and listed games (SQLite, WAL mode). Every change is its own
-// transaction, so a killed server loses at most the command in flight. The server and the
+// transaction unless put between Begin and Commit, so a killed server loses at most the
+// changes not yet committed, none of which anyone was told were stored. The server and the
 // operator's commands may have it open at once: each writes only the columns it owns (the
 // server never writes administrator rights or bans; the operator's commands write nothing
 // else of an existing account). Single-threaded: one thread uses one Store. Failures are
@@ -42,6 +43,13 @@ class Store {
   std::string DeleteAccount(const std::string& name);
   std::string PutGame(const GameRecord& game);
   std::string DeleteGame(const std::string& name);
+
+  // Changes between Begin and Commit are one transaction. A failing change can end it early (a
+  // full disk, say): InTransaction is then false, and the changes before it are not stored.
+  // A failed Commit stores none of them.
+  std::string Begin();
+  std::string Commit();
+  bool InTransaction() const;
 
  private:
   explicit Store(sqlite3* db) : db_(db) {}

@@ -1,6 +1,8 @@
 // The store's own thread: every read and write of the database runs there, in the order asked,
 // so a slow or locked disk holds up only the replies that wait for it, never chat or the other
-// pilots. Results come back as handlers posted to the io_context. Ask from the io thread; the
+// pilots. Jobs waiting together are committed together (after a restart thousands of sign-ins
+// are written at once), and a job's result is given only once its transaction is committed.
+// Results come back as handlers posted to the io_context. Ask from the io thread; the
 // destructor finishes what was asked, then joins.
 #pragma once
 
@@ -11,6 +13,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "lobbyd/store.h"
 
@@ -32,13 +35,19 @@ class StoreWorker {
   size_t Busy();
 
  private:
+  struct Job {
+    std::function<std::string(Store&)> work;
+    std::function<void(const std::string& error)> done;
+  };
   void Loop();
+  // Runs the jobs in one transaction; each one's result (its own error, or the transaction's).
+  std::vector<std::string> RunTogether(std::vector<Job>& jobs);
 
   asio::io_context& io_;
   Store& store_;
   std::mutex mutex_;
   std::condition_variable wake_;
-  std::deque<std::function<void()>> jobs_;
+  std::deque<Job> jobs_;
   size_t busy_ = 0;  // queued or running
   bool stopping_ = false;
   std::thread thread_;

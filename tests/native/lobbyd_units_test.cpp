@@ -3,6 +3,7 @@
 
 #include <asio/io_context.hpp>
 #include <deque>
+#include <future>
 #include <sstream>
 
 #include "lobbyd/flags.h"
@@ -10,6 +11,7 @@
 #include "lobbyd/hash_queue.h"
 #include "lobbyd/session.h"
 #include "lobbyd/store.h"
+#include "lobbyd/store_worker.h"
 #include "lobbyd/testing/test_server.h"
 #include "lobbyd/text.h"
 #include "lobbyd/throttle.h"
@@ -248,6 +250,41 @@ TEST(Store, RecordsComeBackAsStoredAndEachSideWritesOnlyItsOwnColumns) {
   std::vector<GameRecord> games;
   ASSERT_EQ(store->LoadGames(games), "");
   EXPECT_EQ(games, std::vector<GameRecord>{game});
+}
+
+TEST(StoreWorker, JobsWaitingTogetherShareACommitWithoutSharingAFailure) {
+  testing::TempFolder folder;
+  std::string error;
+  auto store = Store::Open(folder.Path() + "/s.db", error);
+  ASSERT_TRUE(store) << error;
+  asio::io_context io;
+  std::vector<std::string> results;
+  {
+    StoreWorker worker(io, *store);
+    // The first job holds the thread, so the others wait and run together.
+    std::promise<void> release;
+    worker.Run([held = release.get_future().share()](Store&) {
+      held.wait();
+      return std::string();
+    });
+    for (const char* name : {"ann", "ANN", "bob"}) {
+      worker.Run(
+          [name](Store& store) {
+            return store.CreateAccount(AccountRecord{name, "h", false, false, false, 0, 0, {}});
+          },
+          [&results](const std::string& error) { results.push_back(error); });
+    }
+    release.set_value();
+  }
+  io.run();
+  ASSERT_EQ(results.size(), 3u);
+  EXPECT_EQ(results[0], "");
+  EXPECT_NE(results[1], "") << "the name is taken";
+  EXPECT_EQ(results[2], "");
+  std::vector<AccountRecord> accounts;
+  ASSERT_EQ(Store::Open(folder.Path() + "/s.db", error)->LoadAccounts(accounts), "");
+  ASSERT_EQ(accounts.size(), 2u);
+  EXPECT_EQ(accounts[0].name + accounts[1].name, "annbob");
 }
 
 TEST(StartupActions, UnknownAccountIsAnErrorAndExistingOnesAreLeftAlone) {
