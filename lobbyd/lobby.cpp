@@ -243,6 +243,7 @@ void Lobby::SignOff(Session& session, std::string_view how) {
   pilot.signedIn = false;
   if (auto it = pilots_.find(pilot.key); it != pilots_.end() && it->second == &session) {
     pilots_.erase(it);
+    PilotListChanged(pilot.key);
   }
   session.Log(how);
   if (AccountRecord* account = FindAccount(pilot.name)) {

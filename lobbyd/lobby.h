@@ -71,6 +71,10 @@ class Lobby final : public SessionEvents {
                  Delivery delivery = Delivery::kGathered);
   // Sets a signed-in pilot's presence and his entry in others' pilot lists.
   void SetPresence(Pilot& pilot, Pilot::Presence presence, std::string awayMessage = {});
+  // The kept chunk of the pilot list that holds this name key goes; the next list rebuilds it.
+  void PilotListChanged(const std::string& key);
+  // Accounts came or went: every kept chunk goes.
+  void AccountsChanged() { listChunks_.clear(); }
   // Sets how long writes are gathered for the number of connections now open.
   void Regather();
   void SignIn(Session& session, AccountRecord& account);
@@ -110,6 +114,10 @@ class Lobby final : public SessionEvents {
 
   // lobby_presence.cpp: lists, version, own status.
   void OnUsers(Session& session, const std::string& args);
+  // Appends the pilot list's next chunk after the key `after` (from the start unless
+  // `started`), leaving out `own`, and moves `after` on; false once it appended the closing
+  // reply.
+  bool NextListChunk(const std::string& own, std::string& after, bool started, std::string& wire);
   void OnGames(Session& session, const std::string& args);
   void OnVersion(Session& session, const std::string& args);
   void OnOnline(Session& session, const std::string& args);
@@ -172,6 +180,14 @@ class Lobby final : public SessionEvents {
   // Signed in, by name key; sorted like accounts_, so the pilot list walks both in step.
   std::map<std::string, Session*> pilots_;
   std::map<std::string, AccountRecord> accounts_;  // by name key, sorted for the lists
+  // The pilot list in wire form as every requester gets it, in chunks by the name key of each
+  // chunk's first account. Requesters step through the accounts alike, so after a restart
+  // thousands share each chunk instead of building it.
+  struct ListChunk {
+    std::string last;  // the name key of its last account
+    std::string wire;
+  };
+  std::map<std::string, ListChunk> listChunks_;
   std::map<std::string, Game> games_;              // by game key
   HashQueue hashQueue_;
   std::unordered_map<std::string, size_t> signInsUnderWay_;  // by address

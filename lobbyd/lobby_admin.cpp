@@ -45,6 +45,7 @@ void Lobby::OnRemUser(Session& session, const std::string& args) {
   RemoveGamesOwnedBy(key);
   verified_.Forget(key);
   accounts_.erase(key);
+  AccountsChanged();
   session.Log("removed account " + EventLog::Escape(name, 40));
   Broadcast(cv3::FormatLine(msg::kRemUser, name));
   Write(

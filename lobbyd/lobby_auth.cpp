@@ -72,6 +72,7 @@ void Lobby::TakeOperatorChanges(AccountRecord stored) {
   auto it = accounts_.find(key);
   if (it == accounts_.end()) {
     accounts_.emplace(std::move(key), std::move(stored));  // added while the server runs
+    AccountsChanged();
     return;
   }
   it->second.admin = stored.admin;
@@ -222,11 +223,15 @@ void Lobby::FinishCreate(Session& session, const std::string& id, const std::str
     // Taken at once, so no second request gets the ID; signed in once it is stored.
     std::string key = NameKey(id);
     accounts_.emplace(key, account);
+    AccountsChanged();
     Write(
         &session, [account](Store& store) { return store.CreateAccount(account); },
         [this, key](Session* asker, bool stored) {
           auto it = accounts_.find(key);
-          if (!stored && it != accounts_.end()) accounts_.erase(it);
+          if (!stored && it != accounts_.end()) {
+            accounts_.erase(it);
+            AccountsChanged();
+          }
           if (!asker) return;
           if (!stored) {
             RefuseCreate(*asker, kNotStored);

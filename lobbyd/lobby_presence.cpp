@@ -10,27 +10,6 @@ namespace {
 // Entries a list's producer looks at a time; the next come once the connection has drained.
 constexpr size_t kListChunk = 256;
 
-// Produces a list from a sorted map as the connection drains, going on after the last key given,
-// so accounts or games added or removed meanwhile neither stall nor break it. `line` appends an
-// entry's line in wire form, or nothing to leave it out, and learns where each chunk starts
-// (iterators into other maps do not outlive a chunk); `last` ends the list.
-template <class Map, class LineOf>
-Session::Producer ListProducer(const Map& map, LineOf line, std::string last) {
-  return [&map, line, last, after = std::string(), started = false](std::string& wire) mutable {
-    auto it = started ? map.upper_bound(after) : map.begin();
-    started = true;
-    for (size_t taken = 0; it != map.end() && taken < kListChunk; ++it, ++taken) {
-      line(it, taken == 0, wire);
-    }
-    if (it != map.end()) {
-      after = std::prev(it)->first;
-      return true;
-    }
-    AppendWireLine(wire, last);
-    return false;
-  };
-}
-
 std::string ListedLine(const std::string& name, const Pilot* pilot) {
   // An invisible pilot is listed as offline, as the others were told.
   cv3::UserItem item{name, std::string(msg::kKindOffline), {}};
@@ -53,31 +32,87 @@ void Lobby::SetPresence(Pilot& pilot, Pilot::Presence presence, std::string away
   pilot.presence = presence;
   pilot.awayMessage = std::move(awayMessage);
   pilot.listed = ListedLine(pilot.name, &pilot);
+  PilotListChanged(pilot.key);
+}
+
+void Lobby::PilotListChanged(const std::string& key) {
+  auto it = listChunks_.upper_bound(key);
+  if (it == listChunks_.begin()) return;
+  --it;
+  if (key <= it->second.last) listChunks_.erase(it);
+}
+
+bool Lobby::NextListChunk(const std::string& own, std::string& after, bool started,
+                          std::string& wire) {
+  auto first = started ? accounts_.upper_bound(after) : accounts_.begin();
+  if (first == accounts_.end()) {
+    AppendWireLine(wire, msg::kUsersAck);
+    return false;
+  }
+  const std::string& start = first->first;
+  if (auto cached = listChunks_.find(start);
+      cached != listChunks_.end() && !(start <= own && own <= cached->second.last)) {
+    wire += cached->second.wire;
+    after = cached->second.last;
+    return true;
+  }
+  // Built from the accounts, with the signed-in pilots walked in step (both sorted by name key).
+  ListChunk chunk;
+  bool hasOwn = false;
+  auto online = pilots_.lower_bound(start);
+  auto account = first;
+  for (size_t taken = 0; account != accounts_.end() && taken < kListChunk; ++account, ++taken) {
+    const std::string& key = account->first;
+    while (online != pilots_.end() && online->first < key) ++online;
+    size_t before = chunk.wire.size();
+    if (online != pilots_.end() && online->first == key) {
+      chunk.wire += online->second->pilot.listed;
+    } else {
+      chunk.wire += ListedLine(account->second.name, nullptr);
+    }
+    // A pilot is not listed to himself.
+    if (key == own) {
+      hasOwn = true;
+      wire += std::string_view(chunk.wire).substr(0, before);
+    } else if (hasOwn) {
+      wire += std::string_view(chunk.wire).substr(before);
+    }
+  }
+  if (!hasOwn) wire += chunk.wire;
+  chunk.last = std::prev(account)->first;
+  after = chunk.last;
+  // Kept for the next requesters, unless it overlaps a kept chunk (lists under way while
+  // accounts came or went step differently): each pilot must be in one kept chunk at most.
+  auto next = listChunks_.upper_bound(start);
+  bool overlaps = (next != listChunks_.end() && next->first <= chunk.last) ||
+                  (next != listChunks_.begin() && std::prev(next)->second.last >= start);
+  if (!overlaps) listChunks_.emplace(start, std::move(chunk));
+  return true;
 }
 
 void Lobby::OnUsers(Session& session, const std::string&) {
-  // The signed-in pilots are walked in step with the accounts: both are sorted by name key.
-  auto line = [this, own = session.pilot.key, online = pilots_.end()](
-                  std::map<std::string, AccountRecord>::const_iterator account, bool chunkStart,
-                  std::string& wire) mutable {
-    const std::string& key = account->first;
-    if (chunkStart) online = pilots_.lower_bound(key);
-    while (online != pilots_.end() && online->first < key) ++online;
-    if (key == own) return;
-    if (online != pilots_.end() && online->first == key) {
-      wire += online->second->pilot.listed;
-    } else {
-      wire += ListedLine(account->second.name, nullptr);
-    }
-  };
-  session.SendStream(ListProducer(accounts_, line, std::string(msg::kUsersAck)));
+  session.SendStream([this, own = session.pilot.key, after = std::string(),
+                      started = false](std::string& wire) mutable {
+    bool more = NextListChunk(own, after, started, wire);
+    started = true;
+    return more;
+  });
 }
 
 void Lobby::OnGames(Session& session, const std::string&) {
-  auto line = [](std::map<std::string, Game>::const_iterator game, bool, std::string& wire) {
-    AppendWireLine(wire, cv3::GameItemLine({game->second.record.name, game->second.up}));
-  };
-  session.SendStream(ListProducer(games_, line, std::string(msg::kGamesAck)));
+  // Going on after the last game given, so games added or removed meanwhile neither stall nor
+  // break the list.
+  session.SendStream([this, after = std::string(), started = false](std::string& wire) mutable {
+    auto it = started ? games_.upper_bound(after) : games_.begin();
+    started = true;
+    for (size_t taken = 0; it != games_.end() && taken < kListChunk; ++it, ++taken) {
+      AppendWireLine(wire, cv3::GameItemLine({it->second.record.name, it->second.up}));
+      after = it->first;
+    }
+    if (it != games_.end()) return true;
+    AppendWireLine(wire, msg::kGamesAck);
+    return false;
+  });
 }
 
 void Lobby::OnVersion(Session& session, const std::string& args) {

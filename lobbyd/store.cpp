@@ -7,6 +7,9 @@
 namespace lobbyd {
 namespace {
 
+// How long a change waits while another process (an operator's command) writes.
+constexpr int kBusyTimeoutMs = 2000;
+
 constexpr const char* kSchema = R"sql(
 CREATE TABLE IF NOT EXISTS accounts (
   key TEXT PRIMARY KEY, name TEXT NOT NULL, password_hash TEXT NOT NULL,
@@ -65,7 +68,7 @@ std::unique_ptr<Store> Store::Open(const std::string& path, std::string& error) 
     return nullptr;
   }
   std::unique_ptr<Store> store(new Store(db));
-  sqlite3_busy_timeout(db, 2000);
+  sqlite3_busy_timeout(db, kBusyTimeoutMs);
   // WAL with NORMAL sync: a committed change survives a killed process.
   const char* setup = "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;";
   if (sqlite3_exec(db, setup, nullptr, nullptr, nullptr) != SQLITE_OK ||
@@ -213,10 +216,12 @@ std::string Store::Step(sqlite3_stmt* statement, const char* what) {
 
 std::string Store::Begin() {
   // The write lock at once: a transaction that read first could not write after another
-  // process (the operator's command) committed.
-  return sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK
-             ? std::string()
-             : Error("cannot begin a transaction");
+  // process (the operator's command) committed. Without waiting: when another process holds
+  // the lock, the caller goes on without a transaction, each change waiting on its own.
+  sqlite3_busy_timeout(db_, 0);
+  int rc = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+  sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+  return rc == SQLITE_OK ? std::string() : Error("cannot begin a transaction");
 }
 
 std::string Store::Commit() {

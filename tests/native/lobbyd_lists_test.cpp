@@ -1,6 +1,8 @@
 // The lists a client loads after sign-in, and the version check.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "lobbyd/testing/test_server.h"
 
 namespace lobbyd::testing {
@@ -125,6 +127,61 @@ TEST(LongLists, AListLongerThanAConnectionMayQueueArrivesWholeWhileOtherLinesWai
       << lines->at(1498);
   EXPECT_EQ(lines->at(1499), "USERS_ACK");
   EXPECT_EQ(lines->at(1500), "GAMES_ACK");
+}
+
+TEST(LongLists, ListsSharedAmongPilotsShowEveryChangeAndNeverTheAsker) {
+  // Lists of several hundred lines are kept in parts and shared; each check below follows a
+  // change the kept parts must not hide.
+  TestServer server;
+  StartupActions accounts;
+  std::map<std::string, std::string> kinds;  // what the list must say of each pilot
+  for (int i = 0; i < 600; ++i) {
+    std::string name = "pilot" + std::to_string(10000 + i);
+    accounts.addAccounts.emplace_back(name, "pw");
+    kinds[name] = "offline";
+  }
+  accounts.admins = {"pilot10300"};
+  ASSERT_EQ(server.Seed(accounts), "");
+  ASSERT_EQ(server.Start(), "");
+  std::map<std::string, std::unique_ptr<TestClient>> pilots;
+  for (const char* name : {"pilot10000", "pilot10300", "pilot10599"}) {
+    pilots[name] = server.SignIn(name);
+    ASSERT_TRUE(pilots[name]);
+    kinds[name] = "online";
+  }
+  auto check = [&](const std::string& asker) {
+    pilots[asker]->Send("USERS");
+    auto lines = pilots[asker]->ReadUntil("USERS_ACK", std::chrono::seconds(20));
+    ASSERT_TRUE(lines);
+    Lines list, expected;
+    for (const auto& line : *lines) {
+      if (line.rfind("USER:", 0) == 0) list.push_back(line);
+    }
+    for (const auto& [name, kind] : kinds) {
+      if (name != asker) expected.push_back("USER:" + name + ":" + kind);
+    }
+    EXPECT_EQ(list, expected) << "asked by " << asker;
+  };
+  for (const char* asker : {"pilot10000", "pilot10599", "pilot10300", "pilot10000"}) check(asker);
+  pilots["pilot10300"]->Send("AWAY:lunch");
+  ASSERT_TRUE(pilots["pilot10300"]->Sync());
+  kinds["pilot10300"] = "away:lunch";
+  check("pilot10599");
+  pilots["pilot10599"]->Close();
+  ASSERT_TRUE(pilots["pilot10000"]->ReadUntil("ISOFF:pilot10599"));
+  kinds["pilot10599"] = "offline";
+  check("pilot10000");
+  pilots["pilot10100a"] = server.Join("pilot10100a");
+  ASSERT_TRUE(pilots["pilot10100a"]);
+  kinds["pilot10100a"] = "online";
+  check("pilot10300");
+  check("pilot10100a");
+  pilots["pilot10300"]->Send("ADMINMODE");
+  pilots["pilot10300"]->Send("REMUSER:pilot10200");
+  ASSERT_TRUE(pilots["pilot10000"]->ReadUntil("REMUSER:pilot10200"));
+  kinds.erase("pilot10200");
+  kinds["pilot10300"] = "admin";
+  check("pilot10300");
 }
 
 }  // namespace
