@@ -274,6 +274,8 @@ void Session::CloseAfterFlush(std::string_view reason) {
   flushTimer_->async_wait([self = shared_from_this()](const asio::error_code& error) {
     if (!error) self->Close(self->closeReason_ + " (unsent lines dropped)");
   });
+  // Notices waiting for the gathering go now: at a shutdown the server waits for them.
+  WriteMore();
 }
 
 void Session::Close(std::string_view reason) {

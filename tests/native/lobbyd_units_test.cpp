@@ -59,7 +59,7 @@ std::string ReadAvailable(asio::ip::tcp::socket& peer) {
   return got;
 }
 
-TEST(SessionWrites, NoticesWaitForTheGatheringEvenBehindAWriteThenGoWithTheNextReply) {
+TEST(SessionWrites, NoticesWaitForTheGatheringEvenBehindAWriteThenGoWithTheNextReplyOrTheClose) {
   struct : SessionEvents {
     void OnLine(Session&, const cv3::Line&) override {}
     void OnClosed(Session&) override {}
@@ -82,8 +82,12 @@ TEST(SessionWrites, NoticesWaitForTheGatheringEvenBehindAWriteThenGoWithTheNextR
   session->Send("VERSION_ACK:OK");
   io.poll();
   EXPECT_EQ(ReadAvailable(peer), "ISON:bob\r\nVERSION_ACK:OK\r\n");
-  session->Close("done");
+  // A close after the flush does not wait for the gathering.
+  session->SendWire(std::make_shared<const std::string>("ISOFF:bob\r\n"));
+  session->CloseAfterFlush("server shutting down");
   io.poll();
+  EXPECT_EQ(ReadAvailable(peer), "ISOFF:bob\r\n");
+  EXPECT_FALSE(session->Open());
 }
 
 TEST(VersionIsLower, ComparesNumbersOfAnyLength) {
