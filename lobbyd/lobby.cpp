@@ -204,11 +204,10 @@ void Lobby::Regather() {
 }
 
 void Lobby::Broadcast(std::string_view line, const Session* except, Delivery delivery) {
-  auto bytes = std::make_shared<std::string>(cv3::Utf8ToCp1252Lossy(line));
-  bytes->append("\r\n");
-  std::shared_ptr<const std::string> shared = std::move(bytes);
-  for (auto& [key, pilot] : pilots_) {
-    if (pilot != except) pilot->SendWire(shared, delivery);
+  std::string bytes = cv3::Utf8ToCp1252Lossy(line);
+  bytes.append("\r\n");
+  for (Session* pilot : audience_) {
+    if (pilot != except) pilot->SendWire(bytes, delivery);
   }
 }
 
@@ -227,6 +226,8 @@ void Lobby::SignIn(Session& session, AccountRecord& account) {
   SetPresence(pilot, Pilot::Presence::kOnline);
   session.SetLineLimit(Session::kLineLimitSignedIn);
   pilots_[key] = &session;
+  pilot.audienceIndex = audience_.size();
+  audience_.push_back(&session);
   account.lastOn = NowSeconds();
   SaveAccount(nullptr, account);
   session.Log("signed in");
@@ -244,6 +245,10 @@ void Lobby::SignOff(Session& session, std::string_view how) {
   if (auto it = pilots_.find(pilot.key); it != pilots_.end() && it->second == &session) {
     pilots_.erase(it);
     PilotListChanged(pilot.key);
+    // Out of the audience in constant time: the last one takes his place.
+    audience_[pilot.audienceIndex] = audience_.back();
+    audience_[pilot.audienceIndex]->pilot.audienceIndex = pilot.audienceIndex;
+    audience_.pop_back();
   }
   session.Log(how);
   if (AccountRecord* account = FindAccount(pilot.name)) {

@@ -9,9 +9,6 @@
 namespace lobbyd {
 namespace {
 
-// One write takes at most this much of the queue, copied into one buffer: a notice is a few dozen
-// bytes, and one system call per write costs far more than copying them.
-constexpr size_t kMaxWrite = 256 * 1024;
 // A reply being produced gets more lines whenever less than this is waiting to be written.
 constexpr size_t kLowWater = 64 * 1024;
 constexpr size_t kIdleWriteBuffer = 4 * 1024;
@@ -120,31 +117,31 @@ void Session::Resume() {
 
 void Session::Send(std::string_view line) {
   if (closed_) return;
-  auto bytes = std::make_shared<std::string>();
-  AppendWireLine(*bytes, line);
-  Enqueue(std::move(bytes), Delivery::kNow);
+  std::string bytes;
+  AppendWireLine(bytes, line);
+  Enqueue(bytes, Delivery::kNow);
 }
 
 void Session::SendLines(const std::vector<std::string>& lines) {
   if (closed_) return;
-  auto bytes = std::make_shared<std::string>();
-  for (const auto& line : lines) AppendWireLine(*bytes, line);
-  Enqueue(std::move(bytes), Delivery::kNow);
+  std::string bytes;
+  for (const auto& line : lines) AppendWireLine(bytes, line);
+  Enqueue(bytes, Delivery::kNow);
 }
 
-void Session::SendWire(std::shared_ptr<const std::string> bytes, Delivery delivery) {
+void Session::SendWire(std::string_view bytes, Delivery delivery) {
   if (closed_) return;
-  Enqueue(std::move(bytes), delivery);
+  Enqueue(bytes, delivery);
 }
 
-void Session::Enqueue(std::shared_ptr<const std::string> bytes, Delivery delivery) {
-  if (!Admit(bytes->size())) return;
+void Session::Enqueue(std::string_view bytes, Delivery delivery) {
+  if (!Admit(bytes.size())) return;
   if (!backlog_.empty()) {
-    heldBytes_ += bytes->size();
-    backlog_.push_back({std::move(bytes), {}});
+    heldBytes_ += bytes.size();
+    backlog_.push_back({std::string(bytes), {}});
     return;
   }
-  queue_.push_back(std::move(bytes));
+  outbox_.append(bytes);
   if (delivery == Delivery::kNow) urgent_ = true;
   WriteSoon(delivery);
 }
@@ -165,7 +162,7 @@ bool Session::Admit(size_t bytes) {
 
 void Session::SendStream(Producer more) {
   if (closed_) return;
-  backlog_.push_back({nullptr, std::move(more)});
+  backlog_.push_back({{}, std::move(more)});
   urgent_ = true;
   FillFromBacklog();
   WriteSoon(Delivery::kNow);
@@ -196,18 +193,18 @@ void Session::FillFromBacklog() {
   const size_t lowWater = std::min(kLowWater, budget_.perConnection / 4);
   while (!closed_ && !backlog_.empty() && queuedBytes_ - heldBytes_ < lowWater) {
     Held& front = backlog_.front();
-    if (front.bytes) {
-      heldBytes_ -= front.bytes->size();
-      queue_.push_back(std::move(front.bytes));
+    if (!front.producer) {
+      heldBytes_ -= front.bytes.size();
+      outbox_ += front.bytes;
       backlog_.pop_front();
       continue;
     }
-    auto bytes = std::make_shared<std::string>();
-    bool more = front.producer(*bytes);
+    std::string bytes;
+    bool more = front.producer(bytes);
     if (!more) backlog_.pop_front();
-    if (bytes->empty()) continue;
-    if (!Admit(bytes->size())) return;
-    queue_.push_back(std::move(bytes));
+    if (bytes.empty()) continue;
+    if (!Admit(bytes.size())) return;
+    outbox_ += bytes;
   }
 }
 
@@ -215,21 +212,12 @@ void Session::WriteMore() {
   if (closed_ || writing_) return;
   FillFromBacklog();
   if (closed_) return;
-  if (queue_.empty()) {
+  if (outbox_.empty()) {
     if (closing_) Close(closeReason_);
     return;
   }
-  size_t take = 0;
-  inFlight_.clear();
-  while (take < queue_.size() &&
-         (take == 0 || inFlight_.size() + queue_[take]->size() <= kMaxWrite)) {
-    inFlight_ += *queue_[take++];
-  }
-  queue_.erase(queue_.begin(), queue_.begin() + take);
-  if (queue_.empty()) {
-    queue_.shrink_to_fit();
-    urgent_ = false;
-  }
+  inFlight_.swap(outbox_);
+  urgent_ = false;
   lastWrite_ = std::chrono::steady_clock::now();
   writing_ = true;
   asio::async_write(socket_, asio::buffer(inFlight_),
@@ -242,8 +230,9 @@ void Session::OnWritten(const asio::error_code& error) {
   writing_ = false;
   Unqueued(inFlight_.size());
   inFlight_.clear();
-  // An idle connection keeps no write buffer behind.
+  // An idle connection keeps no large write buffers behind.
   if (inFlight_.capacity() > kIdleWriteBuffer) std::string().swap(inFlight_);
+  if (outbox_.empty() && outbox_.capacity() > kIdleWriteBuffer) std::string().swap(outbox_);
   if (closed_) return;
   if (error) {
     Close("write failed: " + error.message());
@@ -252,7 +241,7 @@ void Session::OnWritten(const asio::error_code& error) {
   // What came meanwhile goes now if someone waits on it; notices wait for the next gathering.
   if (urgent_ || closing_ || !backlog_.empty()) {
     WriteMore();
-  } else if (!queue_.empty()) {
+  } else if (!outbox_.empty()) {
     WriteSoon(Delivery::kGathered);
   }
 }
@@ -266,7 +255,7 @@ void Session::CloseAfterFlush(std::string_view reason) {
   if (closed_ || closing_) return;
   closing_ = true;
   closeReason_ = std::string(reason);
-  if (!writing_ && queue_.empty() && backlog_.empty()) {
+  if (!writing_ && outbox_.empty() && backlog_.empty()) {
     Close(closeReason_);
     return;
   }
@@ -287,10 +276,10 @@ void Session::Close(std::string_view reason) {
   asio::error_code ignored;
   socket_.shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
   socket_.close(ignored);
-  for (const auto& bytes : queue_) Unqueued(bytes->size());
-  queue_.clear();
+  Unqueued(outbox_.size());
+  std::string().swap(outbox_);
   for (const Held& item : backlog_) {
-    if (item.bytes) Unqueued(item.bytes->size());
+    if (!item.producer) Unqueued(item.bytes.size());
   }
   backlog_.clear();
   heldBytes_ = 0;

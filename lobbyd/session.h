@@ -42,6 +42,7 @@ struct Pilot {
   // His entry in others' pilot lists, in wire form; set with his presence (Lobby::SetPresence),
   // so a list of thousands copies lines instead of building them.
   std::string listed;
+  size_t audienceIndex = 0;  // his place among those broadcasts go to (Lobby::audience_)
   // Pilots this one has written to privately (name keys): they know he is here, so while he is
   // invisible their private lines still reach him; everyone else's are refused as if he were
   // offline, so invisibility cannot be probed.
@@ -100,8 +101,8 @@ class Session : public std::enable_shared_from_this<Session> {
   void Send(std::string_view line);
   // Queues several lines as one write (a list and its closing reply).
   void SendLines(const std::vector<std::string>& lines);
-  // Queues bytes already in wire form; broadcasts share one buffer among all receivers.
-  void SendWire(std::shared_ptr<const std::string> bytes, Delivery delivery = Delivery::kGathered);
+  // Queues bytes already in wire form (a broadcast builds its line once for everyone).
+  void SendWire(std::string_view bytes, Delivery delivery = Delivery::kGathered);
   // A long reply produced as the connection drains: `more` appends some lines in wire form
   // (AppendWireLine) to its argument and returns false once it has given the last. What is sent
   // afterwards waits behind it, so the reply reaches the peer whole.
@@ -134,7 +135,7 @@ class Session : public std::enable_shared_from_this<Session> {
   void WaitReadable();
   void OnReadable(const asio::error_code& error);
   void HandleLines();
-  void Enqueue(std::shared_ptr<const std::string> bytes, Delivery delivery);
+  void Enqueue(std::string_view bytes, Delivery delivery);
   void WriteMore();
   // Starts the next write now, or for gathered lines once the gathering interval has passed
   // since the last one started.
@@ -165,13 +166,15 @@ class Session : public std::enable_shared_from_this<Session> {
   bool writeArmed_ = false;                            // a coalesced write is due
   std::chrono::steady_clock::time_point lastWrite_{};
 
-  std::vector<std::shared_ptr<const std::string>> queue_;  // not yet handed to a write
-  bool urgent_ = false;  // the queue holds something written at once (Delivery::kNow)
-  std::string inFlight_;  // the write in progress, gathered into one buffer
+  // Not yet handed to a write, in wire form: a notice is a few dozen bytes, and copying it
+  // costs far less than anything kept per notice.
+  std::string outbox_;
+  bool urgent_ = false;   // the outbox holds something written at once (Delivery::kNow)
+  std::string inFlight_;  // the write in progress
   bool writing_ = false;
   // Behind a reply still being produced: bytes, or the producer itself.
   struct Held {
-    std::shared_ptr<const std::string> bytes;
+    std::string bytes;  // when there is no producer
     Producer producer;
   };
   std::deque<Held> backlog_;

@@ -76,14 +76,14 @@ TEST(SessionWrites, NoticesWaitForTheGatheringEvenBehindAWriteThenGoWithTheNextR
   auto session = std::make_shared<Session>(acceptor.accept(), 1, events, scratch, log, budget);
   session->Start();
   session->Send("AUTH_ACK:OK");
-  session->SendWire(std::make_shared<const std::string>("ISON:bob\r\n"));  // during that write
+  session->SendWire("ISON:bob\r\n");  // during that write
   io.poll();
   EXPECT_EQ(ReadAvailable(peer), "AUTH_ACK:OK\r\n");
   session->Send("VERSION_ACK:OK");
   io.poll();
   EXPECT_EQ(ReadAvailable(peer), "ISON:bob\r\nVERSION_ACK:OK\r\n");
   // A close after the flush does not wait for the gathering.
-  session->SendWire(std::make_shared<const std::string>("ISOFF:bob\r\n"));
+  session->SendWire("ISOFF:bob\r\n");
   session->CloseAfterFlush("server shutting down");
   io.poll();
   EXPECT_EQ(ReadAvailable(peer), "ISOFF:bob\r\n");
