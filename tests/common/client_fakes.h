@@ -8,6 +8,7 @@
 #include <map>
 #include <string>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "common/fake_files.h"
@@ -336,11 +337,7 @@ struct BasicClientHarness {
     core.OnDataArrival(bytes);
   }
   // The log since the last Take, emptied.
-  Log Take() {
-    Log taken;
-    taken.swap(log);
-    return taken;
-  }
+  Log Take() { return std::exchange(log, {}); }
   // Signs in as name and leaves the log empty, in the Online state with the groups built.
   void SignIn(const std::string& name) requires std::is_same_v<Socket, FakeSocket> {
     session.Values().signedInName = name;

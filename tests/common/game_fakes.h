@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
 
 #include "common/client_fakes.h"
@@ -32,12 +33,14 @@ class RecordingStarter : public GameStarter {
   Log& log_;
 };
 
-// Each question takes the next scripted answer (No when none is left).
+// Each question takes the next scripted answer (No when none is left); `whileOpen` runs while a
+// box is open, as the program's own events may.
 class ScriptedMessages : public MessageView {
  public:
   explicit ScriptedMessages(Log& log) : log_(log) {}
   BoxResult ShowMessage(const MessageBoxSpec& box) override {
     log_.push_back(DescribeBox(box));
+    if (whileOpen) whileOpen();
     if (box.buttons != BoxButtons::kYesNo) return BoxResult::kOk;
     BoxResult answer = answers.empty() ? BoxResult::kNo : answers.front();
     if (!answers.empty()) answers.pop_front();
@@ -47,6 +50,7 @@ class ScriptedMessages : public MessageView {
     return {};
   }
   std::deque<BoxResult> answers;
+  std::function<void()> whileOpen;
 
  private:
   Log& log_;

@@ -73,11 +73,7 @@ struct Chat : ClientHarness {
   void Settings(std::initializer_list<std::pair<const char*, int>> flags) {
     for (auto [name, value] : flags) settings.SetDWord(name, value);
   }
-  Log TakeWindows() {
-    Log taken;
-    taken.swap(windows);
-    return taken;
-  }
+  Log TakeWindows() { return std::exchange(windows, {}); }
 };
 
 TEST(ChatRouting, EachSettingCombinationForAFirstLobbyLine) {

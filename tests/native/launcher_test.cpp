@@ -5,7 +5,7 @@
 #include <functional>
 #include <map>
 
-#include "common/client_fakes.h"
+#include "common/game_fakes.h"
 
 namespace cv3 {
 namespace {
@@ -43,23 +43,6 @@ class LoggingWindows : public FakeGameWindows {
   std::string Name(WindowHandle window) { return window == 0 ? "0" : names_.at(window); }
   Log& log_;
   std::map<WindowHandle, std::string> names_;
-};
-
-class Boxes : public MessageView {
- public:
-  explicit Boxes(Log& log) : log_(log) {}
-  BoxResult ShowMessage(const MessageBoxSpec& box) override {
-    log_.push_back(testing::Describe(box));
-    if (whileOpen) whileOpen();
-    return BoxResult::kOk;
-  }
-  std::string InputBox(const std::string&, const std::string&, const std::string&) override {
-    return {};
-  }
-  std::function<void()> whileOpen;  // what happens while the box is open
-
- private:
-  Log& log_;
 };
 
 constexpr char kRun[] = "C:\\Program Files\\Skyrend";
@@ -105,11 +88,7 @@ struct LaunchHarness {
   void OpenServers() { OpenDialog("Select Skyrend server...", "ListBox", "servers"); }
   void StartJoin() { launcher.StartJoin(kRun, kAddress); }
   void StartHost() { launcher.StartNewServer(kRun, kSave, kFile, 0); }
-  Log Take() {
-    Log taken;
-    taken.swap(log);
-    return taken;
-  }
+  Log Take() { return std::exchange(log, {}); }
 
   Log log;
   testing::ManualTimers timers{log};
@@ -117,7 +96,7 @@ struct LaunchHarness {
   testing::LoggingProcesses processes{log};
   testing::TestRegistry settings;
   FakeFiles files;
-  Boxes boxes{log};
+  testing::ScriptedMessages boxes{log};
   GameLauncher launcher{{.timers = timers,
                          .windows = windows,
                          .processes = processes,

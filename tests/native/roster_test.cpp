@@ -25,11 +25,7 @@ struct Roster {
     if (build) model->BuildRosterTree();
     log.clear();
   }
-  Log Take() {
-    Log taken;
-    taken.swap(log);
-    return taken;
-  }
+  Log Take() { return std::exchange(log, {}); }
   std::string Added(const std::string& keyName, const std::string& parent, const std::string& text,
                     int image, const std::string& tag, const std::string& colour = "F8F8F8") {
     return "tree add " + std::string(kStamp) + keyName + " under " + parent + " \"" + text +

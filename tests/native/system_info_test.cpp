@@ -2,33 +2,31 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <tuple>
+#include <utility>
+
 namespace cv3 {
 namespace {
 
-TEST(WinVersion, IsMajorDotMinorWithoutLeadingZeros) {
-  EXPECT_EQ(cSystemInfo(true, 6, 1).WinVersion(), "6.1");
-  EXPECT_EQ(cSystemInfo(true, 4, 90).WinVersion(), "4.90");
-  EXPECT_EQ(cSystemInfo(true, 4, 10).WinVersion(), "4.10");
-  EXPECT_EQ(cSystemInfo(true, 10, 0).WinVersion(), "10.0");
+// Major dot minor without leading zeros; a failed query gives "0.0".
+TEST(WinVersion, IsMajorDotMinorOrZeroDotZero) {
+  const std::tuple<bool, int, int, const char*> rows[] = {{true, 6, 1, "6.1"},
+                                                          {true, 4, 90, "4.90"},
+                                                          {true, 4, 10, "4.10"},
+                                                          {true, 10, 0, "10.0"},
+                                                          {false, 6, 1, "0.0"}};
+  for (auto [ok, major, minor, text] : rows) {
+    EXPECT_EQ(cSystemInfo(ok, major, minor).WinVersion(), text) << text;
+  }
 }
 
-TEST(WinVersion, AFailedQueryGivesZeroDotZero) {
-  EXPECT_EQ(cSystemInfo(false, 6, 1).WinVersion(), "0.0");
-}
-
-TEST(OsMajorVersion, IsTheNumberBeforeTheFirstDot) {
-  EXPECT_EQ(OsMajorVersion("6.1"), 6);
-  EXPECT_EQ(OsMajorVersion("4.90"), 4);
-  EXPECT_EQ(OsMajorVersion("10.0"), 10);
-  EXPECT_EQ(OsMajorVersion("0.0"), 0);
-  EXPECT_EQ(OsMajorVersion(cSystemInfo(false, 0, 0).WinVersion()), 0);
-}
-
-TEST(OsMajorVersion, TextThatIsNoNumberGivesZero) {
-  EXPECT_EQ(OsMajorVersion("7"), 7);
-  EXPECT_EQ(OsMajorVersion(""), 0);
-  EXPECT_EQ(OsMajorVersion("x.1"), 0);
-  EXPECT_EQ(OsMajorVersion("99999.1"), 0);
+// The number before the first dot; text that is no number gives 0.
+TEST(OsMajorVersion, IsTheNumberBeforeTheFirstDotOrZero) {
+  const std::pair<std::string, int> rows[] = {{"6.1", 6}, {"4.90", 4},   {"10.0", 10},
+                                              {"0.0", 0}, {"7", 7},      {"", 0},
+                                              {"x.1", 0}, {"99999.1", 0}};
+  for (const auto& [text, major] : rows) EXPECT_EQ(OsMajorVersion(text), major) << text;
 }
 
 }  // namespace

@@ -36,11 +36,29 @@ TEST(FormatLine, JoinsNameAndArguments) {
   EXPECT_EQ(FormatLine("AWAY", ""), "AWAY:");
 }
 
-TEST(LineBuffer, TwoLinesInOneArrivalComeOutInOrder) {
-  LineBuffer buffer;
-  buffer.Append("USERS_ACK\r\nGAME:Arena:up\r\n");
-  EXPECT_EQ(CutAll(buffer), (std::vector<std::string>{"USERS_ACK", "GAME:Arena:up"}));
-  EXPECT_EQ(buffer.Pending(), 0u);
+// One arrival of whole lines: the lines cut from it in order, and how many were too long.
+TEST(LineBuffer, WholeLinesInOneArrival) {
+  struct Row {
+    size_t limit;
+    std::string arrival;
+    std::vector<std::string> lines;
+    int tooLong;
+  };
+  const size_t kAny = LineBuffer::kDefaultLimit;
+  const Row rows[] = {
+      {kAny, "USERS_ACK\r\nGAME:Arena:up\r\n", {"USERS_ACK", "GAME:Arena:up"}, 0},
+      {kAny, "LMSG:a\rb\n\r\n", {"LMSG:a\rb\n"}, 0},      // a lone CR or LF is text
+      {kAny, "\r\n:\r\n", {"", ":"}, 0},                  // empty and colon-only lines
+      {8, "123456789\r\n12345678\r\n", {"12345678"}, 1},  // the overlong line is dropped
+  };
+  for (const Row& row : rows) {
+    LineBuffer buffer(row.limit);
+    int tooLong = 0;
+    buffer.Append(row.arrival);
+    EXPECT_EQ(CutAll(buffer, &tooLong), row.lines) << row.arrival;
+    EXPECT_EQ(tooLong, row.tooLong) << row.arrival;
+    EXPECT_EQ(buffer.Pending(), 0u) << row.arrival;
+  }
 }
 
 TEST(LineBuffer, LineOverTwoArrivalsWaitsForItsCrLf) {
@@ -52,18 +70,6 @@ TEST(LineBuffer, LineOverTwoArrivalsWaitsForItsCrLf) {
   buffer.Append("\nISOFF:b");
   EXPECT_EQ(CutAll(buffer), (std::vector<std::string>{"ISON:alice"}));
   EXPECT_EQ(buffer.Pending(), 7u);
-}
-
-TEST(LineBuffer, CrWithoutLfIsPartOfTheLine) {
-  LineBuffer buffer;
-  buffer.Append("LMSG:a\rb\n\r\n");
-  EXPECT_EQ(CutAll(buffer), (std::vector<std::string>{"LMSG:a\rb\n"}));
-}
-
-TEST(LineBuffer, EmptyLinesAndColonOnlyLinesAreLines) {
-  LineBuffer buffer;
-  buffer.Append("\r\n:\r\n");
-  EXPECT_EQ(CutAll(buffer), (std::vector<std::string>{"", ":"}));
 }
 
 TEST(LineBuffer, OverlongLineWithoutCrLfIsDroppedAndLaterLinesSurvive) {
@@ -80,14 +86,6 @@ TEST(LineBuffer, OverlongLineWithoutCrLfIsDroppedAndLaterLinesSurvive) {
   buffer.Append("\nISOFF:b\r\n");
   EXPECT_EQ(CutAll(buffer, &tooLong), (std::vector<std::string>{"ISOFF:b"}));
   EXPECT_EQ(tooLong, 1);  // reported once
-}
-
-TEST(LineBuffer, OverlongCompleteLineIsDropped) {
-  LineBuffer buffer(8);
-  int tooLong = 0;
-  buffer.Append("123456789\r\n12345678\r\n");
-  EXPECT_EQ(CutAll(buffer, &tooLong), (std::vector<std::string>{"12345678"}));
-  EXPECT_EQ(tooLong, 1);
 }
 
 TEST(LineBuffer, LineOfExactlyTheLimitSplitBetweenCrAndLfIsALine) {

@@ -75,8 +75,7 @@ TEST_F(GamesEndToEnd, AGameHostedInTheWindowStartsTheGameIsSeenAndIsRemovedFromB
   RawPilot wingman;
   ASSERT_TRUE(StartLobby(kAccounts));
   ASSERT_TRUE(wingman.SignIn(lobby_->Port(), "wingman"));
-  ASSERT_TRUE(StartClient());
-  ASSERT_TRUE(Online()) << Status();
+  ASSERT_TRUE(StartedOnline()) << Status();
 
   HostFromTheWindow(L"Canyon Run", L"203.0.113.7");
   ASSERT_TRUE(wingman.WaitForLine("GAMEUP:Canyon Run"));
@@ -111,8 +110,7 @@ TEST_F(GamesEndToEnd, AnotherPilotsGameIsJoinedFromItsDetailsButNotResumed) {
   wingman.Send(std::string("HOSTGAME:Crater Duel:198.51.100.4:") + testbed::kGameVersion +
                ":Named:0:0:0:0:0:0:0:0:0:0:");
   ASSERT_TRUE(wingman.WaitForLine("HOSTGAME_ACK:OK"));
-  ASSERT_TRUE(StartClient());
-  ASSERT_TRUE(Online()) << Status();
+  ASSERT_TRUE(StartedOnline()) << Status();
 
   ASSERT_TRUE(WaitFor([&] { return testbed::SelectTreeItem(Tree(), "Crater Duel"); }, kDeadlineMs));
   Command(MainCommand::mnuGameDetails);

@@ -49,8 +49,7 @@ TEST_F(PreferencesEndToEnd, ANewAddressAndPortTakeTheNextLoginToAnotherServer) {
   // Only the second server knows wingman.
   OwnLobby second("--add-account pilot:skyrend --add-account wingman:skyrend", "127.0.0.2");
   ASSERT_TRUE(second.ok() && second.Start());
-  ASSERT_TRUE(StartClient());
-  ASSERT_TRUE(Online()) << Status();
+  ASSERT_TRUE(StartedOnline()) << Status();
   EXPECT_EQ(GroupOf("wingman"), "");
   HWND preferences = OpenPreferences();
   ASSERT_NE(preferences, nullptr);
@@ -77,8 +76,7 @@ TEST_F(PreferencesEndToEnd, RemovingAnIgnoredPilotGivesHisIconBackAndOkStoresThe
   SetString("Ignored", "wingman,");
   RawPilot wingman;
   ASSERT_TRUE(wingman.SignIn(lobby_->Port(), "wingman"));
-  ASSERT_TRUE(StartClient());
-  ASSERT_TRUE(Online()) << Status();
+  ASSERT_TRUE(StartedOnline()) << Status();
   ASSERT_TRUE(WaitFor([&] { return GroupOf("wingman") == "Online Pilots"; }, kDeadlineMs));
   EXPECT_EQ(ImageOf("wingman"), 6);  // grey: ignored
   HWND preferences = OpenPreferences();

@@ -13,8 +13,7 @@ using SessionEndToEnd = OwnLobbyEndToEnd;
 TEST_F(SessionEndToEnd, ARestartedServerSignsTheClientInAgainWithoutAKeystroke) {
   ASSERT_TRUE(StartLobby("--add-account pilot:skyrend"));
   SetDWord("Reconnect", 1);
-  ASSERT_TRUE(StartClient());
-  ASSERT_TRUE(Online()) << Status();
+  ASSERT_TRUE(StartedOnline()) << Status();
   lobby_->Stop();
   HWND reconnect = ShownWindow(L"Connecting to Corvane");
   ASSERT_NE(reconnect, nullptr) << Status();
@@ -47,11 +46,8 @@ TEST_F(SessionEndToEnd, ANewIdMadeInTheWindowSignsInFromASecondClient) {
 TEST_F(SessionEndToEnd, AnAwayMessageFromTheWindowReachesTheOtherPilots) {
   ASSERT_TRUE(StartLobby("--add-account pilot:skyrend --add-account wingman:skyrend"));
   RawPilot wingman;
-  ASSERT_TRUE(wingman.Connect(lobby_->Port()));
-  wingman.Send("AUTH:wingman:" + Digest("skyrend"));
-  ASSERT_TRUE(wingman.WaitForLine("AUTH_ACK:OK"));
-  ASSERT_TRUE(StartClient());
-  ASSERT_TRUE(Online()) << Status();
+  ASSERT_TRUE(wingman.SignIn(lobby_->Port(), "wingman"));
+  ASSERT_TRUE(StartedOnline()) << Status();
   Command(MainCommand::mnuNewAway);
   HWND away = ShownWindow(L"Enter your away message");
   ASSERT_NE(away, nullptr);
@@ -70,32 +66,21 @@ TEST_F(SessionEndToEnd, AnAdministratorSuspendsASignedInPilotUntilUnsuspended) {
   ASSERT_TRUE(StartLobby("--add-account boss:skyrend --add-account victim:skyrend --admin boss"));
   SetString("Username", "boss");
   RawPilot victim;
-  ASSERT_TRUE(victim.Connect(lobby_->Port()));
-  victim.Send("AUTH:victim:" + Digest("skyrend"));
-  ASSERT_TRUE(victim.WaitForLine("AUTH_ACK:OK"));
-  ASSERT_TRUE(StartClient());
-  ASSERT_TRUE(Online()) << Status();
+  ASSERT_TRUE(victim.SignIn(lobby_->Port(), "victim"));
+  ASSERT_TRUE(StartedOnline()) << Status();
   Command(MainCommand::toolAdminMode);
   ASSERT_TRUE(WaitFor([&] { return Status() == "Admin Mode"; }, kDeadlineMs)) << Status();
   ASSERT_TRUE(WaitFor([&] { return GroupOf("victim") == "Online Pilots"; }, kDeadlineMs));
   ASSERT_TRUE(testbed::SelectTreeItem(Tree(), "victim"));
   Command(MainCommand::mnuSuspend);
   EXPECT_TRUE(victim.WaitForLine("ERROR:Your account has been suspended by an administrator."));
-  RawPilot again;
-  ASSERT_TRUE(again.Connect(lobby_->Port()));
-  again.Send("AUTH:victim:" + Digest("skyrend"));
-  EXPECT_TRUE(again.WaitForLine("AUTH_ACK:SUSPENDED"));
+  EXPECT_TRUE(RawPilot().SignIn(lobby_->Port(), "victim", "AUTH_ACK:SUSPENDED"));
   ASSERT_TRUE(WaitFor([&] { return GroupOf("victim") == "Offline Pilots"; }, kDeadlineMs));
   ASSERT_TRUE(testbed::SelectTreeItem(Tree(), "victim"));
   Command(MainCommand::mnuUnsuspend);
-  ASSERT_TRUE(WaitFor(
-      [&] {
-        RawPilot attempt;
-        if (!attempt.Connect(lobby_->Port())) return false;
-        attempt.Send("AUTH:victim:" + Digest("skyrend"));
-        return attempt.WaitForLine("AUTH_ACK:OK", 2000);
-      },
-      kDeadlineMs));
+  ASSERT_TRUE(
+      WaitFor([&] { return RawPilot().SignIn(lobby_->Port(), "victim", "AUTH_ACK:OK", 2000); },
+              kDeadlineMs));
   Exit();
 }
 

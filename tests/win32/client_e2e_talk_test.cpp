@@ -31,17 +31,13 @@ class TalkEndToEnd : public OwnLobbyEndToEnd {
     WaitFor([&] { return Conversation(chat) == expected; }, kDeadlineMs);
     return Conversation(chat);
   }
-  bool SignedInWith(const std::string& accounts) {
-    return StartLobby(accounts) && StartClient() && Online();
-  }
 };
 
 TEST_F(TalkEndToEnd, ALobbyLineShowsOnceAtEachSideAndAPrivateLineArrivesWhole) {
   RawPilot wingman;
   ASSERT_TRUE(StartLobby("--add-account pilot:skyrend --add-account wingman:skyrend"));
   ASSERT_TRUE(wingman.SignIn(lobby_->Port(), "wingman"));
-  ASSERT_TRUE(StartClient());
-  ASSERT_TRUE(Online()) << Status();
+  ASSERT_TRUE(StartedOnline()) << Status();
 
   Command(MainCommand::toolLobbyChat);
   HWND lobby = ShownWindow(L"Lobby Chat");
@@ -73,8 +69,7 @@ TEST_F(TalkEndToEnd, AnIgnoredPilotsLinesNeverShowWhileANameInsideHisStillTalks)
       "--add-account pilot:skyrend --add-account wingman:skyrend --add-account man:skyrend"));
   ASSERT_TRUE(wingman.SignIn(lobby_->Port(), "wingman"));
   ASSERT_TRUE(man.SignIn(lobby_->Port(), "man"));
-  ASSERT_TRUE(StartClient());
-  ASSERT_TRUE(Online()) << Status();
+  ASSERT_TRUE(StartedOnline()) << Status();
   // The server handles one pilot's lines in order, so the private line reached the client before
   // the echo of the lobby line, and both before the next pilot's line.
   wingman.Send("PMSG:pilot:ignored in private");
@@ -93,11 +88,11 @@ TEST_F(TalkEndToEnd, AProfileEditedByOnePilotIsSeenByTheOtherWithItsTwoLineBio) 
   ASSERT_TRUE(StartLobby("--add-account pilot:skyrend --add-account wingman:skyrend"));
   ASSERT_TRUE(wingman.SignIn(lobby_->Port(), "wingman"));
   // The wire's "\xB6" is the bio's line break.
-  wingman.Send("SAVEPROFILE:wingman:Crater B:31:w@example.org:http://w.example:8080:first\xB6second");
+  wingman.Send(
+      "SAVEPROFILE:wingman:Crater B:31:w@example.org:http://w.example:8080:first\xB6second");
   wingman.Send("EDITPROFILE:wingman");  // answered once the profile is stored
   ASSERT_TRUE(wingman.WaitForLine("EDITPROFILE_ACK:OK"));
-  ASSERT_TRUE(StartClient());
-  ASSERT_TRUE(Online()) << Status();
+  ASSERT_TRUE(StartedOnline()) << Status();
 
   ASSERT_TRUE(WaitFor([&] { return testbed::SelectTreeItem(Tree(), "wingman"); }, kDeadlineMs));
   Command(MainCommand::mnuViewProfile);

@@ -10,9 +10,7 @@ namespace {
 
 TEST_F(ClientEndToEnd, SignsInSeesTheLobbyFollowsPresenceAndExits) {
   RawPilot wingman;
-  ASSERT_TRUE(wingman.Connect(port_));
-  wingman.Send("AUTH:wingman:" + Digest("skyrend"));
-  ASSERT_TRUE(wingman.WaitForLine("AUTH_ACK:OK"));
+  ASSERT_TRUE(wingman.SignIn(port_, "wingman"));
   wingman.Send("HOSTGAME:Canyon Run:127.0.0.1:1.2:Named:1:0:0:0:0:0:0:0:0:1:Friendly");
   ASSERT_TRUE(wingman.WaitForLine("HOSTGAME_ACK:OK"));
 

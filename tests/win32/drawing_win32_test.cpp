@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
+#include <utility>
 
 #include "win32/subclass_win32.h"
 
@@ -55,15 +57,13 @@ class Surface {
   HGDIOBJ previous_;
 };
 
-TEST(TranslateOleColor, TurnsASystemColourIntoItsRgbValue) {
-  EXPECT_EQ(TranslateOleColor(kWindowBackground), GetSysColor(COLOR_WINDOW));
-  EXPECT_EQ(TranslateOleColor(0x80000012), GetSysColor(COLOR_BTNTEXT));
-}
-
-TEST(TranslateOleColor, KeepsAnRgbValue) { EXPECT_EQ(TranslateOleColor(kRed), kRed); }
-
-TEST(TranslateOleColor, RefusesAnInvalidColour) {
-  EXPECT_EQ(TranslateOleColor(0x7F000000), CLR_INVALID);
+// A system colour becomes its RGB value, an RGB value stays, an invalid colour is refused.
+TEST(TranslateOleColor, SystemRgbAndInvalidColours) {
+  const std::pair<OLE_COLOR, COLORREF> rows[] = {{kWindowBackground, GetSysColor(COLOR_WINDOW)},
+                                                 {0x80000012, GetSysColor(COLOR_BTNTEXT)},
+                                                 {kRed, kRed},
+                                                 {0x7F000000, CLR_INVALID}};
+  for (auto [colour, expected] : rows) EXPECT_EQ(TranslateOleColor(colour), expected) << colour;
 }
 
 TEST(TransparentCopy, ASourceMadeOnlyOfTheTransparentColourLeavesTheTargetUnchanged) {
@@ -169,25 +169,23 @@ HBITMAP MakeTile() {
   return tile.TakeBitmap();
 }
 
-TEST(TiledTreePainter, ConsumesEraseBackgroundWithOne) {
+// With a tile it takes over the background erase, answering 1; without one it leaves every
+// message to the control.
+TEST(TiledTreePainter, ConsumesEraseBackgroundOnlyWithATile) {
   HBITMAP tile = MakeTile();
-  TiledTreePainter painter(tile);
-  LRESULT ret = 0;
-  bool use = false;
-  painter.TreeViewMessage(nullptr, WM_ERASEBKGND, 0, 0, ret, use);
-  EXPECT_TRUE(use);
-  EXPECT_EQ(ret, 1);
-  DeleteObject(tile);
-}
-
-TEST(TiledTreePainter, LeavesEverythingToTheControlWithoutATile) {
-  TiledTreePainter painter;
-  for (UINT message : {WM_ERASEBKGND, WM_PAINT, WM_VSCROLL}) {
+  TiledTreePainter tiled(tile), plain;
+  const std::tuple<TiledTreePainter*, UINT, bool> rows[] = {{&tiled, WM_ERASEBKGND, true},
+                                                            {&plain, WM_ERASEBKGND, false},
+                                                            {&plain, WM_PAINT, false},
+                                                            {&plain, WM_VSCROLL, false}};
+  for (auto [painter, message, consumed] : rows) {
     LRESULT ret = 0;
     bool use = false;
-    painter.TreeViewMessage(nullptr, message, 0, 0, ret, use);
-    EXPECT_FALSE(use) << message;
+    painter->TreeViewMessage(nullptr, message, 0, 0, ret, use);
+    EXPECT_EQ(use, consumed) << message;
+    EXPECT_EQ(ret, consumed ? 1 : 0) << message;
   }
+  DeleteObject(tile);
 }
 
 // A top-level window with a tree view of a few items in it, on screen.

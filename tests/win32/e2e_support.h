@@ -53,11 +53,12 @@ class RawPilot {
     std::string bytes = line + "\r\n";
     send(socket_, bytes.data(), static_cast<int>(bytes.size()), 0);
   }
-  // Connects and signs in with the password "skyrend".
-  bool SignIn(int port, const std::string& name) {
+  // Connects and signs in with the password "skyrend"; true once `answer` has come.
+  bool SignIn(int port, const std::string& name, const std::string& answer = "AUTH_ACK:OK",
+              DWORD deadlineMs = kDeadlineMs) {
     if (!Connect(port)) return false;
     Send("AUTH:" + name + ":" + Digest("skyrend"));
-    return WaitForLine("AUTH_ACK:OK");
+    return WaitForLine(answer, deadlineMs);
   }
   // How many times this line has arrived so far.
   int Count(const std::string& line) const {
@@ -298,6 +299,8 @@ class OwnLobbyEndToEnd : public ClientEndToEnd {
   bool Online() {
     return WaitFor([&] { return Status() == "Online"; }, kDeadlineMs);
   }
+  // Starts the client and waits until it is signed in.
+  bool StartedOnline() { return StartClient() && Online(); }
   void Exit() {
     Command(MainCommand::mnuExit);
     WaitForSingleObject(process_.hProcess, kDeadlineMs);

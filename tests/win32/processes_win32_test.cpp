@@ -82,17 +82,15 @@ TEST_F(Win32ProcessesTest, WaitHandlesMessagesUntilTheProcessEnds) {
   g_ticks = 0;
   int looks = 0;
   UINT_PTR timer = SetTimer(nullptr, 0, 50, CountTick);
-  ULONGLONG start = GetTickCount64();
   WaitOutcome outcome = processes_.StartAndWait(SleeperCommand(1000), "", [&] {
     ++looks;
     return false;
   });
   KillTimer(nullptr, timer);
   EXPECT_EQ(outcome, WaitOutcome::kEnded);
-  EXPECT_GE(GetTickCount64() - start, 1000u);
   EXPECT_GT(g_ticks, 0);
   EXPECT_LE(looks, 2 * g_ticks + 10) << g_ticks << " ticks";
-  EXPECT_FALSE(SleeperListed(processes_));
+  EXPECT_FALSE(SleeperListed(processes_));  // so it did wait for the end
 }
 
 TEST_F(Win32ProcessesTest, StoppedWaitLeavesTheProcessRunning) {

@@ -109,64 +109,42 @@ TEST(HookWindow, HooksTheWindowAndKeepsItUnicode) {
   EXPECT_EQ(ProcOf(window.hwnd()), own);
 }
 
-TEST(HookedWindowProc, GivesTheOwnerTheMessageFirstWithClearedResults) {
-  PlainWindow window;
-  RecordingOwner owner;
-  HookWindow(&owner, window.hwnd());
-  SendMessageW(window.hwnd(), kAsk, 5, 6);
-  ASSERT_EQ(owner.seen.size(), 1u);
-  EXPECT_EQ(owner.seen[0].hwnd, window.hwnd());
-  EXPECT_EQ(owner.seen[0].wParam, 5u);
-  EXPECT_EQ(owner.seen[0].lParam, 6);
-  EXPECT_EQ(owner.retValIn, 0);
-  EXPECT_FALSE(owner.useRetValIn);
-  UnhookWindow(&owner, window.hwnd());
-}
-
-TEST(HookedWindowProc, AMessageLeftByTheOwnerGetsThePreviousProceduresResult) {
-  PlainWindow window;
-  RecordingOwner owner;
-  HookWindow(&owner, window.hwnd());
-  g_plainCalls = 0;
-  EXPECT_EQ(SendMessageW(window.hwnd(), kAsk, 23, 0), 1023);
-  EXPECT_EQ(g_plainCalls, 1);
-  UnhookWindow(&owner, window.hwnd());
-}
-
-TEST(HookedWindowProc, AWindowWhoseUserDataIsTakenIsHookedAndKeepsItsUserData) {
-  PlainWindow window;
-  SetWindowLongPtrW(window.hwnd(), GWLP_USERDATA, 0x1234);
-  RecordingOwner owner;
-  ASSERT_TRUE(HookWindow(&owner, window.hwnd()));
-  EXPECT_EQ(GetWindowLongPtrW(window.hwnd(), GWLP_USERDATA), 0x1234);
-  EXPECT_EQ(SendMessageW(window.hwnd(), kAsk, 4, 0), 1004);
-  EXPECT_EQ(owner.seen.size(), 1u);
-  UnhookWindow(&owner, window.hwnd());
-  EXPECT_EQ(GetWindowLongPtrW(window.hwnd(), GWLP_USERDATA), 0x1234);
-  EXPECT_EQ(ProcOf(window.hwnd()), &PlainProc);
-}
-
-TEST(HookedWindowProc, AConsumedMessageGetsTheOwnersResultOnly) {
-  PlainWindow window;
-  RecordingOwner owner;
-  owner.consume = true;
-  HookWindow(&owner, window.hwnd());
-  g_plainCalls = 0;
-  EXPECT_EQ(SendMessageW(window.hwnd(), kAsk, 23, 0), 77);
-  EXPECT_EQ(g_plainCalls, 0);
-  UnhookWindow(&owner, window.hwnd());
-}
-
-TEST(HookedWindowProc, AFailingOwnerLeavesTheMessageToTheWindow) {
-  PlainWindow window;
-  RecordingOwner owner;
-  owner.consume = true;
-  owner.fail = true;
-  HookWindow(&owner, window.hwnd());
-  g_plainCalls = 0;
-  EXPECT_EQ(SendMessageW(window.hwnd(), kAsk, 4, 0), 1004);
-  EXPECT_EQ(g_plainCalls, 1);
-  UnhookWindow(&owner, window.hwnd());
+// One owner on a window: what it sees of kAsk, and what the sender and the window's own procedure
+// get, as the owner leaves, consumes or fails on the message, with the user data free or taken.
+TEST(HookedWindowProc, TheOwnerSeesTheMessageFirstAndItsChoiceDecidesTheResult) {
+  struct Row {
+    const char* name;
+    bool consume, fail, userDataTaken;
+    LRESULT result;
+    int plainCalls;
+  };
+  for (const Row& row : {Row{"left", false, false, false, 1005, 1},
+                         Row{"left, user data taken", false, false, true, 1005, 1},
+                         Row{"consumed", true, false, false, 77, 0},
+                         Row{"consumed then failed", true, true, false, 1005, 1}}) {
+    SCOPED_TRACE(row.name);
+    PlainWindow window;
+    if (row.userDataTaken) SetWindowLongPtrW(window.hwnd(), GWLP_USERDATA, 0x1234);
+    RecordingOwner owner;
+    owner.consume = row.consume;
+    owner.fail = row.fail;
+    ASSERT_TRUE(HookWindow(&owner, window.hwnd()));
+    // Taken user data stays the window's own (free user data may hold the hook's).
+    const LONG_PTR userData = row.userDataTaken ? 0x1234 : 0;
+    if (row.userDataTaken) EXPECT_EQ(GetWindowLongPtrW(window.hwnd(), GWLP_USERDATA), userData);
+    g_plainCalls = 0;
+    EXPECT_EQ(SendMessageW(window.hwnd(), kAsk, 5, 6), row.result);
+    EXPECT_EQ(g_plainCalls, row.plainCalls);
+    ASSERT_EQ(owner.seen.size(), 1u);
+    EXPECT_EQ(owner.seen[0].hwnd, window.hwnd());
+    EXPECT_EQ(owner.seen[0].wParam, 5u);
+    EXPECT_EQ(owner.seen[0].lParam, 6);
+    EXPECT_EQ(owner.retValIn, 0);  // the results start cleared
+    EXPECT_FALSE(owner.useRetValIn);
+    UnhookWindow(&owner, window.hwnd());
+    EXPECT_EQ(GetWindowLongPtrW(window.hwnd(), GWLP_USERDATA), userData);
+    EXPECT_EQ(ProcOf(window.hwnd()), &PlainProc);
+  }
 }
 
 TEST(HookedWindowProc, AnOwnerThatUnhooksItselfStillPassesTheMessageOn) {
