@@ -69,6 +69,22 @@ double OwnCpuSeconds() {
   return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
+// utime + stime of a /proc/.../stat file, in seconds.
+double StatCpuSeconds(const std::string& path) {
+  std::ifstream stat(path);
+  std::string all((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+  size_t close = all.rfind(')');
+  if (close == std::string::npos) return 0;
+  std::istringstream rest(all.substr(close + 2));
+  std::string field;
+  unsigned long utime = 0, stime = 0;
+  for (int i = 3; i <= 15 && rest >> field; ++i) {
+    if (i == 14) utime = std::stoul(field);
+    if (i == 15) stime = std::stoul(field);
+  }
+  return double(utime + stime) / sysconf(_SC_CLK_TCK);
+}
+
 double Percentile(std::vector<double> values, double p) {
   if (values.empty()) return 0;
   std::sort(values.begin(), values.end());
@@ -154,17 +170,20 @@ class Server {
     }
     return 0;
   }
-  double CpuSeconds() const {
-    std::ifstream stat("/proc/" + std::to_string(pid_) + "/stat");
-    std::string all((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    std::istringstream rest(all.substr(all.rfind(')') + 2));
-    std::string field;
-    unsigned long utime = 0, stime = 0;
-    for (int i = 3; i <= 15 && rest >> field; ++i) {
-      if (i == 14) utime = std::stoul(field);
-      if (i == 15) stime = std::stoul(field);
+  double CpuSeconds() const { return StatCpuSeconds("/proc/" + std::to_string(pid_) + "/stat"); }
+  // CPU seconds of lobbyd's password-check threads, which name themselves "lobbyd-hash".
+  double HashCpuSeconds() const {
+    double sum = 0;
+    std::error_code error;
+    for (const auto& task :
+         std::filesystem::directory_iterator("/proc/" + std::to_string(pid_) + "/task", error)) {
+      std::ifstream comm(task.path() / "comm");
+      std::string name;
+      if (std::getline(comm, name) && name == "lobbyd-hash") {
+        sum += StatCpuSeconds((task.path() / "stat").string());
+      }
     }
-    return double(utime + stime) / sysconf(_SC_CLK_TCK);
+    return sum;
   }
   // SIGTERM, then waits for the end.
   void Stop() {
@@ -531,7 +550,10 @@ class ChatProbe {
     waiting_ = true;
   }
   void OnLine(Fleet& fleet, Client& client, const cv3::Line& line, Clock::time_point now) {
-    if (!waiting_ || line.name != msg::kLmsg) return;
+    // Every client sees every chat line; only the pair's are looked at.
+    if (!waiting_ || (&client != answerer_ && &client != asker_) || line.name != msg::kLmsg) {
+      return;
+    }
     std::string text = cv3::FormatLine(line.name, line.args);
     if (&client == answerer_ && text == ping_) {
       fleet.Send(client, cv3::FormatLine(msg::kLmsg, "pong " + std::to_string(seq_)));
@@ -566,6 +588,9 @@ struct ReturnRow {
   size_t chatLost = 0;
   double cpu = 0;        // lobbyd's CPU seconds from the drop (a restarted one's whole life)
   double driverCpu = 0;  // this bench's own CPU seconds from the drop: it shares the cores
+  double hashCpu = 0;    // lobbyd's password-check threads' CPU seconds from the drop
+  unsigned threads = 0;  // ... and how many there are: one per core
+  double hashRate = 0;   // checks/s measured just before the drop, as the machine is then
   std::string error;
 };
 
@@ -629,6 +654,9 @@ ReturnRow RunReturn(const std::string& program, const std::string& folder, size_
       state[c.index] = State::kWaiting;
     };
   }
+  // The machine's speed drifts with what else runs on it; the bound is taken just before the drop.
+  row.hashRate = MeasureHashRate(row.threads);
+  double hashBefore = drop == Drop::kRestart ? 0 : server->HashCpuSeconds();
   signedIn = loaded = 0;
   dropped = true;
   stopped = Clock::now();
@@ -681,6 +709,7 @@ ReturnRow RunReturn(const std::string& program, const std::string& folder, size_
   row.chatLost = probe.lost;
   row.cpu = server->CpuSeconds() - cpuBefore;
   row.driverCpu = OwnCpuSeconds() - driverBefore;
+  row.hashCpu = server->HashCpuSeconds() - hashBefore;
   fleet.CloseAll();
   server->Stop();
   return row;
@@ -726,18 +755,22 @@ struct ReturnRun {
 };
 
 void PrintReturnTable(const std::string& program, const std::string& folder,
-                      const std::vector<ReturnRun>& runs, milliseconds period, double hashRate) {
+                      const std::vector<ReturnRun>& runs, milliseconds period) {
   const double cores = std::max(1u, std::thread::hardware_concurrency());
-  std::printf("Return storms: each client retries every %.1f s; %.1f password checks/s\n",
-              period.count() / 1000.0, hashRate);
-  std::printf("%7s | %7s | %6s | %9s | %7s | %6s %6s | %7s %6s | %8s | %15s | %34s | %6s %6s\n",
-              "clients", "drop", "up ms", "signed in", "lists", "bound", "lists/", "shared",
-              "lists/", "attempts", "AUTH->ACK ms", "lobby chat round trip ms", "lobbyd", "bench");
   std::printf(
-      "%7s | %7s | %6s | %9s | %7s | %6s %6s | %7s %6s | %8s | %7s %7s | %7s %7s %7s %5s "
-      "%4s | %6s %6s\n",
-      "", "", "", "s", "s", "s", "bound", "bound s", "shared", "", "p50", "p99", "p50", "p99",
-      "max", "n", "lost", "CPU s", "CPU s");
+      "Return storms: each client retries every %.1f s; checks/s is measured just before the "
+      "drop;\nhash %% is the share of their cores that lobbyd's check threads had during the "
+      "storm\n",
+      period.count() / 1000.0);
+  std::printf(
+      "%7s | %7s | %6s | %9s | %7s | %8s %6s %6s | %7s %6s | %6s | %8s | %15s | %34s | %6s %6s\n",
+      "clients", "drop", "up ms", "signed in", "lists", "checks/s", "bound", "lists/", "shared",
+      "lists/", "hash", "attempts", "AUTH->ACK ms", "lobby chat round trip ms", "lobbyd", "bench");
+  std::printf(
+      "%7s | %7s | %6s | %9s | %7s | %8s %6s %6s | %7s %6s | %6s | %8s | %7s %7s | %7s %7s %7s "
+      "%5s %4s | %6s %6s\n",
+      "", "", "", "s", "s", "", "s", "bound", "bound s", "shared", "%", "", "p50", "p99", "p50",
+      "p99", "max", "n", "lost", "CPU s", "CPU s");
   std::fflush(stdout);
   for (const ReturnRun& run : runs) {
     const char* kind = run.drop == Drop::kRestart ? "restart" : "blip";
@@ -751,18 +784,19 @@ void PrintReturnTable(const std::string& program, const std::string& folder,
     // need a full check. The shared bound adds what this bench's own clients took of the cores
     // lobbyd runs on.
     double period_s = period.count() / 1000.0;
-    double hashing = run.drop == Drop::kRestart && hashRate > 0 ? row.n / hashRate : 0;
+    double hashing = run.drop == Drop::kRestart && row.hashRate > 0 ? row.n / row.hashRate : 0;
     double bound = std::max(period_s, hashing);
     double shared = std::max(period_s, hashing + row.driverCpu / cores);
+    double share = row.threads ? 100 * row.hashCpu / (row.threads * row.loadedS) : 0;
     char up[16] = "-";
     if (row.upMs >= 0) std::snprintf(up, sizeof up, "%.0f", row.upMs);
     std::printf(
-        "%7zu | %7s | %6s | %9.1f | %7.1f | %6.1f %6.2f | %7.1f %6.2f | %8zu | %7.0f %7.0f | "
-        "%7.1f %7.1f %7.1f %5zu %4zu | %6.1f %6.1f\n",
-        row.n, kind, up, row.signedInS, row.loadedS, bound, row.loadedS / bound, shared,
-        row.loadedS / shared, row.attempts, Percentile(row.waits, 0.5), Percentile(row.waits, 0.99),
-        Percentile(row.chat, 0.5), Percentile(row.chat, 0.99), Percentile(row.chat, 1.0),
-        row.chat.size(), row.chatLost, row.cpu, row.driverCpu);
+        "%7zu | %7s | %6s | %9.1f | %7.1f | %8.1f %6.1f %6.2f | %7.1f %6.2f | %6.0f | %8zu | "
+        "%7.0f %7.0f | %7.1f %7.1f %7.1f %5zu %4zu | %6.1f %6.1f\n",
+        row.n, kind, up, row.signedInS, row.loadedS, row.hashRate, bound, row.loadedS / bound,
+        shared, row.loadedS / shared, share, row.attempts, Percentile(row.waits, 0.5),
+        Percentile(row.waits, 0.99), Percentile(row.chat, 0.5), Percentile(row.chat, 0.99),
+        Percentile(row.chat, 1.0), row.chat.size(), row.chatLost, row.cpu, row.driverCpu);
     std::fflush(stdout);
   }
 }
@@ -824,7 +858,7 @@ int main(int argc, char** argv) {
   for (size_t n : blipCounts) runs.push_back({Drop::kBlip, n});
   std::stable_sort(runs.begin(), runs.end(),
                    [](const ReturnRun& a, const ReturnRun& b) { return a.n < b.n; });
-  if (!runs.empty()) PrintReturnTable(program, folder, runs, period, hashRate);
+  if (!runs.empty()) PrintReturnTable(program, folder, runs, period);
   std::error_code ignored;
   std::filesystem::remove_all(folder, ignored);
   return 0;

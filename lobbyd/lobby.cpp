@@ -9,6 +9,8 @@
 namespace lobbyd {
 namespace {
 
+constexpr unsigned kChecksAheadPerThread = 8;
+
 // Ignored commands logged per connection; a peer sending garbage cannot flood the log.
 constexpr unsigned kIgnoredLinesLogged = 10;
 
@@ -30,8 +32,9 @@ Lobby::Lobby(asio::io_context& io, Store& store, StoreWorker& worker, HashPool& 
       output_{0, size_t{std::max(options.outputQueueMb, 1u)} * 1024 * 1024,
               size_t{std::max(options.connectionQueueKb, 1u)} * 1024},
       sweep_(io),
-      // Twice the threads, so each has its next check ready while the io thread is busy.
-      hashQueue_({2 * pool.Threads(), std::max(options.hashQueuePerAddress, 1u),
+      // Several checks ahead per thread, so none waits while the io thread is busy (a chat line
+      // to 10,000 pilots keeps it for tens of milliseconds).
+      hashQueue_({kChecksAheadPerThread * pool.Threads(), std::max(options.hashQueuePerAddress, 1u),
                   std::max(options.hashQueue, 1u)}),
       signInFailures_(kSignInFailuresPerMinute, std::chrono::minutes(1)),
       accountsCreated_(std::max(options.accountsPerHour, 1u), std::chrono::hours(1)) {

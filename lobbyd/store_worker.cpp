@@ -1,5 +1,7 @@
 #include "lobbyd/store_worker.h"
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <asio/post.hpp>
 
@@ -40,6 +42,7 @@ size_t StoreWorker::Busy() {
 }
 
 void StoreWorker::Loop() {
+  pthread_setname_np(pthread_self(), "lobbyd-store");
   for (;;) {
     std::vector<Job> jobs;
     {
