@@ -81,12 +81,13 @@ void Registry::SetDWord(std::string_view path, std::string_view name, int32_t nu
                     {ValueType::kDWord, std::move(bytes)});
 }
 
-std::string Registry::GetString(std::string_view path, std::string_view name) {
+std::string Registry::GetString(std::string_view path, std::string_view name,
+                                size_t bufferBytes) {
   ParsedKey key = ParseKey(path);
   if (key.status == ParsedKey::Status::kBadFormat) return std::string(kRegistryError);
   if (key.status == ParsedKey::Status::kUnknownRoot) return {};
   auto value = backend_.GetValue(*key.root, Utf8ToCp1252Lossy(key.subkey), Utf8ToCp1252Lossy(name),
-                                 kStringBufferBytes);
+                                 bufferBytes);
   if (!value) return std::string(kRegistryError);
   std::string& bytes = value->bytes;
   if (!bytes.empty() && bytes.back() == '\0') bytes.pop_back();

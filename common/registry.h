@@ -92,17 +92,20 @@ class Registry {
            std::string appTitle)
       : backend_(backend), sink_(std::move(messageSink)), appTitle_(std::move(appTitle)) {}
 
+  static constexpr size_t kStringBufferBytes = 255;
+
   void CreateKey(std::string_view path);
   void SetString(std::string_view path, std::string_view name, std::string_view text);
   void SetDWord(std::string_view path, std::string_view name, int32_t number);
-  // UTF-8 text; "Error" when missing or longer than the 255-byte buffer; "" for an unknown root.
-  std::string GetString(std::string_view path, std::string_view name);
+  // UTF-8 text; "Error" when missing or longer than the buffer (255 bytes unless a reader of a
+  // longer value asks for more); "" for an unknown root.
+  std::string GetString(std::string_view path, std::string_view name,
+                        size_t bufferBytes = kStringBufferBytes);
   DWordValue GetDWord(std::string_view path, std::string_view name);
 
   // Splits a path; shows the "Incorrect Format:" box for a malformed one.
   ParsedKey ParseKey(std::string_view path);
 
-  static constexpr size_t kStringBufferBytes = 255;
 
  private:
   RegistryBackend& backend_;

@@ -16,7 +16,7 @@ DWordValue ReadFlag(Registry& registry, const Setting& flag) {
 }
 
 std::string ReadText(Registry& registry, const Setting& text) {
-  return registry.GetString(text.key, text.name);
+  return registry.GetString(text.key, text.name, text.readBytes);
 }
 
 void WriteFlag(Registry& registry, const Setting& flag, bool on) {

@@ -31,6 +31,8 @@ struct Setting {
   // For a setting the preferences window shows as a check box: its state while the value is
   // missing. Readers elsewhere treat a missing flag as off.
   bool boxInitiallyChecked = false;
+  // A text longer than this reads as missing.
+  size_t readBytes = Registry::kStringBufferBytes;
   // The value's name, so an entry can name itself to the registry under its key.
   constexpr operator std::string_view() const { return name; }
 };
@@ -53,8 +55,9 @@ inline constexpr Setting kPlaySoundOnMsg{kClientKey, "PlaySoundOnMsg", kFlag, tr
 inline constexpr Setting kCvAddress{kClientKey, "CvAddress", kText};
 inline constexpr Setting kCvPort{kClientKey, "CvPort", kText};
 inline constexpr Setting kReconnect{kClientKey, "Reconnect", kFlag, true};
-// Pilot names, each followed by ","; missing is the empty list.
-inline constexpr Setting kIgnored{kClientKey, "Ignored", kText};
+// Pilot names, each followed by ","; missing is the empty list. Read whole, well past the usual
+// 255 bytes: a list that read as missing would be written over by the next name ignored.
+inline constexpr Setting kIgnored{kClientKey, "Ignored", kText, false, 64 * 1024};
 // 1 after the game once took the wrong service provider: the launcher then removes one entry of
 // the provider list instead of three.
 inline constexpr Setting kAltLaunch{kClientKey, "AltLaunch", kFlag, false};

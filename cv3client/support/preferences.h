@@ -98,7 +98,7 @@ class PreferencesController : public PreferencesEvents {
 
   PreferencesView& view_;
   PreferencesParts parts_;
-  // Whether "Ignored" was read at load. A list too long for the registry's read buffer reads as
+  // Whether "Ignored" was read at load. A list too long even for its large read buffer reads as
   // missing: OK must then leave the stored list alone rather than save the empty one over it.
   bool ignoredLoaded_ = false;
 };

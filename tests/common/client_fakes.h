@@ -275,7 +275,7 @@ struct TestRegistry {
     registry.SetString(settings::kClientKey, name, value);
   }
   std::string GetString(std::string_view name) {
-    return registry.GetString(settings::kClientKey, name);
+    return registry.GetString(settings::kClientKey, name, 1 << 20);  // what is stored, whole
   }
   DWordValue GetDWord(std::string_view name) {
     return registry.GetDWord(settings::kClientKey, name);

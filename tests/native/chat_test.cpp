@@ -246,6 +246,14 @@ TEST(IgnoreUser, AddsWholeNamesAndRefusesOnesAlreadyThere) {
                  "tree image " + std::string(testing::kStamp) + "bob 6",
                  "box Warning! exclamation User has been added to the ignore list.",
                  "box Warning! exclamation User is already present in the ignored list!"}));
+  // A list longer than other texts may be still counts: nothing of it is lost.
+  std::string list;
+  while (list.size() < 300) list += "pilot" + std::to_string(list.size()) + ",";
+  chat.settings.SetString("Ignored", list + "bob,");
+  chat.core.OnCommand(MainCommand::mnuIgnore);
+  chat.view.selectedKey = std::string(testing::kStamp) + "lic";
+  chat.core.OnCommand(MainCommand::mnuIgnore);
+  EXPECT_EQ(chat.settings.GetString("Ignored"), list + "bob,lic,");
 }
 
 }  // namespace
