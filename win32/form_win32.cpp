@@ -88,16 +88,9 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
       OnClick(escId_);
       return 0;
-    // A multi-line edit asks its dialog for these itself: Tab moves on, Enter goes to the
-    // default button.
-    case WM_NEXTDLGCTL: {
-      HWND next = LOWORD(lParam) ? reinterpret_cast<HWND>(wParam)
-                                 : GetNextDlgTabItem(hwnd_, GetFocus(), wParam != 0);
-      if (next) SetFocus(next);
-      return 0;
-    }
-    case DM_GETDEFID:
-      return MAKELRESULT(enterId_, DC_HASDEFID);
+  }
+  if (LRESULT result = 0; AnswerDialogQuestion(hwnd_, message, wParam, lParam, enterId_, result)) {
+    return result;
   }
   return Default(message, wParam, lParam);
 }

@@ -199,6 +199,22 @@ void RunModalLoop(HWND owner, HWND dialog, const bool& done,
   }
 }
 
+bool AnswerDialogQuestion(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam, int defaultId,
+                          LRESULT& result) {
+  if (message == WM_NEXTDLGCTL) {
+    HWND next = LOWORD(lParam) ? reinterpret_cast<HWND>(wParam)
+                               : GetNextDlgTabItem(dialog, GetFocus(), wParam != 0);
+    if (next) SetFocus(next);
+    result = 0;
+    return true;
+  }
+  if (message == DM_GETDEFID) {
+    result = MAKELRESULT(defaultId, DC_HASDEFID);
+    return true;
+  }
+  return false;
+}
+
 HWND CreateControl(HWND parent, const wchar_t* className, const std::wstring& text, DWORD style,
                    int x, int y, int width, int height, int id, HFONT font, DWORD exStyle) {
   HWND control = CreateWindowExW(

@@ -104,6 +104,12 @@ W* GiveToWindow(std::unique_ptr<W> window) {
 void RunModalLoop(HWND owner, HWND dialog, const bool& done,
                   const std::function<bool(const MSG&)>& takeFirst = {});
 
+// A multi-line edit in a window that RunModalLoop drives asks the window itself where Tab goes
+// (WM_NEXTDLGCTL) and which button Enter presses (DM_GETDEFID): answers both, with `defaultId`
+// for Enter. False for any other message.
+bool AnswerDialogQuestion(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam, int defaultId,
+                          LRESULT& result);
+
 // A child control with the window's font.
 HWND CreateControl(HWND parent, const wchar_t* className, const std::wstring& text, DWORD style,
                    int x, int y, int width, int height, int id, HFONT font, DWORD exStyle = 0);

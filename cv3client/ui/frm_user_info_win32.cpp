@@ -137,6 +137,10 @@ LRESULT frmUserInfo::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       SetBkColor(reinterpret_cast<HDC>(wParam), RGB(255, 255, 255));
       return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
   }
+  // Tab leaves the bio box.
+  if (LRESULT result = 0; AnswerDialogQuestion(hwnd_, message, wParam, lParam, IDOK, result)) {
+    return result;
+  }
   return Default(message, wParam, lParam);
 }
 

@@ -11,6 +11,7 @@
 #include "cv3client/ui/frm_chat_win32.h"
 #include "cv3client/ui/frm_user_info_win32.h"
 #include "testbed/remote_controls_win32.h"
+#include "tests/win32/loop_support.h"
 
 namespace cv3 {
 namespace {
@@ -325,6 +326,24 @@ TEST_F(ProfileWindowTest, TabGoesThroughTheBoxesThenTheButtons) {
     order.push_back(at);
   }
   EXPECT_EQ(order, expected);
+}
+
+TEST_F(ProfileWindowTest, TabLeavesTheBioBox) {
+  ProfileRecorder events;
+  events.view = profile_.get();
+  events.owner = owner_;
+  HWND bio = profile_->txt(ProfileBox::kBio), focusAfter = nullptr;
+  testing::FromTheLoop([&] {
+    SetFocus(bio);
+    PostMessageW(bio, WM_KEYDOWN, VK_TAB, 1);
+    PostMessageW(bio, WM_KEYUP, VK_TAB, 0xC0000001);
+    testing::FromTheLoop([&] {
+      focusAfter = GetFocus();
+      PostMessageW(profile_->hwnd(), WM_CLOSE, 0, 0);
+    });
+  });
+  profile_->ShowModal(events);
+  EXPECT_EQ(focusAfter, profile_->cmdOK());
 }
 
 TEST_F(ProfileWindowTest, ModalOverTheOwnerWithEnterEscAndTheCloseBox) {

@@ -11,9 +11,12 @@
 #include "cv3client/games/frm_game_details_win32.h"
 #include "cv3client/games/frm_host_game_win32.h"
 #include "testbed/remote_controls_win32.h"
+#include "tests/win32/loop_support.h"
 
 namespace cv3 {
 namespace {
+
+using testing::FromTheLoop;
 
 using testbed::HasStyle;
 using testbed::ReadWindowText;
@@ -164,17 +167,6 @@ TEST_F(GameFormTest, HostEntriesReadBackAndResumeModeLocksTheName) {
     EXPECT_EQ(IsWindowEnabled(host.chk(i)) != FALSE, !logging) << i;
   }
   EXPECT_TRUE(host.Entries().fullDebug);  // still read, still sent
-}
-
-// Runs `work` once from the modal loop about to start: a thread timer's callback.
-std::function<void()> pendingWork;
-void CALLBACK RunPendingWork(HWND, UINT, UINT_PTR timer, DWORD) {
-  KillTimer(nullptr, timer);
-  if (auto work = std::exchange(pendingWork, nullptr)) work();
-}
-void FromTheLoop(std::function<void()> work) {
-  pendingWork = std::move(work);
-  SetTimer(nullptr, 0, 1, RunPendingWork);
 }
 
 // Both windows' buttons, recorded with whether the focus was on the control of interest; each
