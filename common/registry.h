@@ -106,7 +106,6 @@ class Registry {
   // Splits a path; shows the "Incorrect Format:" box for a malformed one.
   ParsedKey ParseKey(std::string_view path);
 
-
  private:
   RegistryBackend& backend_;
   std::function<void(const MessageBoxSpec&)> sink_;

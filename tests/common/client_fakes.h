@@ -354,4 +354,11 @@ using ClientHarness = BasicClientHarness<FakeSocket>;
 
 inline constexpr const char* kStamp = "51202460742PM";
 
+// An "Ignored" list of pilot0,pilot6,... at least `bytes` long: past the registry's usual buffer.
+inline std::string LongIgnoredList(size_t bytes) {
+  std::string list;
+  while (list.size() < bytes) list += "pilot" + std::to_string(list.size()) + ",";
+  return list;
+}
+
 }  // namespace cv3::testing

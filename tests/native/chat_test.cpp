@@ -247,8 +247,7 @@ TEST(IgnoreUser, AddsWholeNamesAndRefusesOnesAlreadyThere) {
                  "box Warning! exclamation User has been added to the ignore list.",
                  "box Warning! exclamation User is already present in the ignored list!"}));
   // A list longer than other texts may be still counts: nothing of it is lost.
-  std::string list;
-  while (list.size() < 300) list += "pilot" + std::to_string(list.size()) + ",";
+  std::string list = testing::LongIgnoredList(300);
   chat.settings.SetString("Ignored", list + "bob,");
   chat.core.OnCommand(MainCommand::mnuIgnore);
   chat.view.selectedKey = std::string(testing::kStamp) + "lic";

@@ -177,8 +177,7 @@ TEST(Preferences, TheListIsSavedInListOrderEmptiedToTheEmptyTextAndLeftAloneWhen
   // Longer than other texts may be, the list still reads whole; longer than even its own read
   // buffer, it reads as missing, and OK must not empty it.
   for (size_t size : {300, 70000}) {
-    std::string list;
-    while (list.size() < size) list += "pilot" + std::to_string(list.size()) + ",";
+    std::string list = testing::LongIgnoredList(size);
     p.settings.SetString("Ignored", list);
     p.Open(Preferences::Ok);
     EXPECT_EQ(p.loaded.ignored.size(), size == 300 ? std::count(list.begin(), list.end(), ',') : 0);
