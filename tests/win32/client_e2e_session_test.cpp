@@ -45,7 +45,7 @@ TEST_F(SessionEndToEnd, SignedOnElsewhereTheClientStaysSignedOutPastTheReconnect
     return Status() != "Not Connected" || FindWindowW(nullptr, L"Connecting to Corvane") ||
            elsewhere.WaitForLine("NOTHERCATION", 200);
   };
-  EXPECT_FALSE(WaitFor(reconnecting, 13000 + 3000)) << Status();
+  EXPECT_FALSE(WaitFor(reconnecting, 13000 + 2000)) << Status();
   Exit();
 }
 
