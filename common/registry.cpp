@@ -56,10 +56,10 @@ ParsedKey Registry::ParseKey(std::string_view path) {
   return {ParsedKey::Status::kOk, root, std::move(subkey)};
 }
 
-void Registry::CreateKey(std::string_view path) {
+bool Registry::CreateKey(std::string_view path) {
   ParsedKey key = ParseKey(path);
-  if (key.status != ParsedKey::Status::kOk) return;
-  backend_.CreateKey(*key.root, Utf8ToCp1252Lossy(key.subkey));
+  if (key.status != ParsedKey::Status::kOk) return false;
+  return backend_.CreateKey(*key.root, Utf8ToCp1252Lossy(key.subkey));
 }
 
 void Registry::SetString(std::string_view path, std::string_view name, std::string_view text) {
@@ -81,8 +81,7 @@ void Registry::SetDWord(std::string_view path, std::string_view name, int32_t nu
                     {ValueType::kDWord, std::move(bytes)});
 }
 
-std::string Registry::GetString(std::string_view path, std::string_view name,
-                                size_t bufferBytes) {
+std::string Registry::GetString(std::string_view path, std::string_view name, size_t bufferBytes) {
   ParsedKey key = ParseKey(path);
   if (key.status == ParsedKey::Status::kBadFormat) return std::string(kRegistryError);
   if (key.status == ParsedKey::Status::kUnknownRoot) return {};

@@ -94,7 +94,8 @@ class Registry {
 
   static constexpr size_t kStringBufferBytes = 255;
 
-  void CreateKey(std::string_view path);
+  // False when the key neither existed nor could be made (or the path is malformed).
+  bool CreateKey(std::string_view path);
   void SetString(std::string_view path, std::string_view name, std::string_view text);
   void SetDWord(std::string_view path, std::string_view name, int32_t number);
   // UTF-8 text; "Error" when missing or longer than the buffer (255 bytes unless a reader of a

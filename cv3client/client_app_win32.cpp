@@ -46,6 +46,18 @@ void PlayMessageSound(Files& files, const std::wstring& programDir) {
   if (!path.empty()) sndPlaySoundA(path.c_str(), SND_ASYNC);
 }
 
+SocketClose ToSocketClose(WinsockConnection::CloseKind kind) {
+  switch (kind) {
+    case WinsockConnection::CloseKind::kByServer:
+      return SocketClose::kByServer;
+    case WinsockConnection::CloseKind::kCancelled:
+      return SocketClose::kCancelled;
+    case WinsockConnection::CloseKind::kFailed:
+      break;
+  }
+  return SocketClose::kFailed;
+}
+
 // wskChat: the Winsock connection as the session controller sees it.
 class WinsockLobbySocket : public LobbySocket {
  public:
@@ -70,7 +82,9 @@ struct ClientApp::Parts {
             "Corvane"),
         socket({[this] { core.OnSocketConnect(); },
                 [this](std::string_view bytes) { core.OnDataArrival(bytes); },
-                [this] { core.OnSocketError(); }}),
+                [this](WinsockConnection::CloseKind kind) {
+                  core.OnSocketClose(ToSocketClose(kind));
+                }}),
         core(ClientPlatform{
             .status = main,
             .menus = main,
@@ -120,9 +134,10 @@ struct ClientApp::Parts {
     }
     SessionController& session = core.Session();
     OsVersion version = QueryOsVersion();
-    session.Startup(cSystemInfo(version.ok, version.major, version.minor).WinVersion());
+    bool keyMade =
+        session.Startup(cSystemInfo(version.ok, version.major, version.minor).WinVersion());
     MainWindowLook look{!settings::PlainLook(registry), options.programDir};
-    if (!main.Load(look, &core)) {
+    if (!keyMade || !main.Load(look, &core)) {
       session.StartupFailed();
       return false;
     }

@@ -81,6 +81,7 @@ class ClientCore : public MainWindowEvents {
 
   // Socket events of wskChat, from the message loop.
   void OnSocketConnect() { session_.OnSocketConnect(); }
+  void OnSocketClose(SocketClose kind) { session_.OnSocketClose(kind); }
   void OnSocketError() { session_.OnSocketError(); }
   void OnDataArrival(std::string_view bytes) { session_.OnDataArrival(bytes); }
 

@@ -7,6 +7,7 @@ namespace {
 
 constexpr UINT kSocketMessage = WM_APP + 1;
 constexpr UINT kFailMessage = WM_APP + 2;
+constexpr UINT kCancelMessage = WM_APP + 3;
 
 }  // namespace
 
@@ -21,11 +22,17 @@ WinsockConnection::WinsockConnection(Events events)
 }
 
 WinsockConnection::~WinsockConnection() {
-  Close();
+  Release();
   if (wsaStarted_) WSACleanup();
 }
 
 void WinsockConnection::Close() {
+  bool stood = state_ == kConnecting || state_ == kConnected;
+  Release();
+  if (stood && window_) PostMessageW(window_, kCancelMessage, generation_, 0);
+}
+
+void WinsockConnection::Release() {
   if (socket_ != INVALID_SOCKET) {
     WSAAsyncSelect(socket_, window_, 0, 0);
     closesocket(socket_);
@@ -52,10 +59,10 @@ std::string WinsockConnection::LocalAddress() const {
 }
 
 void WinsockConnection::Connect(const std::string& host, int port) {
-  Close();
-  ++generation_;
+  Release();
+  ++generation_;  // what is still queued for an earlier attempt is dropped
   if (!window_) {
-    Fail();  // no window to post to or to receive socket events: report now, not never
+    End(CloseKind::kFailed);  // no window to post to or to receive socket events: now, not never
     return;
   }
   addrinfo hints{};
@@ -101,15 +108,10 @@ bool WinsockConnection::TryNextAddress() {
   return false;
 }
 
-void WinsockConnection::Fail() {
-  if (socket_ != INVALID_SOCKET) {
-    WSAAsyncSelect(socket_, window_, 0, 0);
-    closesocket(socket_);
-    socket_ = INVALID_SOCKET;
-  }
-  outbound_.clear();
-  state_ = kError;
-  if (events_.error) events_.error();
+void WinsockConnection::End(CloseKind kind) {
+  Release();
+  if (kind == CloseKind::kFailed) state_ = kError;
+  if (events_.closed) events_.closed(kind);
 }
 
 void WinsockConnection::SendData(std::string_view bytes) {
@@ -123,7 +125,7 @@ void WinsockConnection::Flush() {
     int sent = send(socket_, outbound_.data(), static_cast<int>(outbound_.size()), 0);
     if (sent == SOCKET_ERROR) {
       if (WSAGetLastError() == WSAEWOULDBLOCK) return;  // FD_WRITE tells when to go on
-      Fail();
+      End(CloseKind::kFailed);
       return;
     }
     outbound_.erase(0, static_cast<size_t>(sent));
@@ -150,7 +152,7 @@ void WinsockConnection::OnSocketEvent(SOCKET socket, WORD event, WORD error) {
   switch (event) {
     case FD_CONNECT:
       if (error != 0) {
-        if (!TryNextAddress()) Fail();
+        if (!TryNextAddress()) End(CloseKind::kFailed);
         return;
       }
       addresses_.clear();
@@ -167,9 +169,9 @@ void WinsockConnection::OnSocketEvent(SOCKET socket, WORD event, WORD error) {
     case FD_CLOSE:
       ReadAll();
       if (socket_ != socket) return;
-      // A clean close counts as a lost connection at once: left for the next send, a server
-      // restart would leave the client showing "Online" until the player typed something.
-      Fail();
+      // Reported at once, not left for the next send: a server restart would otherwise leave
+      // the client showing "Online" until the player typed something.
+      End(error == 0 ? CloseKind::kByServer : CloseKind::kFailed);
       return;
     default:
       return;
@@ -183,7 +185,11 @@ LRESULT WinsockConnection::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
     return 0;
   }
   if (message == kFailMessage) {
-    if (wParam == generation_ && state_ == kConnecting) Fail();
+    if (wParam == generation_ && state_ == kConnecting) End(CloseKind::kFailed);
+    return 0;
+  }
+  if (message == kCancelMessage) {
+    if (wParam == generation_ && events_.closed) events_.closed(CloseKind::kCancelled);
     return 0;
   }
   return DefWindowProcW(window_, message, wParam, lParam);

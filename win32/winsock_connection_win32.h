@@ -1,7 +1,7 @@
 // The lobby connection over Winsock with WSAAsyncSelect: socket events arrive as window messages
-// on a hidden message window and are passed on as Connect, DataArrival and Error events, the way
-// the event-driven socket control behaves. Host names resolve to IPv4 and IPv6 addresses, tried
-// in order. UI thread only.
+// on a hidden message window and are passed on as Connect, DataArrival and Close events, the way
+// the event-driven socket control behaves; the close says how the connection ended. Host names
+// resolve to IPv4 and IPv6 addresses, tried in order. UI thread only.
 #pragma once
 
 #include <windows.h>
@@ -21,10 +21,17 @@ class WinsockConnection {
   // The socket control's states that the client looks at.
   enum State { kClosed = 0, kConnecting = 6, kConnected = 7, kError = 9 };
 
+  // How a connection or an attempt ended.
+  enum class CloseKind {
+    kByServer,   // the peer closed cleanly; its data has been passed on first
+    kFailed,     // refused, unreachable, reset, or a send failed
+    kCancelled,  // Close ended it while it stood or was being made
+  };
+
   struct Events {
     std::function<void()> connected;
     std::function<void(std::string_view bytes)> dataArrival;
-    std::function<void()> error;  // refused, failed or broken connection
+    std::function<void(CloseKind kind)> closed;
   };
 
   explicit WinsockConnection(Events events);
@@ -35,11 +42,13 @@ class WinsockConnection {
   // False when the hidden message window could not be made: no socket event can arrive then.
   bool ok() const { return window_ != nullptr; }
 
-  // Starts connecting; the outcome arrives as the connected or error event. A name that does
-  // not resolve reports the error event from the message loop, never from inside this call. The
-  // one exception is a connection without its message window (!ok()): nothing could ever arrive
-  // from the loop, so the error event is raised at once, from inside this call.
+  // Starts connecting; the outcome arrives as the connected or the closed event. A name that
+  // does not resolve reports kFailed from the message loop, never from inside this call. The one
+  // exception is a connection without its message window (!ok()): nothing could ever arrive
+  // from the loop, so kFailed is reported at once, from inside this call.
   void Connect(const std::string& host, int port);
+  // Ends the connection or attempt at once. One that stood or was being made is reported as
+  // kCancelled from the message loop, unless Connect is called first.
   void Close();
   int State() const { return state_; }
   bool IsConnected() const { return state_ == kConnected; }
@@ -52,7 +61,8 @@ class WinsockConnection {
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void OnSocketEvent(SOCKET socket, WORD event, WORD error);
   bool TryNextAddress();
-  void Fail();
+  void Release();
+  void End(CloseKind kind);
   void Flush();
   void ReadAll();
 

@@ -54,6 +54,9 @@ class ServerLink {
   // buffer, so a partial line of a broken one never glues itself to the new first line.
   void StartConnection() { buffer_ = LineBuffer(); }
 
+  // Whether a line's handler is running (it may be showing a box): what arrives now waits for it.
+  bool Handling() const { return receiving_; }
+
   // Lines dropped for being over-long, for diagnostics.
   size_t DroppedLines() const { return dropped_; }
 

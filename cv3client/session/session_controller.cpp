@@ -1,6 +1,7 @@
 #include "cv3client/session/session_controller.h"
 
 #include <charconv>
+#include <utility>
 
 #include "cv3client/support/client_settings.h"
 #include "cv3client/support/system_info.h"
@@ -65,9 +66,9 @@ void SessionController::RegisterHandlers() {
   presence_.Register(handlers);
 }
 
-void SessionController::Startup(std::string_view winVersion) {
+bool SessionController::Startup(std::string_view winVersion) {
   values_.osMajorVersion = OsMajorVersion(winVersion);
-  registry_.CreateKey(settings::kClientKey);
+  return registry_.CreateKey(settings::kClientKey);
 }
 
 void SessionController::FinishStartup() {
@@ -105,6 +106,10 @@ void SessionController::ConnectToServer() {
 void SessionController::OnSocketConnect() {
   link_.StartConnection();
   windows_.CloseWindow(WindowKind::kReconnect);
+  // A reconnect's retry connects the socket without ConnectToServer: the menus follow the
+  // connection, however it was started.
+  menus_.SetMenuEnabled(MenuItem::kLogin, false);
+  menus_.SetMenuEnabled(MenuItem::kDisconnect, true);
   if (!values_.creatingAccount) {
     SetProgress(kStatusConnected);
     SendCommand(AuthCommand(values_.signedInName, values_.passwordDigest));
@@ -115,7 +120,31 @@ void SessionController::OnSocketConnect() {
   }
 }
 
-void SessionController::OnSocketError() {
+void SessionController::OnSocketClose(SocketClose kind) {
+  // Whoever closed the socket on our side has already dealt with the session.
+  if (kind == SocketClose::kCancelled) return;
+  if (link_.Handling()) {
+    // The server's last lines come first. NOTHERCATION (no reconnect) or ERROR may be showing
+    // its box; the close must neither reset under it nor start a reconnect that would sign in
+    // again behind it.
+    if (!std::exchange(closeWaiting_, true)) resetsAtClose_ = resets_;
+    return;
+  }
+  ConnectionGone();
+}
+
+void SessionController::OnDataArrival(std::string_view bytes) {
+  {
+    RosterModel::Batch batch(roster_);
+    link_.DataArrival(bytes);
+  }
+  if (!closeWaiting_ || link_.Handling()) return;
+  closeWaiting_ = false;
+  // One reset per loss: a line before the close ended the session already.
+  if (resets_ == resetsAtClose_) ConnectionGone();
+}
+
+void SessionController::ConnectionGone() {
   if (values_.quitting) {
     // The program is only waiting for "QUIT_ACK", which can no longer come.
     timers_.StopTimer(kQuitAckTimerId);
@@ -128,6 +157,7 @@ void SessionController::OnSocketError() {
 
 void SessionController::OnAuthAck(std::string_view result) {
   if (result == msg::kOk) {
+    signedIn_ = true;
     menus_.SetMenuEnabled(MenuItem::kEditProfile, true);
     roster_.BuildRosterTree();
     SetProgress(kStatusLoadingUsers);
@@ -192,7 +222,10 @@ void SessionController::ResetSession() {
   status_.ShowRoster(false);
   menus_.SetMenuEnabled(MenuItem::kLogin, true);
   menus_.SetMenuEnabled(MenuItem::kDisconnect, false);
-  windows_.CloseFirstChatWindow();
+  ++resets_;
+  // Only the end of a signed-in session closes a conversation: the failed retries of an outage
+  // would otherwise close one window after another (their text lost when not buffered).
+  if (std::exchange(signedIn_, false)) windows_.CloseFirstChatWindow();
 }
 
 void SessionController::StartReconnect() {

@@ -93,11 +93,11 @@ class SessionController {
   bool SendCommand(std::string_view line) { return link_.SendCommand(line); }
 
   // Start-up, after the window refused a second copy (AnotherInstanceBox) and created itself:
-  // Startup takes the OS major version from the version text and creates the settings key.
-  // Then the window adds its tray icon (kTrayTip) and decorates itself; if that fails it calls
-  // StartupFailed, otherwise FinishStartup, which shows the window and signs in automatically
-  // or shows the login window.
-  void Startup(std::string_view winVersion);
+  // Startup takes the OS major version from the version text and creates the settings key;
+  // false when the key cannot be made. Then the window adds its tray icon (kTrayTip) and
+  // decorates itself; if either failed it calls StartupFailed, otherwise FinishStartup, which
+  // shows the window and signs in automatically or shows the login window.
+  bool Startup(std::string_view winVersion);
   void FinishStartup();
   // The load error box, then the tray icon is removed and the program ends.
   void StartupFailed();
@@ -109,13 +109,13 @@ class SessionController {
   const std::string& LastHost() const { return lastHost_; }
   int LastPort() const { return lastPort_; }
 
-  // Socket events of wskChat.
+  // Socket events of wskChat. A close that comes while a line's handler runs (its box is open)
+  // waits until the lines before it are handled: one of them may end the session itself.
   void OnSocketConnect();
-  void OnSocketError();
-  void OnDataArrival(std::string_view bytes) {
-    RosterModel::Batch batch(roster_);
-    link_.DataArrival(bytes);
-  }
+  void OnSocketClose(SocketClose kind);
+  // The socket's Error event: a connection refused, failed or broken.
+  void OnSocketError() { OnSocketClose(SocketClose::kFailed); }
+  void OnDataArrival(std::string_view bytes);
 
   void ResetSession();
   // Shows the reconnect window when "Reconnect" is 1.
@@ -145,6 +145,7 @@ class SessionController {
   void OnQuitAck(std::string_view result);
   void QuitAckTimeout();
   void SetProgress(std::string_view text);
+  void ConnectionGone();
 
   StatusView& status_;
   MenuView& menus_;
@@ -161,6 +162,13 @@ class SessionController {
   Presence presence_;
   std::string lastHost_{kDefaultServerHost};
   int lastPort_ = kDefaultServerPort;
+  // "AUTH_ACK:OK" came and no reset has ended that session yet.
+  bool signedIn_ = false;
+  // Resets so far: a close that waited behind the lines tells whether one of them ended the
+  // session meanwhile.
+  int resets_ = 0;
+  bool closeWaiting_ = false;
+  int resetsAtClose_ = 0;
 };
 
 }  // namespace cv3

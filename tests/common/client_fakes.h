@@ -86,6 +86,7 @@ class RecordingViews : public StatusView,
 
   BoxResult ShowMessage(const MessageBoxSpec& box) override {
     Record(Describe(box));
+    if (Action during = std::exchange(whileNextBoxOpen, nullptr)) during();
     return BoxResult::kOk;
   }
   std::string InputBox(const std::string& prompt, const std::string& title,
@@ -154,7 +155,9 @@ class RecordingViews : public StatusView,
 
   std::string selectedKey;
   std::string inputAnswer;  // what the next input box returns
-  bool record = true;       // benchmarks turn the log off
+  // Runs while the next message box is open, as the program's events may.
+  Action whileNextBoxOpen;
+  bool record = true;  // benchmarks turn the log off
   struct Actions {
     Action show;
     Action close;
@@ -335,6 +338,11 @@ struct BasicClientHarness {
       bytes.append("\r\n");
     }
     core.OnDataArrival(bytes);
+  }
+  // The socket reports the end of its connection.
+  void SocketCloses(SocketClose kind) {
+    socket.connected = false;
+    core.OnSocketClose(kind);
   }
   // The log since the last Take, emptied.
   Log Take() { return std::exchange(log, {}); }

@@ -208,6 +208,7 @@ TEST(ChatClosing, TheResetClosesTheFirstWindowAndQuittingClosesAll) {
   chat.TakeWindows();
   chat.core.OnSocketError();  // reset: the first window found, buffered, is only hidden
   EXPECT_EQ(chat.TakeWindows(), (Log{"Private chat with bob: hidden"}));
+  chat.SignIn("Me");
   chat.core.OnSocketError();  // the same window is the first found again
   EXPECT_EQ(chat.TakeWindows(), (Log{"Private chat with bob: hidden"}));
   EXPECT_EQ(chat.core.Chat().Partners(), (std::vector<std::string>{"bob", "l0bby", "cy"}));

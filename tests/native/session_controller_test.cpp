@@ -16,9 +16,12 @@ Log Concat(Log a, const Log& b) {
   return a;
 }
 
+// A reset where no signed-in session ends (a refusal, a failed attempt): no chat window closes.
 const Log kReset = {"close socket",     "tree clear",           "disable EditProfile",
                     "logo Corvane 3.0", "status Not Connected", "roster hidden",
-                    "enable Login",     "disable Disconnect",   "close first chat"};
+                    "enable Login",     "disable Disconnect"};
+// The reset that ends a signed-in session also closes the first chat window.
+const Log kResetSignedIn = Concat(kReset, {"close first chat"});
 
 // The reconnect window opening: its countdown and the main window's texts start at once.
 const Log kReconnectOpens = {"reconnect window", "logo Connecting", "status Connecting",
@@ -43,6 +46,14 @@ TEST(Startup, CreatesTheKeyAndTakesTheOsMajorVersion) {
   EXPECT_TRUE(core.settings.backend.KeyExists(RootKey::kCurrentUser, "Software\\Corvane"));
   EXPECT_EQ(core.session.Values().osMajorVersion, 6);
   EXPECT_FALSE(core.session.Values().mainWindowLoaded);
+}
+
+TEST(Startup, AKeyThatCannotBeMadeFailsTheStartup) {
+  ClientHarness core{ClientHarness::FreshInstall{}};
+  core.settings.backend.DenyWrites(RootKey::kCurrentUser);
+  EXPECT_FALSE(core.session.Startup("6.1"));
+  ClientHarness made{ClientHarness::FreshInstall{}};
+  EXPECT_TRUE(made.session.Startup("6.1"));
 }
 
 TEST(Startup, WithoutAutoLoginShowsTheWindowThenTheLoginWindow) {
@@ -119,8 +130,8 @@ TEST(SocketConnect, SignsInWithNameAndDigest) {
   core.session.Values().passwordDigest = "ABCDEF";
   core.socket.connected = true;
   core.session.OnSocketConnect();
-  EXPECT_EQ(core.Take(), (Log{"close reconnect window", "logo Connected", "status Connected",
-                              "send AUTH:bob :ABCDEF"}));
+  EXPECT_EQ(core.Take(), (Log{"close reconnect window", "disable Login", "enable Disconnect",
+                              "logo Connected", "status Connected", "send AUTH:bob :ABCDEF"}));
 }
 
 TEST(SocketConnect, PendingAccountCreationSendsCreateOnceThenAuth) {
@@ -128,8 +139,9 @@ TEST(SocketConnect, PendingAccountCreationSendsCreateOnceThenAuth) {
   core.session.Values() = {"neo", "ABCDEF", "neo@example.net", true};
   core.socket.connected = true;
   core.session.OnSocketConnect();
-  EXPECT_EQ(core.Take(), (Log{"close reconnect window", "logo Creating ID", "status Creating ID",
-                              "send CREATE:neo:ABCDEF:neo@example.net"}));
+  EXPECT_EQ(core.Take(),
+            (Log{"close reconnect window", "disable Login", "enable Disconnect", "logo Creating ID",
+                 "status Creating ID", "send CREATE:neo:ABCDEF:neo@example.net"}));
   EXPECT_FALSE(core.session.Values().creatingAccount);
   core.session.OnSocketConnect();
   EXPECT_EQ(core.log.back(), "send AUTH:neo:ABCDEF");
@@ -202,13 +214,31 @@ TEST(ResetSession, KeepsNameDigestAndAPartialLine) {
   core.SignIn("bob");
   core.session.OnDataArrival("USERS_");
   core.session.OnSocketError();
-  EXPECT_EQ(core.Take(), kReset);
+  EXPECT_EQ(core.Take(), kResetSignedIn);
   EXPECT_EQ(core.session.Values().signedInName, "bob");
   EXPECT_EQ(core.session.Values().passwordDigest, "D41D8CD98F00B204E9800998ECF8427E");
   // The partial line waits for the next connection's data.
   core.socket.connected = true;
   core.session.OnDataArrival("ACK\r\n");
   EXPECT_EQ(core.Take(), (Log{"logo Loading Games", "status Loading Games", "send GAMES"}));
+}
+
+// During an outage each failed retry resets the window behind the reconnect window; only the
+// reset that ended the signed-in session closes a chat window.
+TEST(ResetSession, OnlyTheEndOfASignedInSessionClosesAChatWindow) {
+  ClientHarness core;
+  core.settings.SetDWord("Reconnect", 1);
+  for (int session = 0; session < 2; ++session) {
+    core.SignIn("bob");
+    core.SocketCloses(SocketClose::kByServer);
+    for (int retry = 0; retry < 3; ++retry) {
+      core.timers.Advance(13000);
+      core.SocketCloses(SocketClose::kFailed);
+    }
+    Log outage = core.Take();
+    EXPECT_EQ(std::count(outage.begin(), outage.end(), "close first chat"), 1) << session;
+    EXPECT_EQ(std::count(outage.begin(), outage.end(), "status Not Connected"), 4) << session;
+  }
 }
 
 TEST(Disconnect, WhileConnectedSendsDisconnectAndWaitsElseResetsAtOnce) {
@@ -221,7 +251,7 @@ TEST(Disconnect, WhileConnectedSendsDisconnectAndWaitsElseResetsAtOnce) {
   EXPECT_EQ(offline.Take(), kReset);
 }
 
-TEST(SocketError, ResetsAndReconnectsOnlyWhenReconnectIsOne) {
+TEST(SocketClose, ResetsAndReconnectsOnlyWhenReconnectIsOne) {
   ClientHarness core;
   core.settings.SetDWord("Reconnect", 1);
   core.session.OnSocketError();
@@ -234,6 +264,56 @@ TEST(SocketError, ResetsAndReconnectsOnlyWhenReconnectIsOne) {
   ClientHarness missing;
   missing.session.OnSocketError();
   EXPECT_EQ(missing.Take(), kReset);
+}
+
+// The socket says how its connection ended; a close we made ourselves starts nothing.
+TEST(SocketClose, EachKindOfCloseOfASignedInSession) {
+  const std::pair<SocketClose, Log> cases[] = {
+      {SocketClose::kByServer, Concat(kResetSignedIn, kReconnectOpens)},
+      {SocketClose::kFailed, Concat(kResetSignedIn, kReconnectOpens)},
+      {SocketClose::kCancelled, {}},
+  };
+  for (const auto& [kind, expected] : cases) {
+    ClientHarness core;
+    core.settings.SetDWord("Reconnect", 1);
+    core.SignIn("bob");
+    core.SocketCloses(kind);
+    EXPECT_EQ(core.Take(), expected) << static_cast<int>(kind);
+  }
+}
+
+// Lines the server sent before it closed, and the boxes they show, come first: a line that ends
+// the session decides whether a reconnect follows, and the session is reset once. While the
+// first box is open the server closes and 13 s pass.
+TEST(SocketClose, ComesAfterTheBoxesOfTheLinesBeforeIt) {
+  const Log warning = {"box Warning! exclamation Back in an hour"};
+  const Log error = {"box Error! critical Server going down"};
+  const Log elsewhere = {"box Warning! exclamation You have been signed on at another location!"};
+  const Log lost = Concat(kResetSignedIn, kReconnectOpens);
+  const std::pair<Log, Log> cases[] = {
+      {{"NOTHERCATION"}, Concat(elsewhere, kResetSignedIn)},
+      {{"ERROR:Server going down"}, Concat(error, lost)},
+      {{"WARNING:Back in an hour", "NOTHERCATION"},
+       Concat(Concat(warning, elsewhere), kResetSignedIn)},
+      {{"WARNING:Back in an hour", "ERROR:Server going down"},
+       Concat(Concat(warning, error), lost)},
+      {{"WARNING:Back in an hour"}, Concat(warning, lost)},
+  };
+  for (const auto& [lines, expected] : cases) {
+    ClientHarness core;
+    core.settings.SetDWord("Reconnect", 1);
+    core.SignIn("bob");
+    core.view.whileNextBoxOpen = [&core] {
+      core.SocketCloses(SocketClose::kByServer);
+      core.timers.Advance(13000);
+    };
+    core.ReceiveAll(lines);
+    EXPECT_EQ(core.Take(), expected) << lines.back();
+    // No retry ever comes for a session that was signed on elsewhere.
+    core.timers.Advance(13000);
+    Log retries = core.Take();
+    EXPECT_EQ(retries.empty(), lines.back() == "NOTHERCATION") << lines.back();
+  }
 }
 
 TEST(SendCommand, LostConnectionShowsTheBoxResetsAndReconnects) {

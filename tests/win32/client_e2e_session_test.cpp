@@ -1,6 +1,6 @@
 // End to end under Wine, each against a lobbyd of its own: a server restart under a signed-in
-// client, a new ID made through the window, an away message set through the window, and an
-// administrator suspending a signed-in pilot.
+// client, the same ID signed in from a second place, a new ID made through the window, an away
+// message set through the window, and an administrator suspending a signed-in pilot.
 #include <gtest/gtest.h>
 
 #include "tests/win32/e2e_support.h"
@@ -22,6 +22,30 @@ TEST_F(SessionEndToEnd, ARestartedServerSignsTheClientInAgainWithoutAKeystroke) 
   // The first retry, 13 s after the window opened, finds the server back.
   EXPECT_TRUE(Online()) << Status();
   EXPECT_FALSE(IsWindow(reconnect) && IsWindowVisible(reconnect));
+  Exit();
+}
+
+// The same ID signed in from a second place throws the client off for good: although it
+// reconnects after failures, no retry signs it in again to throw the second place off in turn.
+TEST_F(SessionEndToEnd, SignedOnElsewhereTheClientStaysSignedOutPastTheReconnectCountdown) {
+  ASSERT_TRUE(StartLobby("--add-account pilot:skyrend"));
+  SetDWord("Reconnect", 1);
+  ASSERT_TRUE(StartedOnline()) << Status();
+  RawPilot elsewhere;
+  ASSERT_TRUE(elsewhere.SignIn(lobby_->Port(), "pilot"));
+  HWND box = ShownWindow(L"Warning!");
+  ASSERT_NE(box, nullptr);
+  EXPECT_TRUE(ShowsText(box, "You have been signed on at another location!"));
+  ASSERT_TRUE(Click(box, L"OK"));
+  ASSERT_TRUE(WaitFor([&] { return Status() == "Not Connected"; }, kDeadlineMs)) << Status();
+  // A retry would connect 13 s (ten ticks of 1.3 s) after the close and sign in at once: past
+  // that, with room for the sign-in, the client has neither counted down nor thrown the second
+  // place off.
+  auto reconnecting = [&] {
+    return Status() != "Not Connected" || FindWindowW(nullptr, L"Connecting to Corvane") ||
+           elsewhere.WaitForLine("NOTHERCATION", 200);
+  };
+  EXPECT_FALSE(WaitFor(reconnecting, 13000 + 2000)) << Status();
   Exit();
 }
 
