@@ -91,6 +91,7 @@ class RecordingViews : public StatusView,
   std::string InputBox(const std::string& prompt, const std::string& title,
                        const std::string& defaultText) override {
     Record("input box " + title + " " + prompt + " [" + defaultText + "]");
+    RunWhileOpen();
     return inputAnswer;
   }
   void SetLogoCaption(const std::string& text) override { Record("logo " + text); }
@@ -106,6 +107,7 @@ class RecordingViews : public StatusView,
   void ShowPopupMenu(PopupMenuId menu) override {
     static const char* names[] = {"status", "games", "users", "login"};
     Record(std::string("popup ") + names[static_cast<int>(menu)]);
+    RunWhileOpen();
   }
   void Register(WindowKind kind, Action show, Action close) override {
     registered[kind] = {std::move(show), std::move(close)};
@@ -154,7 +156,9 @@ class RecordingViews : public StatusView,
 
   std::string selectedKey;
   std::string inputAnswer;  // what the next input box returns
-  bool record = true;       // benchmarks turn the log off
+  // Runs once inside the next popup menu or input box, as events run while it is open.
+  std::function<void()> whileOpen;
+  bool record = true;  // benchmarks turn the log off
   struct Actions {
     Action show;
     Action close;
@@ -184,6 +188,9 @@ class RecordingViews : public StatusView,
   }
   void Record(std::string entry) {
     if (record) log_.push_back(std::move(entry));
+  }
+  void RunWhileOpen() {
+    if (auto events = std::exchange(whileOpen, nullptr)) events();
   }
   Log& log_;
 };
