@@ -55,7 +55,8 @@ TEST(TrayIcon, FillsTheRecordFromTheArguments) {
     EXPECT_EQ(record.hWnd, window.hwnd());
     EXPECT_EQ(record.uID, 1u);
     EXPECT_EQ(record.uFlags, 7u);
-    EXPECT_EQ(record.uCallbackMessage, 512u);
+    // A private message: real mouse moves over the window are no tray clicks.
+    EXPECT_EQ(record.uCallbackMessage, static_cast<UINT>(WM_APP + 30));
     EXPECT_EQ(record.hIcon, icon);
     const auto field = TrayTipField(tip);
     EXPECT_EQ(std::string(record.szTip, kTrayTipField), std::string(field.data(), field.size()));
