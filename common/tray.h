@@ -9,9 +9,9 @@
 
 namespace cv3 {
 
-// The notification's mouse message number arrives where a mouse move carries its x coordinate:
-// x in twips divided by the twips per pixel, rounded. Gives "LEFTDOWN", "LEFTUP", "LEFTDOUBLE",
-// "RIGHTDOWN", "RIGHTUP", "RIGHTDOUBLE", or the empty text for anything else.
+// The notification's mouse message number arrives in its lParam, where a mouse move carries its
+// x coordinate: x in twips divided by the twips per pixel, rounded. Gives "LEFTDOWN", "LEFTUP",
+// "LEFTDOUBLE", "RIGHTDOWN", "RIGHTUP", "RIGHTDOUBLE", or the empty text for anything else.
 std::string TrayMouseMessage(double xTwips, double twipsPerPixelX);
 // The same for the message number itself (513 to 518), as a tray that reports it directly gives.
 std::string TrayMouseMessageName(long messageNumber);

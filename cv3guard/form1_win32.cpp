@@ -62,8 +62,8 @@ void Form1::EndProgram() { PostQuitMessage(0); }
 
 LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_MOUSEMOVE: {
-      // The tray icon reports its mouse actions as mouse moves whose x is the action's number.
+    case TrayIcon::kCallbackMessage: {
+      // The tray icon's mouse action: its number is where a mouse move carries its x.
       std::string action = TrayMouseMessageName(GET_X_LPARAM(lParam));
       if (events_ && !action.empty()) events_->OnTrayMouse(action);
       return 0;

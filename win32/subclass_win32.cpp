@@ -38,29 +38,41 @@ LRESULT CALLBACK HookedWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
 // comctl32 finds a window's chain through a window property on every message, which under Wine
 // is a round trip to the window server: far too slow for the roster tree, which gets tens of
 // thousands of messages while the roster fills. The newest hook of a window whose user data is
-// free is therefore installed directly, with its record in the user data.
+// free is therefore installed directly, with its record in the user data. A property names the
+// record too, for the rare calls that must find it while other code has subclassed the window
+// over it.
 struct DirectHook {
   WNDPROC previous;
-  HookOwner* owner;
+  HookOwner* owner;  // nullptr once unhooked while it could not leave the window's line
 };
+
+constexpr wchar_t kDirectHookProperty[] = L"Cv3DirectHook";
 
 LRESULT CALLBACK DirectHookProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
+bool IsDirectHookOnTop(HWND hwnd) {
+  return reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hwnd, GWLP_WNDPROC)) == &DirectHookProc;
+}
+
 // The window's direct hook, while it is the window's procedure.
 DirectHook* DirectHookOf(HWND hwnd) {
-  if (reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hwnd, GWLP_WNDPROC)) != &DirectHookProc) {
-    return nullptr;
-  }
+  if (!IsDirectHookOnTop(hwnd)) return nullptr;
   return reinterpret_cast<DirectHook*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+}
+
+// The window's direct hook wherever it is in the window's line (for the rare calls only).
+DirectHook* DirectHookAnywhere(HWND hwnd) {
+  return static_cast<DirectHook*>(GetPropW(hwnd, kDirectHookProperty));
 }
 
 // Puts the previous procedure back while the hook is still the window's procedure (at the
 // window's last message other code may have subclassed it since; no message follows then).
 void RemoveDirectHook(HWND hwnd, DirectHook* hook) {
-  if (reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hwnd, GWLP_WNDPROC)) == &DirectHookProc) {
+  if (IsDirectHookOnTop(hwnd)) {
     SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(hook->previous));
   }
   SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+  RemovePropW(hwnd, kDirectHookProperty);
   delete hook;
 }
 
@@ -68,7 +80,11 @@ LRESULT CALLBACK DirectHookProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
   auto* hook = reinterpret_cast<DirectHook*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   // The handler may remove the hook: keep what the message needs.
   const DirectHook copy = *hook;
-  if (message == WM_NCDESTROY) RemoveDirectHook(hwnd, hook);
+  // An unhooked record waits until the code above it has gone, then leaves the line.
+  if (message == WM_NCDESTROY || (!copy.owner && IsDirectHookOnTop(hwnd))) {
+    RemoveDirectHook(hwnd, hook);
+  }
+  if (!copy.owner) return CallWindowProcW(copy.previous, hwnd, message, wParam, lParam);
   bool consumed = false;
   LRESULT result = Dispatch(copy.owner, hwnd, message, wParam, lParam, consumed);
   return consumed ? result : CallWindowProcW(copy.previous, hwnd, message, wParam, lParam);
@@ -93,7 +109,13 @@ GetWindowSubclassFn GetWindowSubclassFunction() {
 bool HookWindow(HookOwner* owner, HWND hwnd) {
   if (!owner || !IsWindow(hwnd)) return false;
   if (IsWindowHooked(owner, hwnd)) return true;
-  if (DirectHook* newest = DirectHookOf(hwnd)) {
+  DirectHook* newest = DirectHookOf(hwnd);
+  if (newest && !newest->owner) {
+    // An unhooked record back on top, before a message took it away.
+    RemoveDirectHook(hwnd, newest);
+    newest = nullptr;
+  }
+  if (newest) {
     // Another owner comes: the direct hook moves into the chain at its place, on top.
     HookOwner* earlier = newest->owner;
     RemoveDirectHook(hwnd, newest);
@@ -106,24 +128,30 @@ bool HookWindow(HookOwner* owner, HWND hwnd) {
   if (!previous) return false;
   auto* hook = new DirectHook{previous, owner};
   SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(hook));
+  SetPropW(hwnd, kDirectHookProperty, hook);
   SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DirectHookProc));
   return true;
 }
 
 void UnhookWindow(HookOwner* owner, HWND hwnd) {
   if (!owner || !IsWindow(hwnd)) return;
-  DirectHook* newest = DirectHookOf(hwnd);
-  if (newest && newest->owner == owner) {
-    RemoveDirectHook(hwnd, newest);
-  } else {
+  DirectHook* direct = DirectHookAnywhere(hwnd);
+  if (!direct || direct->owner != owner) {
     RemoveWindowSubclass(hwnd, &HookedWindowProc, reinterpret_cast<UINT_PTR>(owner));
+  } else if (IsDirectHookOnTop(hwnd)) {
+    RemoveDirectHook(hwnd, direct);
+  } else {
+    // Other code subclassed the window over the direct hook and calls it as its previous
+    // procedure: the hook cannot leave the line yet, so it forgets its owner and only passes
+    // messages on until it is back on top or the window goes.
+    direct->owner = nullptr;
   }
 }
 
 bool IsWindowHooked(HookOwner* owner, HWND hwnd) {
   if (!owner || !IsWindow(hwnd)) return false;
-  DirectHook* newest = DirectHookOf(hwnd);
-  if (newest && newest->owner == owner) return true;
+  DirectHook* direct = DirectHookAnywhere(hwnd);
+  if (direct && direct->owner == owner) return true;
   GetWindowSubclassFn getWindowSubclass = GetWindowSubclassFunction();
   DWORD_PTR data = 0;
   return getWindowSubclass &&

@@ -32,7 +32,9 @@ class HookOwner {
 bool HookWindow(HookOwner* owner, HWND hwnd);
 
 // Removes `owner`'s hook of `hwnd`; the other owners' hooks stay, and once the last is gone the
-// window has its own procedure back. Does nothing when the owner does not hook the window.
+// window has its own procedure back. Does nothing when the owner does not hook the window. The
+// owner is never called again, even when other code has subclassed the window over its hook
+// since: such a hook stays in the window's line, passing messages on, until that code is gone.
 void UnhookWindow(HookOwner* owner, HWND hwnd);
 
 bool IsWindowHooked(HookOwner* owner, HWND hwnd);

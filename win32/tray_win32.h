@@ -1,6 +1,8 @@
 // The notification-area icon of a program (Shell_NotifyIconA). The icon's mouse actions arrive at
-// the given window as WM_MOUSEMOVE messages whose x is the action's message number (decoded by
-// TrayMouseMessage in common/tray.h). One TrayIcon per shown icon; UI thread only.
+// the given window as kCallbackMessage, a private message, whose lParam holds the action's mouse
+// message number (decoded by common/tray.h). A private message, because real mouse moves over
+// the window would otherwise pass for the icon's clicks. One TrayIcon per shown icon; UI thread
+// only.
 #pragma once
 
 // windows.h first: the other platform headers need it.
@@ -16,14 +18,14 @@ namespace cv3 {
 class TrayIcon {
  public:
   static constexpr UINT kIconNumber = 1;
-  static constexpr UINT kCallbackMessage = WM_MOUSEMOVE;
+  static constexpr UINT kCallbackMessage = WM_APP + 30;
 
   TrayIcon();
   ~TrayIcon();  // removes the icon if it is still shown
   TrayIcon(const TrayIcon&) = delete;
   TrayIcon& operator=(const TrayIcon&) = delete;
 
-  // Fills the record (icon number 1, message + icon + tip, callback WM_MOUSEMOVE to `hwnd`) and
+  // Fills the record (icon number 1, message + icon + tip, callback kCallbackMessage to `hwnd`) and
   // adds the icon. `tip` is ANSI text, laid out by TrayTipField (common/tray.h): stored with its
   // terminating zero, a tip longer than 63 characters cut so the zero still fits. Returns the
   // platform's answer, which callers may ignore.

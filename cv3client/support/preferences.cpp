@@ -1,6 +1,7 @@
 #include "cv3client/support/preferences.h"
 
 #include "cv3client/support/client_settings.h"
+#include "cv3client/support/ignore_list.h"
 
 namespace cv3 {
 namespace {
@@ -45,7 +46,8 @@ void PreferencesController::Form_Load() {
   std::string ignored = settings::ReadText(registry, settings::kIgnored);
   ignoredLoaded_ = ignored != kRegistryError;
   if (ignoredLoaded_) {
-    for (const std::string& name : IgnoredNames(ignored)) view_.AddIgnored(name);
+    IgnoreList list = IgnoreList::Parse(ignored);
+    for (const std::string& name : list.Names()) view_.AddIgnored(name);
   }
 }
 
@@ -93,9 +95,7 @@ void PreferencesController::SaveIgnoredList() {
   // Nothing was loaded, so nothing can have been removed: the stored value stays as it is
   // (missing is the empty list already; unreadable is a list too long to show).
   if (!ignoredLoaded_) return;
-  std::string list;
-  for (const std::string& name : view_.IgnoredEntries()) list += name + ",";
-  settings::WriteText(parts_.registry, settings::kIgnored, list);
+  WriteIgnoreList(parts_.registry, IgnoreList(view_.IgnoredEntries()));
   parts_.roster.IgnoredListChanged();
 }
 

@@ -3,20 +3,23 @@
 #include <algorithm>
 
 #include "cv3client/support/client_settings.h"
-#include "cv3client/ui/roster.h"
+#include "cv3client/support/ignore_list.h"
 #include "protocol/catalogue.h"
 #include "protocol/text_helpers.h"
 
 namespace cv3 {
 
 struct ChatRouter::Window : ChatEvents {
-  Window(ChatRouter& router, std::string partner) : router(router), partner(std::move(partner)) {}
-  bool IsLobby() const { return partner == kLobbyPartner; }
+  Window(ChatRouter& router, std::string partner, bool lobby)
+      : router(router), partner(std::move(partner)), lobby(lobby) {}
+  // A flag of its own: a pilot may be named like the lobby's partner.
+  bool IsLobby() const { return lobby; }
   void txtInput_Enter() override { router.Enter(*this); }
   bool Form_QueryUnload() override { return router.QueryUnload(*this); }
 
   ChatRouter& router;
   std::string partner;  // PmsgUser
+  const bool lobby;
   std::unique_ptr<ChatView> view;
 };
 
@@ -52,11 +55,12 @@ ChatRouter::Window* ChatRouter::FindPrivate(std::string_view partner) {
   return nullptr;
 }
 
-ChatRouter::Window* ChatRouter::Create(std::string_view partner) {
+ChatRouter::Window* ChatRouter::CreateLobby() { return Create(kLobbyPartner, true); }
+
+ChatRouter::Window* ChatRouter::Create(std::string_view partner, bool lobby) {
   if (!parts_.makeView) return nullptr;
-  auto window = std::make_unique<Window>(*this, std::string(partner));
+  auto window = std::make_unique<Window>(*this, std::string(partner), lobby);
   window->view = parts_.makeView();
-  bool lobby = window->IsLobby();
   std::string caption = lobby ? std::string(kLobbyCaption)
                               : std::string(kPrivateCaptionPrefix) + std::string(partner);
   if (!window->view || !window->view->Create(caption, lobby, *window)) return nullptr;
@@ -77,11 +81,7 @@ void ChatRouter::OnPmsg(std::string_view payload) { Route(payload, false); }
 void ChatRouter::Route(std::string_view payload, bool lobby) {
   std::string sender = TextBefore(payload, ":");
   std::string text = TextAfter(payload, ":");
-  // Whole entries only: ignoring "alice" must not silence "lic".
-  for (const std::string& ignored :
-       IgnoredNames(settings::TextOrEmpty(parts_.registry, settings::kIgnored))) {
-    if (SameName(ignored, sender)) return;
-  }
+  if (ReadIgnoreList(parts_.registry).Contains(sender)) return;
   bool popup = Flag(lobby ? settings::kPopupLobbyOnMsg : settings::kPopupPrivateOnMsg);
   if (Window* window = lobby ? FindLobby() : FindPrivate(sender)) {
     // The own lobby line was echoed when it was sent.
@@ -93,31 +93,31 @@ void ChatRouter::Route(std::string_view payload, bool lobby) {
     return;
   }
   if (popup) {
-    if (Window* window = Create(lobby ? kLobbyPartner : std::string_view(sender))) {
+    if (Window* window = lobby ? CreateLobby() : Create(sender, false)) {
       window->view->AppendOutput(ChatLineText(sender, text));
       ShowAndSound(*window);
     }
   } else if (Flag(lobby ? settings::kBuffLobby : settings::kBuffPrivates)) {
     // The message that made the window is not put into it.
-    Create(lobby ? kLobbyPartner : std::string_view(sender));
+    lobby ? CreateLobby() : Create(sender, false);
   }
 }
 
 void ChatRouter::OpenLobbyChat() {
   Window* window = FindLobby();
-  if (!window) window = Create(kLobbyPartner);
+  if (!window) window = CreateLobby();
   if (window) window->view->ShowWindow();
 }
 
 void ChatRouter::OpenPrivateChat(std::string_view partner) {
   if (partner.empty()) return;
   Window* window = FindPrivate(partner);
-  if (!window) window = Create(partner);
+  if (!window) window = Create(partner, false);
   if (window) window->view->ShowWindow();
 }
 
 void ChatRouter::CreateHiddenLobby() {
-  if (Flag(settings::kBuffLobby) && !FindLobby()) Create(kLobbyPartner);
+  if (Flag(settings::kBuffLobby) && !FindLobby()) CreateLobby();
 }
 
 void ChatRouter::Enter(Window& window) {

@@ -101,7 +101,8 @@ class ChatRouter {
   struct Window;
   Window* FindLobby();
   Window* FindPrivate(std::string_view partner);
-  Window* Create(std::string_view partner);
+  Window* Create(std::string_view partner, bool lobby);
+  Window* CreateLobby();
   void Route(std::string_view payload, bool lobby);
   void ShowAndSound(Window& window);
   void Enter(Window& window);

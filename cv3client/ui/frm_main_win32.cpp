@@ -378,8 +378,8 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_NOTIFY:
       return OnNotify(reinterpret_cast<NMHDR*>(lParam));
-    case WM_MOUSEMOVE: {
-      // The tray icon reports its mouse actions as mouse moves whose x is the action's number.
+    case TrayIcon::kCallbackMessage: {
+      // The tray icon's mouse action: its number is where a mouse move carries its x.
       if (events_) {
         int x = GET_X_LPARAM(lParam);
         std::string action = TrayActionFromPixels(x, dpi_);

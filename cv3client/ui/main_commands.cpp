@@ -1,7 +1,10 @@
 #include "cv3client/ui/main_commands.h"
 
+#include <utility>
+
 #include "cv3client/session/login_controller.h"
 #include "cv3client/support/client_settings.h"
+#include "cv3client/support/ignore_list.h"
 #include "cv3client/ui/web_pages.h"
 #include "protocol/catalogue.h"
 #include "protocol/md5.h"
@@ -123,23 +126,33 @@ std::string MainCommands::SelectedPilot() const {
   return node && node->tag == kTagUser ? PilotName(node->text) : std::string();
 }
 
-void MainCommands::SendAboutSelectedPilot(std::string_view command) {
-  std::string pilot = SelectedPilot();
+std::string MainCommands::MenuPilot() {
+  // The menu pumps socket events while it is open: a notice may have replaced the selected node
+  // and moved the selection to a neighbour, so the pilot is the one taken when the menu opened.
+  std::string pilot =
+      usersMenuPilot_ ? *std::exchange(usersMenuPilot_, std::nullopt) : SelectedPilot();
+  return roster_.FindPilot(pilot) ? pilot : std::string();
+}
+
+void MainCommands::SendAboutMenuPilot(std::string_view command) {
+  std::string pilot = MenuPilot();
   if (!pilot.empty()) session_.SendCommand(FormatLine(command, pilot));
 }
 
-void MainCommands::mnuRemUser_Click() { SendAboutSelectedPilot(msg::kRemUser); }
+void MainCommands::mnuRemUser_Click() { SendAboutMenuPilot(msg::kRemUser); }
 
-void MainCommands::mnuSuspend_Click() { SendAboutSelectedPilot(msg::kSuspend); }
+void MainCommands::mnuSuspend_Click() { SendAboutMenuPilot(msg::kSuspend); }
 
-void MainCommands::mnuUnsuspend_Click() { SendAboutSelectedPilot(msg::kUnsuspend); }
+void MainCommands::mnuUnsuspend_Click() { SendAboutMenuPilot(msg::kUnsuspend); }
 
 void MainCommands::mnuChangePass_Click() {
-  std::string pilot = SelectedPilot();
+  std::string pilot = MenuPilot();
   if (pilot.empty()) return;
   std::string password =
       messages_.InputBox(std::string(kChangePassPrompt), std::string(kInputTitle), "");
   if (TrimSpaces(password).empty()) return;
+  // The box pumps events too: a pilot removed meanwhile gets no line.
+  if (!roster_.FindPilot(pilot)) return;
   std::optional<std::string> digest = clsMD5().DigestStrToHexStr(password);
   if (!digest) {
     messages_.ShowMessage(WarningBox(std::string(kUnusablePasswordText)));
@@ -148,26 +161,24 @@ void MainCommands::mnuChangePass_Click() {
   session_.SendCommand(FormatLine(msg::kChngPass, pilot + ":" + *digest));
 }
 
-void MainCommands::mnuViewProfile_Click() { SendAboutSelectedPilot(msg::kUserInfo); }
+void MainCommands::mnuViewProfile_Click() { SendAboutMenuPilot(msg::kUserInfo); }
 
 void MainCommands::mnuIgnore_Click() {
-  const RosterNode* node = roster_.SelectedNode();
-  if (!node || node->tag != kTagUser) return;
-  std::string name = node->text.find(' ') == std::string::npos
-                         ? node->text
-                         : std::string(TrimSpaces(TextBefore(node->text + "(", "(")));
-  std::string list = settings::TextOrEmpty(registry_, settings::kIgnored);
-  // Whole entries: "alice" in the list must not make "lic" count as ignored.
-  for (const std::string& ignored : IgnoredNames(list)) {
-    if (SameName(ignored, name)) {
-      messages_.ShowMessage(WarningBox(std::string(kAlreadyIgnoredText)));
-      return;
-    }
+  std::string name = MenuPilot();
+  if (name.empty()) return;
+  IgnoreList list = ReadIgnoreList(registry_);
+  IgnoreList::AddResult added = list.Add(name);
+  if (added == IgnoreList::AddResult::kAlreadyPresent) {
+    messages_.ShowMessage(WarningBox(std::string(kAlreadyIgnoredText)));
+    return;
   }
-  roster_.SetImage(node->key, kImageOffline);
-  // A list whose last name lost its comma gets it back, so the names never run together.
-  if (!list.empty() && list.back() != ',') list += ',';
-  registry_.SetString(settings::kClientKey, settings::kIgnored, list + name + ",");
+  if (added == IgnoreList::AddResult::kUnusableName) {
+    // Stored, a name with "," would read back as two names and silence both.
+    messages_.ShowMessage(WarningBox(std::string(kCannotIgnoreText)));
+    return;
+  }
+  roster_.SetImage(roster_.FindPilot(name)->key, kImageOffline);
+  WriteIgnoreList(registry_, list);
   roster_.IgnoredListChanged();
   messages_.ShowMessage(WarningBox(std::string(kIgnoreAddedText)));
 }
@@ -256,9 +267,11 @@ void MainCommands::tvObjects_DblClick() {
 void MainCommands::tvObjects_MouseUp(int button) {
   if (button != 2) return;
   RosterAction action = RightClickAction(roster_.SelectedNode());
+  usersMenuPilot_.reset();
   if (action.kind == RosterAction::Kind::kPopupGames) {
     menus_.ShowPopupMenu(PopupMenuId::kGames);
   } else if (action.kind == RosterAction::Kind::kPopupUsers) {
+    usersMenuPilot_ = SelectedPilot();
     menus_.ShowPopupMenu(PopupMenuId::kUsers);
   }
 }

@@ -5,6 +5,7 @@
 // does nothing yet. UI thread only.
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -57,6 +58,8 @@ enum class MainCommand {
 inline constexpr std::string_view kAlreadyIgnoredText =
     "User is already present in the ignored list!";
 inline constexpr std::string_view kIgnoreAddedText = "User has been added to the ignore list.";
+inline constexpr std::string_view kCannotIgnoreText =
+    "This user's ID holds a comma and cannot be put on the ignore list.";
 
 inline constexpr std::string_view kChangePassPrompt = "Enter a new password for this user:";
 inline constexpr std::string_view kInputTitle = "Input";
@@ -112,12 +115,13 @@ class MainCommands {
   void mnuGameDetails_Click();
   void mnuResumeGame_Click();
   void mnuRemoveGame_Click();
-  // popupUsers' "Admin Mode" submenu, on the selected pilot node only.
+  // popupUsers' "Admin Mode" submenu, on the pilot node selected when the menu opened (see
+  // MenuPilot).
   void mnuRemUser_Click();
   void mnuSuspend_Click();
   void mnuUnsuspend_Click();
   void mnuChangePass_Click();
-  // popupUsers: the selected pilot's profile.
+  // popupUsers: the pilot's profile, and putting him on the ignore list (see MenuPilot).
   void mnuViewProfile_Click();
   void mnuIgnore_Click();
 
@@ -142,7 +146,10 @@ class MainCommands {
  private:
   // The pilot name of the selected node when it is a pilot; empty otherwise.
   std::string SelectedPilot() const;
-  void SendAboutSelectedPilot(std::string_view command);
+  // The pilot a command of popupUsers acts on: the one taken when the menu opened (the selection
+  // for a command that came without it), used once; empty when he is no longer in the roster.
+  std::string MenuPilot();
+  void SendAboutMenuPilot(std::string_view command);
 
   MessageView& messages_;
   MenuView& menus_;
@@ -152,6 +159,7 @@ class MainCommands {
   RosterModel& roster_;
   ChatRouter& chat_;
   Registry& registry_;
+  std::optional<std::string> usersMenuPilot_;  // taken when popupUsers opened
 };
 
 }  // namespace cv3

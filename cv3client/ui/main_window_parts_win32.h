@@ -47,7 +47,8 @@ class PicturePanel : public Window {
   Role role_;
 };
 
-// The "action" name of a tray notification that arrived as a mouse move at x pixels.
+// The "action" name of a tray notification whose lParam's low word, read as a mouse move's x
+// pixels, is x.
 std::string TrayActionFromPixels(int x, UINT dpi);
 
 // The tiled background behind the roster tree: hooks the tree while it lives.

@@ -59,26 +59,6 @@ std::string PilotName(std::string_view nodeText) {
   return std::string(at == std::string_view::npos ? nodeText : nodeText.substr(0, at));
 }
 
-std::vector<std::string> IgnoredNames(std::string_view listText) {
-  std::vector<std::string> names;
-  while (!listText.empty()) {
-    size_t comma = listText.find(',');
-    if (comma == std::string_view::npos) {
-      names.emplace_back(listText);
-      break;
-    }
-    names.emplace_back(listText.substr(0, comma));
-    listText.remove_prefix(comma + 1);
-  }
-  return names;
-}
-
-bool IsIgnored(std::string_view listText, std::string_view name) {
-  if (name.empty()) return false;
-  std::vector<std::string> names = IgnoredNames(listText);
-  return std::find(names.begin(), names.end(), name) != names.end();
-}
-
 std::string RosterTimeStamp(std::string_view dateTimeText) {
   std::string out;
   std::copy_if(dateTimeText.begin(), dateTimeText.end(), std::back_inserter(out),
@@ -132,12 +112,9 @@ void RosterModel::BuildRosterTree() {
 }
 
 bool RosterModel::IsIgnoredName(std::string_view name) {
-  if (batchDepth_ == 0)
-    return IsIgnored(settings::TextOrEmpty(registry_, settings::kIgnored), name);
-  if (!ignoredCopy_)
-    ignoredCopy_ = IgnoredNames(settings::TextOrEmpty(registry_, settings::kIgnored));
-  return !name.empty() &&
-         std::find(ignoredCopy_->begin(), ignoredCopy_->end(), name) != ignoredCopy_->end();
+  if (batchDepth_ == 0) return ReadIgnoreList(registry_).Contains(name);
+  if (!ignoredCopy_) ignoredCopy_ = ReadIgnoreList(registry_);
+  return ignoredCopy_->Contains(name);
 }
 
 bool RosterModel::AddRosterNode(std::string_view kind, std::string_view name,
@@ -159,8 +136,18 @@ bool RosterModel::AddRosterNode(std::string_view kind, std::string_view name,
   std::string text(name);
   // Characters, not bytes: an extra of one accented letter is still one character.
   if (CharacterCount(extraText) > 1) text += " (" + extraText + ")";
-  return Add({RosterTimeStamp(clock_()) + WithoutSpaces(name), std::string(entry->parentKey),
-              std::move(text), image, std::string(entry->tag), colour, false});
+  return Add({UniqueKey(RosterTimeStamp(clock_()) + WithoutSpaces(name)),
+              std::string(entry->parentKey), std::move(text), image, std::string(entry->tag),
+              colour, false});
+}
+
+// The time stamp and the name without spaces collide for two nodes of one name in one second,
+// for a pilot and a game of one name, and for "Big Race" beside "BigRace": a taken key gets a
+// number, so that every node shows.
+std::string RosterModel::UniqueKey(const std::string& key) const {
+  std::string unique = key;
+  for (int n = 2; keys_.count(unique); ++n) unique = key + "#" + std::to_string(n);
+  return unique;
 }
 
 bool RosterModel::Add(RosterNode node) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/registry.h"
+#include "cv3client/support/ignore_list.h"
 #include "cv3client/ui/roster_view.h"
 
 namespace cv3 {
@@ -74,10 +75,6 @@ using RosterExtra = std::variant<int, std::string>;
 
 // The pilot name of a pilot node: its text up to " (" (the extra text), else the whole text.
 std::string PilotName(std::string_view nodeText);
-// The "Ignored" list text ("alice,bob,") cut into its names; the last may lack its comma.
-std::vector<std::string> IgnoredNames(std::string_view listText);
-// True when the name equals one entry of the list, exactly.
-bool IsIgnored(std::string_view listText, std::string_view name);
 // The date and time text with every " ", ":" and "/" removed.
 std::string RosterTimeStamp(std::string_view dateTimeText);
 // The current local date and time as text ("2024/05/01 18:07:42").
@@ -107,8 +104,9 @@ class RosterModel {
 
   // Adds the four group nodes (bold, coloured by SlowCPU read now).
   void BuildRosterTree();
-  // Adds one pilot or game under its group; never looks for an existing node of the name. A kind
-  // outside the table, a duplicate key or a missing group adds nothing (false).
+  // Adds one pilot or game under its group; never looks for an existing node of the name, and
+  // every node gets a key of its own. A kind outside the table or a missing group adds nothing
+  // (false).
   bool AddRosterNode(std::string_view kind, std::string_view name, const RosterExtra& extra = 1);
 
   // The first pilot node (in addition order) whose pilot name equals the name, ignoring case;
@@ -149,6 +147,7 @@ class RosterModel {
 
  private:
   bool Add(RosterNode node);
+  std::string UniqueKey(const std::string& key) const;
   bool IsIgnoredName(std::string_view name);
 
   RosterView& view_;
@@ -158,7 +157,7 @@ class RosterModel {
   std::vector<RosterNode> nodes_;  // addition order
   std::unordered_set<std::string> keys_;
   int batchDepth_ = 0;
-  std::optional<std::vector<std::string>> ignoredCopy_;
+  std::optional<IgnoreList> ignoredCopy_;
 };
 
 }  // namespace cv3

@@ -86,12 +86,13 @@ class RecordingViews : public StatusView,
 
   BoxResult ShowMessage(const MessageBoxSpec& box) override {
     Record(Describe(box));
-    if (Action during = std::exchange(whileNextBoxOpen, nullptr)) during();
+    RunWhileOpen();
     return BoxResult::kOk;
   }
   std::string InputBox(const std::string& prompt, const std::string& title,
                        const std::string& defaultText) override {
     Record("input box " + title + " " + prompt + " [" + defaultText + "]");
+    RunWhileOpen();
     return inputAnswer;
   }
   void SetLogoCaption(const std::string& text) override { Record("logo " + text); }
@@ -107,6 +108,7 @@ class RecordingViews : public StatusView,
   void ShowPopupMenu(PopupMenuId menu) override {
     static const char* names[] = {"status", "games", "users", "login"};
     Record(std::string("popup ") + names[static_cast<int>(menu)]);
+    RunWhileOpen();
   }
   void Register(WindowKind kind, Action show, Action close) override {
     registered[kind] = {std::move(show), std::move(close)};
@@ -155,8 +157,8 @@ class RecordingViews : public StatusView,
 
   std::string selectedKey;
   std::string inputAnswer;  // what the next input box returns
-  // Runs while the next message box is open, as the program's events may.
-  Action whileNextBoxOpen;
+  // Runs once inside the next message box, popup menu or input box, as events run while it is open.
+  std::function<void()> whileOpen;
   bool record = true;  // benchmarks turn the log off
   struct Actions {
     Action show;
@@ -187,6 +189,9 @@ class RecordingViews : public StatusView,
   }
   void Record(std::string entry) {
     if (record) log_.push_back(std::move(entry));
+  }
+  void RunWhileOpen() {
+    if (auto events = std::exchange(whileOpen, nullptr)) events();
   }
   Log& log_;
 };

@@ -167,6 +167,24 @@ TEST(ChatRouting, IgnoredPilotsByWholeEntryWithoutRegardToCase) {
                                      "Lobby Chat: append <lic> hello", "Lobby Chat: shown"}));
 }
 
+// The lobby window is known by a flag of its own, never by its partner's name.
+TEST(ChatRouting, APilotNamedLikeTheLobbysPartnerTalksPrivately) {
+  Chat chat;
+  chat.Settings({{"PopupLobbyOnMsg", 1}, {"PopupPrivateOnMsg", 1}});
+  chat.core.Commands().OpenLobbyChat();
+  chat.Receive({"PMSG:l0bby:psst"});
+  chat.Receive({"PMSG:l0bby:again"});
+  EXPECT_EQ(
+      chat.TakeWindows(),
+      (Log{"Lobby Chat: created lobby size", "Lobby Chat: shown",
+           "Private chat with l0bby: created", "Private chat with l0bby: append <l0bby> psst",
+           "Private chat with l0bby: shown", "Private chat with l0bby: append <l0bby> again"}));
+  chat.views[1]->input = "hi";
+  chat.views[1]->events().txtInput_Enter();
+  EXPECT_EQ(chat.Take().back(), "send PMSG:l0bby:hi");
+  EXPECT_EQ(chat.core.Chat().Partners(), (std::vector<std::string>{"l0bby", "l0bby"}));
+}
+
 TEST(ChatClosing, BufferedWindowsHideAndKeepTheirConversation) {
   for (int buffered : {0, 1}) {
     Chat chat;
@@ -254,6 +272,19 @@ TEST(IgnoreUser, AddsWholeNamesAndRefusesOnesAlreadyThere) {
   chat.view.selectedKey = std::string(testing::kStamp) + "lic";
   chat.core.OnCommand(MainCommand::mnuIgnore);
   EXPECT_EQ(chat.settings.GetString("Ignored"), list + "bob,lic,");
+}
+
+// Stored, "x,bob" would be read back as x and bob: the ID is refused, and the list stays.
+TEST(IgnoreUser, RefusesAnIdHoldingAComma) {
+  Chat chat;
+  chat.Receive({"USER:x,bob:online"});
+  chat.settings.SetString("Ignored", "alice,");
+  chat.Take();
+  chat.view.selectedKey = std::string(testing::kStamp) + "x,bob";
+  chat.core.OnCommand(MainCommand::mnuIgnore);
+  EXPECT_EQ(chat.Take(), (Log{"box Warning! exclamation This user's ID holds a comma and cannot be "
+                              "put on the ignore list."}));
+  EXPECT_EQ(chat.settings.GetString("Ignored"), "alice,");
 }
 
 }  // namespace

@@ -112,6 +112,52 @@ TEST(AdminMenu, PilotCommandsActOnTheSelectedPilotOnly) {
                            "send CHNGPASS:bob:" + *clsMD5().DigestStrToHexStr("n3w pass")}));
 }
 
+// The pilots' menu pumps socket events while it is open: a notice that replaces or removes the
+// selected pilot's node moves the selection to a neighbour (cy here) before the command runs.
+TEST(AdminMenu, CommandsActOnThePilotTakenWhenTheMenuOpened) {
+  const std::string digest = *clsMD5().DigestStrToHexStr("pw");
+  const struct {
+    const char* notice;
+    Log answers;  // one per command, in the order below
+  } cases[] = {
+      {"ISAWAY:bob:lunch",
+       {"send REMUSER:bob", "send SUSPEND:bob", "send UNSUSPEND:bob", "send CHNGPASS:bob:" + digest,
+        "send USERINFO:bob", "box Warning! exclamation User has been added to the ignore list."}},
+      {"REMUSER:bob", {}}};
+  const MainCommand commands[] = {MainCommand::mnuRemUser,     MainCommand::mnuSuspend,
+                                  MainCommand::mnuUnsuspend,   MainCommand::mnuChangePass,
+                                  MainCommand::mnuViewProfile, MainCommand::mnuIgnore};
+  for (const auto& c : cases) {
+    Log answers;
+    for (MainCommand command : commands) {
+      Commands t;
+      t.view.inputAnswer = "pw";
+      t.Select("bob");
+      t.view.whileOpen = [&] {
+        t.Receive({c.notice});
+        t.Select("cy");
+      };
+      t.commands.tvObjects_MouseUp(2);
+      t.core.OnCommand(command);
+      for (const std::string& entry : t.Take()) {
+        if (entry.starts_with("send ") || entry.starts_with("box ")) answers.push_back(entry);
+      }
+    }
+    EXPECT_EQ(answers, c.answers) << c.notice;
+  }
+}
+
+TEST(AdminMenu, ChangePassSendsNothingForAPilotRemovedWhileThePasswordIsAsked) {
+  Commands c;
+  c.view.inputAnswer = "pw";
+  c.Select("bob");
+  c.commands.tvObjects_MouseUp(2);
+  c.view.whileOpen = [&] { c.Receive({"REMUSER:bob"}); };
+  c.core.OnCommand(MainCommand::mnuChangePass);
+  EXPECT_EQ(c.Take(), (Log{"popup users", "input box Input Enter a new password for this user: []",
+                           "tree remove " + std::string(kStamp) + "bob"}));
+}
+
 TEST(AdminMenu, ChangePassSendsNothingForAnEmptyOrSpacesOnlyAnswer) {
   Commands c;
   c.Select("cy");
@@ -137,12 +183,12 @@ TEST(Toolbar, DropDownItemsInTheirOrderByTheirIds) {
             (std::vector<std::string>{"Lobby Chat", "Host Game", "Resume Game", "Remove Game", "-",
                                       "Admin Mode", "Skyrend Forums", "Skyrend Wiki",
                                       "Squadron Ladder", "Mission Exchange"}));
-  EXPECT_EQ(c.Take(), (Log{"host game window", "send RESUMEINFO:Old Race", "send REMGAME:Old Race",
-                           "send ADMINMODE",
-                           "run cmd /c start http://forums.corvane.net/index.cgi#general_cat",
-                           "run cmd /c start http://wiki.corvane.net",
-                           "run cmd /c start http://ladder.corvane.net",
-                           "run cmd /c start http://missions.corvane.net"}));
+  EXPECT_EQ(
+      c.Take(),
+      (Log{"host game window", "send RESUMEINFO:Old Race", "send REMGAME:Old Race",
+           "send ADMINMODE", "run cmd /c start http://forums.corvane.net/index.cgi#general_cat",
+           "run cmd /c start http://wiki.corvane.net", "run cmd /c start http://ladder.corvane.net",
+           "run cmd /c start http://missions.corvane.net"}));
   EXPECT_EQ(ToolbarTip(1), "Join lobby chat room.");
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "common/client_fakes.h"
 
 namespace cv3 {
@@ -122,14 +124,26 @@ TEST(AddRosterNode, UnknownKindOrBadGameImageOrMissingGroupAddsNothing) {
   EXPECT_TRUE(unbuilt.model->Nodes().empty());
 }
 
-TEST(AddRosterNode, SamePilotTwiceInOneSecondFailsSilently) {
-  Roster roster;
-  EXPECT_TRUE(roster.model->AddRosterNode("online", "bob"));
-  EXPECT_FALSE(roster.model->AddRosterNode("away", "bob", std::string("brb")));
-  EXPECT_EQ(roster.Take().size(), 1u);
-  EXPECT_EQ(roster.model->Nodes().size(), 5u);
-  roster.now = "5/1/2024 6:07:43 PM";
-  EXPECT_TRUE(roster.model->AddRosterNode("away", "bob", std::string("brb")));
+TEST(AddRosterNode, NodesWhoseStampAndNameCollideAllShowUnderKeysOfTheirOwn) {
+  const struct {
+    const char *firstKind, *firstName, *secondKind, *secondName;
+  } cases[] = {{"online", "wingman", "game", "wingman"},
+               {"game", "Big Race", "game", "BigRace"},
+               {"online", "bob", "away", "bob"}};
+  for (const auto& c : cases) {
+    Roster roster;
+    EXPECT_TRUE(roster.model->AddRosterNode(c.firstKind, c.firstName, 1));
+    EXPECT_TRUE(roster.model->AddRosterNode(c.secondKind, c.secondName, 1));
+    EXPECT_TRUE(roster.model->AddRosterNode(c.secondKind, c.secondName, 1));
+    ASSERT_EQ(roster.Take().size(), 3u) << c.secondName;
+    const auto& nodes = roster.model->Nodes();
+    std::set<std::string> keys;
+    for (const RosterNode& node : nodes) keys.insert(node.key);
+    EXPECT_EQ(keys.size(), nodes.size()) << c.secondName;
+    EXPECT_EQ(nodes[4].text, c.firstName);
+    EXPECT_EQ(nodes[5].text, c.secondName);
+    EXPECT_EQ(roster.model->FindByKey(nodes[5].key), &nodes[5]);
+  }
 }
 
 TEST(Ignored, AListedPilotIsGreyWithTheOfflineImageUnderItsOwnGroup) {
@@ -141,13 +155,20 @@ TEST(Ignored, AListedPilotIsGreyWithTheOfflineImageUnderItsOwnGroup) {
                                 roster.Added("bob", "AWAY", "bob (brb)", 6, "user", "808080")}));
 }
 
-TEST(Ignored, OnlyWholeEntriesMatchExactly) {
+TEST(Ignored, WholeEntriesMatchIgnoringCaseAsTheChatHearsThem) {
   Roster roster;
   roster.settings.SetString("Ignored", "alice,bob,");
-  for (const char* name : {"lic", "Alice", "alic", "alicebob", "ob"}) {
+  for (const auto& [name, ignored] : {std::pair{"lic", false},
+                                      {"alic", false},
+                                      {"alicebob", false},
+                                      {"ob", false},
+                                      {"alice,bob", false},
+                                      {"Alice", true},
+                                      {"BOB", true}}) {
     roster.model->AddRosterNode("online", name);
-    EXPECT_EQ(roster.model->Nodes().back().image, 2) << name;
-    EXPECT_EQ(roster.model->Nodes().back().foreColor, kLightColour) << name;
+    EXPECT_EQ(roster.model->Nodes().back().image, ignored ? 6 : 2) << name;
+    EXPECT_EQ(roster.model->Nodes().back().foreColor, ignored ? kIgnoredColour : kLightColour)
+        << name;
   }
 }
 
@@ -172,15 +193,45 @@ TEST(Ignored, ABatchReadsTheListOnceUntilItIsChanged) {
   EXPECT_EQ(roster.model->Nodes().back().image, 2);
 }
 
-TEST(Ignored, MissingListIgnoresNobodyAndALastNameWithoutCommaCounts) {
+TEST(Ignored, MissingListIgnoresNobody) {
   Roster roster;
   roster.model->AddRosterNode("online", "Error");
   EXPECT_EQ(roster.model->Nodes().back().image, 2);
-  EXPECT_EQ(IgnoredNames("alice,bob"), (std::vector<std::string>{"alice", "bob"}));
-  EXPECT_EQ(IgnoredNames("alice,bob,"), (std::vector<std::string>{"alice", "bob"}));
-  EXPECT_EQ(IgnoredNames(""), std::vector<std::string>{});
-  EXPECT_TRUE(IsIgnored("alice,bob", "bob"));
-  EXPECT_FALSE(IsIgnored("alice,,bob,", ""));
+}
+
+// The list's one type: stored text in, entries, membership, additions and stored text out.
+TEST(IgnoreListType, ParsesTestsAddsAndFormatsOneWay) {
+  const struct {
+    const char* stored;
+    std::vector<std::string> names;
+    const char* formatted;
+  } lists[] = {{"", {}, ""},
+               {"alice,bob,", {"alice", "bob"}, "alice,bob,"},
+               {"alice,bob", {"alice", "bob"}, "alice,bob,"},  // the last comma given back
+               {"alice,,bob,", {"alice", "", "bob"}, "alice,,bob,"}};
+  for (const auto& l : lists) {
+    IgnoreList list = IgnoreList::Parse(l.stored);
+    EXPECT_EQ(list.Names(), l.names) << l.stored;
+    EXPECT_EQ(list.Format(), l.formatted) << l.stored;
+  }
+  IgnoreList list = IgnoreList::Parse("alice,x,bob,");
+  for (const auto& [name, contained] : {std::pair{"alice", true},
+                                        {"ALICE", true},
+                                        {"lic", false},
+                                        {"", false},
+                                        {"x,bob", false},
+                                        {"alice,", false}}) {
+    EXPECT_EQ(list.Contains(name), contained) << name;
+  }
+  using enum IgnoreList::AddResult;
+  for (const auto& [name, result] : {std::pair{"Bob", kAlreadyPresent},
+                                     {"lic", kAdded},
+                                     {"LIC", kAlreadyPresent},
+                                     {"y,z", kUnusableName},
+                                     {"", kUnusableName}}) {
+    EXPECT_EQ(list.Add(name), result) << name;
+  }
+  EXPECT_EQ(list.Format(), "alice,x,bob,lic,");
 }
 
 TEST(Finding, APilotMatchesByItsWholeNameIgnoringCase) {

@@ -303,7 +303,7 @@ TEST(SocketClose, ComesAfterTheBoxesOfTheLinesBeforeIt) {
     ClientHarness core;
     core.settings.SetDWord("Reconnect", 1);
     core.SignIn("bob");
-    core.view.whileNextBoxOpen = [&core] {
+    core.view.whileOpen = [&core] {
       core.SocketCloses(SocketClose::kByServer);
       core.timers.Advance(13000);
     };

@@ -6,7 +6,9 @@
 
 #include "common/client_fakes.h"
 #include "cv3client/ui/main_commands.h"
+#include "loop_support.h"
 #include "testbed/remote_controls_win32.h"
+#include "win32/tray_win32.h"
 
 namespace cv3 {
 namespace {
@@ -16,11 +18,19 @@ using testbed::ReadTree;
 using testbed::ReadWindowText;
 using testbed::TreeItemInfo;
 
+// Records the window's events; passes them on to the core when a test asks for it.
 struct NoEvents : MainWindowEvents {
   std::vector<std::string> seen;
-  void OnCommand(MainCommand c) override { seen.push_back("command " + std::to_string(int(c))); }
+  MainWindowEvents* forward = nullptr;
+  void OnCommand(MainCommand c) override {
+    seen.push_back("command " + std::to_string(int(c)));
+    if (forward) forward->OnCommand(c);
+  }
   void OnTreeDoubleClick() override { seen.push_back("double click"); }
-  void OnTreeRightClick() override { seen.push_back("right click"); }
+  void OnTreeRightClick() override {
+    seen.push_back("right click");
+    if (forward) forward->OnTreeRightClick();
+  }
   void OnStatusPanelClick() override { seen.push_back("status click"); }
   void OnTrayMouse(const std::string& action) override { seen.push_back("tray " + action); }
   bool OnCloseRequested() override { return false; }
@@ -161,10 +171,13 @@ TEST_P(MainWindowTest, DisconnectResetsTheWindow) {
 
 TEST_P(MainWindowTest, ControlsReportTheirEvents) {
   SendMessageW(window_.hwnd(), WM_COMMAND, frmMain::CommandId(MainCommand::mnuExit), 0);
-  // The tray reports its actions as mouse moves whose x is the action's number.
-  SendMessageW(window_.hwnd(), WM_MOUSEMOVE, 1, MAKELPARAM(515, 0));
-  SendMessageW(window_.hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(519, 0));
-  SendMessageW(window_.hwnd(), WM_MOUSEMOVE, 1, MAKELPARAM(517, 0));
+  // The tray reports its actions by its own message, the action's number where a mouse move has
+  // its x; a real mouse move at such an x is no tray click.
+  SendMessageW(window_.hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(515, 0));
+  SendMessageW(window_.hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(517, 0));
+  SendMessageW(window_.hwnd(), TrayIcon::kCallbackMessage, 1, MAKELPARAM(515, 0));
+  SendMessageW(window_.hwnd(), TrayIcon::kCallbackMessage, 1, MAKELPARAM(519, 0));
+  SendMessageW(window_.hwnd(), TrayIcon::kCallbackMessage, 1, MAKELPARAM(517, 0));
   NMHDR click{window_.barStatus(), 0, static_cast<UINT>(NM_CLICK)};
   SendMessageW(window_.hwnd(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&click));
   // A drop-down item reports its own command, whatever its caption.
@@ -173,6 +186,49 @@ TEST_P(MainWindowTest, ControlsReportTheirEvents) {
                               "command " + std::to_string(int(MainCommand::mnuExit)),
                               "tray LEFTDOUBLE", "tray RIGHTUP", "status click",
                               "command " + std::to_string(int(MainCommand::toolCommunityLink2))}));
+}
+
+// The pilots' menu pumps socket events while it is open. A notice arriving inside it replaces or
+// removes the selected pilot's node, and the tree selects a neighbour; "Remove User", chosen then,
+// names the pilot taken when the menu opened, or sends nothing once he is gone.
+TEST_P(MainWindowTest, APilotsMenuCommandActsOnThePilotTakenWhenTheMenuOpened) {
+  events_.forward = core_.get();
+  SignIn();
+  Receive(
+      "AUTH_ACK:OK\r\nUSER:amy:online\r\nUSER:bob:online\r\nUSER:cy:online\r\nUSERS_ACK\r\n"
+      "GAMES_ACK\r\nISADMIN:pilot\r\n");
+  for (const auto& [notice, sent] :
+       {std::pair{"ISAWAY:bob:lunch", "send REMUSER:bob"}, std::pair{"REMUSER:bob", ""}}) {
+    SCOPED_TRACE(notice);
+    ASSERT_TRUE(testbed::SelectTreeItem(window_.tvObjects(), "bob"));
+    SetCursorPos(0, 0);  // the right click selects the node under the pointer: none here
+    log_.clear();
+    testing::FromTheLoop([&, notice = notice] {
+      Receive(std::string(notice) + "\r\n");
+      // "Admin Mode", its first item "Remove User", chosen.
+      for (WPARAM key : {VK_DOWN, VK_RIGHT, VK_RETURN}) {
+        PostMessageW(window_.hwnd(), WM_KEYDOWN, key, 0);
+      }
+    });
+    NMHDR click{window_.tvObjects(), 200, static_cast<UINT>(NM_RCLICK)};
+    SendMessageW(window_.hwnd(), WM_NOTIFY, 200, reinterpret_cast<LPARAM>(&click));
+    // The menu has posted its command: run what is queued.
+    MSG msg;
+    for (int i = 0; i < 1000 && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE); ++i) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    EXPECT_NE(std::find(events_.seen.begin(), events_.seen.end(),
+                        "command " + std::to_string(int(MainCommand::mnuRemUser))),
+              events_.seen.end());
+    events_.seen.clear();
+    std::vector<std::string> lines;
+    for (const std::string& entry : log_) {
+      if (entry.starts_with("send ")) lines.push_back(entry);
+    }
+    EXPECT_EQ(lines, sent[0] ? std::vector<std::string>{sent} : std::vector<std::string>{});
+    Receive("ISON:bob\r\n");  // back as he was for the next case
+  }
 }
 
 TEST_P(MainWindowTest, TinyWindowNeverGivesNegativeSizes) {

@@ -268,6 +268,51 @@ TEST(UnhookWindow, AnOwnerThatNeverHookedTheWindowChangesNothing) {
   UnhookWindow(&owner, window.hwnd());
 }
 
+// Code outside subclasses the window over a direct hook, by hand or through comctl32's chain.
+WNDPROC g_foreignPrevious = nullptr;
+LRESULT CALLBACK ForeignProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  return CallWindowProcW(g_foreignPrevious, hwnd, message, wParam, lParam);
+}
+LRESULT CALLBACK ForeignChainProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                  DWORD_PTR) {
+  return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+// The hook cannot leave the window's line under the foreign one, but its owner, which may be
+// gone by then, is never called again; once the foreign code has gone, the window is as before.
+TEST(UnhookWindow, UnderAForeignSubclassTheOwnerIsNeverCalledAgain) {
+  for (bool chain : {false, true}) {
+    SCOPED_TRACE(chain ? "comctl32's chain" : "by hand");
+    PlainWindow window;
+    HWND hwnd = window.hwnd();
+    RecordingOwner owner, later;
+    ASSERT_TRUE(HookWindow(&owner, hwnd));
+    if (chain) {
+      ASSERT_TRUE(SetWindowSubclass(hwnd, &ForeignChainProc, 1, 0));
+    } else {
+      g_foreignPrevious = reinterpret_cast<WNDPROC>(
+          SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ForeignProc)));
+    }
+    UnhookWindow(&owner, hwnd);
+    EXPECT_FALSE(IsWindowHooked(&owner, hwnd));
+    EXPECT_EQ(SendMessageW(hwnd, kAsk, 3, 0), 1003);
+    EXPECT_TRUE(owner.seen.empty());
+    if (chain) {
+      RemoveWindowSubclass(hwnd, &ForeignChainProc, 1);
+    } else {
+      SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_foreignPrevious));
+    }
+    // Another owner may come at once; unhooked, it leaves the window's own procedure.
+    ASSERT_TRUE(HookWindow(&later, hwnd));
+    EXPECT_EQ(SendMessageW(hwnd, kAsk, 4, 0), 1004);
+    EXPECT_EQ(later.seen.size(), 1u);
+    EXPECT_TRUE(owner.seen.empty());
+    UnhookWindow(&later, hwnd);
+    EXPECT_EQ(ProcOf(hwnd), &PlainProc);
+    EXPECT_EQ(GetWindowLongPtrW(hwnd, GWLP_USERDATA), 0);
+  }
+}
+
 TEST(HookWindow, AWindowDestroyedWhileHookedUnhooksBeforeItsLastMessage) {
   PlainWindow window;
   RecordingOwner owner;

@@ -10,8 +10,10 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "common/tray.h"
+#include "cv3guard/form1_win32.h"
 
 namespace cv3 {
 namespace {
@@ -55,7 +57,8 @@ TEST(TrayIcon, FillsTheRecordFromTheArguments) {
     EXPECT_EQ(record.hWnd, window.hwnd());
     EXPECT_EQ(record.uID, 1u);
     EXPECT_EQ(record.uFlags, 7u);
-    EXPECT_EQ(record.uCallbackMessage, 512u);
+    // A private message: real mouse moves over the window are no tray clicks.
+    EXPECT_EQ(record.uCallbackMessage, static_cast<UINT>(WM_APP + 30));
     EXPECT_EQ(record.hIcon, icon);
     const auto field = TrayTipField(tip);
     EXPECT_EQ(std::string(record.szTip, kTrayTipField), std::string(field.data(), field.size()));
@@ -113,6 +116,22 @@ TEST(TrayIcon, DestroyingTheObjectRemovesItsIcon) {
     ASSERT_TRUE(ShellHasIcon(window.hwnd()));
   }
   EXPECT_FALSE(ShellHasIcon(window.hwnd()));
+}
+
+// The icon's notifications come by a message of their own: a real mouse move over the watchdog's
+// window at an x that equals an action's number (517 px is reached at 175 % scaling) is no click.
+TEST(TrayIcon, TheWatchdogsWindowTakesOnlyTheIconsMessageAsItsActions) {
+  struct Events : GuardEvents {
+    std::vector<std::string> seen;
+    void OnTrayMouse(std::string_view action) override { seen.emplace_back(action); }
+    void mnuExit_Click() override {}
+    void Form_Unload() override {}
+  } events;
+  Form1 form;
+  ASSERT_TRUE(form.Load(&events));
+  SendMessageW(form.hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(517, 0));
+  SendMessageW(form.hwnd(), TrayIcon::kCallbackMessage, TrayIcon::kIconNumber, MAKELPARAM(517, 0));
+  EXPECT_EQ(events.seen, std::vector<std::string>{"RIGHTUP"});
 }
 
 }  // namespace
