@@ -99,7 +99,7 @@ void Lobby::Accept(asio::ip::tcp::socket socket) {
   if (shuttingDown_) return;
   asio::error_code error;
   auto remote = socket.remote_endpoint(error);
-  std::string address = error ? "unknown" : remote.address().to_string();
+  std::string address = error ? "unknown" : AddressKey(remote.address());
   if (!MayConnect(address)) {
     // Closed at once, without a word: the descriptor is free again for someone else.
     socket.close(error);
@@ -238,7 +238,6 @@ void Lobby::SignIn(Session& session, AccountRecord& account) {
   std::string isOn = cv3::FormatLine(msg::kIsOn, account.name);
   Broadcast(isOn, &session);
   session.Send(isOn);  // his own is part of the reply to his sign-in
-
 }
 
 void Lobby::SignOff(Session& session, std::string_view how) {

@@ -7,9 +7,6 @@ namespace lobbyd {
 
 namespace {
 
-// Entries a list's producer looks at a time; the next come once the connection has drained.
-constexpr size_t kListChunk = 256;
-
 std::string ListedLine(const std::string& name, const Pilot* pilot) {
   // An invisible pilot is listed as offline, as the others were told.
   cv3::UserItem item{name, std::string(msg::kKindOffline), {}};
@@ -144,6 +141,9 @@ void Lobby::OnAway(Session& session, const std::string& args) {
 }
 
 void Lobby::OnInvisible(Session& session, const std::string&) {
+  if (session.pilot.presence != Pilot::Presence::kInvisible) {
+    session.pilot.hiddenSince = NowSeconds();
+  }
   SetPresence(session.pilot, Pilot::Presence::kInvisible);
   session.Send(msg::kInvisibleAck);
   Broadcast(cv3::FormatLine(msg::kIsOff, session.pilot.name), &session);

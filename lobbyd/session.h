@@ -39,6 +39,9 @@ struct Pilot {
   std::string key;   // its NameKey
   Presence presence = Presence::kOnline;
   std::string awayMessage;
+  // When he last went invisible (wall clock, seconds): his profile shows it as the time he
+  // was last on, as if he had signed off then.
+  int64_t hiddenSince = 0;
   // His entry in others' pilot lists, in wire form; set with his presence (Lobby::SetPresence),
   // so a list of thousands copies lines instead of building them.
   std::string listed;
@@ -70,6 +73,10 @@ struct OutputBudget {
 // cores stay free for password checks. An idle connection still writes at once, and so does
 // anything someone waits on (see Delivery).
 std::chrono::microseconds GatherInterval(size_t connections, std::chrono::microseconds atLeast);
+
+// The address as the per-address limits count it: an IPv4 address as it is, an IPv6 address by
+// its /64, which one subscriber gets whole ("2001:db8:1:2::/64").
+std::string AddressKey(const asio::ip::address& address);
 
 // Appends a line (UTF-8, without CR LF) as it goes on the wire: Windows-1252 with CR LF.
 void AppendWireLine(std::string& wire, std::string_view line);
@@ -124,7 +131,7 @@ class Session : public std::enable_shared_from_this<Session> {
   void SetLineLimit(size_t limit) { buffer_.SetLimit(limit); }
 
   uint64_t Id() const { return id_; }
-  const std::string& Address() const { return address_; }  // address only
+  const std::string& Address() const { return address_; }  // AddressKey of the peer
   // When the connection was accepted, on the lobby's steady clock.
   std::chrono::steady_clock::time_point connectedAt{};
   void Log(std::string_view event) { log_.Connection(peer_, pilot.name, event); }

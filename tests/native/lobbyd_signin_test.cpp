@@ -306,8 +306,32 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCreate{"CREATE:abc:ABC:a@b", "Your password could not be read; please try again."},
         RefusedCreate{"CREATE:abc",
                       "Your account request is missing the password or e-mail address."},
+        // The name of the lobby chat in the client, and lists of IDs joined by commas.
+        RefusedCreate{"CREATE:l0bby:" + kDigest + ":a@b", kBad},
+        RefusedCreate{"CREATE:L0BBY:" + kDigest + ":a@b", kBad},
+        RefusedCreate{"CREATE:ann,bob:" + kDigest + ":a@b", kBad},
         RefusedCreate{"CREATE:ALICE:" + kDigest + ":a@b",
                       "That Corvane ID is already taken; please choose another."}));
+
+TEST(OlderIds, AnIdMadeBeforeTheRulesOfNewOnesStillSignsIn) {
+  TempFolder folder;
+  const std::string database = folder.Path() + "/lobby.db";
+  {
+    std::string error;
+    auto store = Store::Open(database, error);
+    ASSERT_TRUE(store) << error;
+    for (const char* name : {"L0bby", "ann,bob"}) {
+      AccountRecord account;
+      account.name = name;
+      account.passwordHash = SodiumHasher::Cheapest().Hash(Digest("pw")).value_or("");
+      ASSERT_EQ(store->CreateAccount(account), "");
+    }
+  }
+  TestServer server(database);
+  ASSERT_EQ(server.Start(), "");
+  EXPECT_TRUE(server.SignIn("L0bby"));
+  EXPECT_TRUE(server.SignIn("ann,bob"));
+}
 
 TEST_F(SignIn, QuitIsAnsweredThenClosedAndOthersSeeThePilotLeave) {
   auto watcher = server_.Join("watcher");
