@@ -232,7 +232,7 @@ void Lobby::SignIn(Session& session, AccountRecord& account) {
   pilot.audienceIndex = audience_.size();
   audience_.push_back(&session);
   account.lastOn = NowSeconds();
-  SaveAccount(nullptr, account);
+  SaveAccount(nullptr, account, Store::AccountPart::kLastOn);
   session.Log("signed in");
   session.Send(cv3::FormatLine(msg::kAuthAck, msg::kOk));
   std::string isOn = cv3::FormatLine(msg::kIsOn, account.name);
@@ -255,7 +255,7 @@ void Lobby::SignOff(Session& session, std::string_view how) {
   session.Log(how);
   if (AccountRecord* account = FindAccount(pilot.name)) {
     account->lastOn = NowSeconds();
-    SaveAccount(nullptr, *account);
+    SaveAccount(nullptr, *account, Store::AccountPart::kLastOn);
   }
   if (shuttingDown_) return;
   Broadcast(cv3::FormatLine(msg::kIsOff, pilot.name), &session);
@@ -272,9 +272,11 @@ void Lobby::Write(Session* asker, std::function<std::string(Store&)> write, Writ
   });
 }
 
-void Lobby::SaveAccount(Session* asker, const AccountRecord& account, Written done) {
+void Lobby::SaveAccount(Session* asker, const AccountRecord& account, Store::AccountPart part,
+                        Written done) {
   Write(
-      asker, [account](Store& store) { return store.UpdateAccount(account); }, std::move(done));
+      asker, [account, part](Store& store) { return store.UpdateAccount(account, part); },
+      std::move(done));
 }
 
 void Lobby::SaveGame(Session* asker, const GameRecord& game, Written done) {

@@ -84,7 +84,9 @@ class Lobby final : public SessionEvents {
   // is logged either way.
   using Written = std::function<void(Session* asker, bool stored)>;
   void Write(Session* asker, std::function<std::string(Store&)> write, Written done = {});
-  void SaveAccount(Session* asker, const AccountRecord& account, Written done = {});
+  // Writes one part of the account (see Store::AccountPart).
+  void SaveAccount(Session* asker, const AccountRecord& account, Store::AccountPart part,
+                   Written done = {});
   void SaveGame(Session* asker, const GameRecord& game, Written done = {});
   void Ignore(Session& session, std::string_view name, std::string_view why);
   static void Warn(Session& session, std::string_view text);
@@ -157,8 +159,11 @@ class Lobby final : public SessionEvents {
   void OnUnsuspend(Session& session, const std::string& args);
   void OnChngPass(Session& session, const std::string& args);
   AccountRecord* AdminTarget(Session& session, const std::string& name, bool mayBeSelf);
-  // Stores the account, then tells the administrator `confirmation`, or that it failed.
-  void ConfirmWhenStored(Session& session, const AccountRecord& account, std::string confirmation);
+  // Stores `changed`'s part of the account; once that is committed applies it to the account
+  // in memory (`apply`, if it is still there) and tells the administrator `confirmation`.
+  // When it fails nothing changes and he is told so.
+  void ChangeWhenStored(Session& session, const AccountRecord& changed, Store::AccountPart part,
+                        std::function<void(AccountRecord&)> apply, std::string confirmation);
 
   asio::io_context& io_;
   Store& store_;
@@ -190,7 +195,7 @@ class Lobby final : public SessionEvents {
     std::string wire;
   };
   std::map<std::string, ListChunk> listChunks_;
-  std::map<std::string, Game> games_;              // by game key
+  std::map<std::string, Game> games_;  // by game key
   HashQueue hashQueue_;
   std::unordered_map<std::string, size_t> signInsUnderWay_;  // by address
   CredentialCache verified_;

@@ -43,10 +43,12 @@ void Lobby::OnAuth(Session& session, const std::string& args) {
       [stored, id](Store& store) {
         return id.empty() ? std::string() : store.LoadAccount(id, *stored);
       },
-      // A failed read leaves what the server knows; the sign-in goes on.
-      [this, stored, fields = std::move(fields), underWay = CountSignIn(address)](Session* asker,
-                                                                                  bool) mutable {
-        if (*stored) TakeOperatorChanges(std::move(**stored));
+      // A failed read leaves what the server knows; the sign-in goes on. So does one whose
+      // batch failed to commit: what it read may never have been. Results come back in the
+      // order asked, so an administrator's change asked after this read is applied after it.
+      [this, stored, fields = std::move(fields), underWay = CountSignIn(address)](
+          Session* asker, bool read) mutable {
+        if (read && *stored) TakeOperatorChanges(std::move(**stored));
         if (asker) CheckPassword(*asker, std::move(fields), std::move(underWay));
       });
 }

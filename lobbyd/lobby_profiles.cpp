@@ -73,7 +73,7 @@ void Lobby::OnSaveProfile(Session& session, const std::string& args) {
   cv3::ProfileFields before = account->profile;
   account->profile = std::move(profile);
   session.Pause();
-  SaveAccount(&session, *account,
+  SaveAccount(&session, *account, Store::AccountPart::kProfile,
               [this, key = session.pilot.key, before](Session* asker, bool stored) {
                 if (!stored) {
                   // What the others are shown stays what is stored.
