@@ -196,8 +196,11 @@ class Lobby final : public SessionEvents {
   };
   std::map<std::string, ListChunk> listChunks_;
   std::map<std::string, Game> games_;  // by game key
+  // Sign-ins under way by address. Shared with their tokens, which may outlive the lobby in
+  // work the pool or the io_context drops at a stop; declared before the queue that holds some.
+  using SignInCounts = std::unordered_map<std::string, size_t>;
+  std::shared_ptr<SignInCounts> signInsUnderWay_ = std::make_shared<SignInCounts>();
   HashQueue hashQueue_;
-  std::unordered_map<std::string, size_t> signInsUnderWay_;  // by address
   CredentialCache verified_;
   AddressThrottle signInFailures_;
   AddressThrottle accountsCreated_;

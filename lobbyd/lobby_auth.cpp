@@ -54,15 +54,15 @@ void Lobby::OnAuth(Session& session, const std::string& args) {
 }
 
 size_t Lobby::SignInsUnderWay(const std::string& address) const {
-  auto it = signInsUnderWay_.find(address);
-  return it == signInsUnderWay_.end() ? 0 : it->second;
+  auto it = signInsUnderWay_->find(address);
+  return it == signInsUnderWay_->end() ? 0 : it->second;
 }
 
 std::shared_ptr<void> Lobby::CountSignIn(const std::string& address) {
-  ++signInsUnderWay_[address];
-  return std::shared_ptr<void>(nullptr, [this, address](void*) {
-    if (auto it = signInsUnderWay_.find(address); it != signInsUnderWay_.end() && --it->second == 0)
-      signInsUnderWay_.erase(it);
+  ++(*signInsUnderWay_)[address];
+  return std::shared_ptr<void>(nullptr, [counts = signInsUnderWay_, address](void*) {
+    if (auto it = counts->find(address); it != counts->end() && --it->second == 0)
+      counts->erase(it);
   });
 }
 

@@ -142,6 +142,33 @@ TEST(SignInGuesses, ChecksUnderWayCountAsFailuresSoSideBySideGuessesGetNoMoreChe
   EXPECT_EQ(server.Hasher().Verifies(), 5);
 }
 
+TEST(SignInStorm, StoppingWhileSignInsAreUnderWayLeavesNoWorkBehindThatOutlivesTheServer) {
+  // Checks held at the gate: two run, others wait for the workers or in the server's queue,
+  // and their results would come after the server stopped. (The sanitizer build checks it.)
+  LobbyOptions options;
+  options.hashQueuePerAddress = 100;
+  TestServer server({}, options);
+  ASSERT_EQ(server.Seed({{{"alice", "secret"}}, {}, {}, {}}), "");
+  ASSERT_EQ(server.Start(), "");
+  server.Hasher().Hold(true);
+  const char* sources[] = {"127.0.0.2", "127.0.0.3", "127.0.0.4", "127.0.0.5",
+                           "127.0.0.6", "127.0.0.7", "127.0.0.8", "127.0.0.9"};
+  std::vector<std::unique_ptr<TestClient>> pilots;
+  for (const char* source : sources) {
+    for (int i = 0; i < 4; ++i) {
+      pilots.push_back(server.Connect(0, source));
+      pilots.back()->Send("AUTH:alice:" + Digest("secret"));
+    }
+  }
+  for (auto until = std::chrono::steady_clock::now() + seconds(10);
+       server.Hasher().Waiting() < 2 && std::chrono::steady_clock::now() < until;) {
+    std::this_thread::yield();
+  }
+  ASSERT_EQ(server.Hasher().Waiting(), 2);
+  server.Stop();
+  for (auto& pilot : pilots) EXPECT_TRUE(pilot->WaitClosed());
+}
+
 TEST_F(SignIn, AReconnectWithAVerifiedCredentialIsNotHashedAgainUntilTheAccountChanges) {
   auto ask = [&](const std::string& password) {
     return Ask("AUTH:alice:" + Digest(password))->ReadLine();
