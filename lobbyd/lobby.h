@@ -121,6 +121,9 @@ class Lobby final : public SessionEvents {
   // reply.
   bool NextListChunk(const std::string& own, std::string& after, bool started, std::string& wire);
   void OnGames(Session& session, const std::string& args);
+  // Whether a list request is answered: not while the same list is still on its way, and no
+  // faster than chat. Sets `pending` when it is.
+  bool ListAllowed(Session& session, bool& pending);
   void OnVersion(Session& session, const std::string& args);
   void OnOnline(Session& session, const std::string& args);
   void OnAway(Session& session, const std::string& args);

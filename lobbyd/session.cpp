@@ -171,7 +171,8 @@ bool Session::Admit(size_t bytes) {
 }
 
 void Session::SendStream(Producer more) {
-  if (closed_) return;
+  if (closed_ || !Admit(kHeldProducerBytes)) return;
+  heldBytes_ += kHeldProducerBytes;
   backlog_.push_back({{}, std::move(more)});
   urgent_ = true;
   FillFromBacklog();
@@ -211,7 +212,11 @@ void Session::FillFromBacklog() {
     }
     std::string bytes;
     bool more = front.producer(bytes);
-    if (!more) backlog_.pop_front();
+    if (!more) {
+      backlog_.pop_front();
+      heldBytes_ -= kHeldProducerBytes;
+      Unqueued(kHeldProducerBytes);
+    }
     if (bytes.empty()) continue;
     if (!Admit(bytes.size())) return;
     outbox_ += bytes;
@@ -288,9 +293,8 @@ void Session::Close(std::string_view reason) {
   socket_.close(ignored);
   Unqueued(outbox_.size());
   std::string().swap(outbox_);
-  for (const Held& item : backlog_) {
-    if (!item.producer) Unqueued(item.bytes.size());
-  }
+  for (const Held& item : backlog_)
+    Unqueued(item.producer ? kHeldProducerBytes : item.bytes.size());
   backlog_.clear();
   heldBytes_ = 0;
   asio::post(socket_.get_executor(),

@@ -50,7 +50,11 @@ struct Pilot {
   // invisible their private lines still reach him; everyone else's are refused as if he were
   // offline, so invisibility cannot be probed.
   std::set<std::string> writtenTo;
+  // A list reply on its way: asking again meanwhile is answered by it.
+  bool usersListPending = false;
+  bool gamesListPending = false;
   Flood flood{5, 2};          // chat lines
+  Flood lists{5, 2};          // list requests, limited like chat
   Flood changes{5, 0.5};      // status, game and profile changes, which fan out to everyone
   unsigned ignoredLines = 0;  // ignored commands, for bounding what the log gets
 };
@@ -90,6 +94,8 @@ class Session : public std::enable_shared_from_this<Session> {
   static constexpr size_t kLineLimitBeforeSignIn = 512;
   static constexpr size_t kLineLimitSignedIn = 8 * 1024;
   static constexpr std::chrono::seconds kFlushDeadline{5};
+  // What a reply waiting to be produced counts as against the limits: more than it holds.
+  static constexpr size_t kHeldProducerBytes = 1024;
   // A connection with more than this queued is behind on reading; when the server's output
   // budget is spent, such connections are the ones closed.
   static constexpr size_t kBehindBytes = 64 * 1024;
@@ -112,7 +118,8 @@ class Session : public std::enable_shared_from_this<Session> {
   void SendWire(std::string_view bytes, Delivery delivery = Delivery::kGathered);
   // A long reply produced as the connection drains: `more` appends some lines in wire form
   // (AppendWireLine) to its argument and returns false once it has given the last. What is sent
-  // afterwards waits behind it, so the reply reaches the peer whole.
+  // afterwards waits behind it, so the reply reaches the peer whole. Until it has given the last
+  // it counts as kHeldProducerBytes, and what it gives counts as it is given.
   using Producer = std::function<bool(std::string& wire)>;
   void SendStream(Producer more);
 
@@ -186,7 +193,7 @@ class Session : public std::enable_shared_from_this<Session> {
   };
   std::deque<Held> backlog_;
   size_t queuedBytes_ = 0;  // queue, write in progress and held bytes together
-  size_t heldBytes_ = 0;    // bytes in backlog_, so a fill need not walk it
+  size_t heldBytes_ = 0;    // what backlog_ counts as, so a fill need not walk it
 };
 
 }  // namespace lobbyd
