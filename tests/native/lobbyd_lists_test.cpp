@@ -116,15 +116,20 @@ TEST(ListsVersion, TheCurrentVersionIsTheOperatorsChoice) {
   EXPECT_EQ(client->ReadLine(), "VERSION_ACK:OK");
 }
 
+// Accounts pilot10000, pilot10001, ...
+StartupActions Pilots(int count) {
+  StartupActions accounts;
+  for (int i = 0; i < count; ++i) {
+    accounts.addAccounts.emplace_back("pilot" + std::to_string(10000 + i), "pw");
+  }
+  return accounts;
+}
+
 TEST(LongLists, AListLongerThanAConnectionMayQueueArrivesWholeWhileOtherLinesWaitBehindIt) {
   LobbyOptions options;
   options.connectionQueueKb = 16;
   TestServer server({}, options);
-  StartupActions accounts;
-  for (int i = 0; i < 1500; ++i) {
-    accounts.addAccounts.emplace_back("pilot" + std::to_string(10000 + i), "pw");
-  }
-  ASSERT_EQ(server.Seed(accounts), "");
+  ASSERT_EQ(server.Seed(Pilots(1500)), "");
   ASSERT_EQ(server.Start(), "");
   auto asker = server.SignIn("pilot10000");
   ASSERT_TRUE(asker);
@@ -150,11 +155,7 @@ TEST(LongLists, AskingAgainForAListStillOnItsWayIsAnsweredByThatOne) {
   LobbyOptions options;
   options.connectionQueueKb = 100;
   TestServer server({}, options);
-  StartupActions accounts;
-  for (int i = 0; i < 6000; ++i) {
-    accounts.addAccounts.emplace_back("pilot" + std::to_string(10000 + i), "pw");
-  }
-  ASSERT_EQ(server.Seed(accounts), "");
+  ASSERT_EQ(server.Seed(Pilots(6000)), "");
   ASSERT_EQ(server.Start(), "");
   auto asker = server.SignIn("pilot10000");
   ASSERT_TRUE(asker);
