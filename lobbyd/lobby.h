@@ -97,6 +97,9 @@ class Lobby final : public SessionEvents {
 
   // lobby_auth.cpp
   void OnAuth(Session& session, const std::string& args);
+  // False, with the pilot told to wait, when the account or the address has signed in too
+  // often within the last minute.
+  bool SignInsAllowed(Session& session, const std::string& key, const std::string& id);
   // Sign-ins from an address between AUTH and their outcome; CountSignIn counts one until the
   // token's last copy is gone.
   size_t SignInsUnderWay(const std::string& address) const;
@@ -134,7 +137,12 @@ class Lobby final : public SessionEvents {
   void OnLobbyMessage(Session& session, const std::string& args);
   void OnPrivateMessage(Session& session, const std::string& args);
   bool ChatAllowed(Session& session);
-  bool FloodAllows(Session& session, Flood& flood, std::string_view what, std::string_view warning);
+  // Takes one from the pilot's account's `kind` of bucket and his address's; warns once per run
+  // of drops.
+  bool FloodAllows(Session& session, Flood Floods::*kind, std::string_view what,
+                   std::string_view warning);
+  // Buckets full again are as good as new ones: they go, so the maps stay small.
+  void ForgetRestedFloods();
 
   // lobby_profiles.cpp
   void OnUserInfo(Session& session, const std::string& args);
@@ -205,6 +213,13 @@ class Lobby final : public SessionEvents {
   std::shared_ptr<SignInCounts> signInsUnderWay_ = std::make_shared<SignInCounts>();
   HashQueue hashQueue_;
   CredentialCache verified_;
+  std::unordered_map<std::string, Floods> accountFloods_;  // by name key
+  std::unordered_map<std::string, Floods> addressFloods_;  // by address
+  unsigned sweeps_ = 0;
+  // Successful sign-ins within a minute, by name key and by address: each announces the pilot
+  // to everyone twice (on and off).
+  AddressThrottle accountSignIns_;
+  AddressThrottle addressSignIns_;
   AddressThrottle signInFailures_;
   AddressThrottle accountsCreated_;
   std::unordered_map<std::string_view, Handler> beforeSignIn_;

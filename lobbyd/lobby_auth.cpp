@@ -32,6 +32,7 @@ void Lobby::OnAuth(Session& session, const std::string& args) {
     session.Send(cv3::FormatLine(msg::kAuthAck, msg::kFailed));
     return;
   }
+  if (!fields.id.empty() && !SignInsAllowed(session, NameKey(fields.id), fields.id)) return;
   session.Pause();
   // The account as the store has it now: the operator may have added it, or changed its rights
   // or ban, while the server runs. Read before the password check, so the hash threads never
@@ -51,6 +52,17 @@ void Lobby::OnAuth(Session& session, const std::string& args) {
         if (read && *stored) TakeOperatorChanges(std::move(**stored));
         if (asker) CheckPassword(*asker, std::move(fields), std::move(underWay));
       });
+}
+
+bool Lobby::SignInsAllowed(Session& session, const std::string& key, const std::string& id) {
+  auto now = clock_.Steady();
+  if (!accountSignIns_.Blocked(key, now) && !addressSignIns_.Blocked(session.Address(), now)) {
+    return true;
+  }
+  session.Log("sign-in refused for " + EventLog::Escape(id, 40) + " (signing in too often)");
+  Warn(session, "You have signed in too often; please wait a minute and try again.");
+  session.Send(cv3::FormatLine(msg::kAuthAck, msg::kFailed));
+  return false;
 }
 
 size_t Lobby::SignInsUnderWay(const std::string& address) const {
@@ -136,6 +148,8 @@ void Lobby::FinishAuth(Session& session, const std::string& id, const std::strin
     session.Send(cv3::FormatLine(msg::kAuthAck, msg::kSuspended));
     return;
   }
+  // Again, for sign-ins that were under way side by side.
+  if (!SignInsAllowed(session, key, id)) return;
   SignIn(session, account);
 }
 

@@ -91,7 +91,7 @@ bool Lobby::ListAllowed(Session& session, bool& pending) {
   // The list on its way is built from the lobby as it is when each part goes, and what changes
   // meanwhile is told after it: it answers a second request as well as a new list would.
   if (pending) return false;
-  if (!FloodAllows(session, session.pilot.lists, "list requests",
+  if (!FloodAllows(session, &Floods::lists, "list requests",
                    "You are asking for lists too fast; some were not sent.")) {
     return false;
   }

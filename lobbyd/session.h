@@ -53,9 +53,6 @@ struct Pilot {
   // A list reply on its way: asking again meanwhile is answered by it.
   bool usersListPending = false;
   bool gamesListPending = false;
-  Flood flood{5, 2};          // chat lines
-  Flood lists{5, 2};          // list requests, limited like chat
-  Flood changes{5, 0.5};      // status, game and profile changes, which fan out to everyone
   unsigned ignoredLines = 0;  // ignored commands, for bounding what the log gets
 };
 

@@ -227,6 +227,41 @@ TEST_F(SignIn, FailuresSpreadOverMoreThanAMinuteDoNotThrottle) {
   EXPECT_EQ(client->ReadLine(), "AUTH_ACK:OK");
 }
 
+const std::string kTooOften =
+    "WARNING:You have signed in too often; please wait a minute and try again.";
+
+TEST_F(SignIn, AnAccountSignsInSixTimesAMinuteThenWaits) {
+  for (int i = 0; i < 6; ++i) ASSERT_TRUE(server_.SignIn("alice", "secret")) << i;
+  auto late = Ask("AUTH:alice:" + Digest("secret"));
+  EXPECT_EQ(late->ReadLine(), kTooOften);
+  EXPECT_EQ(late->ReadLine(), "AUTH_ACK:FAILED");
+  server_.Clock().Advance(seconds(60));
+  late->Send("AUTH:alice:" + Digest("secret"));
+  EXPECT_EQ(late->ReadLine(), "AUTH_ACK:OK");
+}
+
+TEST(SignInsFromOneAddress, TwiceTheConnectionsItMayHoldAMinute) {
+  LobbyOptions options;
+  options.connectionsPerAddress = 2;
+  TestServer server({}, options);
+  ASSERT_EQ(server.Seed({{{"alice", "secret"}}, {}, {}, {}}), "");
+  ASSERT_EQ(server.Start(), "");
+  std::unique_ptr<TestClient> current;
+  for (int i = 0; i < 4; ++i) {
+    auto next = server.SignIn("alice", "secret");
+    ASSERT_TRUE(next) << i;
+    if (current) EXPECT_TRUE(current->WaitClosed());
+    current = std::move(next);
+  }
+  auto late = server.Connect();
+  late->Send("AUTH:alice:" + Digest("secret"));
+  EXPECT_EQ(late->ReadLine(), kTooOften);
+  EXPECT_EQ(late->ReadLine(), "AUTH_ACK:FAILED");
+  auto elsewhere = server.Connect(0, "127.0.0.2");
+  elsewhere->Send("AUTH:alice:" + Digest("secret"));
+  EXPECT_EQ(elsewhere->ReadLine(), "AUTH_ACK:OK");
+}
+
 TEST_F(SignIn, SecondSignOnClosesTheOlderConnection) {
   auto older = server_.SignIn("alice", "secret");
   ASSERT_TRUE(older);
