@@ -4,6 +4,10 @@
 #include <charconv>
 #include <iterator>
 
+#include "lobbyd/session.h"
+#include "lobbyd/text.h"
+#include "protocol/catalogue.h"
+
 namespace lobbyd {
 namespace {
 
@@ -50,6 +54,63 @@ constexpr LimitFlag kLimitFlags[] = {
     {"--games-per-account", &LobbyOptions::gamesPerAccount, 100000,
      "games one account may have listed"},
 };
+
+// The limits that lines must have room for: what a pilot may store is sent in one line, and a
+// line longer than the connection takes closes it. Each range leaves room for the line's other
+// fields at their own limits. Empty text when every limit fits.
+std::string LineRoomProblem(const LobbyOptions& options) {
+  constexpr size_t kDigest = 32;
+  // Room left on the account request for an e-mail address, which shares its line with the ID.
+  constexpr size_t kEmailRoom = 64;
+  auto range = [](const char* flag, unsigned long least, size_t most, const std::string& why) {
+    return std::string(flag) + " needs a number from " + std::to_string(least) + " to " +
+           std::to_string(most) + " (" + why + ")";
+  };
+  auto prefix = [](std::string_view name) { return name.size() + 1; };
+  const size_t signedIn = Session::kLineLimitSignedIn;
+  const std::string oneLine = " in one line of " + std::to_string(signedIn) + " bytes";
+  size_t idMost =
+      Session::kLineLimitBeforeSignIn - prefix(cv3::msg::kCreate) - kDigest - 2 - kEmailRoom;
+  if (options.maxIdLength < kShortestId || options.maxIdLength > idMost) {
+    return range("--max-id-length", kShortestId, idMost,
+                 "an account request, with a 64-character e-mail address, must fit in one "
+                 "line of " +
+                     std::to_string(Session::kLineLimitBeforeSignIn) + " bytes");
+  }
+  // A profile: own name and five fields, the bio last.
+  size_t profileRoom = signedIn - prefix(cv3::msg::kSaveProfile) - options.maxIdLength - 5;
+  if (options.maxProfileFieldLength > (profileRoom - 1) / 4) {
+    return range("--max-profile-field-length", 1, (profileRoom - 1) / 4,
+                 "a profile must fit" + oneLine);
+  }
+  if (options.maxBioLength > profileRoom - 4 * options.maxProfileFieldLength) {
+    return range("--max-bio-length", 1, profileRoom - 4 * options.maxProfileFieldLength,
+                 "a profile must fit" + oneLine + " with its other fields at their limits");
+  }
+  // A game: fifteen fields, ten of them check boxes of one character, the description last.
+  size_t gameRoom =
+      signedIn - std::max(prefix(cv3::msg::kHostGame), prefix(cv3::msg::kResumeGame)) -
+      options.maxGameNameLength - options.maxAddressLength - 2 * kGameShortFieldLength - 10 - 14;
+  if (options.maxDescriptionLength > gameRoom) {
+    return range("--max-description-length", 1, gameRoom,
+                 "a game must fit" + oneLine + " with its other fields at their limits");
+  }
+  size_t awayMost = signedIn - prefix(cv3::msg::kAway);
+  if (options.maxAwayLength > awayMost) {
+    return range("--max-away-length", 1, awayMost, "an away message must fit" + oneLine);
+  }
+  // One chunk of the pilot list must fit in what a connection may queue, beside the quarter of
+  // it below which the next chunk is produced.
+  size_t userLine = std::string_view("USER:").size() + options.maxIdLength + 1 +
+                    cv3::msg::kKindAway.size() + 1 + options.maxAwayLength + 2;
+  size_t queueLeast = (kListChunk * userLine * 4 / 3 + 1023) / 1024;
+  if (options.connectionQueueKb < queueLeast) {
+    return range("--connection-queue-kb", queueLeast, 1048576,
+                 "a chunk of the pilot list must fit, with the ID and away message limits "
+                 "given");
+  }
+  return {};
+}
 
 // "  FLAG  help" with the help in a column of its own, wrapped to 80 characters.
 std::string UsageEntry(std::string flag, const std::string& help) {
@@ -173,6 +234,8 @@ std::string ParseFlags(const std::vector<std::string>& args, Flags& flags) {
       return "unknown option " + flag + " (see --help)";
     }
   }
+  if (auto problem = LineRoomProblem(flags.lobby); !problem.empty()) return problem;
+  flags.actions.maxIdLength = flags.lobby.maxIdLength;
   const StartupActions& actions = flags.actions;
   if (!flags.backupTo.empty() && (!actions.addAccounts.empty() || !actions.admins.empty() ||
                                   !actions.bans.empty() || !actions.unbans.empty())) {

@@ -21,4 +21,9 @@ Flood::Verdict Flood::Take(TimePoint now) {
   return Verdict::kDropAndWarn;
 }
 
+bool Flood::Rested(TimePoint now) const {
+  std::chrono::duration<double> elapsed = now - last_;
+  return !started_ || tokens_ + elapsed.count() * perSecond_ >= burst_;
+}
+
 }  // namespace lobbyd

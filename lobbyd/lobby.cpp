@@ -17,6 +17,15 @@ constexpr unsigned kIgnoredLinesLogged = 10;
 // After this many failed sign-ins from one address within a minute, the address waits.
 constexpr size_t kSignInFailuresPerMinute = 5;
 
+// Successful sign-ins of one account within a minute: a player signs in a few times a day. One
+// address may sign in each connection it may hold twice a minute, so all the pilots behind it
+// come back at once after a network fault or a restart.
+constexpr size_t kSignInsPerAccountPerMinute = 6;
+constexpr size_t kSignInsPerConnectionPerMinute = 2;
+
+// Flood buckets full again are forgotten once a minute (sweeps run every second).
+constexpr unsigned kSweepsBetweenFloodSweeps = 60;
+
 }  // namespace
 
 Lobby::Lobby(asio::io_context& io, Store& store, StoreWorker& worker, HashPool& pool,
@@ -36,6 +45,9 @@ Lobby::Lobby(asio::io_context& io, Store& store, StoreWorker& worker, HashPool& 
       // to 10,000 pilots keeps it for tens of milliseconds).
       hashQueue_({kChecksAheadPerThread * pool.Threads(), std::max(options.hashQueuePerAddress, 1u),
                   std::max(options.hashQueue, 1u)}),
+      accountSignIns_(kSignInsPerAccountPerMinute, std::chrono::minutes(1)),
+      addressSignIns_(kSignInsPerConnectionPerMinute * std::max(options.connectionsPerAddress, 1u),
+                      std::chrono::minutes(1)),
       signInFailures_(kSignInFailuresPerMinute, std::chrono::minutes(1)),
       accountsCreated_(std::max(options.accountsPerHour, 1u), std::chrono::hours(1)) {
   beforeSignIn_ = {
@@ -99,7 +111,7 @@ void Lobby::Accept(asio::ip::tcp::socket socket) {
   if (shuttingDown_) return;
   asio::error_code error;
   auto remote = socket.remote_endpoint(error);
-  std::string address = error ? "unknown" : remote.address().to_string();
+  std::string address = error ? "unknown" : AddressKey(remote.address());
   if (!MayConnect(address)) {
     // Closed at once, without a word: the descriptor is free again for someone else.
     socket.close(error);
@@ -147,6 +159,7 @@ void Lobby::SweepEvery(std::chrono::seconds period) {
       }
     }
     for (auto& session : late) session->Close("closed (not signed in in time)");
+    if (++sweeps_ % kSweepsBetweenFloodSweeps == 0) ForgetRestedFloods();
     SweepEvery(period);
   });
 }
@@ -169,7 +182,7 @@ void Lobby::OnLine(Session& session, const cv3::Line& line) {
   // Changes that every pilot is told of (or that are written to the store) are limited like
   // chat, so one pilot cannot flood everyone's connection with them.
   if (session.pilot.signedIn && fansOut_.count(line.name) &&
-      !FloodAllows(session, session.pilot.changes, "changes",
+      !FloodAllows(session, &Floods::changes, "changes",
                    "You are making changes too fast; some were not made.")) {
     return;
   }
@@ -232,13 +245,14 @@ void Lobby::SignIn(Session& session, AccountRecord& account) {
   pilot.audienceIndex = audience_.size();
   audience_.push_back(&session);
   account.lastOn = NowSeconds();
-  SaveAccount(nullptr, account);
+  SaveAccount(nullptr, account, Store::AccountPart::kLastOn);
+  accountSignIns_.Record(key, clock_.Steady());
+  addressSignIns_.Record(session.Address(), clock_.Steady());
   session.Log("signed in");
   session.Send(cv3::FormatLine(msg::kAuthAck, msg::kOk));
   std::string isOn = cv3::FormatLine(msg::kIsOn, account.name);
   Broadcast(isOn, &session);
   session.Send(isOn);  // his own is part of the reply to his sign-in
-
 }
 
 void Lobby::SignOff(Session& session, std::string_view how) {
@@ -256,7 +270,7 @@ void Lobby::SignOff(Session& session, std::string_view how) {
   session.Log(how);
   if (AccountRecord* account = FindAccount(pilot.name)) {
     account->lastOn = NowSeconds();
-    SaveAccount(nullptr, *account);
+    SaveAccount(nullptr, *account, Store::AccountPart::kLastOn);
   }
   if (shuttingDown_) return;
   Broadcast(cv3::FormatLine(msg::kIsOff, pilot.name), &session);
@@ -273,9 +287,11 @@ void Lobby::Write(Session* asker, std::function<std::string(Store&)> write, Writ
   });
 }
 
-void Lobby::SaveAccount(Session* asker, const AccountRecord& account, Written done) {
+void Lobby::SaveAccount(Session* asker, const AccountRecord& account, Store::AccountPart part,
+                        Written done) {
   Write(
-      asker, [account](Store& store) { return store.UpdateAccount(account); }, std::move(done));
+      asker, [account, part](Store& store) { return store.UpdateAccount(account, part); },
+      std::move(done));
 }
 
 void Lobby::SaveGame(Session* asker, const GameRecord& game, Written done) {

@@ -84,7 +84,9 @@ class Lobby final : public SessionEvents {
   // is logged either way.
   using Written = std::function<void(Session* asker, bool stored)>;
   void Write(Session* asker, std::function<std::string(Store&)> write, Written done = {});
-  void SaveAccount(Session* asker, const AccountRecord& account, Written done = {});
+  // Writes one part of the account (see Store::AccountPart).
+  void SaveAccount(Session* asker, const AccountRecord& account, Store::AccountPart part,
+                   Written done = {});
   void SaveGame(Session* asker, const GameRecord& game, Written done = {});
   void Ignore(Session& session, std::string_view name, std::string_view why);
   static void Warn(Session& session, std::string_view text);
@@ -95,6 +97,9 @@ class Lobby final : public SessionEvents {
 
   // lobby_auth.cpp
   void OnAuth(Session& session, const std::string& args);
+  // False, with the pilot told to wait, when the account or the address has signed in too
+  // often within the last minute.
+  bool SignInsAllowed(Session& session, const std::string& key, const std::string& id);
   // Sign-ins from an address between AUTH and their outcome; CountSignIn counts one until the
   // token's last copy is gone.
   size_t SignInsUnderWay(const std::string& address) const;
@@ -119,6 +124,9 @@ class Lobby final : public SessionEvents {
   // reply.
   bool NextListChunk(const std::string& own, std::string& after, bool started, std::string& wire);
   void OnGames(Session& session, const std::string& args);
+  // Whether a list request is answered: not while the same list is still on its way, and no
+  // faster than chat. Sets `pending` when it is.
+  bool ListAllowed(Session& session, bool& pending);
   void OnVersion(Session& session, const std::string& args);
   void OnOnline(Session& session, const std::string& args);
   void OnAway(Session& session, const std::string& args);
@@ -129,7 +137,12 @@ class Lobby final : public SessionEvents {
   void OnLobbyMessage(Session& session, const std::string& args);
   void OnPrivateMessage(Session& session, const std::string& args);
   bool ChatAllowed(Session& session);
-  bool FloodAllows(Session& session, Flood& flood, std::string_view what, std::string_view warning);
+  // Takes one from the pilot's account's `kind` of bucket and his address's; warns once per run
+  // of drops.
+  bool FloodAllows(Session& session, Flood Floods::*kind, std::string_view what,
+                   std::string_view warning);
+  // Buckets full again are as good as new ones: they go, so the maps stay small.
+  void ForgetRestedFloods();
 
   // lobby_profiles.cpp
   void OnUserInfo(Session& session, const std::string& args);
@@ -157,8 +170,11 @@ class Lobby final : public SessionEvents {
   void OnUnsuspend(Session& session, const std::string& args);
   void OnChngPass(Session& session, const std::string& args);
   AccountRecord* AdminTarget(Session& session, const std::string& name, bool mayBeSelf);
-  // Stores the account, then tells the administrator `confirmation`, or that it failed.
-  void ConfirmWhenStored(Session& session, const AccountRecord& account, std::string confirmation);
+  // Stores `changed`'s part of the account; once that is committed applies it to the account
+  // in memory (`apply`, if it is still there) and tells the administrator `confirmation`.
+  // When it fails nothing changes and he is told so.
+  void ChangeWhenStored(Session& session, const AccountRecord& changed, Store::AccountPart part,
+                        std::function<void(AccountRecord&)> apply, std::string confirmation);
 
   asio::io_context& io_;
   Store& store_;
@@ -190,10 +206,20 @@ class Lobby final : public SessionEvents {
     std::string wire;
   };
   std::map<std::string, ListChunk> listChunks_;
-  std::map<std::string, Game> games_;              // by game key
+  std::map<std::string, Game> games_;  // by game key
+  // Sign-ins under way by address. Shared with their tokens, which may outlive the lobby in
+  // work the pool or the io_context drops at a stop; declared before the queue that holds some.
+  using SignInCounts = std::unordered_map<std::string, size_t>;
+  std::shared_ptr<SignInCounts> signInsUnderWay_ = std::make_shared<SignInCounts>();
   HashQueue hashQueue_;
-  std::unordered_map<std::string, size_t> signInsUnderWay_;  // by address
   CredentialCache verified_;
+  std::unordered_map<std::string, Floods> accountFloods_;  // by name key
+  std::unordered_map<std::string, Floods> addressFloods_;  // by address
+  unsigned sweeps_ = 0;
+  // Successful sign-ins within a minute, by name key and by address: each announces the pilot
+  // to everyone twice (on and off).
+  AddressThrottle accountSignIns_;
+  AddressThrottle addressSignIns_;
   AddressThrottle signInFailures_;
   AddressThrottle accountsCreated_;
   std::unordered_map<std::string_view, Handler> beforeSignIn_;

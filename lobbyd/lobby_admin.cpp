@@ -30,62 +30,88 @@ AccountRecord* Lobby::AdminTarget(Session& session, const std::string& name, boo
   return account;
 }
 
+// Every change takes effect only once it is stored: a change the administrator is told failed
+// must not hold until the next restart, nor be stored later with another write. A sign-in
+// whose read of the account was asked before the change gets its result before the change's
+// (the store's results come back in the order asked), so the change wins over it.
 void Lobby::OnRemUser(Session& session, const std::string& args) {
   AccountRecord* account = AdminTarget(session, args, false);
   if (!account) return;
   std::string name = account->name;
-  std::string key = NameKey(name);
-  if (Session* victim = FindPilot(name)) {
-    victim->Send(
-        cv3::FormatLine(msg::kError, "Your account has been removed by an administrator."));
-    SignOff(*victim, "signed off (account removed)");
-    victim->CloseAfterFlush("closed (account removed)");
-  }
-  // Its games go too: whoever later takes the free ID must not inherit them.
-  RemoveGamesOwnedBy(key);
-  verified_.Forget(key);
-  accounts_.erase(key);
-  AccountsChanged();
-  session.Log("removed account " + EventLog::Escape(name, 40));
-  Broadcast(cv3::FormatLine(msg::kRemUser, name));
+  session.Pause();
   Write(
       &session, [name](Store& store) { return store.DeleteAccount(name); },
-      [](Session* asker, bool stored) {
-        if (asker && !stored) Warn(*asker, kNotStored);
+      [this, key = NameKey(name)](Session* asker, bool stored) {
+        auto it = accounts_.find(key);
+        if (stored && it != accounts_.end()) {
+          std::string name = it->second.name;
+          if (Session* victim = FindPilot(name)) {
+            victim->Send(
+                cv3::FormatLine(msg::kError, "Your account has been removed by an administrator."));
+            SignOff(*victim, "signed off (account removed)");
+            victim->CloseAfterFlush("closed (account removed)");
+          }
+          // Its games go too: whoever later takes the free ID must not inherit them.
+          RemoveGamesOwnedBy(key);
+          verified_.Forget(key);
+          accounts_.erase(it);
+          AccountsChanged();
+          if (asker) asker->Log("removed account " + EventLog::Escape(name, 40));
+          Broadcast(cv3::FormatLine(msg::kRemUser, name));
+        }
+        if (!asker) return;
+        if (!stored) Warn(*asker, kNotStored);
+        asker->Resume();
       });
 }
 
 void Lobby::OnSuspend(Session& session, const std::string& args) {
   AccountRecord* account = AdminTarget(session, args, false);
   if (!account) return;
-  account->suspended = true;
-  verified_.Forget(NameKey(account->name));
-  session.Log("suspended account " + EventLog::Escape(account->name, 40));
-  if (Session* victim = FindPilot(account->name)) {
-    victim->Send(
-        cv3::FormatLine(msg::kError, "Your account has been suspended by an administrator."));
-    SignOff(*victim, "signed off (account suspended)");
-    victim->CloseAfterFlush("closed (account suspended)");
-  }
-  ConfirmWhenStored(session, *account, account->name + " has been suspended.");
+  AccountRecord changed = *account;
+  changed.suspended = true;
+  ChangeWhenStored(
+      session, changed, Store::AccountPart::kSuspension,
+      [this](AccountRecord& account) {
+        account.suspended = true;
+        verified_.Forget(NameKey(account.name));
+        if (Session* victim = FindPilot(account.name)) {
+          victim->Send(
+              cv3::FormatLine(msg::kError, "Your account has been suspended by an administrator."));
+          SignOff(*victim, "signed off (account suspended)");
+          victim->CloseAfterFlush("closed (account suspended)");
+        }
+      },
+      account->name + " has been suspended.");
 }
 
-void Lobby::ConfirmWhenStored(Session& session, const AccountRecord& account,
-                              std::string confirmation) {
+void Lobby::ChangeWhenStored(Session& session, const AccountRecord& changed,
+                             Store::AccountPart part, std::function<void(AccountRecord&)> apply,
+                             std::string confirmation) {
   session.Pause();
-  SaveAccount(&session, account, [confirmation](Session* asker, bool stored) {
-    if (!asker) return;
-    Warn(*asker, stored ? std::string_view(confirmation) : kNotStored);
-    asker->Resume();
-  });
+  SaveAccount(&session, changed, part,
+              [this, key = NameKey(changed.name), apply = std::move(apply),
+               confirmation = std::move(confirmation)](Session* asker, bool stored) {
+                auto it = accounts_.find(key);
+                if (stored && it != accounts_.end()) {
+                  apply(it->second);
+                  if (asker) asker->Log(confirmation);
+                }
+                if (!asker) return;
+                Warn(*asker, stored ? std::string_view(confirmation) : kNotStored);
+                asker->Resume();
+              });
 }
 
 void Lobby::OnUnsuspend(Session& session, const std::string& args) {
   AccountRecord* account = AdminTarget(session, args, true);
   if (!account) return;
-  account->suspended = false;
-  session.Log("unsuspended account " + EventLog::Escape(account->name, 40));
-  ConfirmWhenStored(session, *account, account->name + " is no longer suspended.");
+  AccountRecord changed = *account;
+  changed.suspended = false;
+  ChangeWhenStored(
+      session, changed, Store::AccountPart::kSuspension,
+      [](AccountRecord& account) { account.suspended = false; },
+      account->name + " is no longer suspended.");
 }
 
 void Lobby::OnChngPass(Session& session, const std::string& args) {
@@ -114,11 +140,13 @@ void Lobby::OnChngPass(Session& session, const std::string& args) {
                  self->Resume();
                  return;
                }
-               it->second.passwordHash = std::move(*hash);
-               self->Log("changed password of " + EventLog::Escape(it->second.name, 40));
+               AccountRecord changed = it->second;
+               changed.passwordHash = *hash;
                self->Resume();
-               ConfirmWhenStored(*self, it->second,
-                                 "The password of " + it->second.name + " has been changed.");
+               ChangeWhenStored(
+                   *self, changed, Store::AccountPart::kPassword,
+                   [hash = *hash](AccountRecord& account) { account.passwordHash = hash; },
+                   "The password of " + it->second.name + " has been changed.");
              });
 }
 

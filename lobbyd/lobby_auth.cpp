@@ -11,9 +11,6 @@ constexpr std::string_view kServerBusy = "The server is busy; please try again i
 constexpr std::string_view kNotStored =
     "The server could not store your account now; please try again later.";
 
-constexpr std::string_view kBadCharacters =
-    "One of your fields contains disallowed punctuation or letters!";
-
 // The client's own check, and no hidden characters either: an ID with them could not be told
 // from another, shown or typed by anyone.
 bool IsSafeField(std::string_view text) {
@@ -35,6 +32,7 @@ void Lobby::OnAuth(Session& session, const std::string& args) {
     session.Send(cv3::FormatLine(msg::kAuthAck, msg::kFailed));
     return;
   }
+  if (!fields.id.empty() && !SignInsAllowed(session, NameKey(fields.id), fields.id)) return;
   session.Pause();
   // The account as the store has it now: the operator may have added it, or changed its rights
   // or ban, while the server runs. Read before the password check, so the hash threads never
@@ -46,24 +44,37 @@ void Lobby::OnAuth(Session& session, const std::string& args) {
       [stored, id](Store& store) {
         return id.empty() ? std::string() : store.LoadAccount(id, *stored);
       },
-      // A failed read leaves what the server knows; the sign-in goes on.
+      // A failed read leaves what the server knows; the sign-in goes on. So does one whose
+      // batch failed to commit: what it read may never have been. Results come back in the
+      // order asked, so an administrator's change asked after this read is applied after it.
       [this, stored, fields = std::move(fields), underWay = CountSignIn(address)](
-          Session* asker, bool) mutable {
-        if (*stored) TakeOperatorChanges(std::move(**stored));
+          Session* asker, bool read) mutable {
+        if (read && *stored) TakeOperatorChanges(std::move(**stored));
         if (asker) CheckPassword(*asker, std::move(fields), std::move(underWay));
       });
 }
 
+bool Lobby::SignInsAllowed(Session& session, const std::string& key, const std::string& id) {
+  auto now = clock_.Steady();
+  if (!accountSignIns_.Blocked(key, now) && !addressSignIns_.Blocked(session.Address(), now)) {
+    return true;
+  }
+  session.Log("sign-in refused for " + EventLog::Escape(id, 40) + " (signing in too often)");
+  Warn(session, "You have signed in too often; please wait a minute and try again.");
+  session.Send(cv3::FormatLine(msg::kAuthAck, msg::kFailed));
+  return false;
+}
+
 size_t Lobby::SignInsUnderWay(const std::string& address) const {
-  auto it = signInsUnderWay_.find(address);
-  return it == signInsUnderWay_.end() ? 0 : it->second;
+  auto it = signInsUnderWay_->find(address);
+  return it == signInsUnderWay_->end() ? 0 : it->second;
 }
 
 std::shared_ptr<void> Lobby::CountSignIn(const std::string& address) {
-  ++signInsUnderWay_[address];
-  return std::shared_ptr<void>(nullptr, [this, address](void*) {
-    if (auto it = signInsUnderWay_.find(address); it != signInsUnderWay_.end() && --it->second == 0)
-      signInsUnderWay_.erase(it);
+  ++(*signInsUnderWay_)[address];
+  return std::shared_ptr<void>(nullptr, [counts = signInsUnderWay_, address](void*) {
+    if (auto it = counts->find(address); it != counts->end() && --it->second == 0)
+      counts->erase(it);
   });
 }
 
@@ -80,7 +91,8 @@ void Lobby::TakeOperatorChanges(AccountRecord stored) {
   if (stored.banned) verified_.Forget(it->first);
 }
 
-void Lobby::CheckPassword(Session& session, cv3::AuthFields fields, std::shared_ptr<void> underWay) {
+void Lobby::CheckPassword(Session& session, cv3::AuthFields fields,
+                          std::shared_ptr<void> underWay) {
   const std::string& id = fields.id;
   const AccountRecord* account = id.empty() ? nullptr : FindAccount(id);
   std::string key = account ? NameKey(id) : std::string();
@@ -93,20 +105,20 @@ void Lobby::CheckPassword(Session& session, cv3::AuthFields fields, std::shared_
     session.Resume();
     return;
   }
-  bool queued = hashQueue_.Add(session.Address(), [this, weak = session.weak_from_this(), id, key,
-                                                   hash, digest = std::move(fields.digest),
-                                                   underWay](HashQueue::Done done) {
-    if (auto self = weak.lock(); !self || !self->Open()) return done();
-    pool_.Verify(hash, digest, [this, weak, id, key, hash, digest, done, underWay](bool ok) {
-      if (ok && !key.empty()) verified_.Remember(key, hash, digest);
-      // The failure is counted before the sign-in stops counting as under way.
-      if (auto self = weak.lock(); self && self->Open()) {
-        FinishAuth(*self, id, key, hash, ok);
-        self->Resume();
-      }
-      done();
-    });
-  });
+  bool queued = hashQueue_.Add(
+      session.Address(), [this, weak = session.weak_from_this(), id, key, hash,
+                          digest = std::move(fields.digest), underWay](HashQueue::Done done) {
+        if (auto self = weak.lock(); !self || !self->Open()) return done();
+        pool_.Verify(hash, digest, [this, weak, id, key, hash, digest, done, underWay](bool ok) {
+          if (ok && !key.empty()) verified_.Remember(key, hash, digest);
+          // The failure is counted before the sign-in stops counting as under way.
+          if (auto self = weak.lock(); self && self->Open()) {
+            FinishAuth(*self, id, key, hash, ok);
+            self->Resume();
+          }
+          done();
+        });
+      });
   if (!queued) {
     session.Log("sign-in refused for " + EventLog::Escape(id, 40) + " (password checks queued)");
     Warn(session, kServerBusy);
@@ -136,6 +148,8 @@ void Lobby::FinishAuth(Session& session, const std::string& id, const std::strin
     session.Send(cv3::FormatLine(msg::kAuthAck, msg::kSuspended));
     return;
   }
+  // Again, for sign-ins that were under way side by side.
+  if (!SignInsAllowed(session, key, id)) return;
   SignIn(session, account);
 }
 
@@ -154,21 +168,16 @@ void Lobby::OnCreate(Session& session, const std::string& args) {
   const std::string& id = fields->id;
   std::string& digest = fields->digest;
   const std::string& email = fields->email;
-  if (CharacterCount(TrimSpaces(id)) < 3) {
-    RefuseCreate(session, "Corvane ID must be 3 letters/numbers or more!");
-    return;
-  }
-  if (CharacterCount(id) > options_.maxIdLength) {
-    RefuseCreate(session, "Corvane ID must be at most " + std::to_string(options_.maxIdLength) +
-                              " letters/numbers!");
+  if (auto problem = NewIdProblem(id, options_.maxIdLength); !problem.empty()) {
+    RefuseCreate(session, problem);
     return;
   }
   if (CharacterCount(email) > options_.maxProfileFieldLength) {
     RefuseCreate(session, "Your e-mail address is too long!");
     return;
   }
-  if (!IsSafeField(id) || !IsSafeField(digest) || !IsSafeField(email)) {
-    RefuseCreate(session, kBadCharacters);
+  if (!IsSafeField(digest) || !IsSafeField(email)) {
+    RefuseCreate(session, kDisallowedCharacters);
     return;
   }
   if (email.find('@') == std::string::npos) {
@@ -191,15 +200,17 @@ void Lobby::OnCreate(Session& session, const std::string& args) {
     return;
   }
   session.Pause();
-  bool queued = hashQueue_.Add(session.Address(), [this, weak = session.weak_from_this(), id,
-                                                   email, digest = std::move(digest)](
-                                                      HashQueue::Done done) mutable {
-    if (auto self = weak.lock(); !self || !self->Open()) return done();
-    pool_.Hash(std::move(digest), [this, weak, id, email, done](std::optional<std::string> hash) {
-      if (auto self = weak.lock(); self && self->Open()) FinishCreate(*self, id, email, hash);
-      done();
-    });
-  });
+  bool queued =
+      hashQueue_.Add(session.Address(), [this, weak = session.weak_from_this(), id, email,
+                                         digest = std::move(digest)](HashQueue::Done done) mutable {
+        if (auto self = weak.lock(); !self || !self->Open()) return done();
+        pool_.Hash(std::move(digest),
+                   [this, weak, id, email, done](std::optional<std::string> hash) {
+                     if (auto self = weak.lock(); self && self->Open())
+                       FinishCreate(*self, id, email, hash);
+                     done();
+                   });
+      });
   if (!queued) {
     RefuseCreate(session, kServerBusy);
     session.Resume();

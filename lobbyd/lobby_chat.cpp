@@ -4,9 +4,17 @@
 
 namespace lobbyd {
 
-bool Lobby::FloodAllows(Session& session, Flood& flood, std::string_view what,
+bool Lobby::FloodAllows(Session& session, Flood Floods::*kind, std::string_view what,
                         std::string_view warning) {
-  switch (flood.Take(clock_.Steady())) {
+  auto now = clock_.Steady();
+  // The account's buckets, then the address's: each outlives the connection.
+  Flood::Verdict verdict =
+      (accountFloods_.try_emplace(session.pilot.key).first->second.*kind).Take(now);
+  if (verdict == Flood::Verdict::kPass) {
+    double scale = options_.connectionsPerAddress;
+    verdict = (addressFloods_.try_emplace(session.Address(), scale).first->second.*kind).Take(now);
+  }
+  switch (verdict) {
     case Flood::Verdict::kPass:
       return true;
     case Flood::Verdict::kDropAndWarn:
@@ -19,8 +27,15 @@ bool Lobby::FloodAllows(Session& session, Flood& flood, std::string_view what,
   return false;
 }
 
+void Lobby::ForgetRestedFloods() {
+  auto now = clock_.Steady();
+  for (auto* floods : {&accountFloods_, &addressFloods_}) {
+    std::erase_if(*floods, [now](const auto& entry) { return entry.second.Rested(now); });
+  }
+}
+
 bool Lobby::ChatAllowed(Session& session) {
-  return FloodAllows(session, session.pilot.flood, "chat lines",
+  return FloodAllows(session, &Floods::chat, "chat lines",
                      "You are sending messages too fast; some were not delivered.");
 }
 

@@ -30,8 +30,8 @@ std::string Lobby::TooLong(const cv3::HostedGame& game) const {
     return "Your game's name must be at most " + std::to_string(options_.maxGameNameLength) +
            " characters!";
   }
-  if (over(game.address, options_.maxAddressLength) || over(game.version, 64) ||
-      over(game.announcement, 64)) {
+  if (over(game.address, options_.maxAddressLength) || over(game.version, kGameShortFieldLength) ||
+      over(game.announcement, kGameShortFieldLength)) {
     return "One of your game's fields is too long!";
   }
   if (over(game.description, options_.maxDescriptionLength)) {

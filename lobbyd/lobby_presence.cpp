@@ -7,9 +7,6 @@ namespace lobbyd {
 
 namespace {
 
-// Entries a list's producer looks at a time; the next come once the connection has drained.
-constexpr size_t kListChunk = 256;
-
 std::string ListedLine(const std::string& name, const Pilot* pilot) {
   // An invisible pilot is listed as offline, as the others were told.
   cv3::UserItem item{name, std::string(msg::kKindOffline), {}};
@@ -90,29 +87,49 @@ bool Lobby::NextListChunk(const std::string& own, std::string& after, bool start
   return true;
 }
 
+bool Lobby::ListAllowed(Session& session, bool& pending) {
+  // The list on its way is built from the lobby as it is when each part goes, and what changes
+  // meanwhile is told after it: it answers a second request as well as a new list would.
+  if (pending) return false;
+  if (!FloodAllows(session, &Floods::lists, "list requests",
+                   "You are asking for lists too fast; some were not sent.")) {
+    return false;
+  }
+  pending = true;
+  return true;
+}
+
 void Lobby::OnUsers(Session& session, const std::string&) {
-  session.SendStream([this, own = session.pilot.key, after = std::string(),
-                      started = false](std::string& wire) mutable {
-    bool more = NextListChunk(own, after, started, wire);
-    started = true;
-    return more;
-  });
+  Pilot& pilot = session.pilot;
+  if (!ListAllowed(session, pilot.usersListPending)) return;
+  // The producer goes with the session, so the pilot it points to is there when it runs.
+  session.SendStream(
+      [this, &pilot, after = std::string(), started = false](std::string& wire) mutable {
+        bool more = NextListChunk(pilot.key, after, started, wire);
+        started = true;
+        pilot.usersListPending = more;
+        return more;
+      });
 }
 
 void Lobby::OnGames(Session& session, const std::string&) {
+  Pilot& pilot = session.pilot;
+  if (!ListAllowed(session, pilot.gamesListPending)) return;
   // Going on after the last game given, so games added or removed meanwhile neither stall nor
   // break the list.
-  session.SendStream([this, after = std::string(), started = false](std::string& wire) mutable {
-    auto it = started ? games_.upper_bound(after) : games_.begin();
-    started = true;
-    for (size_t taken = 0; it != games_.end() && taken < kListChunk; ++it, ++taken) {
-      AppendWireLine(wire, cv3::GameItemLine({it->second.record.name, it->second.up}));
-      after = it->first;
-    }
-    if (it != games_.end()) return true;
-    AppendWireLine(wire, msg::kGamesAck);
-    return false;
-  });
+  session.SendStream(
+      [this, &pilot, after = std::string(), started = false](std::string& wire) mutable {
+        auto it = started ? games_.upper_bound(after) : games_.begin();
+        started = true;
+        for (size_t taken = 0; it != games_.end() && taken < kListChunk; ++it, ++taken) {
+          AppendWireLine(wire, cv3::GameItemLine({it->second.record.name, it->second.up}));
+          after = it->first;
+        }
+        pilot.gamesListPending = it != games_.end();
+        if (pilot.gamesListPending) return true;
+        AppendWireLine(wire, msg::kGamesAck);
+        return false;
+      });
 }
 
 void Lobby::OnVersion(Session& session, const std::string& args) {
@@ -144,6 +161,9 @@ void Lobby::OnAway(Session& session, const std::string& args) {
 }
 
 void Lobby::OnInvisible(Session& session, const std::string&) {
+  if (session.pilot.presence != Pilot::Presence::kInvisible) {
+    session.pilot.hiddenSince = NowSeconds();
+  }
   SetPresence(session.pilot, Pilot::Presence::kInvisible);
   session.Send(msg::kInvisibleAck);
   Broadcast(cv3::FormatLine(msg::kIsOff, session.pilot.name), &session);

@@ -9,11 +9,12 @@ namespace lobbyd {
 void Lobby::SendProfile(Session& session, const AccountRecord& account, std::string_view reply) {
   std::string lastOn = "Never";
   Session* online = FindPilot(account.name);
-  if (online && online->pilot.presence != Pilot::Presence::kInvisible) {
+  bool hidden = online && online->pilot.presence == Pilot::Presence::kInvisible;
+  int64_t lastSeen = hidden ? online->pilot.hiddenSince : account.lastOn;
+  if (online && !hidden) {
     lastOn = "Online now";
-  } else if (account.lastOn != 0) {
-    lastOn =
-        DateTimeText(std::chrono::system_clock::time_point(std::chrono::seconds(account.lastOn)));
+  } else if (lastSeen != 0) {
+    lastOn = DateTimeText(std::chrono::system_clock::time_point(std::chrono::seconds(lastSeen)));
   }
   auto since = std::chrono::system_clock::time_point(std::chrono::seconds(account.createdAt));
   session.SendLines(
@@ -72,7 +73,7 @@ void Lobby::OnSaveProfile(Session& session, const std::string& args) {
   cv3::ProfileFields before = account->profile;
   account->profile = std::move(profile);
   session.Pause();
-  SaveAccount(&session, *account,
+  SaveAccount(&session, *account, Store::AccountPart::kProfile,
               [this, key = session.pilot.key, before](Session* asker, bool stored) {
                 if (!stored) {
                   // What the others are shown stays what is stored.
@@ -84,8 +85,9 @@ void Lobby::OnSaveProfile(Session& session, const std::string& args) {
                 if (stored) {
                   asker->Log("profile saved");
                 } else {
-                  Warn(*asker, "The server could not store your profile now; please try again "
-                               "later.");
+                  Warn(*asker,
+                       "The server could not store your profile now; please try again "
+                       "later.");
                 }
                 asker->Resume();
               });

@@ -3,8 +3,14 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 
 namespace lobbyd {
+
+// Entries a list reply is produced in at a time; the next come once the connection has drained.
+inline constexpr size_t kListChunk = 256;
+// The longest game version and announcement a pilot may store (they are the game's own words).
+inline constexpr unsigned kGameShortFieldLength = 64;
 
 struct LobbyOptions {
   unsigned clientVersion = 300;  // clients reporting a lower version are told to update

@@ -27,6 +27,9 @@ Server::Server(asio::io_context& io, Store& store, const PasswordHasher& hasher,
       spare_(::open("/dev/null", O_RDONLY | O_CLOEXEC)) {}
 
 Server::~Server() {
+  // The checks still running end first, and the work still queued for them goes while the lobby
+  // it refers to is there. What they already handed to the io_context goes with it, later.
+  pool_.Stop();
   if (spare_ >= 0) ::close(spare_);
 }
 

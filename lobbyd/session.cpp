@@ -17,6 +17,15 @@ constexpr std::chrono::microseconds kGatherMost{2000000};
 
 }  // namespace
 
+std::string AddressKey(const asio::ip::address& address) {
+  if (address.is_v4()) return address.to_string();
+  auto v6 = address.to_v6();
+  if (v6.is_v4_mapped()) return asio::ip::make_address_v4(asio::ip::v4_mapped, v6).to_string();
+  auto bytes = v6.to_bytes();
+  std::fill(bytes.begin() + 8, bytes.end(), 0);
+  return asio::ip::address_v6(bytes).to_string() + "/64";
+}
+
 void AppendWireLine(std::string& wire, std::string_view line) {
   wire += cv3::Utf8ToCp1252Lossy(line);
   wire += "\r\n";
@@ -38,8 +47,9 @@ Session::Session(asio::ip::tcp::socket socket, uint64_t id, SessionEvents& event
   asio::error_code error;
   auto remote = socket_.remote_endpoint(error);
   if (!error) {
-    address_ = remote.address().to_string();
-    peer_ = (remote.address().is_v6() ? "[" + address_ + "]" : address_) + ":" +
+    address_ = AddressKey(remote.address());
+    std::string shown = remote.address().to_string();
+    peer_ = (remote.address().is_v6() ? "[" + shown + "]" : shown) + ":" +
             std::to_string(remote.port());
   } else {
     address_ = peer_ = "unknown";
@@ -161,7 +171,8 @@ bool Session::Admit(size_t bytes) {
 }
 
 void Session::SendStream(Producer more) {
-  if (closed_) return;
+  if (closed_ || !Admit(kHeldProducerBytes)) return;
+  heldBytes_ += kHeldProducerBytes;
   backlog_.push_back({{}, std::move(more)});
   urgent_ = true;
   FillFromBacklog();
@@ -201,7 +212,11 @@ void Session::FillFromBacklog() {
     }
     std::string bytes;
     bool more = front.producer(bytes);
-    if (!more) backlog_.pop_front();
+    if (!more) {
+      backlog_.pop_front();
+      heldBytes_ -= kHeldProducerBytes;
+      Unqueued(kHeldProducerBytes);
+    }
     if (bytes.empty()) continue;
     if (!Admit(bytes.size())) return;
     outbox_ += bytes;
@@ -278,9 +293,8 @@ void Session::Close(std::string_view reason) {
   socket_.close(ignored);
   Unqueued(outbox_.size());
   std::string().swap(outbox_);
-  for (const Held& item : backlog_) {
-    if (!item.producer) Unqueued(item.bytes.size());
-  }
+  for (const Held& item : backlog_)
+    Unqueued(item.producer ? kHeldProducerBytes : item.bytes.size());
   backlog_.clear();
   heldBytes_ = 0;
   asio::post(socket_.get_executor(),

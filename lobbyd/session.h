@@ -39,6 +39,9 @@ struct Pilot {
   std::string key;   // its NameKey
   Presence presence = Presence::kOnline;
   std::string awayMessage;
+  // When he last went invisible (wall clock, seconds): his profile shows it as the time he
+  // was last on, as if he had signed off then.
+  int64_t hiddenSince = 0;
   // His entry in others' pilot lists, in wire form; set with his presence (Lobby::SetPresence),
   // so a list of thousands copies lines instead of building them.
   std::string listed;
@@ -47,8 +50,9 @@ struct Pilot {
   // invisible their private lines still reach him; everyone else's are refused as if he were
   // offline, so invisibility cannot be probed.
   std::set<std::string> writtenTo;
-  Flood flood{5, 2};          // chat lines
-  Flood changes{5, 0.5};      // status, game and profile changes, which fan out to everyone
+  // A list reply on its way: asking again meanwhile is answered by it.
+  bool usersListPending = false;
+  bool gamesListPending = false;
   unsigned ignoredLines = 0;  // ignored commands, for bounding what the log gets
 };
 
@@ -71,6 +75,10 @@ struct OutputBudget {
 // anything someone waits on (see Delivery).
 std::chrono::microseconds GatherInterval(size_t connections, std::chrono::microseconds atLeast);
 
+// The address as the per-address limits count it: an IPv4 address as it is, an IPv6 address by
+// its /64, which one subscriber gets whole ("2001:db8:1:2::/64").
+std::string AddressKey(const asio::ip::address& address);
+
 // Appends a line (UTF-8, without CR LF) as it goes on the wire: Windows-1252 with CR LF.
 void AppendWireLine(std::string& wire, std::string_view line);
 
@@ -83,6 +91,8 @@ class Session : public std::enable_shared_from_this<Session> {
   static constexpr size_t kLineLimitBeforeSignIn = 512;
   static constexpr size_t kLineLimitSignedIn = 8 * 1024;
   static constexpr std::chrono::seconds kFlushDeadline{5};
+  // What a reply waiting to be produced counts as against the limits: more than it holds.
+  static constexpr size_t kHeldProducerBytes = 1024;
   // A connection with more than this queued is behind on reading; when the server's output
   // budget is spent, such connections are the ones closed.
   static constexpr size_t kBehindBytes = 64 * 1024;
@@ -105,7 +115,8 @@ class Session : public std::enable_shared_from_this<Session> {
   void SendWire(std::string_view bytes, Delivery delivery = Delivery::kGathered);
   // A long reply produced as the connection drains: `more` appends some lines in wire form
   // (AppendWireLine) to its argument and returns false once it has given the last. What is sent
-  // afterwards waits behind it, so the reply reaches the peer whole.
+  // afterwards waits behind it, so the reply reaches the peer whole. Until it has given the last
+  // it counts as kHeldProducerBytes, and what it gives counts as it is given.
   using Producer = std::function<bool(std::string& wire)>;
   void SendStream(Producer more);
 
@@ -124,7 +135,7 @@ class Session : public std::enable_shared_from_this<Session> {
   void SetLineLimit(size_t limit) { buffer_.SetLimit(limit); }
 
   uint64_t Id() const { return id_; }
-  const std::string& Address() const { return address_; }  // address only
+  const std::string& Address() const { return address_; }  // AddressKey of the peer
   // When the connection was accepted, on the lobby's steady clock.
   std::chrono::steady_clock::time_point connectedAt{};
   void Log(std::string_view event) { log_.Connection(peer_, pilot.name, event); }
@@ -179,7 +190,7 @@ class Session : public std::enable_shared_from_this<Session> {
   };
   std::deque<Held> backlog_;
   size_t queuedBytes_ = 0;  // queue, write in progress and held bytes together
-  size_t heldBytes_ = 0;    // bytes in backlog_, so a fill need not walk it
+  size_t heldBytes_ = 0;    // what backlog_ counts as, so a fill need not walk it
 };
 
 }  // namespace lobbyd

@@ -13,11 +13,9 @@ using Accounts = std::map<std::string, AccountRecord>;
 
 std::string AddAccount(Store& store, const PasswordHasher& hasher, const Clock& clock,
                        Accounts& accounts, const std::string& name, const std::string& password,
-                       EventLog& log) {
-  if (CharacterCount(TrimSpaces(name)) < 3 || !cv3::IsSafeName(name) ||
-      HasHiddenCharacters(name)) {
-    return "cannot add account \"" + name +
-           "\": an ID has 3 characters or more and no spaces, brackets, colons or quotes";
+                       unsigned maxIdLength, EventLog& log) {
+  if (auto problem = NewIdProblem(name, maxIdLength); !problem.empty()) {
+    return "cannot add account \"" + name + "\": " + problem;
   }
   if (accounts.count(NameKey(name))) {
     log.Server("account " + EventLog::Escape(name, 40) + " exists; left unchanged");
@@ -65,7 +63,8 @@ std::string ApplyStartupActions(Store& store, const PasswordHasher& hasher, cons
     accounts.emplace(std::move(key), std::move(account));
   }
   for (const auto& [name, password] : actions.addAccounts) {
-    if (auto error = AddAccount(store, hasher, clock, accounts, name, password, log);
+    if (auto error =
+            AddAccount(store, hasher, clock, accounts, name, password, actions.maxIdLength, log);
         !error.empty()) {
       return error;
     }
@@ -82,8 +81,7 @@ std::string ApplyStartupActions(Store& store, const PasswordHasher& hasher, cons
   };
   for (const auto& group : changes) {
     for (const auto& name : group.names) {
-      if (auto error =
-              Change(store, accounts, name, group.what, group.change, group.value, log);
+      if (auto error = Change(store, accounts, name, group.what, group.change, group.value, log);
           !error.empty()) {
         return error;
       }

@@ -10,6 +10,7 @@
 #include "lobbyd/clock.h"
 #include "lobbyd/event_log.h"
 #include "lobbyd/hasher.h"
+#include "lobbyd/options.h"
 #include "lobbyd/store.h"
 
 namespace lobbyd {
@@ -19,6 +20,7 @@ struct StartupActions {
   std::vector<std::string> admins;
   std::vector<std::string> bans;
   std::vector<std::string> unbans;
+  unsigned maxIdLength = LobbyOptions{}.maxIdLength;  // new IDs follow the server's rules
 };
 
 // Empty text on success, else the first failure (for instance an unknown account).

@@ -82,10 +82,10 @@ std::unique_ptr<Store> Store::Open(const std::string& path, std::string& error) 
 }
 
 Store::~Store() {
-  for (sqlite3_stmt* statement :
-       {createAccount_, updateAccount_, deleteAccount_, putGame_, deleteGame_}) {
+  for (sqlite3_stmt* statement : {createAccount_, deleteAccount_, putGame_, deleteGame_}) {
     sqlite3_finalize(statement);
   }
+  for (sqlite3_stmt* statement : updateAccount_) sqlite3_finalize(statement);
   sqlite3_close(db_);
 }
 
@@ -102,9 +102,15 @@ std::string Store::Prepare() {
        "INSERT INTO accounts (key, name, password_hash, admin, suspended, banned, "
        "created_at, last_on, location, age, email, web, bio) "
        "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13)"},
-      {&updateAccount_,
+      {&updateAccount_[0],
        "UPDATE accounts SET password_hash = ?3, suspended = ?5, last_on = ?8, location = ?9, "
        "age = ?10, email = ?11, web = ?12, bio = ?13 WHERE key = ?1"},
+      {&updateAccount_[1], "UPDATE accounts SET password_hash = ?3 WHERE key = ?1"},
+      {&updateAccount_[2], "UPDATE accounts SET suspended = ?5 WHERE key = ?1"},
+      {&updateAccount_[3], "UPDATE accounts SET last_on = ?8 WHERE key = ?1"},
+      {&updateAccount_[4],
+       "UPDATE accounts SET location = ?9, age = ?10, email = ?11, web = ?12, bio = ?13 "
+       "WHERE key = ?1"},
       {&deleteAccount_, "DELETE FROM accounts WHERE key = ?1"},
       {&putGame_,
        "INSERT OR REPLACE INTO games (key, name, owner, address, version, announce, settings, "
@@ -123,8 +129,9 @@ std::string Store::ReadAccounts(const char* where, const std::string* key,
                                 std::vector<AccountRecord>& out) {
   sqlite3_stmt* statement = nullptr;
   std::string sql =
-      std::string("SELECT name, password_hash, admin, suspended, banned, created_at, last_on, "
-                  "location, age, email, web, bio FROM accounts ") +
+      std::string(
+          "SELECT name, password_hash, admin, suspended, banned, created_at, last_on, "
+          "location, age, email, web, bio FROM accounts ") +
       where;
   if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
     return Error("cannot read accounts");
@@ -238,9 +245,12 @@ std::string Store::CreateAccount(const AccountRecord& account) {
   return Step(createAccount_, "cannot store account");
 }
 
-std::string Store::UpdateAccount(const AccountRecord& account) {
-  BindAccount(updateAccount_, account);
-  return Step(updateAccount_, "cannot store account");
+std::string Store::UpdateAccount(const AccountRecord& account, AccountPart part) {
+  // Every value is bound; a statement takes the ones its part names.
+  sqlite3_stmt* statement = updateAccount_[static_cast<size_t>(part)];
+  sqlite3_clear_bindings(statement);
+  BindAccount(statement, account);
+  return Step(statement, "cannot store account");
 }
 
 std::string Store::SetFlag(const char* column, const std::string& name, bool value) {

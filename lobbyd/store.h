@@ -35,8 +35,10 @@ class Store {
   // A new account; fails when the name is taken.
   std::string CreateAccount(const AccountRecord& account);
   // What the server changes of an existing account: password, suspension, last sign-in and
-  // profile.
-  std::string UpdateAccount(const AccountRecord& account);
+  // profile; all of them, or one part alone. The server writes one part at a time, so a write
+  // queued behind an administrator's change never stores a copy made before it.
+  enum class AccountPart { kAll, kPassword, kSuspension, kLastOn, kProfile };
+  std::string UpdateAccount(const AccountRecord& account, AccountPart part = AccountPart::kAll);
   // The operator's rights and bans.
   std::string SetAdmin(const std::string& name, bool admin);
   std::string SetBanned(const std::string& name, bool banned);
@@ -64,7 +66,7 @@ class Store {
   std::string Step(sqlite3_stmt* statement, const char* what);
 
   sqlite3_stmt* createAccount_ = nullptr;
-  sqlite3_stmt* updateAccount_ = nullptr;
+  sqlite3_stmt* updateAccount_[5] = {};  // by AccountPart
   sqlite3_stmt* deleteAccount_ = nullptr;
   sqlite3_stmt* putGame_ = nullptr;
   sqlite3_stmt* deleteGame_ = nullptr;

@@ -24,6 +24,20 @@ std::string NameKey(std::string_view name) { return cv3::FoldedName(name); }
 
 std::string GameKey(std::string_view name) { return NameKey(TrimSpaces(name)); }
 
+std::string NewIdProblem(std::string_view id, unsigned maxLength) {
+  if (CharacterCount(TrimSpaces(id)) < kShortestId) {
+    return "Corvane ID must be " + std::to_string(kShortestId) + " letters/numbers or more!";
+  }
+  if (CharacterCount(id) > maxLength) {
+    return "Corvane ID must be at most " + std::to_string(maxLength) + " letters/numbers!";
+  }
+  if (!cv3::Utf8ToCp1252(id) || HasHiddenCharacters(id) || !cv3::IsSafeName(id) ||
+      id.find(',') != std::string_view::npos || NameKey(id) == NameKey("l0bby")) {
+    return std::string(kDisallowedCharacters);
+  }
+  return {};
+}
+
 bool HasControlCharacters(std::string_view text) {
   for (char c : text) {
     if (static_cast<unsigned char>(c) < 0x20) return true;

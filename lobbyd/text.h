@@ -30,6 +30,19 @@ bool HasControlCharacters(std::string_view text);
 // another name ("pi\u00ADlot" shows as "pilot") or show as nothing at all.
 bool HasHiddenCharacters(std::string_view text);
 
+// The least characters a new ID has, trimmed, as the client counts them.
+inline constexpr unsigned kShortestId = 3;
+// What the client says of a field it will not send; the server says it of a field it refuses.
+inline constexpr std::string_view kDisallowedCharacters =
+    "One of your fields contains disallowed punctuation or letters!";
+
+// Why `id` cannot be a new account's ID (at account creation and for the operator alike), as the
+// text to tell the pilot; empty text when it can. Beyond the client's own checks: Windows-1252
+// must hold every character (else the ID could never be typed in), no hidden characters, no ","
+// (the client keeps lists of IDs with commas between them) and not "l0bby" in any letter case,
+// which names the lobby chat in the client. IDs made before these rules keep working.
+std::string NewIdProblem(std::string_view id, unsigned maxLength);
+
 // 32 upper-case hexadecimal digits: the password digest the client sends.
 bool IsPasswordDigest(std::string_view text);
 

@@ -70,6 +70,7 @@ class TestServer {
   void Stop();
 
   unsigned short Port() const { return port_; }
+  const std::string& Database() const { return database_; }
   ManualClock& Clock() { return clock_; }
   const CountingHasher& Hasher() const { return hasher_; }
   // What was logged; read it after Stop.

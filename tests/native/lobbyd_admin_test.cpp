@@ -1,5 +1,6 @@
 // Administration with and without rights and admin mode.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include "lobbyd/testing/test_server.h"
 
@@ -7,6 +8,31 @@ namespace lobbyd::testing {
 namespace {
 
 using Lines = std::vector<std::string>;
+using std::chrono::seconds;
+
+const std::string kNotStored =
+    "WARNING:The server could not store that change now; please try again later.";
+
+// Another process holding the store's write lock: the server's writes wait their 2 s and fail.
+class WriteLock {
+ public:
+  explicit WriteLock(const std::string& database) {
+    sqlite3_open(database.c_str(), &db_);
+    held_ = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
+  }
+  ~WriteLock() { Release(); }
+  bool Held() const { return held_; }
+  void Release() {
+    if (held_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    held_ = false;
+    if (db_) sqlite3_close(db_);
+    db_ = nullptr;
+  }
+
+ private:
+  sqlite3* db_ = nullptr;
+  bool held_ = false;
+};
 
 class Admin : public ::testing::Test {
  protected:
@@ -109,6 +135,50 @@ TEST_F(Admin, ChangePasswordNeedsADigest) {
   EXPECT_EQ(root_->Sync(),
             (Lines{"WARNING:The new password could not be read; please try again."}));
   EXPECT_TRUE(server_.SignIn("cid")) << "the old password still works";
+}
+
+TEST_F(Admin, ChangesThatCannotBeStoredTakeNoEffectNowNorLater) {
+  WriteLock lock(server_.Database());
+  ASSERT_TRUE(lock.Held());
+  root_->Send("CHNGPASS:cid:" + Digest("new one"));
+  root_->Send("SUSPEND:bob");
+  root_->Send("REMUSER:cid");
+  // One after another, each once its write failed; nobody else is told anything.
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(root_->ReadLine(seconds(15)), kNotStored);
+  lock.Release();
+  EXPECT_EQ(bob_->Sync(), Lines{});
+  EXPECT_EQ(cid_->Sync(), Lines{});
+  auto client = server_.Connect();
+  client->Send("AUTH:cid:" + Digest("new one"));
+  EXPECT_EQ(client->ReadLine(), "AUTH_ACK:FAILED");
+  // Nor does a later write of the account store any of them.
+  EXPECT_TRUE(server_.SignIn("cid"));
+  server_.Stop();
+  ASSERT_EQ(server_.Start(), "");
+  EXPECT_TRUE(server_.SignIn("cid"));
+  EXPECT_TRUE(server_.SignIn("bob"));
+}
+
+TEST_F(Admin, ARemovalWinsOverTheVictimsSignInThatReadHisAccountBeforeIt) {
+  auto dan = server_.Join("dan");
+  ASSERT_TRUE(dan);
+  ASSERT_TRUE(root_->Sync());
+  WriteLock lock(server_.Database());
+  ASSERT_TRUE(lock.Held());
+  // The store's thread waits on bob's profile; the victim's read and the removal queue behind.
+  bob_->Send("SAVEPROFILE:bob:here:31:b@x:w:bio");
+  server_.Hasher().Hold(true);
+  auto victim = server_.Connect();
+  victim->Send("AUTH:cid:" + Digest("pw"));
+  root_->Send("REMUSER:cid");
+  ASSERT_TRUE(dan->Sync());
+  lock.Release();
+  EXPECT_EQ(root_->ReadUntil("REMUSER:cid"), Lines{"ISOFF:cid"});
+  server_.Hasher().Hold(false);
+  EXPECT_EQ(victim->ReadLine(), "AUTH_ACK:FAILED");
+  auto again = server_.Connect();
+  again->Send("AUTH:cid:" + Digest("pw"));
+  EXPECT_EQ(again->ReadLine(), "AUTH_ACK:FAILED");
 }
 
 }  // namespace

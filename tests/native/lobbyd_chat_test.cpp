@@ -124,6 +124,40 @@ TEST_F(Chat, AfterABurstTwoLinesASecondPass) {
   EXPECT_EQ(cid_->Sync()->size(), 5u + 1u + 2u + 5u) << "nothing dropped reached the others";
 }
 
+TEST_F(Chat, SigningInAgainDoesNotRefillTheAllowance) {
+  for (int i = 0; i < 5; ++i) bob_->Send("LMSG:burst");
+  bob_->Send("QUIT");
+  ASSERT_EQ(cid_->ReadUntil("ISOFF:bob"), Lines(5, "LMSG:bob:burst"));
+  auto again = server_.SignIn("bob");
+  ASSERT_TRUE(again);
+  again->Send("LMSG:once more");
+  EXPECT_EQ(again->Sync(), Lines{kTooFast});
+  EXPECT_EQ(cid_->Sync(), Lines{"ISON:bob"});
+}
+
+TEST(ChatFromOneAddress, PilotsBehindOneAddressMaySendWhatAsManyPilotsAsItMayConnect) {
+  LobbyOptions options;
+  options.connectionsPerAddress = 2;
+  TestServer server({}, options);
+  ASSERT_EQ(server.Start(), "");
+  auto reader = server.Connect(0, "127.0.0.2");
+  reader->Send("CREATE:reader:" + Digest("pw") + ":r@x");
+  ASSERT_EQ(reader->ReadUntil("ISON:reader"), Lines{"AUTH_ACK:OK"});
+  // Two pilots' bursts, one after the other; a third pilot finds nothing left.
+  for (const char* name : {"ann", "bob", "cid"}) {
+    auto pilot = server.Join(name);
+    ASSERT_TRUE(pilot);
+    for (int i = 0; i < 5; ++i) pilot->Send("LMSG:hi");
+    pilot->Send("QUIT");
+    EXPECT_TRUE(pilot->WaitClosed());
+  }
+  auto seen = reader->ReadUntil("ISOFF:cid");
+  ASSERT_TRUE(seen);
+  EXPECT_EQ(std::count(seen->begin(), seen->end(), "LMSG:ann:hi"), 5);
+  EXPECT_EQ(std::count(seen->begin(), seen->end(), "LMSG:bob:hi"), 5);
+  EXPECT_EQ(std::count(seen->begin(), seen->end(), "LMSG:cid:hi"), 0);
+}
+
 TEST_F(Chat, PrivateLinesCountTowardsTheSameLimit) {
   for (int i = 0; i < 5; ++i) bob_->Send("PMSG:ann:hi");
   bob_->Send("LMSG:too much");

@@ -45,6 +45,22 @@ TEST_F(Lists, UsersListsEveryAccountButTheAskerWithItsKind) {
                          "USER:dave:offline", "USER:root:admin", "USER:zed:offline"}));
 }
 
+TEST_F(Lists, ListRequestsAreLimitedLikeChat) {
+  auto zed = server_.SignIn("zed");
+  ASSERT_TRUE(zed);
+  for (int i = 0; i < 4; ++i) {
+    zed->Send("USERS");
+    zed->Send("GAMES");
+  }
+  // Five at once, then two a second: the clock stands still here.
+  EXPECT_EQ(zed->Sync(), (Lines{"USER:root:offline", "USERS_ACK", "GAMES_ACK", "USER:root:offline",
+                                "USERS_ACK", "GAMES_ACK", "USER:root:offline", "USERS_ACK",
+                                "WARNING:You are asking for lists too fast; some were not sent."}));
+  server_.Clock().Advance(std::chrono::seconds(1));
+  zed->Send("GAMES");
+  EXPECT_EQ(zed->Sync(), Lines{"GAMES_ACK"});
+}
+
 TEST_F(Lists, UsersOnAnEmptyLobbyIsJustTheEnd) {
   server_.Stop();
   TestServer empty;
@@ -100,15 +116,20 @@ TEST(ListsVersion, TheCurrentVersionIsTheOperatorsChoice) {
   EXPECT_EQ(client->ReadLine(), "VERSION_ACK:OK");
 }
 
+// Accounts pilot10000, pilot10001, ...
+StartupActions Pilots(int count) {
+  StartupActions accounts;
+  for (int i = 0; i < count; ++i) {
+    accounts.addAccounts.emplace_back("pilot" + std::to_string(10000 + i), "pw");
+  }
+  return accounts;
+}
+
 TEST(LongLists, AListLongerThanAConnectionMayQueueArrivesWholeWhileOtherLinesWaitBehindIt) {
   LobbyOptions options;
   options.connectionQueueKb = 16;
   TestServer server({}, options);
-  StartupActions accounts;
-  for (int i = 0; i < 1500; ++i) {
-    accounts.addAccounts.emplace_back("pilot" + std::to_string(10000 + i), "pw");
-  }
-  ASSERT_EQ(server.Seed(accounts), "");
+  ASSERT_EQ(server.Seed(Pilots(1500)), "");
   ASSERT_EQ(server.Start(), "");
   auto asker = server.SignIn("pilot10000");
   ASSERT_TRUE(asker);
@@ -127,6 +148,22 @@ TEST(LongLists, AListLongerThanAConnectionMayQueueArrivesWholeWhileOtherLinesWai
       << lines->at(1498);
   EXPECT_EQ(lines->at(1499), "USERS_ACK");
   EXPECT_EQ(lines->at(1500), "GAMES_ACK");
+}
+
+TEST(LongLists, AskingAgainForAListStillOnItsWayIsAnsweredByThatOne) {
+  // A list far longer than a connection takes before it has read some: it stays on its way.
+  LobbyOptions options;
+  options.connectionQueueKb = 100;
+  TestServer server({}, options);
+  ASSERT_EQ(server.Seed(Pilots(6000)), "");
+  ASSERT_EQ(server.Start(), "");
+  auto asker = server.SignIn("pilot10000");
+  ASSERT_TRUE(asker);
+  asker->SendRaw("USERS\r\nUSERS\r\nUSERS\r\n");
+  auto lines = asker->Sync();
+  ASSERT_TRUE(lines);
+  ASSERT_EQ(lines->size(), 5999u + 1);
+  EXPECT_EQ(lines->back(), "USERS_ACK");
 }
 
 TEST(LongLists, ListsSharedAmongPilotsShowEveryChangeAndNeverTheAsker) {

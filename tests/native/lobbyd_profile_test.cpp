@@ -89,14 +89,20 @@ TEST_F(Profiles, UnknownPilotGetsAWarning) {
   EXPECT_EQ(ann_->Sync(), (Lines{"WARNING:There is no pilot named ghost!"}));
 }
 
-TEST_F(Profiles, LastOnShowsTheSignOffTimeOnceOffline) {
+TEST_F(Profiles, LastOnShowsTheSignOffTimeOnceInvisibleOrOffline) {
   server_.Clock().Advance(std::chrono::hours(2));
-  bob_->Send("QUIT");
-  ASSERT_EQ(ann_->ReadLine(), "ISOFF:bob");
-  ann_->Send("USERINFO:bob");
-  auto lines = ann_->ReadUntil("USERINFO_ACK:OK");
-  ASSERT_TRUE(lines);
-  EXPECT_EQ((*lines)[2], "USERINFO_ACK:LASTON:2023-11-15 00:13 UTC");
+  // Going invisible looks like signing off, in the profile too; an hour later he really does.
+  for (auto [leave, seen] : {std::pair{"INVISIBLE", "2023-11-15 00:13 UTC"},
+                             std::pair{"QUIT", "2023-11-15 01:13 UTC"}}) {
+    bob_->Send(leave);
+    ASSERT_EQ(ann_->ReadLine(), "ISOFF:bob");
+    server_.Clock().Advance(std::chrono::minutes(30));
+    ann_->Send("USERINFO:bob");
+    auto lines = ann_->ReadUntil("USERINFO_ACK:OK");
+    ASSERT_TRUE(lines);
+    EXPECT_EQ((*lines)[2], std::string("USERINFO_ACK:LASTON:") + seen) << leave;
+    server_.Clock().Advance(std::chrono::minutes(30));
+  }
 }
 
 }  // namespace

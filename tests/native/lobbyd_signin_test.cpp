@@ -142,6 +142,33 @@ TEST(SignInGuesses, ChecksUnderWayCountAsFailuresSoSideBySideGuessesGetNoMoreChe
   EXPECT_EQ(server.Hasher().Verifies(), 5);
 }
 
+TEST(SignInStorm, StoppingWhileSignInsAreUnderWayLeavesNoWorkBehindThatOutlivesTheServer) {
+  // Checks held at the gate: two run, others wait for the workers or in the server's queue,
+  // and their results would come after the server stopped. (The sanitizer build checks it.)
+  LobbyOptions options;
+  options.hashQueuePerAddress = 100;
+  TestServer server({}, options);
+  ASSERT_EQ(server.Seed({{{"alice", "secret"}}, {}, {}, {}}), "");
+  ASSERT_EQ(server.Start(), "");
+  server.Hasher().Hold(true);
+  const char* sources[] = {"127.0.0.2", "127.0.0.3", "127.0.0.4", "127.0.0.5",
+                           "127.0.0.6", "127.0.0.7", "127.0.0.8", "127.0.0.9"};
+  std::vector<std::unique_ptr<TestClient>> pilots;
+  for (const char* source : sources) {
+    for (int i = 0; i < 4; ++i) {
+      pilots.push_back(server.Connect(0, source));
+      pilots.back()->Send("AUTH:alice:" + Digest("secret"));
+    }
+  }
+  for (auto until = std::chrono::steady_clock::now() + seconds(10);
+       server.Hasher().Waiting() < 2 && std::chrono::steady_clock::now() < until;) {
+    std::this_thread::yield();
+  }
+  ASSERT_EQ(server.Hasher().Waiting(), 2);
+  server.Stop();
+  for (auto& pilot : pilots) EXPECT_TRUE(pilot->WaitClosed());
+}
+
 TEST_F(SignIn, AReconnectWithAVerifiedCredentialIsNotHashedAgainUntilTheAccountChanges) {
   auto ask = [&](const std::string& password) {
     return Ask("AUTH:alice:" + Digest(password))->ReadLine();
@@ -198,6 +225,41 @@ TEST_F(SignIn, FailuresSpreadOverMoreThanAMinuteDoNotThrottle) {
   }
   client->Send("AUTH:alice:" + Digest("secret"));
   EXPECT_EQ(client->ReadLine(), "AUTH_ACK:OK");
+}
+
+const std::string kTooOften =
+    "WARNING:You have signed in too often; please wait a minute and try again.";
+
+TEST_F(SignIn, AnAccountSignsInSixTimesAMinuteThenWaits) {
+  for (int i = 0; i < 6; ++i) ASSERT_TRUE(server_.SignIn("alice", "secret")) << i;
+  auto late = Ask("AUTH:alice:" + Digest("secret"));
+  EXPECT_EQ(late->ReadLine(), kTooOften);
+  EXPECT_EQ(late->ReadLine(), "AUTH_ACK:FAILED");
+  server_.Clock().Advance(seconds(60));
+  late->Send("AUTH:alice:" + Digest("secret"));
+  EXPECT_EQ(late->ReadLine(), "AUTH_ACK:OK");
+}
+
+TEST(SignInsFromOneAddress, TwiceTheConnectionsItMayHoldAMinute) {
+  LobbyOptions options;
+  options.connectionsPerAddress = 2;
+  TestServer server({}, options);
+  ASSERT_EQ(server.Seed({{{"alice", "secret"}}, {}, {}, {}}), "");
+  ASSERT_EQ(server.Start(), "");
+  std::unique_ptr<TestClient> current;
+  for (int i = 0; i < 4; ++i) {
+    auto next = server.SignIn("alice", "secret");
+    ASSERT_TRUE(next) << i;
+    if (current) EXPECT_TRUE(current->WaitClosed());
+    current = std::move(next);
+  }
+  auto late = server.Connect();
+  late->Send("AUTH:alice:" + Digest("secret"));
+  EXPECT_EQ(late->ReadLine(), kTooOften);
+  EXPECT_EQ(late->ReadLine(), "AUTH_ACK:FAILED");
+  auto elsewhere = server.Connect(0, "127.0.0.2");
+  elsewhere->Send("AUTH:alice:" + Digest("secret"));
+  EXPECT_EQ(elsewhere->ReadLine(), "AUTH_ACK:OK");
 }
 
 TEST_F(SignIn, SecondSignOnClosesTheOlderConnection) {
@@ -306,8 +368,32 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCreate{"CREATE:abc:ABC:a@b", "Your password could not be read; please try again."},
         RefusedCreate{"CREATE:abc",
                       "Your account request is missing the password or e-mail address."},
+        // The name of the lobby chat in the client, and lists of IDs joined by commas.
+        RefusedCreate{"CREATE:l0bby:" + kDigest + ":a@b", kBad},
+        RefusedCreate{"CREATE:L0BBY:" + kDigest + ":a@b", kBad},
+        RefusedCreate{"CREATE:ann,bob:" + kDigest + ":a@b", kBad},
         RefusedCreate{"CREATE:ALICE:" + kDigest + ":a@b",
                       "That Corvane ID is already taken; please choose another."}));
+
+TEST(OlderIds, AnIdMadeBeforeTheRulesOfNewOnesStillSignsIn) {
+  TempFolder folder;
+  const std::string database = folder.Path() + "/lobby.db";
+  {
+    std::string error;
+    auto store = Store::Open(database, error);
+    ASSERT_TRUE(store) << error;
+    for (const char* name : {"L0bby", "ann,bob"}) {
+      AccountRecord account;
+      account.name = name;
+      account.passwordHash = SodiumHasher::Cheapest().Hash(Digest("pw")).value_or("");
+      ASSERT_EQ(store->CreateAccount(account), "");
+    }
+  }
+  TestServer server(database);
+  ASSERT_EQ(server.Start(), "");
+  EXPECT_TRUE(server.SignIn("L0bby"));
+  EXPECT_TRUE(server.SignIn("ann,bob"));
+}
 
 TEST_F(SignIn, QuitIsAnsweredThenClosedAndOthersSeeThePilotLeave) {
   auto watcher = server_.Join("watcher");

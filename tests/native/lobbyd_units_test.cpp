@@ -199,6 +199,32 @@ TEST(Flags, BadValuesAreNamed) {
   EXPECT_NE(ParseFlags({"--add-account", "nopassword"}, flags), "");
 }
 
+TEST(Flags, LimitsThatLinesHaveNoRoomForAreRefusedWithTheRange) {
+  const std::string id =
+      "--max-id-length needs a number from 3 to 407 (an account request, with "
+      "a 64-character e-mail address, must fit in one line of 512 bytes)";
+  const std::string fits =
+      " must fit in one line of 8192 bytes with its other fields at their limits)";
+  for (auto [args, error] : std::initializer_list<std::pair<std::vector<std::string>, std::string>>{
+           {{"--max-id-length", "2"}, id},
+           {{"--max-id-length", "1000"}, id},
+           {{"--max-id-length", "3"}, ""},
+           {{"--max-id-length", "407"}, ""},
+           {{"--max-description-length", "8000"},
+            "--max-description-length needs a number from 1 to 7710 (a game" + fits},
+           {{"--max-description-length", "7710"}, ""},
+           {{"--max-bio-length", "8000"},
+            "--max-bio-length needs a number from 1 to 7123 (a profile" + fits},
+           {{"--max-bio-length", "7123"}, ""},
+           {{"--connection-queue-kb", "1"},
+            "--connection-queue-kb needs a number from 100 to 1048576 (a chunk of the pilot list "
+            "must fit, with the ID and away message limits given)"},
+           {{"--connection-queue-kb", "100"}, ""}}) {
+    Flags flags;
+    EXPECT_EQ(ParseFlags(args, flags), error) << args[0] << " " << args[1];
+  }
+}
+
 TEST(Store, RecordsComeBackAsStoredAndEachSideWritesOnlyItsOwnColumns) {
   testing::TempFolder folder;
   std::string error;
@@ -305,12 +331,35 @@ TEST(StartupActions, UnknownAccountIsAnErrorAndExistingOnesAreLeftAlone) {
   EXPECT_EQ(hasher.Hashes(), 1);
   EXPECT_EQ(ApplyStartupActions(*store, hasher, clock, {{}, {"nobody"}, {}, {}}, log),
             "no account named \"nobody\" (administrator rights granted)");
-  EXPECT_NE(ApplyStartupActions(*store, hasher, clock, {{{"a b", "pw"}}, {}, {}, {}}, log), "");
+  // The operator's new IDs follow the rules of account creation.
+  const std::string kBad = "One of your fields contains disallowed punctuation or letters!";
+  for (auto [name, why] : std::initializer_list<std::pair<std::string, std::string>>{
+           {"a b", kBad},
+           {"\xCE\xA9mega", kBad},  // a letter Windows-1252 lacks
+           {"ab\xFF", kBad},        // not UTF-8
+           {"L0bby", kBad},
+           {"a,b", kBad},
+           {"ab", "Corvane ID must be 3 letters/numbers or more!"},
+           {std::string(33, 'x'), "Corvane ID must be at most 32 letters/numbers!"}}) {
+    EXPECT_EQ(ApplyStartupActions(*store, hasher, clock, {{{name, "pw"}}, {}, {}, {}}, log),
+              "cannot add account \"" + name + "\": " + why);
+  }
   std::vector<AccountRecord> accounts;
   ASSERT_EQ(store->LoadAccounts(accounts), "");
   ASSERT_EQ(accounts.size(), 1u);
   EXPECT_TRUE(accounts[0].admin);
   EXPECT_TRUE(hasher.Verify(accounts[0].passwordHash, testing::Digest("pw")));
+}
+
+TEST(AddressKey, AnIpv6AddressCountsByItsSlash64) {
+  for (auto [address, key] : std::initializer_list<std::pair<const char*, const char*>>{
+           {"203.0.113.7", "203.0.113.7"},
+           {"::ffff:203.0.113.7", "203.0.113.7"},
+           {"2001:db8:1:2:aaaa:bbbb:cccc:dddd", "2001:db8:1:2::/64"},
+           {"2001:db8:1:2::1", "2001:db8:1:2::/64"},
+           {"2001:db8:1:3::1", "2001:db8:1:3::/64"}}) {
+    EXPECT_EQ(AddressKey(asio::ip::make_address(address)), key) << address;
+  }
 }
 
 TEST(EventLog, EscapesWhatCameFromTheWire) {
