@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,9 +39,9 @@ class Processes {
  public:
   virtual ~Processes() = default;
 
-  // Starts a command line (UTF-8, used as it is: the first word names the program, nothing is
-  // quoted) and returns at once, keeping no handle. An empty currentDirectory keeps the caller's.
-  // False when the process cannot be created.
+  // Starts a command line (UTF-8, used as it is: the first word names the program; build it with
+  // CommandLineOf when a word may hold a space) and returns at once, keeping no handle. An empty
+  // currentDirectory keeps the caller's. False when the process cannot be created.
   virtual bool Start(const std::string& commandLine, const std::string& currentDirectory,
                      ShowMode show) = 0;
 
@@ -60,6 +61,17 @@ class Processes {
   // Terminates one process; false when it cannot be opened for that or terminated.
   virtual bool Terminate(uint32_t id) = 0;
 };
+
+// One command-line word as the system's argument parsers (CommandLineToArgvW, the C runtime)
+// read it back whole: quoted when it is empty or holds a space, tab, line feed, vertical tab or
+// double quote, with each quote escaped and each run of backslashes before a quote (or before the
+// closing quote) doubled. A word without those characters, such as "/t:newded" or a short path,
+// stays as it is.
+std::string QuoteArgument(std::string_view word);
+
+// A command line of these words, each quoted as QuoteArgument says, separated by one space. The
+// first word names the program.
+std::string CommandLineOf(std::initializer_list<std::string_view> words);
 
 // Whether a listed executable name names `wanted`: the text after its last backslash (all of it
 // when there is none), cut at its first NUL, equals `wanted` without regard to case.

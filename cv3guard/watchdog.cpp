@@ -40,9 +40,11 @@ void Watchdog::StartTimer(int id, int ms, void (Watchdog::*tick)()) {
 std::string Watchdog::GameCommandLine() {
   std::string exe = GameExecutable(parts_.files, game_.runPath);
   if (FileExists(parts_.files, game_.savePath + "\\" + argSaveFile_)) {
-    return exe + " /t:loadded " + SavedFileArgument(parts_.files, game_.savePath, argSaveFile_);
+    return CommandLineOf(
+        {exe, "/t:loadded", SavedFileArgument(parts_.files, game_.savePath, argSaveFile_)});
   }
-  return exe + " /t:newded " + NewSaveFileArgument(parts_.files, game_.savePath, argSaveFile_);
+  return CommandLineOf(
+      {exe, "/t:newded", NewSaveFileArgument(parts_.files, game_.savePath, argSaveFile_)});
 }
 
 // Stays inside the wait while the game runs; the probe, the tray menu and Exit run meanwhile.

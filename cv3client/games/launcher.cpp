@@ -17,21 +17,21 @@ void GameLauncher::StartJoin(const std::string& runPath, const std::string& targ
   gameWindowHidden_ = false;
   launchTargetAddress_ = targetAddress;
   StartTimers();
-  parts_.processes.Start(GameExecutable(parts_.files, runPath) + " /t:connect", "",
+  parts_.processes.Start(CommandLineOf({GameExecutable(parts_.files, runPath), "/t:connect"}), "",
                          ShowMode::kMaximized);
 }
 
 void GameLauncher::StartNewServer(const std::string& runPath, const std::string& savePath,
                                   const std::string& saveFileName, int dedicated) {
-  StartServer(GameExecutable(parts_.files, runPath) + " /t:newserver " +
-                  NewSaveFileArgument(parts_.files, savePath, saveFileName),
+  StartServer(CommandLineOf({GameExecutable(parts_.files, runPath), "/t:newserver",
+                             NewSaveFileArgument(parts_.files, savePath, saveFileName)}),
               saveFileName, dedicated);
 }
 
 void GameLauncher::StartSavedServer(const std::string& runPath, const std::string& savePath,
                                     const std::string& saveFileName, int dedicated) {
-  StartServer(GameExecutable(parts_.files, runPath) + " /t:loadserver " +
-                  SavedFileArgument(parts_.files, savePath, saveFileName),
+  StartServer(CommandLineOf({GameExecutable(parts_.files, runPath), "/t:loadserver",
+                             SavedFileArgument(parts_.files, savePath, saveFileName)}),
               saveFileName, dedicated);
 }
 
@@ -42,8 +42,9 @@ void GameLauncher::StartServer(const std::string& gameCommandLine, const std::st
   StartTimers();
   if (dedicated == 1) {
     // The watchdog decides by itself between a new and a saved game.
-    parts_.processes.Start(parts_.files.ShortPath(parts_.programFolder) + "\\" +
-                               std::string(kGuardExeName) + " " + saveFileName,
+    parts_.processes.Start(CommandLineOf({parts_.files.ShortPath(parts_.programFolder) + "\\" +
+                                              std::string(kGuardExeName),
+                                          saveFileName}),
                            "", ShowMode::kMinimized);
   } else {
     parts_.processes.Start(gameCommandLine, "", ShowMode::kNormal);

@@ -64,11 +64,15 @@ std::string Box(std::string_view text) { return "box Warning! exclamation " + st
 
 // A launcher over recording parts, everything it does in one log.
 struct LaunchHarness {
-  LaunchHarness() {
-    files.Add(kRun, "C:\\PROGRA~1\\Skyrend");
-    files.Add(kSave, "C:\\PROGRA~1\\Skyrend\\SAVEGA~1");
-    files.Add(std::string(kSave) + "\\" + kFile, "C:\\PROGRA~1\\Skyrend\\SAVEGA~1\\FRIDAY~1.SAV");
-    files.Add("C:\\Program Files\\Corvane", "C:\\PROGRA~1\\Corvane");
+  // Without short names (a volume that makes none) the system gives the long paths.
+  explicit LaunchHarness(bool shortNames = true) {
+    auto add = [&](const std::string& path, const std::string& shortForm) {
+      files.Add(path, shortNames ? shortForm : path);
+    };
+    add(kRun, "C:\\PROGRA~1\\Skyrend");
+    add(kSave, "C:\\PROGRA~1\\Skyrend\\SAVEGA~1");
+    add(std::string(kSave) + "\\" + kFile, "C:\\PROGRA~1\\Skyrend\\SAVEGA~1\\FRIDAY~1.SAV");
+    add("C:\\Program Files\\Corvane", "C:\\PROGRA~1\\Corvane");
     processes.running = {{"explorer.exe", 1}, {"SkyrendW.exe", kGamePid}};
   }
   // The game's windows: its main window and each dialog with its controls, Cancel before OK.
@@ -106,36 +110,47 @@ struct LaunchHarness {
                          .programFolder = "C:\\Program Files\\Corvane"}};
 };
 
-// Each start enables the three timers at their intervals, then runs its command line built from
-// short forms: no spaces although every long folder has one.
+// Each start enables the three timers at their intervals, then runs its command line: short
+// forms where the system makes them, and without short names every path that holds a space
+// quoted, so that the program and its save file arrive whole.
 TEST(Launcher, StartsRunTheirCommandLines) {
-  LaunchHarness h;
   using Start = std::function<void(GameLauncher&)>;
   struct Case {
     Start start;
-    std::string run;
+    std::string run;             // with short names
+    std::string runWithoutThem;  // on a volume without them
   };
   const Case cases[] = {
-      {[](GameLauncher& l) { l.StartJoin(kRun, kAddress); }, kRunJoin},
+      {[](GameLauncher& l) { l.StartJoin(kRun, kAddress); }, kRunJoin,
+       "run maximized \"C:\\Program Files\\Skyrend\\skyrendw.exe\" /t:connect"},
       {[](GameLauncher& l) { l.StartNewServer(kRun, kSave, kFile, 0); },
        "run normal C:\\PROGRA~1\\Skyrend\\skyrendw.exe /t:newserver "
-       "C:\\PROGRA~1\\Skyrend\\SAVEGA~1\\FridayNightRaid.sav"},
+       "C:\\PROGRA~1\\Skyrend\\SAVEGA~1\\FridayNightRaid.sav",
+       "run normal \"C:\\Program Files\\Skyrend\\skyrendw.exe\" /t:newserver "
+       "\"C:\\Program Files\\Skyrend\\Save Games\\FridayNightRaid.sav\""},
       {[](GameLauncher& l) { l.StartSavedServer(kRun, kSave, kFile, 0); },
        "run normal C:\\PROGRA~1\\Skyrend\\skyrendw.exe /t:loadserver "
-       "C:\\PROGRA~1\\Skyrend\\SAVEGA~1\\FRIDAY~1.SAV"},
+       "C:\\PROGRA~1\\Skyrend\\SAVEGA~1\\FRIDAY~1.SAV",
+       "run normal \"C:\\Program Files\\Skyrend\\skyrendw.exe\" /t:loadserver "
+       "\"C:\\Program Files\\Skyrend\\Save Games\\FridayNightRaid.sav\""},
       {[](GameLauncher& l) { l.StartNewServer(kRun, kSave, kFile, 1); },
-       "run minimized C:\\PROGRA~1\\Corvane\\cv3guard.exe FridayNightRaid.sav"},
+       "run minimized C:\\PROGRA~1\\Corvane\\cv3guard.exe FridayNightRaid.sav",
+       "run minimized \"C:\\Program Files\\Corvane\\cv3guard.exe\" FridayNightRaid.sav"},
       {[](GameLauncher& l) { l.StartSavedServer(kRun, kSave, kFile, 1); },
-       "run minimized C:\\PROGRA~1\\Corvane\\cv3guard.exe FridayNightRaid.sav"},
+       "run minimized C:\\PROGRA~1\\Corvane\\cv3guard.exe FridayNightRaid.sav",
+       "run minimized \"C:\\Program Files\\Corvane\\cv3guard.exe\" FridayNightRaid.sav"},
   };
-  for (const Case& c : cases) {
-    c.start(h.launcher);
-    Log expected = kStartTimers;
-    expected.push_back(c.run);
-    EXPECT_EQ(h.Take(), expected);
+  for (bool shortNames : {true, false}) {
+    LaunchHarness h(shortNames);
+    for (const Case& c : cases) {
+      c.start(h.launcher);
+      Log expected = kStartTimers;
+      expected.push_back(shortNames ? c.run : c.runWithoutThem);
+      EXPECT_EQ(h.Take(), expected);
+    }
+    EXPECT_EQ(h.launcher.LaunchTargetAddress(), kAddress);
+    EXPECT_EQ(h.launcher.SaveFileName(), kFile);
   }
-  EXPECT_EQ(h.launcher.LaunchTargetAddress(), kAddress);
-  EXPECT_EQ(h.launcher.SaveFileName(), kFile);
 }
 
 // timeLaunchHW: what one or two ticks send, per set of open windows. A join hides the game's main

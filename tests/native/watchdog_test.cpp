@@ -29,6 +29,11 @@ const std::string kExe = std::string(kRunShort) + "\\skyrendw.exe";
 const std::string kIn = std::string(" in ") + kRunShort + " port 9001";
 const std::string kNewRun = "run " + kExe + " /t:newded " + kSaveShort + "\\" + kSaveFile + kIn;
 const std::string kLoadRun = "run " + kExe + " /t:loadded " + kSavedShort + kIn;
+const std::string kExeLong = std::string("\"") + kRunPath + "\\skyrendw.exe\"";
+const std::string kSaveLong = std::string("\"") + kSavePath + "\\" + kSaveFile + "\"";
+const std::string kInLong = std::string(" in ") + kRunPath + " port 9001";
+const std::string kNewRunLong = "run " + kExeLong + " /t:newded " + kSaveLong + kInLong;
+const std::string kLoadRunLong = "run " + kExeLong + " /t:loadded " + kSaveLong + kInLong;
 
 std::string At(int64_t ms, const std::string& what) { return std::to_string(ms) + " " + what; }
 
@@ -55,6 +60,7 @@ struct Scenario {
   std::vector<Act> acts;
   Log expected;
   bool installed = true;
+  bool shortNames = true;  // false: a volume without them, where paths keep their spaces
 };
 
 void PrintTo(const Scenario& s, std::ostream* out) { *out << s.name; }
@@ -70,10 +76,13 @@ class GuardSim : public Processes, public ProbeSocket, public GuardView {
     if (s.installed) registry.SetString(kGameKey, "Version", "1.3.0");
     registry.SetDWord(kGameKey, kTerminalServerPort, 0);
     for (const char* file : {"\\Veltrop.exe", "\\Skyrend.res", "\\SkyrendW.exe"}) {
-      files.Add(kRunPath + std::string(file), kRunShort + std::string(file));
+      AddFile(kRunPath + std::string(file), kRunShort + std::string(file));
     }
-    files.Add(kRunPath, kRunShort);
-    files.Add(kSavePath, kSaveShort);
+    AddFile(kRunPath, kRunShort);
+    AddFile(kSavePath, kSaveShort);
+  }
+  void AddFile(const std::string& path, const std::string& shortForm) {
+    files.Add(path, s_.shortNames ? shortForm : path);
   }
 
   // Starts the watchdog and runs the clock until the program ends.
@@ -95,7 +104,7 @@ class GuardSim : public Processes, public ProbeSocket, public GuardView {
     const GameRun run = s_.runs[std::min(launches_++, s_.runs.size() - 1)];
     if (!run.starts) return WaitOutcome::kNotStarted;
     if (commandLine.find("/t:newded") != std::string::npos) {
-      files.Add(std::string(kSavePath) + "\\" + kSaveFile, kSavedShort);  // the game saves
+      AddFile(std::string(kSavePath) + "\\" + kSaveFile, kSavedShort);  // the game saves
     }
     gameId_ = static_cast<uint32_t>(launches_);
     answers_ = run.answers;
@@ -253,6 +262,17 @@ INSTANTIATE_TEST_SUITE_P(
             Join(Started({At(5000, "launching hidden"), At(5000, kNewRun), At(8000, "game ends"),
                           At(13000, "launching hidden"), At(13000, kLoadRun)}),
                  Ending(14000))},
+        // Without short names the paths keep their spaces: each arrives quoted, whole.
+        Scenario{"HungGameWithoutShortNames",
+                 kSaveFile,
+                 {kHung},
+                 {{30000, "exit"}},
+                 Join(Started({At(5000, "launching hidden"), At(5000, kNewRunLong),
+                               At(15000, "probe localhost:9001"), At(22000, "terminate 1"),
+                               At(27000, "launching hidden"), At(27000, kLoadRunLong)}),
+                      Ending(30000)),
+                 true,
+                 false},
         // Exit just before the time-out: nothing ticks in the pause, the game runs on.
         Scenario{"ExitWhileTheProbeWaits",
                  kSaveFile,

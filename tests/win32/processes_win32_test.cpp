@@ -1,6 +1,7 @@
 #include "common/processes_win32.h"
 
 #include <gtest/gtest.h>
+#include <shellapi.h>
 #include <windows.h>
 
 #include <algorithm>
@@ -100,6 +101,23 @@ TEST_F(Win32ProcessesTest, StoppedWaitLeavesTheProcessRunning) {
   KillTimer(nullptr, timer);
   EXPECT_EQ(outcome, WaitOutcome::kStopped);
   EXPECT_TRUE(SleeperListed(processes_));
+}
+
+// The system's own parser reads each quoted word back whole, as the game and the watchdog do.
+TEST(QuoteArgumentWin32, CommandLineToArgvReadsEachWordBackWhole) {
+  for (std::string word : {"C:\\Program Files\\Skyrend\\Save Games\\Raid.sav", "a\tb", "",
+                           "say \"hi\"", "a\\\"b", "C:\\My Games\\", "/t:newded"}) {
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(
+        Widen(CommandLineOf({"C:\\Program Files\\Corvane\\cv3guard.exe", word, "next"})).c_str(),
+        &argc);
+    ASSERT_NE(argv, nullptr);
+    std::vector<std::string> words;
+    for (int i = 0; i < argc; ++i) words.push_back(Narrow(argv[i]));
+    LocalFree(argv);
+    EXPECT_EQ(words,
+              (std::vector<std::string>{"C:\\Program Files\\Corvane\\cv3guard.exe", word, "next"}));
+  }
 }
 
 TEST_F(Win32ProcessesTest, MissingProgramIsNotStarted) {
