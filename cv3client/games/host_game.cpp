@@ -226,19 +226,28 @@ void HostGameController::StartServer() {
   std::string path = installed_.savePath + "\\" + saveFileName;
   int dedicated = entries.dedicated ? 1 : 0;
   GameStarter& starter = parts_.starter;
+  bool started = false;
   if (FileExists(parts_.files, path)) {
     if (mode_ == Mode::kResume || Ask(kSaveExistsText) == BoxResult::kYes) {
-      starter.StartSavedServer(installed_.runPath, installed_.savePath, saveFileName, dedicated);
+      started = starter.StartSavedServer(installed_.runPath, installed_.savePath, saveFileName,
+                                         dedicated);
     } else if (Ask(kOverwriteText) == BoxResult::kYes) {
       // Not checked: the new server overwrites the file or fails on its own.
       parts_.files.RemoveFile(path);
-      starter.StartNewServer(installed_.runPath, installed_.savePath, saveFileName, dedicated);
+      started =
+          starter.StartNewServer(installed_.runPath, installed_.savePath, saveFileName, dedicated);
     } else {
       return;  // nothing started; the window stays hidden with its entries
     }
   } else {
     if (mode_ == Mode::kResume && Ask(kSaveMissingText) != BoxResult::kYes) return;
-    starter.StartNewServer(installed_.runPath, installed_.savePath, saveFileName, dedicated);
+    started =
+        starter.StartNewServer(installed_.runPath, installed_.savePath, saveFileName, dedicated);
+  }
+  // A game just listed that nobody serves is taken off the list again. A resumed game keeps
+  // its listing: removing it would lose its stored settings.
+  if (!started && mode_ == Mode::kHost && parts_.send) {
+    parts_.send(FormatLine(msg::kRemGame, entries.name));
   }
   UnloadWindow();
 }

@@ -16,39 +16,42 @@ constexpr int kProvidersRemovedAlt = 1;
 void GameLauncher::StartJoin(const std::string& runPath, const std::string& targetAddress) {
   gameWindowHidden_ = false;
   launchTargetAddress_ = targetAddress;
-  StartTimers();
-  parts_.processes.Start(CommandLineOf({GameExecutable(parts_.files, runPath), "/t:connect"}), "",
-                         ShowMode::kMaximized);
+  Run(CommandLineOf({GameExecutable(parts_.files, runPath), "/t:connect"}), ShowMode::kMaximized,
+      kGameStartFailedText);
 }
 
-void GameLauncher::StartNewServer(const std::string& runPath, const std::string& savePath,
+bool GameLauncher::StartNewServer(const std::string& runPath, const std::string& savePath,
                                   const std::string& saveFileName, int dedicated) {
-  StartServer(CommandLineOf({GameExecutable(parts_.files, runPath), "/t:newserver",
-                             NewSaveFileArgument(parts_.files, savePath, saveFileName)}),
-              saveFileName, dedicated);
+  return StartServer(CommandLineOf({GameExecutable(parts_.files, runPath), "/t:newserver",
+                                    NewSaveFileArgument(parts_.files, savePath, saveFileName)}),
+                     saveFileName, dedicated);
 }
 
-void GameLauncher::StartSavedServer(const std::string& runPath, const std::string& savePath,
+bool GameLauncher::StartSavedServer(const std::string& runPath, const std::string& savePath,
                                     const std::string& saveFileName, int dedicated) {
-  StartServer(CommandLineOf({GameExecutable(parts_.files, runPath), "/t:loadserver",
-                             SavedFileArgument(parts_.files, savePath, saveFileName)}),
-              saveFileName, dedicated);
+  return StartServer(CommandLineOf({GameExecutable(parts_.files, runPath), "/t:loadserver",
+                                    SavedFileArgument(parts_.files, savePath, saveFileName)}),
+                     saveFileName, dedicated);
 }
 
-void GameLauncher::StartServer(const std::string& gameCommandLine, const std::string& saveFileName,
+bool GameLauncher::StartServer(const std::string& gameCommandLine, const std::string& saveFileName,
                                int dedicated) {
   saveFileName_ = saveFileName;
   gameWindowHidden_ = true;  // a hosted game keeps its main window
+  if (dedicated != 1) return Run(gameCommandLine, ShowMode::kNormal, kGameStartFailedText);
+  // The watchdog decides by itself between a new and a saved game.
+  return Run(CommandLineOf(
+                 {parts_.files.ShortPath(parts_.programFolder) + "\\" + std::string(kGuardExeName),
+                  saveFileName}),
+             ShowMode::kMinimized, kGuardStartFailedText);
+}
+
+bool GameLauncher::Run(const std::string& commandLine, ShowMode show, std::string_view failure) {
   StartTimers();
-  if (dedicated == 1) {
-    // The watchdog decides by itself between a new and a saved game.
-    parts_.processes.Start(CommandLineOf({parts_.files.ShortPath(parts_.programFolder) + "\\" +
-                                              std::string(kGuardExeName),
-                                          saveFileName}),
-                           "", ShowMode::kMinimized);
-  } else {
-    parts_.processes.Start(gameCommandLine, "", ShowMode::kNormal);
-  }
+  if (parts_.processes.Start(commandLine, "", show)) return true;
+  StopTimers();
+  Warn(failure);
+  return false;
 }
 
 void GameLauncher::StartTimers() {

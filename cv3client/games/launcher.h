@@ -41,6 +41,9 @@ inline constexpr std::string_view kAltLaunchEnabledText =
     "Corvane has automatically enabled the alternate Skyrend launching method.";
 inline constexpr std::string_view kLaunchFailedText = "Corvane failed to launch Skyrend!";
 inline constexpr std::string_view kConnectFailedText = "Skyrend failed to connect to host server!";
+// A program that could not be started at all: the game, or the watchdog.
+inline constexpr std::string_view kGameStartFailedText = "Corvane failed to start Skyrend!";
+inline constexpr std::string_view kGuardStartFailedText = "Corvane failed to start cv3guard.exe!";
 
 class GameLauncher : public GameStarter {
  public:
@@ -56,9 +59,9 @@ class GameLauncher : public GameStarter {
   explicit GameLauncher(Parts parts) : parts_(std::move(parts)) {}
 
   void StartJoin(const std::string& runPath, const std::string& targetAddress) override;
-  void StartNewServer(const std::string& runPath, const std::string& savePath,
+  bool StartNewServer(const std::string& runPath, const std::string& savePath,
                       const std::string& saveFileName, int dedicated) override;
-  void StartSavedServer(const std::string& runPath, const std::string& savePath,
+  bool StartSavedServer(const std::string& runPath, const std::string& savePath,
                         const std::string& saveFileName, int dedicated) override;
 
   // The address typed into the session dialog by the last join, and the save-file name of the
@@ -71,8 +74,11 @@ class GameLauncher : public GameStarter {
   // over with fresh timers.
   void StartTimers();
   void StopTimers();
-  void StartServer(const std::string& gameCommandLine, const std::string& saveFileName,
+  bool StartServer(const std::string& gameCommandLine, const std::string& saveFileName,
                    int dedicated);
+  // Starts the timers, then the program; a program that cannot be started stops them again and
+  // is reported with `failure`.
+  bool Run(const std::string& commandLine, ShowMode show, std::string_view failure);
 
   void timeLaunchHW_Timer();
   void timeHideLaunch_Timer();

@@ -1,5 +1,5 @@
 // A Processes for tests: a scripted list of running processes that terminations remove from; every
-// start succeeds and every wait ends at once.
+// start succeeds (unless told to fail) and every wait ends at once.
 #pragma once
 
 #include <algorithm>
@@ -20,8 +20,9 @@ class FakeProcesses : public Processes {
   std::set<uint32_t> unkillable;
 
   std::vector<uint32_t> terminated;  // every Terminate call, successful or not
+  bool startsFail = false;           // no process can be created
 
-  bool Start(const std::string&, const std::string&, ShowMode) override { return true; }
+  bool Start(const std::string&, const std::string&, ShowMode) override { return !startsFail; }
   WaitOutcome StartAndWait(const std::string&, const std::string&,
                            const std::function<bool()>&) override {
     return WaitOutcome::kEnded;

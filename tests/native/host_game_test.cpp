@@ -244,14 +244,6 @@ TEST(HostGame, OkStartsFromTheSaveFileOrANewOneAsThePlayerAnswers) {
   }
 }
 
-TEST(HostGame, SaveFileNameOf) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"A b/c", "A_bc"},         {"", ""},
-      {"Me's game", "Mes_game"}, {"a|b>c<d\"e?f:g*h/i\\j", "abcdefghij"},
-      {" x  y ", "_x__y_"},      {"Caf\xC3\xA9", "Caf\xC3\xA9"}};
-  for (const auto& [name, file] : cases) EXPECT_EQ(SaveFileNameOf(name), file) << name;
-}
-
 // "RESUMEINFO_ACK:OK", the stored settings (some of them), then "DONE" when asked for.
 void ReceiveResumeInfo(Host& h, const std::string& version, bool done) {
   h.Receive({"RESUMEINFO_ACK:OK", "RESUMEINFO_ACK:GAMENAME:Friday Night",
@@ -261,6 +253,34 @@ void ReceiveResumeInfo(Host& h, const std::string& version, bool done) {
              "RESUMEINFO_ACK:GAMETERM:long", "RESUMEINFO_ACK:FILELOGGING:1",
              "RESUMEINFO_ACK:DEBUGMODE:1", "RESUMEINFO_ACK:PLAYERS:amy:"});
   if (done) h.Receive({"RESUMEINFO_ACK:DONE"});
+}
+
+// A server that cannot be started (the launcher has told the player): a game just listed is
+// taken off the list again; a resumed one keeps its listing and stored settings.
+TEST(HostGame, AServerThatCannotStartIsNotLeftListed) {
+  Host host;
+  host.starter.startsFail = true;
+  host.PressHost([](HostedGame& g) { g = FridayNight(); });
+  host.Receive({"HOSTGAME_ACK:OK"});
+  EXPECT_EQ(host.log, (Log{"new" + kStart + "1 failed", "REMGAME:Friday Night", "unload"}));
+
+  Host resume;
+  resume.starter.startsFail = true;
+  resume.AddFile(kSaveFile);
+  ReceiveResumeInfo(resume, "1.06", true);
+  resume.press = [](FakeHostView&, HostGameEvents& e) { e.cmdHost_Click(); };
+  resume.deferral.RunDeferred();
+  resume.log.clear();
+  resume.Receive({"RESUMEGAME_ACK:OK"});
+  EXPECT_EQ(resume.log, (Log{"saved" + kStart + "1 failed", "unload"}));
+}
+
+TEST(HostGame, SaveFileNameOf) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"A b/c", "A_bc"},         {"", ""},
+      {"Me's game", "Mes_game"}, {"a|b>c<d\"e?f:g*h/i\\j", "abcdefghij"},
+      {" x  y ", "_x__y_"},      {"Caf\xC3\xA9", "Caf\xC3\xA9"}};
+  for (const auto& [name, file] : cases) EXPECT_EQ(SaveFileNameOf(name), file) << name;
 }
 
 TEST(ResumeGame, OkSwitchesTheModeDoneEnablesResumeAndASavedGameStartsWithoutAQuestion) {

@@ -153,6 +153,41 @@ TEST(Launcher, StartsRunTheirCommandLines) {
   }
 }
 
+// A program that cannot be started: the player is told, and no timer is left to judge a launch
+// that never happened.
+TEST(Launcher, AProgramThatCannotStartIsReportedAndStopsTheTimers) {
+  struct Case {
+    std::function<bool(GameLauncher&)> start;
+    std::string run;
+    std::string_view text;
+  };
+  const Case cases[] = {
+      {[](GameLauncher& l) { return l.StartJoin(kRun, kAddress), false; }, kRunJoin,
+       kGameStartFailedText},
+      {[](GameLauncher& l) { return l.StartNewServer(kRun, kSave, kFile, 0); },
+       "run normal C:\\PROGRA~1\\Skyrend\\skyrendw.exe /t:newserver "
+       "C:\\PROGRA~1\\Skyrend\\SAVEGA~1\\FridayNightRaid.sav",
+       kGameStartFailedText},
+      {[](GameLauncher& l) { return l.StartSavedServer(kRun, kSave, kFile, 1); },
+       "run minimized C:\\PROGRA~1\\Corvane\\cv3guard.exe FridayNightRaid.sav",
+       kGuardStartFailedText},
+  };
+  for (const Case& c : cases) {
+    LaunchHarness h;
+    h.processes.startsFail = true;
+    EXPECT_FALSE(c.start(h.launcher));
+    Log expected = kStartTimers;
+    expected.push_back(c.run);
+    expected.insert(expected.end(), kStopTimers.begin(), kStopTimers.end());
+    expected.push_back(Box(c.text));
+    EXPECT_EQ(h.Take(), expected);
+    EXPECT_TRUE(h.timers.running.empty());
+  }
+  EXPECT_EQ(kGameStartFailedText, "Corvane failed to start Skyrend!");
+  LaunchHarness h;
+  EXPECT_TRUE(h.launcher.StartNewServer(kRun, kSave, kFile, 1));
+}
+
 // timeLaunchHW: what one or two ticks send, per set of open windows. A join hides the game's main
 // window once, a hosted game never; one dialog is answered per tick.
 TEST(Launcher, LaunchTickAnswersTheDialogs) {
