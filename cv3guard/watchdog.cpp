@@ -62,7 +62,9 @@ void Watchdog::timeRelaunch_Timer() {
   parts_.registry.SetDWord(kGameKey, kTerminalServerPort, kProbePort);
   state_ = State::kRunning;
   WaitOutcome outcome = parts_.processes.StartAndWait(
-      commandLine, parts_.files.ShortPath(game_.runPath), [this] { return guardExiting_; });
+      commandLine, parts_.files.ShortPath(game_.runPath),
+      [this](LaunchedProcess& game) { runningGame_ = &game; }, [this] { return guardExiting_; });
+  runningGame_ = nullptr;
   if (state_ == State::kEnded) return;  // Exit ended the program from inside the wait
   switch (outcome) {
     case WaitOutcome::kNotStarted:
@@ -102,13 +104,14 @@ void Watchdog::Winsock1_Connect() {
   StartTimer(kTestStateTimerId, kTestStateMs, &Watchdog::timeTestState_Timer);
 }
 
-// The game's end lets the wait return; the relaunch follows from there. The probe rests until
+// Ends the game that is being waited for; its end lets the wait return and the relaunch follows
+// from there. The probe rests until
 // the next launch.
 void Watchdog::timeTimeOut_Timer() {
   parts_.timers.StopTimer(kTimeOutTimerId);
   awaitingConnection_ = false;
   parts_.probe.Close();
-  KillProcessByName(parts_.processes, kGameExeName);
+  if (runningGame_) runningGame_->End();
 }
 
 void Watchdog::RestProbe() {

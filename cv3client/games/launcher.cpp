@@ -48,14 +48,15 @@ bool GameLauncher::StartServer(const std::string& gameCommandLine, const std::st
 
 bool GameLauncher::Run(const std::string& commandLine, ShowMode show, std::string_view failure) {
   StartTimers();
-  if (parts_.processes.Start(commandLine, "", show)) return true;
+  game_ = parts_.processes.Launch(commandLine, "", show);
+  if (game_) return true;
   StopTimers();
   Warn(failure);
   return false;
 }
 
 void GameLauncher::StartTimers() {
-  if (failedGameRunning_) EndGame();
+  EndFailedGame();
   parts_.timers.StartTimer(kHideLaunchTimerId, kHideLaunchMs, [this] { timeHideLaunch_Timer(); });
   parts_.timers.StartTimer(kLaunchHWTimerId, kLaunchHWMs, [this] { timeLaunchHW_Timer(); });
   parts_.timers.StartTimer(kLaunchStateTimerId, kLaunchStateMs,
@@ -81,7 +82,8 @@ void GameLauncher::timeLaunchHW_Timer() {
   if (FindDialog(kSerialConnectionTitle) != 0) {
     // The game took the wrong service provider; the next launch uses the alternate method.
     StopTimers();
-    KillProcessByName(parts_.processes, kGameExeName);
+    failedGame_ = std::move(game_);
+    EndFailedGame();
     Warn(kAltLaunchNeededText);
     parts_.registry.SetDWord(settings::kClientKey, settings::kAltLaunch, 1);
     Warn(kAltLaunchEnabledText);
@@ -135,9 +137,9 @@ void GameLauncher::timeLaunchState_Timer() {
     failure = kConnectFailedText;
   }
   if (failure.empty()) return;
-  failedGameRunning_ = true;
+  failedGame_ = std::move(game_);
   Warn(failure);
-  if (failedGameRunning_) EndGame();  // unless a launch from inside the box has ended it
+  EndFailedGame();  // unless a launch from inside the box has ended it
 }
 
 WindowHandle GameLauncher::FindDialog(std::string_view title) {
@@ -162,9 +164,10 @@ void GameLauncher::Warn(std::string_view text) {
   --boxesOpen_;
 }
 
-void GameLauncher::EndGame() {
-  failedGameRunning_ = false;
-  KillProcessByName(parts_.processes, kGameExeName);
+void GameLauncher::EndFailedGame() {
+  if (!failedGame_) return;
+  failedGame_->End();
+  failedGame_.reset();
 }
 
 }  // namespace cv3

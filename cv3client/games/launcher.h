@@ -3,6 +3,7 @@
 // UI thread only.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -89,15 +90,18 @@ class GameLauncher : public GameStarter {
                            std::optional<std::string_view> title = std::nullopt);
   void Click(WindowHandle control);
   void Warn(std::string_view text);
-  void EndGame();
+  // Ends the game a failed launch started, and only that: other copies of the game (the player's
+  // own server) run on.
+  void EndFailedGame();
 
   Parts parts_;
   bool gameWindowHidden_ = false;  // GameWindowHidden
   std::string launchTargetAddress_;
   std::string saveFileName_;
+  std::unique_ptr<LaunchedProcess> game_;  // what the last launch started
   // Set while a failed launch's message is open and its game not yet ended: a launch started
-  // from inside that box ends the failed game first, so the later kill cannot end the new one.
-  bool failedGameRunning_ = false;
+  // from inside that box ends the failed game first.
+  std::unique_ptr<LaunchedProcess> failedGame_;
   // The launcher's own message boxes open now; ticks wait until they are closed.
   int boxesOpen_ = 0;
 };

@@ -49,7 +49,7 @@ constexpr char kRun[] = "C:\\Program Files\\Skyrend";
 constexpr char kSave[] = "C:\\Program Files\\Skyrend\\Save Games";
 constexpr char kFile[] = "FridayNightRaid.sav";
 constexpr char kAddress[] = "192.168.1.20";
-constexpr uint32_t kGamePid = 4242;
+constexpr uint32_t kOwnServerPid = 4242;
 
 const std::string kRunJoin = "run maximized C:\\PROGRA~1\\Skyrend\\skyrendw.exe /t:connect";
 const Log kStartTimers = {"start timer 7310 1", "start timer 7312 1", "start timer 7311 10000"};
@@ -73,7 +73,9 @@ struct LaunchHarness {
     add(kSave, "C:\\PROGRA~1\\Skyrend\\SAVEGA~1");
     add(std::string(kSave) + "\\" + kFile, "C:\\PROGRA~1\\Skyrend\\SAVEGA~1\\FRIDAY~1.SAV");
     add("C:\\Program Files\\Corvane", "C:\\PROGRA~1\\Corvane");
-    processes.running = {{"explorer.exe", 1}, {"SkyrendW.exe", kGamePid}};
+    // A copy of the game this launcher did not start (the player's own dedicated server): no
+    // failure may end it.
+    processes.running = {{"explorer.exe", 1}, {"SkyrendW.exe", kOwnServerPid}};
   }
   // The game's windows: its main window and each dialog with its controls, Cancel before OK.
   void OpenMain() { windows.Open(0, "KVYMAINWIN", "Skyrend", "main"); }
@@ -227,7 +229,7 @@ TEST(Launcher, LaunchTickAnswersTheDialogs) {
        },
        0,
        2,
-       {"hide main", "stop timer 7311", "stop timer 7312", "stop timer 7310", "terminate 4242",
+       {"hide main", "stop timer 7311", "stop timer 7312", "stop timer 7310", "end launch 1",
         Box(kAltLaunchNeededText), Box(kAltLaunchEnabledText)},
        "1"},
       {"providers, AltLaunch 1", true, [](LaunchHarness& t) { t.OpenProviders(); }, 1, 1,
@@ -279,6 +281,7 @@ TEST(Launcher, LaunchTickAnswersTheDialogs) {
     for (int i = 0; i < c.ticks; ++i) t.timers.Fire(kLaunchHWTimerId);
     EXPECT_EQ(t.Take(), c.expected) << c.name;
     EXPECT_EQ(t.settings.GetDWord("AltLaunch").ToText(), c.altLaunchAfter) << c.name;
+    EXPECT_TRUE(t.processes.terminated.empty()) << c.name;
     for (const FakeGameWindows::Sent& sent : t.windows.sent) {
       EXPECT_EQ(sent.wParam, 0u) << c.name;
       EXPECT_EQ(sent.lParam, 0) << c.name;
@@ -299,7 +302,8 @@ TEST(Launcher, HideTickHidesEachDialogThatIsOpenEveryTick) {
   EXPECT_EQ(h.Take(), (Log{"hide providers", "hide servers", "hide providers", "hide servers"}));
 }
 
-// timeLaunchState, ten seconds after the start: a dialog still open is a failure.
+// timeLaunchState, ten seconds after the start: a dialog still open is a failure, and the game
+// that launch started is ended with whatever it started; nothing is ended by name.
 TEST(Launcher, StateTickJudgesTheLaunch) {
   struct Case {
     std::string name;
@@ -309,17 +313,17 @@ TEST(Launcher, StateTickJudgesTheLaunch) {
   const Case cases[] = {
       {"no dialog ever seen", [](LaunchHarness& t) { t.OpenMain(); }, kStopTimers},
       {"providers", [](LaunchHarness& t) { t.OpenProviders(); },
-       AfterStops({Box(kLaunchFailedText), "terminate 4242"})},
+       AfterStops({Box(kLaunchFailedText), "end launch 1"})},
       {"locate session", [](LaunchHarness& t) { t.OpenLocate(); },
-       AfterStops({Box(kLaunchFailedText), "terminate 4242"})},
+       AfterStops({Box(kLaunchFailedText), "end launch 1"})},
       {"server list", [](LaunchHarness& t) { t.OpenServers(); },
-       AfterStops({Box(kConnectFailedText), "terminate 4242"})},
+       AfterStops({Box(kConnectFailedText), "end launch 1"})},
       {"servers and providers",
        [](LaunchHarness& t) {
          t.OpenServers();
          t.OpenProviders();
        },
-       AfterStops({Box(kLaunchFailedText), "terminate 4242"})},
+       AfterStops({Box(kLaunchFailedText), "end launch 1"})},
   };
   for (const Case& c : cases) {
     LaunchHarness t;
@@ -331,6 +335,7 @@ TEST(Launcher, StateTickJudgesTheLaunch) {
     t.timers.Fire(kLaunchStateTimerId);
     EXPECT_EQ(t.Take(), c.expected) << c.name;
     EXPECT_TRUE(t.timers.running.empty()) << c.name;
+    EXPECT_TRUE(t.processes.terminated.empty()) << c.name;
   }
 }
 
@@ -347,11 +352,10 @@ TEST(Launcher, LaunchFromInsideTheFailureBoxKeepsItsGame) {
     h.timers.Fire(kLaunchHWTimerId);
     h.timers.Fire(kHideLaunchTimerId);
     h.timers.Fire(kLaunchStateTimerId);
-    h.processes.running.push_back({"skyrendw.exe", 99});
   };
   h.Take();
   h.timers.Fire(kLaunchStateTimerId);
-  Log expected = AfterStops({Box(kConnectFailedText), "terminate 4242"});
+  Log expected = AfterStops({Box(kConnectFailedText), "end launch 1"});
   expected.insert(expected.end(), kStartTimers.begin(), kStartTimers.end());
   expected.push_back(kRunJoin);
   EXPECT_EQ(h.Take(), expected);

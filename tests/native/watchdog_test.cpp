@@ -97,7 +97,13 @@ class GuardSim : public Processes, public ProbeSocket, public GuardView {
   bool Start(const std::string&, const std::string&, ShowMode) override { return false; }
 
   // The game runs, and the loop goes on handling events, until it ends or the caller stops.
+  std::unique_ptr<LaunchedProcess> Launch(const std::string&, const std::string&,
+                                          ShowMode) override {
+    return nullptr;
+  }
+
   WaitOutcome StartAndWait(const std::string& commandLine, const std::string& directory,
+                           const std::function<void(LaunchedProcess&)>& started,
                            const std::function<bool()>& stopWaiting) override {
     Note("run " + commandLine + " in " + directory + " port " +
          registry.GetDWord(kGameKey, kTerminalServerPort).ToText());
@@ -108,6 +114,8 @@ class GuardSim : public Processes, public ProbeSocket, public GuardView {
     }
     gameId_ = static_cast<uint32_t>(launches_);
     answers_ = run.answers;
+    Game game(*this, gameId_);
+    started(game);
     const int64_t launchedAt = timers.nowMs;
     while (!stopWaiting()) {
       if (run.endsAfterMs >= 0 && timers.nowMs - launchedAt >= run.endsAfterMs) {
@@ -125,8 +133,9 @@ class GuardSim : public Processes, public ProbeSocket, public GuardView {
     return WaitOutcome::kStopped;
   }
 
+  // The player's own copy of the game runs beside the watched one; nothing may end it.
   std::vector<ProcessEntry> ListProcesses() override {
-    std::vector<ProcessEntry> list = {{"explorer.exe", 100}};
+    std::vector<ProcessEntry> list = {{"explorer.exe", 100}, {"SkyrendW.exe", 77}};
     if (gameId_) list.push_back({"SkyrendW.exe", gameId_});
     return list;
   }
@@ -169,6 +178,20 @@ class GuardSim : public Processes, public ProbeSocket, public GuardView {
                   }}};
 
  private:
+  // The game StartAndWait started, as the watchdog may end it.
+  class Game : public LaunchedProcess {
+   public:
+    Game(GuardSim& sim, uint32_t id) : sim_(sim), id_(id) {}
+    void End() override {
+      sim_.Note("end game " + std::to_string(id_));
+      if (sim_.gameId_ == id_) sim_.gameId_ = 0;
+    }
+
+   private:
+    GuardSim& sim_;
+    uint32_t id_;
+  };
+
   void Note(const std::string& what) { log.push_back(At(timers.nowMs, what)); }
 
   // One turn of the message loop: timers, the player's acts, the probe's connection.
@@ -244,14 +267,15 @@ INSTANTIATE_TEST_SUITE_P(
             Join(Started({At(5000, "launching hidden"), At(5000, kNewRun),
                           At(15000, "probe localhost:9001"), At(25000, "probe localhost:9001")}),
                  Ending(31000))},
-        // A probe that times out: the game is ended 17 s after its launch and started again
-        // from the file it saved 5 s after its end.
+        // A probe that times out: the game is ended 17 s after its launch (the probe timer starts
+        // with the launch, so every launch gets as long) and started again from the file it saved
+        // 5 s after its end. The player's own copy of the game runs on.
         Scenario{"HungGameIsEndedAndLoadedAgain",
                  kSaveFile,
                  {kHung},
                  {{30000, "exit"}},
                  Join(Started({At(5000, "launching hidden"), At(5000, kNewRun),
-                               At(15000, "probe localhost:9001"), At(22000, "terminate 1"),
+                               At(15000, "probe localhost:9001"), At(22000, "end game 1"),
                                At(27000, "launching hidden"), At(27000, kLoadRun)}),
                       Ending(30000))},
         Scenario{
@@ -268,7 +292,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {kHung},
                  {{30000, "exit"}},
                  Join(Started({At(5000, "launching hidden"), At(5000, kNewRunLong),
-                               At(15000, "probe localhost:9001"), At(22000, "terminate 1"),
+                               At(15000, "probe localhost:9001"), At(22000, "end game 1"),
                                At(27000, "launching hidden"), At(27000, kLoadRunLong)}),
                       Ending(30000)),
                  true,
