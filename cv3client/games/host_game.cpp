@@ -2,6 +2,7 @@
 
 #include "cv3client/games/game_details.h"
 #include "protocol/catalogue.h"
+#include "protocol/cp1252.h"
 #include "protocol/text_helpers.h"
 
 namespace cv3 {
@@ -18,13 +19,16 @@ MessageBoxSpec Box(std::string_view text, const char* title, BoxIcon icon) {
 }  // namespace
 
 std::string SaveFileNameOf(std::string_view gameName) {
-  constexpr std::string_view kDropped = "'|><\"?:*/\\";
+  constexpr std::u32string_view kDropped = U"'|><\"?:*/\\";
   std::string name;
-  for (char c : gameName) {
-    if (c == ' ') {
+  for (size_t pos = 0; pos < gameName.size();) {
+    char32_t c = NextCodePoint(gameName, pos);
+    // Control characters (C0, DEL, C1) would reach a file name and a command line.
+    bool control = c < 0x20 || (c >= 0x7F && c <= 0x9F);
+    if (c == U' ') {
       name += '_';
-    } else if (kDropped.find(c) == std::string_view::npos) {
-      name += c;
+    } else if (!control && kDropped.find(c) == std::u32string_view::npos) {
+      AppendUtf8(name, c);
     }
   }
   return name;

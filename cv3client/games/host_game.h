@@ -59,7 +59,8 @@ inline constexpr std::string_view kSaveMissingText =
     "Skyrend save file missing! Do you want to resume this game with a new file?";
 
 // A game's save-file name without ".sav": spaces become "_", and "'", "|", ">", "<", the double
-// quote, "?", ":", "*", "/" and "\" are dropped ("A b/c" gives "A_bc").
+// quote, "?", ":", "*", "/", "\" and every control character (tab included) are dropped ("A b/c"
+// gives "A_bc"). A resumed game's name comes from the server.
 std::string SaveFileNameOf(std::string_view gameName);
 
 // The first of the entry checks of Host (characters, empty address, internal address, missing

@@ -277,9 +277,14 @@ TEST(HostGame, AServerThatCannotStartIsNotLeftListed) {
 
 TEST(HostGame, SaveFileNameOf) {
   const std::pair<const char*, const char*> cases[] = {
-      {"A b/c", "A_bc"},         {"", ""},
-      {"Me's game", "Mes_game"}, {"a|b>c<d\"e?f:g*h/i\\j", "abcdefghij"},
-      {" x  y ", "_x__y_"},      {"Caf\xC3\xA9", "Caf\xC3\xA9"}};
+      {"A b/c", "A_bc"},
+      {"", ""},
+      {"Me's game", "Mes_game"},
+      {"a|b>c<d\"e?f:g*h/i\\j", "abcdefghij"},
+      {" x  y ", "_x__y_"},
+      {"Caf\xC3\xA9", "Caf\xC3\xA9"},
+      // Control characters: tab, line feed, escape, DEL and a C1 control (U+0085).
+      {"Raid\tNight\n\x1B\x7F\xC2\x85!", "RaidNight!"}};
   for (const auto& [name, file] : cases) EXPECT_EQ(SaveFileNameOf(name), file) << name;
 }
 
