@@ -34,6 +34,19 @@ std::string SaveFileNameOf(std::string_view gameName) {
   return name;
 }
 
+std::string HostAddressOf(std::string_view localAddress) {
+  constexpr std::string_view kMappedPrefix = "::ffff:";
+  if (localAddress.find(':') == std::string_view::npos) return std::string(localAddress);
+  if (localAddress.size() > kMappedPrefix.size() &&
+      SameName(localAddress.substr(0, kMappedPrefix.size()), kMappedPrefix)) {
+    std::string_view ipv4 = localAddress.substr(kMappedPrefix.size());
+    if (ipv4.find(':') == std::string_view::npos && ipv4.find('.') != std::string_view::npos) {
+      return std::string(ipv4);
+    }
+  }
+  return {};
+}
+
 std::optional<MessageBoxSpec> HostEntriesRefusal(const HostedGame& entries, bool guardPresent) {
   if (!IsSafeText(entries.name) || !IsSafeName(entries.address)) {
     return WarningBox(std::string(kDisallowedText));
@@ -86,7 +99,7 @@ bool HostGameController::MakeWindow() {
   std::string own = parts_.ownName ? parts_.ownName() : std::string();
   HostedGame entries;
   entries.name = own + "'s game";
-  entries.address = parts_.localAddress ? parts_.localAddress() : std::string();
+  entries.address = parts_.localAddress ? HostAddressOf(parts_.localAddress()) : std::string();
   entries.version = parts_.registry.GetString(kHostVersionKey, "Version");
   entries.announcement = kDefaultAnnouncement;
   view_->SetCaption(std::string(kHostGameCaption));

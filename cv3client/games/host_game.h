@@ -63,6 +63,11 @@ inline constexpr std::string_view kSaveMissingText =
 // gives "A_bc"). A resumed game's name comes from the server.
 std::string SaveFileNameOf(std::string_view gameName);
 
+// The host window's first game address, from the lobby connection's local address: an IPv4
+// address as it is, the IPv4 address inside an IPv4-mapped IPv6 one ("::ffff:203.0.113.7"), and
+// the empty text for any other IPv6 address, which the address check refuses (it holds ":").
+std::string HostAddressOf(std::string_view localAddress);
+
 // The first of the entry checks of Host (characters, empty address, internal address, missing
 // watchdog) that the entries fail, as its box; nothing when they pass. The entries as typed.
 std::optional<MessageBoxSpec> HostEntriesRefusal(const HostedGame& entries, bool guardPresent);

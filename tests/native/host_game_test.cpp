@@ -43,7 +43,8 @@ struct Host : testing::InstalledGameFixture {
   testing::ManualDeferral deferral;
   testing::RecordingStarter starter{log};
   testing::ScriptedMessages messages{log};
-  FakeHostView* view = nullptr;  // the window made last
+  FakeHostView* view = nullptr;              // the window made last
+  std::string localAddress = "203.0.113.7";  // of the lobby connection
   std::function<void(FakeHostView&, HostGameEvents&)> press;
   HostGameController controller{
       {.deferral = deferral,
@@ -62,7 +63,7 @@ struct Host : testing::InstalledGameFixture {
            },
        .send = [this](std::string_view line) { return log.emplace_back(line), true; },
        .ownName = [] { return std::string("Me"); },
-       .localAddress = [] { return std::string("203.0.113.7"); },
+       .localAddress = [this] { return localAddress; },
        .programFolder = "C:\\Corvane"}};
   Dispatcher dispatcher;
 
@@ -106,6 +107,25 @@ TEST(HostGame, FirstContentsShownFromTheTopOfTheLoop) {
   missing.settings.backend = MemoryRegistry();
   missing.controller.Open();
   EXPECT_EQ(missing.view->entries.version, "Error");
+}
+
+// Over IPv6 the connection's own address would be refused (":"): its IPv4 form when it has one,
+// otherwise an empty box for the player to fill.
+TEST(HostGame, TheFirstAddressIsTheConnectionsIPv4AddressOrNothing) {
+  const std::pair<const char*, const char*> cases[] = {{"203.0.113.7", "203.0.113.7"},
+                                                       {"::ffff:198.51.100.4", "198.51.100.4"},
+                                                       {"::FFFF:198.51.100.4", "198.51.100.4"},
+                                                       {"2001:db8::7", ""},
+                                                       {"fe80::1%3", ""},
+                                                       {"::1", ""},
+                                                       {"::ffff:", ""},
+                                                       {"", ""}};
+  for (const auto& [local, shown] : cases) {
+    Host h;
+    h.localAddress = local;
+    h.controller.Open();
+    EXPECT_EQ(h.view->entries.address, shown) << local;
+  }
 }
 
 TEST(HostGame, ChecksRunInOrderAndNothingIsWrittenBeforeTheSettings) {
