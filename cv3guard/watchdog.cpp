@@ -56,6 +56,8 @@ void Watchdog::timeRelaunch_Timer() {
     launchDue_ = true;
     return;
   }
+  // The probe timer starts with each launch, the first one included (it does not run from the
+  // program's start): every launch has the same 17 s to open its terminal server.
   StartTimer(kTestStateTimerId, kTestStateMs, &Watchdog::timeTestState_Timer);
   std::string commandLine = GameCommandLine();
   parts_.view.HideLaunching();
