@@ -181,10 +181,7 @@ TEST(Preferences, TheListIsSavedInListOrderEmptiedToTheEmptyTextAndLeftAloneWhen
     p.settings.SetString("Ignored", list);
     p.Open(Preferences::Ok);
     EXPECT_EQ(p.loaded.ignored.size(), size == 300 ? std::count(list.begin(), list.end(), ',') : 0);
-    EXPECT_EQ(p.settings.backend.GetValue(RootKey::kCurrentUser, "Software\\Corvane", "Ignored",
-                                          2 * size)
-                  ->bytes,
-              list + '\0');
+    EXPECT_EQ(p.settings.registry.GetString(settings::kClientKey, "Ignored", 2 * size), list);
   }
 }
 
