@@ -1,8 +1,14 @@
 #include "cv3client/support/preferences.h"
 
+#include "common/processes.h"
 #include "cv3client/support/client_settings.h"
 
 namespace cv3 {
+
+std::string StartWithWindowsCommand(std::string_view programFolder) {
+  return QuoteArgument(std::string(programFolder) + std::string(kClientExeName));
+}
+
 namespace {
 
 struct FlagBox {
@@ -77,7 +83,7 @@ void PreferencesController::cmdOK_Click() {
   registry.CreateKey(settings::kStartWithWindows.key);
   settings::WriteText(registry, settings::kStartWithWindows,
                       view_.Checked(PrefBox::kStartWithWin)
-                          ? parts_.programFolder + std::string(kClientExeName)
+                          ? StartWithWindowsCommand(parts_.programFolder)
                           : std::string());
   SaveIgnoredList();
   SaveFlags({PrefBox::kBuffLobby, PrefBox::kBuffPrivates, PrefBox::kAlternateLaunch});
