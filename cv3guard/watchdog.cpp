@@ -106,9 +106,8 @@ void Watchdog::Winsock1_Connect() {
   StartTimer(kTestStateTimerId, kTestStateMs, &Watchdog::timeTestState_Timer);
 }
 
-// Ends the game that is being waited for; its end lets the wait return and the relaunch follows
-// from there. The probe rests until
-// the next launch.
+// Ends the game that is being waited for (and what it started, never another copy); its end lets
+// the wait return and the relaunch follows from there. The probe rests until the next launch.
 void Watchdog::timeTimeOut_Timer() {
   parts_.timers.StopTimer(kTimeOutTimerId);
   awaitingConnection_ = false;
