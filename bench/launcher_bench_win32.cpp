@@ -11,15 +11,16 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "common/files_win32.h"
 #include "common/game_windows_win32.h"
 #include "common/processes_win32.h"
-#include "testbed/game_install_win32.h"
 #include "common/registry.h"
 #include "common/registry_memory.h"
 #include "cv3client/games/launcher.h"
+#include "testbed/game_install_win32.h"
 #include "win32/timers_win32.h"
 
 namespace {
@@ -53,7 +54,17 @@ class NoProcesses : public Processes {
     std::printf("  (not started: %s)\n", commandLine.c_str());
     return true;
   }
+  // Taken as started, so that the automation runs; ending it ends nothing.
+  std::unique_ptr<LaunchedProcess> Launch(const std::string& commandLine, const std::string& folder,
+                                          ShowMode show) override {
+    struct Nothing : LaunchedProcess {
+      void End() override {}
+    };
+    Start(commandLine, folder, show);
+    return std::make_unique<Nothing>();
+  }
   WaitOutcome StartAndWait(const std::string&, const std::string&,
+                           const std::function<void(LaunchedProcess&)>&,
                            const std::function<bool()>&) override {
     return WaitOutcome::kNotStarted;
   }

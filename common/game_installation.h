@@ -12,7 +12,8 @@
 
 namespace cv3 {
 
-inline constexpr std::string_view kGameKey = "HKEY_CURRENT_USER\\Software\\Molteno\\VELTROP\\Config";
+inline constexpr std::string_view kGameKey =
+    "HKEY_CURRENT_USER\\Software\\Molteno\\VELTROP\\Config";
 inline constexpr std::string_view kNotInstalledText = "Skyrend does not appear to be installed!";
 // The game's executable as command lines name it, below the short form of RunPath.
 inline constexpr std::string_view kGameExeName = "skyrendw.exe";
@@ -33,10 +34,11 @@ InstalledGame ReadInstalledGame(Registry& registry);
 // RunPath, Version and DataPath reads "Error". Every condition is evaluated every time.
 bool InstallationComplete(Files& files, const InstalledGame& game);
 
-// The pieces every game command line is built from, short forms so that they hold no spaces: the
-// game's executable (short RunPath + "\skyrendw.exe"), a save file that does not exist yet (short
-// SavePath + "\" + name: a missing file has no short form) and one that exists (the short form of
-// the whole path).
+// The pieces every game command line is built from, each the short form where the system gives
+// one: the game's executable (short RunPath + "\skyrendw.exe"), a save file that does not exist
+// yet (short SavePath + "\" + name: a missing file has no short form) and one that exists (the
+// short form of the whole path). A volume without short names gives the long path, spaces and
+// all, so command lines quote every piece (CommandLineOf).
 std::string GameExecutable(Files& files, std::string_view runPath);
 std::string NewSaveFileArgument(Files& files, std::string_view savePath, std::string_view fileName);
 std::string SavedFileArgument(Files& files, std::string_view savePath, std::string_view fileName);

@@ -28,6 +28,16 @@ WORD ShowWindowValue(ShowMode show) {
   return SW_SHOWNORMAL;
 }
 
+STARTUPINFOW StartupShown(ShowMode show) {
+  STARTUPINFOW startup{sizeof startup};
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = ShowWindowValue(show);
+  return startup;
+}
+
+// A hidden console program gets no console window either.
+DWORD CreationFlags(ShowMode show) { return show == ShowMode::kHidden ? CREATE_NO_WINDOW : 0; }
+
 // CreateProcessW may write into the command line, so it gets a copy of its own.
 bool CreateWith(const std::string& commandLine, const std::string& currentDirectory,
                 BOOL inheritHandles, DWORD flags, STARTUPINFOW& startup,
@@ -36,6 +46,54 @@ bool CreateWith(const std::string& commandLine, const std::string& currentDirect
   std::wstring directory = Widen(currentDirectory);
   return CreateProcessW(nullptr, line.data(), nullptr, nullptr, inheritHandles, flags, nullptr,
                         directory.empty() ? nullptr : directory.c_str(), &startup, &process) != 0;
+}
+
+// A process in a job object of its own, so that ending it ends what it has started too. Without a
+// job (an older Windows refuses to nest one inside the job the caller runs in) only the process
+// itself is ended.
+class JobProcess : public LaunchedProcess {
+ public:
+  JobProcess(HANDLE process, HANDLE job) : process_(process), job_(job) {}
+  ~JobProcess() override {
+    if (job_) CloseHandle(job_);
+    CloseHandle(process_);
+  }
+  JobProcess(const JobProcess&) = delete;
+  JobProcess& operator=(const JobProcess&) = delete;
+
+  void End() override {
+    if (job_) {
+      TerminateJobObject(job_, kTerminatedExitCode);
+    } else {
+      TerminateProcess(process_, kTerminatedExitCode);
+    }
+  }
+  HANDLE process() const { return process_; }
+
+ private:
+  HANDLE process_;
+  HANDLE job_;
+};
+
+// Created suspended and put into its job before it runs, so nothing it starts escapes the job.
+// The job does not end the process when its handle closes: a game outlives the program that
+// started it.
+std::unique_ptr<JobProcess> CreateInJob(const std::string& commandLine,
+                                        const std::string& currentDirectory, BOOL inheritHandles,
+                                        DWORD flags, STARTUPINFOW& startup) {
+  PROCESS_INFORMATION process{};
+  if (!CreateWith(commandLine, currentDirectory, inheritHandles, flags | CREATE_SUSPENDED, startup,
+                  process)) {
+    return nullptr;
+  }
+  HANDLE job = CreateJobObjectW(nullptr, nullptr);
+  if (job && !AssignProcessToJobObject(job, process.hProcess)) {
+    CloseHandle(job);
+    job = nullptr;
+  }
+  ResumeThread(process.hThread);
+  CloseHandle(process.hThread);
+  return std::make_unique<JobProcess>(process.hProcess, job);
 }
 
 // Handles every queued message; false when a quit message came, which is posted again for the
@@ -57,27 +115,34 @@ bool HandlePendingMessages() {
 
 bool Win32Processes::Start(const std::string& commandLine, const std::string& currentDirectory,
                            ShowMode show) {
-  STARTUPINFOW startup{sizeof startup};
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = ShowWindowValue(show);
-  DWORD flags = show == ShowMode::kHidden ? CREATE_NO_WINDOW : 0;
+  STARTUPINFOW startup = StartupShown(show);
   PROCESS_INFORMATION process{};
-  if (!CreateWith(commandLine, currentDirectory, FALSE, flags, startup, process)) return false;
+  if (!CreateWith(commandLine, currentDirectory, FALSE, CreationFlags(show), startup, process)) {
+    return false;
+  }
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
   return true;
 }
 
+std::unique_ptr<LaunchedProcess> Win32Processes::Launch(const std::string& commandLine,
+                                                        const std::string& currentDirectory,
+                                                        ShowMode show) {
+  STARTUPINFOW startup = StartupShown(show);
+  return CreateInJob(commandLine, currentDirectory, FALSE, CreationFlags(show), startup);
+}
+
 WaitOutcome Win32Processes::StartAndWait(const std::string& commandLine,
                                          const std::string& currentDirectory,
+                                         const std::function<void(LaunchedProcess&)>& started,
                                          const std::function<bool()>& stopWaiting) {
   STARTUPINFOW startup{sizeof startup};  // all else zero: the program's default window
-  PROCESS_INFORMATION process{};
-  if (!CreateWith(commandLine, currentDirectory, TRUE, NORMAL_PRIORITY_CLASS, startup, process)) {
-    return WaitOutcome::kNotStarted;
-  }
-  WaitForInputIdle(process.hProcess, kInputIdleMs);
-  CloseHandle(process.hThread);
+  std::unique_ptr<JobProcess> process =
+      CreateInJob(commandLine, currentDirectory, TRUE, NORMAL_PRIORITY_CLASS, startup);
+  if (!process) return WaitOutcome::kNotStarted;
+  if (started) started(*process);
+  HANDLE handle = process->process();
+  WaitForInputIdle(handle, kInputIdleMs);
   WaitOutcome outcome = WaitOutcome::kEnded;
   for (;;) {
     if (!HandlePendingMessages() || (stopWaiting && stopWaiting())) {
@@ -86,11 +151,10 @@ WaitOutcome Win32Processes::StartAndWait(const std::string& commandLine,
     }
     // Sleeps until the process ends or a message arrives; MWMO_INPUTAVAILABLE also wakes for
     // messages a nested loop has already seen but left queued.
-    DWORD woken = MsgWaitForMultipleObjectsEx(1, &process.hProcess, INFINITE, QS_ALLINPUT,
-                                              MWMO_INPUTAVAILABLE);
+    DWORD woken =
+        MsgWaitForMultipleObjectsEx(1, &handle, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     if (woken != WAIT_OBJECT_0 + 1) break;  // ended (or the handle failed, which cannot recover)
   }
-  CloseHandle(process.hProcess);
   return outcome;
 }
 

@@ -18,6 +18,53 @@ constexpr std::array<std::pair<std::string_view, RootKey>, 7> kRoots = {{
     {"HKEY_DYN_DATA", RootKey::kDynData},
 }};
 
+constexpr size_t kUtf16UnitBytes = 2;
+
+void AppendUnit(std::string& bytes, char16_t unit) {
+  bytes += static_cast<char>(unit & 0xFF);
+  bytes += static_cast<char>(unit >> 8);
+}
+
+// UTF-8 text as a stored text value: UTF-16LE and its terminating zero.
+std::string StoredText(std::string_view text) {
+  std::string bytes;
+  for (size_t pos = 0; pos < text.size();) {
+    char32_t c = NextCodePoint(text, pos);
+    if (c > 0xFFFF) {
+      c -= 0x10000;
+      AppendUnit(bytes, static_cast<char16_t>(0xD800 + (c >> 10)));
+      AppendUnit(bytes, static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
+    } else {
+      AppendUnit(bytes, static_cast<char16_t>(c));
+    }
+  }
+  AppendUnit(bytes, 0);
+  return bytes;
+}
+
+// A stored text value as UTF-8, without its terminating zero (a value stored without one is read
+// whole). A lone surrogate becomes U+FFFD.
+std::string TextOfStored(std::string_view bytes) {
+  std::u16string units;
+  for (size_t i = 0; i + 1 < bytes.size(); i += kUtf16UnitBytes) {
+    units += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                   static_cast<unsigned char>(bytes[i + 1]) << 8);
+  }
+  if (!units.empty() && units.back() == 0) units.pop_back();
+  std::string text;
+  for (size_t i = 0; i < units.size(); ++i) {
+    char32_t c = units[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+        units[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = 0xFFFD;
+    }
+    AppendUtf8(text, c);
+  }
+  return text;
+}
+
 }  // namespace
 
 std::string DWordValue::ToText() const {
@@ -59,16 +106,14 @@ ParsedKey Registry::ParseKey(std::string_view path) {
 bool Registry::CreateKey(std::string_view path) {
   ParsedKey key = ParseKey(path);
   if (key.status != ParsedKey::Status::kOk) return false;
-  return backend_.CreateKey(*key.root, Utf8ToCp1252Lossy(key.subkey));
+  return backend_.CreateKey(*key.root, key.subkey);
 }
 
 void Registry::SetString(std::string_view path, std::string_view name, std::string_view text) {
   ParsedKey key = ParseKey(path);
   if (key.status != ParsedKey::Status::kOk) return;
-  std::string bytes = Utf8ToCp1252Lossy(text);
-  bytes.push_back('\0');  // the terminating zero is part of the stored size
-  backend_.SetValue(*key.root, Utf8ToCp1252Lossy(key.subkey), Utf8ToCp1252Lossy(name),
-                    {ValueType::kString, std::move(bytes)});
+  // The terminating zero is part of the stored size.
+  backend_.SetValue(*key.root, key.subkey, name, {ValueType::kString, StoredText(text)});
 }
 
 void Registry::SetDWord(std::string_view path, std::string_view name, int32_t number) {
@@ -77,28 +122,23 @@ void Registry::SetDWord(std::string_view path, std::string_view name, int32_t nu
   auto u = static_cast<uint32_t>(number);
   std::string bytes(4, '\0');
   for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>(u >> (8 * i));
-  backend_.SetValue(*key.root, Utf8ToCp1252Lossy(key.subkey), Utf8ToCp1252Lossy(name),
-                    {ValueType::kDWord, std::move(bytes)});
+  backend_.SetValue(*key.root, key.subkey, name, {ValueType::kDWord, std::move(bytes)});
 }
 
 std::string Registry::GetString(std::string_view path, std::string_view name, size_t bufferBytes) {
   ParsedKey key = ParseKey(path);
   if (key.status == ParsedKey::Status::kBadFormat) return std::string(kRegistryError);
   if (key.status == ParsedKey::Status::kUnknownRoot) return {};
-  auto value = backend_.GetValue(*key.root, Utf8ToCp1252Lossy(key.subkey), Utf8ToCp1252Lossy(name),
-                                 bufferBytes);
+  auto value = backend_.GetValue(*key.root, key.subkey, name, bufferBytes * kUtf16UnitBytes);
   if (!value) return std::string(kRegistryError);
-  std::string& bytes = value->bytes;
-  if (!bytes.empty() && bytes.back() == '\0') bytes.pop_back();
-  return Cp1252ToUtf8(bytes);
+  return TextOfStored(value->bytes);
 }
 
 DWordValue Registry::GetDWord(std::string_view path, std::string_view name) {
   ParsedKey key = ParseKey(path);
   if (key.status == ParsedKey::Status::kBadFormat) return DWordValue::Marker();
   if (key.status == ParsedKey::Status::kUnknownRoot) return DWordValue::Empty();
-  auto value =
-      backend_.GetValue(*key.root, Utf8ToCp1252Lossy(key.subkey), Utf8ToCp1252Lossy(name), 4);
+  auto value = backend_.GetValue(*key.root, key.subkey, name, 4);
   if (!value) return DWordValue::Marker();
   // Four bytes are read whatever the stored type; a shorter value fills the low bytes.
   uint32_t n = 0;

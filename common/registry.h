@@ -26,14 +26,16 @@ enum class RootKey {
 
 enum class ValueType { kString, kDWord };
 
-// What a backend stores: a value's type and its raw bytes (Windows-1252 for text).
+// What a backend stores: a value's type and its raw bytes. Text is UTF-16LE with its terminating
+// zero, as the Windows registry keeps it and its W functions pass it, whatever the system's code
+// page; a DWORD is four bytes, low byte first.
 struct RawValue {
   ValueType type;
   std::string bytes;
 };
 
-// The platform's registry, in raw terms. Paths, names and data are Windows-1252 bytes; the
-// subkey path may be empty (the root itself). No operation keeps a key open after it returns.
+// The platform's registry, in raw terms. Paths and names are UTF-8, data raw bytes; the subkey
+// path may be empty (the root itself). No operation keeps a key open after it returns.
 class RegistryBackend {
  public:
   virtual ~RegistryBackend() = default;
@@ -92,14 +94,17 @@ class Registry {
            std::string appTitle)
       : backend_(backend), sink_(std::move(messageSink)), appTitle_(std::move(appTitle)) {}
 
+  // The text buffer: 255 characters, its terminating zero included. Characters, not bytes of a
+  // code page, so that a text reads the same on every system; for Windows-1252 text it is the
+  // 255 bytes the values were always read into.
   static constexpr size_t kStringBufferBytes = 255;
 
   // False when the key neither existed nor could be made (or the path is malformed).
   bool CreateKey(std::string_view path);
   void SetString(std::string_view path, std::string_view name, std::string_view text);
   void SetDWord(std::string_view path, std::string_view name, int32_t number);
-  // UTF-8 text; "Error" when missing or longer than the buffer (255 bytes unless a reader of a
-  // longer value asks for more); "" for an unknown root.
+  // UTF-8 text; "Error" when missing or longer than the buffer (255 characters with the zero,
+  // unless a reader of a longer value asks for more); "" for an unknown root.
   std::string GetString(std::string_view path, std::string_view name,
                         size_t bufferBytes = kStringBufferBytes);
   DWordValue GetDWord(std::string_view path, std::string_view name);

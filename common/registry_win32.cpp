@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "common/wide_text_win32.h"
+
 namespace cv3 {
 namespace {
 
@@ -31,8 +33,7 @@ HKEY RootHandle(RootKey root) {
 class OpenKey {
  public:
   OpenKey(RootKey root, std::string_view subkey, REGSAM access) {
-    std::string path(subkey);
-    if (RegOpenKeyExA(RootHandle(root), path.c_str(), 0, access, &key_) != ERROR_SUCCESS) {
+    if (RegOpenKeyExW(RootHandle(root), Widen(subkey).c_str(), 0, access, &key_) != ERROR_SUCCESS) {
       key_ = nullptr;
     }
   }
@@ -50,9 +51,8 @@ class OpenKey {
 }  // namespace
 
 bool Win32Registry::CreateKey(RootKey root, std::string_view subkey) {
-  std::string path(subkey);
   HKEY key = nullptr;
-  if (RegCreateKeyExA(RootHandle(root), path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+  if (RegCreateKeyExW(RootHandle(root), Widen(subkey).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                       KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
     return false;
   }
@@ -64,9 +64,8 @@ bool Win32Registry::SetValue(RootKey root, std::string_view subkey, std::string_
                              const RawValue& value) {
   OpenKey key(root, subkey, KEY_WRITE);
   if (!key.get()) return false;
-  std::string valueName(name);
   DWORD type = value.type == ValueType::kString ? REG_SZ : REG_DWORD;
-  return RegSetValueExA(key.get(), valueName.c_str(), 0, type,
+  return RegSetValueExW(key.get(), Widen(name).c_str(), 0, type,
                         reinterpret_cast<const BYTE*>(value.bytes.data()),
                         static_cast<DWORD>(value.bytes.size())) == ERROR_SUCCESS;
 }
@@ -75,11 +74,10 @@ std::optional<RawValue> Win32Registry::GetValue(RootKey root, std::string_view s
                                                 std::string_view name, size_t maxBytes) {
   OpenKey key(root, subkey, KEY_READ);
   if (!key.get()) return std::nullopt;
-  std::string valueName(name);
   std::vector<BYTE> buffer(maxBytes + 1);
   DWORD type = 0;
   DWORD size = static_cast<DWORD>(maxBytes);
-  if (RegQueryValueExA(key.get(), valueName.c_str(), nullptr, &type, buffer.data(), &size) !=
+  if (RegQueryValueExW(key.get(), Widen(name).c_str(), nullptr, &type, buffer.data(), &size) !=
       ERROR_SUCCESS) {
     return std::nullopt;  // missing, or larger than the buffer (ERROR_MORE_DATA)
   }

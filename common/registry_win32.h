@@ -1,4 +1,5 @@
-// The registry backend over advapi32. Every call opens and closes its own key.
+// The registry backend over advapi32's W functions, so text does not depend on the system's code
+// page. Every call opens and closes its own key.
 #pragma once
 
 #include "common/registry.h"

@@ -40,9 +40,11 @@ void Watchdog::StartTimer(int id, int ms, void (Watchdog::*tick)()) {
 std::string Watchdog::GameCommandLine() {
   std::string exe = GameExecutable(parts_.files, game_.runPath);
   if (FileExists(parts_.files, game_.savePath + "\\" + argSaveFile_)) {
-    return exe + " /t:loadded " + SavedFileArgument(parts_.files, game_.savePath, argSaveFile_);
+    return CommandLineOf(
+        {exe, "/t:loadded", SavedFileArgument(parts_.files, game_.savePath, argSaveFile_)});
   }
-  return exe + " /t:newded " + NewSaveFileArgument(parts_.files, game_.savePath, argSaveFile_);
+  return CommandLineOf(
+      {exe, "/t:newded", NewSaveFileArgument(parts_.files, game_.savePath, argSaveFile_)});
 }
 
 // Stays inside the wait while the game runs; the probe, the tray menu and Exit run meanwhile.
@@ -54,13 +56,17 @@ void Watchdog::timeRelaunch_Timer() {
     launchDue_ = true;
     return;
   }
+  // The probe timer starts with each launch, the first one included (it does not run from the
+  // program's start): every launch has the same 17 s to open its terminal server.
   StartTimer(kTestStateTimerId, kTestStateMs, &Watchdog::timeTestState_Timer);
   std::string commandLine = GameCommandLine();
   parts_.view.HideLaunching();
   parts_.registry.SetDWord(kGameKey, kTerminalServerPort, kProbePort);
   state_ = State::kRunning;
   WaitOutcome outcome = parts_.processes.StartAndWait(
-      commandLine, parts_.files.ShortPath(game_.runPath), [this] { return guardExiting_; });
+      commandLine, parts_.files.ShortPath(game_.runPath),
+      [this](LaunchedProcess& game) { runningGame_ = &game; }, [this] { return guardExiting_; });
+  runningGame_ = nullptr;
   if (state_ == State::kEnded) return;  // Exit ended the program from inside the wait
   switch (outcome) {
     case WaitOutcome::kNotStarted:
@@ -100,13 +106,13 @@ void Watchdog::Winsock1_Connect() {
   StartTimer(kTestStateTimerId, kTestStateMs, &Watchdog::timeTestState_Timer);
 }
 
-// The game's end lets the wait return; the relaunch follows from there. The probe rests until
-// the next launch.
+// Ends the game that is being waited for (and what it started, never another copy); its end lets
+// the wait return and the relaunch follows from there. The probe rests until the next launch.
 void Watchdog::timeTimeOut_Timer() {
   parts_.timers.StopTimer(kTimeOutTimerId);
   awaitingConnection_ = false;
   parts_.probe.Close();
-  KillProcessByName(parts_.processes, kGameExeName);
+  if (runningGame_) runningGame_->End();
 }
 
 void Watchdog::RestProbe() {

@@ -83,8 +83,11 @@ class Watchdog : public GuardEvents {
   std::string argSaveFile_;          // ArgSaveFile
   bool guardExiting_ = false;        // GuardExiting
   bool awaitingConnection_ = false;  // a probe is out and timeTimeOut runs
-  bool menuOpen_ = false;            // the tray menu is open: its own loop runs the ticks
-  bool launchDue_ = false;           // timeRelaunch ticked while the menu was open
+  // The game being waited for, while the wait lasts: the time-out ends it and what it started,
+  // never another copy of the game (the player's own).
+  LaunchedProcess* runningGame_ = nullptr;
+  bool menuOpen_ = false;   // the tray menu is open: its own loop runs the ticks
+  bool launchDue_ = false;  // timeRelaunch ticked while the menu was open
   State state_ = State::kStarting;
 };
 

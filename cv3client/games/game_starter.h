@@ -13,13 +13,14 @@ class GameStarter {
 
   // The join: "skyrendw.exe /t:connect" below the short form of runPath, maximised; the address
   // is typed into the game's session dialog. The caller has checked the installation and written
-  // "TerminalServerPort".
+  // "TerminalServerPort". A game that cannot be started is reported to the player.
   virtual void StartJoin(const std::string& runPath, const std::string& targetAddress) = 0;
 
   // A hosted game: dedicated 1 runs the watchdog with the save-file name instead of the game.
-  virtual void StartNewServer(const std::string& runPath, const std::string& savePath,
+  // False when the program could not be started; the player has been told.
+  virtual bool StartNewServer(const std::string& runPath, const std::string& savePath,
                               const std::string& saveFileName, int dedicated) = 0;
-  virtual void StartSavedServer(const std::string& runPath, const std::string& savePath,
+  virtual bool StartSavedServer(const std::string& runPath, const std::string& savePath,
                                 const std::string& saveFileName, int dedicated) = 0;
 };
 

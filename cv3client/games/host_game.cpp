@@ -2,6 +2,7 @@
 
 #include "cv3client/games/game_details.h"
 #include "protocol/catalogue.h"
+#include "protocol/cp1252.h"
 #include "protocol/text_helpers.h"
 
 namespace cv3 {
@@ -18,16 +19,32 @@ MessageBoxSpec Box(std::string_view text, const char* title, BoxIcon icon) {
 }  // namespace
 
 std::string SaveFileNameOf(std::string_view gameName) {
-  constexpr std::string_view kDropped = "'|><\"?:*/\\";
+  constexpr std::u32string_view kDropped = U"'|><\"?:*/\\";
   std::string name;
-  for (char c : gameName) {
-    if (c == ' ') {
+  for (size_t pos = 0; pos < gameName.size();) {
+    char32_t c = NextCodePoint(gameName, pos);
+    // Control characters (C0, DEL, C1) would reach a file name and a command line.
+    bool control = c < 0x20 || (c >= 0x7F && c <= 0x9F);
+    if (c == U' ') {
       name += '_';
-    } else if (kDropped.find(c) == std::string_view::npos) {
-      name += c;
+    } else if (!control && kDropped.find(c) == std::u32string_view::npos) {
+      AppendUtf8(name, c);
     }
   }
   return name;
+}
+
+std::string HostAddressOf(std::string_view localAddress) {
+  constexpr std::string_view kMappedPrefix = "::ffff:";
+  if (localAddress.find(':') == std::string_view::npos) return std::string(localAddress);
+  if (localAddress.size() > kMappedPrefix.size() &&
+      SameName(localAddress.substr(0, kMappedPrefix.size()), kMappedPrefix)) {
+    std::string_view ipv4 = localAddress.substr(kMappedPrefix.size());
+    if (ipv4.find(':') == std::string_view::npos && ipv4.find('.') != std::string_view::npos) {
+      return std::string(ipv4);
+    }
+  }
+  return {};
 }
 
 std::optional<MessageBoxSpec> HostEntriesRefusal(const HostedGame& entries, bool guardPresent) {
@@ -82,7 +99,7 @@ bool HostGameController::MakeWindow() {
   std::string own = parts_.ownName ? parts_.ownName() : std::string();
   HostedGame entries;
   entries.name = own + "'s game";
-  entries.address = parts_.localAddress ? parts_.localAddress() : std::string();
+  entries.address = parts_.localAddress ? HostAddressOf(parts_.localAddress()) : std::string();
   entries.version = parts_.registry.GetString(kHostVersionKey, "Version");
   entries.announcement = kDefaultAnnouncement;
   view_->SetCaption(std::string(kHostGameCaption));
@@ -226,19 +243,28 @@ void HostGameController::StartServer() {
   std::string path = installed_.savePath + "\\" + saveFileName;
   int dedicated = entries.dedicated ? 1 : 0;
   GameStarter& starter = parts_.starter;
+  bool started = false;
   if (FileExists(parts_.files, path)) {
     if (mode_ == Mode::kResume || Ask(kSaveExistsText) == BoxResult::kYes) {
-      starter.StartSavedServer(installed_.runPath, installed_.savePath, saveFileName, dedicated);
+      started = starter.StartSavedServer(installed_.runPath, installed_.savePath, saveFileName,
+                                         dedicated);
     } else if (Ask(kOverwriteText) == BoxResult::kYes) {
       // Not checked: the new server overwrites the file or fails on its own.
       parts_.files.RemoveFile(path);
-      starter.StartNewServer(installed_.runPath, installed_.savePath, saveFileName, dedicated);
+      started =
+          starter.StartNewServer(installed_.runPath, installed_.savePath, saveFileName, dedicated);
     } else {
       return;  // nothing started; the window stays hidden with its entries
     }
   } else {
     if (mode_ == Mode::kResume && Ask(kSaveMissingText) != BoxResult::kYes) return;
-    starter.StartNewServer(installed_.runPath, installed_.savePath, saveFileName, dedicated);
+    started =
+        starter.StartNewServer(installed_.runPath, installed_.savePath, saveFileName, dedicated);
+  }
+  // A game just listed that nobody serves is taken off the list again. A resumed game keeps
+  // its listing: removing it would lose its stored settings.
+  if (!started && mode_ == Mode::kHost && parts_.send) {
+    parts_.send(FormatLine(msg::kRemGame, entries.name));
   }
   UnloadWindow();
 }

@@ -59,8 +59,14 @@ inline constexpr std::string_view kSaveMissingText =
     "Skyrend save file missing! Do you want to resume this game with a new file?";
 
 // A game's save-file name without ".sav": spaces become "_", and "'", "|", ">", "<", the double
-// quote, "?", ":", "*", "/" and "\" are dropped ("A b/c" gives "A_bc").
+// quote, "?", ":", "*", "/", "\" and every control character (tab included) are dropped ("A b/c"
+// gives "A_bc"). A resumed game's name comes from the server.
 std::string SaveFileNameOf(std::string_view gameName);
+
+// The host window's first game address, from the lobby connection's local address: an IPv4
+// address as it is, the IPv4 address inside an IPv4-mapped IPv6 one ("::ffff:203.0.113.7"), and
+// the empty text for any other IPv6 address, which the address check refuses (it holds ":").
+std::string HostAddressOf(std::string_view localAddress);
 
 // The first of the entry checks of Host (characters, empty address, internal address, missing
 // watchdog) that the entries fail, as its box; nothing when they pass. The entries as typed.

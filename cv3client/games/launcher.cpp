@@ -16,42 +16,47 @@ constexpr int kProvidersRemovedAlt = 1;
 void GameLauncher::StartJoin(const std::string& runPath, const std::string& targetAddress) {
   gameWindowHidden_ = false;
   launchTargetAddress_ = targetAddress;
-  StartTimers();
-  parts_.processes.Start(GameExecutable(parts_.files, runPath) + " /t:connect", "",
-                         ShowMode::kMaximized);
+  Run(CommandLineOf({GameExecutable(parts_.files, runPath), "/t:connect"}), ShowMode::kMaximized,
+      kGameStartFailedText);
 }
 
-void GameLauncher::StartNewServer(const std::string& runPath, const std::string& savePath,
+bool GameLauncher::StartNewServer(const std::string& runPath, const std::string& savePath,
                                   const std::string& saveFileName, int dedicated) {
-  StartServer(GameExecutable(parts_.files, runPath) + " /t:newserver " +
-                  NewSaveFileArgument(parts_.files, savePath, saveFileName),
-              saveFileName, dedicated);
+  return StartServer(CommandLineOf({GameExecutable(parts_.files, runPath), "/t:newserver",
+                                    NewSaveFileArgument(parts_.files, savePath, saveFileName)}),
+                     saveFileName, dedicated);
 }
 
-void GameLauncher::StartSavedServer(const std::string& runPath, const std::string& savePath,
+bool GameLauncher::StartSavedServer(const std::string& runPath, const std::string& savePath,
                                     const std::string& saveFileName, int dedicated) {
-  StartServer(GameExecutable(parts_.files, runPath) + " /t:loadserver " +
-                  SavedFileArgument(parts_.files, savePath, saveFileName),
-              saveFileName, dedicated);
+  return StartServer(CommandLineOf({GameExecutable(parts_.files, runPath), "/t:loadserver",
+                                    SavedFileArgument(parts_.files, savePath, saveFileName)}),
+                     saveFileName, dedicated);
 }
 
-void GameLauncher::StartServer(const std::string& gameCommandLine, const std::string& saveFileName,
+bool GameLauncher::StartServer(const std::string& gameCommandLine, const std::string& saveFileName,
                                int dedicated) {
   saveFileName_ = saveFileName;
   gameWindowHidden_ = true;  // a hosted game keeps its main window
+  if (dedicated != 1) return Run(gameCommandLine, ShowMode::kNormal, kGameStartFailedText);
+  // The watchdog decides by itself between a new and a saved game.
+  return Run(CommandLineOf(
+                 {parts_.files.ShortPath(parts_.programFolder) + "\\" + std::string(kGuardExeName),
+                  saveFileName}),
+             ShowMode::kMinimized, kGuardStartFailedText);
+}
+
+bool GameLauncher::Run(const std::string& commandLine, ShowMode show, std::string_view failure) {
   StartTimers();
-  if (dedicated == 1) {
-    // The watchdog decides by itself between a new and a saved game.
-    parts_.processes.Start(parts_.files.ShortPath(parts_.programFolder) + "\\" +
-                               std::string(kGuardExeName) + " " + saveFileName,
-                           "", ShowMode::kMinimized);
-  } else {
-    parts_.processes.Start(gameCommandLine, "", ShowMode::kNormal);
-  }
+  game_ = parts_.processes.Launch(commandLine, "", show);
+  if (game_) return true;
+  StopTimers();
+  Warn(failure);
+  return false;
 }
 
 void GameLauncher::StartTimers() {
-  if (failedGameRunning_) EndGame();
+  EndFailedGame();
   parts_.timers.StartTimer(kHideLaunchTimerId, kHideLaunchMs, [this] { timeHideLaunch_Timer(); });
   parts_.timers.StartTimer(kLaunchHWTimerId, kLaunchHWMs, [this] { timeLaunchHW_Timer(); });
   parts_.timers.StartTimer(kLaunchStateTimerId, kLaunchStateMs,
@@ -77,7 +82,8 @@ void GameLauncher::timeLaunchHW_Timer() {
   if (FindDialog(kSerialConnectionTitle) != 0) {
     // The game took the wrong service provider; the next launch uses the alternate method.
     StopTimers();
-    KillProcessByName(parts_.processes, kGameExeName);
+    failedGame_ = std::move(game_);
+    EndFailedGame();
     Warn(kAltLaunchNeededText);
     parts_.registry.SetDWord(settings::kClientKey, settings::kAltLaunch, 1);
     Warn(kAltLaunchEnabledText);
@@ -131,9 +137,9 @@ void GameLauncher::timeLaunchState_Timer() {
     failure = kConnectFailedText;
   }
   if (failure.empty()) return;
-  failedGameRunning_ = true;
+  failedGame_ = std::move(game_);
   Warn(failure);
-  if (failedGameRunning_) EndGame();  // unless a launch from inside the box has ended it
+  EndFailedGame();  // unless a launch from inside the box has ended it
 }
 
 WindowHandle GameLauncher::FindDialog(std::string_view title) {
@@ -158,9 +164,10 @@ void GameLauncher::Warn(std::string_view text) {
   --boxesOpen_;
 }
 
-void GameLauncher::EndGame() {
-  failedGameRunning_ = false;
-  KillProcessByName(parts_.processes, kGameExeName);
+void GameLauncher::EndFailedGame() {
+  if (!failedGame_) return;
+  failedGame_->End();
+  failedGame_.reset();
 }
 
 }  // namespace cv3

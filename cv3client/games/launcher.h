@@ -3,6 +3,7 @@
 // UI thread only.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -41,6 +42,9 @@ inline constexpr std::string_view kAltLaunchEnabledText =
     "Corvane has automatically enabled the alternate Skyrend launching method.";
 inline constexpr std::string_view kLaunchFailedText = "Corvane failed to launch Skyrend!";
 inline constexpr std::string_view kConnectFailedText = "Skyrend failed to connect to host server!";
+// A program that could not be started at all: the game, or the watchdog.
+inline constexpr std::string_view kGameStartFailedText = "Corvane failed to start Skyrend!";
+inline constexpr std::string_view kGuardStartFailedText = "Corvane failed to start cv3guard.exe!";
 
 class GameLauncher : public GameStarter {
  public:
@@ -56,9 +60,9 @@ class GameLauncher : public GameStarter {
   explicit GameLauncher(Parts parts) : parts_(std::move(parts)) {}
 
   void StartJoin(const std::string& runPath, const std::string& targetAddress) override;
-  void StartNewServer(const std::string& runPath, const std::string& savePath,
+  bool StartNewServer(const std::string& runPath, const std::string& savePath,
                       const std::string& saveFileName, int dedicated) override;
-  void StartSavedServer(const std::string& runPath, const std::string& savePath,
+  bool StartSavedServer(const std::string& runPath, const std::string& savePath,
                         const std::string& saveFileName, int dedicated) override;
 
   // The address typed into the session dialog by the last join, and the save-file name of the
@@ -71,8 +75,11 @@ class GameLauncher : public GameStarter {
   // over with fresh timers.
   void StartTimers();
   void StopTimers();
-  void StartServer(const std::string& gameCommandLine, const std::string& saveFileName,
+  bool StartServer(const std::string& gameCommandLine, const std::string& saveFileName,
                    int dedicated);
+  // Starts the timers, then the program; a program that cannot be started stops them again and
+  // is reported with `failure`.
+  bool Run(const std::string& commandLine, ShowMode show, std::string_view failure);
 
   void timeLaunchHW_Timer();
   void timeHideLaunch_Timer();
@@ -83,15 +90,18 @@ class GameLauncher : public GameStarter {
                            std::optional<std::string_view> title = std::nullopt);
   void Click(WindowHandle control);
   void Warn(std::string_view text);
-  void EndGame();
+  // Ends the game a failed launch started, and only that: other copies of the game (the player's
+  // own server) run on.
+  void EndFailedGame();
 
   Parts parts_;
   bool gameWindowHidden_ = false;  // GameWindowHidden
   std::string launchTargetAddress_;
   std::string saveFileName_;
+  std::unique_ptr<LaunchedProcess> game_;  // what the last launch started
   // Set while a failed launch's message is open and its game not yet ended: a launch started
-  // from inside that box ends the failed game first, so the later kill cannot end the new one.
-  bool failedGameRunning_ = false;
+  // from inside that box ends the failed game first.
+  std::unique_ptr<LaunchedProcess> failedGame_;
   // The launcher's own message boxes open now; ticks wait until they are closed.
   int boxesOpen_ = 0;
 };

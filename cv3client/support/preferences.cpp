@@ -1,9 +1,15 @@
 #include "cv3client/support/preferences.h"
 
+#include "common/processes.h"
 #include "cv3client/support/client_settings.h"
 #include "cv3client/support/ignore_list.h"
 
 namespace cv3 {
+
+std::string StartWithWindowsCommand(std::string_view programFolder) {
+  return QuoteArgument(std::string(programFolder) + std::string(kClientExeName));
+}
+
 namespace {
 
 struct FlagBox {
@@ -79,7 +85,7 @@ void PreferencesController::cmdOK_Click() {
   registry.CreateKey(settings::kStartWithWindows.key);
   settings::WriteText(registry, settings::kStartWithWindows,
                       view_.Checked(PrefBox::kStartWithWin)
-                          ? parts_.programFolder + std::string(kClientExeName)
+                          ? StartWithWindowsCommand(parts_.programFolder)
                           : std::string());
   SaveIgnoredList();
   SaveFlags({PrefBox::kBuffLobby, PrefBox::kBuffPrivates, PrefBox::kAlternateLaunch});

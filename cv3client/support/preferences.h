@@ -24,6 +24,10 @@ inline constexpr std::string_view kSelectUserFirstText = "You must select a user
 // What "CV30" holds while starting with Windows: the program's folder followed by this.
 inline constexpr std::string_view kClientExeName = "\\cv3client.exe";
 
+// The "CV30" command line: the program's path, quoted when it holds a space (Windows runs the
+// value as a command line, and would otherwise try "C:\Program" first).
+std::string StartWithWindowsCommand(std::string_view programFolder);
+
 // The window's check boxes.
 enum class PrefBox {
   kStartWithWin,

@@ -4,8 +4,8 @@
 // a log what it was given. Nothing else of the game is imitated.
 //
 // Command lines: /t:connect, /t:newserver FILE, /t:loadserver FILE, /t:newded FILE,
-// /t:loadded FILE. FILE comes as a short path without quotes; "new" switches write it, "load"
-// switches read it.
+// /t:loadded FILE. FILE comes as a short path, or quoted when it holds a space (a volume without
+// short names); "new" switches write it, "load" switches read it.
 //
 // "SkyrendW.mode" beside the program, read at start (missing: normal); one word per line, lines
 // it does not know are ignored:

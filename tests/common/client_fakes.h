@@ -211,8 +211,9 @@ class ManualDeferral : public Deferral {
   std::deque<std::function<void()>> queue;
 };
 
-// Processes whose starts and terminations are written into the log: "run " for a hidden start,
-// "run minimized " for a minimised one (activated or not), "run normal ", "run maximized ".
+// Processes whose starts, launches and terminations are written into the log: "run " for a
+// hidden start, "run minimized " for a minimised one (activated or not), "run normal ",
+// "run maximized "; "end launch N" when the Nth launch is ended.
 class LoggingProcesses : public FakeProcesses {
  public:
   explicit LoggingProcesses(Log& log) : log_(log) {}
@@ -230,6 +231,10 @@ class LoggingProcesses : public FakeProcesses {
   bool Terminate(uint32_t id) override {
     log_.push_back("terminate " + std::to_string(id));
     return FakeProcesses::Terminate(id);
+  }
+  void Ended(int launch) override {
+    log_.push_back("end launch " + std::to_string(launch));
+    FakeProcesses::Ended(launch);
   }
 
  private:

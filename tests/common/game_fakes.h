@@ -18,18 +18,23 @@ class RecordingStarter : public GameStarter {
   void StartJoin(const std::string& runPath, const std::string& address) override {
     log_.push_back("join " + runPath + " " + address);
   }
-  void StartNewServer(const std::string& runPath, const std::string& savePath,
+  bool StartNewServer(const std::string& runPath, const std::string& savePath,
                       const std::string& file, int dedicated) override {
-    log_.push_back("new " + runPath + " " + savePath + " " + file + " " +
+    return Started("new " + runPath + " " + savePath + " " + file + " " +
                    std::to_string(dedicated));
   }
-  void StartSavedServer(const std::string& runPath, const std::string& savePath,
+  bool StartSavedServer(const std::string& runPath, const std::string& savePath,
                         const std::string& file, int dedicated) override {
-    log_.push_back("saved " + runPath + " " + savePath + " " + file + " " +
+    return Started("saved " + runPath + " " + savePath + " " + file + " " +
                    std::to_string(dedicated));
   }
+  bool startsFail = false;  // every server start fails (the launcher has told the player)
 
  private:
+  bool Started(std::string entry) {
+    log_.push_back(std::move(entry) + (startsFail ? " failed" : ""));
+    return !startsFail;
+  }
   Log& log_;
 };
 

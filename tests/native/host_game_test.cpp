@@ -43,7 +43,8 @@ struct Host : testing::InstalledGameFixture {
   testing::ManualDeferral deferral;
   testing::RecordingStarter starter{log};
   testing::ScriptedMessages messages{log};
-  FakeHostView* view = nullptr;  // the window made last
+  FakeHostView* view = nullptr;              // the window made last
+  std::string localAddress = "203.0.113.7";  // of the lobby connection
   std::function<void(FakeHostView&, HostGameEvents&)> press;
   HostGameController controller{
       {.deferral = deferral,
@@ -62,7 +63,7 @@ struct Host : testing::InstalledGameFixture {
            },
        .send = [this](std::string_view line) { return log.emplace_back(line), true; },
        .ownName = [] { return std::string("Me"); },
-       .localAddress = [] { return std::string("203.0.113.7"); },
+       .localAddress = [this] { return localAddress; },
        .programFolder = "C:\\Corvane"}};
   Dispatcher dispatcher;
 
@@ -106,6 +107,25 @@ TEST(HostGame, FirstContentsShownFromTheTopOfTheLoop) {
   missing.settings.backend = MemoryRegistry();
   missing.controller.Open();
   EXPECT_EQ(missing.view->entries.version, "Error");
+}
+
+// Over IPv6 the connection's own address would be refused (":"): its IPv4 form when it has one,
+// otherwise an empty box for the player to fill.
+TEST(HostGame, TheFirstAddressIsTheConnectionsIPv4AddressOrNothing) {
+  const std::pair<const char*, const char*> cases[] = {{"203.0.113.7", "203.0.113.7"},
+                                                       {"::ffff:198.51.100.4", "198.51.100.4"},
+                                                       {"::FFFF:198.51.100.4", "198.51.100.4"},
+                                                       {"2001:db8::7", ""},
+                                                       {"fe80::1%3", ""},
+                                                       {"::1", ""},
+                                                       {"::ffff:", ""},
+                                                       {"", ""}};
+  for (const auto& [local, shown] : cases) {
+    Host h;
+    h.localAddress = local;
+    h.controller.Open();
+    EXPECT_EQ(h.view->entries.address, shown) << local;
+  }
 }
 
 TEST(HostGame, ChecksRunInOrderAndNothingIsWrittenBeforeTheSettings) {
@@ -244,14 +264,6 @@ TEST(HostGame, OkStartsFromTheSaveFileOrANewOneAsThePlayerAnswers) {
   }
 }
 
-TEST(HostGame, SaveFileNameOf) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"A b/c", "A_bc"},         {"", ""},
-      {"Me's game", "Mes_game"}, {"a|b>c<d\"e?f:g*h/i\\j", "abcdefghij"},
-      {" x  y ", "_x__y_"},      {"Caf\xC3\xA9", "Caf\xC3\xA9"}};
-  for (const auto& [name, file] : cases) EXPECT_EQ(SaveFileNameOf(name), file) << name;
-}
-
 // "RESUMEINFO_ACK:OK", the stored settings (some of them), then "DONE" when asked for.
 void ReceiveResumeInfo(Host& h, const std::string& version, bool done) {
   h.Receive({"RESUMEINFO_ACK:OK", "RESUMEINFO_ACK:GAMENAME:Friday Night",
@@ -261,6 +273,39 @@ void ReceiveResumeInfo(Host& h, const std::string& version, bool done) {
              "RESUMEINFO_ACK:GAMETERM:long", "RESUMEINFO_ACK:FILELOGGING:1",
              "RESUMEINFO_ACK:DEBUGMODE:1", "RESUMEINFO_ACK:PLAYERS:amy:"});
   if (done) h.Receive({"RESUMEINFO_ACK:DONE"});
+}
+
+// A server that cannot be started (the launcher has told the player): a game just listed is
+// taken off the list again; a resumed one keeps its listing and stored settings.
+TEST(HostGame, AServerThatCannotStartIsNotLeftListed) {
+  Host host;
+  host.starter.startsFail = true;
+  host.PressHost([](HostedGame& g) { g = FridayNight(); });
+  host.Receive({"HOSTGAME_ACK:OK"});
+  EXPECT_EQ(host.log, (Log{"new" + kStart + "1 failed", "REMGAME:Friday Night", "unload"}));
+
+  Host resume;
+  resume.starter.startsFail = true;
+  resume.AddFile(kSaveFile);
+  ReceiveResumeInfo(resume, "1.06", true);
+  resume.press = [](FakeHostView&, HostGameEvents& e) { e.cmdHost_Click(); };
+  resume.deferral.RunDeferred();
+  resume.log.clear();
+  resume.Receive({"RESUMEGAME_ACK:OK"});
+  EXPECT_EQ(resume.log, (Log{"saved" + kStart + "1 failed", "unload"}));
+}
+
+TEST(HostGame, SaveFileNameOf) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"A b/c", "A_bc"},
+      {"", ""},
+      {"Me's game", "Mes_game"},
+      {"a|b>c<d\"e?f:g*h/i\\j", "abcdefghij"},
+      {" x  y ", "_x__y_"},
+      {"Caf\xC3\xA9", "Caf\xC3\xA9"},
+      // Control characters: tab, line feed, escape, DEL and a C1 control (U+0085).
+      {"Raid\tNight\n\x1B\x7F\xC2\x85!", "RaidNight!"}};
+  for (const auto& [name, file] : cases) EXPECT_EQ(SaveFileNameOf(name), file) << name;
 }
 
 TEST(ResumeGame, OkSwitchesTheModeDoneEnablesResumeAndASavedGameStartsWithoutAQuestion) {

@@ -49,7 +49,7 @@ constexpr char kRun[] = "C:\\Program Files\\Skyrend";
 constexpr char kSave[] = "C:\\Program Files\\Skyrend\\Save Games";
 constexpr char kFile[] = "FridayNightRaid.sav";
 constexpr char kAddress[] = "192.168.1.20";
-constexpr uint32_t kGamePid = 4242;
+constexpr uint32_t kOwnServerPid = 4242;
 
 const std::string kRunJoin = "run maximized C:\\PROGRA~1\\Skyrend\\skyrendw.exe /t:connect";
 const Log kStartTimers = {"start timer 7310 1", "start timer 7312 1", "start timer 7311 10000"};
@@ -64,12 +64,18 @@ std::string Box(std::string_view text) { return "box Warning! exclamation " + st
 
 // A launcher over recording parts, everything it does in one log.
 struct LaunchHarness {
-  LaunchHarness() {
-    files.Add(kRun, "C:\\PROGRA~1\\Skyrend");
-    files.Add(kSave, "C:\\PROGRA~1\\Skyrend\\SAVEGA~1");
-    files.Add(std::string(kSave) + "\\" + kFile, "C:\\PROGRA~1\\Skyrend\\SAVEGA~1\\FRIDAY~1.SAV");
-    files.Add("C:\\Program Files\\Corvane", "C:\\PROGRA~1\\Corvane");
-    processes.running = {{"explorer.exe", 1}, {"SkyrendW.exe", kGamePid}};
+  // Without short names (a volume that makes none) the system gives the long paths.
+  explicit LaunchHarness(bool shortNames = true) {
+    auto add = [&](const std::string& path, const std::string& shortForm) {
+      files.Add(path, shortNames ? shortForm : path);
+    };
+    add(kRun, "C:\\PROGRA~1\\Skyrend");
+    add(kSave, "C:\\PROGRA~1\\Skyrend\\SAVEGA~1");
+    add(std::string(kSave) + "\\" + kFile, "C:\\PROGRA~1\\Skyrend\\SAVEGA~1\\FRIDAY~1.SAV");
+    add("C:\\Program Files\\Corvane", "C:\\PROGRA~1\\Corvane");
+    // A copy of the game this launcher did not start (the player's own dedicated server): no
+    // failure may end it.
+    processes.running = {{"explorer.exe", 1}, {"SkyrendW.exe", kOwnServerPid}};
   }
   // The game's windows: its main window and each dialog with its controls, Cancel before OK.
   void OpenMain() { windows.Open(0, "KVYMAINWIN", "Skyrend", "main"); }
@@ -106,36 +112,82 @@ struct LaunchHarness {
                          .programFolder = "C:\\Program Files\\Corvane"}};
 };
 
-// Each start enables the three timers at their intervals, then runs its command line built from
-// short forms: no spaces although every long folder has one.
+// Each start enables the three timers at their intervals, then runs its command line: short
+// forms where the system makes them, and without short names every path that holds a space
+// quoted, so that the program and its save file arrive whole.
 TEST(Launcher, StartsRunTheirCommandLines) {
-  LaunchHarness h;
   using Start = std::function<void(GameLauncher&)>;
   struct Case {
     Start start;
-    std::string run;
+    std::string run;             // with short names
+    std::string runWithoutThem;  // on a volume without them
   };
   const Case cases[] = {
-      {[](GameLauncher& l) { l.StartJoin(kRun, kAddress); }, kRunJoin},
+      {[](GameLauncher& l) { l.StartJoin(kRun, kAddress); }, kRunJoin,
+       "run maximized \"C:\\Program Files\\Skyrend\\skyrendw.exe\" /t:connect"},
       {[](GameLauncher& l) { l.StartNewServer(kRun, kSave, kFile, 0); },
        "run normal C:\\PROGRA~1\\Skyrend\\skyrendw.exe /t:newserver "
-       "C:\\PROGRA~1\\Skyrend\\SAVEGA~1\\FridayNightRaid.sav"},
+       "C:\\PROGRA~1\\Skyrend\\SAVEGA~1\\FridayNightRaid.sav",
+       "run normal \"C:\\Program Files\\Skyrend\\skyrendw.exe\" /t:newserver "
+       "\"C:\\Program Files\\Skyrend\\Save Games\\FridayNightRaid.sav\""},
       {[](GameLauncher& l) { l.StartSavedServer(kRun, kSave, kFile, 0); },
        "run normal C:\\PROGRA~1\\Skyrend\\skyrendw.exe /t:loadserver "
-       "C:\\PROGRA~1\\Skyrend\\SAVEGA~1\\FRIDAY~1.SAV"},
+       "C:\\PROGRA~1\\Skyrend\\SAVEGA~1\\FRIDAY~1.SAV",
+       "run normal \"C:\\Program Files\\Skyrend\\skyrendw.exe\" /t:loadserver "
+       "\"C:\\Program Files\\Skyrend\\Save Games\\FridayNightRaid.sav\""},
       {[](GameLauncher& l) { l.StartNewServer(kRun, kSave, kFile, 1); },
-       "run minimized C:\\PROGRA~1\\Corvane\\cv3guard.exe FridayNightRaid.sav"},
+       "run minimized C:\\PROGRA~1\\Corvane\\cv3guard.exe FridayNightRaid.sav",
+       "run minimized \"C:\\Program Files\\Corvane\\cv3guard.exe\" FridayNightRaid.sav"},
       {[](GameLauncher& l) { l.StartSavedServer(kRun, kSave, kFile, 1); },
-       "run minimized C:\\PROGRA~1\\Corvane\\cv3guard.exe FridayNightRaid.sav"},
+       "run minimized C:\\PROGRA~1\\Corvane\\cv3guard.exe FridayNightRaid.sav",
+       "run minimized \"C:\\Program Files\\Corvane\\cv3guard.exe\" FridayNightRaid.sav"},
+  };
+  for (bool shortNames : {true, false}) {
+    LaunchHarness h(shortNames);
+    for (const Case& c : cases) {
+      c.start(h.launcher);
+      Log expected = kStartTimers;
+      expected.push_back(shortNames ? c.run : c.runWithoutThem);
+      EXPECT_EQ(h.Take(), expected);
+    }
+    EXPECT_EQ(h.launcher.LaunchTargetAddress(), kAddress);
+    EXPECT_EQ(h.launcher.SaveFileName(), kFile);
+  }
+}
+
+// A program that cannot be started: the player is told, and no timer is left to judge a launch
+// that never happened.
+TEST(Launcher, AProgramThatCannotStartIsReportedAndStopsTheTimers) {
+  struct Case {
+    std::function<bool(GameLauncher&)> start;
+    std::string run;
+    std::string_view text;
+  };
+  const Case cases[] = {
+      {[](GameLauncher& l) { return l.StartJoin(kRun, kAddress), false; }, kRunJoin,
+       kGameStartFailedText},
+      {[](GameLauncher& l) { return l.StartNewServer(kRun, kSave, kFile, 0); },
+       "run normal C:\\PROGRA~1\\Skyrend\\skyrendw.exe /t:newserver "
+       "C:\\PROGRA~1\\Skyrend\\SAVEGA~1\\FridayNightRaid.sav",
+       kGameStartFailedText},
+      {[](GameLauncher& l) { return l.StartSavedServer(kRun, kSave, kFile, 1); },
+       "run minimized C:\\PROGRA~1\\Corvane\\cv3guard.exe FridayNightRaid.sav",
+       kGuardStartFailedText},
   };
   for (const Case& c : cases) {
-    c.start(h.launcher);
+    LaunchHarness h;
+    h.processes.startsFail = true;
+    EXPECT_FALSE(c.start(h.launcher));
     Log expected = kStartTimers;
     expected.push_back(c.run);
+    expected.insert(expected.end(), kStopTimers.begin(), kStopTimers.end());
+    expected.push_back(Box(c.text));
     EXPECT_EQ(h.Take(), expected);
+    EXPECT_TRUE(h.timers.running.empty());
   }
-  EXPECT_EQ(h.launcher.LaunchTargetAddress(), kAddress);
-  EXPECT_EQ(h.launcher.SaveFileName(), kFile);
+  EXPECT_EQ(kGameStartFailedText, "Corvane failed to start Skyrend!");
+  LaunchHarness h;
+  EXPECT_TRUE(h.launcher.StartNewServer(kRun, kSave, kFile, 1));
 }
 
 // timeLaunchHW: what one or two ticks send, per set of open windows. A join hides the game's main
@@ -177,7 +229,7 @@ TEST(Launcher, LaunchTickAnswersTheDialogs) {
        },
        0,
        2,
-       {"hide main", "stop timer 7311", "stop timer 7312", "stop timer 7310", "terminate 4242",
+       {"hide main", "stop timer 7311", "stop timer 7312", "stop timer 7310", "end launch 1",
         Box(kAltLaunchNeededText), Box(kAltLaunchEnabledText)},
        "1"},
       {"providers, AltLaunch 1", true, [](LaunchHarness& t) { t.OpenProviders(); }, 1, 1,
@@ -229,6 +281,7 @@ TEST(Launcher, LaunchTickAnswersTheDialogs) {
     for (int i = 0; i < c.ticks; ++i) t.timers.Fire(kLaunchHWTimerId);
     EXPECT_EQ(t.Take(), c.expected) << c.name;
     EXPECT_EQ(t.settings.GetDWord("AltLaunch").ToText(), c.altLaunchAfter) << c.name;
+    EXPECT_TRUE(t.processes.terminated.empty()) << c.name;
     for (const FakeGameWindows::Sent& sent : t.windows.sent) {
       EXPECT_EQ(sent.wParam, 0u) << c.name;
       EXPECT_EQ(sent.lParam, 0) << c.name;
@@ -249,7 +302,8 @@ TEST(Launcher, HideTickHidesEachDialogThatIsOpenEveryTick) {
   EXPECT_EQ(h.Take(), (Log{"hide providers", "hide servers", "hide providers", "hide servers"}));
 }
 
-// timeLaunchState, ten seconds after the start: a dialog still open is a failure.
+// timeLaunchState, ten seconds after the start: a dialog still open is a failure, and the game
+// that launch started is ended with whatever it started; nothing is ended by name.
 TEST(Launcher, StateTickJudgesTheLaunch) {
   struct Case {
     std::string name;
@@ -259,17 +313,17 @@ TEST(Launcher, StateTickJudgesTheLaunch) {
   const Case cases[] = {
       {"no dialog ever seen", [](LaunchHarness& t) { t.OpenMain(); }, kStopTimers},
       {"providers", [](LaunchHarness& t) { t.OpenProviders(); },
-       AfterStops({Box(kLaunchFailedText), "terminate 4242"})},
+       AfterStops({Box(kLaunchFailedText), "end launch 1"})},
       {"locate session", [](LaunchHarness& t) { t.OpenLocate(); },
-       AfterStops({Box(kLaunchFailedText), "terminate 4242"})},
+       AfterStops({Box(kLaunchFailedText), "end launch 1"})},
       {"server list", [](LaunchHarness& t) { t.OpenServers(); },
-       AfterStops({Box(kConnectFailedText), "terminate 4242"})},
+       AfterStops({Box(kConnectFailedText), "end launch 1"})},
       {"servers and providers",
        [](LaunchHarness& t) {
          t.OpenServers();
          t.OpenProviders();
        },
-       AfterStops({Box(kLaunchFailedText), "terminate 4242"})},
+       AfterStops({Box(kLaunchFailedText), "end launch 1"})},
   };
   for (const Case& c : cases) {
     LaunchHarness t;
@@ -281,6 +335,7 @@ TEST(Launcher, StateTickJudgesTheLaunch) {
     t.timers.Fire(kLaunchStateTimerId);
     EXPECT_EQ(t.Take(), c.expected) << c.name;
     EXPECT_TRUE(t.timers.running.empty()) << c.name;
+    EXPECT_TRUE(t.processes.terminated.empty()) << c.name;
   }
 }
 
@@ -297,11 +352,10 @@ TEST(Launcher, LaunchFromInsideTheFailureBoxKeepsItsGame) {
     h.timers.Fire(kLaunchHWTimerId);
     h.timers.Fire(kHideLaunchTimerId);
     h.timers.Fire(kLaunchStateTimerId);
-    h.processes.running.push_back({"skyrendw.exe", 99});
   };
   h.Take();
   h.timers.Fire(kLaunchStateTimerId);
-  Log expected = AfterStops({Box(kConnectFailedText), "terminate 4242"});
+  Log expected = AfterStops({Box(kConnectFailedText), "end launch 1"});
   expected.insert(expected.end(), kStartTimers.begin(), kStartTimers.end());
   expected.push_back(kRunJoin);
   EXPECT_EQ(h.Take(), expected);

@@ -127,6 +127,13 @@ TEST(Preferences, AFreshInstallationShowsTheInitialStatesAndOkWritesEveryValue) 
   EXPECT_EQ(p.settings.registry.GetString(kRunKey, "CV30"), "C:\\Corvane\\cv3client.exe");
 }
 
+// Windows runs "CV30" as a command line: a folder with a space is quoted, or "C:\Program" runs.
+TEST(Preferences, StartWithWindowsQuotesAProgramPathWithSpaces) {
+  EXPECT_EQ(StartWithWindowsCommand("C:\\Corvane"), "C:\\Corvane\\cv3client.exe");
+  EXPECT_EQ(StartWithWindowsCommand("C:\\Program Files\\Corvane"),
+            "\"C:\\Program Files\\Corvane\\cv3client.exe\"");
+}
+
 TEST(Preferences, StoredValuesLoadAndCancelAfterEditingWritesNothing) {
   Preferences p;
   for (const settings::Setting& s : settings::kCatalogue) {
@@ -181,10 +188,7 @@ TEST(Preferences, TheListIsSavedInListOrderEmptiedToTheEmptyTextAndLeftAloneWhen
     p.settings.SetString("Ignored", list);
     p.Open(Preferences::Ok);
     EXPECT_EQ(p.loaded.ignored.size(), size == 300 ? std::count(list.begin(), list.end(), ',') : 0);
-    EXPECT_EQ(p.settings.backend.GetValue(RootKey::kCurrentUser, "Software\\Corvane", "Ignored",
-                                          2 * size)
-                  ->bytes,
-              list + '\0');
+    EXPECT_EQ(p.settings.registry.GetString(settings::kClientKey, "Ignored", 2 * size), list);
   }
 }
 

@@ -38,6 +38,25 @@ TEST(ExecutableNameMatches, ComparesTheFileNameWithoutRegardToCase) {
   }
 }
 
+// The system's argument parsers give each word back whole; words that need no quotes stay as
+// they are, so short paths and the game's switches are unchanged.
+TEST(QuoteArgument, QuotesOnlyWhatWouldSplitAndEscapesQuotesAndTheirBackslashes) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"/t:newded", "/t:newded"},
+      {"C:\\PROGRA~1\\Skyrend\\skyrendw.exe", "C:\\PROGRA~1\\Skyrend\\skyrendw.exe"},
+      {"C:\\Program Files\\Skyrend", "\"C:\\Program Files\\Skyrend\""},
+      {"a\tb", "\"a\tb\""},
+      {"", "\"\""},
+      {"say \"hi\"", "\"say \\\"hi\\\"\""},
+      {"a\\\"b", "\"a\\\\\\\"b\""},                // a\"b: the backslash doubled, the quote escaped
+      {"C:\\My Games\\", "\"C:\\My Games\\\\\""},  // a last backslash doubled before the quote
+      {"C:\\a\\\\b c", "\"C:\\a\\\\b c\""},        // backslashes elsewhere stay single
+  };
+  for (const auto& [word, quoted] : cases) EXPECT_EQ(QuoteArgument(word), quoted) << word;
+  EXPECT_EQ(CommandLineOf({"C:\\Program Files\\Corvane\\cv3guard.exe", "Friday.sav"}),
+            "\"C:\\Program Files\\Corvane\\cv3guard.exe\" Friday.sav");
+}
+
 TEST(KillProcessByName, TerminatesEveryMatchingProcessEvenWhenOneRefuses) {
   FakeProcesses processes;
   processes.running = {{"explorer.exe", 10},

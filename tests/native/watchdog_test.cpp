@@ -29,6 +29,11 @@ const std::string kExe = std::string(kRunShort) + "\\skyrendw.exe";
 const std::string kIn = std::string(" in ") + kRunShort + " port 9001";
 const std::string kNewRun = "run " + kExe + " /t:newded " + kSaveShort + "\\" + kSaveFile + kIn;
 const std::string kLoadRun = "run " + kExe + " /t:loadded " + kSavedShort + kIn;
+const std::string kExeLong = std::string("\"") + kRunPath + "\\skyrendw.exe\"";
+const std::string kSaveLong = std::string("\"") + kSavePath + "\\" + kSaveFile + "\"";
+const std::string kInLong = std::string(" in ") + kRunPath + " port 9001";
+const std::string kNewRunLong = "run " + kExeLong + " /t:newded " + kSaveLong + kInLong;
+const std::string kLoadRunLong = "run " + kExeLong + " /t:loadded " + kSaveLong + kInLong;
 
 std::string At(int64_t ms, const std::string& what) { return std::to_string(ms) + " " + what; }
 
@@ -55,6 +60,7 @@ struct Scenario {
   std::vector<Act> acts;
   Log expected;
   bool installed = true;
+  bool shortNames = true;  // false: a volume without them, where paths keep their spaces
 };
 
 void PrintTo(const Scenario& s, std::ostream* out) { *out << s.name; }
@@ -70,10 +76,13 @@ class GuardSim : public Processes, public ProbeSocket, public GuardView {
     if (s.installed) registry.SetString(kGameKey, "Version", "1.3.0");
     registry.SetDWord(kGameKey, kTerminalServerPort, 0);
     for (const char* file : {"\\Veltrop.exe", "\\Skyrend.res", "\\SkyrendW.exe"}) {
-      files.Add(kRunPath + std::string(file), kRunShort + std::string(file));
+      AddFile(kRunPath + std::string(file), kRunShort + std::string(file));
     }
-    files.Add(kRunPath, kRunShort);
-    files.Add(kSavePath, kSaveShort);
+    AddFile(kRunPath, kRunShort);
+    AddFile(kSavePath, kSaveShort);
+  }
+  void AddFile(const std::string& path, const std::string& shortForm) {
+    files.Add(path, s_.shortNames ? shortForm : path);
   }
 
   // Starts the watchdog and runs the clock until the program ends.
@@ -88,17 +97,25 @@ class GuardSim : public Processes, public ProbeSocket, public GuardView {
   bool Start(const std::string&, const std::string&, ShowMode) override { return false; }
 
   // The game runs, and the loop goes on handling events, until it ends or the caller stops.
+  std::unique_ptr<LaunchedProcess> Launch(const std::string&, const std::string&,
+                                          ShowMode) override {
+    return nullptr;
+  }
+
   WaitOutcome StartAndWait(const std::string& commandLine, const std::string& directory,
+                           const std::function<void(LaunchedProcess&)>& started,
                            const std::function<bool()>& stopWaiting) override {
     Note("run " + commandLine + " in " + directory + " port " +
          registry.GetDWord(kGameKey, kTerminalServerPort).ToText());
     const GameRun run = s_.runs[std::min(launches_++, s_.runs.size() - 1)];
     if (!run.starts) return WaitOutcome::kNotStarted;
     if (commandLine.find("/t:newded") != std::string::npos) {
-      files.Add(std::string(kSavePath) + "\\" + kSaveFile, kSavedShort);  // the game saves
+      AddFile(std::string(kSavePath) + "\\" + kSaveFile, kSavedShort);  // the game saves
     }
     gameId_ = static_cast<uint32_t>(launches_);
     answers_ = run.answers;
+    Game game(*this, gameId_);
+    started(game);
     const int64_t launchedAt = timers.nowMs;
     while (!stopWaiting()) {
       if (run.endsAfterMs >= 0 && timers.nowMs - launchedAt >= run.endsAfterMs) {
@@ -116,8 +133,9 @@ class GuardSim : public Processes, public ProbeSocket, public GuardView {
     return WaitOutcome::kStopped;
   }
 
+  // The player's own copy of the game runs beside the watched one; nothing may end it.
   std::vector<ProcessEntry> ListProcesses() override {
-    std::vector<ProcessEntry> list = {{"explorer.exe", 100}};
+    std::vector<ProcessEntry> list = {{"explorer.exe", 100}, {"SkyrendW.exe", 77}};
     if (gameId_) list.push_back({"SkyrendW.exe", gameId_});
     return list;
   }
@@ -160,6 +178,20 @@ class GuardSim : public Processes, public ProbeSocket, public GuardView {
                   }}};
 
  private:
+  // The game StartAndWait started, as the watchdog may end it.
+  class Game : public LaunchedProcess {
+   public:
+    Game(GuardSim& sim, uint32_t id) : sim_(sim), id_(id) {}
+    void End() override {
+      sim_.Note("end game " + std::to_string(id_));
+      if (sim_.gameId_ == id_) sim_.gameId_ = 0;
+    }
+
+   private:
+    GuardSim& sim_;
+    uint32_t id_;
+  };
+
   void Note(const std::string& what) { log.push_back(At(timers.nowMs, what)); }
 
   // One turn of the message loop: timers, the player's acts, the probe's connection.
@@ -235,14 +267,15 @@ INSTANTIATE_TEST_SUITE_P(
             Join(Started({At(5000, "launching hidden"), At(5000, kNewRun),
                           At(15000, "probe localhost:9001"), At(25000, "probe localhost:9001")}),
                  Ending(31000))},
-        // A probe that times out: the game is ended 17 s after its launch and started again
-        // from the file it saved 5 s after its end.
+        // A probe that times out: the game is ended 17 s after its launch (the probe timer starts
+        // with the launch, so every launch gets as long) and started again from the file it saved
+        // 5 s after its end. The player's own copy of the game runs on.
         Scenario{"HungGameIsEndedAndLoadedAgain",
                  kSaveFile,
                  {kHung},
                  {{30000, "exit"}},
                  Join(Started({At(5000, "launching hidden"), At(5000, kNewRun),
-                               At(15000, "probe localhost:9001"), At(22000, "terminate 1"),
+                               At(15000, "probe localhost:9001"), At(22000, "end game 1"),
                                At(27000, "launching hidden"), At(27000, kLoadRun)}),
                       Ending(30000))},
         Scenario{
@@ -253,6 +286,17 @@ INSTANTIATE_TEST_SUITE_P(
             Join(Started({At(5000, "launching hidden"), At(5000, kNewRun), At(8000, "game ends"),
                           At(13000, "launching hidden"), At(13000, kLoadRun)}),
                  Ending(14000))},
+        // Without short names the paths keep their spaces: each arrives quoted, whole.
+        Scenario{"HungGameWithoutShortNames",
+                 kSaveFile,
+                 {kHung},
+                 {{30000, "exit"}},
+                 Join(Started({At(5000, "launching hidden"), At(5000, kNewRunLong),
+                               At(15000, "probe localhost:9001"), At(22000, "end game 1"),
+                               At(27000, "launching hidden"), At(27000, kLoadRunLong)}),
+                      Ending(30000)),
+                 true,
+                 false},
         // Exit just before the time-out: nothing ticks in the pause, the game runs on.
         Scenario{"ExitWhileTheProbeWaits",
                  kSaveFile,

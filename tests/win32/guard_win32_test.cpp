@@ -1,6 +1,7 @@
 // cv3guard.exe under Wine with the stand-in game installed in a folder of the test's own: the
-// launch of a new game, the probe's end of a hung one and its relaunch from the save file, Exit
-// and the close box that leave the game running, and a second copy that ends at once.
+// launch of a new game, the probe's end of a hung one (and of nothing else of its name) and its
+// relaunch from the save file, Exit and the close box that leave the game running, and a second
+// copy that ends at once.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -96,13 +97,13 @@ class GuardTest : public ::testing::Test {
     CloseHandle(process.hThread);
     return Keep(process.hProcess);
   }
-  // The game once it runs, another than `previous`.
+  // The game once it runs, another than `previous` and than the player's own copy.
   HANDLE NextGame(DWORD previous = 0) {
     DWORD id = 0;
     WaitFor(
         [&] {
           for (uint32_t listed : Listed(kGameExe)) {
-            if (listed != previous) id = listed;
+            if (listed != previous && listed != ownCopy_) id = listed;
           }
           return id != 0;
         },
@@ -120,7 +121,29 @@ class GuardTest : public ::testing::Test {
     return form;
   }
 
+  // A program of the game's name that the watchdog did not start, as the player's own game
+  // would be: a sleeper copied to a folder of its own as "SkyrendW.exe".
+  HANDLE StartOwnCopy() {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    std::filesystem::path folder = std::filesystem::path(temp) / L"cv3 own game";
+    std::filesystem::create_directories(folder);
+    std::filesystem::path exe = folder / L"SkyrendW.exe";
+    if (!CopyFileW(CV3_SLEEPER_EXE, exe.c_str(), FALSE)) return nullptr;
+    std::wstring line = L"\"" + exe.wstring() + L"\" 120000";
+    STARTUPINFOW startup{sizeof startup};
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+      return nullptr;
+    }
+    CloseHandle(process.hThread);
+    ownCopy_ = process.dwProcessId;
+    return Keep(process.hProcess);
+  }
+
   GameInstall game_;
+  DWORD ownCopy_ = 0;
   Win32Processes processes_;
   std::vector<HANDLE> handles_;
 };
@@ -129,6 +152,8 @@ class GuardTest : public ::testing::Test {
 // never opens.
 TEST_F(GuardTest, HungGameIsEndedAndLoadedFromItsSave) {
   ASSERT_TRUE(SetGameMode(game_, {"hang=0"}));
+  HANDLE own = StartOwnCopy();
+  ASSERT_TRUE(own);
   HANDLE guard = StartGuard(kSaveFile);
   ASSERT_TRUE(guard);
   HWND notice = nullptr;
@@ -158,6 +183,7 @@ TEST_F(GuardTest, HungGameIsEndedAndLoadedFromItsSave) {
   Lifetime one = LifetimeOf(first), two = LifetimeOf(second);
   EXPECT_NEAR(one.ended - one.created, 17.0, kSlackSeconds);
   EXPECT_NEAR(two.created - one.ended, 5.0, kSlackSeconds);
+  EXPECT_FALSE(Ended(own, 0)) << "the time-out ends the game it started, not the player's own";
 
   PostMessageW(Form1(), WM_COMMAND, kExitCommand, 0);
   ASSERT_TRUE(Ended(guard));

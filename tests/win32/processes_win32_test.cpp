@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
+// after windows.h, which it needs
+#include <shellapi.h>
 
 #include <algorithm>
 
@@ -82,7 +84,7 @@ TEST_F(Win32ProcessesTest, WaitHandlesMessagesUntilTheProcessEnds) {
   g_ticks = 0;
   int looks = 0;
   UINT_PTR timer = SetTimer(nullptr, 0, 50, CountTick);
-  WaitOutcome outcome = processes_.StartAndWait(SleeperCommand(1000), "", [&] {
+  WaitOutcome outcome = processes_.StartAndWait(SleeperCommand(1000), "", nullptr, [&] {
     ++looks;
     return false;
   });
@@ -96,16 +98,84 @@ TEST_F(Win32ProcessesTest, WaitHandlesMessagesUntilTheProcessEnds) {
 TEST_F(Win32ProcessesTest, StoppedWaitLeavesTheProcessRunning) {
   g_stop = false;
   UINT_PTR timer = SetTimer(nullptr, 0, 50, StopOnTick);
-  WaitOutcome outcome = processes_.StartAndWait(SleeperCommand(60000), "", [] { return g_stop; });
+  WaitOutcome outcome =
+      processes_.StartAndWait(SleeperCommand(60000), "", nullptr, [] { return g_stop; });
   KillTimer(nullptr, timer);
   EXPECT_EQ(outcome, WaitOutcome::kStopped);
   EXPECT_TRUE(SleeperListed(processes_));
 }
 
+// The ids of the running sleepers.
+std::vector<uint32_t> SleeperIds(Processes& processes) {
+  std::vector<uint32_t> ids;
+  for (const ProcessEntry& p : processes.ListProcesses()) {
+    if (ExecutableNameMatches(p.exeName, kSleeper)) ids.push_back(p.id);
+  }
+  return ids;
+}
+
+// Ending a launch ends the process and the copy it started, not another copy of the same program
+// (the player's own game); letting go of a launch leaves it running.
+TEST_F(Win32ProcessesTest, EndingALaunchEndsItAndWhatItStartedOnly) {
+  ASSERT_TRUE(processes_.Start(SleeperCommand(60000), "", ShowMode::kHidden));
+  ASSERT_TRUE(SleepersListedWithin(processes_, 1, 5000));
+  const std::vector<uint32_t> own = SleeperIds(processes_);
+  std::unique_ptr<LaunchedProcess> launched =
+      processes_.Launch(SleeperCommand(60000) + " child", "", ShowMode::kHidden);
+  ASSERT_TRUE(launched);
+  ASSERT_TRUE(SleepersListedWithin(processes_, 3, 5000));
+  launched->End();
+  EXPECT_TRUE(SleepersListedWithin(processes_, 1, 5000));
+  EXPECT_EQ(SleeperIds(processes_), own);
+  launched->End();  // harmless once ended
+
+  processes_.Launch(SleeperCommand(60000), "", ShowMode::kHidden).reset();
+  EXPECT_TRUE(SleepersListedWithin(processes_, 2, 5000));
+}
+
+// The watchdog's time-out ends the game it waits for from inside the wait, here once the game
+// and the copy it started both run: the wait then sees its end, and the copy ends with it.
+LaunchedProcess* g_waited = nullptr;
+Processes* g_processes = nullptr;
+void CALLBACK EndWhenBothRun(HWND, UINT, UINT_PTR, DWORD) {
+  if (g_waited && SleeperIds(*g_processes).size() == 2) g_waited->End();
+}
+
+TEST_F(Win32ProcessesTest, EndingTheWaitedProcessFromInsideTheWaitEndsItsTree) {
+  g_processes = &processes_;
+  UINT_PTR timer = SetTimer(nullptr, 0, 50, EndWhenBothRun);
+  WaitOutcome outcome = processes_.StartAndWait(
+      SleeperCommand(60000) + " child", "", [](LaunchedProcess& p) { g_waited = &p; },
+      [] { return false; });
+  g_waited = nullptr;
+  KillTimer(nullptr, timer);
+  EXPECT_EQ(outcome, WaitOutcome::kEnded);
+  EXPECT_TRUE(SleepersListedWithin(processes_, 0, 5000));
+}
+
+// The system's own parser reads each quoted word back whole, as the game and the watchdog do.
+TEST(QuoteArgumentWin32, CommandLineToArgvReadsEachWordBackWhole) {
+  for (std::string word : {"C:\\Program Files\\Skyrend\\Save Games\\Raid.sav", "a\tb", "",
+                           "say \"hi\"", "a\\\"b", "C:\\My Games\\", "/t:newded"}) {
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(
+        Widen(CommandLineOf({"C:\\Program Files\\Corvane\\cv3guard.exe", word, "next"})).c_str(),
+        &argc);
+    ASSERT_NE(argv, nullptr);
+    std::vector<std::string> words;
+    for (int i = 0; i < argc; ++i) words.push_back(Narrow(argv[i]));
+    LocalFree(argv);
+    EXPECT_EQ(words,
+              (std::vector<std::string>{"C:\\Program Files\\Corvane\\cv3guard.exe", word, "next"}));
+  }
+}
+
 TEST_F(Win32ProcessesTest, MissingProgramIsNotStarted) {
   const std::string missing = "Z:\\no\\such\\folder\\cv3nothing.exe";
   EXPECT_FALSE(processes_.Start(missing, "", ShowMode::kNormal));
-  EXPECT_EQ(processes_.StartAndWait(missing, "", [] { return false; }), WaitOutcome::kNotStarted);
+  EXPECT_FALSE(processes_.Launch(missing, "", ShowMode::kNormal));
+  EXPECT_EQ(processes_.StartAndWait(missing, "", nullptr, [] { return false; }),
+            WaitOutcome::kNotStarted);
 }
 
 }  // namespace

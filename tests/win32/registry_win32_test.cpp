@@ -51,6 +51,31 @@ TEST_F(Win32RegistryRaw, StringStoredWithoutItsZeroIsReadWhole) {
   EXPECT_EQ(registry_.GetString("HKEY_CURRENT_USER\\Software\\CorvaneRegistryTest", "Raw"), "abc");
 }
 
+// The game's folders on a Polish (or any non-Western) system: written by the game in the W
+// form, read whole; and what we write is read by the game as the same text.
+TEST_F(Win32RegistryRaw, TextOutsideTheCodePageIsReadAndWrittenWhole) {
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\CorvaneRegistryTest", 0, nullptr, 0,
+                            KEY_READ | KEY_WRITE, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  const std::wstring runPath = L"C:\\Gry\\\u0141\u00F3d\u017A";  // C:\Gry\Łódź
+  RegSetValueExW(key, L"RunPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(runPath.c_str()),
+                 static_cast<DWORD>((runPath.size() + 1) * sizeof(wchar_t)));
+  EXPECT_EQ(registry_.GetString("HKEY_CURRENT_USER\\Software\\CorvaneRegistryTest", "RunPath"),
+            "C:\\Gry\\\xC5\x81\xC3\xB3"
+            "d\xC5\xBA");
+  registry_.SetString("HKEY_CURRENT_USER\\Software\\CorvaneRegistryTest", "SavePath",
+                      "C:\\\xE6\x97\xA5\xE6\x9C\xAC");  // C:\日本
+  wchar_t read[16] = {};
+  DWORD type = 0, size = sizeof read;
+  EXPECT_EQ(
+      RegQueryValueExW(key, L"SavePath", nullptr, &type, reinterpret_cast<BYTE*>(read), &size),
+      ERROR_SUCCESS);
+  RegCloseKey(key);
+  EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(std::wstring(read, size / sizeof(wchar_t)), std::wstring(L"C:\\\u65E5\u672C", 6));
+}
+
 TEST_F(Win32RegistryRaw, DWordIsStoredAsRegDword) {
   registry_.CreateKey("HKEY_CURRENT_USER\\Software\\CorvaneRegistryTest");
   registry_.SetDWord("HKEY_CURRENT_USER\\Software\\CorvaneRegistryTest", "TerminalServerPort",
