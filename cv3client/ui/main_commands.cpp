@@ -173,8 +173,13 @@ void MainCommands::mnuViewProfile_Click() { SendAbout(msg::kUserInfo, MenuPilot(
 void MainCommands::mnuIgnore_Click() {
   std::string name = MenuPilot();
   if (name.empty()) return;
-  IgnoreList list = ReadIgnoreList(registry_);
-  IgnoreList::AddResult added = list.Add(name);
+  std::optional<IgnoreList> list = ReadIgnoreListToChange(registry_);
+  if (!list) {
+    // Written back, the list would be this name alone: every name stored before would be lost.
+    messages_.ShowMessage(WarningBox(std::string(kIgnoreListTooLongText)));
+    return;
+  }
+  IgnoreList::AddResult added = list->Add(name);
   if (added == IgnoreList::AddResult::kAlreadyPresent) {
     messages_.ShowMessage(WarningBox(std::string(kAlreadyIgnoredText)));
     return;
@@ -185,7 +190,7 @@ void MainCommands::mnuIgnore_Click() {
     return;
   }
   roster_.SetImage(roster_.FindPilot(name)->key, kImageOffline);
-  WriteIgnoreList(registry_, list);
+  WriteIgnoreList(registry_, *list);
   roster_.IgnoredListChanged();
   messages_.ShowMessage(WarningBox(std::string(kIgnoreAddedText)));
 }

@@ -60,6 +60,8 @@ inline constexpr std::string_view kAlreadyIgnoredText =
 inline constexpr std::string_view kIgnoreAddedText = "User has been added to the ignore list.";
 inline constexpr std::string_view kCannotIgnoreText =
     "This user's ID holds a comma and cannot be put on the ignore list.";
+inline constexpr std::string_view kIgnoreListTooLongText =
+    "Your ignore list is too long to be read, so this user cannot be put on it.";
 
 inline constexpr std::string_view kChangePassPrompt = "Enter a new password for this user:";
 inline constexpr std::string_view kInputTitle = "Input";
