@@ -134,6 +134,12 @@ std::string Registry::GetString(std::string_view path, std::string_view name, si
   return TextOfStored(value->bytes);
 }
 
+bool Registry::HasValue(std::string_view path, std::string_view name) {
+  ParsedKey key = ParseKey(path);
+  if (key.status != ParsedKey::Status::kOk) return false;
+  return backend_.HasValue(*key.root, Utf8ToCp1252Lossy(key.subkey), Utf8ToCp1252Lossy(name));
+}
+
 DWordValue Registry::GetDWord(std::string_view path, std::string_view name) {
   ParsedKey key = ParseKey(path);
   if (key.status == ParsedKey::Status::kBadFormat) return DWordValue::Marker();

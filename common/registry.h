@@ -47,6 +47,8 @@ class RegistryBackend {
   // Reads at most maxBytes; nothing when the key or value is missing or the value is larger.
   virtual std::optional<RawValue> GetValue(RootKey root, std::string_view subkey,
                                            std::string_view name, size_t maxBytes) = 0;
+  // Whether the value is there, whatever its size.
+  virtual bool HasValue(RootKey root, std::string_view subkey, std::string_view name) = 0;
 };
 
 inline constexpr std::string_view kRegistryError = "Error";
@@ -108,6 +110,9 @@ class Registry {
   std::string GetString(std::string_view path, std::string_view name,
                         size_t bufferBytes = kStringBufferBytes);
   DWordValue GetDWord(std::string_view path, std::string_view name);
+  // Whether the value is there: tells a value too long for its buffer from a missing one, both
+  // of which read as "Error". False for a malformed path or an unknown root.
+  bool HasValue(std::string_view path, std::string_view name);
 
   // Splits a path; shows the "Incorrect Format:" box for a malformed one.
   ParsedKey ParseKey(std::string_view path);

@@ -66,4 +66,9 @@ std::optional<RawValue> MemoryRegistry::GetValue(RootKey root, std::string_view 
   return it->second;
 }
 
+bool MemoryRegistry::HasValue(RootKey root, std::string_view subkey, std::string_view name) {
+  Values* values = Find(root, subkey);
+  return values && values->count(Fold(name)) != 0;
+}
+
 }  // namespace cv3

@@ -17,6 +17,7 @@ class MemoryRegistry : public RegistryBackend {
                 const RawValue& value) override;
   std::optional<RawValue> GetValue(RootKey root, std::string_view subkey, std::string_view name,
                                    size_t maxBytes) override;
+  bool HasValue(RootKey root, std::string_view subkey, std::string_view name) override;
 
   bool KeyExists(RootKey root, std::string_view subkey) const;
   size_t KeyCount() const { return keys_.size(); }

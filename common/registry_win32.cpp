@@ -86,4 +86,13 @@ std::optional<RawValue> Win32Registry::GetValue(RootKey root, std::string_view s
   return value;
 }
 
+bool Win32Registry::HasValue(RootKey root, std::string_view subkey, std::string_view name) {
+  OpenKey key(root, subkey, KEY_READ);
+  if (!key.get()) return false;
+  std::string valueName(name);
+  // No buffer: only the value's presence is asked, so its size cannot fail the query.
+  return RegQueryValueExA(key.get(), valueName.c_str(), nullptr, nullptr, nullptr, nullptr) ==
+         ERROR_SUCCESS;
+}
+
 }  // namespace cv3

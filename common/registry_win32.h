@@ -13,6 +13,7 @@ class Win32Registry : public RegistryBackend {
                 const RawValue& value) override;
   std::optional<RawValue> GetValue(RootKey root, std::string_view subkey, std::string_view name,
                                    size_t maxBytes) override;
+  bool HasValue(RootKey root, std::string_view subkey, std::string_view name) override;
 };
 
 }  // namespace cv3

@@ -43,6 +43,13 @@ IgnoreList ReadIgnoreList(Registry& registry) {
   return IgnoreList::Parse(settings::TextOrEmpty(registry, settings::kIgnored));
 }
 
+std::optional<IgnoreList> ReadIgnoreListToChange(Registry& registry) {
+  std::string stored = settings::ReadText(registry, settings::kIgnored);
+  if (stored != kRegistryError) return IgnoreList::Parse(stored);
+  if (registry.HasValue(settings::kIgnored.key, settings::kIgnored.name)) return std::nullopt;
+  return IgnoreList();
+}
+
 void WriteIgnoreList(Registry& registry, const IgnoreList& list) {
   settings::WriteText(registry, settings::kIgnored, list.Format());
 }

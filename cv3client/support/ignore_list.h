@@ -3,6 +3,7 @@
 // pilot is silenced exactly when he is greyed. Portable; UI thread only.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -39,8 +40,13 @@ class IgnoreList {
   std::unordered_set<std::string> folded_;  // the names as Contains compares them
 };
 
-// "Ignored" as stored; a missing value is the empty list.
+// "Ignored" as stored; a missing value is the empty list. So is a value too long for its read
+// buffer, which then silences nobody: such a reading is never to be written back.
 IgnoreList ReadIgnoreList(Registry& registry);
+// "Ignored" to be changed and written back: as ReadIgnoreList, but nothing for a value that is
+// there and cannot be read, which a writer must leave as it is (written back, the list would hold
+// only the new names).
+std::optional<IgnoreList> ReadIgnoreListToChange(Registry& registry);
 void WriteIgnoreList(Registry& registry, const IgnoreList& list);
 
 }  // namespace cv3

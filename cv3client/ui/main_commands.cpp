@@ -121,29 +121,36 @@ void MainCommands::mnuGetHelp_Click() { session_.OpenWebPage(WebSitePage(kForums
 
 void MainCommands::mnuFaq_Click() { session_.OpenWebPage(WebSitePage(kFaqPath)); }
 
-std::string MainCommands::SelectedPilot() const {
+std::optional<MainCommands::MenuNode> MainCommands::SelectedMenuNode() const {
   const RosterNode* node = roster_.SelectedNode();
-  return node && node->tag == kTagUser ? PilotName(node->text) : std::string();
+  if (!node) return std::nullopt;
+  if (node->tag == kTagUser) return MenuNode{kTagUser, PilotName(node->text)};
+  if (node->tag == kTagGame) return MenuNode{kTagGame, node->text};
+  return std::nullopt;
 }
 
-std::string MainCommands::MenuPilot() {
-  // The menu pumps socket events while it is open: a notice may have replaced the selected node
-  // and moved the selection to a neighbour, so the pilot is the one taken when the menu opened.
-  std::string pilot =
-      usersMenuPilot_ ? *std::exchange(usersMenuPilot_, std::nullopt) : SelectedPilot();
-  return roster_.FindPilot(pilot) ? pilot : std::string();
+const RosterNode* MainCommands::FindMenuNode(std::string_view tag, std::string_view name) const {
+  return tag == kTagUser ? roster_.FindPilot(name) : roster_.FindGame(name);
 }
 
-void MainCommands::SendAboutMenuPilot(std::string_view command) {
-  std::string pilot = MenuPilot();
-  if (!pilot.empty()) session_.SendCommand(FormatLine(command, pilot));
+std::string MainCommands::MenuNodeName(std::string_view tag) {
+  // A menu pumps socket events while it is open: a notice may have replaced the selected node
+  // and moved the selection to a neighbour, so the node is the one taken when the menu opened.
+  std::optional<MenuNode> taken = std::exchange(menuNode_, std::nullopt);
+  if (!taken) taken = SelectedMenuNode();
+  if (!taken || taken->tag != tag || !FindMenuNode(tag, taken->name)) return {};
+  return taken->name;
 }
 
-void MainCommands::mnuRemUser_Click() { SendAboutMenuPilot(msg::kRemUser); }
+void MainCommands::SendAbout(std::string_view command, const std::string& name) {
+  if (!name.empty()) session_.SendCommand(FormatLine(command, name));
+}
 
-void MainCommands::mnuSuspend_Click() { SendAboutMenuPilot(msg::kSuspend); }
+void MainCommands::mnuRemUser_Click() { SendAbout(msg::kRemUser, MenuPilot()); }
 
-void MainCommands::mnuUnsuspend_Click() { SendAboutMenuPilot(msg::kUnsuspend); }
+void MainCommands::mnuSuspend_Click() { SendAbout(msg::kSuspend, MenuPilot()); }
+
+void MainCommands::mnuUnsuspend_Click() { SendAbout(msg::kUnsuspend, MenuPilot()); }
 
 void MainCommands::mnuChangePass_Click() {
   std::string pilot = MenuPilot();
@@ -161,13 +168,18 @@ void MainCommands::mnuChangePass_Click() {
   session_.SendCommand(FormatLine(msg::kChngPass, pilot + ":" + *digest));
 }
 
-void MainCommands::mnuViewProfile_Click() { SendAboutMenuPilot(msg::kUserInfo); }
+void MainCommands::mnuViewProfile_Click() { SendAbout(msg::kUserInfo, MenuPilot()); }
 
 void MainCommands::mnuIgnore_Click() {
   std::string name = MenuPilot();
   if (name.empty()) return;
-  IgnoreList list = ReadIgnoreList(registry_);
-  IgnoreList::AddResult added = list.Add(name);
+  std::optional<IgnoreList> list = ReadIgnoreListToChange(registry_);
+  if (!list) {
+    // Written back, the list would be this name alone: every name stored before would be lost.
+    messages_.ShowMessage(WarningBox(std::string(kIgnoreListTooLongText)));
+    return;
+  }
+  IgnoreList::AddResult added = list->Add(name);
   if (added == IgnoreList::AddResult::kAlreadyPresent) {
     messages_.ShowMessage(WarningBox(std::string(kAlreadyIgnoredText)));
     return;
@@ -178,31 +190,26 @@ void MainCommands::mnuIgnore_Click() {
     return;
   }
   roster_.SetImage(roster_.FindPilot(name)->key, kImageOffline);
-  WriteIgnoreList(registry_, list);
+  WriteIgnoreList(registry_, *list);
   roster_.IgnoredListChanged();
   messages_.ShowMessage(WarningBox(std::string(kIgnoreAddedText)));
 }
 
-void MainCommands::mnuGameDetails_Click() {
-  const RosterNode* node = roster_.SelectedNode();
-  if (node && node->tag == kTagGame) session_.SendCommand(FormatLine(msg::kGameInfo, node->text));
-}
+void MainCommands::mnuGameDetails_Click() { SendAbout(msg::kGameInfo, MenuGame()); }
 
 void MainCommands::mnuResumeGame_Click() {
-  const RosterNode* node = roster_.SelectedNode();
-  if (!node || node->tag != kTagGame) return;
-  if (node->image == kImageGameUp) {
+  std::string game = MenuGame();
+  if (game.empty()) return;
+  // The game as it stands now: it may have come up while the menu was open.
+  if (roster_.FindGame(game)->image == kImageGameUp) {
     messages_.ShowMessage(WarningBox(std::string(kResumeOnlineGameText)));
     return;
   }
-  session_.SendCommand(FormatLine(msg::kResumeInfo, node->text));
+  session_.SendCommand(FormatLine(msg::kResumeInfo, game));
 }
 
-void MainCommands::mnuRemoveGame_Click() {
-  // Only a game can be removed: with a pilot selected the line would name a pilot as a game.
-  const RosterNode* node = roster_.SelectedNode();
-  if (node && node->tag == kTagGame) session_.SendCommand(FormatLine(msg::kRemGame, node->text));
-}
+// Only a game can be removed: with a pilot selected the line would name a pilot as a game.
+void MainCommands::mnuRemoveGame_Click() { SendAbout(msg::kRemGame, MenuGame()); }
 
 void MainCommands::barTool_ButtonClick(int button) {
   switch (button) {
@@ -227,9 +234,13 @@ void MainCommands::barTool_ButtonMenuClick(MainCommand item) {
       return OpenLobbyChat();
     case C::toolHostGame:
       return HostGame();
+    // Not from the games' menu: the game is the selected one, not one that a menu closed without
+    // a choice took.
     case C::toolResumeGame:
+      menuNode_.reset();
       return mnuResumeGame_Click();
     case C::toolRemoveGame:
+      menuNode_.reset();
       return mnuRemoveGame_Click();
     case C::toolAdminMode:
       session_.SendCommand(msg::kAdminMode);
@@ -267,11 +278,10 @@ void MainCommands::tvObjects_DblClick() {
 void MainCommands::tvObjects_MouseUp(int button) {
   if (button != 2) return;
   RosterAction action = RightClickAction(roster_.SelectedNode());
-  usersMenuPilot_.reset();
+  menuNode_ = SelectedMenuNode();
   if (action.kind == RosterAction::Kind::kPopupGames) {
     menus_.ShowPopupMenu(PopupMenuId::kGames);
   } else if (action.kind == RosterAction::Kind::kPopupUsers) {
-    usersMenuPilot_ = SelectedPilot();
     menus_.ShowPopupMenu(PopupMenuId::kUsers);
   }
 }

@@ -60,6 +60,8 @@ inline constexpr std::string_view kAlreadyIgnoredText =
 inline constexpr std::string_view kIgnoreAddedText = "User has been added to the ignore list.";
 inline constexpr std::string_view kCannotIgnoreText =
     "This user's ID holds a comma and cannot be put on the ignore list.";
+inline constexpr std::string_view kIgnoreListTooLongText =
+    "Your ignore list is too long to be read, so this user cannot be put on it.";
 
 inline constexpr std::string_view kChangePassPrompt = "Enter a new password for this user:";
 inline constexpr std::string_view kInputTitle = "Input";
@@ -111,17 +113,17 @@ class MainCommands {
   void mnuGetHelp_Click();
   void mnuFaq_Click();
   void mnuAbout_Click() { windows_.ShowWindow(WindowKind::kAbout); }
-  // popupGames, on the selected node.
+  // popupGames, on the game node selected when the menu opened (see MenuNodeName).
   void mnuGameDetails_Click();
   void mnuResumeGame_Click();
   void mnuRemoveGame_Click();
   // popupUsers' "Admin Mode" submenu, on the pilot node selected when the menu opened (see
-  // MenuPilot).
+  // MenuNodeName).
   void mnuRemUser_Click();
   void mnuSuspend_Click();
   void mnuUnsuspend_Click();
   void mnuChangePass_Click();
-  // popupUsers: the pilot's profile, and putting him on the ignore list (see MenuPilot).
+  // popupUsers: the pilot's profile, and putting him on the ignore list (see MenuNodeName).
   void mnuViewProfile_Click();
   void mnuIgnore_Click();
 
@@ -144,12 +146,23 @@ class MainCommands {
   void HostGame() { windows_.ShowWindow(WindowKind::kHostGame); }
 
  private:
-  // The pilot name of the selected node when it is a pilot; empty otherwise.
-  std::string SelectedPilot() const;
-  // The pilot a command of popupUsers acts on: the one taken when the menu opened (the selection
-  // for a command that came without it), used once; empty when he is no longer in the roster.
-  std::string MenuPilot();
-  void SendAboutMenuPilot(std::string_view command);
+  // A pilot or game node as a popup menu takes it: its tag and its name (a pilot's name, a
+  // game's text).
+  struct MenuNode {
+    std::string_view tag;
+    std::string name;
+  };
+  // The selected node when it is a pilot or a game.
+  std::optional<MenuNode> SelectedMenuNode() const;
+  const RosterNode* FindMenuNode(std::string_view tag, std::string_view name) const;
+  // The name a command of popupGames or popupUsers acts on: the node taken when the menu opened
+  // (the selection for a command that came without it), used once; empty when that node is not
+  // of the tag or is no longer in the roster.
+  std::string MenuNodeName(std::string_view tag);
+  std::string MenuPilot() { return MenuNodeName(kTagUser); }
+  std::string MenuGame() { return MenuNodeName(kTagGame); }
+  // Sends the command with the name; nothing for an empty name.
+  void SendAbout(std::string_view command, const std::string& name);
 
   MessageView& messages_;
   MenuView& menus_;
@@ -159,7 +172,7 @@ class MainCommands {
   RosterModel& roster_;
   ChatRouter& chat_;
   Registry& registry_;
-  std::optional<std::string> usersMenuPilot_;  // taken when popupUsers opened
+  std::optional<MenuNode> menuNode_;  // taken when popupGames or popupUsers opened
 };
 
 }  // namespace cv3

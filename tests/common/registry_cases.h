@@ -73,6 +73,10 @@ TEST_P(RegistryCases, StringBufferIs255Characters) {
   EXPECT_EQ(r.GetString(Key(), "Fits"), fits);
   r.SetString(Key(), "TooLong", std::string(255, 'a'));
   EXPECT_EQ(r.GetString(Key(), "TooLong"), "Error");
+  // Too long is not missing: the value is there.
+  EXPECT_TRUE(r.HasValue(Key(), "TooLong"));
+  EXPECT_FALSE(r.HasValue(Key(), "Missing"));
+  EXPECT_FALSE(r.HasValue(Key("Missing"), "TooLong"));
   // 254 characters of "é" are 254 bytes in Windows-1252 (508 in UTF-8): they still fit.
   std::string accents;
   for (int i = 0; i < 254; ++i) accents += "\xC3\xA9";

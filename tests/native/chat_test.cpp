@@ -274,6 +274,35 @@ TEST(IgnoreUser, AddsWholeNamesAndRefusesOnesAlreadyThere) {
   EXPECT_EQ(chat.settings.GetString("Ignored"), list + "bob,lic,");
 }
 
+// A list too long even for its own read buffer reads as missing: written back with one more name,
+// it would lose every name it held. Such a list stays as it is; a missing one is the empty list.
+TEST(IgnoreUser, LeavesAStoredListItCannotReadAsItIs) {
+  const std::string tooLong = testing::LongIgnoredList(70000);
+  const struct {
+    std::optional<std::string> stored;
+    std::string after;
+    Log log;
+  } cases[] = {
+      {std::nullopt,
+       "bob,",
+       {"tree image " + std::string(testing::kStamp) + "bob 6",
+        "box Warning! exclamation User has been added to the ignore list."}},
+      {tooLong,
+       tooLong,
+       {"box Warning! exclamation Your ignore list is too long to be read, so this user cannot be "
+        "put on it."}}};
+  for (const auto& c : cases) {
+    Chat chat;
+    chat.Receive({"USER:bob:online"});
+    if (c.stored) chat.settings.SetString("Ignored", *c.stored);
+    chat.Take();
+    chat.view.selectedKey = std::string(testing::kStamp) + "bob";
+    chat.core.OnCommand(MainCommand::mnuIgnore);
+    EXPECT_EQ(chat.Take(), c.log);
+    EXPECT_EQ(chat.settings.GetString("Ignored"), c.after);
+  }
+}
+
 // Stored, "x,bob" would be read back as x and bob: the ID is refused, and the list stays.
 TEST(IgnoreUser, RefusesAnIdHoldingAComma) {
   Chat chat;

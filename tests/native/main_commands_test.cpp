@@ -112,30 +112,45 @@ TEST(AdminMenu, PilotCommandsActOnTheSelectedPilotOnly) {
                            "send CHNGPASS:bob:" + *clsMD5().DigestStrToHexStr("n3w pass")}));
 }
 
-// The pilots' menu pumps socket events while it is open: a notice that replaces or removes the
-// selected pilot's node moves the selection to a neighbour (cy here) before the command runs.
-TEST(AdminMenu, CommandsActOnThePilotTakenWhenTheMenuOpened) {
+// The games' and pilots' menus pump socket events while they are open: a notice that replaces or
+// removes the selected node moves the selection to a neighbour before the command runs.
+TEST(PopupMenus, CommandsActOnTheNodeTakenWhenTheMenuOpened) {
   const std::string digest = *clsMD5().DigestStrToHexStr("pw");
+  const MainCommand pilotCommands[] = {MainCommand::mnuRemUser,     MainCommand::mnuSuspend,
+                                       MainCommand::mnuUnsuspend,   MainCommand::mnuChangePass,
+                                       MainCommand::mnuViewProfile, MainCommand::mnuIgnore};
+  const MainCommand gameCommands[] = {MainCommand::mnuGameDetails, MainCommand::mnuResumeGame,
+                                      MainCommand::mnuRemoveGame};
   const struct {
-    const char* notice;
-    Log answers;  // one per command, in the order below
+    const char* taken;  // selected when the menu opens
+    Log notices;        // arrive while it is open; then the neighbour is selected
+    const char* neighbour;
+    std::span<const MainCommand> commands;
+    Log answers;  // one per command
   } cases[] = {
-      {"ISAWAY:bob:lunch",
+      {"bob",
+       {"ISAWAY:bob:lunch"},
+       "cy",
+       pilotCommands,
        {"send REMUSER:bob", "send SUSPEND:bob", "send UNSUSPEND:bob", "send CHNGPASS:bob:" + digest,
         "send USERINFO:bob", "box Warning! exclamation User has been added to the ignore list."}},
-      {"REMUSER:bob", {}}};
-  const MainCommand commands[] = {MainCommand::mnuRemUser,     MainCommand::mnuSuspend,
-                                  MainCommand::mnuUnsuspend,   MainCommand::mnuChangePass,
-                                  MainCommand::mnuViewProfile, MainCommand::mnuIgnore};
+      {"bob", {"REMUSER:bob"}, "cy", pilotCommands, {}},
+      // Taken off and listed again: a new node of the same game.
+      {"OldRace",
+       {"GAMEREM:Old Race", "GAMEDOWN:Old Race"},
+       "Arena",
+       gameCommands,
+       {"send GAMEINFO:Old Race", "send RESUMEINFO:Old Race", "send REMGAME:Old Race"}},
+      {"OldRace", {"GAMEREM:Old Race"}, "Arena", gameCommands, {}}};
   for (const auto& c : cases) {
     Log answers;
-    for (MainCommand command : commands) {
+    for (MainCommand command : c.commands) {
       Commands t;
       t.view.inputAnswer = "pw";
-      t.Select("bob");
+      t.Select(c.taken);
       t.view.whileOpen = [&] {
-        t.Receive({c.notice});
-        t.Select("cy");
+        t.ReceiveAll(c.notices);
+        t.Select(c.neighbour);
       };
       t.commands.tvObjects_MouseUp(2);
       t.core.OnCommand(command);
@@ -143,7 +158,7 @@ TEST(AdminMenu, CommandsActOnThePilotTakenWhenTheMenuOpened) {
         if (entry.starts_with("send ") || entry.starts_with("box ")) answers.push_back(entry);
       }
     }
-    EXPECT_EQ(answers, c.answers) << c.notice;
+    EXPECT_EQ(answers, c.answers) << c.notices.front();
   }
 }
 
@@ -171,6 +186,10 @@ TEST(AdminMenu, ChangePassSendsNothingForAnEmptyOrSpacesOnlyAnswer) {
 
 TEST(Toolbar, DropDownItemsInTheirOrderByTheirIds) {
   Commands c;
+  // A games' menu closed without a choice: the toolbar's items act on the selection, not on the
+  // game the menu took.
+  c.Select("Arena");
+  c.commands.tvObjects_MouseUp(2);
   c.Select("OldRace");
   std::vector<std::string> captions;
   for (int button = 1; button <= 3; ++button) {
@@ -185,7 +204,7 @@ TEST(Toolbar, DropDownItemsInTheirOrderByTheirIds) {
                                       "Squadron Ladder", "Mission Exchange"}));
   EXPECT_EQ(
       c.Take(),
-      (Log{"host game window", "send RESUMEINFO:Old Race", "send REMGAME:Old Race",
+      (Log{"popup games", "host game window", "send RESUMEINFO:Old Race", "send REMGAME:Old Race",
            "send ADMINMODE", "run cmd /c start http://forums.corvane.net/index.cgi#general_cat",
            "run cmd /c start http://wiki.corvane.net", "run cmd /c start http://ladder.corvane.net",
            "run cmd /c start http://missions.corvane.net"}));

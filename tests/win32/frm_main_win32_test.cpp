@@ -188,27 +188,41 @@ TEST_P(MainWindowTest, ControlsReportTheirEvents) {
                               "command " + std::to_string(int(MainCommand::toolCommunityLink2))}));
 }
 
-// The pilots' menu pumps socket events while it is open. A notice arriving inside it replaces or
-// removes the selected pilot's node, and the tree selects a neighbour; "Remove User", chosen then,
-// names the pilot taken when the menu opened, or sends nothing once he is gone.
-TEST_P(MainWindowTest, APilotsMenuCommandActsOnThePilotTakenWhenTheMenuOpened) {
+// The pilots' and games' menus pump socket events while they are open. A notice arriving inside
+// one replaces or removes the selected node, and the tree selects a neighbour; "Remove User" or
+// "Remove Game", chosen then, names the node taken when the menu opened, or sends nothing once it
+// is gone.
+TEST_P(MainWindowTest, APopupMenuCommandActsOnTheNodeTakenWhenTheMenuOpened) {
   events_.forward = core_.get();
   SignIn();
   Receive(
       "AUTH_ACK:OK\r\nUSER:amy:online\r\nUSER:bob:online\r\nUSER:cy:online\r\nUSERS_ACK\r\n"
-      "GAMES_ACK\r\nISADMIN:pilot\r\n");
-  for (const auto& [notice, sent] :
-       {std::pair{"ISAWAY:bob:lunch", "send REMUSER:bob"}, std::pair{"REMUSER:bob", ""}}) {
-    SCOPED_TRACE(notice);
-    ASSERT_TRUE(testbed::SelectTreeItem(window_.tvObjects(), "bob"));
+      "GAME:Arena:up\r\nGAME:Old Race:down\r\nGAME:Zulu Cup:up\r\nGAMES_ACK\r\nISADMIN:pilot\r\n");
+  // "Admin Mode", its first item "Remove User"; the games' third item "Remove Game".
+  const std::vector<WPARAM> removeUser = {VK_DOWN, VK_RIGHT, VK_RETURN};
+  const std::vector<WPARAM> removeGame = {VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN};
+  const struct {
+    const char* node;
+    const char* notices;
+    const std::vector<WPARAM>& keys;
+    MainCommand command;
+    const char* sent;     // "" for nothing
+    const char* restore;  // the node back as it was for the next case
+  } cases[] = {{"bob", "ISAWAY:bob:lunch\r\n", removeUser, MainCommand::mnuRemUser,
+                "send REMUSER:bob", "ISON:bob\r\n"},
+               {"bob", "REMUSER:bob\r\n", removeUser, MainCommand::mnuRemUser, "", "ISON:bob\r\n"},
+               {"Old Race", "GAMEREM:Old Race\r\nGAMEDOWN:Old Race\r\n", removeGame,
+                MainCommand::mnuRemoveGame, "send REMGAME:Old Race", ""},
+               {"Old Race", "GAMEREM:Old Race\r\n", removeGame, MainCommand::mnuRemoveGame, "",
+                "GAMEDOWN:Old Race\r\n"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.notices);
+    ASSERT_TRUE(testbed::SelectTreeItem(window_.tvObjects(), c.node));
     SetCursorPos(0, 0);  // the right click selects the node under the pointer: none here
     log_.clear();
-    testing::FromTheLoop([&, notice = notice] {
-      Receive(std::string(notice) + "\r\n");
-      // "Admin Mode", its first item "Remove User", chosen.
-      for (WPARAM key : {VK_DOWN, VK_RIGHT, VK_RETURN}) {
-        PostMessageW(window_.hwnd(), WM_KEYDOWN, key, 0);
-      }
+    testing::FromTheLoop([&] {
+      Receive(c.notices);
+      for (WPARAM key : c.keys) PostMessageW(window_.hwnd(), WM_KEYDOWN, key, 0);
     });
     NMHDR click{window_.tvObjects(), 200, static_cast<UINT>(NM_RCLICK)};
     SendMessageW(window_.hwnd(), WM_NOTIFY, 200, reinterpret_cast<LPARAM>(&click));
@@ -219,15 +233,15 @@ TEST_P(MainWindowTest, APilotsMenuCommandActsOnThePilotTakenWhenTheMenuOpened) {
       DispatchMessageW(&msg);
     }
     EXPECT_NE(std::find(events_.seen.begin(), events_.seen.end(),
-                        "command " + std::to_string(int(MainCommand::mnuRemUser))),
+                        "command " + std::to_string(int(c.command))),
               events_.seen.end());
     events_.seen.clear();
     std::vector<std::string> lines;
     for (const std::string& entry : log_) {
       if (entry.starts_with("send ")) lines.push_back(entry);
     }
-    EXPECT_EQ(lines, sent[0] ? std::vector<std::string>{sent} : std::vector<std::string>{});
-    Receive("ISON:bob\r\n");  // back as he was for the next case
+    EXPECT_EQ(lines, *c.sent ? std::vector<std::string>{c.sent} : std::vector<std::string>{});
+    if (*c.restore) Receive(c.restore);
   }
 }
 
