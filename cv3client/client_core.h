@@ -89,6 +89,7 @@ class ClientCore : public MainWindowEvents {
   void OnCommand(MainCommand command) override { commands_.Execute(command); }
   void OnTreeDoubleClick() override { commands_.tvObjects_DblClick(); }
   void OnTreeRightClick() override { commands_.tvObjects_MouseUp(2); }
+  void OnToolbarDropDown(int button) override { commands_.barTool_ButtonDropDown(button); }
   void OnStatusPanelClick() override { commands_.barStatus_PanelClick(); }
   void OnTrayMouse(const std::string& action) override { commands_.TrayMouse(action); }
   bool OnCloseRequested() override { return session_.MainWindowCloseRequested(); }

@@ -331,6 +331,7 @@ LRESULT frmMain::OnNotify(NMHDR* header) {
     auto* drop = reinterpret_cast<NMTOOLBARW*>(header);
     int button = drop->iItem - Id(MainCommand::toolButton1);
     if (button >= 0 && button < 3) {
+      if (events_) events_->OnToolbarDropDown(button + 1);
       RECT rect;
       SendMessageW(barTool_, TB_GETRECT, drop->iItem, reinterpret_cast<LPARAM>(&rect));
       MapWindowPoints(barTool_, nullptr, reinterpret_cast<POINT*>(&rect), 2);

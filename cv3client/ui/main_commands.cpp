@@ -234,13 +234,10 @@ void MainCommands::barTool_ButtonMenuClick(MainCommand item) {
       return OpenLobbyChat();
     case C::toolHostGame:
       return HostGame();
-    // Not from the games' menu: the game is the selected one, not one that a menu closed without
-    // a choice took.
+    // On the game selected when the drop-down opened.
     case C::toolResumeGame:
-      menuNode_.reset();
       return mnuResumeGame_Click();
     case C::toolRemoveGame:
-      menuNode_.reset();
       return mnuRemoveGame_Click();
     case C::toolAdminMode:
       session_.SendCommand(msg::kAdminMode);
@@ -274,6 +271,8 @@ void MainCommands::tvObjects_DblClick() {
     OpenPrivateChat(action.text);
   }
 }
+
+void MainCommands::barTool_ButtonDropDown(int) { menuNode_ = SelectedMenuNode(); }
 
 void MainCommands::tvObjects_MouseUp(int button) {
   if (button != 2) return;

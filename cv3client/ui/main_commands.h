@@ -130,6 +130,8 @@ class MainCommands {
   // Toolbar: button 1 to 3, and an item of their drop-down lists.
   void barTool_ButtonClick(int button);
   void barTool_ButtonMenuClick(MainCommand item);
+  // A button's drop-down opens (1 to 3); like the tree's menus, it pumps socket events while open.
+  void barTool_ButtonDropDown(int button);
   // The status bar's panel: pops up the status menu, connected or not.
   void barStatus_PanelClick() { menus_.ShowPopupMenu(PopupMenuId::kStatus); }
   // A decoded tray notification ("LEFTDOUBLE", "RIGHTUP", ...; others are ignored).
@@ -172,7 +174,8 @@ class MainCommands {
   RosterModel& roster_;
   ChatRouter& chat_;
   Registry& registry_;
-  std::optional<MenuNode> menuNode_;  // taken when popupGames or popupUsers opened
+  // Taken when popupGames, popupUsers or a toolbar drop-down opened.
+  std::optional<MenuNode> menuNode_;
 };
 
 }  // namespace cv3

@@ -15,6 +15,7 @@ class MainWindowEvents {
   virtual void OnTreeDoubleClick() = 0;
   virtual void OnTreeRightClick() = 0;
   virtual void OnStatusPanelClick() = 0;
+  virtual void OnToolbarDropDown(int button) = 0;           // 1 to 3, before its menu opens
   virtual void OnTrayMouse(const std::string& action) = 0;  // "LEFTDOUBLE", "RIGHTUP", ...
   // The close box: true lets the window be destroyed, false keeps it (hidden to the tray).
   virtual bool OnCloseRequested() = 0;

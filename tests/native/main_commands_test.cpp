@@ -121,12 +121,14 @@ TEST(PopupMenus, CommandsActOnTheNodeTakenWhenTheMenuOpened) {
                                        MainCommand::mnuViewProfile, MainCommand::mnuIgnore};
   const MainCommand gameCommands[] = {MainCommand::mnuGameDetails, MainCommand::mnuResumeGame,
                                       MainCommand::mnuRemoveGame};
+  const MainCommand toolbarCommands[] = {MainCommand::toolResumeGame, MainCommand::toolRemoveGame};
   const struct {
     const char* taken;  // selected when the menu opens
     Log notices;        // arrive while it is open; then the neighbour is selected
     const char* neighbour;
     std::span<const MainCommand> commands;
-    Log answers;  // one per command
+    Log answers;           // one per command
+    bool toolbar = false;  // opened as the toolbar's games drop-down, not the tree's menu
   } cases[] = {
       {"bob",
        {"ISAWAY:bob:lunch"},
@@ -141,18 +143,31 @@ TEST(PopupMenus, CommandsActOnTheNodeTakenWhenTheMenuOpened) {
        "Arena",
        gameCommands,
        {"send GAMEINFO:Old Race", "send RESUMEINFO:Old Race", "send REMGAME:Old Race"}},
-      {"OldRace", {"GAMEREM:Old Race"}, "Arena", gameCommands, {}}};
+      {"OldRace", {"GAMEREM:Old Race"}, "Arena", gameCommands, {}},
+      {"OldRace",
+       {"GAMEREM:Old Race", "GAMEDOWN:Old Race"},
+       "Arena",
+       toolbarCommands,
+       {"send RESUMEINFO:Old Race", "send REMGAME:Old Race"},
+       true},
+      {"OldRace", {"GAMEREM:Old Race"}, "Arena", toolbarCommands, {}, true}};
   for (const auto& c : cases) {
     Log answers;
     for (MainCommand command : c.commands) {
       Commands t;
       t.view.inputAnswer = "pw";
       t.Select(c.taken);
-      t.view.whileOpen = [&] {
+      auto whileOpen = [&] {
         t.ReceiveAll(c.notices);
         t.Select(c.neighbour);
       };
-      t.commands.tvObjects_MouseUp(2);
+      if (c.toolbar) {  // the window opens that menu itself; its events come the same way
+        t.commands.barTool_ButtonDropDown(2);
+        whileOpen();
+      } else {
+        t.view.whileOpen = whileOpen;
+        t.commands.tvObjects_MouseUp(2);
+      }
       t.core.OnCommand(command);
       for (const std::string& entry : t.Take()) {
         if (entry.starts_with("send ") || entry.starts_with("box ")) answers.push_back(entry);
@@ -186,13 +201,14 @@ TEST(AdminMenu, ChangePassSendsNothingForAnEmptyOrSpacesOnlyAnswer) {
 
 TEST(Toolbar, DropDownItemsInTheirOrderByTheirIds) {
   Commands c;
-  // A games' menu closed without a choice: the toolbar's items act on the selection, not on the
-  // game the menu took.
+  // A games' menu closed without a choice: the toolbar's items act on the game selected when
+  // their drop-down opened, not on the game the tree's menu took.
   c.Select("Arena");
   c.commands.tvObjects_MouseUp(2);
   c.Select("OldRace");
   std::vector<std::string> captions;
   for (int button = 1; button <= 3; ++button) {
+    c.commands.barTool_ButtonDropDown(button);
     for (const ToolbarItem& item : ToolbarDropDown(button)) {
       captions.emplace_back(item.caption);
       if (item.caption != "-") c.core.OnCommand(item.command);

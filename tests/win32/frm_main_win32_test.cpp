@@ -32,6 +32,10 @@ struct NoEvents : MainWindowEvents {
     if (forward) forward->OnTreeRightClick();
   }
   void OnStatusPanelClick() override { seen.push_back("status click"); }
+  void OnToolbarDropDown(int button) override {
+    seen.push_back("drop-down " + std::to_string(button));
+    if (forward) forward->OnToolbarDropDown(button);
+  }
   void OnTrayMouse(const std::string& action) override { seen.push_back("tray " + action); }
   bool OnCloseRequested() override { return false; }
 };
