@@ -166,6 +166,7 @@ std::string UsageText() {
                     "copy the database to FILE, consistently, even while a "
                     "server runs on it; then exit without serving") +
          UsageEntry("--help", "show this text") +
+         UsageEntry("--version", "show the program's version") +
          "Account changes are stored in the database; the server then goes on serving.\n";
 }
 
@@ -194,6 +195,10 @@ std::string ParseFlags(const std::vector<std::string>& args, Flags& flags) {
     const std::string& flag = args[i];
     if (flag == "--help" || flag == "-h") {
       flags.help = true;
+      continue;
+    }
+    if (flag == "--version") {
+      flags.version = true;
       continue;
     }
     if (i + 1 >= args.size()) return flag + " needs a value (see --help)";

@@ -17,6 +17,7 @@ struct Flags {
   StartupActions actions;
   std::string backupTo;  // --backup-to: copy the store there and exit, serving nothing
   bool help = false;
+  bool version = false;
 };
 
 // Empty text on success, else a message naming the bad argument.

@@ -8,6 +8,7 @@
 #include <csignal>
 #include <iostream>
 
+#include "cv3_version.h"
 #include "lobbyd/backup.h"
 #include "lobbyd/clock.h"
 #include "lobbyd/event_log.h"
@@ -39,6 +40,10 @@ int main(int argc, char** argv) {
   }
   if (flags.help) {
     std::cout << lobbyd::UsageText();
+    return 0;
+  }
+  if (flags.version) {
+    std::cout << "lobbyd " CV3_VERSION_TEXT "\n";
     return 0;
   }
   if (!flags.backupTo.empty()) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "common/child_program.h"
+#include "cv3_version.h"
 #include "lobbyd/testing/test_server.h"
 
 namespace lobbyd::testing {
@@ -25,6 +26,12 @@ TEST(Program, HelpPrintsTheFlags) {
         "--games-per-account N      games one account may have listed (default 10)"}) {
     EXPECT_NE(output.find(flag), std::string::npos) << flag;
   }
+}
+
+TEST(Program, VersionIsTheProducts) {
+  Program program({"--version"});
+  EXPECT_EQ(program.ReadAll(), "lobbyd " CV3_VERSION_TEXT "\n");
+  EXPECT_EQ(program.Wait(), 0);
 }
 
 TEST(Program, BadFlagIsRefused) {
