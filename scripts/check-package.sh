@@ -17,6 +17,7 @@ check() {  # name command...: one counted check
   else
     echo "FAIL $name"
     failed=$((failed + 1))
+    return 1
   fi
 }
 finish() {
