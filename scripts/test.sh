@@ -54,6 +54,12 @@ for _ in $(seq 1 100); do (exec 3<>"/dev/tcp/127.0.0.1/$CV3_LOBBYD_PORT") 2>/dev
 ctest --preset windows --output-junit "$logs/windows.xml" 2>&1 | tee "$logs/windows.log" | grep -vE '^ +Start |Passed +[0-9.]+ sec$'
 windows_rc=${PIPESTATUS[0]}
 
+# --- Windows packages: the portable zip, checked under the same Wine and lobbyd ---
+step "Packages (release build, portable zip)"
+"$top/scripts/check-package.sh" 2>&1 | tee "$logs/packages.log"
+packages_rc=${PIPESTATUS[0]}
+# --- end Windows packages ---
+
 count() {  # passed failed, from ctest's summary line
   sed -nE 's/.*tests passed, ([0-9]+) tests? failed out of ([0-9]+).*/\1 \2/p' "$1" | tail -n 1
 }
@@ -61,10 +67,14 @@ read -r nf nt <<<"$(count "$logs/native.log")"
 read -r af at <<<"$(count "$logs/native-asan.log")"
 read -r zp zf <<<"$(sed -nE 's/^Fuzzers: ([0-9]+) passed, ([0-9]+) failed$/\1 \2/p' "$logs/fuzz.log")"
 read -r wf wt <<<"$(count "$logs/windows.log")"
+read -r pp pf <<<"$(sed -nE 's/^Packages: ([0-9]+) passed, ([0-9]+) failed$/\1 \2/p' "$logs/packages.log")"
+pp=${pp:-0} pf=${pf:-1}
 nf=${nf:-0} nt=${nt:-0} af=${af:-0} at=${at:-0} zp=${zp:-0} zf=${zf:-1} wf=${wf:-0} wt=${wt:-0}
 echo
 echo "Native: $((nt - nf)) passed, $nf failed; Sanitizers: $((at - af)) passed, $af failed;" \
-  "Fuzzers: $zp passed, $zf failed; Wine: $((wt - wf)) passed, $wf failed"
-echo "Total: $((nt - nf + at - af + zp + wt - wf)) passed, $((nf + af + zf + wf)) failed"
+  "Fuzzers: $zp passed, $zf failed; Wine: $((wt - wf)) passed, $wf failed;" \
+  "Packages: $pp passed, $pf failed"
+echo "Total: $((nt - nf + at - af + zp + wt - wf + pp)) passed, $((nf + af + zf + wf + pf)) failed"
 [ "$native_rc" -eq 0 ] && [ "$asan_rc" -eq 0 ] && [ "$fuzz_rc" -eq 0 ] && [ "$windows_rc" -eq 0 ] &&
+  [ "$packages_rc" -eq 0 ] && [ "$pp" -gt 0 ] &&
   [ "$nt" -gt 0 ] && [ "$at" -gt 0 ] && [ "$zp" -gt 0 ] && [ "$wt" -gt 0 ]

@@ -3,6 +3,8 @@
 // its controls. A second pilot, driven here over a plain socket, hosts a game and goes away.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "tests/win32/e2e_support.h"
 
 namespace cv3::e2e {
@@ -28,6 +30,21 @@ TEST_F(ClientEndToEnd, SignsInSeesTheLobbyFollowsPresenceAndExits) {
   // Exit sends QUIT and the program ends on QUIT_ACK:OK.
   PostMessageW(Main(), WM_COMMAND, frmMain::CommandId(MainCommand::mnuExit), 0);
   EXPECT_TRUE(wingman.WaitForLine("ISOFF:pilot"));
+  EXPECT_EQ(WaitForSingleObject(process_.hProcess, kDeadlineMs), WAIT_OBJECT_0);
+}
+
+// The packed program, unpacked into a folder with spaces in its name, finds its pictures there and
+// signs in: the package step names the folder (a Unix path, seen through Wine's Z: drive).
+TEST_F(ClientEndToEnd, ThePackagedClientSignsInFromItsUnpackedFolder) {
+  const char* folder = std::getenv("CV3_PACKAGE_DIR");
+  if (!folder) GTEST_SKIP() << "CV3_PACKAGE_DIR is not set: no unpacked package to start";
+  RawPilot wingman;
+  ASSERT_TRUE(wingman.SignIn(port_, "wingman"));
+  std::wstring root = L"Z:" + std::wstring(folder, folder + std::strlen(folder));
+  ASSERT_TRUE(StartClient(root + L"/cv3client.exe"));
+  ASSERT_TRUE(WaitFor([&] { return Status() == "Online"; }, kDeadlineMs)) << Status();
+  EXPECT_TRUE(wingman.WaitForLine("ISON:pilot"));
+  PostMessageW(Main(), WM_COMMAND, frmMain::CommandId(MainCommand::mnuExit), 0);
   EXPECT_EQ(WaitForSingleObject(process_.hProcess, kDeadlineMs), WAIT_OBJECT_0);
 }
 

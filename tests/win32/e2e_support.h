@@ -133,8 +133,9 @@ class ClientEndToEnd : public ::testing::Test {
       CloseHandle(process_.hThread);
     }
   }
-  bool StartClient() {
-    std::wstring line = L"\"" CV3_CLIENT_EXE L"\"";
+  // exe: the program to start, the build's own unless a test names another copy.
+  bool StartClient(const std::wstring& exe = CV3_CLIENT_EXE) {
+    std::wstring line = L"\"" + exe + L"\"";
     STARTUPINFOW startup{sizeof startup};
     return CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                           &startup, &process_);

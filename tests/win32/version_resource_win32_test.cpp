@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -18,21 +20,22 @@ std::wstring StringValue(const std::vector<char>& info, const std::wstring& name
   return static_cast<const wchar_t*>(value);
 }
 
-TEST(VersionResource, BothProgramsCarryTheProductVersion) {
+// Both programs at these paths carry the product's version resource.
+void ExpectProductVersion(const std::wstring& client, const std::wstring& guard) {
   const struct {
-    const wchar_t* path;
+    std::wstring path;
     const wchar_t* name;
     const wchar_t* description;
   } programs[] = {
-      {CV3_CLIENT_EXE, L"cv3client.exe", L"Corvane 3 lobby client"},
-      {CV3_GUARD_EXE, L"cv3guard.exe", L"Corvane 3 dedicated-server watchdog"},
+      {client, L"cv3client.exe", L"Corvane 3 lobby client"},
+      {guard, L"cv3guard.exe", L"Corvane 3 dedicated-server watchdog"},
   };
   const std::wstring version = L"" CV3_VERSION_TEXT;
   for (const auto& program : programs) {
-    DWORD size = GetFileVersionInfoSizeW(program.path, nullptr);
+    DWORD size = GetFileVersionInfoSizeW(program.path.c_str(), nullptr);
     ASSERT_GT(size, 0u) << program.name;
     std::vector<char> info(size);
-    ASSERT_TRUE(GetFileVersionInfoW(program.path, 0, size, info.data()));
+    ASSERT_TRUE(GetFileVersionInfoW(program.path.c_str(), 0, size, info.data()));
     EXPECT_EQ(StringValue(info, L"ProductName"), L"Corvane");
     EXPECT_EQ(StringValue(info, L"ProductVersion"), version);
     EXPECT_EQ(StringValue(info, L"FileVersion"), version);
@@ -45,6 +48,19 @@ TEST(VersionResource, BothProgramsCarryTheProductVersion) {
     EXPECT_EQ(fixed->dwProductVersionMS, DWORD(MAKELONG(CV3_VERSION_MINOR, CV3_VERSION_MAJOR)));
     EXPECT_EQ(fixed->dwProductVersionLS, DWORD(MAKELONG(0, CV3_VERSION_PATCH)));
   }
+}
+
+TEST(VersionResource, BothProgramsCarryTheProductVersion) {
+  ExpectProductVersion(CV3_CLIENT_EXE, CV3_GUARD_EXE);
+}
+
+// The packed programs (stripped, built for size) keep it: the package step names the unpacked
+// folder (a Unix path, seen through Wine's Z: drive).
+TEST(VersionResource, ThePackagedProgramsCarryTheProductVersion) {
+  const char* folder = std::getenv("CV3_PACKAGE_DIR");
+  if (!folder) GTEST_SKIP() << "CV3_PACKAGE_DIR is not set: no unpacked package to read";
+  std::wstring root = L"Z:" + std::wstring(folder, folder + std::strlen(folder));
+  ExpectProductVersion(root + L"/cv3client.exe", root + L"/cv3guard.exe");
 }
 
 }  // namespace

@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# Builds the portable zip (scripts/package.sh) and checks what a player gets: the programs import
+# Windows system DLLs only, carry their version resource, stay within their sizes, and the zip,
+# unpacked into a folder with spaces, holds the programs, pictures and sounds, and its
+# cv3client.exe signs in to the test lobbyd under Wine. Run by scripts/test.sh with Wine started
+# and CV3_LOBBYD_PORT set. Ends with "Packages: N passed, N failed"; non-zero on any failure.
+set -uo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+cd "$top"
+passed=0 failed=0
+check() {  # name command...: one counted check
+  local name=$1
+  shift
+  if "$@"; then
+    echo "PASS $name"
+    passed=$((passed + 1))
+  else
+    echo "FAIL $name"
+    failed=$((failed + 1))
+    return 1
+  fi
+}
+finish() {
+  echo "Packages: $passed passed, $failed failed"
+  [ "$failed" -eq 0 ]
+  exit
+}
+
+# The DLLs a release program may import: Windows' own, never the compiler's runtime.
+allowed="ADVAPI32 COMCTL32 COMDLG32 GDI32 GDIPLUS KERNEL32 MSVCRT OLE32 OLEAUT32 SHELL32 SHLWAPI
+USER32 VERSION WINMM WS2_32"
+system_dlls_only() {  # exe
+  local dlls bad=0
+  dlls=$(x86_64-w64-mingw32-objdump -p "$1" | sed -nE 's/^\s*DLL Name: (.*)\.dll$/\1/Ip')
+  [ -n "$dlls" ] || return 1
+  for dll in $dlls; do
+    grep -qw "${dll^^}" <<<"$allowed" || { echo "  $1 imports $dll.dll"; bad=1; }
+  done
+  return $bad
+}
+at_most() {  # file bytes
+  local size
+  size=$(stat -c %s "$1")
+  echo "  $1: $size bytes (at most $2)"
+  [ "$size" -le "$2" ]
+}
+
+check "package builds" "$top/scripts/package.sh" || finish
+release=build/windows-release
+check "cv3client.exe imports system DLLs only" system_dlls_only "$release/cv3client.exe"
+check "cv3guard.exe imports system DLLs only" system_dlls_only "$release/cv3guard.exe"
+check "cv3client.exe at most 1 MB" at_most "$release/cv3client.exe" $((1024 * 1024))
+check "cv3guard.exe at most 300 KB" at_most "$release/cv3guard.exe" $((300 * 1024))
+
+# The zip holds one folder, "Corvane 3", with the programs and every picture and sound.
+unpacked=$(mktemp -d)
+trap 'rm -rf "$unpacked"' EXIT
+folder="$unpacked/unpacked here/Corvane 3"
+zip=$(ls build/packages/Corvane3-*-portable.zip)
+mkdir -p "$unpacked/unpacked here"
+(cd "$unpacked/unpacked here" && cmake -E tar xf "$top/$zip")
+expected=$( (echo cv3client.exe; echo cv3guard.exe; cd assets && find pictures sounds -type f) | sort)
+actual=$(cd "$unpacked/unpacked here" && find . -type f | sed 's|^\./||' | sort)
+check "the zip holds Corvane 3 with the programs, pictures and sounds" \
+  test "$actual" = "$(sed 's|^|Corvane 3/|' <<<"$expected")"
+cmp -s "$folder/cv3client.exe" "$release/cv3client.exe"
+check "the zip's cv3client.exe is the release build's" test $? -eq 0
+
+# Read back under Wine by the Windows tests that wait for an unpacked package: the version
+# resources of both programs and a sign-in of the unpacked client. Both must run, not be skipped.
+log="$unpacked/ctest.log"
+CV3_PACKAGE_DIR="$folder" ctest --test-dir build/windows -R 'Packaged' --output-on-failure \
+  >"$log" 2>&1
+rc=$?
+cat "$log" | grep -vE '^ +Start |Passed +[0-9.]+ sec$'
+ran=$(grep -cE 'Test +#[0-9]+: .*Packaged.* +Passed' "$log")
+check "the packed programs carry their version resource" \
+  grep -qE 'VersionResource\.ThePackagedProgramsCarryTheProductVersion +\.+ +Passed' "$log"
+check "the unpacked cv3client.exe signs in under Wine" \
+  grep -qE 'ClientEndToEnd\.ThePackagedClientSignsInFromItsUnpackedFolder +\.+ +Passed' "$log"
+check "no packaged test skipped or failed" test "$rc" -eq 0 -a "$ran" -eq 2
+finish
