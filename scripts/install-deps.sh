@@ -15,6 +15,9 @@ packages=(
   # clang with its sanitizer and libFuzzer runtimes: the sanitizer build and the fuzz targets
   # (the native-asan preset, scripts/fuzz.sh). systemd-analyze checks lobbyd's unit.
   clang libclang-rt-14-dev systemd
+  # lobbyd's Debian package (scripts/package-deb.sh, scripts/test-deb.sh): its manual page, the
+  # library dependencies CPack computes (dpkg-shlibdeps) and the package checks.
+  help2man dpkg-dev lintian
 )
 missing=()
 for p in "${packages[@]}"; do
