@@ -19,6 +19,11 @@ step "Native tests"
 ctest --preset native --output-junit "$logs/native.xml" 2>&1 | tee "$logs/native.log" | grep -vE '^ +Start |Passed +[0-9.]+ sec$'
 native_rc=${PIPESTATUS[0]}
 
+# lobbyd's Debian package: built from the native build, checked, and (as root) installed and removed.
+step "lobbyd's Debian package"
+"$top/scripts/test-deb.sh" 2>&1 | tee "$logs/packages.log"
+packages_rc=${PIPESTATUS[0]}
+
 step "Sanitizer build (clang, AddressSanitizer + UndefinedBehaviorSanitizer)"
 cmake --preset native-asan >"$logs/native-asan-configure.log" ||
   { cat "$logs/native-asan-configure.log"; exit 1; }
@@ -61,10 +66,14 @@ read -r nf nt <<<"$(count "$logs/native.log")"
 read -r af at <<<"$(count "$logs/native-asan.log")"
 read -r zp zf <<<"$(sed -nE 's/^Fuzzers: ([0-9]+) passed, ([0-9]+) failed$/\1 \2/p' "$logs/fuzz.log")"
 read -r wf wt <<<"$(count "$logs/windows.log")"
+read -r pp pf <<<"$(sed -nE 's/^Packages: ([0-9]+) passed, ([0-9]+) failed$/\1 \2/p' "$logs/packages.log")"
+pp=${pp:-0} pf=${pf:-1}
 nf=${nf:-0} nt=${nt:-0} af=${af:-0} at=${at:-0} zp=${zp:-0} zf=${zf:-1} wf=${wf:-0} wt=${wt:-0}
 echo
 echo "Native: $((nt - nf)) passed, $nf failed; Sanitizers: $((at - af)) passed, $af failed;" \
-  "Fuzzers: $zp passed, $zf failed; Wine: $((wt - wf)) passed, $wf failed"
-echo "Total: $((nt - nf + at - af + zp + wt - wf)) passed, $((nf + af + zf + wf)) failed"
+  "Fuzzers: $zp passed, $zf failed; Wine: $((wt - wf)) passed, $wf failed;" \
+  "Packages: $pp passed, $pf failed"
+echo "Total: $((nt - nf + at - af + zp + wt - wf + pp)) passed, $((nf + af + zf + wf + pf)) failed"
 [ "$native_rc" -eq 0 ] && [ "$asan_rc" -eq 0 ] && [ "$fuzz_rc" -eq 0 ] && [ "$windows_rc" -eq 0 ] &&
-  [ "$nt" -gt 0 ] && [ "$at" -gt 0 ] && [ "$zp" -gt 0 ] && [ "$wt" -gt 0 ]
+  [ "$nt" -gt 0 ] && [ "$at" -gt 0 ] && [ "$zp" -gt 0 ] && [ "$wt" -gt 0 ] &&
+  [ "$packages_rc" -eq 0 ] && [ "$pp" -gt 0 ]
