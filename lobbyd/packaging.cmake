@@ -20,7 +20,8 @@ install(FILES ${LOBBYD_PACKAGED}/lobbyd.service DESTINATION /lib/systemd/system)
 
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Corvane 3 developers <lobbyd@corvane.example>")
 
-# The manual page, made from the program's own --help and --version.
+# The manual page, made from the program's own --help and --version. Built only for installing
+# (scripts/package-deb.sh builds it), not with every build: a sanitized lobbyd is no man page source.
 find_program(HELP2MAN help2man)
 if(HELP2MAN)
   add_custom_command(
@@ -30,7 +31,7 @@ if(HELP2MAN)
     COMMAND gzip -9nf ${LOBBYD_PACKAGED}/lobbyd.8
     DEPENDS lobbyd
     VERBATIM)
-  add_custom_target(lobbyd_man ALL DEPENDS ${LOBBYD_PACKAGED}/lobbyd.8.gz)
+  add_custom_target(lobbyd_man DEPENDS ${LOBBYD_PACKAGED}/lobbyd.8.gz)
   install(FILES ${LOBBYD_PACKAGED}/lobbyd.8.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man8)
 else()
   message(STATUS "help2man not found: lobbyd is installed without its manual page")
@@ -45,7 +46,7 @@ add_custom_command(
   COMMAND gzip -9nkf ${LOBBYD_PACKAGED}/changelog
   DEPENDS ${LOBBYD_PACKAGED}/changelog
   VERBATIM)
-add_custom_target(lobbyd_changelog ALL DEPENDS ${LOBBYD_PACKAGED}/changelog.gz)
+add_custom_target(lobbyd_changelog DEPENDS ${LOBBYD_PACKAGED}/changelog.gz)
 install(FILES ${LOBBYD_DEBIAN}/copyright ${LOBBYD_PACKAGED}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/lobbyd)
 
