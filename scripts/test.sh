@@ -19,6 +19,11 @@ step "Native tests"
 ctest --preset native --output-junit "$logs/native.xml" 2>&1 | tee "$logs/native.log" | grep -vE '^ +Start |Passed +[0-9.]+ sec$'
 native_rc=${PIPESTATUS[0]}
 
+# lobbyd's Debian package: built from the native build, checked, and (as root) installed and removed.
+step "lobbyd's Debian package"
+"$top/scripts/test-deb.sh" 2>&1 | tee "$logs/deb.log"
+deb_rc=${PIPESTATUS[0]}
+
 step "Sanitizer build (clang, AddressSanitizer + UndefinedBehaviorSanitizer)"
 cmake --preset native-asan >"$logs/native-asan-configure.log" ||
   { cat "$logs/native-asan-configure.log"; exit 1; }
@@ -67,8 +72,13 @@ read -r nf nt <<<"$(count "$logs/native.log")"
 read -r af at <<<"$(count "$logs/native-asan.log")"
 read -r zp zf <<<"$(sed -nE 's/^Fuzzers: ([0-9]+) passed, ([0-9]+) failed$/\1 \2/p' "$logs/fuzz.log")"
 read -r wf wt <<<"$(count "$logs/windows.log")"
-read -r pp pf <<<"$(sed -nE 's/^Packages: ([0-9]+) passed, ([0-9]+) failed$/\1 \2/p' "$logs/packages.log")"
-pp=${pp:-0} pf=${pf:-1}
+packages() {  # passed failed, from a package check's summary line
+  sed -nE 's/^Packages: ([0-9]+) passed, ([0-9]+) failed$/\1 \2/p' "$1" | tail -n 1
+}
+read -r dp df <<<"$(packages "$logs/deb.log")"
+read -r wp wpf <<<"$(packages "$logs/packages.log")"
+dp=${dp:-0} df=${df:-1} wp=${wp:-0} wpf=${wpf:-1}
+pp=$((dp + wp)) pf=$((df + wpf))
 nf=${nf:-0} nt=${nt:-0} af=${af:-0} at=${at:-0} zp=${zp:-0} zf=${zf:-1} wf=${wf:-0} wt=${wt:-0}
 echo
 echo "Native: $((nt - nf)) passed, $nf failed; Sanitizers: $((at - af)) passed, $af failed;" \
@@ -76,5 +86,5 @@ echo "Native: $((nt - nf)) passed, $nf failed; Sanitizers: $((at - af)) passed, 
   "Packages: $pp passed, $pf failed"
 echo "Total: $((nt - nf + at - af + zp + wt - wf + pp)) passed, $((nf + af + zf + wf + pf)) failed"
 [ "$native_rc" -eq 0 ] && [ "$asan_rc" -eq 0 ] && [ "$fuzz_rc" -eq 0 ] && [ "$windows_rc" -eq 0 ] &&
-  [ "$packages_rc" -eq 0 ] && [ "$pp" -gt 0 ] &&
+  [ "$deb_rc" -eq 0 ] && [ "$packages_rc" -eq 0 ] && [ "$dp" -gt 0 ] && [ "$wp" -gt 0 ] &&
   [ "$nt" -gt 0 ] && [ "$at" -gt 0 ] && [ "$zp" -gt 0 ] && [ "$wt" -gt 0 ]
