@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds the portable zip (scripts/package.sh) and checks what a player gets: the programs import
 # Windows system DLLs only, carry their version resource, stay within their sizes, and the zip,
-# unpacked into a folder with spaces, holds the programs, pictures and sounds, and its
-# cv3client.exe signs in to the test lobbyd under Wine. Run by scripts/test.sh with Wine started
-# and CV3_LOBBYD_PORT set. Ends with "Packages: N passed, N failed"; non-zero on any failure.
+# unpacked into a folder with spaces, holds the programs, pictures and sounds, both programs signed
+# (with a throwaway certificate) so that their signatures verify, and its cv3client.exe signs in to
+# the test lobbyd under Wine. Run by scripts/test.sh with Wine started and CV3_LOBBYD_PORT set.
+# Ends with "Packages: N passed, N failed"; non-zero on any failure.
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
@@ -45,7 +46,20 @@ at_most() {  # file bytes
   [ "$size" -le "$2" ]
 }
 
-check "package builds" "$top/scripts/package.sh" || finish
+# The package is signed with a throwaway self-signed code-signing certificate, made here and
+# deleted at exit, and the signatures are verified against it below.
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+make_certificate() {  # folder: cert.pem (the certificate) and sign.p12 (it with its key)
+  openssl req -x509 -newkey rsa:2048 -nodes -days 3 -subj "/CN=Corvane 3 test signing" \
+    -addext "keyUsage=critical,digitalSignature" -addext "extendedKeyUsage=codeSigning" \
+    -keyout "$1/key.pem" -out "$1/cert.pem" 2>/dev/null &&
+    openssl pkcs12 -export -inkey "$1/key.pem" -in "$1/cert.pem" -out "$1/sign.p12" \
+      -passout pass:throwaway
+}
+check "a throwaway signing certificate is made" make_certificate "$scratch" || finish
+check "package builds" env CV3_SIGN_PKCS12="$scratch/sign.p12" CV3_SIGN_PASSWORD=throwaway \
+  "$top/scripts/package.sh" || finish
 release=build/windows-release
 check "cv3client.exe imports system DLLs only" system_dlls_only "$release/cv3client.exe"
 check "cv3guard.exe imports system DLLs only" system_dlls_only "$release/cv3guard.exe"
@@ -53,8 +67,7 @@ check "cv3client.exe at most 1 MB" at_most "$release/cv3client.exe" $((1024 * 10
 check "cv3guard.exe at most 300 KB" at_most "$release/cv3guard.exe" $((300 * 1024))
 
 # The zip holds one folder, "Corvane 3", with the programs and every picture and sound.
-unpacked=$(mktemp -d)
-trap 'rm -rf "$unpacked"' EXIT
+unpacked=$scratch
 folder="$unpacked/unpacked here/Corvane 3"
 zip=$(ls build/packages/Corvane3-*-portable.zip)
 mkdir -p "$unpacked/unpacked here"
@@ -65,6 +78,12 @@ check "the zip holds Corvane 3 with the programs, pictures and sounds" \
   test "$actual" = "$(sed 's|^|Corvane 3/|' <<<"$expected")"
 cmp -s "$folder/cv3client.exe" "$release/cv3client.exe"
 check "the zip's cv3client.exe is the release build's" test $? -eq 0
+signed() {  # exe: its signature verifies against the throwaway certificate
+  osslsigncode verify -CAfile "$scratch/cert.pem" -in "$1" >"$scratch/verify.log" 2>&1 ||
+    { sed 's/^/  /' "$scratch/verify.log"; return 1; }
+}
+check "the zip's cv3client.exe is signed and verifies" signed "$folder/cv3client.exe"
+check "the zip's cv3guard.exe is signed and verifies" signed "$folder/cv3guard.exe"
 
 # Read back under Wine by the Windows tests that wait for an unpacked package: the version
 # resources of both programs and a sign-in of the unpacked client. Both must run, not be skipped.

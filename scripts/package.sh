@@ -1,12 +1,35 @@
 #!/usr/bin/env bash
 # Builds what a player gets (preset windows-release: cv3client.exe and cv3guard.exe, optimised for
 # size, stripped, with no MinGW DLLs) and packs the portable zip into build/packages/; prints the
-# programs' and the zip's sizes.
+# programs' and the zip's sizes. With CV3_SIGN_PKCS12 (a PKCS#12 code-signing certificate, outside
+# the repository) and CV3_SIGN_PASSWORD (its password) it signs both programs before packing them;
+# CV3_SIGN_URL, if set, is the web address the signature names.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 cmake --preset windows-release >/dev/null
+# Signing changes the programs in place, so they are linked afresh each time: an unsigned package
+# never holds the programs an earlier run signed.
+programs=(build/windows-release/cv3client.exe build/windows-release/cv3guard.exe)
+rm -f "${programs[@]}"
 cmake --build --preset windows-release
+if [ -n "${CV3_SIGN_PKCS12:-}" ]; then
+  # The product's web address is shown with the signature only when one is given.
+  url=()
+  [ -z "${CV3_SIGN_URL:-}" ] || url=(-i "$CV3_SIGN_URL")
+  for exe in "${programs[@]}"; do
+    # No timestamp: the signature must not depend on reaching a timestamp server.
+    # The password goes through a pipe, never the command line other users can read.
+    printf '%s' "${CV3_SIGN_PASSWORD:-}" |
+      osslsigncode sign -pkcs12 "$CV3_SIGN_PKCS12" -readpass - -h sha256 -n "Corvane 3" \
+        "${url[@]}" -in "$exe" -out "$exe.signed" >/dev/null
+    mv -f "$exe.signed" "$exe"
+    chmod 755 "$exe"
+    echo "Signed: $exe"
+  done
+else
+  echo "Not signed: CV3_SIGN_PKCS12 is not set"
+fi
 rm -f build/packages/Corvane3-*-portable.zip
 cpack --config build/windows-release/CPackConfig.cmake -B build/packages >/dev/null
 rm -rf build/packages/_CPack_Packages
