@@ -19,6 +19,9 @@ packages=(
   # library dependencies CPack computes (file finds the programs, dpkg-shlibdeps their libraries)
   # and the package checks.
   help2man file dpkg-dev lintian
+  # Signing the Windows programs (scripts/package.sh) and the throwaway certificate the package
+  # check signs them with (scripts/check-package.sh).
+  osslsigncode openssl
 )
 missing=()
 for p in "${packages[@]}"; do
