@@ -1,31 +1,15 @@
 #!/usr/bin/env bash
-# Builds the portable zip (scripts/package.sh) and checks what a player gets: the programs import
-# Windows system DLLs only, carry their version resource, stay within their sizes, and the zip,
-# unpacked into a folder with spaces, holds the programs, pictures and sounds, both programs signed
-# (with a throwaway certificate) so that their signatures verify, and its cv3client.exe signs in to
-# the test lobbyd under Wine. Run by scripts/test.sh with Wine started and CV3_LOBBYD_PORT set.
+# Builds the portable zip and the installer (scripts/package.sh) and checks what a player gets:
+# the programs import Windows system DLLs only, carry their version resource, stay within their
+# sizes, and the zip, unpacked into a folder with spaces, holds the programs, pictures and sounds,
+# both programs signed (with a throwaway certificate) so that their signatures verify, and its
+# cv3client.exe signs in to the test lobbyd under Wine; then the installer
+# (scripts/check-installer.sh). Run by scripts/test.sh with Wine started and CV3_LOBBYD_PORT set.
 # Ends with "Packages: N passed, N failed"; non-zero on any failure.
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
-passed=0 failed=0
-check() {  # name command...: one counted check
-  local name=$1
-  shift
-  if "$@"; then
-    echo "PASS $name"
-    passed=$((passed + 1))
-  else
-    echo "FAIL $name"
-    failed=$((failed + 1))
-    return 1
-  fi
-}
-finish() {
-  echo "Packages: $passed passed, $failed failed"
-  [ "$failed" -eq 0 ]
-  exit
-}
+source "$top/scripts/counted-checks.sh"
 
 # The DLLs a release program may import: Windows' own, never the compiler's runtime.
 allowed="ADVAPI32 COMCTL32 COMDLG32 GDI32 GDIPLUS KERNEL32 MSVCRT OLE32 OLEAUT32 SHELL32 SHLWAPI
@@ -98,4 +82,9 @@ check "the packed programs carry their version resource" \
 check "the unpacked cv3client.exe signs in under Wine" \
   grep -qE 'ClientEndToEnd\.ThePackagedClientSignsInFromItsUnpackedFolder +\.+ +Passed' "$log"
 check "no packaged test skipped or failed" test "$rc" -eq 0 -a "$ran" -eq 2
+
+# The installer, in a fresh prefix of its own; its checks count with these.
+CV3_SIGN_CA="$scratch/cert.pem" "$top/scripts/check-installer.sh" | tee "$scratch/installer.log"
+read -r ip if <<<"$(sed -nE 's/^Packages: ([0-9]+) passed, ([0-9]+) failed$/\1 \2/p' "$scratch/installer.log")"
+passed=$((passed + ${ip:-0})) failed=$((failed + ${if:-1}))
 finish

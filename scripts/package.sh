@@ -14,26 +14,17 @@ programs=(build/windows-release/cv3client.exe build/windows-release/cv3guard.exe
 rm -f "${programs[@]}"
 cmake --build --preset windows-release
 if [ -n "${CV3_SIGN_PKCS12:-}" ]; then
-  # The product's web address is shown with the signature only when one is given.
-  url=()
-  [ -z "${CV3_SIGN_URL:-}" ] || url=(-i "$CV3_SIGN_URL")
-  for exe in "${programs[@]}"; do
-    # No timestamp: the signature must not depend on reaching a timestamp server.
-    # The password goes through a pipe, never the command line other users can read.
-    printf '%s' "${CV3_SIGN_PASSWORD:-}" |
-      osslsigncode sign -pkcs12 "$CV3_SIGN_PKCS12" -readpass - -h sha256 -n "Corvane 3" \
-        "${url[@]}" -in "$exe" -out "$exe.signed" >/dev/null
-    mv -f "$exe.signed" "$exe"
-    chmod 755 "$exe"
-    echo "Signed: $exe"
-  done
+  for exe in "${programs[@]}"; do "$top/scripts/sign-windows.sh" "$exe"; done
 else
   echo "Not signed: CV3_SIGN_PKCS12 is not set"
 fi
-rm -f build/packages/Corvane3-*-portable.zip
-cpack --config build/windows-release/CPackConfig.cmake -B build/packages >/dev/null
+rm -f build/packages/Corvane3-*
+# The installer (NSIS) signs itself and its uninstaller as makensis writes them, with the same
+# certificate; cpack's log is shown only when it fails.
+cpack --config build/windows-release/CPackConfig.cmake -B build/packages >build/packages.log 2>&1 ||
+  { cat build/packages.log; find build/packages -name 'NSISOutput.log' -exec cat {} +; exit 1; }
 rm -rf build/packages/_CPack_Packages
 for file in build/windows-release/cv3client.exe build/windows-release/cv3guard.exe \
-  build/packages/Corvane3-*-portable.zip; do
+  build/packages/Corvane3-*-portable.zip build/packages/Corvane3-Setup-*.exe; do
   echo "Size: $(stat -c %s "$file") bytes  $file"
 done

@@ -7,24 +7,12 @@ set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 version=$(sed -nE 's/^project\(corvane3 VERSION ([0-9.]+).*/\1/p' CMakeLists.txt)
-passed=0 failed=0
-check() {  # description, then the command that must succeed
-  local what=$1
-  shift
-  if "$@"; then
-    passed=$((passed + 1))
-    echo "ok: $what"
-  else
-    failed=$((failed + 1))
-    echo "FAILED: $what"
-  fi
-}
-summary() { echo "Packages: $passed passed, $failed failed"; [ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]; }
+source "$top/scripts/counted-checks.sh"
 
 deb=build/packages/lobbyd_${version}_amd64.deb
 check "scripts/package-deb.sh makes $deb" \
   bash -c "timeout 300 '$top/scripts/package-deb.sh' && [ -f '$deb' ]"
-[ -f "$deb" ] || { summary; exit 1; }
+[ -f "$deb" ] || finish
 echo "$(stat -c %s "$deb") bytes"
 
 field() { dpkg-deb --field "$deb" "$1"; }
@@ -74,4 +62,4 @@ else
   check "no enablement left after purge" [ ! -e /etc/systemd/system/multi-user.target.wants/lobbyd.service ]
   [ "$made_store" = yes ] && rm -rf /var/lib/lobbyd
 fi
-summary
+finish

@@ -56,10 +56,10 @@ wine_env_wait_settled() {
   echo "Wine's desktop and services did not settle within 30 s; going on" >&2
 }
 
-# The Windows processes running in this prefix, one "pid program" a line.
+# The Windows processes running in this prefix, one "pid command line" a line.
 wine_env_processes() {
   local pid program
-  ps -eo pid=,args= | awk '$2 ~ /^[A-Za-z]:\\/ {print $1, $2}' | while read -r pid program; do
+  ps -eo pid=,args= | awk '$2 ~ /^[A-Za-z]:\\/' | while read -r pid program; do
     { tr '\0' '\n' <"/proc/$pid/environ"; } 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" &&
       echo "$pid $program"
   done

@@ -33,14 +33,16 @@ TEST_F(ClientEndToEnd, SignsInSeesTheLobbyFollowsPresenceAndExits) {
   EXPECT_EQ(WaitForSingleObject(process_.hProcess, kDeadlineMs), WAIT_OBJECT_0);
 }
 
-// The packed program, unpacked into a folder with spaces in its name, finds its pictures there and
-// signs in: the package step names the folder (a Unix path, seen through Wine's Z: drive).
+// The packed program, unpacked or installed into a folder with spaces in its name, finds its
+// pictures there and signs in: the package step names the folder (a Windows path such as the
+// installer's, or a Unix path, seen through Wine's Z: drive).
 TEST_F(ClientEndToEnd, ThePackagedClientSignsInFromItsUnpackedFolder) {
   const char* folder = std::getenv("CV3_PACKAGE_DIR");
   if (!folder) GTEST_SKIP() << "CV3_PACKAGE_DIR is not set: no unpacked package to start";
   RawPilot wingman;
   ASSERT_TRUE(wingman.SignIn(port_, "wingman"));
-  std::wstring root = L"Z:" + std::wstring(folder, folder + std::strlen(folder));
+  std::wstring root(folder, folder + std::strlen(folder));
+  if (root.size() < 2 || root[1] != L':') root = L"Z:" + root;
   ASSERT_TRUE(StartClient(root + L"/cv3client.exe"));
   ASSERT_TRUE(WaitFor([&] { return Status() == "Online"; }, kDeadlineMs)) << Status();
   EXPECT_TRUE(wingman.WaitForLine("ISON:pilot"));

@@ -1,0 +1,19 @@
+# Sourced by the package checks: counted checks and the summary line scripts/test.sh adds up.
+passed=0 failed=0
+check() {  # name command...: one counted check
+  local name=$1
+  shift
+  if "$@"; then
+    echo "PASS $name"
+    passed=$((passed + 1))
+  else
+    echo "FAIL $name"
+    failed=$((failed + 1))
+    return 1
+  fi
+}
+finish() {  # prints "Packages: N passed, N failed" and ends, non-zero on any failure
+  echo "Packages: $passed passed, $failed failed"
+  [ "$failed" -eq 0 ]
+  exit
+}
