@@ -22,6 +22,8 @@ packages=(
   # Signing the Windows programs (scripts/package.sh) and the throwaway certificate the package
   # check signs them with (scripts/check-package.sh).
   osslsigncode openssl
+  # The players' installer (CPack's NSIS generator; scripts/package.sh).
+  nsis
 )
 missing=()
 for p in "${packages[@]}"; do
