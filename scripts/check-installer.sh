@@ -30,6 +30,8 @@ signed() {  # exe: its signature verifies against the throwaway certificate
 scratch=$(mktemp -d)
 export CV3_WINEPREFIX="$scratch/prefix"
 export CV3_PRIVATE_XVFB=1
+# Wine puts Start menu entries into the desktop's applications menu below XDG_DATA_HOME.
+export XDG_DATA_HOME="$scratch/xdg"
 source "$top/scripts/wine-env.sh"
 trap 'wine_env_stop; rm -rf "$scratch"' EXIT
 wine_env_start >/dev/null || finish
@@ -86,6 +88,14 @@ check "a silent install succeeds" install
 check "the files are in %LOCALAPPDATA%\\Programs\\Corvane 3" test "$(listing "$folder")" = "$expected"
 echo "Figure: installed size $(du -sk "$folder" | cut -f1) KiB"
 check "the Start menu has the shortcut \"Corvane 3\"" test -f "$shortcut"
+menu_entry="$XDG_DATA_HOME/applications/wine/Programs/Corvane 3.desktop"
+appears() {  # file: it exists within 30 s (Wine's menu builder runs after the install)
+  local deadline=$((SECONDS + 30))
+  until [ -f "$1" ] || [ "$SECONDS" -ge "$deadline" ]; do sleep 0.2; done
+  [ -f "$1" ]
+}
+check "Wine's applications menu has \"Corvane 3\"" appears "$menu_entry"
+check "Wine's uninstaller lists Corvane 3" bash -c "wine uninstaller --list 2>/dev/null | grep -q '|||Corvane 3'"
 check "no desktop shortcut unless asked for" test ! -e "$(unix "$desktop\\Corvane 3.lnk")"
 entry_is() {  # name expected-data
   local data
