@@ -22,6 +22,8 @@ echo "== Native: roster ingest in the core (10,000 USER + 500 GAME lines, one ar
 echo
 echo "== Wine: cv3client.exe"
 export CV3_WINEPREFIX="${CV3_WINEPREFIX:-$windows/wineprefix}"
+# Set up like the tests' prefix (windows unmanaged), so no hide waits for a window manager.
+export CV3_UNMANAGED_WINDOWS=1
 source "$top/scripts/wine-env.sh"
 trap wine_env_stop EXIT
 export CV3_PRIVATE_XVFB=1

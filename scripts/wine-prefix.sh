@@ -20,9 +20,10 @@ if [ -d /usr/share/wine/fonts ]; then
   ln -sf /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
 fi
 # Without a window manager (the tests' bare Xvfb) Wine waits about 2 s for one to confirm each
-# hide of a managed window; unmanaged windows hide at once. Only the tests' own prefix: a player's
-# windows keep their window manager.
-if [ -z "${CV3_WINEPREFIX:-}" ] &&
+# hide of a managed window; unmanaged windows hide at once. The tests' own prefix, and any prefix
+# made with CV3_UNMANAGED_WINDOWS set (the benchmarks'); a player's windows (scripts/run.sh, the
+# installer check) keep their window manager.
+if { [ -z "${CV3_WINEPREFIX:-}" ] || [ -n "${CV3_UNMANAGED_WINDOWS:-}" ]; } &&
   ! grep -A2 -F '[Software\\Wine\\X11 Driver]' "$WINEPREFIX/user.reg" | grep -q '"Managed"="N"'; then
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
   wineserver -w
