@@ -1,7 +1,8 @@
 // Credentials verified during this run, remembered so that a pilot who reconnects (after a
 // network blip, say) is checked in microseconds instead of a full password hash. Kept in memory
 // only, as a keyed digest under a key made at start, never the digest itself; an entry holds
-// only while the account's password hash is the one it was verified against. io thread.
+// only while the account's password hash is the one it was verified against: the hash goes into
+// the keyed digest too, so an entry is 32 bytes however long the hash. io thread.
 #pragma once
 
 #include <array>
@@ -25,14 +26,11 @@ class CredentialCache {
 
  private:
   using Tag = std::array<unsigned char, 32>;
-  Tag TagOf(const std::string& nameKey, const std::string& digest) const;
+  Tag TagOf(const std::string& nameKey, const std::string& passwordHash,
+            const std::string& digest) const;
 
   std::array<unsigned char, 32> key_;
-  struct Entry {
-    Tag tag;
-    std::string passwordHash;
-  };
-  std::unordered_map<std::string, Entry> entries_;
+  std::unordered_map<std::string, Tag> entries_;
 };
 
 }  // namespace lobbyd

@@ -1,5 +1,9 @@
 #include "lobbyd/lobby.h"
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include <algorithm>
 
 #include "lobbyd/text.h"
@@ -23,8 +27,19 @@ constexpr size_t kSignInFailuresPerMinute = 5;
 constexpr size_t kSignInsPerAccountPerMinute = 6;
 constexpr size_t kSignInsPerConnectionPerMinute = 2;
 
-// Flood buckets full again are forgotten once a minute (sweeps run every second).
-constexpr unsigned kSweepsBetweenFloodSweeps = 60;
+// State that has served its purpose (full flood buckets, sign-in counts a minute old) is
+// forgotten every 15 s (sweeps run every second), so the memory of a burst comes back within a
+// minute and a quarter.
+constexpr unsigned kSweepsBetweenTidies = 15;
+
+// Gives the memory freed since the last call back to the system. The allocator keeps freed
+// memory for reuse, so after a burst (a storm of sign-ins, a lobby-wide chat) the process would
+// go on holding its peak.
+void ReleaseFreedMemory() {
+#if defined(__GLIBC__)
+  malloc_trim(0);
+#endif
+}
 
 }  // namespace
 
@@ -159,9 +174,17 @@ void Lobby::SweepEvery(std::chrono::seconds period) {
       }
     }
     for (auto& session : late) session->Close("closed (not signed in in time)");
-    if (++sweeps_ % kSweepsBetweenFloodSweeps == 0) ForgetRestedFloods();
+    if (++sweeps_ % kSweepsBetweenTidies == 0) ForgetIdleState();
     SweepEvery(period);
   });
+}
+
+void Lobby::ForgetIdleState() {
+  ForgetRestedFloods();
+  auto now = clock_.Steady();
+  for (auto* throttle : {&accountSignIns_, &addressSignIns_, &signInFailures_, &accountsCreated_})
+    throttle->Sweep(now);
+  ReleaseFreedMemory();
 }
 
 void Lobby::Shutdown() {

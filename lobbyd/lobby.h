@@ -75,6 +75,8 @@ class Lobby final : public SessionEvents {
   void PilotListChanged(const std::string& key);
   // Accounts came or went: every kept chunk goes.
   void AccountsChanged() { listChunks_.clear(); }
+  // Forgets what has served its purpose and gives freed memory back (every 15 s).
+  void ForgetIdleState();
   // Sets how long writes are gathered for the number of connections now open.
   void Regather();
   void SignIn(Session& session, AccountRecord& account);

@@ -11,7 +11,6 @@ namespace {
 
 // A reply being produced gets more lines whenever less than this is waiting to be written.
 constexpr size_t kLowWater = 64 * 1024;
-constexpr size_t kIdleWriteBuffer = 4 * 1024;
 constexpr std::chrono::microseconds kGatherPerConnection{200};
 constexpr std::chrono::microseconds kGatherMost{2000000};
 
@@ -244,10 +243,9 @@ void Session::WriteMore() {
 void Session::OnWritten(const asio::error_code& error) {
   writing_ = false;
   Unqueued(inFlight_.size());
-  inFlight_.clear();
-  // An idle connection keeps no large write buffers behind.
-  if (inFlight_.capacity() > kIdleWriteBuffer) std::string().swap(inFlight_);
-  if (outbox_.empty() && outbox_.capacity() > kIdleWriteBuffer) std::string().swap(outbox_);
+  // The next write swaps the outbox in; an idle connection keeps no write buffer at all.
+  std::string().swap(inFlight_);
+  if (outbox_.empty()) std::string().swap(outbox_);
   if (closed_) return;
   if (error) {
     Close("write failed: " + error.message());

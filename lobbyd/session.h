@@ -7,8 +7,8 @@
 #include <asio/ip/tcp.hpp>
 #include <asio/steady_timer.hpp>
 #include <cstdint>
-#include <deque>
 #include <functional>
+#include <list>
 #include <memory>
 #include <set>
 #include <string>
@@ -132,6 +132,8 @@ class Session : public std::enable_shared_from_this<Session> {
   void CloseAfterFlush(std::string_view reason);
 
   bool Open() const { return !closed_ && !closing_; }
+  // The memory the connection's write buffers hold, for checking that it is given back.
+  size_t WriteBufferCapacity() const { return outbox_.capacity() + inFlight_.capacity(); }
   void SetLineLimit(size_t limit) { buffer_.SetLimit(limit); }
 
   uint64_t Id() const { return id_; }
@@ -178,17 +180,19 @@ class Session : public std::enable_shared_from_this<Session> {
   std::chrono::steady_clock::time_point lastWrite_{};
 
   // Not yet handed to a write, in wire form: a notice is a few dozen bytes, and copying it
-  // costs far less than anything kept per notice.
+  // costs far less than anything kept per notice. Neither buffer keeps its memory once written:
+  // thousands of idle connections would otherwise each hold what their largest write needed.
   std::string outbox_;
   bool urgent_ = false;   // the outbox holds something written at once (Delivery::kNow)
   std::string inFlight_;  // the write in progress
   bool writing_ = false;
-  // Behind a reply still being produced: bytes, or the producer itself.
+  // Behind a reply still being produced: bytes, or the producer itself. A list, which costs
+  // nothing while empty, as it nearly always is (an empty deque holds more than half a kilobyte).
   struct Held {
     std::string bytes;  // when there is no producer
     Producer producer;
   };
-  std::deque<Held> backlog_;
+  std::list<Held> backlog_;
   size_t queuedBytes_ = 0;  // queue, write in progress and held bytes together
   size_t heldBytes_ = 0;    // what backlog_ counts as, so a fill need not walk it
 };

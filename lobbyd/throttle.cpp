@@ -1,9 +1,13 @@
 #include "lobbyd/throttle.h"
 
+#include <algorithm>
+
 namespace lobbyd {
 
-void AddressThrottle::Forget(std::deque<TimePoint>& times, TimePoint now) const {
-  while (!times.empty() && now - times.front() >= window_) times.pop_front();
+void AddressThrottle::Forget(std::vector<TimePoint>& times, TimePoint now) const {
+  auto young = std::find_if(times.begin(), times.end(),
+                            [&](TimePoint time) { return now - time < window_; });
+  times.erase(times.begin(), young);
 }
 
 size_t AddressThrottle::Count(const std::string& address, TimePoint now) {
@@ -22,7 +26,7 @@ void AddressThrottle::Record(const std::string& address, TimePoint now) {
   Forget(times, now);
   times.push_back(now);
   // Only the newest `limit_` matter for the verdict.
-  while (times.size() > limit_) times.pop_front();
+  if (times.size() > limit_) times.erase(times.begin(), times.end() - limit_);
   if (++recordsSinceSweep_ >= 1024) Sweep(now);
 }
 

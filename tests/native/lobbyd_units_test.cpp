@@ -82,6 +82,13 @@ TEST(SessionWrites, NoticesWaitForTheGatheringEvenBehindAWriteThenGoWithTheNextR
   session->Send("VERSION_ACK:OK");
   io.poll();
   EXPECT_EQ(ReadAvailable(peer), "ISON:bob\r\nVERSION_ACK:OK\r\n");
+  // A written buffer is given back: thousands of idle connections hold no write memory.
+  std::string notices;
+  for (int i = 0; i < 100; ++i) notices += "ISON:pilot" + std::to_string(i) + "\r\n";
+  session->SendWire(notices, Delivery::kNow);
+  io.poll();
+  EXPECT_EQ(ReadAvailable(peer), notices);
+  EXPECT_LE(session->WriteBufferCapacity(), 2 * std::string().capacity());
   // A close after the flush does not wait for the gathering.
   session->SendWire("ISOFF:bob\r\n");
   session->CloseAfterFlush("server shutting down");
@@ -152,6 +159,9 @@ TEST(Throttle, ForgetsAddressesWhoseFailuresAgedOut) {
   for (int i = 0; i < 2000; ++i) throttle.Record(std::to_string(i), t0);
   for (int i = 0; i < 1100; ++i) throttle.Record("x" + std::to_string(i), t0 + seconds(61));
   EXPECT_LT(throttle.TrackedAddresses(), 2000u);
+  // A quiet lobby sweeps them itself.
+  throttle.Sweep(t0 + seconds(121));
+  EXPECT_EQ(throttle.TrackedAddresses(), 0u);
 }
 
 TEST(Flood, BurstThenTwoPerSecondWithOneWarningPerRun) {
