@@ -33,6 +33,7 @@
 #include <asio.hpp>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -410,8 +411,12 @@ struct Row {
   double signInP50 = 0, signInP99 = 0, fanP50 = 0, fanP99 = 0;
   double signInWall = 0, stormCpu = 0, fanCpuMsPerLine = 0;
   double idleRssMiB = 0, rssPerConnKiB = 0;
+  double rssAfterFanKiB = 0, rssSettledKiB = 0;  // per connection, after the fan-out and later
   std::string error;
 };
+
+// How long after a burst the memory it took should be given back.
+constexpr seconds kSettle{75};
 
 // Sign-ins before the storm, so the hash threads' working memory is not counted per connection.
 constexpr size_t kWarmUp = 8;
@@ -513,6 +518,11 @@ Row RunOne(const std::string& program, const std::string& folder, size_t n, size
   row.fanP50 = Percentile(fans, 0.5);
   row.fanP99 = Percentile(fans, 0.99);
   if (lines) row.fanCpuMsPerLine = (server.CpuSeconds() - fanCpu) * 1000 / double(lines);
+  // The fan-out was a lobby-wide chat burst: what it took, and what is left once lobbyd has had
+  // its time to give it back, every pilot still signed in and reading.
+  row.rssAfterFanKiB = double(server.RssKiB() - baseRss) / double(n - warm);
+  settle(kSettle);
+  row.rssSettledKiB = double(server.RssKiB() - baseRss) / double(n - warm);
   fleet.CloseAll();
   server.Stop();
   return row;
@@ -591,6 +601,10 @@ struct ReturnRow {
   double hashCpu = 0;    // lobbyd's password-check threads' CPU seconds from the drop
   unsigned threads = 0;  // ... and how many there are: one per core
   double hashRate = 0;   // checks/s measured just before the drop, as the machine is then
+  // Per pilot, over the restarted lobbyd as it began to listen: when all are back with their
+  // lists, and kSettle later; below zero when lobbyd gave back more than the pilots took (what
+  // loading the store left behind). NaN without a restart.
+  double rssKiB = std::nan(""), rssSettledKiB = std::nan("");
   std::string error;
 };
 
@@ -678,9 +692,13 @@ ReturnRow RunReturn(const std::string& program, const std::string& folder, size_
   }
   resumed = Clock::now();
   Clock::time_point up{};
+  long upRss = 0;
   auto step = [&] {
     auto now = Clock::now();
-    if (drop == Drop::kRestart && up == Clock::time_point{} && server->Port() != 0) up = now;
+    if (drop == Drop::kRestart && up == Clock::time_point{} && server->Port() != 0) {
+      up = now;
+      upRss = server->RssKiB();
+    }
     for (size_t i = 0; i < n; ++i) {
       if (state[i] != State::kWaiting || nextAttempt[i] > now) continue;
       state[i] = State::kConnecting;
@@ -710,9 +728,23 @@ ReturnRow RunReturn(const std::string& program, const std::string& folder, size_
   row.cpu = server->CpuSeconds() - cpuBefore;
   row.driverCpu = OwnCpuSeconds() - driverBefore;
   row.hashCpu = server->HashCpuSeconds() - hashBefore;
+  if (drop == Drop::kRestart) {
+    row.rssKiB = double(server->RssKiB() - upRss) / double(n);
+    auto until = Clock::now() + kSettle;
+    fleet.RunUntil([&] { return Clock::now() > until; }, kSettle + seconds(1));
+    row.rssSettledKiB = double(server->RssKiB() - upRss) / double(n);
+  }
   fleet.CloseAll();
   server->Stop();
   return row;
+}
+
+// A figure in KiB, or "-" where there is none (a blip does not restart lobbyd).
+std::string Kib(double kib) {
+  if (std::isnan(kib)) return "-";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f", kib);
+  return text;
 }
 
 // "100,1000" or "none".
@@ -729,11 +761,13 @@ std::vector<size_t> ParseCounts(const std::string& value) {
 void PrintSignInTable(const std::string& program, const std::string& folder,
                       const std::vector<size_t>& counts, size_t lines) {
   std::printf("Sign-in storm (after %zu warm-up sign-ins)\n", kWarmUp);
-  std::printf("%7s | %21s | %7s | %7s | %21s | %8s | %8s | %8s\n", "clients",
+  std::printf("RSS/conn KiB: after the storm, after the fan-out, and %lld s after that\n",
+              static_cast<long long>(kSettle.count()));
+  std::printf("%7s | %21s | %7s | %7s | %21s | %8s | %8s | %26s\n", "clients",
               "sign-in->GAMES_ACK ms", "storm", "storm", "fan-out ms", "fan-out", "RSS idle",
-              "RSS/conn");
-  std::printf("%7s | %10s %10s | %7s | %7s | %10s %10s | %8s | %8s | %8s\n", "", "p50", "p99", "s",
-              "CPU s", "p50", "p99", "CPU ms", "MiB", "KiB");
+              "RSS/conn KiB");
+  std::printf("%7s | %10s %10s | %7s | %7s | %10s %10s | %8s | %8s | %8s %8s %8s\n", "", "p50",
+              "p99", "s", "CPU s", "p50", "p99", "CPU ms", "MiB", "storm", "fan-out", "settled");
   std::fflush(stdout);
   for (size_t n : counts) {
     Row row = RunOne(program, folder, n, lines);
@@ -742,9 +776,11 @@ void PrintSignInTable(const std::string& program, const std::string& folder,
       std::fflush(stdout);
       continue;
     }
-    std::printf("%7zu | %10.1f %10.1f | %7.1f | %7.1f | %10.2f %10.2f | %8.1f | %8.1f | %8.1f\n",
-                row.n, row.signInP50, row.signInP99, row.signInWall, row.stormCpu, row.fanP50,
-                row.fanP99, row.fanCpuMsPerLine, row.idleRssMiB, row.rssPerConnKiB);
+    std::printf(
+        "%7zu | %10.1f %10.1f | %7.1f | %7.1f | %10.2f %10.2f | %8.1f | %8.1f | %8.2f %8.2f %8.2f\n",
+        row.n, row.signInP50, row.signInP99, row.signInWall, row.stormCpu, row.fanP50, row.fanP99,
+        row.fanCpuMsPerLine, row.idleRssMiB, row.rssPerConnKiB, row.rssAfterFanKiB,
+        row.rssSettledKiB);
     std::fflush(stdout);
   }
 }
@@ -763,14 +799,16 @@ void PrintReturnTable(const std::string& program, const std::string& folder,
       "storm\n",
       period.count() / 1000.0);
   std::printf(
-      "%7s | %7s | %6s | %9s | %7s | %8s %6s %6s | %7s %6s | %6s | %8s | %15s | %34s | %6s %6s\n",
+      "%7s | %7s | %6s | %9s | %7s | %8s %6s %6s | %7s %6s | %6s | %8s | %15s | %34s | %6s %6s | "
+      "%15s\n",
       "clients", "drop", "up ms", "signed in", "lists", "checks/s", "bound", "lists/", "shared",
-      "lists/", "hash", "attempts", "AUTH->ACK ms", "lobby chat round trip ms", "lobbyd", "bench");
+      "lists/", "hash", "attempts", "AUTH->ACK ms", "lobby chat round trip ms", "lobbyd", "bench",
+      "RSS/pilot KiB");
   std::printf(
       "%7s | %7s | %6s | %9s | %7s | %8s %6s %6s | %7s %6s | %6s | %8s | %7s %7s | %7s %7s %7s "
-      "%5s %4s | %6s %6s\n",
+      "%5s %4s | %6s %6s | %7s %7s\n",
       "", "", "", "s", "s", "", "s", "bound", "bound s", "shared", "%", "", "p50", "p99", "p50",
-      "p99", "max", "n", "lost", "CPU s", "CPU s");
+      "p99", "max", "n", "lost", "CPU s", "CPU s", "back", "settled");
   std::fflush(stdout);
   for (const ReturnRun& run : runs) {
     const char* kind = run.drop == Drop::kRestart ? "restart" : "blip";
@@ -792,11 +830,12 @@ void PrintReturnTable(const std::string& program, const std::string& folder,
     if (row.upMs >= 0) std::snprintf(up, sizeof up, "%.0f", row.upMs);
     std::printf(
         "%7zu | %7s | %6s | %9.1f | %7.1f | %8.1f %6.1f %6.2f | %7.1f %6.2f | %6.0f | %8zu | "
-        "%7.0f %7.0f | %7.1f %7.1f %7.1f %5zu %4zu | %6.1f %6.1f\n",
+        "%7.0f %7.0f | %7.1f %7.1f %7.1f %5zu %4zu | %6.1f %6.1f | %7s %7s\n",
         row.n, kind, up, row.signedInS, row.loadedS, row.hashRate, bound, row.loadedS / bound,
         shared, row.loadedS / shared, share, row.attempts, Percentile(row.waits, 0.5),
         Percentile(row.waits, 0.99), Percentile(row.chat, 0.5), Percentile(row.chat, 0.99),
-        Percentile(row.chat, 1.0), row.chat.size(), row.chatLost, row.cpu, row.driverCpu);
+        Percentile(row.chat, 1.0), row.chat.size(), row.chatLost, row.cpu, row.driverCpu,
+        Kib(row.rssKiB).c_str(), Kib(row.rssSettledKiB).c_str());
     std::fflush(stdout);
   }
 }
