@@ -406,6 +406,12 @@ std::string Prepare(const Server& server, asio::io_context& io, size_t n, unsign
   return CreateAccounts(io, port, n);
 }
 
+// Runs the clients (reading everything that comes) for a while.
+void Settle(Fleet& fleet, milliseconds quiet) {
+  auto until = Clock::now() + quiet;
+  fleet.RunUntil([&] { return Clock::now() > until; }, quiet + seconds(1));
+}
+
 struct Row {
   size_t n = 0;
   double signInP50 = 0, signInP99 = 0, fanP50 = 0, fanP99 = 0;
@@ -473,10 +479,7 @@ Row RunOne(const std::string& program, const std::string& folder, size_t n, size
     }
     return fleet.RunUntil([&] { return loaded + refused == to; }, seconds(600)) && !refused;
   };
-  auto settle = [&](milliseconds quiet) {
-    auto until = Clock::now() + quiet;
-    fleet.RunUntil([&] { return Clock::now() > until; }, quiet + seconds(1));
-  };
+  auto settle = [&](milliseconds quiet) { Settle(fleet, quiet); };
   size_t warm = std::min(kWarmUp, n - 1);
   if (!signIn(0, warm)) {
     row.error = "warm-up sign-ins failed";
@@ -729,9 +732,10 @@ ReturnRow RunReturn(const std::string& program, const std::string& folder, size_
   row.driverCpu = OwnCpuSeconds() - driverBefore;
   row.hashCpu = server->HashCpuSeconds() - hashBefore;
   if (drop == Drop::kRestart) {
+    // As after the first storm: the last notices drain first.
+    Settle(fleet, milliseconds(500));
     row.rssKiB = double(server->RssKiB() - upRss) / double(n);
-    auto until = Clock::now() + kSettle;
-    fleet.RunUntil([&] { return Clock::now() > until; }, kSettle + seconds(1));
+    Settle(fleet, kSettle);
     row.rssSettledKiB = double(server->RssKiB() - upRss) / double(n);
   }
   fleet.CloseAll();

@@ -32,14 +32,8 @@ constexpr size_t kSignInsPerConnectionPerMinute = 2;
 // minute and a quarter.
 constexpr unsigned kSweepsBetweenTidies = 15;
 
-// Gives the memory freed since the last call back to the system. The allocator keeps freed
-// memory for reuse, so after a burst (a storm of sign-ins, a lobby-wide chat) the process would
-// go on holding its peak.
-void ReleaseFreedMemory() {
-#if defined(__GLIBC__)
-  malloc_trim(0);
-#endif
-}
+// Memory is given back at most this often: it walks the whole heap.
+constexpr std::chrono::seconds kMemoryReleaseInterval{2};
 
 }  // namespace
 
@@ -185,6 +179,17 @@ void Lobby::ForgetIdleState() {
   for (auto* throttle : {&accountSignIns_, &addressSignIns_, &signInFailures_, &accountsCreated_})
     throttle->Sweep(now);
   ReleaseFreedMemory();
+}
+
+void Lobby::ReleaseFreedMemory() {
+  auto now = clock_.Steady();
+  if (now - lastRelease_ < kMemoryReleaseInterval) return;
+  lastRelease_ = now;
+  // The allocator keeps freed memory for reuse, so after a burst (a storm of sign-ins, a
+  // lobby-wide chat) the process would go on holding its peak.
+#if defined(__GLIBC__)
+  malloc_trim(0);
+#endif
 }
 
 void Lobby::Shutdown() {

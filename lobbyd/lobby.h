@@ -77,6 +77,8 @@ class Lobby final : public SessionEvents {
   void AccountsChanged() { listChunks_.clear(); }
   // Forgets what has served its purpose and gives freed memory back (every 15 s).
   void ForgetIdleState();
+  // Gives the memory freed since the last time back to the system (at most every 2 s).
+  void ReleaseFreedMemory();
   // Sets how long writes are gathered for the number of connections now open.
   void Regather();
   void SignIn(Session& session, AccountRecord& account);
@@ -218,6 +220,7 @@ class Lobby final : public SessionEvents {
   std::unordered_map<std::string, Floods> accountFloods_;  // by name key
   std::unordered_map<std::string, Floods> addressFloods_;  // by address
   unsigned sweeps_ = 0;
+  std::chrono::steady_clock::time_point lastRelease_{};
   // Successful sign-ins within a minute, by name key and by address: each announces the pilot
   // to everyone twice (on and off).
   AddressThrottle accountSignIns_;
