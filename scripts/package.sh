@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds what a player gets (preset windows-release: cv3client.exe and cv3guard.exe, optimised for
-# size, stripped, with no MinGW DLLs) and packs the portable zip into build/packages/; prints the
-# programs' and the zip's sizes. With CV3_SIGN_PKCS12 (a PKCS#12 code-signing certificate, outside
-# the repository) and CV3_SIGN_PASSWORD (its password) it signs both programs before packing them;
+# size, stripped, with no MinGW DLLs) and packs the portable zip and the installer
+# (Corvane3-Setup-<version>.exe) into build/packages/; prints the programs', the zip's and the
+# installer's sizes. With CV3_SIGN_PKCS12 (a PKCS#12 code-signing certificate, outside the
+# repository) and CV3_SIGN_PASSWORD (its password) it signs both programs before packing them, and
+# the installer and its uninstaller as makensis writes them (scripts/sign-windows.sh);
 # CV3_SIGN_URL, if set, is the web address the signature names.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
