@@ -20,10 +20,7 @@ size=$(stat -c %s "$setup")
 echo "Figure: installer $size bytes"
 check "the installer is at most 1.5 MB" test "$size" -le $((1536 * 1024))
 # The same throwaway certificate check-package.sh signed with, kept for us in CV3_SIGN_CA.
-signed() {  # exe: its signature verifies against the throwaway certificate
-  local log
-  log=$(osslsigncode verify -CAfile "$CV3_SIGN_CA" -in "$1" 2>&1) || { sed 's/^/  /' <<<"$log"; return 1; }
-}
+signed() { signature_verifies "$CV3_SIGN_CA" "$1"; }
 [ -n "${CV3_SIGN_CA:-}" ] && check "the installer is signed and verifies" signed "$setup"
 
 # A fresh prefix, as a player's first Wine would be, with its own desktop and wineserver.
@@ -48,15 +45,19 @@ uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Corvane 
 run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 settings_key='HKCU\Software\Corvane'
 
-# An NSIS uninstaller copies itself to the temporary folder (~nsuN.tmp\Un.exe) and runs from there,
-# so the one started ends at once; wait (at most 60 s) until no Windows program but Wine's own runs in the prefix.
-wait_for_setup_programs() {
-  local deadline=$((SECONDS + 60))
-  while [ "$SECONDS" -lt "$deadline" ]; do
-    wine_env_processes | grep -qiE '~nsu[^\\]*\\Un\.exe|Uninstall\.exe|Setup-' || return 0
+within() {  # seconds command...: true once the command succeeds, trying every 0.2 s until then
+  local deadline=$((SECONDS + $1))
+  shift
+  until "$@"; do
+    [ "$SECONDS" -lt "$deadline" ] || return 1
     sleep 0.2
   done
-  return 1
+}
+# An NSIS uninstaller copies itself to the temporary folder (~nsuN.tmp\Un.exe) and runs from
+# there, so the one started ends at once; wait until no installer or uninstaller runs.
+# (The list is taken whole first: with pipefail, grep -q ending the pipe early would fail it.)
+no_setup_program() {
+  ! grep -qiE '~nsu[^\\]*\\Un\.exe|Uninstall\.exe|Setup-' <<<"$(wine_env_processes)"
 }
 timed() {  # figure-name command...: runs it, prints its wall time, keeps its exit code
   local name=$1 start rc ms
@@ -72,7 +73,7 @@ install() { timed "silent install" wine "$setup" /S "$@"; }
 uninstall() {  # the uninstall entry's QuietUninstallString, plus any switches
   timed "silent uninstall" uninstall_and_wait "$@"
 }
-uninstall_and_wait() { wine "$folder/Uninstall.exe" /S "$@" && wait_for_setup_programs; }
+uninstall_and_wait() { wine "$folder/Uninstall.exe" /S "$@" && within 60 no_setup_program; }
 value() {  # key name: the data of one registry value, or nothing
   win reg query "$1" /v "$2" | sed -nE "s/^ +$2 +REG_[A-Z_]+ +(.*)$/\1/p"
 }
@@ -88,13 +89,9 @@ check "a silent install succeeds" install
 check "the files are in %LOCALAPPDATA%\\Programs\\Corvane 3" test "$(listing "$folder")" = "$expected"
 echo "Figure: installed size $(du -sk "$folder" | cut -f1) KiB"
 check "the Start menu has the shortcut \"Corvane 3\"" test -f "$shortcut"
+# Wine's menu builder runs after the install.
 menu_entry="$XDG_DATA_HOME/applications/wine/Programs/Corvane 3.desktop"
-appears() {  # file: it exists within 30 s (Wine's menu builder runs after the install)
-  local deadline=$((SECONDS + 30))
-  until [ -f "$1" ] || [ "$SECONDS" -ge "$deadline" ]; do sleep 0.2; done
-  [ -f "$1" ]
-}
-check "Wine's applications menu has \"Corvane 3\"" appears "$menu_entry"
+check "Wine's applications menu has \"Corvane 3\"" within 30 test -f "$menu_entry"
 check "Wine's uninstaller lists Corvane 3" bash -c "wine uninstaller --list 2>/dev/null | grep -q '|||Corvane 3'"
 check "no desktop shortcut unless asked for" test ! -e "$(unix "$desktop\\Corvane 3.lnk")"
 entry_is() {  # name expected-data
@@ -139,18 +136,15 @@ settings() { win reg query "$settings_key" /s | sort; }
 wine "$target\\cv3client.exe" </dev/null >/dev/null 2>&1 &
 # The client takes its instance name before it makes its main window, which X then shows.
 main_window() { xwininfo -root -tree 2>/dev/null | grep -qF '"Corvane 3.0 BETA"'; }
-running() { wine_env_processes | grep -qi 'cv3client\.exe'; }
-deadline=$((SECONDS + 30))
-until main_window || [ "$SECONDS" -ge "$deadline" ]; do sleep 0.2; done
-check "the installed client runs" main_window
+client_gone() { ! grep -qi 'cv3client\.exe' <<<"$(wine_env_processes)"; }
+check "the installed client runs" within 30 main_window
 printf 'changed by the check' >>"$folder/pictures/cvlogo.gif"
 marked=$(snapshot)
 install
 check "an install while the client runs ends with exit code 2" test $? -eq 2
 check "an install while the client runs replaces nothing" test "$marked" = "$(snapshot)"
 win taskkill /f /im cv3client.exe >/dev/null
-deadline=$((SECONDS + 30))
-while running && [ "$SECONDS" -lt "$deadline" ]; do sleep 0.2; done
+within 30 client_gone
 changed=$(settings)
 
 check "a second install succeeds" install

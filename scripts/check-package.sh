@@ -62,10 +62,7 @@ check "the zip holds Corvane 3 with the programs, pictures and sounds" \
   test "$actual" = "$(sed 's|^|Corvane 3/|' <<<"$expected")"
 cmp -s "$folder/cv3client.exe" "$release/cv3client.exe"
 check "the zip's cv3client.exe is the release build's" test $? -eq 0
-signed() {  # exe: its signature verifies against the throwaway certificate
-  osslsigncode verify -CAfile "$scratch/cert.pem" -in "$1" >"$scratch/verify.log" 2>&1 ||
-    { sed 's/^/  /' "$scratch/verify.log"; return 1; }
-}
+signed() { signature_verifies "$scratch/cert.pem" "$1"; }
 check "the zip's cv3client.exe is signed and verifies" signed "$folder/cv3client.exe"
 check "the zip's cv3guard.exe is signed and verifies" signed "$folder/cv3guard.exe"
 
