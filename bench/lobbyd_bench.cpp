@@ -7,7 +7,8 @@
 // Sign-in storm, for each N of --clients: accounts are created (untimed) and lobbyd is started
 // afresh on them; eight warm-up sign-ins give the hash threads their working memory, then the
 // other N-8 sign in at once and load the lists the way the client does (AUTH, USERS, GAMES), then
-// lobby lines are sent one at a time while every client receives. RSS per connection is the
+// lobby lines are sent (one at a time, or --fan-rate a second whether or not the last has
+// reached everyone) while every client receives. RSS per connection is the
 // growth over the warmed-up process; the CPU columns are the storm's and the fan-out's own.
 //
 // Return storms, for each N of --restart-clients and of --blip-clients: N clients are signed in
@@ -21,7 +22,7 @@
 // full password checks at the measured rate when lobbyd restarted (a blip's credentials are
 // remembered by the running lobbyd).
 //
-//   lobbyd-bench [--lobbyd PATH] [--clients 100,1000,5000] [--lines 20]
+//   lobbyd-bench [--lobbyd PATH] [--clients 100,1000,5000] [--lines 20] [--fan-rate 0]
 //                [--restart-clients 100,1000] [--blip-clients 100,1000] [--period-ms 13000]
 // A list "none" skips its table; a shorter period makes a quick run.
 #include <signal.h>
@@ -414,7 +415,8 @@ void Settle(Fleet& fleet, milliseconds quiet) {
 
 struct Row {
   size_t n = 0;
-  double signInP50 = 0, signInP99 = 0, fanP50 = 0, fanP99 = 0;
+  double signInP50 = 0, signInP99 = 0;
+  double fanP50 = 0, fanP99 = 0, fanLastP99 = 0;  // per receipt; the last receipt of each line
   double signInWall = 0, stormCpu = 0, fanCpuMsPerLine = 0;
   double idleRssMiB = 0, rssPerConnKiB = 0;
   double rssAfterFanKiB = 0, rssSettledKiB = 0;  // per connection, after the fan-out and later
@@ -427,7 +429,10 @@ constexpr seconds kSettle{75};
 // Sign-ins before the storm, so the hash threads' working memory is not counted per connection.
 constexpr size_t kWarmUp = 8;
 
-Row RunOne(const std::string& program, const std::string& folder, size_t n, size_t lines) {
+// `fanRate` lines a second are sent whether or not the last has reached everyone, as a busy lobby
+// talks; 0 sends each line once the one before has reached everyone.
+Row RunOne(const std::string& program, const std::string& folder, size_t n, size_t lines,
+           double fanRate) {
   Row row;
   row.n = n;
   asio::io_context io(1);
@@ -448,7 +453,9 @@ Row RunOne(const std::string& program, const std::string& folder, size_t n, size
   size_t loaded = 0;
   size_t refused = 0;
   std::vector<size_t> received(lines, 0);
-  std::vector<Clock::time_point> lastReceipt(lines);
+  std::vector<Clock::time_point> sentAt(lines), lastReceipt(lines);
+  std::vector<double> receipts;  // ms from sending to each client's receipt
+  receipts.reserve(lines * n);
   for (auto& client : fleet.clients()) {
     client->onLine = [&](Client& c, const cv3::Line& line) {
       switch (FollowSignIn(fleet, c, line)) {
@@ -469,6 +476,7 @@ Row RunOne(const std::string& program, const std::string& folder, size_t n, size
       if (seq < received.size()) {
         ++received[seq];
         lastReceipt[seq] = Clock::now();
+        receipts.push_back(Ms(lastReceipt[seq] - sentAt[seq]));
       }
     };
   }
@@ -505,21 +513,31 @@ Row RunOne(const std::string& program, const std::string& folder, size_t n, size
   row.rssPerConnKiB = double(server.RssKiB() - baseRss) / double(n - warm);
   row.stormCpu = server.CpuSeconds() - baseCpu;
 
-  // Fan-out: one lobby line at a time, each from another sender (flood control is per pilot).
-  std::vector<double> fans;
+  // Fan-out: lobby lines, each from another sender (flood control is per pilot).
   double fanCpu = server.CpuSeconds();
+  auto fanStart = Clock::now();
   for (size_t seq = 0; seq < lines; ++seq) {
-    Client& sender = *fleet.clients()[seq % n];
-    auto sent = Clock::now();
-    fleet.Send(sender, cv3::FormatLine(msg::kLmsg, "fan " + std::to_string(seq)));
-    if (!fleet.RunUntil([&] { return received[seq] == n; }, seconds(60))) {
-      row.error = "fan-out timed out";
-      return row;
+    if (fanRate > 0) {
+      auto due = fanStart + std::chrono::duration_cast<Clock::duration>(
+                                std::chrono::duration<double>(double(seq) / fanRate));
+      fleet.RunUntil([&] { return Clock::now() >= due; }, seconds(60));
     }
-    fans.push_back(Ms(lastReceipt[seq] - sent));
+    sentAt[seq] = Clock::now();
+    fleet.Send(*fleet.clients()[seq % n], cv3::FormatLine(msg::kLmsg, "fan " + std::to_string(seq)));
+    if (fanRate <= 0 && !fleet.RunUntil([&] { return received[seq] == n; }, seconds(60))) break;
   }
-  row.fanP50 = Percentile(fans, 0.5);
-  row.fanP99 = Percentile(fans, 0.99);
+  auto everyone = [&] {
+    return std::all_of(received.begin(), received.end(), [n](size_t got) { return got == n; });
+  };
+  if (!fleet.RunUntil(everyone, seconds(60))) {
+    row.error = "fan-out timed out";
+    return row;
+  }
+  std::vector<double> fans;
+  for (size_t seq = 0; seq < lines; ++seq) fans.push_back(Ms(lastReceipt[seq] - sentAt[seq]));
+  row.fanP50 = Percentile(receipts, 0.5);
+  row.fanP99 = Percentile(receipts, 0.99);
+  row.fanLastP99 = Percentile(fans, 0.99);
   if (lines) row.fanCpuMsPerLine = (server.CpuSeconds() - fanCpu) * 1000 / double(lines);
   // The fan-out was a lobby-wide chat burst: what it took, and what is left once lobbyd has had
   // its time to give it back, every pilot still signed in and reading.
@@ -763,27 +781,35 @@ std::vector<size_t> ParseCounts(const std::string& value) {
 }
 
 void PrintSignInTable(const std::string& program, const std::string& folder,
-                      const std::vector<size_t>& counts, size_t lines) {
+                      const std::vector<size_t>& counts, size_t lines, double fanRate) {
   std::printf("Sign-in storm (after %zu warm-up sign-ins)\n", kWarmUp);
+  if (fanRate > 0) {
+    std::printf("Fan-out: %zu lobby lines at %.1f a second", lines, fanRate);
+  } else {
+    std::printf("Fan-out: %zu lobby lines, each once the one before reached everyone", lines);
+  }
+  std::printf("; ms from sending to each receipt, and to each line's last\n");
   std::printf("RSS/conn KiB: after the storm, after the fan-out, and %lld s after that\n",
               static_cast<long long>(kSettle.count()));
-  std::printf("%7s | %21s | %7s | %7s | %21s | %8s | %8s | %26s\n", "clients",
+  std::printf("%7s | %21s | %7s | %7s | %26s | %8s | %8s | %26s\n", "clients",
               "sign-in->GAMES_ACK ms", "storm", "storm", "fan-out ms", "fan-out", "RSS idle",
               "RSS/conn KiB");
-  std::printf("%7s | %10s %10s | %7s | %7s | %10s %10s | %8s | %8s | %8s %8s %8s\n", "", "p50",
-              "p99", "s", "CPU s", "p50", "p99", "CPU ms", "MiB", "storm", "fan-out", "settled");
+  std::printf("%7s | %10s %10s | %7s | %7s | %8s %8s %8s | %8s | %8s | %8s %8s %8s\n", "", "p50",
+              "p99", "s", "CPU s", "p50", "p99", "last p99", "CPU ms", "MiB", "storm", "fan-out",
+              "settled");
   std::fflush(stdout);
   for (size_t n : counts) {
-    Row row = RunOne(program, folder, n, lines);
+    Row row = RunOne(program, folder, n, lines, fanRate);
     if (!row.error.empty()) {
       std::printf("%7zu | %s\n", n, row.error.c_str());
       std::fflush(stdout);
       continue;
     }
     std::printf(
-        "%7zu | %10.1f %10.1f | %7.1f | %7.1f | %10.2f %10.2f | %8.1f | %8.1f | %8.2f %8.2f %8.2f\n",
+        "%7zu | %10.1f %10.1f | %7.1f | %7.1f | %8.2f %8.2f %8.2f | %8.1f | %8.1f | %8.2f %8.2f "
+        "%8.2f\n",
         row.n, row.signInP50, row.signInP99, row.signInWall, row.stormCpu, row.fanP50, row.fanP99,
-        row.fanCpuMsPerLine, row.idleRssMiB, row.rssPerConnKiB, row.rssAfterFanKiB,
+        row.fanLastP99, row.fanCpuMsPerLine, row.idleRssMiB, row.rssPerConnKiB, row.rssAfterFanKiB,
         row.rssSettledKiB);
     std::fflush(stdout);
   }
@@ -852,6 +878,7 @@ int main(int argc, char** argv) {
   std::vector<size_t> restartCounts = {100, 1000};
   std::vector<size_t> blipCounts = {100, 1000};
   size_t lines = 20;
+  double fanRate = 0;
   milliseconds period{13000};
   for (int i = 1; i + 1 < argc; i += 2) {
     std::string flag = argv[i], value = argv[i + 1];
@@ -865,11 +892,13 @@ int main(int argc, char** argv) {
       blipCounts = ParseCounts(value);
     } else if (flag == "--lines") {
       lines = std::min<size_t>(std::stoul(value), 1000);
+    } else if (flag == "--fan-rate") {
+      fanRate = std::clamp(std::stod(value), 0.0, 1000.0);
     } else if (flag == "--period-ms") {
       period = milliseconds(std::clamp<long>(std::stol(value), 100, 60000));
     } else {
       std::cerr << "usage: lobbyd-bench [--lobbyd PATH] [--clients 100,1000,5000] [--lines 20]\n"
-                   "                    [--restart-clients 100,1000] [--blip-clients 100,1000]\n"
+                   "                    [--fan-rate 0] [--restart-clients 100,1000] [--blip-clients 100,1000]\n"
                    "                    [--period-ms 13000]\n";
       return 2;
     }
@@ -894,7 +923,7 @@ int main(int argc, char** argv) {
   unsigned threads = 0;
   double hashRate = MeasureHashRate(threads);
   std::printf("Hashing bound: %.1f password checks/s on %u threads\n\n", hashRate, threads);
-  if (!counts.empty()) PrintSignInTable(program, folder, counts, lines);
+  if (!counts.empty()) PrintSignInTable(program, folder, counts, lines, fanRate);
   // Each size's restart, then its blip.
   std::vector<ReturnRun> runs;
   for (size_t n : restartCounts) runs.push_back({Drop::kRestart, n});
