@@ -8,8 +8,8 @@
 // afresh on them; eight warm-up sign-ins give the hash threads their working memory, then the
 // other N-8 sign in at once and load the lists the way the client does (AUTH, USERS, GAMES), then
 // lobby lines are sent (one at a time, or --fan-rate a second whether or not the last has
-// reached everyone) while every client receives. RSS per connection is the
-// growth over the warmed-up process; the CPU columns are the storm's and the fan-out's own.
+// reached everyone) while every client receives. RSS per pilot is the growth over the warmed-up
+// process, each pilot's connection included; the CPU columns are the storm's and the fan-out's own.
 //
 // Return storms, for each N of --restart-clients and of --blip-clients: N clients are signed in
 // with their lists, then either lobbyd gets SIGTERM and is started again on the same store and
@@ -231,9 +231,10 @@ class Fleet {
  public:
   Fleet(asio::io_context& io, unsigned short port) : io_(io), port_(port), scratch_(1 << 18) {}
 
-  // Connects n clients; false when not all connected before the deadline.
+  // Connects n more clients; false when not all connected before the deadline.
   bool Connect(size_t n, seconds deadline) {
-    for (size_t i = 0; i < n; ++i) {
+    size_t first = clients_.size();
+    for (size_t i = first; i < first + n; ++i) {
       auto client = std::make_unique<Client>(io_);
       char name[24];
       std::snprintf(name, sizeof name, "b%05zu", i);
@@ -248,7 +249,7 @@ class Fleet {
       });
       clients_.push_back(std::move(client));
     }
-    return RunUntil([&] { return connected_ == n; }, deadline);
+    return RunUntil([&] { return connected_ == clients_.size(); }, deadline);
   }
 
   // Starts a new connection for `client`, dropping its old one; `done` learns how it went.
@@ -442,11 +443,13 @@ Row RunOne(const std::string& program, const std::string& folder, size_t n, size
     row.error = Prepare(creator, io, n, port);
     if (!row.error.empty()) return row;
   }
-  // A fresh lobbyd that only loaded the accounts, as after a start.
+  // A fresh lobbyd that only loaded the accounts, as after a start. The warm-up clients connect
+  // first; the others once the baseline is taken, so their connections count per pilot.
   Server server(program, folder, std::to_string(n), "127.0.0.1:0");
   port = server.WaitPort();
   Fleet fleet(io, port);
-  if (!port || !fleet.Connect(n, seconds(60))) {
+  size_t warm = std::min(kWarmUp, n - 1);
+  if (!port || !fleet.Connect(warm, seconds(60))) {
     row.error = port ? "connect failed" : "lobbyd did not start";
     return row;
   }
@@ -456,30 +459,29 @@ Row RunOne(const std::string& program, const std::string& folder, size_t n, size
   std::vector<Clock::time_point> sentAt(lines), lastReceipt(lines);
   std::vector<double> receipts;  // ms from sending to each client's receipt
   receipts.reserve(lines * n);
-  for (auto& client : fleet.clients()) {
-    client->onLine = [&](Client& c, const cv3::Line& line) {
-      switch (FollowSignIn(fleet, c, line)) {
-        case Step::kRefused:
-          ++refused;
-          return;
-        case Step::kLoaded:
-          c.signInMs = Ms(Clock::now() - c.started);
-          ++loaded;
-          return;
-        default:
-          break;
-      }
-      if (line.name != msg::kLmsg) return;
-      size_t at = line.args.find(":fan ");
-      if (at == std::string::npos) return;
-      size_t seq = std::stoul(line.args.substr(at + 5));
-      if (seq < received.size()) {
-        ++received[seq];
-        lastReceipt[seq] = Clock::now();
-        receipts.push_back(Ms(lastReceipt[seq] - sentAt[seq]));
-      }
-    };
-  }
+  auto onLine = [&](Client& c, const cv3::Line& line) {
+    switch (FollowSignIn(fleet, c, line)) {
+      case Step::kRefused:
+        ++refused;
+        return;
+      case Step::kLoaded:
+        c.signInMs = Ms(Clock::now() - c.started);
+        ++loaded;
+        return;
+      default:
+        break;
+    }
+    if (line.name != msg::kLmsg) return;
+    size_t at = line.args.find(":fan ");
+    if (at == std::string::npos) return;
+    size_t seq = std::stoul(line.args.substr(at + 5));
+    if (seq < received.size()) {
+      ++received[seq];
+      lastReceipt[seq] = Clock::now();
+      receipts.push_back(Ms(lastReceipt[seq] - sentAt[seq]));
+    }
+  };
+  for (auto& client : fleet.clients()) client->onLine = onLine;
   auto signIn = [&](size_t from, size_t to) {
     for (size_t i = from; i < to; ++i) {
       fleet.clients()[i]->started = Clock::now();
@@ -488,13 +490,17 @@ Row RunOne(const std::string& program, const std::string& folder, size_t n, size
     return fleet.RunUntil([&] { return loaded + refused == to; }, seconds(600)) && !refused;
   };
   auto settle = [&](milliseconds quiet) { Settle(fleet, quiet); };
-  size_t warm = std::min(kWarmUp, n - 1);
   if (!signIn(0, warm)) {
     row.error = "warm-up sign-ins failed";
     return row;
   }
   settle(milliseconds(300));
   long baseRss = server.RssKiB();
+  if (!fleet.Connect(n - warm, seconds(60))) {
+    row.error = "connect failed";
+    return row;
+  }
+  for (auto& client : fleet.clients()) client->onLine = onLine;
   double baseCpu = server.CpuSeconds();
   // Sign-in storm: everyone else at once, then the lists as the client asks for them.
   auto stormStart = Clock::now();
@@ -523,7 +529,8 @@ Row RunOne(const std::string& program, const std::string& folder, size_t n, size
       fleet.RunUntil([&] { return Clock::now() >= due; }, seconds(60));
     }
     sentAt[seq] = Clock::now();
-    fleet.Send(*fleet.clients()[seq % n], cv3::FormatLine(msg::kLmsg, "fan " + std::to_string(seq)));
+    fleet.Send(*fleet.clients()[seq % n],
+               cv3::FormatLine(msg::kLmsg, "fan " + std::to_string(seq)));
     if (fanRate <= 0 && !fleet.RunUntil([&] { return received[seq] == n; }, seconds(60))) break;
   }
   auto everyone = [&] {
@@ -898,7 +905,8 @@ int main(int argc, char** argv) {
       period = milliseconds(std::clamp<long>(std::stol(value), 100, 60000));
     } else {
       std::cerr << "usage: lobbyd-bench [--lobbyd PATH] [--clients 100,1000,5000] [--lines 20]\n"
-                   "                    [--fan-rate 0] [--restart-clients 100,1000] [--blip-clients 100,1000]\n"
+                   "                    [--fan-rate 0] [--restart-clients 100,1000] "
+                   "[--blip-clients 100,1000]\n"
                    "                    [--period-ms 13000]\n";
       return 2;
     }

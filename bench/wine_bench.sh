@@ -13,8 +13,8 @@ bench_wine_start() {
   fi
   cmake --build "$windows" --target "$@" -j2 >/dev/null || return 1
   export CV3_WINEPREFIX="${CV3_WINEPREFIX:-$windows/wineprefix}"
-# Set up like the tests' prefix (windows unmanaged), so no hide waits for a window manager.
-export CV3_UNMANAGED_WINDOWS=1
+  # Set up like the tests' prefix (windows unmanaged), so no hide waits for a window manager.
+  export CV3_UNMANAGED_WINDOWS=1
   source "$top/scripts/wine-env.sh"
   trap wine_env_stop EXIT
   export CV3_PRIVATE_XVFB=1

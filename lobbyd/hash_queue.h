@@ -4,8 +4,8 @@
 // address's flood delays another's sign-in by at most one turn. io thread.
 #pragma once
 
-#include <deque>
 #include <functional>
+#include <list>
 #include <map>
 #include <string>
 
@@ -35,9 +35,11 @@ class HashQueue {
   void Finished(const std::string& address);
 
   Limits limits_;
-  std::map<std::string, std::deque<Job>> waiting_;  // by address, for the rotation
-  std::map<std::string, size_t> pending_;           // by address: waiting + running
-  std::string lastServed_;                          // the rotation goes on after it
+  // By address, for the rotation. A list: an address has a job or two, and a deque would take
+  // more than half a kilobyte for each of the thousands of addresses waiting after a restart.
+  std::map<std::string, std::list<Job>> waiting_;
+  std::map<std::string, size_t> pending_;  // by address: waiting + running
+  std::string lastServed_;                 // the rotation goes on after it
   size_t running_ = 0;
   size_t total_ = 0;
   bool pumping_ = false;

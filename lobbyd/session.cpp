@@ -44,16 +44,19 @@ Session::Session(asio::ip::tcp::socket socket, uint64_t id, SessionEvents& event
       log_(log),
       budget_(budget) {
   asio::error_code error;
-  auto remote = socket_.remote_endpoint(error);
-  if (!error) {
-    address_ = AddressKey(remote.address());
-    std::string shown = remote.address().to_string();
-    peer_ = (remote.address().is_v6() ? "[" + shown + "]" : shown) + ":" +
-            std::to_string(remote.port());
-  } else {
-    address_ = peer_ = "unknown";
-  }
+  remote_ = socket_.remote_endpoint(error);
+  address_ = error ? "unknown" : AddressKey(remote_.address());
+  if (error) remote_ = {};
 }
+
+std::string Session::Peer() const {
+  if (remote_.port() == 0) return "unknown";
+  std::string shown = remote_.address().to_string();
+  return (remote_.address().is_v6() ? "[" + shown + "]" : shown) + ":" +
+         std::to_string(remote_.port());
+}
+
+void Session::Log(std::string_view event) { log_.Connection(Peer(), pilot.name, event); }
 
 void Session::Start() {
   asio::error_code error;
@@ -194,6 +197,9 @@ void Session::WriteSoon(Delivery delivery) {
   coalesceTimer_->expires_at(due);
   coalesceTimer_->async_wait([self = shared_from_this()](const asio::error_code& error) {
     self->writeArmed_ = false;
+    // Thousands of connections wait for their gathered write at once; between waits none keeps
+    // a timer. Its wait is over, so it may end here.
+    auto spent = std::move(self->coalesceTimer_);
     if (!error) self->WriteMore();
   });
 }

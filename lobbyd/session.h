@@ -140,7 +140,7 @@ class Session : public std::enable_shared_from_this<Session> {
   const std::string& Address() const { return address_; }  // AddressKey of the peer
   // When the connection was accepted, on the lobby's steady clock.
   std::chrono::steady_clock::time_point connectedAt{};
-  void Log(std::string_view event) { log_.Connection(peer_, pilot.name, event); }
+  void Log(std::string_view event);
 
   Pilot pilot;
 
@@ -165,7 +165,10 @@ class Session : public std::enable_shared_from_this<Session> {
   std::vector<char>& scratch_;
   EventLog& log_;
   OutputBudget& budget_;
-  std::string peer_;  // "address:port", for the log
+  // The peer, for the log ("address:port" is built when a line is logged: kept as text, it would
+  // be a heap block per connection).
+  asio::ip::tcp::endpoint remote_;
+  std::string Peer() const;
   std::string address_;
 
   cv3::LineBuffer buffer_{kLineLimitBeforeSignIn};
@@ -175,7 +178,7 @@ class Session : public std::enable_shared_from_this<Session> {
   bool closing_ = false;
   std::string closeReason_;
   std::unique_ptr<asio::steady_timer> flushTimer_;
-  std::unique_ptr<asio::steady_timer> coalesceTimer_;  // made when first needed
+  std::unique_ptr<asio::steady_timer> coalesceTimer_;  // only while a gathered write waits
   bool writeArmed_ = false;                            // a coalesced write is due
   std::chrono::steady_clock::time_point lastWrite_{};
 
