@@ -20,7 +20,6 @@ class MemoryRegistry : public RegistryBackend {
   bool HasValue(RootKey root, std::string_view subkey, std::string_view name) override;
 
   bool KeyExists(RootKey root, std::string_view subkey) const;
-  size_t KeyCount() const { return keys_.size(); }
   // Makes a root refuse writes, as HKEY_LOCAL_MACHINE does without rights.
   void DenyWrites(RootKey root) { denied_[static_cast<int>(root)] = true; }
 

@@ -1,5 +1,6 @@
 #include "protocol/chat_messages.h"
 
+#include "protocol/catalogue.h"
 #include "protocol/text_helpers.h"
 #include "protocol/wire.h"
 
@@ -8,6 +9,8 @@ namespace cv3 {
 std::string ChatLineText(std::string_view message, const ChatLine& line) {
   return FormatLine(message, line.name + ":" + line.text);
 }
+
+std::string LobbyChatCommand(std::string_view text) { return FormatLine(msg::kLmsg, text); }
 
 std::optional<ChatLine> ParseChatLine(std::string_view args) {
   auto fields = SplitFields(args, 2);

@@ -17,6 +17,8 @@ struct ChatLine {
 
 // `message` is msg::kLmsg or msg::kPmsg.
 std::string ChatLineText(std::string_view message, const ChatLine& line);
+// The client's lobby line: "LMSG:" text.
+std::string LobbyChatCommand(std::string_view text);
 // Only the first ":" separates: the text may hold ":". Nothing without it.
 std::optional<ChatLine> ParseChatLine(std::string_view args);
 

@@ -7,14 +7,6 @@
 namespace cv3 {
 namespace {
 
-constexpr std::string_view kHostPlayer = "HOSTPLAYER";
-constexpr std::string_view kGameName = "GAMENAME";
-constexpr std::string_view kGameAddress = "GAMEADDRESS";
-constexpr std::string_view kSkyrendVer = "SKYRENDVER";
-constexpr std::string_view kGameDes = "GAMEDES";
-constexpr std::string_view kPlayerAnnounce = "PLAYERANNOUNCE";
-constexpr std::string_view kGameState = "GAMESTATE";
-constexpr std::string_view kPlayers = "PLAYERS";
 constexpr size_t kFieldCount = 15;
 
 bool IsLongTerm(const GameCheckBox& box) { return box.value == &HostedGame::longTerm; }
@@ -36,11 +28,11 @@ class KeyLines {
   void AddResult(std::string_view word) { lines_.push_back(FormatLine(reply_, word)); }
   // The keys of the stored settings, in the order the server sends them.
   void AddSettings(const HostedGame& game) {
-    Add(kGameName, game.name);
-    Add(kGameAddress, game.address);
-    Add(kSkyrendVer, game.version);
-    Add(kGameDes, game.description);
-    Add(kPlayerAnnounce, game.announcement);
+    Add(kGameNameKey, game.name);
+    Add(kGameAddressKey, game.address);
+    Add(kSkyrendVerKey, game.version);
+    Add(kGameDesKey, game.description);
+    Add(kPlayerAnnounceKey, game.announcement);
     for (const auto& box : kGameCheckBoxes) {
       bool on = game.*box.value;
       Add(box.key, IsLongTerm(box) ? (on ? msg::kTermLong : msg::kTermShort) : (on ? "1" : "0"));
@@ -54,15 +46,15 @@ class KeyLines {
 };
 
 bool ApplySetting(HostedGame& game, std::string_view key, const std::string& value) {
-  if (key == kGameName) {
+  if (key == kGameNameKey) {
     game.name = value;
-  } else if (key == kGameAddress) {
+  } else if (key == kGameAddressKey) {
     game.address = value;
-  } else if (key == kSkyrendVer) {
+  } else if (key == kSkyrendVerKey) {
     game.version = value;
-  } else if (key == kGameDes) {
+  } else if (key == kGameDesKey) {
     game.description += value;
-  } else if (key == kPlayerAnnounce) {
+  } else if (key == kPlayerAnnounceKey) {
     game.announcement = value;
   } else {
     for (const auto& box : kGameCheckBoxes) {
@@ -111,12 +103,12 @@ std::optional<HostedGame> ParseHostedGame(std::string_view args) {
 
 std::vector<std::string> GameInfoAckLines(const GameDetails& details) {
   KeyLines lines(msg::kGameInfoAck);
-  lines.Add(kHostPlayer, details.hostPlayer);
+  lines.Add(kHostPlayerKey, details.hostPlayer);
   lines.AddSettings(details.game);
-  lines.Add(kGameState, details.up ? msg::kStateUp : msg::kStateDown);
+  lines.Add(kGameStateKey, details.up ? msg::kStateUp : msg::kStateDown);
   std::string players;
   for (const auto& player : details.players) players += player + ":";
-  lines.Add(kPlayers, players);
+  lines.Add(kPlayersKey, players);
   lines.AddResult(msg::kOk);
   return lines.Take();
 }
@@ -132,11 +124,11 @@ std::vector<std::string> ResumeInfoAckLines(const HostedGame& game) {
 bool ApplyGameInfoLine(GameDetails& details, std::string_view args) {
   std::string key = TextBefore(args, ":");
   std::string value = TextAfter(args, ":");
-  if (key == kHostPlayer) {
+  if (key == kHostPlayerKey) {
     details.hostPlayer = value;
-  } else if (key == kGameState) {
+  } else if (key == kGameStateKey) {
     if (value == msg::kStateUp) details.up = true;
-  } else if (key == kPlayers) {
+  } else if (key == kPlayersKey) {
     AddPlayers(details.players, value);
   } else {
     return ApplySetting(details.game, key, value);

@@ -33,6 +33,16 @@ struct HostedGame {
   bool operator==(const HostedGame&) const = default;
 };
 
+// The keys of the detail lines other than the check boxes'.
+inline constexpr std::string_view kHostPlayerKey = "HOSTPLAYER";
+inline constexpr std::string_view kGameNameKey = "GAMENAME";
+inline constexpr std::string_view kGameAddressKey = "GAMEADDRESS";
+inline constexpr std::string_view kSkyrendVerKey = "SKYRENDVER";
+inline constexpr std::string_view kGameDesKey = "GAMEDES";
+inline constexpr std::string_view kPlayerAnnounceKey = "PLAYERANNOUNCE";
+inline constexpr std::string_view kGameStateKey = "GAMESTATE";
+inline constexpr std::string_view kPlayersKey = "PLAYERS";
+
 // A check box: its key in the detail lines and its member. The ten, in the order they travel in
 // "HOSTGAME:". In the detail lines a box is "0" or "1", except "GAMETERM": "long" or "short".
 struct GameCheckBox {

@@ -5,9 +5,6 @@
 #include "protocol/text_helpers.h"
 
 namespace cv3 {
-namespace {
-constexpr std::string_view kGameNameKey = "GAMENAME";
-}
 
 std::string PlayersCaption(size_t count) { return "Players (" + std::to_string(count) + "/13)"; }
 
@@ -65,7 +62,6 @@ void GameDetailsController::cmdPlay_Click() {
     view_->ShowMessage(WarningBox(std::string(kVersionMismatchText)));
     return;
   }
-  parts_.registry.SetDWord(kGameKey, kTerminalServerPort, 0);
   parts_.starter.StartJoin(installed.runPath, details_.game.address);
   view_->Unload();
 }

@@ -11,9 +11,9 @@ class GameStarter {
  public:
   virtual ~GameStarter() = default;
 
-  // The join: "skyrendw.exe /t:connect" below the short form of runPath, maximised; the address
-  // is typed into the game's session dialog. The caller has checked the installation and written
-  // "TerminalServerPort". A game that cannot be started is reported to the player.
+  // The join: "TerminalServerPort" 0, then "skyrendw.exe /t:connect" below the short form of
+  // runPath, maximised; the address is typed into the game's session dialog. The caller has
+  // checked the installation. A game that cannot be started is reported to the player.
   virtual void StartJoin(const std::string& runPath, const std::string& targetAddress) = 0;
 
   // A hosted game: dedicated 1 runs the watchdog with the save-file name instead of the game.

@@ -8,7 +8,6 @@
 namespace cv3 {
 namespace {
 
-constexpr std::string_view kGameNameKey = "GAMENAME";
 constexpr std::string_view kGuardFile = "\\cv3guard.exe";
 constexpr std::string_view kSaveExtension = ".sav";
 

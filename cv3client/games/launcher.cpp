@@ -14,6 +14,8 @@ constexpr int kProvidersRemovedAlt = 1;
 }  // namespace
 
 void GameLauncher::StartJoin(const std::string& runPath, const std::string& targetAddress) {
+  // Every join writes it: a game hosted before left its 9001 (WriteHostSettings).
+  parts_.registry.SetDWord(kGameKey, kTerminalServerPort, 0);
   gameWindowHidden_ = false;
   launchTargetAddress_ = targetAddress;
   Run(CommandLineOf({GameExecutable(parts_.files, runPath), "/t:connect"}), ShowMode::kMaximized,

@@ -30,10 +30,7 @@ void ServerLink::DataArrival(std::string_view bytes) {
   for (;;) {
     LineBuffer::Cut cut = buffer_.Next(raw);
     if (cut == LineBuffer::Cut::kNone) break;
-    if (cut == LineBuffer::Cut::kTooLong) {
-      ++dropped_;
-      continue;
-    }
+    if (cut == LineBuffer::Cut::kTooLong) continue;  // dropped whole
     handlers_.Dispatch(ParseLine(Cp1252ToUtf8(raw)));
   }
 }

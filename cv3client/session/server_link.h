@@ -57,16 +57,12 @@ class ServerLink {
   // Whether a line's handler is running (it may be showing a box): what arrives now waits for it.
   bool Handling() const { return receiving_; }
 
-  // Lines dropped for being over-long, for diagnostics.
-  size_t DroppedLines() const { return dropped_; }
-
  private:
   Transport& transport_;
   LinkHooks hooks_;
   Dispatcher handlers_;
   LineBuffer buffer_;
   bool receiving_ = false;
-  size_t dropped_ = 0;
 };
 
 }  // namespace cv3

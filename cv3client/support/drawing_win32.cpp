@@ -179,7 +179,8 @@ void TiledTreePainter::Paint(HWND hwnd) {
                       0);
         }
       }
-      TransparentCopy(tiled.dc(), 0, 0, width, height, tree.dc(), 0, 0, transparent_);
+      // The control's own background is the colour that lets the tile through.
+      TransparentCopy(tiled.dc(), 0, 0, width, height, tree.dc(), 0, 0, kWindowBackground);
       BitBlt(screen, 0, 0, width, height, tiled.dc(), 0, 0, SRCCOPY);
     } else {
       // Out of drawing memory: the plain look is better than a hole.

@@ -64,8 +64,6 @@ class TiledTreePainter : public HookOwner {
   void SetTile(HBITMAP tile);
   HBITMAP tile() const { return tile_; }
   SIZE tileSize() const { return tileSize_; }
-  // The colour of the control's own image that lets the tile through.
-  void SetTransparentColour(OLE_COLOR colour) { transparent_ = colour; }
 
   void TreeViewMessage(HWND hwnd, UINT wMsg, WPARAM wParam, LPARAM lParam, LRESULT& RetVal,
                        bool& UseRetVal) override;
@@ -75,7 +73,6 @@ class TiledTreePainter : public HookOwner {
 
   HBITMAP tile_ = nullptr;
   SIZE tileSize_{};
-  OLE_COLOR transparent_ = kWindowBackground;
   bool painting_ = false;  // set during our own paint: its nested WM_PAINT goes to the control
 };
 

@@ -34,10 +34,10 @@ void cTextBoxBackground::TileArea(HDC to, int x, int y, int width, int height) {
   const int tileWidth = backdrop_.Width(), tileHeight = backdrop_.Height();
   HDC tile = tileWidth > 0 && tileHeight > 0 ? backdrop_.hDC() : nullptr;
   if (!tile) return;
-  int sourceY = PositiveModulo(tileOffsetY_ + y, tileHeight);
+  int sourceY = PositiveModulo(y, tileHeight);
   for (int row = y; row < y + height; sourceY = 0) {
     int rowHeight = std::min(tileHeight - sourceY, y + height - row);
-    int sourceX = PositiveModulo(tileOffsetX_ + x, tileWidth);
+    int sourceX = PositiveModulo(x, tileWidth);
     for (int column = x; column < x + width; sourceX = 0) {
       int columnWidth = std::min(tileWidth - sourceX, x + width - column);
       BitBlt(to, column, row, columnWidth, rowHeight, tile, sourceX, sourceY, SRCCOPY);

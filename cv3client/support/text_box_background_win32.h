@@ -22,13 +22,9 @@ class cTextBoxBackground : private HookOwner {
   // Copies the picture into the object's own tile; the caller keeps its bitmap. false when the
   // copy cannot be made (the object then has no tile: do not attach it).
   bool SetBackdrop(HBITMAP picture);
-  int TileOffsetX() const { return tileOffsetX_; }
-  int TileOffsetY() const { return tileOffsetY_; }
-  void SetTileOffsetX(int offset) { tileOffsetX_ = offset; }
-  void SetTileOffsetY(int offset) { tileOffsetY_ = offset; }
 
-  // Tiles the rectangle of `to`, the grid aligned to the DC's origin (shifted by the offsets),
-  // so any part of an area gets the same pixels as the whole. Needs a tile.
+  // Tiles the rectangle of `to`, the grid aligned to the DC's origin, so any part of an area gets
+  // the same pixels as the whole. Needs a tile.
   void TileArea(HDC to, int x, int y, int width, int height);
 
   // Detaches first, then hooks `textBox` and its parent. The object must stay until detached
@@ -54,7 +50,6 @@ class cTextBoxBackground : private HookOwner {
   cMemDC backdrop_;  // the tile, Width x Height
   cMemDC work_;      // each repaint is composed here
   HWND box_ = nullptr, parent_ = nullptr;
-  int tileOffsetX_ = 0, tileOffsetY_ = 0;
   int scrollState_ = 0;
   bool drawing_ = false;  // a repaint is running
   // Set while a message goes past this hook to the procedures below it.

@@ -5,6 +5,7 @@
 #include "cv3client/support/client_settings.h"
 #include "cv3client/support/ignore_list.h"
 #include "protocol/catalogue.h"
+#include "protocol/chat_messages.h"
 #include "protocol/text_helpers.h"
 
 namespace cv3 {
@@ -23,7 +24,7 @@ struct ChatRouter::Window : ChatEvents {
   std::unique_ptr<ChatView> view;
 };
 
-std::string ChatLineText(std::string_view name, std::string_view text) {
+std::string ConversationLine(std::string_view name, std::string_view text) {
   return "<" + std::string(name) + "> " + std::string(text) + "\r\n";
 }
 
@@ -79,14 +80,16 @@ void ChatRouter::OnLmsg(std::string_view payload) { Route(payload, true); }
 void ChatRouter::OnPmsg(std::string_view payload) { Route(payload, false); }
 
 void ChatRouter::Route(std::string_view payload, bool lobby) {
-  std::string sender = TextBefore(payload, ":");
-  std::string text = TextAfter(payload, ":");
+  // A line without the sender's ":" is all text, from no one.
+  ChatLine line = ParseChatLine(payload).value_or(ChatLine{"", std::string(payload)});
+  const std::string& sender = line.name;
+  const std::string& text = line.text;
   if (ReadIgnoreList(parts_.registry).Contains(sender)) return;
   bool popup = Flag(lobby ? settings::kPopupLobbyOnMsg : settings::kPopupPrivateOnMsg);
   if (Window* window = lobby ? FindLobby() : FindPrivate(sender)) {
     // The own lobby line was echoed when it was sent.
     if (lobby && parts_.ownName && SameName(sender, parts_.ownName())) return;
-    window->view->AppendOutput(ChatLineText(lobby ? sender : window->partner, text));
+    window->view->AppendOutput(ConversationLine(lobby ? sender : window->partner, text));
     if (!popup) return;
     if (!window->view->IsVisible()) ShowAndSound(*window);
     if (Flag(settings::kFlashInactive) && !window->view->IsActive()) window->view->Flash();
@@ -94,7 +97,7 @@ void ChatRouter::Route(std::string_view payload, bool lobby) {
   }
   if (popup) {
     if (Window* window = lobby ? CreateLobby() : Create(sender, false)) {
-      window->view->AppendOutput(ChatLineText(sender, text));
+      window->view->AppendOutput(ConversationLine(sender, text));
       ShowAndSound(*window);
     }
   } else if (Flag(lobby ? settings::kBuffLobby : settings::kBuffPrivates)) {
@@ -128,8 +131,8 @@ void ChatRouter::Enter(Window& window) {
   }
   if (parts_.send) {
     const Window* sent = &window;
-    parts_.send(window.IsLobby() ? FormatLine(msg::kLmsg, input)
-                                 : FormatLine(msg::kPmsg, window.partner + ":" + input));
+    parts_.send(window.IsLobby() ? LobbyChatCommand(input)
+                                 : ChatLineText(msg::kPmsg, {window.partner, input}));
     // The send waits with window events running: the window may have been closed meanwhile,
     // its object deleted, and then there is nothing left to echo into.
     if (std::none_of(windows_.begin(), windows_.end(),
@@ -138,7 +141,7 @@ void ChatRouter::Enter(Window& window) {
     }
   }
   std::string own = parts_.ownName ? parts_.ownName() : std::string();
-  window.view->AppendOutput(ChatLineText(own, input),
+  window.view->AppendOutput(ConversationLine(own, input),
                             parts_.rosterColour ? static_cast<int>(parts_.rosterColour()) : -1);
   window.view->ClearInput();
 }

@@ -23,8 +23,8 @@ inline constexpr std::string_view kPrivateCaptionPrefix = "Private chat with ";
 inline constexpr int kLobbyWidthTwips = 8880;
 inline constexpr int kLobbyHeightTwips = 7335;
 
-// "<" + name + "> " + text + CR LF: one line of a conversation.
-std::string ChatLineText(std::string_view name, std::string_view text);
+// "<" + name + "> " + text + CR LF: one line of a conversation as its window shows it.
+std::string ConversationLine(std::string_view name, std::string_view text);
 
 // What frmChat reports.
 class ChatEvents {

@@ -3,6 +3,8 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <span>
+#include <vector>
 
 #include "cv3client/session/session_controller.h"
 #include "cv3client/ui/main_window_parts_win32.h"
@@ -12,16 +14,28 @@
 namespace cv3 {
 namespace {
 
-constexpr int kCommandBase = 1000;
 constexpr int kTreeId = 200, kToolId = 201, kStatusId = 202;
 constexpr int kDesignWidthTwips = 4200;  // the window's designed width
 
 int Id(MainCommand command) { return frmMain::CommandId(command); }
 
-void Append(HMENU menu, MainCommand command, const wchar_t* caption, bool enabled = true) {
-  AppendMenuW(menu, MF_STRING | (enabled ? 0 : MF_GRAYED), Id(command), caption);
+// The command of a WM_COMMAND id or a toolbar button's id; nullptr for another id.
+const CommandEntry* CommandOfId(int id) {
+  std::span<const CommandEntry> table = MainCommandTable();
+  int index = id - frmMain::kFirstCommandId;
+  return index >= 0 && index < static_cast<int>(table.size()) ? &table[index] : nullptr;
 }
-void Separator(HMENU menu) { AppendMenuW(menu, MF_SEPARATOR, 0, nullptr); }
+
+// A new popup menu with the commands of one place.
+HMENU CommandMenu(CommandPlace place) {
+  HMENU menu = CreatePopupMenu();
+  for (const CommandEntry& command : CommandsAt(place)) {
+    if (command.separatorBefore) AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu, MF_STRING | (command.grayed ? MF_GRAYED : 0), Id(command.id),
+                Widen(command.caption).c_str());
+  }
+  return menu;
+}
 
 }  // namespace
 
@@ -90,62 +104,24 @@ void frmMain::Show() {
 
 void frmMain::CreateMenus() {
   menuBar_ = CreateMenu();
-  menuLogin2_ = CreatePopupMenu();
-  Append(menuLogin2_, MainCommand::mnuEditProfile, L"Edit Profile", false);
-  Separator(menuLogin2_);
-  Append(menuLogin2_, MainCommand::mnuPreferences, L"Preferences");
-  Separator(menuLogin2_);
-  Append(menuLogin2_, MainCommand::mnuLogin, L"Login");
-  Append(menuLogin2_, MainCommand::mnuDisconnect, L"Disconnect", false);
-  Separator(menuLogin2_);
-  Append(menuLogin2_, MainCommand::mnuExit, L"Exit");
+  menuLogin2_ = CommandMenu(CommandPlace::kLoginMenu);
   AppendMenuW(menuBar_, MF_POPUP, reinterpret_cast<UINT_PTR>(menuLogin2_), L"&Login");
-  menuHelp_ = CreatePopupMenu();
-  Append(menuHelp_, MainCommand::mnuGetHelp, L"Contents");
-  Append(menuHelp_, MainCommand::mnuFaq, L"FAQ");
-  Separator(menuHelp_);
-  Append(menuHelp_, MainCommand::mnuAbout, L"About Corvane");
+  menuHelp_ = CommandMenu(CommandPlace::kHelpMenu);
   AppendMenuW(menuBar_, MF_POPUP, reinterpret_cast<UINT_PTR>(menuHelp_), L"&Help");
-
-  statusMenu_ = CreatePopupMenu();
-  Append(statusMenu_, MainCommand::mnuOnline, L"Online");
-  Separator(statusMenu_);
-  Append(statusMenu_, MainCommand::mnuNewAway, L"Set away message");
-  Separator(statusMenu_);
-  Append(statusMenu_, MainCommand::mnuInvisible, L"Invisible");
+  statusMenu_ = CommandMenu(CommandPlace::kStatusMenu);
 
   // The popup menus hang below one hidden root so that one DestroyMenu frees them.
   popupRoot_ = CreatePopupMenu();
-  popupGames_ = CreatePopupMenu();
-  Append(popupGames_, MainCommand::mnuGameDetails, L"Game Details");
-  Append(popupGames_, MainCommand::mnuResumeGame, L"Resume Game");
-  Append(popupGames_, MainCommand::mnuRemoveGame, L"Remove Game");
+  popupGames_ = CommandMenu(CommandPlace::kGamesMenu);
   AppendMenuW(popupRoot_, MF_POPUP, reinterpret_cast<UINT_PTR>(popupGames_), L"popupGames");
-
-  adminMenu_ = CreatePopupMenu();
-  Append(adminMenu_, MainCommand::mnuRemUser, L"Remove User");
-  Separator(adminMenu_);
-  Append(adminMenu_, MainCommand::mnuSuspend, L"Suspend User");
-  Append(adminMenu_, MainCommand::mnuUnsuspend, L"Unsuspend User");
-  Separator(adminMenu_);
-  Append(adminMenu_, MainCommand::mnuChangePass, L"Change Pass");
-  popupUsers_ = CreatePopupMenu();
+  adminMenu_ = CommandMenu(CommandPlace::kAdminMenu);
   // "Admin Mode" and the separator after it are inserted only while the user is an administrator.
-  Append(popupUsers_, MainCommand::mnuViewProfile, L"View Profile");
-  Separator(popupUsers_);
-  Append(popupUsers_, MainCommand::mnuIgnore, L"Ignore User");
+  popupUsers_ = CommandMenu(CommandPlace::kUsersMenu);
   AppendMenuW(popupRoot_, MF_POPUP, reinterpret_cast<UINT_PTR>(popupUsers_), L"popupUsers");
 
-  for (int b = 0; b < 3; ++b) {
-    toolDropDowns_[b] = CreatePopupMenu();
-    for (const ToolbarItem& item : ToolbarDropDown(b + 1)) {
-      if (item.caption == "-") {
-        Separator(toolDropDowns_[b]);
-      } else {
-        AppendMenuW(toolDropDowns_[b], MF_STRING, Id(item.command), Widen(item.caption).c_str());
-      }
-    }
-  }
+  const CommandPlace dropDowns[3] = {CommandPlace::kButton1Menu, CommandPlace::kButton2Menu,
+                                     CommandPlace::kButton3Menu};
+  for (int b = 0; b < 3; ++b) toolDropDowns_[b] = CommandMenu(dropDowns[b]);
 }
 
 void frmMain::CreateControls() {
@@ -158,17 +134,16 @@ void frmMain::CreateControls() {
   toolImages_ = LoadToolbarImages(look_.programDir, dpi_);
   if (toolImages_)
     SendMessageW(barTool_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(toolImages_));
-  TBBUTTON buttons[3] = {};
-  const MainCommand commands[3] = {MainCommand::toolButton1, MainCommand::toolButton2,
-                                   MainCommand::toolButton3};
-  for (int i = 0; i < 3; ++i) {
-    buttons[i].iBitmap = i;
-    buttons[i].idCommand = Id(commands[i]);
-    buttons[i].fsState = TBSTATE_ENABLED;
-    buttons[i].fsStyle = BTNS_DROPDOWN;
-    buttons[i].iString = -1;
+  std::vector<TBBUTTON> buttons;
+  for (const CommandEntry& command : CommandsAt(CommandPlace::kToolbar)) {
+    TBBUTTON& button = buttons.emplace_back();
+    button.iBitmap = static_cast<int>(buttons.size()) - 1;
+    button.idCommand = Id(command.id);
+    button.fsState = TBSTATE_ENABLED;
+    button.fsStyle = BTNS_DROPDOWN;
+    button.iString = -1;
   }
-  SendMessageW(barTool_, TB_ADDBUTTONS, 3, reinterpret_cast<LPARAM>(buttons));
+  SendMessageW(barTool_, TB_ADDBUTTONS, buttons.size(), reinterpret_cast<LPARAM>(buttons.data()));
   SendMessageW(barTool_, TB_AUTOSIZE, 0, 0);
 
   barStatus_ =
@@ -341,10 +316,9 @@ LRESULT frmMain::OnNotify(NMHDR* header) {
     return TBDDRET_DEFAULT;
   } else if (header->code == TTN_GETDISPINFOW) {
     auto* info = reinterpret_cast<NMTTDISPINFOW*>(header);
-    int button = static_cast<int>(header->idFrom) - Id(MainCommand::toolButton1) + 1;
-    std::string_view tip = ToolbarTip(button);
-    if (!tip.empty()) {
-      toolTip_ = Widen(tip);
+    const CommandEntry* command = CommandOfId(static_cast<int>(header->idFrom));
+    if (command && !command->tip.empty()) {
+      toolTip_ = Widen(command->tip);
       info->lpszText = toolTip_.data();
     }
     return 0;
@@ -372,9 +346,8 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     }
     case WM_COMMAND: {
-      int id = LOWORD(wParam);
-      if (!events_ || id < kCommandBase || id > Id(MainCommand::toolCommunityLink4)) return 0;
-      events_->OnCommand(static_cast<MainCommand>(id - kCommandBase));
+      const CommandEntry* command = CommandOfId(LOWORD(wParam));
+      if (events_ && command) events_->OnCommand(command->id);
       return 0;
     }
     case WM_NOTIFY:

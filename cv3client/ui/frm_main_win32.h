@@ -41,8 +41,9 @@ class frmMain : public Window,
   frmMain();
   ~frmMain() override;
 
-  // The WM_COMMAND id of a menu command.
-  static int CommandId(MainCommand command) { return 1000 + static_cast<int>(command); }
+  // The WM_COMMAND id of a menu command, a drop-down item or a toolbar button.
+  static constexpr int kFirstCommandId = 1000;
+  static int CommandId(MainCommand command) { return kFirstCommandId + static_cast<int>(command); }
 
   // `events` is told of the window's events until the window is destroyed.
   bool Load(const MainWindowLook& look, MainWindowEvents* events);
@@ -79,6 +80,7 @@ class frmMain : public Window,
   HMENU popupUsers() const { return popupUsers_; }
   HMENU popupGames() const { return popupGames_; }
   HMENU statusMenu() const { return statusMenu_; }
+  HMENU toolDropDown(int button) const { return toolDropDowns_[button - 1]; }  // 1 to 3
 
  protected:
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;

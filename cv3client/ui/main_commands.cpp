@@ -5,9 +5,9 @@
 #include "cv3client/session/login_controller.h"
 #include "cv3client/support/client_settings.h"
 #include "cv3client/support/ignore_list.h"
-#include "cv3client/ui/web_pages.h"
 #include "protocol/catalogue.h"
 #include "protocol/md5.h"
+#include "protocol/session_messages.h"
 #include "protocol/text_helpers.h"
 #include "protocol/wire.h"
 
@@ -15,98 +15,80 @@ namespace cv3 {
 
 namespace {
 
-constexpr ToolbarItem kButton1Items[] = {{"Lobby Chat", MainCommand::toolLobbyChat}};
-constexpr ToolbarItem kButton2Items[] = {{"Host Game", MainCommand::toolHostGame},
-                                         {"Resume Game", MainCommand::toolResumeGame},
-                                         {"Remove Game", MainCommand::toolRemoveGame},
-                                         {"-", MainCommand::toolRemoveGame},
-                                         {"Admin Mode", MainCommand::toolAdminMode}};
-constexpr ToolbarItem kButton3Items[] = {
-    {kCommunityLinks[0].caption, MainCommand::toolCommunityLink1},
-    {kCommunityLinks[1].caption, MainCommand::toolCommunityLink2},
-    {kCommunityLinks[2].caption, MainCommand::toolCommunityLink3},
-    {kCommunityLinks[3].caption, MainCommand::toolCommunityLink4}};
+using C = MainCommand;
+using P = CommandPlace;
+using M = MainCommands;
+constexpr bool kSeparator = true, kNoSeparator = false, kGrayed = true;
+
+constexpr CommandEntry kMainCommands[] = {
+    {C::mnuEditProfile, P::kLoginMenu, "Edit Profile", "", &M::mnuEditProfile_Click, kNoSeparator,
+     kGrayed},
+    {C::mnuPreferences, P::kLoginMenu, "Preferences", "", &M::mnuPreferences_Click, kSeparator},
+    {C::mnuLogin, P::kLoginMenu, "Login", "", &M::mnuLogin_Click, kSeparator},
+    {C::mnuDisconnect, P::kLoginMenu, "Disconnect", "", &M::mnuDisconnect_Click, kNoSeparator,
+     kGrayed},
+    {C::mnuExit, P::kLoginMenu, "Exit", "", &M::mnuExit_Click, kSeparator},
+    {C::mnuOnline, P::kStatusMenu, "Online", "", &M::mnuOnline_Click},
+    {C::mnuNewAway, P::kStatusMenu, "Set away message", "", &M::mnuNewAway_Click, kSeparator},
+    {C::mnuInvisible, P::kStatusMenu, "Invisible", "", &M::mnuInvisible_Click, kSeparator},
+    {C::mnuGetHelp, P::kHelpMenu, "Contents", "", &M::mnuGetHelp_Click},
+    {C::mnuFaq, P::kHelpMenu, "FAQ", "", &M::mnuFaq_Click},
+    {C::mnuAbout, P::kHelpMenu, "About Corvane", "", &M::mnuAbout_Click, kSeparator},
+    {C::mnuGameDetails, P::kGamesMenu, "Game Details", "", &M::mnuGameDetails_Click},
+    {C::mnuResumeGame, P::kGamesMenu, "Resume Game", "", &M::mnuResumeGame_Click},
+    {C::mnuRemoveGame, P::kGamesMenu, "Remove Game", "", &M::mnuRemoveGame_Click},
+    {C::mnuRemUser, P::kAdminMenu, "Remove User", "", &M::mnuRemUser_Click},
+    {C::mnuSuspend, P::kAdminMenu, "Suspend User", "", &M::mnuSuspend_Click, kSeparator},
+    {C::mnuUnsuspend, P::kAdminMenu, "Unsuspend User", "", &M::mnuUnsuspend_Click},
+    {C::mnuChangePass, P::kAdminMenu, "Change Pass", "", &M::mnuChangePass_Click, kSeparator},
+    {C::mnuViewProfile, P::kUsersMenu, "View Profile", "", &M::mnuViewProfile_Click},
+    {C::mnuIgnore, P::kUsersMenu, "Ignore User", "", &M::mnuIgnore_Click, kSeparator},
+    {C::toolButton1, P::kToolbar, "", "Join lobby chat room.", &M::OpenLobbyChat},
+    {C::toolButton2, P::kToolbar, "", "Manage your Skyrend games.", &M::HostGame},
+    {C::toolButton3, P::kToolbar, "", "Visit the Skyrend community on the web.", &M::OpenWebSite},
+    {C::toolLobbyChat, P::kButton1Menu, "Lobby Chat", "", &M::OpenLobbyChat},
+    {C::toolHostGame, P::kButton2Menu, "Host Game", "", &M::HostGame},
+    // On the game selected when the drop-down opened.
+    {C::toolResumeGame, P::kButton2Menu, "Resume Game", "", &M::mnuResumeGame_Click},
+    {C::toolRemoveGame, P::kButton2Menu, "Remove Game", "", &M::mnuRemoveGame_Click},
+    {C::toolAdminMode, P::kButton2Menu, "Admin Mode", "", &M::AdminMode, kSeparator},
+    {C::toolCommunityLink1, P::kButton3Menu, kCommunityLinks[0].caption, "",
+     &M::OpenCommunityLink<0>},
+    {C::toolCommunityLink2, P::kButton3Menu, kCommunityLinks[1].caption, "",
+     &M::OpenCommunityLink<1>},
+    {C::toolCommunityLink3, P::kButton3Menu, kCommunityLinks[2].caption, "",
+     &M::OpenCommunityLink<2>},
+    {C::toolCommunityLink4, P::kButton3Menu, kCommunityLinks[3].caption, "",
+     &M::OpenCommunityLink<3>},
+};
+
+// Execute finds a command's entry at its number; every command shows a text and runs something.
+constexpr bool TableIsWhole() {
+  for (size_t i = 0; i < std::size(kMainCommands); ++i) {
+    const CommandEntry& entry = kMainCommands[i];
+    if (static_cast<size_t>(entry.id) != i || !entry.handler) return false;
+    if (entry.caption.empty() == (entry.place != CommandPlace::kToolbar)) return false;
+    if (entry.tip.empty() == (entry.place == CommandPlace::kToolbar)) return false;
+  }
+  return std::size(kMainCommands) == static_cast<size_t>(MainCommand::toolCommunityLink4) + 1;
+}
+static_assert(TableIsWhole(), "kMainCommands: each MainCommand in order, each with its texts");
 
 }  // namespace
 
-std::span<const ToolbarItem> ToolbarDropDown(int button) {
-  switch (button) {
-    case 1:
-      return kButton1Items;
-    case 2:
-      return kButton2Items;
-    case 3:
-      return kButton3Items;
-    default:
-      return {};
-  }
-}
+std::span<const CommandEntry> MainCommandTable() { return kMainCommands; }
 
-std::string_view ToolbarTip(int button) {
-  switch (button) {
-    case 1:
-      return "Join lobby chat room.";
-    case 2:
-      return "Manage your Skyrend games.";
-    case 3:
-      return "Visit the Skyrend community on the web.";
-    default:
-      return {};
+std::vector<CommandEntry> CommandsAt(CommandPlace place) {
+  std::vector<CommandEntry> commands;
+  for (const CommandEntry& entry : kMainCommands) {
+    if (entry.place == place) commands.push_back(entry);
   }
+  return commands;
 }
 
 void MainCommands::Execute(MainCommand command) {
-  using C = MainCommand;
-  switch (command) {
-    case C::mnuEditProfile:
-      return mnuEditProfile_Click();
-    case C::mnuPreferences:
-      return mnuPreferences_Click();
-    case C::mnuLogin:
-      return mnuLogin_Click();
-    case C::mnuDisconnect:
-      return mnuDisconnect_Click();
-    case C::mnuExit:
-      return mnuExit_Click();
-    case C::mnuOnline:
-      return mnuOnline_Click();
-    case C::mnuNewAway:
-      return mnuNewAway_Click();
-    case C::mnuInvisible:
-      return mnuInvisible_Click();
-    case C::mnuGetHelp:
-      return mnuGetHelp_Click();
-    case C::mnuFaq:
-      return mnuFaq_Click();
-    case C::mnuAbout:
-      return mnuAbout_Click();
-    case C::mnuGameDetails:
-      return mnuGameDetails_Click();
-    case C::mnuResumeGame:
-      return mnuResumeGame_Click();
-    case C::mnuRemoveGame:
-      return mnuRemoveGame_Click();
-    case C::mnuRemUser:
-      return mnuRemUser_Click();
-    case C::mnuSuspend:
-      return mnuSuspend_Click();
-    case C::mnuUnsuspend:
-      return mnuUnsuspend_Click();
-    case C::mnuChangePass:
-      return mnuChangePass_Click();
-    case C::mnuViewProfile:
-      return mnuViewProfile_Click();
-    case C::mnuIgnore:
-      return mnuIgnore_Click();
-    case C::toolButton1:
-      return barTool_ButtonClick(1);
-    case C::toolButton2:
-      return barTool_ButtonClick(2);
-    case C::toolButton3:
-      return barTool_ButtonClick(3);
-    default:
-      return barTool_ButtonMenuClick(command);
-  }
+  auto index = static_cast<size_t>(command);
+  if (index < std::size(kMainCommands)) (this->*kMainCommands[index].handler)();
 }
 
 void MainCommands::mnuEditProfile_Click() {
@@ -124,8 +106,8 @@ void MainCommands::mnuFaq_Click() { session_.OpenWebPage(WebSitePage(kFaqPath));
 std::optional<MainCommands::MenuNode> MainCommands::SelectedMenuNode() const {
   const RosterNode* node = roster_.SelectedNode();
   if (!node) return std::nullopt;
-  if (node->tag == kTagUser) return MenuNode{kTagUser, PilotName(node->text)};
-  if (node->tag == kTagGame) return MenuNode{kTagGame, node->text};
+  if (node->tag == kTagUser) return MenuNode{kTagUser, NodeName(*node)};
+  if (node->tag == kTagGame) return MenuNode{kTagGame, NodeName(*node)};
   return std::nullopt;
 }
 
@@ -165,7 +147,7 @@ void MainCommands::mnuChangePass_Click() {
     messages_.ShowMessage(WarningBox(std::string(kUnusablePasswordText)));
     return;
   }
-  session_.SendCommand(FormatLine(msg::kChngPass, pilot + ":" + *digest));
+  session_.SendCommand(ChngPassCommand(pilot, *digest));
 }
 
 void MainCommands::mnuViewProfile_Click() { SendAbout(msg::kUserInfo, MenuPilot()); }
@@ -211,49 +193,9 @@ void MainCommands::mnuResumeGame_Click() {
 // Only a game can be removed: with a pilot selected the line would name a pilot as a game.
 void MainCommands::mnuRemoveGame_Click() { SendAbout(msg::kRemGame, MenuGame()); }
 
-void MainCommands::barTool_ButtonClick(int button) {
-  switch (button) {
-    case 1:
-      OpenLobbyChat();
-      break;
-    case 2:
-      HostGame();
-      break;
-    case 3:
-      session_.OpenWebPage(WebSitePage(""));
-      break;
-    default:
-      break;
-  }
-}
+void MainCommands::OpenWebSite() { session_.OpenWebPage(WebSitePage("")); }
 
-void MainCommands::barTool_ButtonMenuClick(MainCommand item) {
-  using C = MainCommand;
-  switch (item) {
-    case C::toolLobbyChat:
-      return OpenLobbyChat();
-    case C::toolHostGame:
-      return HostGame();
-    // On the game selected when the drop-down opened.
-    case C::toolResumeGame:
-      return mnuResumeGame_Click();
-    case C::toolRemoveGame:
-      return mnuRemoveGame_Click();
-    case C::toolAdminMode:
-      session_.SendCommand(msg::kAdminMode);
-      return;
-    case C::toolCommunityLink1:
-      return session_.OpenWebPage(kCommunityLinks[0].url);
-    case C::toolCommunityLink2:
-      return session_.OpenWebPage(kCommunityLinks[1].url);
-    case C::toolCommunityLink3:
-      return session_.OpenWebPage(kCommunityLinks[2].url);
-    case C::toolCommunityLink4:
-      return session_.OpenWebPage(kCommunityLinks[3].url);
-    default:
-      return;
-  }
-}
+void MainCommands::AdminMode() { session_.SendCommand(msg::kAdminMode); }
 
 void MainCommands::TrayMouse(std::string_view action) {
   if (action == kTrayShowWindow) {
@@ -284,7 +226,5 @@ void MainCommands::tvObjects_MouseUp(int button) {
     menus_.ShowPopupMenu(PopupMenuId::kUsers);
   }
 }
-
-void MainCommands::AboutWebSite_Click() { session_.OpenWebPage(WebSitePage("")); }
 
 }  // namespace cv3

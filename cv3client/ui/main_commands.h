@@ -1,5 +1,6 @@
 // The main window's command surface: every menu item, popup menu item, toolbar button and
-// drop-down item (each a MainCommand, dispatched by id), the status bar click, the tray icon's
+// drop-down item (each a MainCommand with one entry in the command table, which the window builds
+// its menus and toolbar from and Execute runs), the status bar click, the tray icon's
 // actions and the tree's clicks. The window reports the command; the rules live here or in the
 // controller each one leads to. Commands of features still to come reach an entry point that
 // does nothing yet. UI thread only.
@@ -9,15 +10,18 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cv3client/session/session_controller.h"
 #include "cv3client/ui/chat.h"
 #include "cv3client/ui/roster.h"
 #include "cv3client/ui/views.h"
+#include "cv3client/ui/web_pages.h"
 
 namespace cv3 {
 
-// Every command the main window offers, by the name of its menu item or toolbar entry.
+// Every command the main window offers, by the name of its menu item or toolbar entry, in the
+// order of the command table (MainCommandTable).
 enum class MainCommand {
   mnuEditProfile,
   mnuPreferences,
@@ -55,6 +59,39 @@ enum class MainCommand {
   toolCommunityLink4,
 };
 
+class MainCommands;
+
+// Where a command is offered.
+enum class CommandPlace {
+  kLoginMenu,    // the menu bar's "&Login", also the tray icon's popup
+  kHelpMenu,     // the menu bar's "&Help"
+  kStatusMenu,   // the status bar's popup
+  kGamesMenu,    // popupGames, on a game node
+  kAdminMenu,    // popupUsers' "Admin Mode" submenu, on a pilot node
+  kUsersMenu,    // popupUsers, on a pilot node
+  kToolbar,      // the buttons, in order
+  kButton1Menu,  // the buttons' drop-down lists
+  kButton2Menu,
+  kButton3Menu,
+};
+
+// One command: where it is offered, what it shows and what runs it. Menus and the toolbar are
+// built from the table and every command is run through it.
+struct CommandEntry {
+  MainCommand id;
+  CommandPlace place;
+  std::string_view caption;  // the menu or drop-down item's text; empty for a toolbar button
+  std::string_view tip;      // a toolbar button's tool tip
+  void (MainCommands::*handler)();
+  bool separatorBefore = false;  // within its place
+  bool grayed = false;           // until the session enables it
+};
+
+// Every command, in the order of MainCommand, which is also each place's order.
+std::span<const CommandEntry> MainCommandTable();
+// The commands of one place, in order.
+std::vector<CommandEntry> CommandsAt(CommandPlace place);
+
 inline constexpr std::string_view kAlreadyIgnoredText =
     "User is already present in the ignored list!";
 inline constexpr std::string_view kIgnoreAddedText = "User has been added to the ignore list.";
@@ -68,15 +105,6 @@ inline constexpr std::string_view kInputTitle = "Input";
 
 inline constexpr std::string_view kResumeOnlineGameText =
     "You cannot resume games that are already online!";
-
-// The drop-down list of each toolbar button, in order.
-struct ToolbarItem {
-  std::string_view caption;  // "-" for a separator, whose command is not used
-  MainCommand command;
-};
-std::span<const ToolbarItem> ToolbarDropDown(int button);  // 1 to 3
-// The tool tip of each toolbar button.
-std::string_view ToolbarTip(int button);
 
 // Tray icon actions the window reacts to (see TrayMouseMessage).
 inline constexpr std::string_view kTrayShowWindow = "LEFTDOUBLE";
@@ -96,7 +124,7 @@ class MainCommands {
         chat_(chat),
         registry_(registry) {}
 
-  // Runs the command of a menu item, toolbar button or drop-down item.
+  // Runs the command of a menu item, toolbar button or drop-down item (its table entry).
   void Execute(MainCommand command);
 
   // "&Login" menu.
@@ -127,10 +155,8 @@ class MainCommands {
   void mnuViewProfile_Click();
   void mnuIgnore_Click();
 
-  // Toolbar: button 1 to 3, and an item of their drop-down lists.
-  void barTool_ButtonClick(int button);
-  void barTool_ButtonMenuClick(MainCommand item);
-  // A button's drop-down opens (1 to 3); like the tree's menus, it pumps socket events while open.
+  // A toolbar button's drop-down opens (1 to 3); like the tree's menus, it pumps socket events
+  // while open.
   void barTool_ButtonDropDown(int button);
   // The status bar's panel: pops up the status menu, connected or not.
   void barStatus_PanelClick() { menus_.ShowPopupMenu(PopupMenuId::kStatus); }
@@ -140,12 +166,21 @@ class MainCommands {
   void tvObjects_DblClick();
   void tvObjects_MouseUp(int button);  // 1 left, 2 right
   // frmAbout's web-site label.
-  void AboutWebSite_Click();
+  void AboutWebSite_Click() { OpenWebSite(); }
 
   void OpenLobbyChat() { chat_.OpenLobbyChat(); }
   void OpenPrivateChat(const std::string& pilotName) { chat_.OpenPrivateChat(pilotName); }
   // "Host Game": frmHostGame, modally.
   void HostGame() { windows_.ShowWindow(WindowKind::kHostGame); }
+  // The web site's root page.
+  void OpenWebSite();
+  // The games drop-down's "Admin Mode": sends ADMINMODE.
+  void AdminMode();
+  // A community link of the third button's drop-down, 0 to 3 (kCommunityLinks).
+  template <int Link>
+  void OpenCommunityLink() {
+    session_.OpenWebPage(kCommunityLinks[Link].url);
+  }
 
  private:
   // A pilot or game node as a popup menu takes it: its tag and its name (a pilot's name, a

@@ -54,9 +54,9 @@ bool IsBusyOnlineOrGamesCaption(std::string_view text) {
 
 }  // namespace
 
-std::string PilotName(std::string_view nodeText) {
-  size_t at = nodeText.find(" (");
-  return std::string(at == std::string_view::npos ? nodeText : nodeText.substr(0, at));
+std::string NodeName(const RosterNode& node) {
+  size_t at = node.tag == kTagUser ? node.text.find(" (") : std::string::npos;
+  return node.text.substr(0, at);
 }
 
 std::string RosterTimeStamp(std::string_view dateTimeText) {
@@ -82,10 +82,10 @@ std::string SystemDateTimeText() {
 RosterAction DoubleClickAction(const RosterNode* selected) {
   using enum RosterAction::Kind;
   if (!selected || IsBusyOnlineOrGamesCaption(selected->text)) return {};
-  if (selected->tag == kTagGame) return {kGameInfo, selected->text};
+  if (selected->tag == kTagGame) return {kGameInfo, NodeName(*selected)};
   if (selected->image == kImageOffline) return {};
   if (selected->image == kImageOnline || selected->image == kImageAway) {
-    return {kPrivateChat, PilotName(selected->text)};
+    return {kPrivateChat, NodeName(*selected)};
   }
   return {};
 }
@@ -162,7 +162,7 @@ bool RosterModel::Add(RosterNode node) {
 const RosterNode* RosterModel::FindPilot(std::string_view name) const {
   if (name.empty()) return nullptr;
   for (const RosterNode& node : nodes_) {
-    if (node.tag == kTagUser && SameName(PilotName(node.text), name)) return &node;
+    if (node.tag == kTagUser && SameName(NodeName(node), name)) return &node;
   }
   return nullptr;
 }
@@ -170,7 +170,7 @@ const RosterNode* RosterModel::FindPilot(std::string_view name) const {
 const RosterNode* RosterModel::FindGame(std::string_view name) const {
   if (name.empty()) return nullptr;
   for (const RosterNode& node : nodes_) {
-    if (node.tag == kTagGame && SameName(node.text, name)) return &node;
+    if (node.tag == kTagGame && SameName(NodeName(node), name)) return &node;
   }
   return nullptr;
 }

@@ -16,17 +16,18 @@
 #include "common/registry.h"
 #include "cv3client/support/ignore_list.h"
 #include "cv3client/ui/roster_view.h"
+#include "protocol/catalogue.h"
 
 namespace cv3 {
 
 inline constexpr std::string_view kTagUser = "user";
 inline constexpr std::string_view kTagGame = "game";
 
-// Entry kinds, the first argument of AddRosterNode.
-inline constexpr std::string_view kKindOnline = "online";
-inline constexpr std::string_view kKindAway = "away";
-inline constexpr std::string_view kKindOffline = "offline";
-inline constexpr std::string_view kKindAdmin = "admin";
+// Entry kinds, the first argument of AddRosterNode: a pilot's are those of a "USER" item.
+using msg::kKindAdmin;
+using msg::kKindAway;
+using msg::kKindOffline;
+using msg::kKindOnline;
 inline constexpr std::string_view kKindGame = "game";
 
 // Image indexes of ilSmallIcons as the roster uses them.
@@ -73,8 +74,9 @@ inline constexpr RosterKind kRosterKinds[5] = {
 // text; for a game the number is its image (1 running, 6 not running).
 using RosterExtra = std::variant<int, std::string>;
 
-// The pilot name of a pilot node: its text up to " (" (the extra text), else the whole text.
-std::string PilotName(std::string_view nodeText);
+// The name a pilot or game node stands for: a pilot's text up to " (" (the extra text), else the
+// whole text; a game's whole text.
+std::string NodeName(const RosterNode& node);
 // The date and time text with every " ", ":" and "/" removed.
 std::string RosterTimeStamp(std::string_view dateTimeText);
 // The current local date and time as text ("2024/05/01 18:07:42").

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "common/game_fakes.h"
+#include "common/game_installation.h"
 
 namespace cv3 {
 namespace {
@@ -153,6 +154,21 @@ TEST(Launcher, StartsRunTheirCommandLines) {
     EXPECT_EQ(h.launcher.LaunchTargetAddress(), kAddress);
     EXPECT_EQ(h.launcher.SaveFileName(), kFile);
   }
+}
+
+// A join writes the game's terminal server port 0 before it runs the game, even one that then
+// cannot start; a hosted game's 9001 came with the host settings.
+TEST(Launcher, AJoinWritesTheTerminalServerPort) {
+  LaunchHarness h;
+  Registry& registry = h.settings.registry;
+  registry.CreateKey(kGameKey);
+  auto port = [&] { return registry.GetDWord(kGameKey, kTerminalServerPort).ToText(); };
+  registry.SetDWord(kGameKey, kTerminalServerPort, 9001);
+  h.StartHost();
+  EXPECT_EQ(port(), "9001");
+  h.processes.startsFail = true;
+  h.StartJoin();
+  EXPECT_EQ(port(), "0");
 }
 
 // A program that cannot be started: the player is told, and no timer is left to judge a launch

@@ -25,47 +25,47 @@ struct Commands : ClientHarness {
 
 TEST(LoginMenu, EditProfileSendsTheOwnName) {
   Commands c;
-  c.commands.mnuEditProfile_Click();
+  c.core.OnCommand(MainCommand::mnuEditProfile);
   EXPECT_EQ(c.Take(), (Log{"send EDITPROFILE:Me"}));
 }
 
 TEST(LoginMenu, LoginDisconnectAndExitReachTheSession) {
   Commands c;
-  c.commands.mnuLogin_Click();
-  c.commands.mnuDisconnect_Click();
+  c.core.OnCommand(MainCommand::mnuLogin);
+  c.core.OnCommand(MainCommand::mnuDisconnect);
   EXPECT_EQ(c.Take(), (Log{"login window", "send DISCONNECT"}));
-  c.commands.mnuExit_Click();
+  c.core.OnCommand(MainCommand::mnuExit);
   EXPECT_EQ(c.Take(), (Log{"hide main window", "remove tray icon", "unhook tree", "close all chats",
                            "send QUIT", "start timer 7301 5000"}));
 }
 
 TEST(StatusMenu, OnlineAndInvisibleSendTheirLinesEvenWhenAlreadySo) {
   Commands c;
-  c.commands.mnuOnline_Click();
-  c.commands.mnuOnline_Click();
-  c.commands.mnuInvisible_Click();
-  c.commands.mnuNewAway_Click();
+  c.core.OnCommand(MainCommand::mnuOnline);
+  c.core.OnCommand(MainCommand::mnuOnline);
+  c.core.OnCommand(MainCommand::mnuInvisible);
+  c.core.OnCommand(MainCommand::mnuNewAway);
   EXPECT_EQ(c.Take(), (Log{"send ONLINE", "send ONLINE", "send INVISIBLE", "away window"}));
 }
 
 TEST(HelpMenu, PagesOpenThroughTheCommandInterpreterOfTheSystem) {
   Commands c;
-  c.commands.mnuGetHelp_Click();
-  c.commands.mnuFaq_Click();
-  c.commands.mnuAbout_Click();
+  c.core.OnCommand(MainCommand::mnuGetHelp);
+  c.core.OnCommand(MainCommand::mnuFaq);
+  c.core.OnCommand(MainCommand::mnuAbout);
   c.commands.AboutWebSite_Click();
   EXPECT_EQ(c.Take(), (Log{"run cmd /c start http://www.corvane.net/modules.php?name=Forums",
                            "run cmd /c start http://www.corvane.net/modules.php?name=FAQ",
                            "about window", "run cmd /c start http://www.corvane.net"}));
   c.session.Startup("4.10");
-  c.commands.mnuFaq_Click();
+  c.core.OnCommand(MainCommand::mnuFaq);
   EXPECT_EQ(c.Take(), (Log{"run command /c start http://www.corvane.net/modules.php?name=FAQ"}));
 }
 
 TEST(GamesMenu, ResumeARunningGameWarnsAndSendsNothing) {
   Commands c;
   c.Select("Arena");
-  c.commands.mnuResumeGame_Click();
+  c.core.OnCommand(MainCommand::mnuResumeGame);
   EXPECT_EQ(c.Take(),
             (Log{"box Warning! exclamation You cannot resume games that are already online!"}));
 }
@@ -73,9 +73,9 @@ TEST(GamesMenu, ResumeARunningGameWarnsAndSendsNothing) {
 TEST(GamesMenu, ResumeAndRemoveAStoppedGameSendTheirLines) {
   Commands c;
   c.Select("OldRace");
-  c.commands.mnuResumeGame_Click();
-  c.commands.mnuRemoveGame_Click();
-  c.commands.mnuGameDetails_Click();
+  c.core.OnCommand(MainCommand::mnuResumeGame);
+  c.core.OnCommand(MainCommand::mnuRemoveGame);
+  c.core.OnCommand(MainCommand::mnuGameDetails);
   EXPECT_EQ(c.Take(),
             (Log{"send RESUMEINFO:Old Race", "send REMGAME:Old Race", "send GAMEINFO:Old Race"}));
 }
@@ -84,11 +84,11 @@ TEST(GamesMenu, GameCommandsOnAPilotOrNoSelectionDoNothing) {
   Commands c;
   for (std::string key : {std::string(kStamp) + "bob", std::string(), std::string("ONLINE")}) {
     c.view.selectedKey = key;
-    c.commands.mnuResumeGame_Click();
-    c.commands.mnuRemoveGame_Click();
-    c.commands.mnuGameDetails_Click();
-    c.commands.barTool_ButtonMenuClick(MainCommand::toolResumeGame);
-    c.commands.barTool_ButtonMenuClick(MainCommand::toolRemoveGame);
+    c.core.OnCommand(MainCommand::mnuResumeGame);
+    c.core.OnCommand(MainCommand::mnuRemoveGame);
+    c.core.OnCommand(MainCommand::mnuGameDetails);
+    c.core.OnCommand(MainCommand::toolResumeGame);
+    c.core.OnCommand(MainCommand::toolRemoveGame);
   }
   EXPECT_EQ(c.Take(), Log{});
 }
@@ -193,7 +193,7 @@ TEST(AdminMenu, ChangePassSendsNothingForAnEmptyOrSpacesOnlyAnswer) {
   c.Select("cy");
   for (const char* answer : {"", "   "}) {  // Cancel gives the empty text
     c.view.inputAnswer = answer;
-    c.commands.mnuChangePass_Click();
+    c.core.OnCommand(MainCommand::mnuChangePass);
   }
   EXPECT_EQ(c.Take(), (Log{"input box Input Enter a new password for this user: []",
                            "input box Input Enter a new password for this user: []"}));
@@ -207,11 +207,14 @@ TEST(Toolbar, DropDownItemsInTheirOrderByTheirIds) {
   c.commands.tvObjects_MouseUp(2);
   c.Select("OldRace");
   std::vector<std::string> captions;
+  const CommandPlace dropDowns[] = {CommandPlace::kButton1Menu, CommandPlace::kButton2Menu,
+                                    CommandPlace::kButton3Menu};
   for (int button = 1; button <= 3; ++button) {
     c.commands.barTool_ButtonDropDown(button);
-    for (const ToolbarItem& item : ToolbarDropDown(button)) {
+    for (const CommandEntry& item : CommandsAt(dropDowns[button - 1])) {
+      if (item.separatorBefore) captions.emplace_back("-");
       captions.emplace_back(item.caption);
-      if (item.caption != "-") c.core.OnCommand(item.command);
+      c.core.OnCommand(item.id);
     }
   }
   EXPECT_EQ(captions,
@@ -224,20 +227,23 @@ TEST(Toolbar, DropDownItemsInTheirOrderByTheirIds) {
            "send ADMINMODE", "run cmd /c start http://forums.corvane.net/index.cgi#general_cat",
            "run cmd /c start http://wiki.corvane.net", "run cmd /c start http://ladder.corvane.net",
            "run cmd /c start http://missions.corvane.net"}));
-  EXPECT_EQ(ToolbarTip(1), "Join lobby chat room.");
 }
 
 TEST(Toolbar, ButtonTwoHostsAGameAndButtonThreeOpensTheWebSiteRoot) {
   Commands c;
-  c.commands.barTool_ButtonClick(1);
-  c.commands.barTool_ButtonClick(2);
-  c.commands.barTool_ButtonClick(3);
+  std::vector<std::string> tips;
+  for (const CommandEntry& button : CommandsAt(CommandPlace::kToolbar)) {
+    tips.emplace_back(button.tip);
+    c.core.OnCommand(button.id);
+  }
+  EXPECT_EQ(tips, (std::vector<std::string>{"Join lobby chat room.", "Manage your Skyrend games.",
+                                            "Visit the Skyrend community on the web."}));
   EXPECT_EQ(c.Take(), (Log{"host game window", "run cmd /c start http://www.corvane.net"}));
 }
 
 TEST(StatusBar, ClickPopsUpTheStatusMenuEvenWhileDisconnected) {
   Commands c;
-  c.commands.mnuDisconnect_Click();
+  c.core.OnCommand(MainCommand::mnuDisconnect);
   c.Receive({"DISCONNECT_ACK"});
   c.Take();
   c.commands.barStatus_PanelClick();

@@ -256,6 +256,7 @@ TEST(ChatLine, OnlyTheFirstColonSeparates) {
   ChatLine line{"bob", "see: this" + kPara};
   EXPECT_EQ(ChatLineText(msg::kPmsg, line), "PMSG:bob:see: this" + kPara);
   EXPECT_EQ(ChatLineText(msg::kLmsg, line), "LMSG:bob:see: this" + kPara);
+  EXPECT_EQ(LobbyChatCommand(line.text), "LMSG:see: this" + kPara);
   EXPECT_EQ(ParseChatLine(ParseLine(ChatLineText(msg::kPmsg, line)).args), line);
   EXPECT_EQ(ParseChatLine("bob:"), (ChatLine{"bob", ""}));
   EXPECT_EQ(ParseChatLine("bob"), std::nullopt);

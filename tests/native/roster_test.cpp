@@ -331,10 +331,11 @@ TEST(RightClick, PopsUpTheMenuOfTheNodesTag) {
   EXPECT_EQ(RightClickAction(nullptr).kind, kNothing);
 }
 
-TEST(PilotNameRule, IsTheTextBeforeTheExtra) {
-  EXPECT_EQ(PilotName("bob (brb)"), "bob");
-  EXPECT_EQ(PilotName("bob"), "bob");
-  EXPECT_EQ(PilotName("bob ((invisible))"), "bob");
+TEST(NodeNameRule, APilotIsTheTextBeforeTheExtraAGameItsText) {
+  EXPECT_EQ(NodeName(Node("bob (brb)", 4, "user")), "bob");
+  EXPECT_EQ(NodeName(Node("bob", 2, "user")), "bob");
+  EXPECT_EQ(NodeName(Node("bob ((invisible))", 2, "user")), "bob");
+  EXPECT_EQ(NodeName(Node("Race (night)", 1, "game")), "Race (night)");
 }
 
 }  // namespace

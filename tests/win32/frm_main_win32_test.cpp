@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "common/client_fakes.h"
+#include "common/wide_text_win32.h"
 #include "cv3client/ui/main_commands.h"
 #include "loop_support.h"
 #include "testbed/remote_controls_win32.h"
@@ -39,6 +40,29 @@ struct NoEvents : MainWindowEvents {
   void OnTrayMouse(const std::string& action) override { seen.push_back("tray " + action); }
   bool OnCloseRequested() override { return false; }
 };
+
+// A menu's items in order: "-" for a separator, "~" after a grayed item's text, a submenu's items
+// after its own, indented.
+std::vector<std::string> MenuTexts(HMENU menu, const std::string& indent = "") {
+  std::vector<std::string> texts;
+  for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+    wchar_t text[80] = {};
+    MENUITEMINFOW item{sizeof item};
+    item.fMask = MIIM_FTYPE | MIIM_STRING | MIIM_SUBMENU | MIIM_STATE;
+    item.dwTypeData = text;
+    item.cch = std::size(text);
+    GetMenuItemInfoW(menu, i, TRUE, &item);
+    if (item.fType & MFT_SEPARATOR) {
+      texts.push_back(indent + "-");
+      continue;
+    }
+    texts.push_back(indent + Narrow(text) + (item.fState & MFS_GRAYED ? "~" : ""));
+    if (item.hSubMenu) {
+      for (const std::string& sub : MenuTexts(item.hSubMenu, indent + "  ")) texts.push_back(sub);
+    }
+  }
+  return texts;
+}
 
 // The window with the core behind it, as the program wires them, over a fake socket.
 class MainWindowTest : public ::testing::TestWithParam<bool> {
@@ -114,6 +138,42 @@ TEST_P(MainWindowTest, StartsNotConnected) {
   EXPECT_FALSE(MenuState(MainCommand::mnuLogin) & MF_GRAYED);
   // "Admin Mode" is not in the pilot menu until the server names us administrator.
   EXPECT_EQ(GetMenuItemCount(window_.popupUsers()), 3);
+}
+
+TEST_P(MainWindowTest, MenusAndToolbarShowTheCommandsTexts) {
+  using Texts = std::vector<std::string>;
+  window_.SetAdminMenuVisible(true);
+  EXPECT_EQ(
+      MenuTexts(window_.menuBar()),
+      (Texts{"&Login", "  Edit Profile~", "  -", "  Preferences", "  -", "  Login", "  Disconnect~",
+             "  -", "  Exit", "&Help", "  Contents", "  FAQ", "  -", "  About Corvane"}));
+  EXPECT_EQ(MenuTexts(window_.statusMenu()),
+            (Texts{"Online", "-", "Set away message", "-", "Invisible"}));
+  EXPECT_EQ(MenuTexts(window_.popupGames()), (Texts{"Game Details", "Resume Game", "Remove Game"}));
+  EXPECT_EQ(MenuTexts(window_.popupUsers()),
+            (Texts{"Admin Mode", "  Remove User", "  -", "  Suspend User", "  Unsuspend User",
+                   "  -", "  Change Pass", "-", "View Profile", "-", "Ignore User"}));
+  Texts dropDowns;
+  for (int button = 1; button <= 3; ++button) {
+    for (const std::string& text : MenuTexts(window_.toolDropDown(button))) {
+      dropDowns.push_back(text);
+    }
+  }
+  EXPECT_EQ(dropDowns,
+            (Texts{"Lobby Chat", "Host Game", "Resume Game", "Remove Game", "-", "Admin Mode",
+                   "Skyrend Forums", "Skyrend Wiki", "Squadron Ladder", "Mission Exchange"}));
+  Texts tips;
+  for (MainCommand button :
+       {MainCommand::toolButton1, MainCommand::toolButton2, MainCommand::toolButton3}) {
+    NMTTDISPINFOW info{};
+    info.hdr = {nullptr, static_cast<UINT_PTR>(frmMain::CommandId(button)),
+                static_cast<UINT>(TTN_GETDISPINFOW)};
+    SendMessageW(window_.hwnd(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&info));
+    tips.push_back(info.lpszText ? Narrow(info.lpszText) : "");
+  }
+  EXPECT_EQ(tips, (Texts{"Join lobby chat room.", "Manage your Skyrend games.",
+                         "Visit the Skyrend community on the web."}));
+  EXPECT_EQ(SendMessageW(window_.barTool(), TB_BUTTONCOUNT, 0, 0), 3);
 }
 
 TEST_P(MainWindowTest, SignInSequenceFillsTheRosterInItsGroups) {
