@@ -133,6 +133,11 @@ struct ClientApp::Parts {
       return false;
     }
     SessionController& session = core.Session();
+    // A window without its maker would never open: the program refuses to start instead.
+    if (std::string missing = core.MissingWindowMaker(); !missing.empty()) {
+      session.StartupFailed(missing);
+      return false;
+    }
     OsVersion version = QueryOsVersion();
     bool keyMade =
         session.Startup(cSystemInfo(version.ok, version.major, version.minor).WinVersion());

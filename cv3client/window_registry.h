@@ -6,7 +6,7 @@
 
 #include <map>
 
-#include "cv3client/ui/views.h"
+#include "cv3client/model/views.h"
 
 namespace cv3 {
 

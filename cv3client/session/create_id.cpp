@@ -38,10 +38,7 @@ void CreateIdController::cmdCreate_Click() {
     view_.ShowMessage(WarningBox(std::string(kUnusablePasswordText)));
     return;
   }
-  session_.signedInName = id;
-  session_.passwordDigest = *digest;
-  session_.email = email;
-  session_.creatingAccount = true;
+  hooks_.createAccount(id, *digest, email);
   view_.Hide();
   if (hooks_.connectToServer) hooks_.connectToServer();
 }

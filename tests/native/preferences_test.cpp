@@ -206,8 +206,7 @@ TEST(Preferences, RememberingStoresTheSignedInNameAndDigestAndNeverErases) {
     Preferences p;
     p.settings.SetString("Username", "old");
     p.settings.SetString("Password", "OLD");
-    p.session.Values().signedInName = row.signedIn;
-    p.session.Values().passwordDigest = row.signedIn.empty() ? "" : kDigest;
+    p.session.SignInAs(row.signedIn, row.signedIn.empty() ? "" : kDigest);
     p.Open([&](FakePreferencesView& v, PreferencesEvents& e) {
       v.now.boxes[kAutoLogin] = row.autoLogin;
       v.now.boxes[kRememberIDPass] = row.remember;

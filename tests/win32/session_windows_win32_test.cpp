@@ -459,7 +459,7 @@ TEST_F(ModalWindowsTest, PreferencesPagesShowTheInitialStatesAndOkWritesWinesReg
   testing::Log log;
   testing::RecordingViews tree(log);
   RosterModel roster(tree, registry);
-  SessionValues session{.signedInName = "pilot", .passwordDigest = "0123456789ABCDEF"};
+  Identity session{.name = "pilot", .passwordDigest = "0123456789ABCDEF"};
   frmPreferences window(owner_);
   PreferencesController controller(window, {registry, roster, session, "C:\\Corvane"});
   Strings seen;  // each page as Ctrl+Tab shows it, from the first; then the advice on OK
