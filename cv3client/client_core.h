@@ -7,12 +7,12 @@
 #include <string_view>
 
 #include "cv3client/games/launcher.h"
+#include "cv3client/model/roster.h"
 #include "cv3client/model/window_wiring.h"
 #include "cv3client/session/server_link.h"
 #include "cv3client/session/session_controller.h"
 #include "cv3client/ui/main_commands.h"
 #include "cv3client/ui/main_window_events.h"
-#include "cv3client/ui/roster.h"
 #include "cv3client/wiring/about_window.h"
 #include "cv3client/wiring/away_window.h"
 #include "cv3client/wiring/chat_windows.h"

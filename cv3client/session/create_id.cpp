@@ -1,7 +1,7 @@
 #include "cv3client/session/create_id.h"
 
 #include "cv3client/session/login_controller.h"
-#include "cv3client/ui/web_pages.h"
+#include "cv3client/support/web_pages.h"
 #include "protocol/md5.h"
 #include "protocol/text_helpers.h"
 

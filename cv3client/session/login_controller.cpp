@@ -3,7 +3,7 @@
 #include <optional>
 
 #include "cv3client/support/client_settings.h"
-#include "cv3client/ui/web_pages.h"
+#include "cv3client/support/web_pages.h"
 #include "protocol/md5.h"
 
 namespace cv3 {

@@ -5,7 +5,7 @@
 
 #include "cv3client/support/client_settings.h"
 #include "cv3client/support/system_info.h"
-#include "cv3client/ui/web_pages.h"
+#include "cv3client/support/web_pages.h"
 #include "protocol/catalogue.h"
 #include "protocol/session_messages.h"
 #include "protocol/text_helpers.h"

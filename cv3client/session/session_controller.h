@@ -13,11 +13,11 @@
 #include "common/registry.h"
 #include "common/timers.h"
 #include "cv3client/model/identity.h"
+#include "cv3client/model/roster.h"
 #include "cv3client/model/views.h"
 #include "cv3client/session/lobby_socket.h"
 #include "cv3client/session/presence.h"
 #include "cv3client/session/server_link.h"
-#include "cv3client/ui/roster.h"
 
 namespace cv3 {
 

@@ -5,7 +5,7 @@
 #include "cv3client/session/login_controller.h"
 #include "cv3client/support/client_settings.h"
 #include "cv3client/support/ignore_list.h"
-#include "cv3client/ui/web_pages.h"
+#include "cv3client/support/web_pages.h"
 #include "protocol/catalogue.h"
 #include "protocol/md5.h"
 #include "protocol/text_helpers.h"

@@ -10,10 +10,10 @@
 #include <string>
 #include <string_view>
 
+#include "cv3client/model/roster.h"
 #include "cv3client/model/views.h"
 #include "cv3client/session/session_controller.h"
 #include "cv3client/ui/chat.h"
-#include "cv3client/ui/roster.h"
 
 namespace cv3 {
 

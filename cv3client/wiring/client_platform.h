@@ -11,10 +11,10 @@
 #include "common/processes.h"
 #include "common/registry.h"
 #include "common/timers.h"
+#include "cv3client/model/roster.h"
 #include "cv3client/model/views.h"
 #include "cv3client/model/window_factory.h"
 #include "cv3client/session/lobby_socket.h"
-#include "cv3client/ui/roster.h"
 
 namespace cv3 {
 

@@ -1,7 +1,7 @@
 // frmPreferences: modal, with a new controller for each opening.
 #pragma once
 
-#include "cv3client/support/preferences.h"
+#include "cv3client/ui/preferences.h"
 #include "cv3client/wiring/window_parts.h"
 
 namespace cv3 {

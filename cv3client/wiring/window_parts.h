@@ -8,9 +8,9 @@
 #include <utility>
 
 #include "cv3client/games/launcher.h"
+#include "cv3client/model/roster.h"
 #include "cv3client/model/window_wiring.h"
 #include "cv3client/session/session_controller.h"
-#include "cv3client/ui/roster.h"
 #include "cv3client/wiring/client_platform.h"
 
 namespace cv3 {

@@ -19,12 +19,12 @@
 #include "common/registry_memory.h"
 #include "common/timers.h"
 #include "cv3client/client_core.h"
+#include "cv3client/model/roster.h"
 #include "cv3client/model/views.h"
 #include "cv3client/model/window_factory.h"
 #include "cv3client/session/lobby_socket.h"
 #include "cv3client/session/session_controller.h"
 #include "cv3client/support/client_settings.h"
-#include "cv3client/ui/roster.h"
 
 namespace cv3::testing {
 

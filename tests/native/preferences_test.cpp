@@ -1,7 +1,7 @@
 // The preferences window's rules on the in-memory registry: what a load shows (initial states of
 // missing values, the ignore list cut into entries), what OK writes, Remove and its roster icons,
 // and Cancel writing nothing.
-#include "cv3client/support/preferences.h"
+#include "cv3client/ui/preferences.h"
 
 #include <gtest/gtest.h>
 

@@ -13,7 +13,7 @@
 #include "common/message_box.h"
 #include "common/registry.h"
 #include "cv3client/model/identity.h"
-#include "cv3client/ui/roster.h"
+#include "cv3client/model/roster.h"
 
 namespace cv3 {
 

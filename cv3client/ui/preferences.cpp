@@ -1,4 +1,4 @@
-#include "cv3client/support/preferences.h"
+#include "cv3client/ui/preferences.h"
 
 #include "common/processes.h"
 #include "cv3client/support/client_settings.h"
