@@ -22,8 +22,7 @@ struct Core : cv3::testing::ClientHarness {
     view.record = false;
     // A short ignore list, so the per-pilot ignore test has entries to compare.
     settings.SetString(cv3::settings::kIgnored, "troll1,troll2,");
-    session.Values().signedInName = "benchpilot";
-    session.Values().passwordDigest = "D41D8CD98F00B204E9800998ECF8427E";
+    session.SignInAs("benchpilot", "D41D8CD98F00B204E9800998ECF8427E");
     session.ConnectToServer();
     socket.connected = true;
     core.OnSocketConnect();

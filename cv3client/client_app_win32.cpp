@@ -19,13 +19,13 @@
 #include "cv3client/session/frm_reconnect_win32.h"
 #include "cv3client/session/lobby_socket.h"
 #include "cv3client/support/client_settings.h"
-#include "cv3client/support/frm_preferences_win32.h"
 #include "cv3client/support/system_info.h"
 #include "cv3client/support/system_info_win32.h"
 #include "cv3client/ui/frm_about_win32.h"
 #include "cv3client/ui/frm_away_win32.h"
 #include "cv3client/ui/frm_chat_win32.h"
 #include "cv3client/ui/frm_main_win32.h"
+#include "cv3client/ui/frm_preferences_win32.h"
 #include "cv3client/ui/frm_user_info_win32.h"
 #include "cv3client/window_registry.h"
 #include "win32/deferral_win32.h"
@@ -133,6 +133,11 @@ struct ClientApp::Parts {
       return false;
     }
     SessionController& session = core.Session();
+    // A window without its maker would never open: the program refuses to start instead.
+    if (std::string missing = core.MissingWindowMaker(); !missing.empty()) {
+      session.StartupFailed(missing);
+      return false;
+    }
     OsVersion version = QueryOsVersion();
     bool keyMade =
         session.Startup(cSystemInfo(version.ok, version.major, version.minor).WinVersion());

@@ -1,66 +1,38 @@
-// The client's one wiring: builds every controller from the platform's parts, registers their
-// line handlers and their windows, and takes the main window's and the socket's events. The
-// program, the tests and the benchmarks construct this same object with real or fake parts; a
-// new feature adds its files and one registration here. UI thread only.
+// The client's one wiring: owns the server link, the session, the roster, the game launcher and
+// every window, and takes the main window's and the socket's events. The program, the tests and
+// the benchmarks construct this same object with real or fake parts. UI thread only.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <string_view>
 
-#include "common/deferral.h"
-#include "common/files.h"
-#include "common/game_windows.h"
-#include "common/processes.h"
-#include "common/registry.h"
-#include "common/timers.h"
-#include "cv3client/games/game_details.h"
-#include "cv3client/games/host_game.h"
 #include "cv3client/games/launcher.h"
-#include "cv3client/session/create_id.h"
-#include "cv3client/session/lobby_socket.h"
-#include "cv3client/session/reconnect.h"
+#include "cv3client/model/roster.h"
+#include "cv3client/model/window_wiring.h"
+#include "cv3client/session/server_link.h"
 #include "cv3client/session/session_controller.h"
-#include "cv3client/ui/away.h"
-#include "cv3client/ui/chat.h"
 #include "cv3client/ui/main_commands.h"
 #include "cv3client/ui/main_window_events.h"
-#include "cv3client/ui/profile.h"
-#include "cv3client/ui/roster.h"
-#include "cv3client/ui/views.h"
-#include "cv3client/window_factory.h"
+#include "cv3client/wiring/about_window.h"
+#include "cv3client/wiring/away_window.h"
+#include "cv3client/wiring/chat_windows.h"
+#include "cv3client/wiring/client_platform.h"
+#include "cv3client/wiring/create_id_window.h"
+#include "cv3client/wiring/game_details_window.h"
+#include "cv3client/wiring/host_game_window.h"
+#include "cv3client/wiring/login_window.h"
+#include "cv3client/wiring/preferences_window.h"
+#include "cv3client/wiring/profile_window.h"
+#include "cv3client/wiring/reconnect_window.h"
+#include "cv3client/wiring/window_parts.h"
 
 namespace cv3 {
 
-// The platform's parts. All outlive the core.
-struct ClientPlatform {
-  // The main window's roles (frmMain in the program).
-  StatusView& status;
-  MenuView& menus;
-  MessageView& messages;
-  ShellView& shell;
-  RosterView& tree;
-  WindowOpener& windows;
-  // Work for the top of the message loop: modal windows open there.
-  Deferral& deferral;
-  // The windows that come and go, by their view kinds.
-  const WindowFactory& factory;
-  LobbySocket& socket;  // wskChat
-  Registry& registry;
-  Timers& timers;
-  Processes& processes;
-  // The game's windows and files, for starting and driving the game.
-  GameWindows& gameWindows;
-  Files& files;
-  // The client program's own folder (where cv3guard.exe lives).
-  std::string programFolder;
-  // WaitWhileProcessing for the pause after each send; empty for none (tests).
-  std::function<void(int ms)> wait;
-  // The roster's date and time text.
-  RosterModel::Clock clock = SystemDateTimeText;
-  // The chat windows' message sound; empty for none.
-  std::function<void()> playMessageSound = {};
-};
+// Every window of the client, each wired in its own file below wiring/. A new window adds its
+// file there and its name here.
+using ClientWindows =
+    WindowList<LoginWindow, CreateIdWindow, AboutWindow, AwayWindow, PreferencesWindow, ChatWindows,
+               ProfileWindow, GameDetailsWindow, HostGameWindow, ReconnectWindow>;
 
 class ClientCore : public MainWindowEvents {
  public:
@@ -71,9 +43,13 @@ class ClientCore : public MainWindowEvents {
   SessionController& Session() { return session_; }
   RosterModel& Roster() { return roster_; }
   MainCommands& Commands() { return commands_; }
-  ReconnectController& Reconnect() { return reconnect_; }
-  ChatRouter& Chat() { return chat_; }
+  ReconnectController& Reconnect() { return windows_.Reconnect(); }
+  ChatRouter& Chat() { return windows_.Chat(); }
   GameLauncher& Launcher() { return launcher_; }
+
+  // The first window whose view the platform's factory has no maker for (it could never open);
+  // empty when every window has one. The program checks it at start-up.
+  std::string MissingWindowMaker() const { return wiring_.MissingMaker(); }
 
   // The main window has loaded: the lobby window is made hidden when BuffLobby is 1, then the
   // session shows the window and signs in (SessionController::FinishStartup).
@@ -95,26 +71,16 @@ class ClientCore : public MainWindowEvents {
   bool OnCloseRequested() override { return session_.MainWindowCloseRequested(); }
 
  private:
-  void RegisterWindows();
-  void OpenLoginWindow();
-  void OpenAboutWindow();
-  void OpenCreateIdWindow();
-  void OpenAwayWindow();
-  void OpenPreferencesWindow();
-
   ClientPlatform platform_;
   RosterModel roster_;
+  // The one connection's lines: every part sends through it and registers its own lines.
+  ServerLink link_;
   SessionController session_;
-  ChatRouter chat_;
-  ProfileController profile_;
-  MainCommands commands_;
   GameLauncher launcher_;
-  GameDetailsController details_;
-  HostGameController host_;
-  ReconnectController reconnect_;
-  // Windows kept hidden between uses, so they offer their entries again.
-  std::unique_ptr<CreateIdView> createId_;
-  std::unique_ptr<AwayView> away_;
+  WindowWiring wiring_;
+  WindowParts parts_;
+  ClientWindows windows_;
+  MainCommands commands_;
 };
 
 }  // namespace cv3

@@ -1,4 +1,4 @@
-// The program's WindowOpener: runs what ClientCore registered for each window kind. Opening is
+// The program's WindowOpener: runs what each window's wiring registered for its kind. Opening is
 // the registration's business (a modal window defers itself to the top of the message loop; the
 // reconnect window starts its countdown at once). Kinds nobody registered open nothing. UI thread
 // only.
@@ -6,7 +6,7 @@
 
 #include <map>
 
-#include "cv3client/ui/views.h"
+#include "cv3client/model/views.h"
 
 namespace cv3 {
 

@@ -19,7 +19,7 @@
 #include "common/message_box.h"
 #include "common/registry.h"
 #include "cv3client/games/game_starter.h"
-#include "cv3client/ui/views.h"
+#include "cv3client/model/views.h"
 #include "protocol/game_messages.h"
 #include "protocol/wire.h"
 

@@ -14,7 +14,7 @@
 #include "common/registry.h"
 #include "common/timers.h"
 #include "cv3client/games/game_starter.h"
-#include "cv3client/ui/views.h"
+#include "cv3client/model/views.h"
 
 namespace cv3 {
 

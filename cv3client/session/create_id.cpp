@@ -1,7 +1,7 @@
 #include "cv3client/session/create_id.h"
 
 #include "cv3client/session/login_controller.h"
-#include "cv3client/ui/web_pages.h"
+#include "cv3client/support/web_pages.h"
 #include "protocol/md5.h"
 #include "protocol/text_helpers.h"
 
@@ -38,10 +38,7 @@ void CreateIdController::cmdCreate_Click() {
     view_.ShowMessage(WarningBox(std::string(kUnusablePasswordText)));
     return;
   }
-  session_.signedInName = id;
-  session_.passwordDigest = *digest;
-  session_.email = email;
-  session_.creatingAccount = true;
+  hooks_.createAccount(id, *digest, email);
   view_.Hide();
   if (hooks_.connectToServer) hooks_.connectToServer();
 }

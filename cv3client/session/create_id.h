@@ -1,5 +1,5 @@
-// frmCreateId's rules: the seven checks of a new ID in their order, then the session values and
-// the account-creation flag, and the connection that sends "CREATE:" in place of the sign-in.
+// frmCreateId's rules: the seven checks of a new ID in their order, then the account the session
+// is to create, and the connection that sends "CREATE:" in place of the sign-in.
 // ClientCore keeps the window while it is hidden after a successful Create, so it offers its
 // entries again. UI thread only.
 #pragma once
@@ -11,7 +11,6 @@
 
 #include "common/message_box.h"
 #include "common/processes.h"
-#include "cv3client/session/session_controller.h"
 
 namespace cv3 {
 
@@ -53,13 +52,15 @@ class CreateIdView {
 class CreateIdController : public CreateIdEvents {
  public:
   struct Hooks {
+    // SessionController::CreateAccount: the next connection creates this account.
+    std::function<void(std::string name, std::string passwordDigest, std::string email)>
+        createAccount;
     std::function<void()> connectToServer;  // SessionController::ConnectToServer
     std::function<void()> unloaded;         // the window is gone for good
   };
 
-  CreateIdController(CreateIdView& view, SessionValues& session, Processes& processes,
-                     Hooks hooks)
-      : view_(view), session_(session), processes_(processes), hooks_(std::move(hooks)) {}
+  CreateIdController(CreateIdView& view, Processes& processes, Hooks hooks)
+      : view_(view), processes_(processes), hooks_(std::move(hooks)) {}
 
   void cmdCreate_Click() override;
   void cmdCancel_Click() override;
@@ -67,7 +68,6 @@ class CreateIdController : public CreateIdEvents {
 
  private:
   CreateIdView& view_;
-  SessionValues& session_;
   Processes& processes_;
   Hooks hooks_;
 };

@@ -3,7 +3,7 @@
 #include <optional>
 
 #include "cv3client/support/client_settings.h"
-#include "cv3client/ui/web_pages.h"
+#include "cv3client/support/web_pages.h"
 #include "protocol/md5.h"
 
 namespace cv3 {
@@ -20,9 +20,9 @@ void LoginController::Form_Load() {
     chkAutoLogin_Click();
   }
   if (view_.RememberChecked()) {
-    session_.signedInName = settings::TextOrEmpty(registry_, settings::kUsername);
-    session_.passwordDigest = settings::TextOrEmpty(registry_, settings::kPassword);
-    view_.SetLoginId(session_.signedInName);
+    hooks_.signInAs(settings::TextOrEmpty(registry_, settings::kUsername),
+                    settings::TextOrEmpty(registry_, settings::kPassword));
+    view_.SetLoginId(identity_.name);
     view_.SetPassword(std::string(kPasswordPlaceholder));
   }
 }
@@ -48,8 +48,7 @@ void LoginController::cmdLogin_Click() {
   }
   registry_.SetString(settings::kClientKey, settings::kUsername, id);
   if (typed) registry_.SetString(settings::kClientKey, settings::kPassword, *digest);
-  session_.signedInName = id;
-  if (typed) session_.passwordDigest = *digest;
+  hooks_.signInAs(id, typed ? *digest : identity_.passwordDigest);
   if (hooks_.connectToServer) hooks_.connectToServer();
   view_.Unload();
 }

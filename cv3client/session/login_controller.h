@@ -11,7 +11,7 @@
 #include "common/message_box.h"
 #include "common/processes.h"
 #include "common/registry.h"
-#include "cv3client/session/session_controller.h"
+#include "cv3client/model/identity.h"
 
 namespace cv3 {
 
@@ -63,15 +63,18 @@ class LoginView {
 class LoginController : public LoginEvents {
  public:
   struct Hooks {
+    // SessionController::SignInAs: the name with the digest the controller gives.
+    std::function<void(std::string name, std::string passwordDigest)> signInAs;
     std::function<void()> connectToServer;     // SessionController::ConnectToServer
     std::function<void()> showCreateIdWindow;  // frmCreateId, modal
   };
 
-  LoginController(LoginView& view, Registry& registry, SessionValues& session, Processes& processes,
-                  Hooks hooks)
+  // `identity` is the session's, changed only through the hooks.
+  LoginController(LoginView& view, Registry& registry, const Identity& identity,
+                  Processes& processes, Hooks hooks)
       : view_(view),
         registry_(registry),
-        session_(session),
+        identity_(identity),
         processes_(processes),
         hooks_(std::move(hooks)) {}
 
@@ -86,7 +89,7 @@ class LoginController : public LoginEvents {
  private:
   LoginView& view_;
   Registry& registry_;
-  SessionValues& session_;
+  const Identity& identity_;
   Processes& processes_;
   Hooks hooks_;
 };

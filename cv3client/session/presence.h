@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "cv3client/ui/roster.h"
-#include "cv3client/ui/views.h"
+#include "cv3client/model/roster.h"
+#include "cv3client/model/views.h"
 #include "protocol/wire.h"
 
 namespace cv3 {

@@ -11,8 +11,8 @@
 
 #include "common/deferral.h"
 #include "common/timers.h"
+#include "cv3client/model/views.h"
 #include "cv3client/session/lobby_socket.h"
-#include "cv3client/ui/views.h"
 
 namespace cv3 {
 

@@ -5,7 +5,7 @@
 
 #include "cv3client/support/client_settings.h"
 #include "cv3client/support/system_info.h"
-#include "cv3client/ui/web_pages.h"
+#include "cv3client/support/web_pages.h"
 #include "protocol/catalogue.h"
 #include "protocol/session_messages.h"
 #include "protocol/text_helpers.h"
@@ -43,17 +43,12 @@ SessionController::SessionController(SessionParts parts)
       timers_(parts.timers),
       processes_(parts.processes),
       roster_(parts.roster),
-      link_(socket_, LinkHooks{[this](const MessageBoxSpec& box) { messages_.ShowMessage(box); },
-                               [this] { ResetSession(); }, [this] { StartReconnect(); },
-                               std::move(parts.wait)}),
+      link_(parts.link),
       presence_(messages_, status_, menus_, roster_,
-                Presence::Hooks{[this] { return values_.signedInName; }, [this] { ResetSession(); },
-                                [this] { StartReconnect(); }}) {
-  RegisterHandlers();
-}
+                Presence::Hooks{[this] { return identity_.name; }, [this] { ResetSession(); },
+                                [this] { StartReconnect(); }}) {}
 
-void SessionController::RegisterHandlers() {
-  Dispatcher& handlers = link_.Handlers();
+void SessionController::Register(Dispatcher& handlers) {
   using S = const std::string&;
   handlers.On(std::string(msg::kAuthAck), [this](S args) { OnAuthAck(args); });
   handlers.On(std::string(msg::kUser), [this](S args) { OnUser(args); });
@@ -66,25 +61,44 @@ void SessionController::RegisterHandlers() {
   presence_.Register(handlers);
 }
 
+void SessionController::SignInAs(std::string name, std::string passwordDigest) {
+  identity_.name = std::move(name);
+  identity_.passwordDigest = std::move(passwordDigest);
+}
+
+void SessionController::CreateAccount(std::string name, std::string passwordDigest,
+                                      std::string email) {
+  SignInAs(std::move(name), std::move(passwordDigest));
+  identity_.email = std::move(email);
+  identity_.creatingAccount = true;
+}
+
 bool SessionController::Startup(std::string_view winVersion) {
-  values_.osMajorVersion = OsMajorVersion(winVersion);
+  osMajorVersion_ = cv3::OsMajorVersion(winVersion);
   return registry_.CreateKey(settings::kClientKey);
 }
 
 void SessionController::FinishStartup() {
-  values_.mainWindowLoaded = true;
+  mainWindowLoaded_ = true;
   shell_.ShowMainWindow();
   if (settings::FlagIsOn(registry_, settings::kAutoLogin)) {
-    values_.signedInName = settings::TextOrEmpty(registry_, settings::kUsername);
-    values_.passwordDigest = settings::TextOrEmpty(registry_, settings::kPassword);
+    SignInAs(settings::TextOrEmpty(registry_, settings::kUsername),
+             settings::TextOrEmpty(registry_, settings::kPassword));
     ConnectToServer();
   } else {
     windows_.ShowWindow(WindowKind::kLogin);
   }
 }
 
-void SessionController::StartupFailed() {
-  messages_.ShowMessage(ErrorBox(std::string(kLoadErrorText)));
+std::string LoadErrorText(std::string_view missingWindow) {
+  std::string text(kLoadErrorText);
+  if (!missingWindow.empty())
+    text += "\n\nNo maker for the window " + std::string(missingWindow) + ".";
+  return text;
+}
+
+void SessionController::StartupFailed(std::string_view missingWindow) {
+  messages_.ShowMessage(ErrorBox(LoadErrorText(missingWindow)));
   shell_.RemoveTrayIcon();
   shell_.EndProgram();
 }
@@ -110,13 +124,13 @@ void SessionController::OnSocketConnect() {
   // connection, however it was started.
   menus_.SetMenuEnabled(MenuItem::kLogin, false);
   menus_.SetMenuEnabled(MenuItem::kDisconnect, true);
-  if (!values_.creatingAccount) {
+  if (!identity_.creatingAccount) {
     SetProgress(kStatusConnected);
-    SendCommand(AuthCommand(values_.signedInName, values_.passwordDigest));
+    SendCommand(AuthCommand(identity_.name, identity_.passwordDigest));
   } else {
-    values_.creatingAccount = false;
+    identity_.creatingAccount = false;
     SetProgress(kStatusCreatingId);
-    SendCommand(CreateCommand(values_.signedInName, values_.passwordDigest, values_.email));
+    SendCommand(CreateCommand(identity_.name, identity_.passwordDigest, identity_.email));
   }
 }
 
@@ -145,7 +159,7 @@ void SessionController::OnDataArrival(std::string_view bytes) {
 }
 
 void SessionController::ConnectionGone() {
-  if (values_.quitting) {
+  if (quitting_) {
     // The program is only waiting for "QUIT_ACK", which can no longer come.
     timers_.StopTimer(kQuitAckTimerId);
     shell_.EndProgram();
@@ -180,7 +194,7 @@ void SessionController::OnAuthAck(std::string_view result) {
 
 void SessionController::OnUser(std::string_view args) {
   UserItem item = ParseUserItem(args);
-  if (SameName(item.name, values_.signedInName)) return;
+  if (SameName(item.name, identity_.name)) return;
   roster_.AddRosterNode(item.kind, item.name, item.note);
 }
 
@@ -234,7 +248,7 @@ void SessionController::StartReconnect() {
 }
 
 void SessionController::QuitClient() {
-  values_.quitting = true;
+  quitting_ = true;
   shell_.RemoveTrayIcon();
   if (!settings::PlainLook(registry_)) shell_.UnhookTree();
   windows_.CloseAllChatWindows();
@@ -264,7 +278,7 @@ void SessionController::mnuExit_Click() {
 }
 
 bool SessionController::MainWindowCloseRequested() {
-  if (!values_.quitting && values_.mainWindowLoaded) {
+  if (!quitting_ && mainWindowLoaded_) {
     shell_.HideMainWindow();
     return false;
   }
@@ -273,11 +287,11 @@ bool SessionController::MainWindowCloseRequested() {
 
 void SessionController::QuitAckTimeout() {
   timers_.StopTimer(kQuitAckTimerId);
-  if (values_.quitting) shell_.EndProgram();
+  if (quitting_) shell_.EndProgram();
 }
 
 void SessionController::OpenWebPage(std::string_view url) {
-  processes_.Start(WebPageCommand(values_.osMajorVersion, url), "", ShowMode::kHidden);
+  processes_.Start(WebPageCommand(osMajorVersion_, url), "", ShowMode::kHidden);
 }
 
 void SessionController::SetProgress(std::string_view text) {

@@ -1,7 +1,7 @@
 // The session with the lobby server (frmMain's side of it): start-up, connecting, the sign-in
 // sequence (AUTH, USERS, GAMES, VERSION), the session messages, `ResetSession`, `QuitClient`,
-// Disconnect and Exit, and the session-wide values. The main window creates one at its load and
-// forwards its socket events, timer ticks and close requests here. UI thread only; nothing here
+// Disconnect and Exit, and who the client signs in as. ClientCore owns the server link and
+// forwards the socket events, timer ticks and close requests here. UI thread only; nothing here
 // throws: failures are message boxes through the view.
 #pragma once
 
@@ -12,24 +12,14 @@
 #include "common/processes.h"
 #include "common/registry.h"
 #include "common/timers.h"
+#include "cv3client/model/identity.h"
+#include "cv3client/model/roster.h"
+#include "cv3client/model/views.h"
 #include "cv3client/session/lobby_socket.h"
 #include "cv3client/session/presence.h"
 #include "cv3client/session/server_link.h"
-#include "cv3client/ui/roster.h"
-#include "cv3client/ui/views.h"
 
 namespace cv3 {
-
-// Values kept for the life of the program.
-struct SessionValues {
-  std::string signedInName;
-  std::string passwordDigest;    // 32 upper-case hexadecimal digits
-  std::string email;             // only for account creation
-  bool creatingAccount = false;  // the next connection sends CREATE instead of AUTH
-  bool quitting = false;
-  bool mainWindowLoaded = false;
-  int osMajorVersion = 0;
-};
 
 inline constexpr int kClientVersionMajor = 3;
 inline constexpr int kClientVersionMinor = 0;
@@ -39,8 +29,8 @@ inline constexpr std::string_view kTrayTip = "Corvane 3.0 BETA";
 inline constexpr std::string_view kDefaultServerHost = "localhost";
 inline constexpr int kDefaultServerPort = 13228;
 
-// What the session works with: the main window's roles, the socket, the settings, the timers and
-// the roster. All outlive the controller.
+// What the session works with: the main window's roles, the socket and its link, the settings,
+// the timers and the roster. All outlive the controller.
 struct SessionParts {
   StatusView& status;
   MenuView& menus;
@@ -48,12 +38,13 @@ struct SessionParts {
   ShellView& shell;
   WindowOpener& windows;
   LobbySocket& socket;
+  // The connection's lines: the session starts each connection's buffer afresh and lets a close
+  // wait behind a running handler.
+  ServerLink& link;
   Registry& registry;
   Timers& timers;
   Processes& processes;
   RosterModel& roster;
-  // WaitWhileProcessing for the pause after each send; empty for none (tests).
-  std::function<void(int ms)> wait;
 };
 
 // The id of the timer that bounds the wait for "QUIT_ACK".
@@ -71,6 +62,8 @@ inline constexpr std::string_view kStatusLoadingGames = "Loading Games";
 
 inline constexpr std::string_view kLoadErrorText =
     "Corvane encountered an error while loading. Please reinstall.";
+// The load error, naming the window the program has no maker for when that was the failure.
+std::string LoadErrorText(std::string_view missingWindow);
 inline constexpr std::string_view kInvalidLoginText = "Invalid username or password!";
 inline constexpr std::string_view kSuspendedText = "Your account has been temporarily suspended!";
 inline constexpr std::string_view kBannedText = "Your account has been permanently banned!";
@@ -86,10 +79,23 @@ class SessionController {
   SessionController(const SessionController&) = delete;
   SessionController& operator=(const SessionController&) = delete;
 
-  SessionValues& Values() { return values_; }
-  const SessionValues& Values() const { return values_; }
-  ServerLink& Link() { return link_; }
-  // The one way to send a line (without CR LF); see ServerLink::SendCommand.
+  // The session's lines: sign-in, lists, presence and the end of the session.
+  void Register(Dispatcher& handlers);
+
+  // Who the client signs in as. The login window signs in as a name with a digest (the new one,
+  // or the remembered one kept); the account window asks for the next connection to create the
+  // account. Neither connects: ConnectToServer does.
+  const Identity& SignedIn() const { return identity_; }
+  void SignInAs(std::string name, std::string passwordDigest);
+  void CreateAccount(std::string name, std::string passwordDigest, std::string email);
+
+  bool Quitting() const { return quitting_; }
+  bool MainWindowLoaded() const { return mainWindowLoaded_; }
+  int OsMajorVersion() const { return osMajorVersion_; }
+
+  // Sends a line (without CR LF) through the server link (see ServerLink::SendCommand): the
+  // session's own lines, and those of the main window's commands, which hold the session for
+  // signing in and out.
   bool SendCommand(std::string_view line) { return link_.SendCommand(line); }
 
   // Start-up, after the window refused a second copy (AnotherInstanceBox) and created itself:
@@ -99,8 +105,9 @@ class SessionController {
   // shows the window and signs in automatically or shows the login window.
   bool Startup(std::string_view winVersion);
   void FinishStartup();
-  // The load error box, then the tray icon is removed and the program ends.
-  void StartupFailed();
+  // The load error box, then the tray icon is removed and the program ends. A window the program
+  // cannot make (see ClientCore::MissingWindowMaker) is named in the box.
+  void StartupFailed(std::string_view missingWindow = {});
 
   // Opens a new connection to "CvAddress":"CvPort" ("localhost" and 13228 when missing or
   // unusable) with the current signed-in name and digest.
@@ -135,7 +142,6 @@ class SessionController {
   void OpenWebPage(std::string_view url);
 
  private:
-  void RegisterHandlers();
   void OnAuthAck(std::string_view result);
   void OnUser(std::string_view args);
   void OnGame(std::string_view args);
@@ -157,8 +163,11 @@ class SessionController {
   Timers& timers_;
   Processes& processes_;
   RosterModel& roster_;
-  SessionValues values_;
-  ServerLink link_;
+  ServerLink& link_;
+  Identity identity_;
+  bool quitting_ = false;
+  bool mainWindowLoaded_ = false;
+  int osMajorVersion_ = 0;
   Presence presence_;
   std::string lastHost_{kDefaultServerHost};
   int lastPort_ = kDefaultServerPort;

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "cv3client/model/roster.h"
 #include "cv3client/support/picture_win32.h"
-#include "cv3client/ui/roster.h"
 
 namespace cv3 {
 namespace {

@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "cv3client/model/views.h"
 #include "cv3client/ui/main_commands.h"
 #include "cv3client/ui/main_window_events.h"
-#include "cv3client/ui/views.h"
 #include "win32/window_win32.h"
 
 namespace cv3 {

@@ -92,7 +92,7 @@ void MainCommands::Execute(MainCommand command) {
 }
 
 void MainCommands::mnuEditProfile_Click() {
-  session_.SendCommand(FormatLine(msg::kEditProfile, session_.Values().signedInName));
+  session_.SendCommand(FormatLine(msg::kEditProfile, session_.SignedIn().name));
 }
 
 void MainCommands::mnuOnline_Click() { session_.SendCommand(msg::kOnline); }

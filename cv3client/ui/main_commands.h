@@ -12,11 +12,11 @@
 #include <string_view>
 #include <vector>
 
+#include "cv3client/model/roster.h"
+#include "cv3client/model/views.h"
 #include "cv3client/session/session_controller.h"
+#include "cv3client/support/web_pages.h"
 #include "cv3client/ui/chat.h"
-#include "cv3client/ui/roster.h"
-#include "cv3client/ui/views.h"
-#include "cv3client/ui/web_pages.h"
 
 namespace cv3 {
 

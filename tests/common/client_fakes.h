@@ -19,12 +19,12 @@
 #include "common/registry_memory.h"
 #include "common/timers.h"
 #include "cv3client/client_core.h"
+#include "cv3client/model/roster.h"
+#include "cv3client/model/views.h"
+#include "cv3client/model/window_factory.h"
 #include "cv3client/session/lobby_socket.h"
 #include "cv3client/session/session_controller.h"
 #include "cv3client/support/client_settings.h"
-#include "cv3client/ui/roster.h"
-#include "cv3client/ui/views.h"
-#include "cv3client/window_factory.h"
 
 namespace cv3::testing {
 
@@ -114,11 +114,11 @@ class RecordingViews : public StatusView,
     registered[kind] = {std::move(show), std::move(close)};
   }
   void ShowWindow(WindowKind kind) override {
-    Record(WindowName(kind) + " window");
+    Record(std::string(WindowKindName(kind)) + " window");
     if (registered[kind].show) registered[kind].show();
   }
   void CloseWindow(WindowKind kind) override {
-    Record("close " + WindowName(kind) + " window");
+    Record("close " + std::string(WindowKindName(kind)) + " window");
     if (registered[kind].close) registered[kind].close();
   }
   void ShowMainWindow() override { Record("show main window"); }
@@ -168,25 +168,6 @@ class RecordingViews : public StatusView,
   Action closeFirstChat, closeAllChats;
 
  private:
-  static std::string WindowName(WindowKind kind) {
-    switch (kind) {
-      case WindowKind::kLogin:
-        return "login";
-      case WindowKind::kAbout:
-        return "about";
-      case WindowKind::kCreateId:
-        return "create id";
-      case WindowKind::kReconnect:
-        return "reconnect";
-      case WindowKind::kAway:
-        return "away";
-      case WindowKind::kHostGame:
-        return "host game";
-      case WindowKind::kPreferences:
-        return "preferences";
-    }
-    return "?";
-  }
   void Record(std::string entry) {
     if (record) log_.push_back(std::move(entry));
   }
@@ -358,8 +339,7 @@ struct BasicClientHarness {
   Log Take() { return std::exchange(log, {}); }
   // Signs in as name and leaves the log empty, in the Online state with the groups built.
   void SignIn(const std::string& name) requires std::is_same_v<Socket, FakeSocket> {
-    session.Values().signedInName = name;
-    session.Values().passwordDigest = "D41D8CD98F00B204E9800998ECF8427E";
+    session.SignInAs(name, "D41D8CD98F00B204E9800998ECF8427E");
     session.ConnectToServer();
     socket.connected = true;
     core.OnSocketConnect();

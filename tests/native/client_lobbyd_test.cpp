@@ -166,8 +166,7 @@ struct LiveClient : testing::BasicClientHarness<BlockingSocket> {
     return std::find(log.begin(), log.end(), entry) != log.end();
   }
   void SignIn(const std::string& name, const std::string& password) {
-    session.Values().signedInName = name;
-    session.Values().passwordDigest = *clsMD5().DigestStrToHexStr(password);
+    session.SignInAs(name, *clsMD5().DigestStrToHexStr(password));
     session.ConnectToServer();
   }
   std::string GroupOf(const std::string& pilot) const {

@@ -103,8 +103,8 @@ TEST(CreateIdWindow, CreateStoresTheValuesHidesAndConnectsThenSendsCreate) {
                  "box Warning! exclamation One of your fields contains disallowed punctuation or "
                  "letters!",
                  "hide"}));
-  const SessionValues& values = n.session.Values();
-  EXPECT_EQ(values.signedInName, "neo");
+  const Identity& values = n.session.SignedIn();
+  EXPECT_EQ(values.name, "neo");
   EXPECT_EQ(values.passwordDigest, "5EBE2294ECD0E0F08EAB7690D2A6EE69");
   EXPECT_EQ(values.email, "neo@example.net");
   EXPECT_TRUE(values.creatingAccount);
@@ -116,7 +116,7 @@ TEST(CreateIdWindow, CreateStoresTheValuesHidesAndConnectsThenSendsCreate) {
   n.socket.connected = true;
   n.core.OnSocketConnect();
   EXPECT_EQ(n.log.back(), "send CREATE:neo:5EBE2294ECD0E0F08EAB7690D2A6EE69:neo@example.net");
-  EXPECT_FALSE(n.session.Values().creatingAccount);
+  EXPECT_FALSE(n.session.SignedIn().creatingAccount);
   // Shown again, it is the same window with its entries.
   n.press = [](FakeCreateIdView&, CreateIdEvents& e) { e.cmdCancel_Click(); };
   n.Open();
@@ -142,7 +142,7 @@ TEST(CreateIdWindow, HelpOpensTheForumMinimisedAndAPasswordWithoutAByteIsRefused
                            "run minimized cmd /c start "
                            "http://www.corvane.net/modules.php?name=Forums"}));
   EXPECT_EQ(n.window.back(), testing::Describe(WarningBox(std::string(kUnusablePasswordText))));
-  EXPECT_FALSE(n.session.Values().creatingAccount);
+  EXPECT_FALSE(n.session.SignedIn().creatingAccount);
 }
 
 }  // namespace

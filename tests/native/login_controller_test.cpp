@@ -44,20 +44,22 @@ struct Login {
   Log log;
   FakeLoginView view{log};
   TestRegistry settings;
-  SessionValues session;
+  Identity session;
   testing::LoggingProcesses processes{log};
-  LoginController controller{view, settings.registry, session, processes,
-                             LoginController::Hooks{[this] {
-                                                      log.push_back("connect as " +
-                                                                    session.signedInName + " " +
-                                                                    session.passwordDigest);
-                                                    },
-                                                    [this] { log.push_back("create id window"); }}};
+  LoginController controller{
+      view, settings.registry, session, processes,
+      LoginController::Hooks{
+          [this](std::string name, std::string digest) {
+            session.name = std::move(name);
+            session.passwordDigest = std::move(digest);
+          },
+          [this] { log.push_back("connect as " + session.name + " " + session.passwordDigest); },
+          [this] { log.push_back("create id window"); }}};
 };
 
 TEST(LoginLoad, NothingStoredLeavesEverythingEmptyAndWritesNothing) {
   Login login;
-  login.session.signedInName = "kept";
+  login.session.name = "kept";
   login.controller.Form_Load();
   EXPECT_FALSE(login.view.remember);
   EXPECT_FALSE(login.view.autoLogin);
@@ -65,7 +67,7 @@ TEST(LoginLoad, NothingStoredLeavesEverythingEmptyAndWritesNothing) {
   EXPECT_EQ(login.view.password, "");
   EXPECT_TRUE(login.settings.GetDWord("RememberLogin").IsMarker());
   EXPECT_TRUE(login.settings.GetDWord("AutoLogin").IsMarker());
-  EXPECT_EQ(login.session.signedInName, "kept");
+  EXPECT_EQ(login.session.name, "kept");
 }
 
 TEST(LoginLoad, RememberedIdShowsWithThePlaceholder) {
@@ -79,7 +81,7 @@ TEST(LoginLoad, RememberedIdShowsWithThePlaceholder) {
   EXPECT_TRUE(login.view.autoLogin);
   EXPECT_EQ(login.view.id, "bob");
   EXPECT_EQ(login.view.password, "wexdorfupa");
-  EXPECT_EQ(login.session.signedInName, "bob");
+  EXPECT_EQ(login.session.name, "bob");
   EXPECT_EQ(login.session.passwordDigest, kRemembered);
   EXPECT_EQ(login.settings.GetDWord("RememberLogin"), 1);
   EXPECT_EQ(login.settings.GetDWord("AutoLogin"), 1);
@@ -174,7 +176,7 @@ TEST(LoginButton, APasswordWithoutWindows1252BytesIsRefusedAndNothingHappens) {
                             "cannot be used. Please use only the letters, digits and signs of "
                             "Western European languages."}));
   EXPECT_EQ(login.session.passwordDigest, kRemembered);
-  EXPECT_EQ(login.session.signedInName, "");
+  EXPECT_EQ(login.session.name, "");
   EXPECT_EQ(login.settings.GetString("Password"), kRemembered);
   EXPECT_EQ(login.settings.GetString("Username"), "Error");
   EXPECT_TRUE(login.settings.GetDWord("RememberLogin").IsMarker());
@@ -239,7 +241,7 @@ TEST(Window, TheCoreOpensItWithItsController) {
   core.deferral.RunDeferred();
   EXPECT_EQ(windowLog, (Log{"login window", "filled Ann wexdorfupa", "unload"}));
   EXPECT_EQ(core.Take(), (Log{"create id window"}));
-  EXPECT_EQ(core.session.Values().signedInName, "Ann");
+  EXPECT_EQ(core.session.SignedIn().name, "Ann");
 }
 
 }  // namespace

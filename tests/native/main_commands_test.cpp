@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/client_fakes.h"
-#include "cv3client/ui/web_pages.h"
+#include "cv3client/support/web_pages.h"
 #include "protocol/md5.h"
 
 namespace cv3 {

@@ -1,7 +1,7 @@
 // The preferences window's rules on the in-memory registry: what a load shows (initial states of
 // missing values, the ignore list cut into entries), what OK writes, Remove and its roster icons,
 // and Cancel writing nothing.
-#include "cv3client/support/preferences.h"
+#include "cv3client/ui/preferences.h"
 
 #include <gtest/gtest.h>
 
@@ -206,8 +206,7 @@ TEST(Preferences, RememberingStoresTheSignedInNameAndDigestAndNeverErases) {
     Preferences p;
     p.settings.SetString("Username", "old");
     p.settings.SetString("Password", "OLD");
-    p.session.Values().signedInName = row.signedIn;
-    p.session.Values().passwordDigest = row.signedIn.empty() ? "" : kDigest;
+    p.session.SignInAs(row.signedIn, row.signedIn.empty() ? "" : kDigest);
     p.Open([&](FakePreferencesView& v, PreferencesEvents& e) {
       v.now.boxes[kAutoLogin] = row.autoLogin;
       v.now.boxes[kRememberIDPass] = row.remember;

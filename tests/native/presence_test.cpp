@@ -165,7 +165,7 @@ TEST(Notices, EachChangesTheRosterAndTheWindowAsItShould) {
 
 TEST(Notices, WithoutANameChangeNothing) {
   Lobby lobby;
-  lobby.session.Values().signedInName = "";
+  lobby.session.SignInAs("", "");
   lobby.Receive({"USER::online", "GAME::up"});  // even with empty-named nodes listed
   lobby.Take();
   lobby.Receive({"GAMEUP:", "GAMEDOWN", "GAMEREM:", "REMUSER", "ISADMIN:", "ISNVIS:", "ISON:",
@@ -175,7 +175,7 @@ TEST(Notices, WithoutANameChangeNothing) {
 
 TEST(Notices, WorkWhileTheListsAreStillLoading) {
   ClientHarness core;
-  core.session.Values().signedInName = "Me";
+  core.session.SignInAs("Me", "");
   core.socket.connected = true;
   core.Receive({"AUTH_ACK:OK", "ISON:bob"});
   EXPECT_EQ(core.log.back(), Added("bob", "ONLINE", "bob", 2, "user"));

@@ -44,8 +44,8 @@ TEST(Startup, CreatesTheKeyAndTakesTheOsMajorVersion) {
   ASSERT_FALSE(core.settings.backend.KeyExists(RootKey::kCurrentUser, "Software\\Corvane"));
   core.session.Startup("6.1");
   EXPECT_TRUE(core.settings.backend.KeyExists(RootKey::kCurrentUser, "Software\\Corvane"));
-  EXPECT_EQ(core.session.Values().osMajorVersion, 6);
-  EXPECT_FALSE(core.session.Values().mainWindowLoaded);
+  EXPECT_EQ(core.session.OsMajorVersion(), 6);
+  EXPECT_FALSE(core.session.MainWindowLoaded());
 }
 
 TEST(Startup, AKeyThatCannotBeMadeFailsTheStartup) {
@@ -61,7 +61,7 @@ TEST(Startup, WithoutAutoLoginShowsTheWindowThenTheLoginWindow) {
   core.settings.SetDWord("AutoLogin", 0);
   core.session.Startup("5.1");
   core.session.FinishStartup();
-  EXPECT_TRUE(core.session.Values().mainWindowLoaded);
+  EXPECT_TRUE(core.session.MainWindowLoaded());
   EXPECT_EQ(core.Take(), (Log{"show main window", "login window"}));
 }
 
@@ -75,13 +75,13 @@ TEST(Startup, AutoLoginConnectsWithTheRememberedIdAndNeverShowsTheLoginWindow) {
   EXPECT_EQ(core.Take(),
             (Log{"show main window", "disable Login", "enable Disconnect", "close socket",
                  "logo Connecting", "status Connecting", "connect localhost:13228"}));
-  EXPECT_EQ(core.session.Values().signedInName, "Bob");
-  EXPECT_EQ(core.session.Values().passwordDigest, "0123456789ABCDEF0123456789ABCDEF");
+  EXPECT_EQ(core.session.SignedIn().name, "Bob");
+  EXPECT_EQ(core.session.SignedIn().passwordDigest, "0123456789ABCDEF0123456789ABCDEF");
 }
 
 TEST(Startup, AutoLoginWithNothingRememberedSignsInWithEmptyValues) {
   ClientHarness core;
-  core.session.Values().signedInName = "stale";
+  core.session.SignInAs("stale", "");
   core.settings.SetDWord("AutoLogin", 1);
   core.session.FinishStartup();
   core.socket.connected = true;
@@ -126,8 +126,7 @@ TEST(ConnectToServer, MissingOrUnusableValuesFallBackToLocalhostAnd13228) {
 
 TEST(SocketConnect, SignsInWithNameAndDigest) {
   ClientHarness core;
-  core.session.Values().signedInName = "bob ";
-  core.session.Values().passwordDigest = "ABCDEF";
+  core.session.SignInAs("bob ", "ABCDEF");
   core.socket.connected = true;
   core.session.OnSocketConnect();
   EXPECT_EQ(core.Take(), (Log{"close reconnect window", "disable Login", "enable Disconnect",
@@ -136,20 +135,20 @@ TEST(SocketConnect, SignsInWithNameAndDigest) {
 
 TEST(SocketConnect, PendingAccountCreationSendsCreateOnceThenAuth) {
   ClientHarness core;
-  core.session.Values() = {"neo", "ABCDEF", "neo@example.net", true};
+  core.session.CreateAccount("neo", "ABCDEF", "neo@example.net");
   core.socket.connected = true;
   core.session.OnSocketConnect();
   EXPECT_EQ(core.Take(),
             (Log{"close reconnect window", "disable Login", "enable Disconnect", "logo Creating ID",
                  "status Creating ID", "send CREATE:neo:ABCDEF:neo@example.net"}));
-  EXPECT_FALSE(core.session.Values().creatingAccount);
+  EXPECT_FALSE(core.session.SignedIn().creatingAccount);
   core.session.OnSocketConnect();
   EXPECT_EQ(core.log.back(), "send AUTH:neo:ABCDEF");
 }
 
 TEST(SignIn, WalksThroughEveryStateToOnline) {
   ClientHarness core;
-  core.session.Values().signedInName = "bob";
+  core.session.SignInAs("bob", "");
   core.socket.connected = true;
   core.Receive({"AUTH_ACK:OK"});
   EXPECT_EQ(core.Take(), Concat(Concat({"enable EditProfile"}, kGroups),
@@ -215,8 +214,8 @@ TEST(ResetSession, KeepsNameDigestAndAPartialLine) {
   core.session.OnDataArrival("USERS_");
   core.session.OnSocketError();
   EXPECT_EQ(core.Take(), kResetSignedIn);
-  EXPECT_EQ(core.session.Values().signedInName, "bob");
-  EXPECT_EQ(core.session.Values().passwordDigest, "D41D8CD98F00B204E9800998ECF8427E");
+  EXPECT_EQ(core.session.SignedIn().name, "bob");
+  EXPECT_EQ(core.session.SignedIn().passwordDigest, "D41D8CD98F00B204E9800998ECF8427E");
   // The partial line waits for the next connection's data.
   core.socket.connected = true;
   core.session.OnDataArrival("ACK\r\n");
@@ -330,7 +329,7 @@ TEST(Exit, WhileNotConnectedEndsAtOnceAndThePlainLookHasNoTreeHookToRemove) {
     ClientHarness core;
     if (slowCpu) core.settings.SetDWord("SlowCPU", 1);
     core.session.mnuExit_Click();
-    EXPECT_TRUE(core.session.Values().quitting);
+    EXPECT_TRUE(core.session.Quitting());
     Log expected = {"hide main window", "remove tray icon", "unhook tree",
                     "close all chats",  "stop timer 7301",  "end program"};
     if (slowCpu) expected.erase(expected.begin() + 2);
@@ -377,10 +376,12 @@ TEST(Exit, ASocketErrorWhileWaitingForQuitAckEndsAtOnce) {
 TEST(CloseBox, HidesToTheTrayOnceLoadedUntilQuitting) {
   ClientHarness core;
   EXPECT_TRUE(core.session.MainWindowCloseRequested());  // load not finished yet
-  core.session.Values().mainWindowLoaded = true;
+  core.session.FinishStartup();
+  core.Take();
   EXPECT_FALSE(core.session.MainWindowCloseRequested());
   EXPECT_EQ(core.Take(), (Log{"hide main window"}));
-  core.session.Values().quitting = true;
+  core.session.QuitClient();
+  core.Take();
   EXPECT_TRUE(core.session.MainWindowCloseRequested());
   EXPECT_EQ(core.Take(), Log{});
 }

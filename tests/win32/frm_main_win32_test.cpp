@@ -91,8 +91,7 @@ class MainWindowTest : public ::testing::TestWithParam<bool> {
   void TearDown() override { window_.RemoveTrayIcon(); }
 
   void SignIn() {
-    session_->Values().signedInName = "pilot";
-    session_->Values().passwordDigest = "D41D8CD98F00B204E9800998ECF8427E";
+    session_->SignInAs("pilot", "D41D8CD98F00B204E9800998ECF8427E");
     session_->ConnectToServer();
     socket_.connected = true;
     core_->OnSocketConnect();

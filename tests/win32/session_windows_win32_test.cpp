@@ -19,8 +19,8 @@
 #include "common/registry_win32.h"
 #include "cv3client/session/frm_create_id_win32.h"
 #include "cv3client/session/frm_reconnect_win32.h"
-#include "cv3client/support/frm_preferences_win32.h"
 #include "cv3client/ui/frm_away_win32.h"
+#include "cv3client/ui/frm_preferences_win32.h"
 #include "testbed/remote_controls_win32.h"
 #include "win32/input_box_win32.h"
 #include "win32/timers_win32.h"
@@ -459,7 +459,7 @@ TEST_F(ModalWindowsTest, PreferencesPagesShowTheInitialStatesAndOkWritesWinesReg
   testing::Log log;
   testing::RecordingViews tree(log);
   RosterModel roster(tree, registry);
-  SessionValues session{.signedInName = "pilot", .passwordDigest = "0123456789ABCDEF"};
+  Identity session{.name = "pilot", .passwordDigest = "0123456789ABCDEF"};
   frmPreferences window(owner_);
   PreferencesController controller(window, {registry, roster, session, "C:\\Corvane"});
   Strings seen;  // each page as Ctrl+Tab shows it, from the first; then the advice on OK

@@ -1,4 +1,4 @@
-#include "cv3client/ui/web_pages.h"
+#include "cv3client/support/web_pages.h"
 
 namespace cv3 {
 

@@ -1,4 +1,4 @@
-#include "cv3client/ui/roster.h"
+#include "cv3client/model/roster.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,4 +1,4 @@
-#include "cv3client/support/frm_preferences_win32.h"
+#include "cv3client/ui/frm_preferences_win32.h"
 
 #include <commctrl.h>
 

@@ -6,9 +6,10 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "common/message_box.h"
-#include "cv3client/ui/roster_view.h"
+#include "cv3client/model/roster_view.h"
 
 namespace cv3 {
 
@@ -68,7 +69,7 @@ class ShellView {
   virtual void EndProgram() = 0;
 };
 
-// The windows that come and go, by kind. ClientCore registers once per kind what showing and
+// The windows that come and go, by kind. Each window's wiring registers once what showing and
 // closing it means (a modal window defers itself to the top of the message loop); the program's
 // opener (WindowRegistry) runs the registered actions, tests record the calls and run them.
 enum class WindowKind {
@@ -81,6 +82,27 @@ enum class WindowKind {
   // frmPreferences, modal
   kPreferences,
 };
+
+// The kind's short name, as logs and tests show it ("create id").
+constexpr std::string_view WindowKindName(WindowKind kind) {
+  switch (kind) {
+    case WindowKind::kLogin:
+      return "login";
+    case WindowKind::kAbout:
+      return "about";
+    case WindowKind::kCreateId:
+      return "create id";
+    case WindowKind::kReconnect:
+      return "reconnect";
+    case WindowKind::kAway:
+      return "away";
+    case WindowKind::kHostGame:
+      return "host game";
+    case WindowKind::kPreferences:
+      return "preferences";
+  }
+  return "?";
+}
 
 class WindowOpener {
  public:

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "common/registry.h"
+#include "cv3client/model/roster_view.h"
 #include "cv3client/support/ignore_list.h"
-#include "cv3client/ui/roster_view.h"
 #include "protocol/catalogue.h"
 
 namespace cv3 {

@@ -1,7 +1,8 @@
-// The platform's windows, made on demand for the core. Each window kind is a view interface
-// (LoginView, AboutView, ...); the program provides one maker per kind it has, tests provide
-// fakes, and ClientCore asks for a window when a controller opens one. A kind without a maker
-// opens nothing. The made view belongs to the caller. UI thread only.
+// The platform's windows, made on demand. Each window is a view interface (LoginView, AboutView,
+// ...); the program provides one maker per view type, tests provide fakes, and a window's wiring
+// asks for a view when it opens one (see WindowWiring, which also checks that every registered
+// window has its maker). A view without a maker opens nothing. The made view belongs to the
+// caller. UI thread only.
 #pragma once
 
 #include <any>
@@ -20,6 +21,11 @@ class WindowFactory {
   template <class View>
   void Provide(Maker<View> make) {
     makers_[std::type_index(typeid(View))] = std::move(make);
+  }
+
+  template <class View>
+  bool Provides() const {
+    return makers_.contains(std::type_index(typeid(View)));
   }
 
   // A new window of this kind; nullptr when none is provided or the maker failed.

@@ -12,8 +12,8 @@
 
 #include "common/message_box.h"
 #include "common/registry.h"
-#include "cv3client/session/session_controller.h"
-#include "cv3client/ui/roster.h"
+#include "cv3client/model/identity.h"
+#include "cv3client/model/roster.h"
 
 namespace cv3 {
 
@@ -80,8 +80,8 @@ class PreferencesView {
 struct PreferencesParts {
   Registry& registry;
   RosterModel& roster;
-  const SessionValues& session;  // the signed-in name and password digest to remember
-  std::string programFolder;     // without a "\" at its end
+  const Identity& identity;   // the signed-in name and password digest to remember
+  std::string programFolder;  // without a "\" at its end
 };
 
 class PreferencesController : public PreferencesEvents {

@@ -1,4 +1,4 @@
-#include "cv3client/support/preferences.h"
+#include "cv3client/ui/preferences.h"
 
 #include "common/processes.h"
 #include "cv3client/support/client_settings.h"
@@ -71,10 +71,10 @@ void PreferencesController::cmdOK_Click() {
   // Remembered values are never erased: unchecked keeps them, and an empty name (nobody has
   // signed in yet) would only overwrite them.
   if (view_.Checked(PrefBox::kRememberIDPass)) {
-    if (!parts_.session.signedInName.empty())
-      settings::WriteText(registry, settings::kUsername, parts_.session.signedInName);
-    if (!parts_.session.passwordDigest.empty())
-      settings::WriteText(registry, settings::kPassword, parts_.session.passwordDigest);
+    if (!parts_.identity.name.empty())
+      settings::WriteText(registry, settings::kUsername, parts_.identity.name);
+    if (!parts_.identity.passwordDigest.empty())
+      settings::WriteText(registry, settings::kPassword, parts_.identity.passwordDigest);
   }
   SaveFlags({PrefBox::kAutoLogin, PrefBox::kRememberIDPass, PrefBox::kFlashInactive,
              PrefBox::kPopupLobbyOnMsg, PrefBox::kPopupPrivateOnMsg, PrefBox::kSoundOnMsg});

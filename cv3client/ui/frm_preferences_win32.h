@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "cv3client/support/preferences.h"
+#include "cv3client/ui/preferences.h"
 #include "win32/form_win32.h"
 
 namespace cv3 {
