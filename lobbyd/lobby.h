@@ -91,8 +91,6 @@ class Lobby final : public SessionEvents {
   void SaveGame(Participant* asker, const GameRecord& game, Written done = {});
   void Ignore(Participant& session, std::string_view name, std::string_view why);
   static void Warn(Participant& session, std::string_view text);
-  AccountRecord* FindAccount(std::string_view name);
-  Game* FindGame(std::string_view name);
   int64_t NowSeconds() const;
 
   // lobby_auth.cpp
@@ -154,7 +152,6 @@ class Lobby final : public SessionEvents {
   bool MayManage(const Participant& session, const Game& game) const;
   // A warning when a field is longer than a pilot may store; empty text otherwise.
   std::string TooLong(const cv3::HostedGame& game) const;
-  Game* RunningGameAt(std::string_view address, const Game* except);
 
   // lobby_admin.cpp
   void OnRemUser(Participant& session, const std::string& args);
