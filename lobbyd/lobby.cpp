@@ -13,19 +13,8 @@
 namespace lobbyd {
 namespace {
 
-constexpr unsigned kChecksAheadPerThread = 8;
-
 // Ignored commands logged per connection; a peer sending garbage cannot flood the log.
 constexpr unsigned kIgnoredLinesLogged = 10;
-
-// After this many failed sign-ins from one address within a minute, the address waits.
-constexpr size_t kSignInFailuresPerMinute = 5;
-
-// Successful sign-ins of one account within a minute: a player signs in a few times a day. One
-// address may sign in each connection it may hold twice a minute, so all the pilots behind it
-// come back at once after a network fault or a restart.
-constexpr size_t kSignInsPerAccountPerMinute = 6;
-constexpr size_t kSignInsPerConnectionPerMinute = 2;
 
 // State that has served its purpose (full flood buckets, sign-in counts a minute old) is
 // forgotten every 15 s (sweeps run every second), so the memory of a burst comes back within a
@@ -50,15 +39,7 @@ Lobby::Lobby(asio::io_context& io, Store& store, StoreWorker& worker, HashPool& 
       output_{0, size_t{std::max(options.outputQueueMb, 1u)} * 1024 * 1024,
               size_t{std::max(options.connectionQueueKb, 1u)} * 1024},
       sweep_(io),
-      // Several checks ahead per thread, so none waits while the io thread is busy (a chat line
-      // to 10,000 pilots keeps it for tens of milliseconds).
-      hashQueue_({kChecksAheadPerThread * pool.Threads(), std::max(options.hashQueuePerAddress, 1u),
-                  std::max(options.hashQueue, 1u)}),
-      accountSignIns_(kSignInsPerAccountPerMinute, std::chrono::minutes(1)),
-      addressSignIns_(kSignInsPerConnectionPerMinute * std::max(options.connectionsPerAddress, 1u),
-                      std::chrono::minutes(1)),
-      signInFailures_(kSignInFailuresPerMinute, std::chrono::minutes(1)),
-      accountsCreated_(std::max(options.accountsPerHour, 1u), std::chrono::hours(1)) {
+      accounts_(options, pool.Threads()) {
   beforeSignIn_ = {
       {msg::kAuth, &Lobby::OnAuth},
       {msg::kCreate, &Lobby::OnCreate},
@@ -98,41 +79,40 @@ std::string Lobby::Load() {
   if (auto error = store_.LoadAccounts(accounts); !error.empty()) return error;
   for (auto& account : accounts) {
     std::string key = NameKey(account.name);
-    accounts_.emplace(std::move(key), std::move(account));
+    accounts_.ByKey().emplace(std::move(key), std::move(account));
   }
-  std::vector<GameRecord> games;
-  if (auto error = store_.LoadGames(games); !error.empty()) return error;
-  for (auto& game : games) {
-    // A game that is not long-term goes with its host, and every host left with the restart.
-    if (!game.longTerm) {
-      if (auto error = store_.DeleteGame(game.name); !error.empty()) return error;
-      continue;
-    }
-    std::string key = GameKey(game.name);
-    games_.emplace(std::move(key), Game{std::move(game), false, 0});
-  }
+  if (auto error = games_.Load(store_); !error.empty()) return error;
   // Connections that never sign in are looked for every second.
   SweepEvery(std::chrono::seconds(1));
   return {};
 }
 
 void Lobby::Accept(asio::ip::tcp::socket socket) {
-  if (shuttingDown_) return;
   asio::error_code error;
   auto remote = socket.remote_endpoint(error);
   std::string address = error ? "unknown" : AddressKey(remote.address());
-  if (!MayConnect(address)) {
+  std::shared_ptr<Session> session;
+  Connect(address, [&](uint64_t id) {
+    session = std::make_shared<Session>(std::move(socket), id, shared_);
+    return session;
+  });
+  if (session) {
+    session->Start();
+  } else {
     // Closed at once, without a word: the descriptor is free again for someone else.
     socket.close(error);
-    return;
   }
+}
+
+std::shared_ptr<Participant> Lobby::Connect(const std::string& address,
+                                            const MakeParticipant& make) {
+  if (shuttingDown_ || !MayConnect(address)) return nullptr;
   ++connectionsFrom_[address];
-  auto session =
-      std::make_shared<Session>(std::move(socket), nextId_++, *this, scratch_, log_, output_);
-  session->connectedAt = clock_.Steady();
-  sessions_.emplace(session->Id(), session);
+  std::shared_ptr<Participant> participant = make(nextId_++);
+  participant->connectedAt = clock_.Steady();
+  sessions_.emplace(participant->Id(), participant);
   Regather();
-  session->Start();
+  return participant;
 }
 
 bool Lobby::MayConnect(const std::string& address) {
@@ -158,7 +138,7 @@ void Lobby::SweepEvery(std::chrono::seconds period) {
   sweep_.async_wait([this, period](const asio::error_code& error) {
     if (error || shuttingDown_) return;
     auto deadline = std::chrono::seconds(options_.signInSeconds);
-    std::vector<std::shared_ptr<Session>> late;
+    std::vector<std::shared_ptr<Participant>> late;
     for (auto& [id, session] : sessions_) {
       // A sign-in waiting for its password check is the server's delay, not the pilot's: after
       // a restart thousands wait in the queue for longer than the deadline.
@@ -175,9 +155,7 @@ void Lobby::SweepEvery(std::chrono::seconds period) {
 
 void Lobby::ForgetIdleState() {
   ForgetRestedFloods();
-  auto now = clock_.Steady();
-  for (auto* throttle : {&accountSignIns_, &addressSignIns_, &signInFailures_, &accountsCreated_})
-    throttle->Sweep(now);
+  accounts_.Sweep(clock_.Steady());
   ReleaseFreedMemory();
 }
 
@@ -200,7 +178,7 @@ void Lobby::Shutdown() {
   for (auto& [id, session] : sessions_) session->CloseAfterFlush("server shutting down");
 }
 
-void Lobby::OnLine(Session& session, const cv3::Line& line) {
+void Lobby::OnLine(Participant& session, const cv3::Line& line) {
   const auto& handlers = session.pilot.signedIn ? signedIn_ : beforeSignIn_;
   auto it = handlers.find(line.name);
   if (it == handlers.end()) {
@@ -217,7 +195,7 @@ void Lobby::OnLine(Session& session, const cv3::Line& line) {
   (this->*(it->second))(session, line.args);
 }
 
-void Lobby::Ignore(Session& session, std::string_view name, std::string_view why) {
+void Lobby::Ignore(Participant& session, std::string_view name, std::string_view why) {
   unsigned count = ++session.pilot.ignoredLines;
   if (count > kIgnoredLinesLogged + 1) return;
   if (count == kIgnoredLinesLogged + 1) {
@@ -227,11 +205,11 @@ void Lobby::Ignore(Session& session, std::string_view name, std::string_view why
   session.Log("ignored " + EventLog::Escape(name, 32) + " (" + std::string(why) + ")");
 }
 
-void Lobby::Warn(Session& session, std::string_view text) {
+void Lobby::Warn(Participant& session, std::string_view text) {
   session.Send(cv3::FormatLine(msg::kWarning, text));
 }
 
-void Lobby::OnClosed(Session& session) {
+void Lobby::OnClosed(Participant& session) {
   SignOff(session, "signed off (connection ended)");
   if (auto it = connectionsFrom_.find(session.Address());
       it != connectionsFrom_.end() && --it->second == 0) {
@@ -247,18 +225,10 @@ void Lobby::Regather() {
                        : GatherInterval(sessions_.size(), options_.gatherAtLeast);
 }
 
-void Lobby::Broadcast(std::string_view line, const Session* except, Delivery delivery) {
-  std::string bytes = cv3::Utf8ToCp1252Lossy(line);
-  bytes.append("\r\n");
-  for (Session* pilot : audience_) {
-    if (pilot != except) pilot->SendWire(bytes, delivery);
-  }
-}
-
-void Lobby::SignIn(Session& session, AccountRecord& account) {
+void Lobby::SignIn(Participant& session, AccountRecord& account) {
   std::string key = NameKey(account.name);
-  if (auto it = pilots_.find(key); it != pilots_.end()) {
-    Session& older = *it->second;
+  if (Participant* signedIn = roster_.Find(account.name)) {
+    Participant& older = *signedIn;
     older.Send(msg::kNothercation);
     SignOff(older, "signed off (signed on at another location)");
     older.CloseAfterFlush("closed (signed on at another location)");
@@ -267,46 +237,36 @@ void Lobby::SignIn(Session& session, AccountRecord& account) {
   pilot.signedIn = true;
   pilot.name = account.name;
   pilot.key = key;
-  SetPresence(pilot, Pilot::Presence::kOnline);
-  session.SetLineLimit(Session::kLineLimitSignedIn);
-  pilots_[key] = &session;
-  pilot.audienceIndex = audience_.size();
-  audience_.push_back(&session);
+  roster_.SetPresence(pilot, Pilot::Presence::kOnline);
+  session.AllowSignedInLines();
+  roster_.Add(session);
   account.lastOn = NowSeconds();
   SaveAccount(nullptr, account, Store::AccountPart::kLastOn);
-  accountSignIns_.Record(key, clock_.Steady());
-  addressSignIns_.Record(session.Address(), clock_.Steady());
+  accounts_.SignedIn(key, session.Address(), clock_.Steady());
   session.Log("signed in");
   session.Send(cv3::FormatLine(msg::kAuthAck, msg::kOk));
   std::string isOn = cv3::FormatLine(msg::kIsOn, account.name);
-  Broadcast(isOn, &session);
+  roster_.Broadcast(isOn, &session);
   session.Send(isOn);  // his own is part of the reply to his sign-in
 }
 
-void Lobby::SignOff(Session& session, std::string_view how) {
+void Lobby::SignOff(Participant& session, std::string_view how) {
   Pilot& pilot = session.pilot;
   if (!pilot.signedIn) return;
   pilot.signedIn = false;
-  if (auto it = pilots_.find(pilot.key); it != pilots_.end() && it->second == &session) {
-    pilots_.erase(it);
-    PilotListChanged(pilot.key);
-    // Out of the audience in constant time: the last one takes his place.
-    audience_[pilot.audienceIndex] = audience_.back();
-    audience_[pilot.audienceIndex]->pilot.audienceIndex = pilot.audienceIndex;
-    audience_.pop_back();
-  }
+  roster_.Remove(session);
   session.Log(how);
-  if (AccountRecord* account = FindAccount(pilot.name)) {
+  if (AccountRecord* account = accounts_.Find(pilot.name)) {
     account->lastOn = NowSeconds();
     SaveAccount(nullptr, *account, Store::AccountPart::kLastOn);
   }
   if (shuttingDown_) return;
-  Broadcast(cv3::FormatLine(msg::kIsOff, pilot.name), &session);
+  roster_.Broadcast(cv3::FormatLine(msg::kIsOff, pilot.name), &session);
   TakeDownGamesOf(session);
 }
 
-void Lobby::Write(Session* asker, std::function<std::string(Store&)> write, Written done) {
-  std::weak_ptr<Session> weak = asker ? asker->weak_from_this() : std::weak_ptr<Session>();
+void Lobby::Write(Participant* asker, std::function<std::string(Store&)> write, Written done) {
+  std::weak_ptr<Participant> weak = asker ? asker->weak_from_this() : std::weak_ptr<Participant>();
   worker_.Run(std::move(write), [this, weak, done = std::move(done)](const std::string& error) {
     if (!error.empty()) log_.Server("database: " + error);
     if (!done) return;
@@ -315,31 +275,16 @@ void Lobby::Write(Session* asker, std::function<std::string(Store&)> write, Writ
   });
 }
 
-void Lobby::SaveAccount(Session* asker, const AccountRecord& account, Store::AccountPart part,
+void Lobby::SaveAccount(Participant* asker, const AccountRecord& account, Store::AccountPart part,
                         Written done) {
   Write(
       asker, [account, part](Store& store) { return store.UpdateAccount(account, part); },
       std::move(done));
 }
 
-void Lobby::SaveGame(Session* asker, const GameRecord& game, Written done) {
+void Lobby::SaveGame(Participant* asker, const GameRecord& game, Written done) {
   Write(
       asker, [game](Store& store) { return store.PutGame(game); }, std::move(done));
-}
-
-AccountRecord* Lobby::FindAccount(std::string_view name) {
-  auto it = accounts_.find(NameKey(name));
-  return it == accounts_.end() ? nullptr : &it->second;
-}
-
-Session* Lobby::FindPilot(std::string_view name) {
-  auto it = pilots_.find(NameKey(name));
-  return it == pilots_.end() ? nullptr : it->second;
-}
-
-Lobby::Game* Lobby::FindGame(std::string_view name) {
-  auto it = games_.find(GameKey(name));
-  return it == games_.end() ? nullptr : &it->second;
 }
 
 int64_t Lobby::NowSeconds() const {

@@ -12,13 +12,13 @@ constexpr std::string_view kNotStored =
 
 }  // namespace
 
-AccountRecord* Lobby::AdminTarget(Session& session, const std::string& name, bool mayBeSelf) {
+AccountRecord* Lobby::AdminTarget(Participant& session, const std::string& name, bool mayBeSelf) {
   if (session.pilot.presence != Pilot::Presence::kAdmin) {
     session.Log("administration refused (not in admin mode)");
     Warn(session, "You must be in admin mode to do that!");
     return nullptr;
   }
-  AccountRecord* account = FindAccount(name);
+  AccountRecord* account = accounts_.Find(name);
   if (!account) {
     Warn(session, "There is no pilot named " + name + "!");
     return nullptr;
@@ -34,18 +34,18 @@ AccountRecord* Lobby::AdminTarget(Session& session, const std::string& name, boo
 // must not hold until the next restart, nor be stored later with another write. A sign-in
 // whose read of the account was asked before the change gets its result before the change's
 // (the store's results come back in the order asked), so the change wins over it.
-void Lobby::OnRemUser(Session& session, const std::string& args) {
+void Lobby::OnRemUser(Participant& session, const std::string& args) {
   AccountRecord* account = AdminTarget(session, args, false);
   if (!account) return;
   std::string name = account->name;
   session.Pause();
   Write(
       &session, [name](Store& store) { return store.DeleteAccount(name); },
-      [this, key = NameKey(name)](Session* asker, bool stored) {
-        auto it = accounts_.find(key);
-        if (stored && it != accounts_.end()) {
+      [this, key = NameKey(name)](Participant* asker, bool stored) {
+        auto it = accounts_.ByKey().find(key);
+        if (stored && it != accounts_.ByKey().end()) {
           std::string name = it->second.name;
-          if (Session* victim = FindPilot(name)) {
+          if (Participant* victim = roster_.Find(name)) {
             victim->Send(
                 cv3::FormatLine(msg::kError, "Your account has been removed by an administrator."));
             SignOff(*victim, "signed off (account removed)");
@@ -53,11 +53,11 @@ void Lobby::OnRemUser(Session& session, const std::string& args) {
           }
           // Its games go too: whoever later takes the free ID must not inherit them.
           RemoveGamesOwnedBy(key);
-          verified_.Forget(key);
-          accounts_.erase(it);
-          AccountsChanged();
+          accounts_.Verified().Forget(key);
+          accounts_.ByKey().erase(it);
+          roster_.AccountsChanged();
           if (asker) asker->Log("removed account " + EventLog::Escape(name, 40));
-          Broadcast(cv3::FormatLine(msg::kRemUser, name));
+          roster_.Broadcast(cv3::FormatLine(msg::kRemUser, name));
         }
         if (!asker) return;
         if (!stored) Warn(*asker, kNotStored);
@@ -65,7 +65,7 @@ void Lobby::OnRemUser(Session& session, const std::string& args) {
       });
 }
 
-void Lobby::OnSuspend(Session& session, const std::string& args) {
+void Lobby::OnSuspend(Participant& session, const std::string& args) {
   AccountRecord* account = AdminTarget(session, args, false);
   if (!account) return;
   AccountRecord changed = *account;
@@ -74,8 +74,8 @@ void Lobby::OnSuspend(Session& session, const std::string& args) {
       session, changed, Store::AccountPart::kSuspension,
       [this](AccountRecord& account) {
         account.suspended = true;
-        verified_.Forget(NameKey(account.name));
-        if (Session* victim = FindPilot(account.name)) {
+        accounts_.Verified().Forget(NameKey(account.name));
+        if (Participant* victim = roster_.Find(account.name)) {
           victim->Send(
               cv3::FormatLine(msg::kError, "Your account has been suspended by an administrator."));
           SignOff(*victim, "signed off (account suspended)");
@@ -85,15 +85,15 @@ void Lobby::OnSuspend(Session& session, const std::string& args) {
       account->name + " has been suspended.");
 }
 
-void Lobby::ChangeWhenStored(Session& session, const AccountRecord& changed,
+void Lobby::ChangeWhenStored(Participant& session, const AccountRecord& changed,
                              Store::AccountPart part, std::function<void(AccountRecord&)> apply,
                              std::string confirmation) {
   session.Pause();
   SaveAccount(&session, changed, part,
               [this, key = NameKey(changed.name), apply = std::move(apply),
-               confirmation = std::move(confirmation)](Session* asker, bool stored) {
-                auto it = accounts_.find(key);
-                if (stored && it != accounts_.end()) {
+               confirmation = std::move(confirmation)](Participant* asker, bool stored) {
+                auto it = accounts_.ByKey().find(key);
+                if (stored && it != accounts_.ByKey().end()) {
                   apply(it->second);
                   if (asker) asker->Log(confirmation);
                 }
@@ -103,7 +103,7 @@ void Lobby::ChangeWhenStored(Session& session, const AccountRecord& changed,
               });
 }
 
-void Lobby::OnUnsuspend(Session& session, const std::string& args) {
+void Lobby::OnUnsuspend(Participant& session, const std::string& args) {
   AccountRecord* account = AdminTarget(session, args, true);
   if (!account) return;
   AccountRecord changed = *account;
@@ -114,7 +114,7 @@ void Lobby::OnUnsuspend(Session& session, const std::string& args) {
       account->name + " is no longer suspended.");
 }
 
-void Lobby::OnChngPass(Session& session, const std::string& args) {
+void Lobby::OnChngPass(Participant& session, const std::string& args) {
   auto fields = cv3::ParseChngPassCommand(args);
   if (!fields) {
     Ignore(session, msg::kChngPass, "no password");
@@ -134,8 +134,8 @@ void Lobby::OnChngPass(Session& session, const std::string& args) {
              [this, weak = session.weak_from_this(), key](std::optional<std::string> hash) {
                auto self = weak.lock();
                if (!self || !self->Open()) return;
-               auto it = accounts_.find(key);
-               if (!hash || it == accounts_.end()) {
+               auto it = accounts_.ByKey().find(key);
+               if (!hash || it == accounts_.ByKey().end()) {
                  Warn(*self, "The password could not be changed; please try again.");
                  self->Resume();
                  return;

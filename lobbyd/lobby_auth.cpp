@@ -19,14 +19,13 @@ bool IsSafeField(std::string_view text) {
 
 }  // namespace
 
-void Lobby::OnAuth(Session& session, const std::string& args) {
+void Lobby::OnAuth(Participant& session, const std::string& args) {
   // No ":" at all leaves an empty ID, which no account has: the request fails like any other.
   cv3::AuthFields fields = cv3::ParseAuthCommand(args);
   const std::string& address = session.Address();
   // Sign-ins under way count as failures until they are over: guesses sent side by side cannot
   // get more than the failures allowed checked.
-  if (signInFailures_.Count(address, clock_.Steady()) + SignInsUnderWay(address) >=
-      signInFailures_.Limit()) {
+  if (accounts_.TooManyFailures(address, clock_.Steady())) {
     session.Log("sign-in refused for " + EventLog::Escape(fields.id, 40) +
                 " (too many failures from this address)");
     session.Send(cv3::FormatLine(msg::kAuthAck, msg::kFailed));
@@ -47,70 +46,55 @@ void Lobby::OnAuth(Session& session, const std::string& args) {
       // A failed read leaves what the server knows; the sign-in goes on. So does one whose
       // batch failed to commit: what it read may never have been. Results come back in the
       // order asked, so an administrator's change asked after this read is applied after it.
-      [this, stored, fields = std::move(fields), underWay = CountSignIn(address)](
-          Session* asker, bool read) mutable {
+      [this, stored, fields = std::move(fields), underWay = accounts_.CountSignIn(address)](
+          Participant* asker, bool read) mutable {
         if (read && *stored) TakeOperatorChanges(std::move(**stored));
         if (asker) CheckPassword(*asker, std::move(fields), std::move(underWay));
       });
 }
 
-bool Lobby::SignInsAllowed(Session& session, const std::string& key, const std::string& id) {
+bool Lobby::SignInsAllowed(Participant& session, const std::string& key, const std::string& id) {
   auto now = clock_.Steady();
-  if (!accountSignIns_.Blocked(key, now) && !addressSignIns_.Blocked(session.Address(), now)) {
-    return true;
-  }
+  if (!accounts_.SignInsBlocked(key, session.Address(), now)) return true;
   session.Log("sign-in refused for " + EventLog::Escape(id, 40) + " (signing in too often)");
   Warn(session, "You have signed in too often; please wait a minute and try again.");
   session.Send(cv3::FormatLine(msg::kAuthAck, msg::kFailed));
   return false;
 }
 
-size_t Lobby::SignInsUnderWay(const std::string& address) const {
-  auto it = signInsUnderWay_->find(address);
-  return it == signInsUnderWay_->end() ? 0 : it->second;
-}
-
-std::shared_ptr<void> Lobby::CountSignIn(const std::string& address) {
-  ++(*signInsUnderWay_)[address];
-  return std::shared_ptr<void>(nullptr, [counts = signInsUnderWay_, address](void*) {
-    if (auto it = counts->find(address); it != counts->end() && --it->second == 0)
-      counts->erase(it);
-  });
-}
-
 void Lobby::TakeOperatorChanges(AccountRecord stored) {
   std::string key = NameKey(stored.name);
-  auto it = accounts_.find(key);
-  if (it == accounts_.end()) {
-    accounts_.emplace(std::move(key), std::move(stored));  // added while the server runs
-    AccountsChanged();
+  auto it = accounts_.ByKey().find(key);
+  if (it == accounts_.ByKey().end()) {
+    accounts_.ByKey().emplace(std::move(key), std::move(stored));  // added while the server runs
+    roster_.AccountsChanged();
     return;
   }
   it->second.admin = stored.admin;
   it->second.banned = stored.banned;
-  if (stored.banned) verified_.Forget(it->first);
+  if (stored.banned) accounts_.Verified().Forget(it->first);
 }
 
-void Lobby::CheckPassword(Session& session, cv3::AuthFields fields,
+void Lobby::CheckPassword(Participant& session, cv3::AuthFields fields,
                           std::shared_ptr<void> underWay) {
   const std::string& id = fields.id;
-  const AccountRecord* account = id.empty() ? nullptr : FindAccount(id);
+  const AccountRecord* account = id.empty() ? nullptr : accounts_.Find(id);
   std::string key = account ? NameKey(id) : std::string();
   // An unknown ID costs the same verify as a known one.
   std::string hash = account ? account->passwordHash : dummyHash_;
-  if (!key.empty() && verified_.Matches(key, hash, fields.digest)) {
+  if (!key.empty() && accounts_.Verified().Matches(key, hash, fields.digest)) {
     // Verified before during this run, against this very hash: no second full check, and no
     // wait behind the sign-ins that need one.
     FinishAuth(session, id, key, hash, true);
     session.Resume();
     return;
   }
-  bool queued = hashQueue_.Add(
+  bool queued = accounts_.Checks().Add(
       session.Address(), [this, weak = session.weak_from_this(), id, key, hash,
                           digest = std::move(fields.digest), underWay](HashQueue::Done done) {
         if (auto self = weak.lock(); !self || !self->Open()) return done();
         pool_.Verify(hash, digest, [this, weak, id, key, hash, digest, done, underWay](bool ok) {
-          if (ok && !key.empty()) verified_.Remember(key, hash, digest);
+          if (ok && !key.empty()) accounts_.Verified().Remember(key, hash, digest);
           // The failure is counted before the sign-in stops counting as under way.
           if (auto self = weak.lock(); self && self->Open()) {
             FinishAuth(*self, id, key, hash, ok);
@@ -119,7 +103,7 @@ void Lobby::CheckPassword(Session& session, cv3::AuthFields fields,
           done();
           // Each check thread keeps its last check's working memory (19 MiB) for the next; once
           // none waits, that goes back at once rather than at the next tidy.
-          if (hashQueue_.Total() == 0) ReleaseFreedMemory();
+          if (accounts_.Checks().Total() == 0) ReleaseFreedMemory();
         });
       });
   if (!queued) {
@@ -130,12 +114,12 @@ void Lobby::CheckPassword(Session& session, cv3::AuthFields fields,
   }
 }
 
-void Lobby::FinishAuth(Session& session, const std::string& id, const std::string& key,
+void Lobby::FinishAuth(Participant& session, const std::string& id, const std::string& key,
                        const std::string& hash, bool ok) {
-  auto it = key.empty() ? accounts_.end() : accounts_.find(key);
+  auto it = key.empty() ? accounts_.ByKey().end() : accounts_.ByKey().find(key);
   // The account may have been removed, or its password changed, while the verify ran.
-  if (!ok || it == accounts_.end() || it->second.passwordHash != hash) {
-    signInFailures_.Record(session.Address(), clock_.Steady());
+  if (!ok || it == accounts_.ByKey().end() || it->second.passwordHash != hash) {
+    accounts_.Failed(session.Address(), clock_.Steady());
     session.Log("sign-in failed for " + EventLog::Escape(id, 40));
     session.Send(cv3::FormatLine(msg::kAuthAck, msg::kFailed));
     return;
@@ -156,13 +140,13 @@ void Lobby::FinishAuth(Session& session, const std::string& id, const std::strin
   SignIn(session, account);
 }
 
-void Lobby::RefuseCreate(Session& session, std::string_view reason) {
+void Lobby::RefuseCreate(Participant& session, std::string_view reason) {
   session.Log("account creation refused: " + std::string(reason));
   Warn(session, reason);
   session.Send(cv3::FormatLine(msg::kAuthAck, msg::kFailed));
 }
 
-void Lobby::OnCreate(Session& session, const std::string& args) {
+void Lobby::OnCreate(Participant& session, const std::string& args) {
   auto fields = cv3::ParseCreateCommand(args);
   if (!fields) {
     RefuseCreate(session, "Your account request is missing the password or e-mail address.");
@@ -191,42 +175,40 @@ void Lobby::OnCreate(Session& session, const std::string& args) {
     RefuseCreate(session, "Your password could not be read; please try again.");
     return;
   }
-  if (FindAccount(id)) {
+  if (accounts_.Find(id)) {
     RefuseCreate(session, "That Corvane ID is already taken; please choose another.");
     return;
   }
   // Counted when the work starts, so requests sent side by side cannot slip through together.
-  if (accountsCreated_.Blocked(session.Address(), clock_.Steady())) {
+  if (accounts_.CreationsBlocked(session.Address(), clock_.Steady())) {
     RefuseCreate(
         session,
         "Too many Corvane IDs have been created from your address; please try again later.");
     return;
   }
   session.Pause();
-  bool queued =
-      hashQueue_.Add(session.Address(), [this, weak = session.weak_from_this(), id, email,
-                                         digest = std::move(digest)](HashQueue::Done done) mutable {
-        if (auto self = weak.lock(); !self || !self->Open()) return done();
-        pool_.Hash(std::move(digest),
-                   [this, weak, id, email, done](std::optional<std::string> hash) {
-                     if (auto self = weak.lock(); self && self->Open())
-                       FinishCreate(*self, id, email, hash);
-                     done();
-                   });
-      });
+  bool queued = accounts_.Checks().Add(session.Address(), [this, weak = session.weak_from_this(),
+                                                           id, email, digest = std::move(digest)](
+                                                              HashQueue::Done done) mutable {
+    if (auto self = weak.lock(); !self || !self->Open()) return done();
+    pool_.Hash(std::move(digest), [this, weak, id, email, done](std::optional<std::string> hash) {
+      if (auto self = weak.lock(); self && self->Open()) FinishCreate(*self, id, email, hash);
+      done();
+    });
+  });
   if (!queued) {
     RefuseCreate(session, kServerBusy);
     session.Resume();
     return;
   }
-  accountsCreated_.Record(session.Address(), clock_.Steady());
+  accounts_.Creating(session.Address(), clock_.Steady());
 }
 
-void Lobby::FinishCreate(Session& session, const std::string& id, const std::string& email,
+void Lobby::FinishCreate(Participant& session, const std::string& id, const std::string& email,
                          std::optional<std::string>& hash) {
   if (!hash) {
     RefuseCreate(session, "The server could not create your account now; please try later.");
-  } else if (FindAccount(id)) {  // taken by another request while this one was hashed
+  } else if (accounts_.Find(id)) {  // taken by another request while this one was hashed
     RefuseCreate(session, "That Corvane ID is already taken; please choose another.");
   } else {
     AccountRecord account;
@@ -236,20 +218,20 @@ void Lobby::FinishCreate(Session& session, const std::string& id, const std::str
     account.profile.email = email;
     // Taken at once, so no second request gets the ID; signed in once it is stored.
     std::string key = NameKey(id);
-    accounts_.emplace(key, account);
-    AccountsChanged();
+    accounts_.ByKey().emplace(key, account);
+    roster_.AccountsChanged();
     Write(
         &session, [account](Store& store) { return store.CreateAccount(account); },
-        [this, key](Session* asker, bool stored) {
-          auto it = accounts_.find(key);
-          if (!stored && it != accounts_.end()) {
-            accounts_.erase(it);
-            AccountsChanged();
+        [this, key](Participant* asker, bool stored) {
+          auto it = accounts_.ByKey().find(key);
+          if (!stored && it != accounts_.ByKey().end()) {
+            accounts_.ByKey().erase(it);
+            roster_.AccountsChanged();
           }
           if (!asker) return;
           if (!stored) {
             RefuseCreate(*asker, kNotStored);
-          } else if (it != accounts_.end()) {
+          } else if (it != accounts_.ByKey().end()) {
             asker->Log("account created for " + EventLog::Escape(it->second.name, 40));
             SignIn(*asker, it->second);
           }
@@ -260,13 +242,13 @@ void Lobby::FinishCreate(Session& session, const std::string& id, const std::str
   session.Resume();
 }
 
-void Lobby::OnQuit(Session& session, const std::string&) {
+void Lobby::OnQuit(Participant& session, const std::string&) {
   session.Send(cv3::FormatLine(msg::kQuitAck, msg::kOk));
   SignOff(session, "signed off (quit)");
   session.CloseAfterFlush("closed (quit)");
 }
 
-void Lobby::OnDisconnect(Session& session, const std::string&) {
+void Lobby::OnDisconnect(Participant& session, const std::string&) {
   session.Send(msg::kDisconnectAck);
   SignOff(session, "signed off (disconnect)");
   session.CloseAfterFlush("closed (disconnect)");

@@ -4,7 +4,7 @@
 
 namespace lobbyd {
 
-bool Lobby::FloodAllows(Session& session, Flood Floods::*kind, std::string_view what,
+bool Lobby::FloodAllows(Participant& session, Flood Floods::*kind, std::string_view what,
                         std::string_view warning) {
   auto now = clock_.Steady();
   // The account's buckets, then the address's: each outlives the connection.
@@ -34,28 +34,29 @@ void Lobby::ForgetRestedFloods() {
   }
 }
 
-bool Lobby::ChatAllowed(Session& session) {
+bool Lobby::ChatAllowed(Participant& session) {
   return FloodAllows(session, &Floods::chat, "chat lines",
                      "You are sending messages too fast; some were not delivered.");
 }
 
-void Lobby::OnLobbyMessage(Session& session, const std::string& args) {
+void Lobby::OnLobbyMessage(Participant& session, const std::string& args) {
   if (args.empty()) {
     Ignore(session, msg::kLmsg, "no text");
     return;
   }
   if (!ChatAllowed(session)) return;
-  Broadcast(cv3::ChatLineText(msg::kLmsg, {session.pilot.name, args}), nullptr, Delivery::kNow);
+  roster_.Broadcast(cv3::ChatLineText(msg::kLmsg, {session.pilot.name, args}), nullptr,
+                    Delivery::kNow);
 }
 
-void Lobby::OnPrivateMessage(Session& session, const std::string& args) {
+void Lobby::OnPrivateMessage(Participant& session, const std::string& args) {
   auto line = cv3::ParseChatLine(args);
   if (!line) {
     Ignore(session, msg::kPmsg, "no partner");
     return;
   }
   if (!ChatAllowed(session)) return;
-  Session* receiver = FindPilot(line->name);
+  Participant* receiver = roster_.Find(line->name);
   bool hidden = receiver && receiver->pilot.presence == Pilot::Presence::kInvisible &&
                 !receiver->pilot.writtenTo.count(session.pilot.key);
   if (!receiver || hidden) {

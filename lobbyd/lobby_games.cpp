@@ -41,19 +41,12 @@ std::string Lobby::TooLong(const cv3::HostedGame& game) const {
   return {};
 }
 
-bool Lobby::MayManage(const Session& session, const Game& game) const {
+bool Lobby::MayManage(const Participant& session, const Game& game) const {
   return NameKey(game.record.owner) == session.pilot.key ||
          session.pilot.presence == Pilot::Presence::kAdmin;
 }
 
-Lobby::Game* Lobby::RunningGameAt(std::string_view address, const Game* except) {
-  for (auto& [key, game] : games_) {
-    if (&game != except && game.up && cv3::SameName(game.record.address, address)) return &game;
-  }
-  return nullptr;
-}
-
-void Lobby::OnHostGame(Session& session, const std::string& args) {
+void Lobby::OnHostGame(Participant& session, const std::string& args) {
   auto parsed = cv3::ParseHostedGame(args);
   if (!parsed) {
     Ignore(session, msg::kHostGame, "missing fields");
@@ -76,17 +69,15 @@ void Lobby::OnHostGame(Session& session, const std::string& args) {
     Warn(session, problem);
     return;
   }
-  if (FindGame(record.name)) {
+  if (games_.Find(record.name)) {
     session.Send(cv3::FormatLine(msg::kHostGameAck, msg::kDupName));
     return;
   }
-  if (RunningGameAt(record.address, nullptr)) {
+  if (games_.RunningAt(record.address, nullptr)) {
     session.Send(cv3::FormatLine(msg::kHostGameAck, msg::kDupAddy));
     return;
   }
-  size_t listed = std::count_if(games_.begin(), games_.end(), [&](const auto& entry) {
-    return NameKey(entry.second.record.owner) == session.pilot.key;
-  });
+  size_t listed = games_.OwnedBy(session.pilot.key).size();
   if (listed >= options_.gamesPerAccount) {
     Warn(session, "You already have " + std::to_string(listed) +
                       " games listed; remove one before hosting another!");
@@ -94,25 +85,25 @@ void Lobby::OnHostGame(Session& session, const std::string& args) {
   }
   // Listed at once, so the name and address are taken; announced once stored.
   std::string key = GameKey(record.name);
-  games_[key] = Game{record, true, session.Id()};
+  games_.ByKey()[key] = Game{record, true, session.Id()};
   session.Pause();
-  SaveGame(&session, record, [this, key](Session* asker, bool stored) {
-    auto it = games_.find(key);
-    if (!stored && it != games_.end()) games_.erase(it);
+  SaveGame(&session, record, [this, key](Participant* asker, bool stored) {
+    auto it = games_.ByKey().find(key);
+    if (!stored && it != games_.ByKey().end()) games_.ByKey().erase(it);
     if (!asker) return;
     if (!stored) {
       Warn(*asker, kGameNotStored);
-    } else if (it != games_.end()) {
+    } else if (it != games_.ByKey().end()) {
       asker->Log("hosted game " + EventLog::Escape(it->second.record.name, 40));
       asker->Send(cv3::FormatLine(msg::kHostGameAck, msg::kOk));
-      Broadcast(cv3::FormatLine(msg::kGameUp, it->second.record.name));
+      roster_.Broadcast(cv3::FormatLine(msg::kGameUp, it->second.record.name));
     }
     asker->Resume();
   });
 }
 
-void Lobby::OnGameInfo(Session& session, const std::string& args) {
-  const Game* game = FindGame(args);
+void Lobby::OnGameInfo(Participant& session, const std::string& args) {
+  const Game* game = games_.Find(args);
   if (!game) {
     Warn(session, "There is no game named " + args + "!");
     return;
@@ -122,8 +113,8 @@ void Lobby::OnGameInfo(Session& session, const std::string& args) {
   session.SendLines(cv3::GameInfoAckLines({record.owner, record, game->up, {record.owner}}));
 }
 
-void Lobby::OnResumeInfo(Session& session, const std::string& args) {
-  const Game* game = FindGame(args);
+void Lobby::OnResumeInfo(Participant& session, const std::string& args) {
+  const Game* game = games_.Find(args);
   if (!game) {
     Warn(session, "There is no game named " + args + "!");
     return;
@@ -135,13 +126,13 @@ void Lobby::OnResumeInfo(Session& session, const std::string& args) {
   session.SendLines(cv3::ResumeInfoAckLines(game->record));
 }
 
-void Lobby::OnResumeGame(Session& session, const std::string& args) {
+void Lobby::OnResumeGame(Participant& session, const std::string& args) {
   auto parsed = cv3::ParseHostedGame(args);
   if (!parsed) {
     Ignore(session, msg::kResumeGame, "missing fields");
     return;
   }
-  Game* game = FindGame(parsed->name);
+  Game* game = games_.Find(parsed->name);
   if (!game) {
     Warn(session, "There is no game named " + parsed->name + "!");
     return;
@@ -163,7 +154,7 @@ void Lobby::OnResumeGame(Session& session, const std::string& args) {
     Warn(session, problem);
     return;
   }
-  if (RunningGameAt(parsed->address, game)) {
+  if (games_.RunningAt(parsed->address, game)) {
     Warn(session, "A hosted game with that Internet address already exists!");
     return;
   }
@@ -172,16 +163,16 @@ void Lobby::OnResumeGame(Session& session, const std::string& args) {
   static_cast<cv3::HostedGame&>(resumed) = std::move(*parsed);
   session.Pause();
   SaveGame(&session, resumed,
-           [this, key = GameKey(resumed.name), resumed](Session* asker, bool stored) {
-             auto it = games_.find(key);
-             if (stored && it != games_.end() && asker) {
+           [this, key = GameKey(resumed.name), resumed](Participant* asker, bool stored) {
+             auto it = games_.ByKey().find(key);
+             if (stored && it != games_.ByKey().end() && asker) {
                it->second.record = resumed;
                it->second.up = true;
                it->second.runner = asker->Id();
                asker->Log("resumed game " + EventLog::Escape(resumed.name, 40));
                asker->Send(cv3::FormatLine(msg::kResumeGameAck, msg::kOk));
-               Broadcast(cv3::FormatLine(msg::kGameUp, resumed.name));
-             } else if (stored && it != games_.end()) {
+               roster_.Broadcast(cv3::FormatLine(msg::kGameUp, resumed.name));
+             } else if (stored && it != games_.ByKey().end()) {
                it->second.record = resumed;  // stored, though its host has gone meanwhile
              }
              if (!asker) return;
@@ -190,8 +181,8 @@ void Lobby::OnResumeGame(Session& session, const std::string& args) {
            });
 }
 
-void Lobby::OnRemGame(Session& session, const std::string& args) {
-  Game* game = FindGame(args);
+void Lobby::OnRemGame(Participant& session, const std::string& args) {
+  Game* game = games_.Find(args);
   if (!game) {
     Warn(session, "There is no game named " + args + "!");
     return;
@@ -205,18 +196,18 @@ void Lobby::OnRemGame(Session& session, const std::string& args) {
 }
 
 void Lobby::RemoveGame(const std::string& key) {
-  auto it = games_.find(key);
-  if (it == games_.end()) return;
+  auto it = games_.ByKey().find(key);
+  if (it == games_.ByKey().end()) return;
   std::string name = it->second.record.name;
   // A delete that fails is logged: the game is then listed again after a restart, nothing lost.
   Write(nullptr, [name](Store& store) { return store.DeleteGame(name); });
-  games_.erase(it);
-  Broadcast(cv3::FormatLine(msg::kGameRem, name));
+  games_.ByKey().erase(it);
+  roster_.Broadcast(cv3::FormatLine(msg::kGameRem, name));
 }
 
-void Lobby::TakeDownGamesOf(Session& session) {
+void Lobby::TakeDownGamesOf(Participant& session) {
   std::vector<std::string> removed;
-  for (auto& [key, game] : games_) {
+  for (auto& [key, game] : games_.ByKey()) {
     if (!game.up || game.runner != session.Id()) continue;
     if (!game.record.longTerm) {
       removed.push_back(key);
@@ -224,17 +215,13 @@ void Lobby::TakeDownGamesOf(Session& session) {
     }
     game.up = false;
     game.runner = 0;
-    Broadcast(cv3::FormatLine(msg::kGameDown, game.record.name));
+    roster_.Broadcast(cv3::FormatLine(msg::kGameDown, game.record.name));
   }
   for (const auto& key : removed) RemoveGame(key);
 }
 
 void Lobby::RemoveGamesOwnedBy(const std::string& ownerKey) {
-  std::vector<std::string> owned;
-  for (const auto& [key, game] : games_) {
-    if (NameKey(game.record.owner) == ownerKey) owned.push_back(key);
-  }
-  for (const auto& key : owned) RemoveGame(key);
+  for (const auto& key : games_.OwnedBy(ownerKey)) RemoveGame(key);
 }
 
 }  // namespace lobbyd

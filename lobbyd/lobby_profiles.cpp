@@ -6,9 +6,10 @@
 
 namespace lobbyd {
 
-void Lobby::SendProfile(Session& session, const AccountRecord& account, std::string_view reply) {
+void Lobby::SendProfile(Participant& session, const AccountRecord& account,
+                        std::string_view reply) {
   std::string lastOn = "Never";
-  Session* online = FindPilot(account.name);
+  Participant* online = roster_.Find(account.name);
   bool hidden = online && online->pilot.presence == Pilot::Presence::kInvisible;
   int64_t lastSeen = hidden ? online->pilot.hiddenSince : account.lastOn;
   if (online && !hidden) {
@@ -21,8 +22,8 @@ void Lobby::SendProfile(Session& session, const AccountRecord& account, std::str
       cv3::ProfileAckLines(reply, {account.name, DateText(since), lastOn, account.profile}));
 }
 
-void Lobby::OnUserInfo(Session& session, const std::string& args) {
-  const AccountRecord* account = FindAccount(args);
+void Lobby::OnUserInfo(Participant& session, const std::string& args) {
+  const AccountRecord* account = accounts_.Find(args);
   if (!account) {
     Warn(session, "There is no pilot named " + args + "!");
     return;
@@ -30,8 +31,8 @@ void Lobby::OnUserInfo(Session& session, const std::string& args) {
   SendProfile(session, *account, msg::kUserInfoAck);
 }
 
-void Lobby::OnEditProfile(Session& session, const std::string& args) {
-  const AccountRecord* account = FindAccount(session.pilot.name);
+void Lobby::OnEditProfile(Participant& session, const std::string& args) {
+  const AccountRecord* account = accounts_.Find(session.pilot.name);
   if (NameKey(args) != session.pilot.key || !account) {
     Warn(session, "You can only edit your own profile!");
     return;
@@ -39,13 +40,13 @@ void Lobby::OnEditProfile(Session& session, const std::string& args) {
   SendProfile(session, *account, msg::kEditProfileAck);
 }
 
-void Lobby::OnSaveProfile(Session& session, const std::string& args) {
+void Lobby::OnSaveProfile(Participant& session, const std::string& args) {
   auto save = cv3::ParseSaveProfile(args);
   if (!save) {
     Ignore(session, msg::kSaveProfile, "missing fields");
     return;
   }
-  AccountRecord* account = FindAccount(session.pilot.name);
+  AccountRecord* account = accounts_.Find(session.pilot.name);
   if (NameKey(save->user) != session.pilot.key || !account) {
     Warn(session, "You can only edit your own profile!");
     return;
@@ -74,10 +75,10 @@ void Lobby::OnSaveProfile(Session& session, const std::string& args) {
   account->profile = std::move(profile);
   session.Pause();
   SaveAccount(&session, *account, Store::AccountPart::kProfile,
-              [this, key = session.pilot.key, before](Session* asker, bool stored) {
+              [this, key = session.pilot.key, before](Participant* asker, bool stored) {
                 if (!stored) {
                   // What the others are shown stays what is stored.
-                  if (auto it = accounts_.find(key); it != accounts_.end()) {
+                  if (auto it = accounts_.ByKey().find(key); it != accounts_.ByKey().end()) {
                     it->second.profile = before;
                   }
                 }

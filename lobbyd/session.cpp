@@ -25,27 +25,25 @@ std::string AddressKey(const asio::ip::address& address) {
   return asio::ip::address_v6(bytes).to_string() + "/64";
 }
 
-void AppendWireLine(std::string& wire, std::string_view line) {
-  wire += cv3::Utf8ToCp1252Lossy(line);
-  wire += "\r\n";
-}
-
 std::chrono::microseconds GatherInterval(size_t connections, std::chrono::microseconds atLeast) {
   return std::max(atLeast,
                   std::min(kGatherPerConnection * static_cast<long>(connections), kGatherMost));
 }
 
-Session::Session(asio::ip::tcp::socket socket, uint64_t id, SessionEvents& events,
-                 std::vector<char>& scratch, EventLog& log, OutputBudget& budget)
-    : socket_(std::move(socket)),
-      id_(id),
-      events_(events),
-      scratch_(scratch),
-      log_(log),
-      budget_(budget) {
+namespace {
+
+std::string PeerAddressKey(const asio::ip::tcp::socket& socket) {
+  asio::error_code error;
+  auto remote = socket.remote_endpoint(error);
+  return error ? "unknown" : AddressKey(remote.address());
+}
+
+}  // namespace
+
+Session::Session(asio::ip::tcp::socket socket, uint64_t id, SessionShared& shared)
+    : Participant(id, PeerAddressKey(socket)), socket_(std::move(socket)), shared_(shared) {
   asio::error_code error;
   remote_ = socket_.remote_endpoint(error);
-  address_ = error ? "unknown" : AddressKey(remote_.address());
   if (error) remote_ = {};
 }
 
@@ -56,7 +54,7 @@ std::string Session::Peer() const {
          std::to_string(remote_.port());
 }
 
-void Session::Log(std::string_view event) { log_.Connection(Peer(), pilot.name, event); }
+void Session::Log(std::string_view event) { shared_.log.Connection(Peer(), pilot.name, event); }
 
 void Session::Start() {
   asio::error_code error;
@@ -71,7 +69,7 @@ void Session::WaitReadable() {
   if (closed_ || closing_ || paused_ || waiting_) return;
   waiting_ = true;
   socket_.async_wait(asio::ip::tcp::socket::wait_read,
-                     [self = shared_from_this()](const asio::error_code& error) {
+                     [self = Self()](const asio::error_code& error) {
                        self->waiting_ = false;
                        self->OnReadable(error);
                      });
@@ -84,7 +82,7 @@ void Session::OnReadable(const asio::error_code& error) {
     return;
   }
   asio::error_code readError;
-  size_t count = socket_.read_some(asio::buffer(scratch_), readError);
+  size_t count = socket_.read_some(asio::buffer(shared_.scratch), readError);
   if (readError == asio::error::would_block || readError == asio::error::try_again) {
     WaitReadable();
     return;
@@ -97,7 +95,7 @@ void Session::OnReadable(const asio::error_code& error) {
     Close("read failed: " + readError.message());
     return;
   }
-  buffer_.Append(std::string_view(scratch_.data(), count));
+  buffer_.Append(std::string_view(shared_.scratch.data(), count));
   HandleLines();
 }
 
@@ -110,7 +108,7 @@ void Session::HandleLines() {
       Close("line too long");
       return;
     }
-    events_.OnLine(*this, cv3::ParseLine(cv3::Cp1252ToUtf8(raw)));
+    shared_.events.OnLine(*this, cv3::ParseLine(cv3::Cp1252ToUtf8(raw)));
   }
   if (buffer_.Pending() == 0) {
     // An idle connection keeps no receive buffer behind.
@@ -124,7 +122,7 @@ void Session::Resume() {
   if (!paused_) return;
   paused_ = false;
   // Posted, so the caller's own work finishes before the next line is handled.
-  asio::post(socket_.get_executor(), [self = shared_from_this()] { self->HandleLines(); });
+  asio::post(socket_.get_executor(), [self = Self()] { self->HandleLines(); });
 }
 
 void Session::Send(std::string_view line) {
@@ -159,16 +157,16 @@ void Session::Enqueue(std::string_view bytes, Delivery delivery) {
 }
 
 bool Session::Admit(size_t bytes) {
-  if (queuedBytes_ + bytes > budget_.perConnection) {
+  if (queuedBytes_ + bytes > shared_.budget.perConnection) {
     Close("outbound queue full (peer not reading)");
     return false;
   }
-  if (budget_.queued + bytes > budget_.limit && queuedBytes_ > kBehindBytes) {
+  if (shared_.budget.queued + bytes > shared_.budget.limit && queuedBytes_ > kBehindBytes) {
     Close("outbound queue closed (the server's output is full; peer not reading)");
     return false;
   }
   queuedBytes_ += bytes;
-  budget_.queued += bytes;
+  shared_.budget.queued += bytes;
   return true;
 }
 
@@ -186,7 +184,7 @@ void Session::WriteSoon(Delivery delivery) {
   // A gathered write still due then finds the queue written and has nothing to do.
   if (delivery == Delivery::kNow) return WriteMore();
   if (writeArmed_) return;
-  auto due = lastWrite_ + budget_.gather;
+  auto due = lastWrite_ + shared_.budget.gather;
   if (std::chrono::steady_clock::now() >= due) {
     WriteMore();
     return;
@@ -195,7 +193,7 @@ void Session::WriteSoon(Delivery delivery) {
   if (!coalesceTimer_)
     coalesceTimer_ = std::make_unique<asio::steady_timer>(socket_.get_executor());
   coalesceTimer_->expires_at(due);
-  coalesceTimer_->async_wait([self = shared_from_this()](const asio::error_code& error) {
+  coalesceTimer_->async_wait([self = Self()](const asio::error_code& error) {
     self->writeArmed_ = false;
     // Thousands of connections wait for their gathered write at once; between waits none keeps
     // a timer. Its wait is over, so it may end here.
@@ -206,7 +204,7 @@ void Session::WriteSoon(Delivery delivery) {
 
 void Session::FillFromBacklog() {
   // Well below what the connection may queue, so a chunk always fits.
-  const size_t lowWater = std::min(kLowWater, budget_.perConnection / 4);
+  const size_t lowWater = std::min(kLowWater, shared_.budget.perConnection / 4);
   while (!closed_ && !backlog_.empty() && queuedBytes_ - heldBytes_ < lowWater) {
     Held& front = backlog_.front();
     if (!front.producer) {
@@ -240,10 +238,9 @@ void Session::WriteMore() {
   urgent_ = false;
   lastWrite_ = std::chrono::steady_clock::now();
   writing_ = true;
-  asio::async_write(socket_, asio::buffer(inFlight_),
-                    [self = shared_from_this()](const asio::error_code& error, size_t) {
-                      self->OnWritten(error);
-                    });
+  asio::async_write(
+      socket_, asio::buffer(inFlight_),
+      [self = Self()](const asio::error_code& error, size_t) { self->OnWritten(error); });
 }
 
 void Session::OnWritten(const asio::error_code& error) {
@@ -267,7 +264,7 @@ void Session::OnWritten(const asio::error_code& error) {
 
 void Session::Unqueued(size_t bytes) {
   queuedBytes_ -= bytes;
-  budget_.queued -= bytes;
+  shared_.budget.queued -= bytes;
 }
 
 void Session::CloseAfterFlush(std::string_view reason) {
@@ -279,7 +276,7 @@ void Session::CloseAfterFlush(std::string_view reason) {
     return;
   }
   flushTimer_ = std::make_unique<asio::steady_timer>(socket_.get_executor(), kFlushDeadline);
-  flushTimer_->async_wait([self = shared_from_this()](const asio::error_code& error) {
+  flushTimer_->async_wait([self = Self()](const asio::error_code& error) {
     if (!error) self->Close(self->closeReason_ + " (unsent lines dropped)");
   });
   // Notices waiting for the gathering go now: at a shutdown the server waits for them.
@@ -301,8 +298,7 @@ void Session::Close(std::string_view reason) {
     Unqueued(item.producer ? kHeldProducerBytes : item.bytes.size());
   backlog_.clear();
   heldBytes_ = 0;
-  asio::post(socket_.get_executor(),
-             [self = shared_from_this()] { self->events_.OnClosed(*self); });
+  asio::post(socket_.get_executor(), [self = Self()] { self->shared_.events.OnClosed(*self); });
 }
 
 }  // namespace lobbyd

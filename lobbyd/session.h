@@ -1,7 +1,8 @@
-// One client connection: reads and frames lines, queues outgoing lines, closes. It knows nothing
-// of the protocol: every complete line goes to SessionEvents::OnLine, one at a time and in order,
-// and the end of the connection to OnClosed (posted, never from inside a call into the session).
-// io thread only.
+// One client connection over TCP, the lobby's Participant: reads and frames lines, queues outgoing
+// lines (gathering notices into fewer writes, within the server's output budget), closes. It
+// knows nothing of the protocol: every complete line goes to SessionEvents::OnLine, one at a time
+// and in order, and the end of the connection to OnClosed (posted, never from inside a call into
+// the session). io thread only.
 #pragma once
 
 #include <asio/ip/tcp.hpp>
@@ -10,51 +11,15 @@
 #include <functional>
 #include <list>
 #include <memory>
-#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "lobbyd/event_log.h"
-#include "lobbyd/flood.h"
+#include "lobbyd/participant.h"
 #include "protocol/wire.h"
 
 namespace lobbyd {
-
-class Session;
-
-class SessionEvents {
- public:
-  virtual ~SessionEvents() = default;
-  // `line` is decoded to UTF-8.
-  virtual void OnLine(Session& session, const cv3::Line& line) = 0;
-  virtual void OnClosed(Session& session) = 0;
-};
-
-// What the lobby knows about the pilot on a connection; the lobby alone changes it.
-struct Pilot {
-  enum class Presence { kOnline, kAway, kInvisible, kAdmin };
-  bool signedIn = false;
-  std::string name;  // the account's name once signed in
-  std::string key;   // its NameKey
-  Presence presence = Presence::kOnline;
-  std::string awayMessage;
-  // When he last went invisible (wall clock, seconds): his profile shows it as the time he
-  // was last on, as if he had signed off then.
-  int64_t hiddenSince = 0;
-  // His entry in others' pilot lists, in wire form; set with his presence (Lobby::SetPresence),
-  // so a list of thousands copies lines instead of building them.
-  std::string listed;
-  size_t audienceIndex = 0;  // his place among those broadcasts go to (Lobby::audience_)
-  // Pilots this one has written to privately (name keys): they know he is here, so while he is
-  // invisible their private lines still reach him; everyone else's are refused as if he were
-  // offline, so invisibility cannot be probed.
-  std::set<std::string> writtenTo;
-  // A list reply on its way: asking again meanwhile is answered by it.
-  bool usersListPending = false;
-  bool gamesListPending = false;
-  unsigned ignoredLines = 0;  // ignored commands, for bounding what the log gets
-};
 
 // The server's output, shared by all connections: what is queued against the limits, and how
 // long writes to one connection are gathered.
@@ -79,14 +44,16 @@ std::chrono::microseconds GatherInterval(size_t connections, std::chrono::micros
 // its /64, which one subscriber gets whole ("2001:db8:1:2::/64").
 std::string AddressKey(const asio::ip::address& address);
 
-// Appends a line (UTF-8, without CR LF) as it goes on the wire: Windows-1252 with CR LF.
-void AppendWireLine(std::string& wire, std::string_view line);
+// What every session of the io thread shares: one reference in each instead of four.
+struct SessionShared {
+  SessionEvents& events;
+  // A read buffer for all: an idle connection then holds none of its own.
+  std::vector<char>& scratch;
+  EventLog& log;
+  OutputBudget& budget;
+};
 
-// Whether a line may wait for the connection's next gathered write (notices that fan out to
-// everyone) or is written at once (replies, chat: someone is waiting to read it).
-enum class Delivery { kGathered, kNow };
-
-class Session : public std::enable_shared_from_this<Session> {
+class Session final : public Participant {
  public:
   static constexpr size_t kLineLimitBeforeSignIn = 512;
   static constexpr size_t kLineLimitSignedIn = 8 * 1024;
@@ -100,49 +67,31 @@ class Session : public std::enable_shared_from_this<Session> {
   // megabytes of kernel memory each.
   static constexpr int kSendBuffer = 64 * 1024;
 
-  // `scratch` is a read buffer shared by all sessions of the io thread: an idle connection then
-  // holds no read buffer of its own.
-  Session(asio::ip::tcp::socket socket, uint64_t id, SessionEvents& events,
-          std::vector<char>& scratch, EventLog& log, OutputBudget& budget);
+  Session(asio::ip::tcp::socket socket, uint64_t id, SessionShared& shared);
 
   void Start();
 
-  // Queues one line (UTF-8, without CR LF), sent as Windows-1252 with CR LF.
-  void Send(std::string_view line);
-  // Queues several lines as one write (a list and its closing reply).
-  void SendLines(const std::vector<std::string>& lines);
-  // Queues bytes already in wire form (a broadcast builds its line once for everyone).
-  void SendWire(std::string_view bytes, Delivery delivery = Delivery::kGathered);
-  // A long reply produced as the connection drains: `more` appends some lines in wire form
-  // (AppendWireLine) to its argument and returns false once it has given the last. What is sent
-  // afterwards waits behind it, so the reply reaches the peer whole. Until it has given the last
-  // it counts as kHeldProducerBytes, and what it gives counts as it is given.
-  using Producer = std::function<bool(std::string& wire)>;
-  void SendStream(Producer more);
+  void Send(std::string_view line) override;
+  void SendLines(const std::vector<std::string>& lines) override;
+  void SendWire(std::string_view bytes, Delivery delivery) override;
+  // Until it has given the last, a producer counts as kHeldProducerBytes against the limits,
+  // and what it gives counts as it is given.
+  void SendStream(Producer more) override;
 
-  // While paused no further line is handed over (a sign-in awaits its hash); Resume goes on
-  // with the lines already received, in order.
-  void Pause() { paused_ = true; }
-  void Resume();
-  bool Paused() const { return paused_; }
+  void Pause() override { paused_ = true; }
+  void Resume() override;
+  bool Paused() const override { return paused_; }
 
-  // Drops the connection now; what is queued is lost.
-  void Close(std::string_view reason);
-  // Takes no further lines, sends what is queued, then closes (at most kFlushDeadline later).
-  void CloseAfterFlush(std::string_view reason);
+  void Close(std::string_view reason) override;
+  // Closes at most kFlushDeadline later.
+  void CloseAfterFlush(std::string_view reason) override;
+  bool Open() const override { return !closed_ && !closing_; }
 
-  bool Open() const { return !closed_ && !closing_; }
+  void AllowSignedInLines() override { buffer_.SetLimit(kLineLimitSignedIn); }
+  void Log(std::string_view event) override;
+
   // The memory the connection's write buffers hold, for checking that it is given back.
   size_t WriteBufferCapacity() const { return outbox_.capacity() + inFlight_.capacity(); }
-  void SetLineLimit(size_t limit) { buffer_.SetLimit(limit); }
-
-  uint64_t Id() const { return id_; }
-  const std::string& Address() const { return address_; }  // AddressKey of the peer
-  // When the connection was accepted, on the lobby's steady clock.
-  std::chrono::steady_clock::time_point connectedAt{};
-  void Log(std::string_view event);
-
-  Pilot pilot;
 
  private:
   void WaitReadable();
@@ -159,17 +108,14 @@ class Session : public std::enable_shared_from_this<Session> {
   bool Admit(size_t bytes);
   void FillFromBacklog();
 
+  std::shared_ptr<Session> Self() { return std::static_pointer_cast<Session>(shared_from_this()); }
+
   asio::ip::tcp::socket socket_;
-  uint64_t id_;
-  SessionEvents& events_;
-  std::vector<char>& scratch_;
-  EventLog& log_;
-  OutputBudget& budget_;
+  SessionShared& shared_;
   // The peer, for the log ("address:port" is built when a line is logged: kept as text, it would
   // be a heap block per connection).
   asio::ip::tcp::endpoint remote_;
   std::string Peer() const;
-  std::string address_;
 
   cv3::LineBuffer buffer_{kLineLimitBeforeSignIn};
   bool paused_ = false;

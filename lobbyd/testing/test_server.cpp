@@ -89,26 +89,20 @@ void TestServer::Stop() {
   store_.reset();
 }
 
-namespace {
-
-std::unique_ptr<TestClient> Expect(std::unique_ptr<TestClient> client, std::string_view name) {
-  if (client->ReadLine() != "AUTH_ACK:OK") return nullptr;
-  if (client->ReadLine() != "ISON:" + std::string(name)) return nullptr;
-  return client;
-}
-
-}  // namespace
-
 std::unique_ptr<TestClient> TestServer::Join(std::string_view name, std::string_view password) {
-  auto client = Connect();
-  client->Send(cv3::CreateCommand(name, Digest(password), std::string(name) + "@example.org"));
-  return Expect(std::move(client), name);
+  return SignedIn(Connect(), name, CreateRequest(name, password));
 }
 
 std::unique_ptr<TestClient> TestServer::SignIn(std::string_view name, std::string_view password) {
-  auto client = Connect();
-  client->Send(cv3::AuthCommand(name, Digest(password)));
-  return Expect(std::move(client), name);
+  return SignedIn(Connect(), name, AuthRequest(name, password));
+}
+
+std::string CreateRequest(std::string_view name, std::string_view password) {
+  return cv3::CreateCommand(name, Digest(password), std::string(name) + "@example.org");
+}
+
+std::string AuthRequest(std::string_view name, std::string_view password) {
+  return cv3::AuthCommand(name, Digest(password));
 }
 
 std::string Digest(std::string_view password) {

@@ -103,4 +103,18 @@ class TestServer {
 // The digest the client sends for a password.
 std::string Digest(std::string_view password);
 
+// The client of a connection (a TestClient or a RigClient) once "AUTH_ACK:OK" and its own
+// "ISON:" have come after it sent `request`; null when anything else came.
+template <class Client>
+std::unique_ptr<Client> SignedIn(std::unique_ptr<Client> client, std::string_view name,
+                                 std::string_view request) {
+  client->Send(request);
+  if (client->ReadLine() != "AUTH_ACK:OK") return nullptr;
+  if (client->ReadLine() != "ISON:" + std::string(name)) return nullptr;
+  return client;
+}
+// "CREATE:" with the e-mail address name@example.org, and "AUTH:".
+std::string CreateRequest(std::string_view name, std::string_view password);
+std::string AuthRequest(std::string_view name, std::string_view password);
+
 }  // namespace lobbyd::testing

@@ -1,7 +1,7 @@
 // The game registry: hosting, details, resuming, removing, and host sign-off.
 #include <gtest/gtest.h>
 
-#include "lobbyd/testing/test_server.h"
+#include "lobbyd/testing/lobby_rig.h"
 
 namespace lobbyd::testing {
 namespace {
@@ -20,10 +20,10 @@ std::string Fields(const std::string& name, const std::string& address, bool lon
 class Games : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_EQ(server_.Seed({{{"root", "pw"}}, {"root"}, {}, {}}), "");
-    ASSERT_EQ(server_.Start(), "");
-    host_ = server_.Join("host");
-    other_ = server_.Join("other");
+    ASSERT_EQ(lobby_.Seed({{{"root", "pw"}}, {"root"}, {}, {}}), "");
+    ASSERT_EQ(lobby_.Start(), "");
+    host_ = lobby_.Join("host");
+    other_ = lobby_.Join("other");
     ASSERT_TRUE(host_ && other_);
     ASSERT_EQ(host_->Sync(), (Lines{"ISON:other"}));
   }
@@ -38,8 +38,8 @@ class Games : public ::testing::Test {
     host_->Close();
     ASSERT_EQ(other_->ReadUntil("GAMEDOWN:Arena"), (Lines{"ISOFF:host"}));
   }
-  TestServer server_;
-  std::unique_ptr<TestClient> host_, other_;
+  LobbyRig lobby_;
+  std::unique_ptr<RigClient> host_, other_;
 };
 
 TEST_F(Games, HostingAnnouncesTheGameToEveryone) {
@@ -60,7 +60,7 @@ TEST_F(Games, ANameIsDupnameWhileListedAndAnAddressDupaddyWhileRunning) {
               down ? (Lines{"HOSTGAME_ACK:DUPNAME", "HOSTGAME_ACK:OK", "GAMEUP:Other"})
                    : (Lines{"HOSTGAME_ACK:DUPNAME", "HOSTGAME_ACK:DUPADDY"}));
     if (!down) EXPECT_EQ(host_->Sync(), Lines{});
-    server_.Clock().Advance(std::chrono::seconds(10));  // past the limit on changes
+    lobby_.Clock().Advance(std::chrono::seconds(10));  // past the limit on changes
   }
 }
 
@@ -70,9 +70,10 @@ TEST_F(Games, FieldsTheClientChecksAreCheckedAgain) {
   host_->Send("HOSTGAME:" + Fields("Good", "", true));
   host_->Send("HOSTGAME:" + Fields("   ", "203.0.113.9", true));
   const std::string kBad = "WARNING:One of your fields contains disallowed punctuation or letters!";
-  EXPECT_EQ(host_->Sync(), (Lines{kBad, kBad, "WARNING:You must have an IP address for your server!",
-                                  "WARNING:You must enter a name for your game!"}));
-  server_.Clock().Advance(std::chrono::seconds(10));  // past the limit on changes
+  EXPECT_EQ(host_->Sync(),
+            (Lines{kBad, kBad, "WARNING:You must have an IP address for your server!",
+                   "WARNING:You must enter a name for your game!"}));
+  lobby_.Clock().Advance(std::chrono::seconds(10));  // past the limit on changes
   // A soft hyphen or a C1 control shows as nothing: "Are\u00ADna" would pass for "Arena".
   host_->Send("HOSTGAME:" + Fields("Are\xC2\xADna", "203.0.113.9", true));
   host_->Send("HOSTGAME:" + Fields("Arena\xC2\x90", "203.0.113.9", true));
@@ -134,7 +135,7 @@ TEST_F(Games, ResumeInfoForAnotherPilotIsNoaccessButAnAdministratorMay) {
   Host("Arena", "203.0.113.9", true);
   other_->Send("RESUMEINFO:Arena");
   EXPECT_EQ(other_->Sync(), (Lines{"RESUMEINFO_ACK:NOACCESS"}));
-  auto root = server_.SignIn("root");
+  auto root = lobby_.SignIn("root");
   ASSERT_TRUE(root);
   root->Send("RESUMEINFO:Arena");
   root->Send("ADMINMODE");
@@ -151,7 +152,7 @@ TEST_F(Games, ResumeInfoForAnotherPilotIsNoaccessButAnAdministratorMay) {
 TEST_F(Games, ResumeGameStoresTheNewSettingsAndAnnouncesTheGame) {
   Host("Arena", "203.0.113.9", true);
   DropHost();
-  auto host = server_.SignIn("host");
+  auto host = lobby_.SignIn("host");
   ASSERT_TRUE(host);
   host->Send("RESUMEGAME:" + Fields("Arena", "198.51.100.4", true, "new text"));
   EXPECT_EQ(host->Sync(), (Lines{"RESUMEGAME_ACK:OK", "GAMEUP:Arena"}));
@@ -198,7 +199,7 @@ TEST_F(Games, AnotherPilotCannotRemoveAGameButAnAdministratorInAdminModeCan) {
   Host("Arena", "203.0.113.9", true);
   other_->Send("REMGAME:Arena");
   EXPECT_EQ(other_->Sync(), (Lines{"WARNING:You're not permitted to remove other players games!"}));
-  auto root = server_.SignIn("root");
+  auto root = lobby_.SignIn("root");
   ASSERT_TRUE(root);
   root->Send("REMGAME:Arena");
   root->Send("ADMINMODE");

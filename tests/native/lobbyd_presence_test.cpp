@@ -1,7 +1,7 @@
 // Presence notices as a second and third client see them.
 #include <gtest/gtest.h>
 
-#include "lobbyd/testing/test_server.h"
+#include "lobbyd/testing/lobby_rig.h"
 
 namespace lobbyd::testing {
 namespace {
@@ -11,11 +11,11 @@ using Lines = std::vector<std::string>;
 class Presence : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_EQ(server_.Seed({{{"ann", "pw"}}, {"ann"}, {}, {}}), "");
-    ASSERT_EQ(server_.Start(), "");
-    ann_ = server_.SignIn("ann");
-    bob_ = server_.Join("bob");
-    cid_ = server_.Join("cid");
+    ASSERT_EQ(lobby_.Seed({{{"ann", "pw"}}, {"ann"}, {}, {}}), "");
+    ASSERT_EQ(lobby_.Start(), "");
+    ann_ = lobby_.SignIn("ann");
+    bob_ = lobby_.Join("bob");
+    cid_ = lobby_.Join("cid");
     ASSERT_TRUE(ann_ && bob_ && cid_);
     ASSERT_EQ(ann_->Sync(), (Lines{"ISON:bob", "ISON:cid"}));
     ASSERT_EQ(bob_->Sync(), (Lines{"ISON:cid"}));
@@ -26,12 +26,12 @@ class Presence : public ::testing::Test {
     EXPECT_EQ(bob_->Sync(), bob);
     EXPECT_EQ(cid_->Sync(), cid);
   }
-  TestServer server_;
-  std::unique_ptr<TestClient> ann_, bob_, cid_;
+  LobbyRig lobby_;
+  std::unique_ptr<RigClient> ann_, bob_, cid_;
 };
 
 TEST_F(Presence, SignInIsAnnouncedToEveryoneRightAfterItsAck) {
-  auto dan = server_.Join("dan");
+  auto dan = lobby_.Join("dan");
   ASSERT_TRUE(dan);
   ExpectAll({"ISON:dan"}, {"ISON:dan"}, {"ISON:dan"});
 }
@@ -55,7 +55,7 @@ TEST_F(Presence, ChangesThatReachEveryoneAreLimitedLikeChat) {
   Lines bobSees = seen;
   bobSees.push_back("WARNING:You are making changes too fast; some were not made.");
   ExpectAll(seen, bobSees, seen);
-  server_.Clock().Advance(std::chrono::seconds(2));
+  lobby_.Clock().Advance(std::chrono::seconds(2));
   bob_->Send("ONLINE");
   ExpectAll({"ISON:bob"}, {"ISON:bob"}, {"ISON:bob"});
 }
@@ -91,12 +91,12 @@ TEST_F(Presence, OnlineAwayAndInvisibleEachEndAdminMode) {
   ann_->Send("ONLINE");
   ann_->Send("SUSPEND:bob");
   EXPECT_EQ(ann_->Sync(), (Lines{"ISADMIN:ann", "ISON:ann", kRefused[0]}));
-  server_.Clock().Advance(std::chrono::seconds(4));  // status changes are limited to a few
+  lobby_.Clock().Advance(std::chrono::seconds(4));  // status changes are limited to a few
   ann_->Send("ADMINMODE");
   ann_->Send("AWAY:out");
   ann_->Send("SUSPEND:bob");
   EXPECT_EQ(ann_->Sync(), (Lines{"ISADMIN:ann", "ISAWAY:ann:out", kRefused[0]}));
-  server_.Clock().Advance(std::chrono::seconds(4));
+  lobby_.Clock().Advance(std::chrono::seconds(4));
   ann_->Send("ADMINMODE");
   ann_->Send("INVISIBLE");
   ann_->Send("SUSPEND:bob");

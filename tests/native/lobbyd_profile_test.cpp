@@ -1,6 +1,8 @@
-// Profiles: viewing, fetching one's own for editing, saving, "¶" for line breaks.
+// Profiles: viewing, fetching one's own for editing, saving (in-process), "¶" for line breaks
+// (over loopback, as the byte B6).
 #include <gtest/gtest.h>
 
+#include "lobbyd/testing/lobby_rig.h"
 #include "lobbyd/testing/test_server.h"
 
 namespace lobbyd::testing {
@@ -13,14 +15,14 @@ const std::string kPara = "\xC2\xB6";  // "¶" in UTF-8; 0xB6 on the wire
 class Profiles : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_EQ(server_.Start(), "");
-    ann_ = server_.Join("ann");
-    bob_ = server_.Join("bob");
+    ASSERT_EQ(lobby_.Start(), "");
+    ann_ = lobby_.Join("ann");
+    bob_ = lobby_.Join("bob");
     ASSERT_TRUE(ann_ && bob_);
     ASSERT_EQ(ann_->Sync(), (Lines{"ISON:bob"}));
   }
-  TestServer server_;
-  std::unique_ptr<TestClient> ann_, bob_;
+  LobbyRig lobby_;
+  std::unique_ptr<RigClient> ann_, bob_;
 };
 
 TEST_F(Profiles, NewAccountShowsItsDatesAndEmail) {
@@ -47,12 +49,16 @@ TEST_F(Profiles, SavedProfileIsShownWithParagraphSignsAsSent) {
                    "USERINFO_ACK:BIO:line one" + kPara + "line two: with colon"}));
 }
 
-TEST_F(Profiles, ParagraphSignTravelsAsTheByteB6) {
-  bob_->SendRaw(
+TEST(ProfileBytes, ParagraphSignTravelsAsTheByteB6) {
+  TestServer server;
+  ASSERT_EQ(server.Start(), "");
+  auto bob = server.Join("bob");
+  ASSERT_TRUE(bob);
+  bob->SendRaw(
       "SAVEPROFILE:bob:::::a\xB6"
       "b\r\n");
-  bob_->Send("EDITPROFILE:bob");
-  auto lines = bob_->ReadUntil("EDITPROFILE_ACK:OK");
+  bob->Send("EDITPROFILE:bob");
+  auto lines = bob->ReadUntil("EDITPROFILE_ACK:OK");
   ASSERT_TRUE(lines);
   EXPECT_EQ(lines->back(), "EDITPROFILE_ACK:BIO:a" + kPara + "b");
 }
@@ -90,18 +96,18 @@ TEST_F(Profiles, UnknownPilotGetsAWarning) {
 }
 
 TEST_F(Profiles, LastOnShowsTheSignOffTimeOnceInvisibleOrOffline) {
-  server_.Clock().Advance(std::chrono::hours(2));
+  lobby_.Clock().Advance(std::chrono::hours(2));
   // Going invisible looks like signing off, in the profile too; an hour later he really does.
   for (auto [leave, seen] : {std::pair{"INVISIBLE", "2023-11-15 00:13 UTC"},
                              std::pair{"QUIT", "2023-11-15 01:13 UTC"}}) {
     bob_->Send(leave);
     ASSERT_EQ(ann_->ReadLine(), "ISOFF:bob");
-    server_.Clock().Advance(std::chrono::minutes(30));
+    lobby_.Clock().Advance(std::chrono::minutes(30));
     ann_->Send("USERINFO:bob");
     auto lines = ann_->ReadUntil("USERINFO_ACK:OK");
     ASSERT_TRUE(lines);
     EXPECT_EQ((*lines)[2], std::string("USERINFO_ACK:LASTON:") + seen) << leave;
-    server_.Clock().Advance(std::chrono::minutes(30));
+    lobby_.Clock().Advance(std::chrono::minutes(30));
   }
 }
 

@@ -61,8 +61,8 @@ std::string ReadAvailable(asio::ip::tcp::socket& peer) {
 
 TEST(SessionWrites, NoticesWaitForTheGatheringEvenBehindAWriteThenGoWithTheNextReplyOrTheClose) {
   struct : SessionEvents {
-    void OnLine(Session&, const cv3::Line&) override {}
-    void OnClosed(Session&) override {}
+    void OnLine(Participant&, const cv3::Line&) override {}
+    void OnClosed(Participant&) override {}
   } events;
   asio::io_context io;
   asio::ip::tcp::acceptor acceptor(io, {asio::ip::make_address("127.0.0.1"), 0});
@@ -73,10 +73,11 @@ TEST(SessionWrites, NoticesWaitForTheGatheringEvenBehindAWriteThenGoWithTheNextR
   EventLog log(&logged, clock);
   std::vector<char> scratch(1024);
   OutputBudget budget{0, 1 << 20, 1 << 20, std::chrono::minutes(1)};
-  auto session = std::make_shared<Session>(acceptor.accept(), 1, events, scratch, log, budget);
+  SessionShared shared{events, scratch, log, budget};
+  auto session = std::make_shared<Session>(acceptor.accept(), 1, shared);
   session->Start();
   session->Send("AUTH_ACK:OK");
-  session->SendWire("ISON:bob\r\n");  // during that write
+  session->SendWire("ISON:bob\r\n", Delivery::kGathered);  // during that write
   io.poll();
   EXPECT_EQ(ReadAvailable(peer), "AUTH_ACK:OK\r\n");
   session->Send("VERSION_ACK:OK");
@@ -90,7 +91,7 @@ TEST(SessionWrites, NoticesWaitForTheGatheringEvenBehindAWriteThenGoWithTheNextR
   EXPECT_EQ(ReadAvailable(peer), notices);
   EXPECT_LE(session->WriteBufferCapacity(), 2 * std::string().capacity());
   // A close after the flush does not wait for the gathering.
-  session->SendWire("ISOFF:bob\r\n");
+  session->SendWire("ISOFF:bob\r\n", Delivery::kGathered);
   session->CloseAfterFlush("server shutting down");
   io.poll();
   EXPECT_EQ(ReadAvailable(peer), "ISOFF:bob\r\n");

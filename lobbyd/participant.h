@@ -1,0 +1,111 @@
+// What the lobby's rules see of a connection: lines to send, a close, reading paused while a
+// reply waits on other threads, and the peer's address. The Asio Session is one; tests and the
+// fuzzer drive the rules over a recording one, without sockets. io thread only.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "protocol/wire.h"
+
+namespace lobbyd {
+
+// What the lobby knows about the pilot on a connection; the lobby alone changes it.
+struct Pilot {
+  enum class Presence { kOnline, kAway, kInvisible, kAdmin };
+  bool signedIn = false;
+  std::string name;  // the account's name once signed in
+  std::string key;   // its NameKey
+  Presence presence = Presence::kOnline;
+  std::string awayMessage;
+  // When he last went invisible (wall clock, seconds): his profile shows it as the time he
+  // was last on, as if he had signed off then.
+  int64_t hiddenSince = 0;
+  // His entry in others' pilot lists, in wire form; set with his presence (Roster::SetPresence),
+  // so a list of thousands copies lines instead of building them.
+  std::string listed;
+  size_t audienceIndex = 0;  // his place among those broadcasts go to (Roster's audience)
+  // Pilots this one has written to privately (name keys): they know he is here, so while he is
+  // invisible their private lines still reach him; everyone else's are refused as if he were
+  // offline, so invisibility cannot be probed.
+  std::set<std::string> writtenTo;
+  // A list reply on its way: asking again meanwhile is answered by it.
+  bool usersListPending = false;
+  bool gamesListPending = false;
+  unsigned ignoredLines = 0;  // ignored commands, for bounding what the log gets
+};
+
+// Appends a line in wire form: Windows-1252 with CR LF.
+void AppendWireLine(std::string& wire, std::string_view line);
+
+// Whether a line may wait for the connection's next gathered write (notices that fan out to
+// everyone) or is written at once (replies, chat: someone is waiting to read it).
+enum class Delivery { kGathered, kNow };
+
+class Participant;
+
+// Where a connection's lines and its end go.
+class SessionEvents {
+ public:
+  virtual ~SessionEvents() = default;
+  // `line` is decoded to UTF-8; one at a time, in order, never while reading is paused.
+  virtual void OnLine(Participant& participant, const cv3::Line& line) = 0;
+  // Posted, never from inside a call into the participant.
+  virtual void OnClosed(Participant& participant) = 0;
+};
+
+class Participant : public std::enable_shared_from_this<Participant> {
+ public:
+  Participant(uint64_t id, std::string address) : id_(id), address_(std::move(address)) {}
+  virtual ~Participant() = default;
+  Participant(const Participant&) = delete;
+  Participant& operator=(const Participant&) = delete;
+
+  // Queues one line (UTF-8, without CR LF), sent as Windows-1252 with CR LF.
+  virtual void Send(std::string_view line) = 0;
+  // Queues several lines as one write (a list and its closing reply).
+  virtual void SendLines(const std::vector<std::string>& lines) = 0;
+  // Queues bytes already in wire form (a broadcast builds its line once for everyone).
+  virtual void SendWire(std::string_view bytes, Delivery delivery) = 0;
+  // A long reply produced as the connection drains: `more` appends some lines in wire form
+  // (AppendWireLine) to its argument and returns false once it has given the last. What is sent
+  // afterwards waits behind it, so the reply reaches the peer whole.
+  using Producer = std::function<bool(std::string& wire)>;
+  virtual void SendStream(Producer more) = 0;
+
+  // While paused no further line is handed over (a sign-in awaits its hash); Resume goes on
+  // with the lines already received, in order, after the caller's own work.
+  virtual void Pause() = 0;
+  virtual void Resume() = 0;
+  virtual bool Paused() const = 0;
+
+  // Drops the connection now; what is queued is lost.
+  virtual void Close(std::string_view reason) = 0;
+  // Takes no further lines, sends what is queued, then closes.
+  virtual void CloseAfterFlush(std::string_view reason) = 0;
+  virtual bool Open() const = 0;
+
+  // The pilot has signed in: his lines may be as long as a signed-in pilot's.
+  virtual void AllowSignedInLines() = 0;
+  // One line for the connection in the event log.
+  virtual void Log(std::string_view event) = 0;
+
+  uint64_t Id() const { return id_; }
+  const std::string& Address() const { return address_; }  // AddressKey of the peer
+
+  // When the connection was accepted, on the lobby's steady clock.
+  std::chrono::steady_clock::time_point connectedAt{};
+  Pilot pilot;
+
+ private:
+  uint64_t id_;
+  std::string address_;
+};
+
+}  // namespace lobbyd
