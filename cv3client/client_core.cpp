@@ -28,7 +28,7 @@ ClientCore::ClientCore(ClientPlatform platform)
              .commands = commands_},
       windows_(wiring_, parts_),
       commands_(platform_.messages, platform_.menus, platform_.shell, platform_.windows, session_,
-                roster_, windows_.Chat(), platform_.registry) {
+                parts_.send, roster_, windows_.Chat(), platform_.registry) {
   session_.Register(link_.Handlers());
 }
 

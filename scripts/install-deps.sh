@@ -15,6 +15,8 @@ packages=(
   # clang with its sanitizer and libFuzzer runtimes: the sanitizer build and the fuzz targets
   # (the native-asan preset, scripts/fuzz.sh). systemd-analyze checks lobbyd's unit.
   clang libclang-rt-14-dev systemd
+  # The format check (scripts/check-format.sh) is pinned to this clang-format.
+  clang-format-14
   # lobbyd's Debian package (scripts/package-deb.sh, scripts/test-deb.sh): its manual page, the
   # library dependencies CPack computes (file finds the programs, dpkg-shlibdeps their libraries)
   # and the package checks.

@@ -12,6 +12,10 @@ mkdir -p "$logs"
 
 step() { echo; echo "== $*"; }
 
+step "Format (clang-format 14)"
+"$top/scripts/check-format.sh" 2>&1 | tee "$logs/format.log"
+format_rc=${PIPESTATUS[0]}
+
 step "Native build"
 cmake --preset native >"$logs/native-configure.log" || { cat "$logs/native-configure.log"; exit 1; }
 cmake --build --preset native || exit 1
@@ -79,12 +83,14 @@ read -r dp df <<<"$(packages "$logs/deb.log")"
 read -r wp wpf <<<"$(packages "$logs/packages.log")"
 dp=${dp:-0} df=${df:-1} wp=${wp:-0} wpf=${wpf:-1}
 pp=$((dp + wp)) pf=$((df + wpf))
+# The format check counts as one check.
+fp=$((format_rc == 0 ? 1 : 0)) ff=$((format_rc == 0 ? 0 : 1))
 nf=${nf:-0} nt=${nt:-0} af=${af:-0} at=${at:-0} zp=${zp:-0} zf=${zf:-1} wf=${wf:-0} wt=${wt:-0}
 echo
 echo "Native: $((nt - nf)) passed, $nf failed; Sanitizers: $((at - af)) passed, $af failed;" \
   "Fuzzers: $zp passed, $zf failed; Wine: $((wt - wf)) passed, $wf failed;" \
-  "Packages: $pp passed, $pf failed"
-echo "Total: $((nt - nf + at - af + zp + wt - wf + pp)) passed, $((nf + af + zf + wf + pf)) failed"
-[ "$native_rc" -eq 0 ] && [ "$asan_rc" -eq 0 ] && [ "$fuzz_rc" -eq 0 ] && [ "$windows_rc" -eq 0 ] &&
+  "Packages: $pp passed, $pf failed; Format: $fp passed, $ff failed"
+echo "Total: $((nt - nf + at - af + zp + wt - wf + pp + fp)) passed, $((nf + af + zf + wf + pf + ff)) failed"
+[ "$format_rc" -eq 0 ] && [ "$native_rc" -eq 0 ] && [ "$asan_rc" -eq 0 ] && [ "$fuzz_rc" -eq 0 ] && [ "$windows_rc" -eq 0 ] &&
   [ "$deb_rc" -eq 0 ] && [ "$packages_rc" -eq 0 ] && [ "$dp" -gt 0 ] && [ "$wp" -gt 0 ] &&
   [ "$nt" -gt 0 ] && [ "$at" -gt 0 ] && [ "$zp" -gt 0 ] && [ "$wt" -gt 0 ]

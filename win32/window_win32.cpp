@@ -119,17 +119,6 @@ Window::~Window() {
   }
 }
 
-bool Window::PassToWindow() {
-  ownedByWindow_ = true;
-  if (hwnd_) return true;
-  DeleteIfDone();
-  return false;
-}
-
-void Window::DeleteIfDone() {
-  if (ownedByWindow_ && !hwnd_ && !dispatch_) delete this;
-}
-
 bool Window::Create(const wchar_t* className, const std::wstring& title, DWORD style, DWORD exStyle,
                     int x, int y, int width, int height, HWND parent, HMENU menu, HICON icon) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
@@ -172,7 +161,6 @@ LRESULT CALLBACK Window::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
   // A handler (or a sink told of the teardown) may have deleted the object.
   if (!dispatch.alive) return result;
   self->dispatch_ = dispatch.outer;
-  self->DeleteIfDone();
   return result;
 }
 

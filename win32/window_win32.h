@@ -34,12 +34,11 @@ BoxResult ShowMessageBox(HWND owner, const MessageBoxSpec& box);
 POINT CenteredPosition(HWND owner, int width, int height);
 
 // Base of every window: registers the class once, creates the window with `this` attached, and
-// routes messages to HandleMessage. An object is owned one of two ways:
-//  - by its creator (the main window, modal windows, panels): the object outlives its window, or
-//    its destruction destroys the window, whose remaining messages then no longer reach it;
-//  - by its window (windows the player opens and closes): see GiveToWindow below.
-// Either way hwnd() turns nullptr once the window is destroyed, and the base touches an object
-// no more once it is deleted, even from inside one of its own handlers.
+// routes messages to HandleMessage. The object belongs to its creator (the main window, a window's
+// controller, which makes it when the window opens and deletes it when it closes): it outlives
+// its window, or its destruction destroys the window, whose remaining messages then no longer
+// reach it. hwnd() turns nullptr once the window is destroyed, and the base touches an object no
+// more once it is deleted, even from inside one of its own handlers.
 class Window {
  public:
   Window() = default;
@@ -56,21 +55,14 @@ class Window {
     return DefWindowProcW(hwnd_, message, wParam, lParam);
   }
   // Runs once, at the window's last message (WM_NCDESTROY) after HandleMessage has seen it, with
-  // hwnd_ already nullptr and before a window-owned object is deleted. Clear the back-pointers to
-  // event sinks here (telling a sink that the window is gone if it keeps a pointer to it), so
-  // nothing calls a sink from a dead window. Not called when the object is deleted first.
+  // hwnd_ already nullptr. Clear the back-pointers to event sinks here (telling a sink that the
+  // window is gone if it keeps a pointer to it), so nothing calls a sink from a dead window. Not
+  // called when the object is deleted first.
   virtual void OnTeardown() {}
 
   HWND hwnd_ = nullptr;
 
  private:
-  template <class W>
-  friend W* GiveToWindow(std::unique_ptr<W> window);
-  // The window owns this object from now on. Deletes it at once (false) when it has no window.
-  bool PassToWindow();
-  // Deletes a window-owned object once its window is gone and none of its handlers runs.
-  void DeleteIfDone();
-
   static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
   // One per message being handled, innermost first: a deleted object marks them all dead so the
@@ -80,23 +72,7 @@ class Window {
     bool alive = true;
   };
   Dispatch* dispatch_ = nullptr;
-  bool ownedByWindow_ = false;
 };
-
-// Hands an object whose window exists to that window: the object is deleted after the window's
-// last message (WM_NCDESTROY, however the window goes: closed, DestroyWindow, or its owner or
-// parent destroyed), once none of its handlers is running any more. Returns the object, valid
-// until then: whoever keeps the pointer must hear of the end from the window's OnTeardown.
-// Returns nullptr when the object has no window (it is deleted then). Use: make the object with
-// std::make_unique, create its window, then give it; a failed creation leaves the object to the
-// unique_ptr.
-template <class W>
-W* GiveToWindow(std::unique_ptr<W> window) {
-  static_assert(std::is_base_of_v<Window, W>);
-  if (!window) return nullptr;
-  W* object = window.release();
-  return object->Window::PassToWindow() ? object : nullptr;
-}
 
 // Runs a modal loop for `dialog` with its owner disabled, until `done` turns true or WM_QUIT
 // arrives (which is posted again for the main loop). Tab and Enter work through IsDialogMessage;

@@ -1,6 +1,6 @@
 // The client's end of the lobby connection: `SendCommand`, the only way anything is sent, and
 // the receive loop that cuts arrivals into lines and hands each to its handler. Owned by the
-// main window's controller for the life of the program; UI thread only.
+// program's ClientCore for the life of the program; UI thread only.
 #pragma once
 
 #include <functional>

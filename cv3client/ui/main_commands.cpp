@@ -92,12 +92,12 @@ void MainCommands::Execute(MainCommand command) {
 }
 
 void MainCommands::mnuEditProfile_Click() {
-  session_.SendCommand(FormatLine(msg::kEditProfile, session_.SignedIn().name));
+  send_(FormatLine(msg::kEditProfile, session_.SignedIn().name));
 }
 
-void MainCommands::mnuOnline_Click() { session_.SendCommand(msg::kOnline); }
+void MainCommands::mnuOnline_Click() { send_(msg::kOnline); }
 
-void MainCommands::mnuInvisible_Click() { session_.SendCommand(msg::kInvisible); }
+void MainCommands::mnuInvisible_Click() { send_(msg::kInvisible); }
 
 void MainCommands::mnuGetHelp_Click() { session_.OpenWebPage(WebSitePage(kForumsPath)); }
 
@@ -125,7 +125,7 @@ std::string MainCommands::MenuNodeName(std::string_view tag) {
 }
 
 void MainCommands::SendAbout(std::string_view command, const std::string& name) {
-  if (!name.empty()) session_.SendCommand(FormatLine(command, name));
+  if (!name.empty()) send_(FormatLine(command, name));
 }
 
 void MainCommands::mnuRemUser_Click() { SendAbout(msg::kRemUser, MenuPilot()); }
@@ -147,7 +147,7 @@ void MainCommands::mnuChangePass_Click() {
     messages_.ShowMessage(WarningBox(std::string(kUnusablePasswordText)));
     return;
   }
-  session_.SendCommand(ChngPassCommand(pilot, *digest));
+  send_(ChngPassCommand(pilot, *digest));
 }
 
 void MainCommands::mnuViewProfile_Click() { SendAbout(msg::kUserInfo, MenuPilot()); }
@@ -187,7 +187,7 @@ void MainCommands::mnuResumeGame_Click() {
     messages_.ShowMessage(WarningBox(std::string(kResumeOnlineGameText)));
     return;
   }
-  session_.SendCommand(FormatLine(msg::kResumeInfo, game));
+  send_(FormatLine(msg::kResumeInfo, game));
 }
 
 // Only a game can be removed: with a pilot selected the line would name a pilot as a game.
@@ -195,7 +195,7 @@ void MainCommands::mnuRemoveGame_Click() { SendAbout(msg::kRemGame, MenuGame());
 
 void MainCommands::OpenWebSite() { session_.OpenWebPage(WebSitePage("")); }
 
-void MainCommands::AdminMode() { session_.SendCommand(msg::kAdminMode); }
+void MainCommands::AdminMode() { send_(msg::kAdminMode); }
 
 void MainCommands::TrayMouse(std::string_view action) {
   if (action == kTrayShowWindow) {
@@ -208,7 +208,7 @@ void MainCommands::TrayMouse(std::string_view action) {
 void MainCommands::tvObjects_DblClick() {
   RosterAction action = DoubleClickAction(roster_.SelectedNode());
   if (action.kind == RosterAction::Kind::kGameInfo) {
-    session_.SendCommand(FormatLine(msg::kGameInfo, action.text));
+    send_(FormatLine(msg::kGameInfo, action.text));
   } else if (action.kind == RosterAction::Kind::kPrivateChat) {
     OpenPrivateChat(action.text);
   }

@@ -6,6 +6,7 @@
 // does nothing yet. UI thread only.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -112,14 +113,16 @@ inline constexpr std::string_view kTrayLoginMenu = "RIGHTUP";
 
 class MainCommands {
  public:
+  // `send` puts a command on the server link.
   MainCommands(MessageView& messages, MenuView& menus, ShellView& shell, WindowOpener& windows,
-               SessionController& session, RosterModel& roster, ChatRouter& chat,
-               Registry& registry)
+               SessionController& session, std::function<bool(std::string_view line)> send,
+               RosterModel& roster, ChatRouter& chat, Registry& registry)
       : messages_(messages),
         menus_(menus),
         shell_(shell),
         windows_(windows),
         session_(session),
+        send_(std::move(send)),
         roster_(roster),
         chat_(chat),
         registry_(registry) {}
@@ -206,6 +209,7 @@ class MainCommands {
   ShellView& shell_;
   WindowOpener& windows_;
   SessionController& session_;
+  std::function<bool(std::string_view line)> send_;
   RosterModel& roster_;
   ChatRouter& chat_;
   Registry& registry_;
