@@ -1,6 +1,6 @@
 // The two file questions that game command lines are built from: a path's short (8.3) form,
-// which has no spaces where the volume makes short names, and whether a file exists; and deleting a save file that a new game
-// replaces. Backends: Win32 and a fake. UI thread only.
+// which has no spaces where the volume makes short names, and whether a file exists; and deleting a
+// save file that a new game replaces. Backends: Win32 and a fake. UI thread only.
 #pragma once
 
 #include <string>

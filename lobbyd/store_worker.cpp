@@ -58,9 +58,8 @@ void StoreWorker::Loop() {
     std::vector<std::string> errors = RunTogether(jobs);
     for (size_t i = 0; i < jobs.size(); ++i) {
       if (jobs[i].done) {
-        asio::post(io_, [done = std::move(jobs[i].done), error = std::move(errors[i])] {
-          done(error);
-        });
+        asio::post(io_,
+                   [done = std::move(jobs[i].done), error = std::move(errors[i])] { done(error); });
       }
     }
     std::lock_guard lock(mutex_);

@@ -1,6 +1,5 @@
 // Restart: stop the server, start it on the same database, and everything is still there.
 #include <gtest/gtest.h>
-
 #include <sqlite3.h>
 
 #include "lobbyd/testing/test_server.h"

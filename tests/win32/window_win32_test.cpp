@@ -19,7 +19,7 @@ constexpr UINT kSendToSelf = WM_APP + 4;   // sends itself the message in wParam
 
 // What one window object went through.
 struct Log {
-  std::string events;  // "t" at teardown, "d" at destruction
+  std::string events;             // "t" at teardown, "d" at destruction
   bool deleteAtTeardown = false;  // the sink deletes the object when told of the teardown
 };
 
