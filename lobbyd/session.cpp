@@ -110,11 +110,8 @@ void Session::HandleLines() {
     }
     shared_.events.OnLine(*this, cv3::ParseLine(cv3::Cp1252ToUtf8(raw)));
   }
-  if (buffer_.Pending() == 0) {
-    // An idle connection keeps no receive buffer behind.
-    cv3::LineBuffer fresh(pilot.signedIn ? kLineLimitSignedIn : kLineLimitBeforeSignIn);
-    buffer_ = std::move(fresh);
-  }
+  // An idle connection keeps no receive buffer behind.
+  buffer_.ReleaseIfEmpty();
   WaitReadable();
 }
 

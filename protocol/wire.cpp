@@ -19,6 +19,12 @@ std::string FormatLine(std::string_view name, std::string_view args) {
 
 void LineBuffer::Append(std::string_view bytes) { data_.append(bytes); }
 
+void LineBuffer::ReleaseIfEmpty() {
+  if (Pending() != 0) return;
+  std::string().swap(data_);
+  start_ = scanned_ = 0;
+}
+
 void LineBuffer::Compact() {
   // Consumed text is dropped lazily so that many short lines in one arrival cost one move.
   if (start_ > 0 && (start_ == data_.size() || start_ > data_.size() / 2)) {

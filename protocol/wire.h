@@ -41,6 +41,9 @@ class LineBuffer {
 
   void SetLimit(size_t limit) { limit_ = limit; }
   size_t Pending() const { return data_.size() - start_; }
+  // Gives the buffer's memory back when no text waits (a server holds thousands of idle ones).
+  // Assigning an empty buffer would not: a string keeps its capacity when given a short one.
+  void ReleaseIfEmpty();
 
  private:
   void Compact();
