@@ -110,6 +110,7 @@ void ClientCore::OpenCreateIdWindow() {
   if (!createId_) return;
   bool unloaded = false;
   CreateIdController controller(*createId_, session_.Values(), platform_.processes,
+                                platform_.registry,
                                 {[this] { session_.ConnectToServer(); }, [&] { unloaded = true; }});
   createId_->ShowModal(controller);
   if (unloaded) createId_.reset();

@@ -58,8 +58,12 @@ class CreateIdController : public CreateIdEvents {
   };
 
   CreateIdController(CreateIdView& view, SessionValues& session, Processes& processes,
-                     Hooks hooks)
-      : view_(view), session_(session), processes_(processes), hooks_(std::move(hooks)) {}
+                     Registry& registry, Hooks hooks)
+      : view_(view),
+        session_(session),
+        processes_(processes),
+        registry_(registry),
+        hooks_(std::move(hooks)) {}
 
   void cmdCreate_Click() override;
   void cmdCancel_Click() override;
@@ -69,6 +73,7 @@ class CreateIdController : public CreateIdEvents {
   CreateIdView& view_;
   SessionValues& session_;
   Processes& processes_;
+  Registry& registry_;  // the web site's root for Help
   Hooks hooks_;
 };
 
