@@ -5,8 +5,9 @@
 # the installed client signs in to the test lobbyd and writes nothing into its folder; an install
 # while the client runs changes nothing; a second install keeps the settings; a silent uninstall
 # leaves no program file, shortcut, uninstall entry or "CV30" value and keeps the settings, which go
-# too with /REMOVESETTINGS. Prints the figures (sizes, times). Run by scripts/test.sh with
-# CV3_LOBBYD_PORT set and the lobbyd of the Windows tests running.
+# too with /REMOVESETTINGS; only /SITE= writes a setting ("CvWebSite"). Prints the figures (sizes,
+# times). Run by scripts/test.sh with CV3_LOBBYD_PORT set and the lobbyd of the Windows tests
+# running.
 # Ends with "Packages: N passed, N failed"; non-zero on any failure.
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -158,6 +159,15 @@ check "no Start menu shortcut is left" test ! -e "$shortcut"
 check "no uninstall entry is left" bash -c "! wine reg query '$uninstall_key' >/dev/null 2>&1"
 check "no \"CV30\" Run value is left" test -z "$(value "$run_key" CV30)"
 check "the settings are kept" test "$changed" = "$(settings)"
+
+# A community's own build names its web site with /SITE=; an install without it leaves the value.
+site=http://lobby.example.org
+check "no install so far wrote \"CvWebSite\"" test -z "$(value "$settings_key" CvWebSite)"
+check "a silent install with /SITE= succeeds" install "/SITE=$site"
+check "/SITE= stored \"CvWebSite\"" test "$(value "$settings_key" CvWebSite)" = "$site"
+check "an install without /SITE= succeeds" install
+check "it kept \"CvWebSite\"" test "$(value "$settings_key" CvWebSite)" = "$site"
+check "the silent uninstall succeeds" uninstall
 
 # An administrator's install into a folder of his choice, with a desktop shortcut, and an
 # uninstall that takes the settings too.

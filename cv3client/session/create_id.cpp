@@ -49,7 +49,8 @@ void CreateIdController::cmdCancel_Click() {
 }
 
 void CreateIdController::Command3_Click() {
-  processes_.Start("cmd /c start " + WebSitePage(kForumsPath), "", ShowMode::kMinimizedNoActivate);
+  processes_.Start("cmd /c start " + WebSitePage(registry_, kForumsPath), "",
+                   ShowMode::kMinimizedNoActivate);
 }
 
 }  // namespace cv3

@@ -11,6 +11,7 @@
 
 #include "common/message_box.h"
 #include "common/processes.h"
+#include "common/registry.h"
 
 namespace cv3 {
 
@@ -59,8 +60,8 @@ class CreateIdController : public CreateIdEvents {
     std::function<void()> unloaded;         // the window is gone for good
   };
 
-  CreateIdController(CreateIdView& view, Processes& processes, Hooks hooks)
-      : view_(view), processes_(processes), hooks_(std::move(hooks)) {}
+  CreateIdController(CreateIdView& view, Processes& processes, Registry& registry, Hooks hooks)
+      : view_(view), processes_(processes), registry_(registry), hooks_(std::move(hooks)) {}
 
   void cmdCreate_Click() override;
   void cmdCancel_Click() override;
@@ -69,6 +70,7 @@ class CreateIdController : public CreateIdEvents {
  private:
   CreateIdView& view_;
   Processes& processes_;
+  Registry& registry_;  // the web site's root for Help
   Hooks hooks_;
 };
 

@@ -67,7 +67,8 @@ void LoginController::Command2_Click() { view_.Unload(); }
 
 void LoginController::Command3_Click() {
   // Unlike the main window's pages, Help never falls back to "command".
-  processes_.Start("cmd /c start " + WebSitePage(kForumsPath), "", ShowMode::kMinimizedNoActivate);
+  processes_.Start("cmd /c start " + WebSitePage(registry_, kForumsPath), "",
+                   ShowMode::kMinimizedNoActivate);
 }
 
 void LoginController::Command4_Click() {

@@ -218,7 +218,7 @@ void SessionController::OnGamesAck() {
 void SessionController::OnVersionAck(std::string_view verdict) {
   if (verdict != msg::kUpdate) return;
   messages_.ShowMessage(WarningBox(std::string(kNewVersionText)));
-  OpenWebPage(WebSitePage(kDownloadsPath));
+  OpenWebPage(WebSitePage(registry_, kDownloadsPath));
 }
 
 void SessionController::OnQuitAck(std::string_view result) {

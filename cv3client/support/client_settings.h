@@ -61,13 +61,18 @@ inline constexpr Setting kIgnored{kClientKey, "Ignored", kText, false, 64 * 1024
 // 1 after the game once took the wrong service provider: the launcher then removes one entry of
 // the provider list instead of three.
 inline constexpr Setting kAltLaunch{kClientKey, "AltLaunch", kFlag, false};
+// The community web site's root ("http://host[:port][/path]") whose pages Help, FAQ, About's
+// link and the new-version message open. The client never writes it; the installer's /SITE=
+// switch may. Missing, empty or refused, it is the usual site (WebSiteRoot).
+inline constexpr Setting kCvWebSite{kClientKey, "CvWebSite", kText};
 // The program's path while starting with Windows, the empty text when not (never deleted).
 inline constexpr Setting kStartWithWindows{kRunKey, "CV30", kText, true};
 
 inline constexpr Setting kCatalogue[] = {
-    kSlowCpu,  kBuffLobby,     kBuffPrivates,    kAutoLogin,         kRememberLogin,   kUsername,
-    kPassword, kFlashInactive, kPopupLobbyOnMsg, kPopupPrivateOnMsg, kPlaySoundOnMsg,  kCvAddress,
-    kCvPort,   kReconnect,     kIgnored,         kAltLaunch,         kStartWithWindows};
+    kSlowCpu,        kBuffLobby, kBuffPrivates,    kAutoLogin,       kRememberLogin,
+    kUsername,       kPassword,  kFlashInactive,   kPopupLobbyOnMsg, kPopupPrivateOnMsg,
+    kPlaySoundOnMsg, kCvAddress, kCvPort,          kReconnect,       kIgnored,
+    kAltLaunch,      kCvWebSite, kStartWithWindows};
 
 // A flag is on only when it holds the number 1; missing or anything else is off.
 bool FlagIsOn(Registry& registry, const Setting& flag);

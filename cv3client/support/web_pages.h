@@ -1,9 +1,12 @@
 // The community web site's pages and how they are opened: the browser is started through the
-// command interpreter. Pure functions; the session starts the command line hidden (Processes).
+// command interpreter. Pure functions but for the one read of the site's root; the session starts
+// the command line hidden (Processes).
 #pragma once
 
 #include <string>
 #include <string_view>
+
+#include "common/registry.h"
 
 namespace cv3 {
 
@@ -14,8 +17,13 @@ inline constexpr std::string_view kDownloadsPath = "/modules.php?name=Downloads"
 inline constexpr std::string_view kForumHost = "http://forums.corvane.net";
 inline constexpr std::string_view kForumGeneralPath = "/index.cgi#general_cat";
 
-// A page of the web site root: kWebSiteRoot + path.
-std::string WebSitePage(std::string_view path);
+// The site root a "CvWebSite" value names, without trailing "/"; kWebSiteRoot for an empty value
+// or one that is no plain http:// or https:// root. The root ends up on a command line, so only
+// letters, digits and "-._~:/[]" pass: a character the command interpreter acts on never does.
+std::string WebSiteRoot(std::string_view setting);
+
+// A page of the community's web site: the root "CvWebSite" names (WebSiteRoot) + path.
+std::string WebSitePage(Registry& registry, std::string_view path);
 
 // The community links of the toolbar's third button, in drop-down order: "Skyrend Forums" and
 // three further sites (each opens its root page).

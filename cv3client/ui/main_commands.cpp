@@ -99,9 +99,9 @@ void MainCommands::mnuOnline_Click() { send_(msg::kOnline); }
 
 void MainCommands::mnuInvisible_Click() { send_(msg::kInvisible); }
 
-void MainCommands::mnuGetHelp_Click() { session_.OpenWebPage(WebSitePage(kForumsPath)); }
+void MainCommands::mnuGetHelp_Click() { session_.OpenWebPage(WebSitePage(registry_, kForumsPath)); }
 
-void MainCommands::mnuFaq_Click() { session_.OpenWebPage(WebSitePage(kFaqPath)); }
+void MainCommands::mnuFaq_Click() { session_.OpenWebPage(WebSitePage(registry_, kFaqPath)); }
 
 std::optional<MainCommands::MenuNode> MainCommands::SelectedMenuNode() const {
   const RosterNode* node = roster_.SelectedNode();
@@ -193,7 +193,7 @@ void MainCommands::mnuResumeGame_Click() {
 // Only a game can be removed: with a pilot selected the line would name a pilot as a game.
 void MainCommands::mnuRemoveGame_Click() { SendAbout(msg::kRemGame, MenuGame()); }
 
-void MainCommands::OpenWebSite() { session_.OpenWebPage(WebSitePage("")); }
+void MainCommands::OpenWebSite() { session_.OpenWebPage(WebSitePage(registry_, "")); }
 
 void MainCommands::AdminMode() { send_(msg::kAdminMode); }
 

@@ -21,7 +21,7 @@ class CreateIdWindow {
     bool unloaded = false;
     SessionController& session = parts_.session;
     CreateIdController controller(
-        *view_, parts_.platform.processes,
+        *view_, parts_.platform.processes, parts_.platform.registry,
         {[&session](std::string name, std::string digest, std::string email) {
            session.CreateAccount(std::move(name), std::move(digest), std::move(email));
          },

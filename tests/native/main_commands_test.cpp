@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
+
 #include "common/client_fakes.h"
 #include "cv3client/support/web_pages.h"
 #include "protocol/md5.h"
@@ -289,6 +292,45 @@ TEST(WebPages, CommandLineAndLinks) {
   EXPECT_EQ(WebPageCommand(5, "http://x"), "cmd /c start http://x");
   EXPECT_EQ(WebPageCommand(4, "http://x"), "command /c start http://x");
   EXPECT_EQ(WebPageCommand(0, "http://x"), "command /c start http://x");
+}
+
+// The root goes onto the command line: anything but a plain http(s) root is refused for the usual
+// site, never passed on.
+TEST(WebPages, CvWebSiteNamesTheRootOfTheCommunitysPages) {
+  const struct {
+    std::optional<std::string> setting;  // nullopt: missing
+    std::string page;
+  } cases[] = {
+      {std::nullopt, "http://www.corvane.net/modules.php?name=FAQ"},
+      {"", "http://www.corvane.net/modules.php?name=FAQ"},
+      {"http://lobby.example.org", "http://lobby.example.org/modules.php?name=FAQ"},
+      {"https://lobby.example.org:8443/cv3//",
+       "https://lobby.example.org:8443/cv3/modules.php?name=FAQ"},
+      {"http://[::1]:8080/", "http://[::1]:8080/modules.php?name=FAQ"},
+      {"lobby.example.org", "http://www.corvane.net/modules.php?name=FAQ"},
+      {"ftp://lobby.example.org", "http://www.corvane.net/modules.php?name=FAQ"},
+      {"file:///c:/x", "http://www.corvane.net/modules.php?name=FAQ"},
+      {"HTTP://lobby.example.org", "http://www.corvane.net/modules.php?name=FAQ"},
+      {"http://", "http://www.corvane.net/modules.php?name=FAQ"},
+      {"http:///", "http://www.corvane.net/modules.php?name=FAQ"},
+      {"http:///evil", "http://www.corvane.net/modules.php?name=FAQ"},
+      {"http://a.org&calc", "http://www.corvane.net/modules.php?name=FAQ"},
+      {"http://a.org|calc", "http://www.corvane.net/modules.php?name=FAQ"},
+      {"http://a.org^&calc", "http://www.corvane.net/modules.php?name=FAQ"},
+      {"http://a.org\"&calc", "http://www.corvane.net/modules.php?name=FAQ"},
+      {"http://a.org>x", "http://www.corvane.net/modules.php?name=FAQ"},
+      {"http://a.org<x", "http://www.corvane.net/modules.php?name=FAQ"},
+      {"http://a.org calc", "http://www.corvane.net/modules.php?name=FAQ"},
+      {"http://a.org/%PATH%", "http://www.corvane.net/modules.php?name=FAQ"},
+      {"http://a.org/?x=1", "http://www.corvane.net/modules.php?name=FAQ"},
+      {"http://a.org\r\ncalc", "http://www.corvane.net/modules.php?name=FAQ"},
+      {"http://b\xE9.org", "http://www.corvane.net/modules.php?name=FAQ"},
+  };
+  for (const auto& c : cases) {
+    testing::TestRegistry settings;
+    if (c.setting) settings.SetString("CvWebSite", *c.setting);
+    EXPECT_EQ(WebSitePage(settings.registry, kFaqPath), c.page) << c.setting.value_or("missing");
+  }
 }
 
 }  // namespace

@@ -122,7 +122,7 @@ TEST(Preferences, AFreshInstallationShowsTheInitialStatesAndOkWritesEveryValue) 
             "SlowCPU 0, BuffLobby 1, BuffPrivates 1, AutoLogin 0, RememberLogin 0, Username Error, "
             "Password Error, FlashInactive 1, PopupLobbyOnMsg 1, PopupPrivateOnMsg 1, "
             "PlaySoundOnMsg 1, CvAddress Error, CvPort Error, Reconnect 1, Ignored Error, "
-            "AltLaunch 0, CV30 C:\\Corvane\\cv3client.exe");
+            "AltLaunch 0, CvWebSite Error, CV30 C:\\Corvane\\cv3client.exe");
   // Under the current user's Run key, which he may write.
   EXPECT_EQ(p.settings.registry.GetString(kRunKey, "CV30"), "C:\\Corvane\\cv3client.exe");
 }

@@ -308,6 +308,29 @@ TEST_P(MainWindowTest, APopupMenuCommandActsOnTheNodeTakenWhenTheMenuOpened) {
   }
 }
 
+// A community's own build names its web site: Help and the new-version message open its pages.
+TEST_P(MainWindowTest, HelpAndTheNewVersionMessageOpenTheCommunitysOwnSite) {
+  settings_.SetString("CvWebSite", "http://lobby.example.org/");
+  events_.forward = core_.get();
+  SignIn();
+  ASSERT_TRUE(session_->Startup("6.1"));
+  log_.clear();
+  SendMessageW(window_.hwnd(), WM_COMMAND, frmMain::CommandId(MainCommand::mnuGetHelp), 0);
+  std::function<void()> pressOk = [&] {
+    HWND box = FindWindowW(L"#32770", L"Warning!");
+    if (box && IsWindowVisible(box)) {
+      PostMessageW(box, WM_COMMAND, IDOK, 0);
+    } else {
+      testing::FromTheLoop(pressOk);
+    }
+  };
+  testing::FromTheLoop(pressOk);
+  Receive("VERSION_ACK:UPDATE\r\n");
+  EXPECT_EQ(log_,
+            (testing::Log{"run cmd /c start http://lobby.example.org/modules.php?name=Forums",
+                          "run cmd /c start http://lobby.example.org/modules.php?name=Downloads"}));
+}
+
 TEST_P(MainWindowTest, TinyWindowNeverGivesNegativeSizes) {
   SetWindowPos(window_.hwnd(), nullptr, 0, 0, 60, 40, SWP_NOZORDER | SWP_NOMOVE);
   RECT tree;
