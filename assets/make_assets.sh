@@ -135,6 +135,9 @@ for i in 1 2 3 4 5 6 7 8; do
   on_mask "$work/s$i.png" "$navy_tile" "$work/m$i.png"
 done
 convert "$work"/m{1..8}.png +append +dither "$out/roster_icons.gif"
+# The same strip for lobbyd's web page, where "no pixel" is simply transparent.
+mkdir -p "$here/web"
+convert "$out/roster_icons.gif" -transparent "$magenta" "$here/web/roster_icons.gif"
 
 # ---------------------------------------------------------------- toolbar images
 # 24 x 24 images drawn at 128 x 128 for the light toolbar: 1 lobby chat, 2 manage games,

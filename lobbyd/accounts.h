@@ -49,6 +49,7 @@ class Accounts {
   std::shared_ptr<void> CountSignIn(const std::string& address);
 
   HashQueue& Checks() { return hashQueue_; }
+  const HashQueue& Checks() const { return hashQueue_; }
   CredentialCache& Verified() { return verified_; }
   // Forgets throttle entries that have served their purpose.
   void Sweep(TimePoint now);

@@ -6,6 +6,7 @@
 
 #include "lobbyd/session.h"
 #include "lobbyd/text.h"
+#include "lobbyd/web/faq.h"
 #include "protocol/catalogue.h"
 
 namespace lobbyd {
@@ -165,6 +166,12 @@ std::string UsageText() {
          UsageEntry("--backup-to FILE",
                     "copy the database to FILE, consistently, even while a "
                     "server runs on it; then exit without serving") +
+         UsageEntry("--http ADDR:PORT",
+                    "serve the lobby's web page, downloads, FAQ, forums link, /metrics and "
+                    "/healthz there (off unless given; IPv6 as [::1]:8080)") +
+         UsageEntry("--downloads DIR", "offer the files of DIR on the downloads page") +
+         UsageEntry("--faq FILE", "the FAQ page: Markdown (.md) or HTML (.html)") +
+         UsageEntry("--forums URL", "where the forums page sends browsers") +
          UsageEntry("--help", "show this text") +
          UsageEntry("--version", "show the program's version") +
          "Account changes are stored in the database; the server then goes on serving.\n";
@@ -232,6 +239,20 @@ std::string ParseFlags(const std::vector<std::string>& args, Flags& flags) {
       flags.actions.bans.push_back(value);
     } else if (flag == "--unban") {
       flags.actions.unbans.push_back(value);
+    } else if (flag == "--http") {
+      asio::ip::tcp::endpoint endpoint;
+      if (auto error = ParseEndpoint(value, endpoint); !error.empty()) return "--http: " + error;
+      flags.http = true;
+      flags.web.host = endpoint.address().to_string();
+      flags.web.port = endpoint.port();
+    } else if (flag == "--downloads" || flag == "--faq") {
+      if (value.empty()) return flag + " needs a path";
+      (flag == "--faq" ? flags.web.faq : flags.web.downloads) = value;
+    } else if (flag == "--forums") {
+      if (auto problem = web::ForumsUrlProblem(value); !problem.empty()) {
+        return "--forums: " + problem;
+      }
+      flags.web.forums = value;
     } else if (flag == "--backup-to") {
       if (value.empty()) return "--backup-to needs a file name";
       flags.backupTo = value;
@@ -245,6 +266,10 @@ std::string ParseFlags(const std::vector<std::string>& args, Flags& flags) {
   if (!flags.backupTo.empty() && (!actions.addAccounts.empty() || !actions.admins.empty() ||
                                   !actions.bans.empty() || !actions.unbans.empty())) {
     return "--backup-to runs alone; make account changes with a command of their own";
+  }
+  const web::WebOptions& web = flags.web;
+  if (!flags.http && (!web.downloads.empty() || !web.faq.empty() || !web.forums.empty())) {
+    return "--downloads, --faq and --forums are pages of the web side: give --http too";
   }
   return {};
 }

@@ -7,6 +7,7 @@
 
 #include "lobbyd/options.h"
 #include "lobbyd/startup.h"
+#include "lobbyd/web/web_server.h"
 
 namespace lobbyd {
 
@@ -15,6 +16,8 @@ struct Flags {
   std::string database = "lobbyd.db";
   LobbyOptions lobby;
   StartupActions actions;
+  bool http = false;  // --http: serve the web page; its address and files are in `web`
+  web::WebOptions web;
   std::string backupTo;  // --backup-to: copy the store there and exit, serving nothing
   bool help = false;
   bool version = false;

@@ -27,6 +27,7 @@ class Games {
 
   // By game key, sorted for the games list.
   std::map<std::string, Game>& ByKey() { return games_; }
+  const std::map<std::string, Game>& ByKey() const { return games_; }
   Game* Find(std::string_view name);
   // A game up at the address (in any letter case), other than `except`.
   Game* RunningAt(std::string_view address, const Game* except);

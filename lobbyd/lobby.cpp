@@ -27,13 +27,15 @@ constexpr std::chrono::seconds kMemoryReleaseInterval{2};
 }  // namespace
 
 Lobby::Lobby(asio::io_context& io, Store& store, StoreWorker& worker, HashPool& pool,
-             const Clock& clock, EventLog& log, LobbyOptions options, std::string dummyHash)
+             const Clock& clock, EventLog& log, Metrics& metrics, LobbyOptions options,
+             std::string dummyHash)
     : io_(io),
       store_(store),
       worker_(worker),
       pool_(pool),
       clock_(clock),
       log_(log),
+      metrics_(metrics),
       options_(options),
       dummyHash_(std::move(dummyHash)),
       output_{0, size_t{std::max(options.outputQueueMb, 1u)} * 1024 * 1024,
@@ -119,9 +121,11 @@ bool Lobby::MayConnect(const std::string& address) {
   const char* why = nullptr;
   if (sessions_.size() >= options_.maxConnections) {
     why = "the server has its fill of connections";
+    metrics_.Count(Refusal::kTotalCap);
   } else if (auto it = connectionsFrom_.find(address);
              it != connectionsFrom_.end() && it->second >= options_.connectionsPerAddress) {
     why = "too many connections from this address";
+    metrics_.Count(Refusal::kAddressCap);
   }
   if (!why) return true;
   // One line for the first refusal and then one for every thousand, so a flood cannot fill the
@@ -147,7 +151,10 @@ void Lobby::SweepEvery(std::chrono::seconds period) {
         late.push_back(session);
       }
     }
-    for (auto& session : late) session->Close("closed (not signed in in time)");
+    for (auto& session : late) {
+      metrics_.Count(Refusal::kSignInDeadline);
+      session->Close("closed (not signed in in time)");
+    }
     if (++sweeps_ % kSweepsBetweenTidies == 0) ForgetIdleState();
     SweepEvery(period);
   });
@@ -168,6 +175,36 @@ void Lobby::ReleaseFreedMemory() {
 #if defined(__GLIBC__)
   malloc_trim(0);
 #endif
+}
+
+LobbyView Lobby::View() const {
+  LobbyView view;
+  view.connections = sessions_.size();
+  view.passwordChecksQueued = accounts_.Checks().Total();
+  view.pilots.reserve(roster_.Pilots().size());
+  for (const auto& [key, participant] : roster_.Pilots()) {
+    const Pilot& pilot = participant->pilot;
+    using Kind = LobbyView::PilotEntry::Kind;
+    switch (pilot.presence) {
+      case Pilot::Presence::kInvisible:
+        ++view.invisible;
+        break;
+      case Pilot::Presence::kOnline:
+        view.pilots.push_back({pilot.name, Kind::kOnline, {}});
+        break;
+      case Pilot::Presence::kAway:
+        view.pilots.push_back({pilot.name, Kind::kAway, pilot.awayMessage});
+        break;
+      case Pilot::Presence::kAdmin:
+        view.pilots.push_back({pilot.name, Kind::kAdmin, {}});
+        break;
+    }
+  }
+  for (const auto& [key, game] : games_.ByKey()) {
+    // The server knows of no one in a game but its host.
+    view.games.push_back({game.record.name, game.up, game.record.owner, {game.record.owner}});
+  }
+  return view;
 }
 
 void Lobby::Shutdown() {
@@ -226,6 +263,7 @@ void Lobby::Regather() {
 }
 
 void Lobby::SignIn(Participant& session, AccountRecord& account) {
+  metrics_.Count(SignInResult::kOk);  // also a new account's first
   std::string key = NameKey(account.name);
   if (Participant* signedIn = roster_.Find(account.name)) {
     Participant& older = *signedIn;

@@ -24,6 +24,8 @@
 #include "lobbyd/flood.h"
 #include "lobbyd/games.h"
 #include "lobbyd/hash_pool.h"
+#include "lobbyd/lobby_view.h"
+#include "lobbyd/metrics.h"
 #include "lobbyd/options.h"
 #include "lobbyd/participant.h"
 #include "lobbyd/records.h"
@@ -47,8 +49,9 @@ class Lobby final : public SessionEvents {
   // unknown IDs so a reply's timing does not tell which IDs exist.
   // `store` is read by Load on the calling thread; afterwards every read and write goes through
   // `worker`, on the store's own thread.
+  // `metrics` gets the lobby's counts; it outlives the lobby.
   Lobby(asio::io_context& io, Store& store, StoreWorker& worker, HashPool& pool, const Clock& clock,
-        EventLog& log, LobbyOptions options, std::string dummyHash);
+        EventLog& log, Metrics& metrics, LobbyOptions options, std::string dummyHash);
 
   // Loads accounts and games. Listed games start down; games that are not long-term are gone,
   // since their hosts are. Empty text on success.
@@ -65,6 +68,9 @@ class Lobby final : public SessionEvents {
 
   void OnLine(Participant& participant, const cv3::Line& line) override;
   void OnClosed(Participant& participant) override;
+
+  // The lobby as the web page shows it, with the figures of the metrics.
+  LobbyView View() const;
 
  private:
   using Handler = void (Lobby::*)(Participant&, const std::string&);
@@ -171,12 +177,13 @@ class Lobby final : public SessionEvents {
   HashPool& pool_;
   const Clock& clock_;
   EventLog& log_;
+  Metrics& metrics_;
   LobbyOptions options_;
   std::string dummyHash_;
 
   std::vector<char> scratch_ = std::vector<char>(64 * 1024);
   OutputBudget output_;
-  SessionShared shared_{*this, scratch_, log_, output_};
+  SessionShared shared_{*this, scratch_, log_, output_, metrics_};
   std::unordered_map<std::string, size_t> connectionsFrom_;  // by address
   uint64_t refusedConnections_ = 0;
   asio::steady_timer sweep_;

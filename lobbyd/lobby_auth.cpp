@@ -28,6 +28,8 @@ void Lobby::OnAuth(Participant& session, const std::string& args) {
   if (accounts_.TooManyFailures(address, clock_.Steady())) {
     session.Log("sign-in refused for " + EventLog::Escape(fields.id, 40) +
                 " (too many failures from this address)");
+    metrics_.Count(SignInResult::kThrottled);
+    metrics_.Count(Refusal::kThrottled);
     session.Send(cv3::FormatLine(msg::kAuthAck, msg::kFailed));
     return;
   }
@@ -57,6 +59,8 @@ bool Lobby::SignInsAllowed(Participant& session, const std::string& key, const s
   auto now = clock_.Steady();
   if (!accounts_.SignInsBlocked(key, session.Address(), now)) return true;
   session.Log("sign-in refused for " + EventLog::Escape(id, 40) + " (signing in too often)");
+  metrics_.Count(SignInResult::kThrottled);
+  metrics_.Count(Refusal::kThrottled);
   Warn(session, "You have signed in too often; please wait a minute and try again.");
   session.Send(cv3::FormatLine(msg::kAuthAck, msg::kFailed));
   return false;
@@ -89,9 +93,11 @@ void Lobby::CheckPassword(Participant& session, cv3::AuthFields fields,
     session.Resume();
     return;
   }
-  bool queued = accounts_.Checks().Add(
-      session.Address(), [this, weak = session.weak_from_this(), id, key, hash,
-                          digest = std::move(fields.digest), underWay](HashQueue::Done done) {
+  bool queued =
+      accounts_.Checks().Add(session.Address(), [this, weak = session.weak_from_this(), id, key,
+                                                 hash, digest = std::move(fields.digest), underWay,
+                                                 asked = clock_.Steady()](HashQueue::Done done) {
+        metrics_.passwordCheckWait.Observe(clock_.Steady() - asked);
         if (auto self = weak.lock(); !self || !self->Open()) return done();
         pool_.Verify(hash, digest, [this, weak, id, key, hash, digest, done, underWay](bool ok) {
           if (ok && !key.empty()) accounts_.Verified().Remember(key, hash, digest);
@@ -108,6 +114,8 @@ void Lobby::CheckPassword(Participant& session, cv3::AuthFields fields,
       });
   if (!queued) {
     session.Log("sign-in refused for " + EventLog::Escape(id, 40) + " (password checks queued)");
+    metrics_.Count(SignInResult::kBusy);
+    metrics_.Count(Refusal::kBusy);
     Warn(session, kServerBusy);
     session.Send(cv3::FormatLine(msg::kAuthAck, msg::kFailed));
     session.Resume();
@@ -121,17 +129,20 @@ void Lobby::FinishAuth(Participant& session, const std::string& id, const std::s
   if (!ok || it == accounts_.ByKey().end() || it->second.passwordHash != hash) {
     accounts_.Failed(session.Address(), clock_.Steady());
     session.Log("sign-in failed for " + EventLog::Escape(id, 40));
+    metrics_.Count(SignInResult::kFailed);
     session.Send(cv3::FormatLine(msg::kAuthAck, msg::kFailed));
     return;
   }
   AccountRecord& account = it->second;
   if (account.banned) {
     session.Log("sign-in refused for " + EventLog::Escape(id, 40) + " (banned)");
+    metrics_.Count(SignInResult::kBanned);
     session.Send(cv3::FormatLine(msg::kAuthAck, msg::kPermban));
     return;
   }
   if (account.suspended) {
     session.Log("sign-in refused for " + EventLog::Escape(id, 40) + " (suspended)");
+    metrics_.Count(SignInResult::kSuspended);
     session.Send(cv3::FormatLine(msg::kAuthAck, msg::kSuspended));
     return;
   }
@@ -181,6 +192,7 @@ void Lobby::OnCreate(Participant& session, const std::string& args) {
   }
   // Counted when the work starts, so requests sent side by side cannot slip through together.
   if (accounts_.CreationsBlocked(session.Address(), clock_.Steady())) {
+    metrics_.Count(Refusal::kThrottled);
     RefuseCreate(
         session,
         "Too many Corvane IDs have been created from your address; please try again later.");
@@ -197,6 +209,7 @@ void Lobby::OnCreate(Participant& session, const std::string& args) {
     });
   });
   if (!queued) {
+    metrics_.Count(Refusal::kBusy);
     RefuseCreate(session, kServerBusy);
     session.Resume();
     return;

@@ -18,10 +18,12 @@ bool Lobby::FloodAllows(Participant& session, Flood Floods::*kind, std::string_v
     case Flood::Verdict::kPass:
       return true;
     case Flood::Verdict::kDropAndWarn:
+      Metrics::Add(metrics_.noticesDropped);
       session.Log(std::string(what) + " dropped (flood control)");
       Warn(session, warning);
       return false;
     case Flood::Verdict::kDrop:
+      Metrics::Add(metrics_.noticesDropped);
       return false;
   }
   return false;

@@ -17,6 +17,7 @@
 #include "lobbyd/server.h"
 #include "lobbyd/startup.h"
 #include "lobbyd/store.h"
+#include "lobbyd/web/web_server.h"
 
 namespace {
 
@@ -92,10 +93,27 @@ int main(int argc, char** argv) {
     std::cerr << "lobbyd: " << error << "\n";
     return 1;
   }
+  std::unique_ptr<lobbyd::web::WebServer> web;
+  if (flags.http) {
+    web = std::make_unique<lobbyd::web::WebServer>(
+        flags.web,
+        lobbyd::web::WebSources{[&server](auto done) { server.TakeView(std::move(done)); },
+                                [&server](auto done) { server.ProbeStore(std::move(done)); },
+                                &server.Counts()});
+    error = web->Start();
+    if (!error.empty()) {
+      std::cerr << "lobbyd: " << error << "\n";
+      return 1;
+    }
+    log.Server("web page on http://" + lobbyd::web::HostForAddress(flags.web.host) + ":" +
+               std::to_string(web->Port()) + "/");
+  }
   asio::signal_set signals(io, SIGINT, SIGTERM);
   signals.async_wait([&](const asio::error_code& waitError, int signal) {
     if (waitError) return;
     log.Server(signal == SIGINT ? "SIGINT received" : "SIGTERM received");
+    // The web side first: it waits on the io thread, never the other way round.
+    if (web) web->Stop();
     server.Stop();
   });
   io.run();

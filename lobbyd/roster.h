@@ -22,6 +22,8 @@ class Roster {
   void Add(Participant& participant);
   void Remove(Participant& participant);
   Participant* Find(std::string_view name) const;
+  // Signed in, by name key.
+  const std::map<std::string, Participant*>& Pilots() const { return pilots_; }
 
   // The line in wire form is built once; each pilot but `except` appends it to his queue.
   void Broadcast(std::string_view line, const Participant* except = nullptr,

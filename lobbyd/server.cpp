@@ -4,6 +4,8 @@
 #include <sodium.h>
 #include <unistd.h>
 
+#include <asio/post.hpp>
+
 namespace lobbyd {
 
 std::string MakeDummyHash(const PasswordHasher& hasher) {
@@ -20,8 +22,8 @@ Server::Server(asio::io_context& io, Store& store, const PasswordHasher& hasher,
     : io_(io),
       log_(log),
       pool_(io, hasher, hashThreads),
-      worker_(io, store),
-      lobby_(io, store, worker_, pool_, clock, log, options, MakeDummyHash(hasher)),
+      worker_(io, store, &metrics_.storeCommits),
+      lobby_(io, store, worker_, pool_, clock, log, metrics_, options, MakeDummyHash(hasher)),
       acceptor_(io),
       acceptPause_(io),
       spare_(::open("/dev/null", O_RDONLY | O_CLOEXEC)) {}
@@ -91,6 +93,17 @@ void Server::Stop() {
   acceptor_.close(ignored);
   acceptPause_.cancel();
   lobby_.Shutdown();
+}
+
+void Server::TakeView(std::function<void(LobbyView)> done) {
+  asio::post(io_, [this, done = std::move(done)] { done(lobby_.View()); });
+}
+
+void Server::ProbeStore(std::function<void(bool)> done) {
+  asio::post(io_, [this, done = std::move(done)] {
+    worker_.Run([](Store& store) { return store.Probe(); },
+                [done](const std::string& error) { done(error.empty()); });
+  });
 }
 
 }  // namespace lobbyd

@@ -5,6 +5,7 @@
 #include <asio/io_context.hpp>
 #include <asio/ip/tcp.hpp>
 #include <asio/steady_timer.hpp>
+#include <functional>
 #include <string>
 
 #include "lobbyd/clock.h"
@@ -32,11 +33,18 @@ class Server {
   // Stops accepting and closes every connection; io_context::run returns once they are gone.
   void Stop();
 
+  // For the web side, from any thread. `done` gets the lobby as it is now, on the io thread.
+  void TakeView(std::function<void(LobbyView)> done);
+  // `done` gets, on the io thread, whether the store answered a read just now.
+  void ProbeStore(std::function<void(bool)> done);
+  const Metrics& Counts() const { return metrics_; }
+
  private:
   void AcceptNext();
 
   asio::io_context& io_;
   EventLog& log_;
+  Metrics metrics_;  // before everything that counts
   HashPool pool_;
   StoreWorker worker_;  // before the lobby, which hands it work, and gone after it
   Lobby lobby_;

@@ -155,10 +155,12 @@ void Session::Enqueue(std::string_view bytes, Delivery delivery) {
 
 bool Session::Admit(size_t bytes) {
   if (queuedBytes_ + bytes > shared_.budget.perConnection) {
+    shared_.metrics.Count(Refusal::kNotReading);
     Close("outbound queue full (peer not reading)");
     return false;
   }
   if (shared_.budget.queued + bytes > shared_.budget.limit && queuedBytes_ > kBehindBytes) {
+    shared_.metrics.Count(Refusal::kNotReading);
     Close("outbound queue closed (the server's output is full; peer not reading)");
     return false;
   }
@@ -243,6 +245,11 @@ void Session::WriteMore() {
 void Session::OnWritten(const asio::error_code& error) {
   writing_ = false;
   Unqueued(inFlight_.size());
+  if (!error) {
+    Metrics::Add(shared_.metrics.bytesWritten, inFlight_.size());
+    Metrics::Add(shared_.metrics.linesWritten,
+                 std::count(inFlight_.begin(), inFlight_.end(), '\n'));
+  }
   // The next write swaps the outbox in; an idle connection keeps no write buffer at all.
   std::string().swap(inFlight_);
   if (outbox_.empty()) std::string().swap(outbox_);

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "lobbyd/event_log.h"
+#include "lobbyd/metrics.h"
 #include "lobbyd/participant.h"
 #include "protocol/wire.h"
 
@@ -51,6 +52,7 @@ struct SessionShared {
   std::vector<char>& scratch;
   EventLog& log;
   OutputBudget& budget;
+  Metrics& metrics;
 };
 
 class Session final : public Participant {

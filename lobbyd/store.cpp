@@ -221,6 +221,11 @@ std::string Store::Step(sqlite3_stmt* statement, const char* what) {
   return sqlite3_step(statement) == SQLITE_DONE ? std::string() : Error(what);
 }
 
+std::string Store::Probe() {
+  int rc = sqlite3_exec(db_, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+  return rc == SQLITE_OK ? std::string() : Error("cannot read");
+}
+
 std::string Store::Begin() {
   // The write lock at once: a transaction that read first could not write after another
   // process (the operator's command) committed. Without waiting: when another process holds

@@ -45,6 +45,8 @@ class Store {
   std::string DeleteAccount(const std::string& name);
   std::string PutGame(const GameRecord& game);
   std::string DeleteGame(const std::string& name);
+  // A read of the schema: whether the database answers at all (the web side's health check).
+  std::string Probe();
 
   // Changes between Begin and Commit are one transaction. A failing change can end it early (a
   // full disk, say): InTransaction is then false, and the changes before it are not stored.

@@ -7,8 +7,8 @@
 
 namespace lobbyd {
 
-StoreWorker::StoreWorker(asio::io_context& io, Store& store)
-    : io_(io), store_(store), thread_([this] { Loop(); }) {}
+StoreWorker::StoreWorker(asio::io_context& io, Store& store, Histogram* commits)
+    : io_(io), store_(store), commits_(commits), thread_([this] { Loop(); }) {}
 
 StoreWorker::~StoreWorker() {
   {
@@ -55,7 +55,9 @@ void StoreWorker::Loop() {
                   std::make_move_iterator(jobs_.begin() + take));
       jobs_.erase(jobs_.begin(), jobs_.begin() + take);
     }
+    auto started = std::chrono::steady_clock::now();
     std::vector<std::string> errors = RunTogether(jobs);
+    if (commits_) commits_->Observe(std::chrono::steady_clock::now() - started);
     for (size_t i = 0; i < jobs.size(); ++i) {
       if (jobs[i].done) {
         asio::post(io_,

@@ -15,13 +15,15 @@
 #include <thread>
 #include <vector>
 
+#include "lobbyd/metrics.h"
 #include "lobbyd/store.h"
 
 namespace lobbyd {
 
 class StoreWorker {
  public:
-  StoreWorker(asio::io_context& io, Store& store);
+  // `commits` (if any) gets how long each batch took until committed.
+  StoreWorker(asio::io_context& io, Store& store, Histogram* commits = nullptr);
   ~StoreWorker();
   StoreWorker(const StoreWorker&) = delete;
   StoreWorker& operator=(const StoreWorker&) = delete;
@@ -45,6 +47,7 @@ class StoreWorker {
 
   asio::io_context& io_;
   Store& store_;
+  Histogram* commits_;
   std::mutex mutex_;
   std::condition_variable wake_;
   std::deque<Job> jobs_;

@@ -50,7 +50,7 @@ LobbyRig::LobbyRig(LobbyOptions options, const PasswordHasher* hasher, std::ostr
   std::string error;
   store_ = Store::Open(":memory:", error);
   pool_ = std::make_unique<HashPool>(io_, hasher_, 1);
-  worker_ = std::make_unique<StoreWorker>(io_, *store_);
+  worker_ = std::make_unique<StoreWorker>(io_, *store_, &metrics_.storeCommits);
 }
 
 LobbyRig::~LobbyRig() {
@@ -63,7 +63,7 @@ std::string LobbyRig::Seed(const StartupActions& actions) {
 }
 
 std::string LobbyRig::Start() {
-  lobby_ = std::make_unique<Lobby>(io_, *store_, *worker_, *pool_, clock_, log_, options_,
+  lobby_ = std::make_unique<Lobby>(io_, *store_, *worker_, *pool_, clock_, log_, metrics_, options_,
                                    MakeDummyHash(hasher_));
   return lobby_->Load();
 }

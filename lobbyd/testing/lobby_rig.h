@@ -94,6 +94,8 @@ class LobbyRig {
   ManualClock& Clock() { return clock_; }
   Store& GetStore() { return *store_; }
   std::string LogText() const { return logText_.str(); }
+  const Metrics& Counts() const { return metrics_; }
+  const Lobby& GetLobby() const { return *lobby_; }
 
  private:
   LobbyOptions options_;
@@ -103,6 +105,7 @@ class LobbyRig {
   ManualClock clock_;
   std::ostringstream logText_;
   EventLog log_;
+  Metrics metrics_;
   std::unique_ptr<Store> store_;
   std::unique_ptr<HashPool> pool_;
   std::unique_ptr<StoreWorker> worker_;

@@ -73,6 +73,7 @@ class TestServer {
   const std::string& Database() const { return database_; }
   ManualClock& Clock() { return clock_; }
   const CountingHasher& Hasher() const { return hasher_; }
+  Server& GetServer() { return *server_; }
   // What was logged; read it after Stop.
   std::string LogText() const { return logText_.str(); }
 

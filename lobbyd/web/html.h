@@ -11,6 +11,10 @@ namespace lobbyd::web {
 // quoted attribute values.
 std::string Escape(std::string_view text);
 
+// The text with every byte but letters, digits and - . _ ~ written as %XX: safe in a URL's path
+// and in a header's filename*.
+std::string PercentEncoded(std::string_view text);
+
 // A whole page: `title` is plain text (escaped here); `body` and `head` are HTML already.
 std::string Page(std::string_view title, std::string_view body, std::string_view head = {});
 

@@ -73,7 +73,8 @@ TEST(SessionWrites, NoticesWaitForTheGatheringEvenBehindAWriteThenGoWithTheNextR
   EventLog log(&logged, clock);
   std::vector<char> scratch(1024);
   OutputBudget budget{0, 1 << 20, 1 << 20, std::chrono::minutes(1)};
-  SessionShared shared{events, scratch, log, budget};
+  Metrics metrics;
+  SessionShared shared{events, scratch, log, budget, metrics};
   auto session = std::make_shared<Session>(acceptor.accept(), 1, shared);
   session->Start();
   session->Send("AUTH_ACK:OK");

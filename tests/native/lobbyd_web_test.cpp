@@ -1,0 +1,269 @@
+// lobbyd's web side: the lobby page as a signed-in pilot would see the lobby, and the server
+// itself over HTTP (pages, live part, metrics read back by Prometheus's own parser, health,
+// refusals).
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <cstdio>
+#include <fstream>
+
+#include "lobbyd/testing/lobby_rig.h"
+#include "lobbyd/testing/test_server.h"
+#include "lobbyd/web/lobby_page.h"
+#include "lobbyd/web/web_server.h"
+
+namespace lobbyd::testing {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+std::string HostLine(const std::string& name, const std::string& address, bool longTerm) {
+  return "HOSTGAME:" + name + ":" + address +
+         ":1.06:Named:1:0:1:0:0:1:0:" + (longTerm ? "1" : "0") + ":0:1:all in";
+}
+
+TEST(LobbyPage, ShowsOnlyWhatASignedInPilotSeesEscaped) {
+  LobbyRig lobby;
+  ASSERT_EQ(lobby.Seed({{{"boss", "pw"}}, {"boss"}, {}, {}}), "");
+  ASSERT_EQ(lobby.Start(), "");
+  auto boss = lobby.SignIn("boss");
+  auto alice = lobby.Join("alice");
+  auto bob = lobby.Join("bob");
+  auto carol = lobby.Join("carol");
+  auto dan = lobby.Join("dan");
+  ASSERT_TRUE(boss && alice && bob && carol && dan);
+  boss->Send("ADMINMODE:");
+  bob->Send("AWAY:<b>brb</b> & \"back\"");
+  carol->Send("INVISIBLE:");
+  alice->Send(HostLine("<Furball> & co", "203.0.113.9", false));
+  dan->Send(HostLine("Moonbase", "203.0.113.10", true));
+  dan->Send("QUIT:");  // his long-term game stays listed, down
+  ASSERT_TRUE(dan->WaitClosed());
+
+  EXPECT_EQ(
+      web::LobbyPart(lobby.GetLobby().View(), "\"t1\""),
+      "<div id=\"lobby\" data-title=\"Corvane lobby: 3 online\" data-tag=\"&quot;t1&quot;\">\n"
+      "<p class=\"summary\">Pilots online: 3. Games listed: 2 (1 up).</p>\n"
+      "<section aria-labelledby=\"games\">\n"
+      "<h2 id=\"games\"><span class=\"pic p1\" aria-hidden=\"true\"></span>Skyrend Games</h2>\n"
+      "<ul>\n"
+      "<li><span class=\"pic p1\" role=\"img\" aria-label=\"up\"></span><span class=\"name\">"
+      "&lt;Furball&gt; &amp; co</span> <span class=\"state\">up</span> <span class=\"host\">"
+      "hosted by alice</span> <span class=\"players\">players: alice</span></li>\n"
+      "<li><span class=\"pic p6\" role=\"img\" aria-label=\"down\"></span><span class=\"name\">"
+      "Moonbase</span> <span class=\"state\">down</span> <span class=\"host\">hosted by dan"
+      "</span> <span class=\"players\">players: dan</span></li>\n"
+      "</ul>\n</section>\n"
+      "<section aria-labelledby=\"online\">\n"
+      "<h2 id=\"online\"><span class=\"pic p2\" aria-hidden=\"true\"></span>Online Pilots</h2>\n"
+      "<ul>\n"
+      "<li><span class=\"pic p2\" role=\"img\" aria-label=\"online\"></span>alice</li>\n"
+      "<li><span class=\"pic p8\" role=\"img\" aria-label=\"administrator\"></span>boss</li>\n"
+      "</ul>\n</section>\n"
+      "<section aria-labelledby=\"busy\">\n"
+      "<h2 id=\"busy\"><span class=\"pic p4\" aria-hidden=\"true\"></span>Busy Pilots</h2>\n"
+      "<ul>\n"
+      "<li><span class=\"pic p4\" role=\"img\" aria-label=\"away\"></span>bob "
+      "(&lt;b&gt;brb&lt;/b&gt; &amp; &quot;back&quot;)</li>\n"
+      "</ul>\n</section>\n</div>\n");
+}
+
+TEST(LobbyPage, AnEmptyLobbySaysSoInEachGroup) {
+  std::string part = web::LobbyPart({}, "x");
+  for (const char* none : {"No games are listed.", "Nobody is online.", "Nobody is busy.",
+                           "data-title=\"Corvane lobby: 0 online\""}) {
+    EXPECT_NE(part.find(none), std::string::npos) << none;
+  }
+}
+
+// A lobbyd in-process with its web side on a free port; each request takes the lobby afresh.
+class Web : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    LobbyOptions options;
+    options.connectionsPerAddress = 3;
+    server_ = std::make_unique<TestServer>(std::string(), options);
+    ASSERT_EQ(server_->Start(), "");
+    web::WebOptions web;
+    web.viewMaxAge = std::chrono::milliseconds(0);
+    web.forums = "https://forums.example.org/lobby";
+    StartWeb(web);
+  }
+  void TearDown() override {
+    if (web_) web_->Stop();
+    server_->Stop();
+  }
+  void StartWeb(web::WebOptions options) {
+    if (web_) web_->Stop();
+    Server& server = server_->GetServer();
+    web_ = std::make_unique<web::WebServer>(
+        options, web::WebSources{[&server](auto done) { server.TakeView(std::move(done)); },
+                                 [&server](auto done) { server.ProbeStore(std::move(done)); },
+                                 &server.Counts()});
+    ASSERT_EQ(web_->Start(), "");
+    http_ = std::make_unique<httplib::Client>("127.0.0.1", web_->Port());
+  }
+  // The metrics as Prometheus's parser reads them, one "type name{labels} value" a line.
+  Lines Metrics() {
+    auto reply = http_->Get("/metrics");
+    EXPECT_TRUE(reply && reply->status == 200);
+    std::string file = ::testing::TempDir() + "/metrics.txt";
+    std::ofstream(file) << (reply ? reply->body : "");
+    std::string command = std::string("/usr/bin/python3 " METRICS_PARSER " < ") + file;
+    FILE* parser = popen(command.c_str(), "r");
+    std::string out;
+    char buffer[4096];
+    while (size_t n = fread(buffer, 1, sizeof buffer, parser)) out.append(buffer, n);
+    EXPECT_EQ(pclose(parser), 0) << reply->body;
+    Lines lines;
+    for (size_t start = 0; start < out.size();) {
+      size_t end = out.find('\n', start);
+      if (end == std::string::npos) end = out.size();
+      lines.push_back(out.substr(start, end - start));
+      start = end + 1;
+    }
+    return lines;
+  }
+  static bool Has(const Lines& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+  }
+
+  std::unique_ptr<TestServer> server_;
+  std::unique_ptr<web::WebServer> web_;
+  std::unique_ptr<httplib::Client> http_;
+};
+
+TEST_F(Web, ThePageShowsPilotsAndTheLivePartChangesOnlyWhenTheLobbyDoes) {
+  auto ann = server_->Join("ann");
+  ASSERT_TRUE(ann);
+  auto page = http_->Get("/");
+  ASSERT_TRUE(page);
+  EXPECT_EQ(page->status, 200);
+  EXPECT_EQ(page->get_header_value("Content-Type"), "text/html; charset=utf-8");
+  EXPECT_NE(page->body.find("<title>Corvane lobby: 1 online</title>"), std::string::npos);
+  EXPECT_NE(page->body.find("</span>ann</li>"), std::string::npos);
+  std::string tag = page->get_header_value("ETag");
+
+  auto same = http_->Get("/live", {{"If-None-Match", tag}});
+  ASSERT_TRUE(same);
+  EXPECT_EQ(same->status, 304);
+  auto bob = server_->Join("bob");
+  ASSERT_TRUE(bob);
+  auto changed = http_->Get("/live", {{"If-None-Match", tag}});
+  ASSERT_TRUE(changed);
+  EXPECT_EQ(changed->status, 200);
+  EXPECT_NE(changed->get_header_value("ETag"), tag);
+  EXPECT_EQ(changed->body.rfind("<div id=\"lobby\" data-title=\"Corvane lobby: 2 online\"", 0), 0u);
+  EXPECT_NE(changed->body.find("</span>bob</li>"), std::string::npos);
+}
+
+TEST_F(Web, FixedPagesAndWhatIsNotSetUp) {
+  struct Case {
+    const char* path;
+    int status;
+    const char* type;
+    const char* has;  // in the body, or in Location for a redirect
+  } cases[] = {
+      {"/lobby.css", 200, "text/css; charset=utf-8", ".pic {"},
+      {"/lobby.js", 200, "text/javascript; charset=utf-8", "fetch('/live'"},
+      {"/pictures/roster_icons.gif", 200, "image/gif", "GIF89a"},
+      {"/modules.php?name=Forums", 302, "", "https://forums.example.org/lobby"},
+      {"/modules.php?name=FAQ", 404, "text/html; charset=utf-8", "<p>This lobby has no FAQ.</p>"},
+      {"/modules.php?name=Downloads", 404, "text/html; charset=utf-8",
+       "<p>This lobby offers no downloads.</p>"},
+      {"/modules.php?name=News", 404, "text/html; charset=utf-8",
+       "<p>There is no such page on this lobby.</p>"},
+      {"/downloads/lobbyd.db", 404, "text/html; charset=utf-8",
+       "<p>There is no such file here.</p>"},
+      {"/etc/passwd", 404, "text/html; charset=utf-8",
+       "<p>There is no such page on this lobby.</p>"},
+      {"/healthz", 200, "text/plain; charset=utf-8", "ok\n"},
+  };
+  for (const Case& c : cases) {
+    auto reply = http_->Get(c.path);
+    ASSERT_TRUE(reply) << c.path;
+    EXPECT_EQ(reply->status, c.status) << c.path;
+    if (c.status == 302) {
+      EXPECT_EQ(reply->get_header_value("Location"), c.has);
+      continue;
+    }
+    EXPECT_EQ(reply->get_header_value("Content-Type"), c.type) << c.path;
+    EXPECT_NE(reply->body.find(c.has), std::string::npos) << c.path << "\n" << reply->body;
+    EXPECT_EQ(reply->get_header_value("X-Content-Type-Options"), "nosniff") << c.path;
+  }
+}
+
+TEST_F(Web, MetricsParseAndMoveAsPilotsSignInAndAreRefused) {
+  Lines before = Metrics();
+  for (const char* line : {"counter lobbyd_sign_ins_total{result=\"ok\"} 0",
+                           "counter lobbyd_refusals_total{reason=\"address_cap\"} 0",
+                           "gauge lobbyd_pilots_signed_in{visibility=\"visible\"} 0",
+                           "histogram lobbyd_password_check_wait_seconds_count{} 0"}) {
+    EXPECT_TRUE(Has(before, line)) << line;
+  }
+  auto ann = server_->Join("ann");
+  auto bob = server_->Join("bob");
+  ASSERT_TRUE(ann && bob);
+  bob->Send("INVISIBLE:");
+  ASSERT_EQ(bob->ReadLine(), "INVISIBLE_ACK");
+  auto wrong = server_->Connect();
+  wrong->Send(AuthRequest("ann", "not it"));
+  ASSERT_EQ(wrong->ReadLine(), "AUTH_ACK:FAILED");
+  auto over = server_->Connect();  // a fourth connection from 127.0.0.1
+  ASSERT_TRUE(over->WaitClosed());
+  ann->Send("LMSG:hello");
+  ASSERT_TRUE(ann->ReadLine());
+
+  Lines after = Metrics();
+  for (const char* line : {"counter lobbyd_sign_ins_total{result=\"ok\"} 2",
+                           "counter lobbyd_sign_ins_total{result=\"failed\"} 1",
+                           "counter lobbyd_refusals_total{reason=\"address_cap\"} 1",
+                           "gauge lobbyd_pilots_signed_in{visibility=\"visible\"} 1",
+                           "gauge lobbyd_pilots_signed_in{visibility=\"invisible\"} 1",
+                           "gauge lobbyd_connections_open{} 3",
+                           "histogram lobbyd_password_check_wait_seconds_count{} 1"}) {
+    EXPECT_TRUE(Has(after, line)) << line;
+  }
+  auto value = [](const Lines& lines, const std::string& name) {
+    for (const auto& line : lines) {
+      if (line.rfind(name + " ", 0) == 0) return std::stod(line.substr(name.size() + 1));
+    }
+    return -1.0;
+  };
+  for (const char* grows :
+       {"counter lobbyd_lines_written_total{}", "counter lobbyd_bytes_written_total{}",
+        "histogram lobbyd_store_commit_seconds_count{}", "gauge process_resident_memory_bytes{}"}) {
+    EXPECT_GT(value(after, grows), value(before, grows)) << grows;
+  }
+}
+
+TEST(WebServer, AnIoThreadOrStoreThatDoesNotAnswerAndAFullLineAreRefusedPlainly) {
+  lobbyd::Metrics metrics;
+  web::WebOptions options;
+  options.ioWait = std::chrono::milliseconds(50);
+  web::WebServer silent(options, {[](auto) {}, [](auto done) { done(false); }, &metrics});
+  ASSERT_EQ(silent.Start(), "");
+  httplib::Client http("127.0.0.1", silent.Port());
+  auto page = http.Get("/");
+  ASSERT_TRUE(page);
+  EXPECT_EQ(page->status, 503);
+  EXPECT_NE(page->body.find("<p>The lobby does not answer right now.</p>"), std::string::npos);
+  auto health = http.Get("/healthz");
+  ASSERT_TRUE(health);
+  EXPECT_EQ(health->status, 503);
+  EXPECT_EQ(health->body, "the store does not answer\n");
+
+  // No thread may take a connection: the listener answers for them.
+  options.waiting = 0;
+  web::WebServer full(options, {[](auto) {}, [](auto done) { done(true); }, &metrics});
+  ASSERT_EQ(full.Start(), "");
+  auto busy = httplib::Client("127.0.0.1", full.Port()).Get("/healthz");
+  ASSERT_TRUE(busy);
+  EXPECT_EQ(busy->status, 503);
+  EXPECT_EQ(busy->get_header_value("Retry-After"), "5");
+  EXPECT_NE(busy->body.find("<p>This lobby&#39;s web page is busy; try again soon.</p>"),
+            std::string::npos);
+}
+
+}  // namespace
+}  // namespace lobbyd::testing
