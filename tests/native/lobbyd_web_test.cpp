@@ -5,6 +5,7 @@
 #include <httplib.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 #include "lobbyd/testing/lobby_rig.h"
@@ -191,6 +192,39 @@ TEST_F(Web, FixedPagesAndWhatIsNotSetUp) {
     EXPECT_NE(reply->body.find(c.has), std::string::npos) << c.path << "\n" << reply->body;
     EXPECT_EQ(reply->get_header_value("X-Content-Type-Options"), "nosniff") << c.path;
   }
+}
+
+TEST_F(Web, DownloadsAndTheFaqComeFromWhatTheOperatorNamedOnly) {
+  TempFolder folder;
+  std::filesystem::create_directory(folder.Path() + "/files");
+  std::ofstream(folder.Path() + "/files/Corvane3-Setup-3.0.0.exe") << "installer";
+  std::ofstream(folder.Path() + "/secret.txt") << "not for the web";
+  std::ofstream(folder.Path() + "/faq.md") << "# Questions\n\nAsk *anyone*.\n";
+  web::WebOptions options;
+  options.downloads = folder.Path() + "/files";
+  options.faq = folder.Path() + "/faq.md";
+  StartWeb(options);
+
+  auto file = http_->Get("/downloads/Corvane3-Setup-3.0.0.exe");
+  ASSERT_TRUE(file);
+  EXPECT_EQ(file->status, 200);
+  EXPECT_EQ(file->body, "installer");
+  EXPECT_EQ(file->get_header_value("Content-Disposition"),
+            "attachment; filename*=UTF-8''Corvane3-Setup-3.0.0.exe");
+  for (const char* outside : {"/downloads/..%2Fsecret.txt", "/downloads/%2E%2E%2Fsecret.txt",
+                              "/downloads/../secret.txt", "/downloads/files"}) {
+    auto refused = http_->Get(outside);
+    ASSERT_TRUE(refused) << outside;
+    EXPECT_EQ(refused->status, 404) << outside;
+    EXPECT_EQ(refused->body.find("not for the web"), std::string::npos) << outside;
+  }
+  auto page = http_->Get("/modules.php?name=Downloads");
+  ASSERT_TRUE(page);
+  EXPECT_NE(page->body.find("<td>3.0.0</td><td>9 bytes</td>"), std::string::npos) << page->body;
+  auto faq = http_->Get("/modules.php?name=FAQ");
+  ASSERT_TRUE(faq);
+  EXPECT_NE(faq->body.find("<h1>Questions</h1>\n<p>Ask <em>anyone</em>.</p>"), std::string::npos)
+      << faq->body;
 }
 
 TEST_F(Web, MetricsParseAndMoveAsPilotsSignInAndAreRefused) {
