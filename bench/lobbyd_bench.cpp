@@ -25,6 +25,7 @@
 //   lobbyd-bench [--lobbyd PATH] [--clients 100,1000,5000] [--lines 20] [--fan-rate 0]
 //                [--restart-clients 100,1000] [--blip-clients 100,1000] [--period-ms 13000]
 // A list "none" skips its table; a shorter period makes a quick run.
+#include <httplib.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -123,8 +124,9 @@ class Server {
   // Each run logs to a file of its own (named by `tag`), so an older run's port is never read.
   // Each bench client has a loopback address of its own (127.1.0.0 onwards), as players do;
   // the per-address account limit is lifted for the set-up only in case addresses repeat.
+  // `web`: also serve the web page (on a free port; WebPort tells which).
   Server(const std::string& program, const std::string& folder, const std::string& tag,
-         const std::string& listen)
+         const std::string& listen, bool web = false)
       : logPath_(folder + "/lobbyd-" + tag + ".log") {
     pid_ = fork();
     if (pid_ == 0) {
@@ -134,23 +136,17 @@ class Server {
       // open and run out of descriptors at 10,000 clients.
       closefrom(3);
       std::string db = folder + "/bench.db";
+      // Without the web page the list ends where "--http" would be.
+      const char* http = web ? "--http" : nullptr;
       execl(program.c_str(), program.c_str(), "--listen", listen.c_str(), "--db", db.c_str(),
-            "--accounts-per-hour", "1000000", static_cast<char*>(nullptr));
+            "--accounts-per-hour", "1000000", http, "127.0.0.1:0", static_cast<char*>(nullptr));
       _exit(127);
     }
   }
   ~Server() { Stop(); }
   // The port from the "listening on" log line; 0 while it has not come.
-  unsigned short Port() const {
-    std::ifstream log(logPath_);
-    std::string line;
-    while (std::getline(log, line)) {
-      auto at = line.find("listening on 127.0.0.1:");
-      if (at != std::string::npos)
-        return static_cast<unsigned short>(std::stoi(line.substr(at + 23)));
-    }
-    return 0;
-  }
+  unsigned short Port() const { return LoggedPort("listening on 127.0.0.1:"); }
+  unsigned short WebPort() const { return LoggedPort("web page on http://127.0.0.1:"); }
   // The port; 0 if it does not come within 10 s.
   unsigned short WaitPort() const {
     auto until = Clock::now() + seconds(10);
@@ -197,6 +193,18 @@ class Server {
   }
 
  private:
+  unsigned short LoggedPort(std::string_view before) const {
+    std::ifstream log(logPath_);
+    std::string line;
+    while (std::getline(log, line)) {
+      auto at = line.find(before);
+      if (at != std::string::npos) {
+        return static_cast<unsigned short>(std::stoi(line.substr(at + before.size())));
+      }
+    }
+    return 0;
+  }
+
   std::string logPath_;
   pid_t pid_ = -1;
 };
@@ -613,6 +621,138 @@ class ChatProbe {
   std::string ping_, pong_;  // the lines as lobbyd relays them
 };
 
+// The web page under load: n pilots signed in, lobby chat timed by the probe, first without a
+// browser, then while one polls far harder than a browser does (the whole page and the live part
+// in turn, 20 requests a second), as a few pilots change their state so the page keeps changing.
+struct WebRow {
+  size_t n = 0;
+  std::vector<double> chatQuiet, chatPolled;  // ms
+  std::vector<double> page, live;             // ms from asking to the whole reply
+  size_t failed = 0;                          // requests without a 200 or 304
+  double webCpu = 0;                          // lobbyd's CPU seconds while polled
+  std::string error;
+};
+
+constexpr seconds kWebPhase{20};
+
+WebRow RunWeb(const std::string& program, const std::string& folder, size_t n) {
+  WebRow row;
+  row.n = n;
+  Server server(program, folder, "web-" + std::to_string(n), "127.0.0.1:0", true);
+  asio::io_context io(1);
+  unsigned short port = 0;
+  row.error = Prepare(server, io, n, port);
+  unsigned short webPort = server.WebPort();
+  if (row.error.empty() && !webPort) row.error = "no web page";
+  if (!row.error.empty()) return row;
+  Fleet fleet(io, port);
+  if (!fleet.Connect(n, seconds(60))) {
+    row.error = "connect failed";
+    return row;
+  }
+  ChatProbe probe;
+  size_t loaded = 0, refused = 0;
+  for (auto& client : fleet.clients()) {
+    client->onLine = [&](Client& c, const cv3::Line& line) {
+      probe.OnLine(fleet, c, line, Clock::now());
+      switch (FollowSignIn(fleet, c, line)) {
+        case Step::kLoaded:
+          probe.Join(c);
+          ++loaded;
+          break;
+        case Step::kRefused:
+          ++refused;
+          break;
+        default:
+          break;
+      }
+    };
+    SendAuth(fleet, *client);
+  }
+  if (!fleet.RunUntil([&] { return loaded + refused == n; }, seconds(600)) || refused) {
+    row.error = refused ? std::to_string(refused) + " sign-ins refused" : "sign-in timed out";
+    return row;
+  }
+  Settle(fleet, milliseconds(500));
+  // A few pilots (not the probe's two) go away and come back, one change every half second.
+  size_t turn = 0;
+  Clock::time_point nextChange = Clock::now();
+  auto phase = [&](std::vector<double>& chat) {
+    probe.roundTrips.clear();
+    auto until = Clock::now() + kWebPhase;
+    fleet.RunUntil(
+        [&] {
+          auto now = Clock::now();
+          probe.Tick(fleet, now);
+          if (now >= nextChange && n > 12) {
+            Client& pilot = *fleet.clients()[2 + turn % 10];
+            fleet.Send(pilot, turn++ % 20 < 10 ? "AWAY:at the web bench" : "ONLINE");
+            nextChange = now + milliseconds(500);
+          }
+          return now >= until;
+        },
+        kWebPhase + seconds(5));
+    chat = probe.roundTrips;
+  };
+  phase(row.chatQuiet);
+
+  std::atomic<bool> stop{false};
+  double cpuBefore = server.CpuSeconds();
+  std::thread browser([&] {
+    httplib::Client http("127.0.0.1", webPort);
+    http.set_keep_alive(true);
+    std::string tag;
+    for (size_t k = 0; !stop; ++k) {
+      bool whole = k % 2 == 0;
+      auto start = Clock::now();
+      auto reply = whole ? http.Get("/") : http.Get("/live", {{"If-None-Match", tag}});
+      double ms = Ms(Clock::now() - start);
+      if (!reply || (reply->status != 200 && reply->status != 304)) {
+        ++row.failed;
+      } else {
+        (whole ? row.page : row.live).push_back(ms);
+        tag = reply->get_header_value("ETag");
+      }
+      std::this_thread::sleep_until(start + milliseconds(50));
+    }
+  });
+  phase(row.chatPolled);
+  stop = true;
+  browser.join();
+  row.webCpu = server.CpuSeconds() - cpuBefore;
+  fleet.CloseAll();
+  server.Stop();
+  return row;
+}
+
+void PrintWebTable(const std::string& program, const std::string& folder,
+                   const std::vector<size_t>& counts) {
+  std::printf(
+      "\nThe web page under load: lobby chat round trips (probe) for %lld s without a "
+      "browser, then %lld s while one asks for the page and its live part 20 times a "
+      "second; a pilot changes state every half second\n",
+      static_cast<long long>(kWebPhase.count()), static_cast<long long>(kWebPhase.count()));
+  std::printf("%7s | %17s | %17s | %23s | %17s | %6s | %7s\n", "pilots", "chat quiet ms",
+              "chat polled ms", "page ms", "live part ms", "failed", "CPU s");
+  std::printf("%7s | %8s %8s | %8s %8s | %7s %7s %7s | %8s %8s | %6s | %7s\n", "", "p50", "p99",
+              "p50", "p99", "p50", "p99", "max", "p50", "p99", "", "polled");
+  std::fflush(stdout);
+  for (size_t n : counts) {
+    WebRow row = RunWeb(program, folder, n);
+    if (!row.error.empty()) {
+      std::printf("%7zu | %s\n", n, row.error.c_str());
+      continue;
+    }
+    std::printf(
+        "%7zu | %8.1f %8.1f | %8.1f %8.1f | %7.2f %7.2f %7.2f | %8.2f %8.2f | %6zu | %7.2f\n",
+        row.n, Percentile(row.chatQuiet, 0.5), Percentile(row.chatQuiet, 0.99),
+        Percentile(row.chatPolled, 0.5), Percentile(row.chatPolled, 0.99),
+        Percentile(row.page, 0.5), Percentile(row.page, 0.99), Percentile(row.page, 1.0),
+        Percentile(row.live, 0.5), Percentile(row.live, 0.99), row.failed, row.webCpu);
+    std::fflush(stdout);
+  }
+}
+
 enum class Drop { kRestart, kBlip };
 
 struct ReturnRow {
@@ -884,6 +1024,7 @@ int main(int argc, char** argv) {
   std::vector<size_t> counts = {100, 1000, 5000};
   std::vector<size_t> restartCounts = {100, 1000};
   std::vector<size_t> blipCounts = {100, 1000};
+  std::vector<size_t> webCounts = {1000};
   size_t lines = 20;
   double fanRate = 0;
   milliseconds period{13000};
@@ -897,6 +1038,8 @@ int main(int argc, char** argv) {
       restartCounts = ParseCounts(value);
     } else if (flag == "--blip-clients") {
       blipCounts = ParseCounts(value);
+    } else if (flag == "--web-clients") {
+      webCounts = ParseCounts(value);
     } else if (flag == "--lines") {
       lines = std::min<size_t>(std::stoul(value), 1000);
     } else if (flag == "--fan-rate") {
@@ -907,7 +1050,7 @@ int main(int argc, char** argv) {
       std::cerr << "usage: lobbyd-bench [--lobbyd PATH] [--clients 100,1000,5000] [--lines 20]\n"
                    "                    [--fan-rate 0] [--restart-clients 100,1000] "
                    "[--blip-clients 100,1000]\n"
-                   "                    [--period-ms 13000]\n";
+                   "                    [--period-ms 13000] [--web-clients 1000]\n";
       return 2;
     }
   }
@@ -920,6 +1063,7 @@ int main(int argc, char** argv) {
   for (size_t n : counts) most = std::max(most, n);
   for (size_t n : restartCounts) most = std::max(most, n);
   for (size_t n : blipCounts) most = std::max(most, n);
+  for (size_t n : webCounts) most = std::max(most, n);
   if (limit.rlim_cur < most + 100) {
     std::cerr << "lobbyd-bench: descriptor limit " << limit.rlim_cur << " is too low for " << most
               << " clients\n";
@@ -939,6 +1083,7 @@ int main(int argc, char** argv) {
   std::stable_sort(runs.begin(), runs.end(),
                    [](const ReturnRun& a, const ReturnRun& b) { return a.n < b.n; });
   if (!runs.empty()) PrintReturnTable(program, folder, runs, period);
+  if (!webCounts.empty()) PrintWebTable(program, folder, webCounts);
   std::error_code ignored;
   std::filesystem::remove_all(folder, ignored);
   return 0;
