@@ -36,6 +36,7 @@ class PlainHasher final : public PasswordHasher {
   }
 };
 
+class CountingHasher;
 class LobbyRig;
 
 // One connection to the rig's lobby, with the conversation calls of the loopback TestClient:
@@ -65,7 +66,8 @@ class RigClient {
 
 class LobbyRig {
  public:
-  // `hasher` null hashes with PlainHasher; otherwise it outlives the rig. The log is kept for
+  // `hasher` null hashes with PlainHasher; otherwise it outlives the rig. Checks a
+  // CountingHasher holds stay under way, and Settle does not wait for them. The log is kept for
   // LogText unless `log` names another stream for it.
   explicit LobbyRig(LobbyOptions options = {}, const PasswordHasher* hasher = nullptr,
                     std::ostream* log = nullptr);
@@ -87,8 +89,8 @@ class LobbyRig {
   // The same with "AUTH:" for an existing account.
   std::unique_ptr<RigClient> SignIn(std::string_view name, std::string_view password = "pw");
 
-  // Runs the io_context until nothing is left to do and no worker is busy. True when anything
-  // ran.
+  // Runs the io_context until nothing is left to do and no worker is busy (but for checks held
+  // at a CountingHasher's gate). True when anything ran.
   bool Settle();
 
   ManualClock& Clock() { return clock_; }
@@ -96,9 +98,12 @@ class LobbyRig {
   std::string LogText() const { return logText_.str(); }
 
  private:
+  bool HashesIdle();
+
   LobbyOptions options_;
   PlainHasher plain_;
   const PasswordHasher& hasher_;
+  const CountingHasher* counting_;  // null unless hasher_ is one
   asio::io_context io_{1};
   ManualClock clock_;
   std::ostringstream logText_;
