@@ -58,8 +58,6 @@ LobbyRig::LobbyRig(LobbyOptions options, const PasswordHasher* hasher, std::ostr
 }
 
 LobbyRig::~LobbyRig() {
-  // Checks still held finish first, so none outlives the lobby they report to.
-  if (counting_) counting_->Hold(false);
   Stop();
   pool_->Stop();
 }
@@ -75,6 +73,8 @@ std::string LobbyRig::Start() {
 }
 
 void LobbyRig::Stop() {
+  // Checks still held go on, so none reports to a lobby that is gone.
+  if (counting_) counting_->Hold(false);
   if (!lobby_) return;
   lobby_->Shutdown();
   Settle();  // the connections' ends are seen and sign-offs stored

@@ -80,6 +80,7 @@ class LobbyRig {
   // Loads the lobby from the store; empty text on success.
   std::string Start();
   // Shuts the lobby down as a stop does and lets it go; the store stays for the next Start.
+  // Checks a CountingHasher holds are let go first.
   void Stop();
 
   std::unique_ptr<RigClient> Connect(const std::string& address = "127.0.0.1");
