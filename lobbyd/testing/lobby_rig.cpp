@@ -1,5 +1,6 @@
 #include "lobbyd/testing/lobby_rig.h"
 
+#include <algorithm>
 #include <thread>
 
 #include "lobbyd/server.h"
@@ -45,7 +46,10 @@ void RigClient::Close() {
 }
 
 LobbyRig::LobbyRig(LobbyOptions options, const PasswordHasher* hasher, std::ostream* log)
-    : options_(options), hasher_(hasher ? *hasher : plain_), log_(log ? log : &logText_, clock_) {
+    : options_(options),
+      hasher_(hasher ? *hasher : plain_),
+      counting_(dynamic_cast<const CountingHasher*>(&hasher_)),
+      log_(log ? log : &logText_, clock_) {
   InitSodium();
   std::string error;
   store_ = Store::Open(":memory:", error);
@@ -69,6 +73,8 @@ std::string LobbyRig::Start() {
 }
 
 void LobbyRig::Stop() {
+  // Checks still held go on, so none reports to a lobby that is gone.
+  if (counting_) counting_->Hold(false);
   if (!lobby_) return;
   lobby_->Shutdown();
   Settle();  // the connections' ends are seen and sign-offs stored
@@ -94,13 +100,21 @@ bool LobbyRig::Settle() {
   bool moved = false;
   for (;;) {
     // Idle workers first: once they are, what they did is already queued for the io_context.
-    bool idle = pool_->Busy() == 0 && worker_->Busy() == 0;
+    bool idle = HashesIdle() && worker_->Busy() == 0;
     io_.restart();
     bool progress = io_.poll() > 0;
     moved |= progress;
     if (!progress && idle) return moved;
     if (!progress) std::this_thread::yield();
   }
+}
+
+bool LobbyRig::HashesIdle() {
+  size_t busy = pool_->Busy();
+  if (busy == 0) return true;
+  // Held, every hash thread waits at the gate and the rest of the pool's work queues behind.
+  return counting_ && counting_->Held() &&
+         static_cast<size_t>(counting_->Waiting()) == std::min(busy, pool_->Threads());
 }
 
 }  // namespace lobbyd::testing

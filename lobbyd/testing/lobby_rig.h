@@ -36,6 +36,7 @@ class PlainHasher final : public PasswordHasher {
   }
 };
 
+class CountingHasher;
 class LobbyRig;
 
 // One connection to the rig's lobby, with the conversation calls of the loopback TestClient:
@@ -65,7 +66,8 @@ class RigClient {
 
 class LobbyRig {
  public:
-  // `hasher` null hashes with PlainHasher; otherwise it outlives the rig. The log is kept for
+  // `hasher` null hashes with PlainHasher; otherwise it outlives the rig. Checks a
+  // CountingHasher holds stay under way, and Settle does not wait for them. The log is kept for
   // LogText unless `log` names another stream for it.
   explicit LobbyRig(LobbyOptions options = {}, const PasswordHasher* hasher = nullptr,
                     std::ostream* log = nullptr);
@@ -78,6 +80,7 @@ class LobbyRig {
   // Loads the lobby from the store; empty text on success.
   std::string Start();
   // Shuts the lobby down as a stop does and lets it go; the store stays for the next Start.
+  // Checks a CountingHasher holds are let go first.
   void Stop();
 
   std::unique_ptr<RigClient> Connect(const std::string& address = "127.0.0.1");
@@ -87,8 +90,8 @@ class LobbyRig {
   // The same with "AUTH:" for an existing account.
   std::unique_ptr<RigClient> SignIn(std::string_view name, std::string_view password = "pw");
 
-  // Runs the io_context until nothing is left to do and no worker is busy. True when anything
-  // ran.
+  // Runs the io_context until nothing is left to do and no worker is busy (but for checks held
+  // at a CountingHasher's gate). True when anything ran.
   bool Settle();
 
   ManualClock& Clock() { return clock_; }
@@ -98,9 +101,12 @@ class LobbyRig {
   const Lobby& GetLobby() const { return *lobby_; }
 
  private:
+  bool HashesIdle();
+
   LobbyOptions options_;
   PlainHasher plain_;
   const PasswordHasher& hasher_;
+  const CountingHasher* counting_;  // null unless hasher_ is one
   asio::io_context io_{1};
   ManualClock clock_;
   std::ostringstream logText_;

@@ -33,6 +33,11 @@ void CountingHasher::Hold(bool held) const {
   opened_.notify_all();
 }
 
+bool CountingHasher::Held() const {
+  std::lock_guard lock(gate_);
+  return held_;
+}
+
 TempFolder::TempFolder() {
   std::string pattern = (std::filesystem::temp_directory_path() / "lobbyd-test-XXXXXX").string();
   if (mkdtemp(pattern.data())) path_ = pattern;

@@ -32,6 +32,7 @@ class CountingHasher final : public PasswordHasher {
   // While held, verifications wait before they start: checks stay in flight as long as a test
   // needs them to.
   void Hold(bool held) const;
+  bool Held() const;
   // Verifications waiting at the gate.
   int Waiting() const { return waiting_; }
 

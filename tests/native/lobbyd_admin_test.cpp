@@ -1,7 +1,9 @@
-// Administration with and without rights and admin mode.
+// Administration with and without rights and admin mode: the rules in-process; over loopback,
+// changes the store cannot take while another process holds its lock.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include "lobbyd/testing/lobby_rig.h"
 #include "lobbyd/testing/test_server.h"
 
 namespace lobbyd::testing {
@@ -34,23 +36,27 @@ class WriteLock {
   bool held_ = false;
 };
 
-class Admin : public ::testing::Test {
+// root, an administrator in admin mode, bob and cid, each having seen the others come.
+template <class Lobby, class Client>
+class Admins : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_EQ(server_.Seed({{{"root", "pw"}}, {"root"}, {}, {}}), "");
-    ASSERT_EQ(server_.Start(), "");
-    root_ = server_.SignIn("root");
-    bob_ = server_.Join("bob");
-    cid_ = server_.Join("cid");
+    ASSERT_EQ(lobby_.Seed({{{"root", "pw"}}, {"root"}, {}, {}}), "");
+    ASSERT_EQ(lobby_.Start(), "");
+    root_ = lobby_.SignIn("root");
+    bob_ = lobby_.Join("bob");
+    cid_ = lobby_.Join("cid");
     ASSERT_TRUE(root_ && bob_ && cid_);
     root_->Send("ADMINMODE");
     ASSERT_EQ(root_->Sync(), (Lines{"ISON:bob", "ISON:cid", "ISADMIN:root"}));
     ASSERT_EQ(bob_->Sync(), (Lines{"ISON:cid", "ISADMIN:root"}));
     ASSERT_EQ(cid_->Sync(), (Lines{"ISADMIN:root"}));
   }
-  TestServer server_;
-  std::unique_ptr<TestClient> root_, bob_, cid_;
+  Lobby lobby_;
+  std::unique_ptr<Client> root_, bob_, cid_;
 };
+
+class Admin : public Admins<LobbyRig, RigClient> {};
 
 TEST_F(Admin, EveryCommandNeedsAdminMode) {
   for (const char* line : {"REMUSER:cid", "SUSPEND:cid", "UNSUSPEND:cid",
@@ -59,7 +65,7 @@ TEST_F(Admin, EveryCommandNeedsAdminMode) {
   }
   EXPECT_EQ(bob_->Sync(), Lines(4, "WARNING:You must be in admin mode to do that!"));
   EXPECT_EQ(cid_->Sync(), Lines{});
-  auto again = server_.SignIn("cid");  // the password is unchanged
+  auto again = lobby_.SignIn("cid");  // the password is unchanged
   EXPECT_TRUE(again);
 }
 
@@ -79,11 +85,11 @@ TEST_F(Admin, RemoveUserClosesTheVictimAndTellsEveryone) {
   Lines seen = {"GAMEUP:Bobs", "ISOFF:bob", "GAMEDOWN:Bobs", "GAMEREM:Bobs", "REMUSER:bob"};
   EXPECT_EQ(cid_->Sync(), seen);
   EXPECT_EQ(root_->Sync(), seen);
-  auto client = server_.Connect();
+  auto client = lobby_.Connect();
   client->Send("AUTH:bob:" + Digest("pw"));
   EXPECT_EQ(client->ReadLine(), "AUTH_ACK:FAILED");
   // The ID is free again.
-  EXPECT_TRUE(server_.Join("bob"));
+  EXPECT_TRUE(lobby_.Join("bob"));
 }
 
 TEST_F(Admin, RemoveUserOfAnOfflineAccount) {
@@ -110,7 +116,7 @@ TEST_F(Admin, SuspendClosesTheVictimWhoseReconnectIsSuspendedUntilUnsuspend) {
   EXPECT_EQ(root_->Sync(), (Lines{"ISOFF:bob", "WARNING:bob has been suspended."}));
   EXPECT_EQ(cid_->Sync(), (Lines{"ISOFF:bob"}));
 
-  auto retry = server_.Connect();
+  auto retry = lobby_.Connect();
   retry->Send("AUTH:bob:" + Digest("pw"));
   EXPECT_EQ(retry->ReadLine(), "AUTH_ACK:SUSPENDED");
 
@@ -123,7 +129,7 @@ TEST_F(Admin, SuspendClosesTheVictimWhoseReconnectIsSuspendedUntilUnsuspend) {
 TEST_F(Admin, ChangePasswordReplacesTheOldOne) {
   root_->Send("CHNGPASS:cid:" + Digest("new one"));
   EXPECT_EQ(root_->Sync(), (Lines{"WARNING:The password of cid has been changed."}));
-  auto client = server_.Connect();
+  auto client = lobby_.Connect();
   client->Send("AUTH:cid:" + Digest("pw"));
   EXPECT_EQ(client->ReadLine(), "AUTH_ACK:FAILED");
   client->Send("AUTH:cid:" + Digest("new one"));
@@ -134,11 +140,14 @@ TEST_F(Admin, ChangePasswordNeedsADigest) {
   root_->Send("CHNGPASS:cid:plain text");
   EXPECT_EQ(root_->Sync(),
             (Lines{"WARNING:The new password could not be read; please try again."}));
-  EXPECT_TRUE(server_.SignIn("cid")) << "the old password still works";
+  EXPECT_TRUE(lobby_.SignIn("cid")) << "the old password still works";
 }
 
-TEST_F(Admin, ChangesThatCannotBeStoredTakeNoEffectNowNorLater) {
-  WriteLock lock(server_.Database());
+// Over loopback, with the store in a file that another process may lock.
+class AdminWithLockedStore : public Admins<TestServer, TestClient> {};
+
+TEST_F(AdminWithLockedStore, ChangesThatCannotBeStoredTakeNoEffectNowNorLater) {
+  WriteLock lock(lobby_.Database());
   ASSERT_TRUE(lock.Held());
   root_->Send("CHNGPASS:cid:" + Digest("new one"));
   root_->Send("SUSPEND:bob");
@@ -148,35 +157,35 @@ TEST_F(Admin, ChangesThatCannotBeStoredTakeNoEffectNowNorLater) {
   lock.Release();
   EXPECT_EQ(bob_->Sync(), Lines{});
   EXPECT_EQ(cid_->Sync(), Lines{});
-  auto client = server_.Connect();
+  auto client = lobby_.Connect();
   client->Send("AUTH:cid:" + Digest("new one"));
   EXPECT_EQ(client->ReadLine(), "AUTH_ACK:FAILED");
   // Nor does a later write of the account store any of them.
-  EXPECT_TRUE(server_.SignIn("cid"));
-  server_.Stop();
-  ASSERT_EQ(server_.Start(), "");
-  EXPECT_TRUE(server_.SignIn("cid"));
-  EXPECT_TRUE(server_.SignIn("bob"));
+  EXPECT_TRUE(lobby_.SignIn("cid"));
+  lobby_.Stop();
+  ASSERT_EQ(lobby_.Start(), "");
+  EXPECT_TRUE(lobby_.SignIn("cid"));
+  EXPECT_TRUE(lobby_.SignIn("bob"));
 }
 
-TEST_F(Admin, ARemovalWinsOverTheVictimsSignInThatReadHisAccountBeforeIt) {
-  auto dan = server_.Join("dan");
+TEST_F(AdminWithLockedStore, ARemovalWinsOverTheVictimsSignInThatReadHisAccountBeforeIt) {
+  auto dan = lobby_.Join("dan");
   ASSERT_TRUE(dan);
   ASSERT_TRUE(root_->Sync());
-  WriteLock lock(server_.Database());
+  WriteLock lock(lobby_.Database());
   ASSERT_TRUE(lock.Held());
   // The store's thread waits on bob's profile; the victim's read and the removal queue behind.
   bob_->Send("SAVEPROFILE:bob:here:31:b@x:w:bio");
-  server_.Hasher().Hold(true);
-  auto victim = server_.Connect();
+  lobby_.Hasher().Hold(true);
+  auto victim = lobby_.Connect();
   victim->Send("AUTH:cid:" + Digest("pw"));
   root_->Send("REMUSER:cid");
   ASSERT_TRUE(dan->Sync());
   lock.Release();
   EXPECT_EQ(root_->ReadUntil("REMUSER:cid"), Lines{"ISOFF:cid"});
-  server_.Hasher().Hold(false);
+  lobby_.Hasher().Hold(false);
   EXPECT_EQ(victim->ReadLine(), "AUTH_ACK:FAILED");
-  auto again = server_.Connect();
+  auto again = lobby_.Connect();
   again->Send("AUTH:cid:" + Digest("pw"));
   EXPECT_EQ(again->ReadLine(), "AUTH_ACK:FAILED");
 }

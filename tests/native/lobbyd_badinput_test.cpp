@@ -1,9 +1,12 @@
 // Bad input: commands before sign-in, missing fields, over-long lines, binary bytes, and a peer
-// that never reads. None of it may crash or stall the server.
+// that never reads. None of it may crash or stall the server. The rules in-process; over
+// loopback, what the session and the listener do: line framing and limits, output that is not
+// read, connection limits and the sign-in deadline.
 #include <gtest/gtest.h>
 
 #include <thread>
 
+#include "lobbyd/testing/lobby_rig.h"
 #include "lobbyd/testing/test_server.h"
 
 namespace lobbyd::testing {
@@ -11,19 +14,23 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-class BadInput : public ::testing::Test {
+// A lobby with "watcher" signed in.
+template <class Lobby, class Client>
+class Watched : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_EQ(server_.Start(), "");
-    watcher_ = server_.Join("watcher");
+    ASSERT_EQ(lobby_.Start(), "");
+    watcher_ = lobby_.Join("watcher");
     ASSERT_TRUE(watcher_);
   }
-  TestServer server_;
-  std::unique_ptr<TestClient> watcher_;
+  Lobby lobby_;
+  std::unique_ptr<Client> watcher_;
 };
 
+class BadInput : public Watched<LobbyRig, RigClient> {};
+
 TEST_F(BadInput, OnlyAuthCreateAndQuitAreTakenBeforeSignIn) {
-  auto client = server_.Connect();
+  auto client = lobby_.Connect();
   for (const char* line : {"USERS", "GAMES", "VERSION:100", "LMSG:hello", "PMSG:watcher:hi",
                            "DISCONNECT", "ADMINMODE", "HOSTGAME:a:b:c:d:0:0:0:0:0:0:0:0:0:0:e"}) {
     client->Send(line);
@@ -33,49 +40,8 @@ TEST_F(BadInput, OnlyAuthCreateAndQuitAreTakenBeforeSignIn) {
   EXPECT_EQ(watcher_->Sync(), Lines{});
 }
 
-TEST_F(BadInput, LongestLineBeforeSignInIsTakenOneMoreByteCloses) {
-  auto client = server_.Connect();
-  client->Send(std::string(512, 'X'));
-  client->Send("QUIT");
-  EXPECT_EQ(client->ReadLine(), "QUIT_ACK:OK");
-
-  auto tooLong = server_.Connect();
-  tooLong->Send(std::string(513, 'X'));
-  EXPECT_TRUE(tooLong->WaitClosed());
-  server_.Stop();
-  EXPECT_NE(server_.LogText().find("line too long"), std::string::npos);
-}
-
-TEST_F(BadInput, ALineThatNeverEndsClosesOnceItPassesTheLimit) {
-  auto client = server_.Connect();
-  client->SendRaw(std::string(600, 'Y'));
-  EXPECT_TRUE(client->WaitClosed());
-}
-
-TEST_F(BadInput, SignedInLinesMayBeEightKibibytes) {
-  auto client = server_.Join("talker");
-  ASSERT_TRUE(client);
-  ASSERT_EQ(watcher_->ReadLine(), "ISON:talker");
-  std::string text(8192 - 5, 'z');
-  client->Send("LMSG:" + text);
-  EXPECT_EQ(watcher_->ReadLine(), "LMSG:talker:" + text);
-  client->Send("LMSG:" + text + "!");
-  EXPECT_TRUE(client->WaitClosed());
-  EXPECT_EQ(watcher_->ReadLine(), "ISOFF:talker");
-}
-
-TEST_F(BadInput, BinaryBytesAndEmptyLinesAreIgnored) {
-  auto client = server_.Join("noisy");
-  ASSERT_TRUE(client);
-  client->SendRaw(std::string("\0\x01\xFF\x80garbage\r\n", 13));
-  client->SendRaw("\r\n\n\n\r\r\n:::\r\nusers\r\nUSERS \r\n\xB6\xB6\r\n");
-  client->SendRaw(std::string("LMSG\0:x\r\n", 9));
-  EXPECT_EQ(client->Sync(), Lines{});
-  EXPECT_EQ(watcher_->Sync(), (Lines{"ISON:noisy"}));
-}
-
 TEST_F(BadInput, CommandsWithMissingFieldsAreIgnoredAndLogged) {
-  auto client = server_.Join("sloppy");
+  auto client = lobby_.Join("sloppy");
   ASSERT_TRUE(client);
   for (const char* line : {"HOSTGAME:name:address", "RESUMEGAME:x", "SAVEPROFILE:sloppy:x",
                            "PMSG:nobody", "LMSG", "CHNGPASS:x", "VERSION:3.0", "VERSION"}) {
@@ -83,42 +49,23 @@ TEST_F(BadInput, CommandsWithMissingFieldsAreIgnoredAndLogged) {
   }
   EXPECT_EQ(client->Sync(), Lines{});
   EXPECT_EQ(watcher_->Sync(), (Lines{"ISON:sloppy"}));
-  server_.Stop();
-  std::string log = server_.LogText();
+  lobby_.Stop();
+  std::string log = lobby_.LogText();
   EXPECT_NE(log.find("sloppy ignored HOSTGAME (missing fields)"), std::string::npos) << log;
   EXPECT_NE(log.find("sloppy ignored VERSION (not a version number)"), std::string::npos);
 }
 
 TEST_F(BadInput, UnknownCommandsAreIgnoredAndTheLogIsBounded) {
-  auto client = server_.Join("spammer");
+  auto client = lobby_.Join("spammer");
   ASSERT_TRUE(client);
   for (int i = 0; i < 50; ++i) client->Send("BOGUS" + std::to_string(i));
   EXPECT_EQ(client->Sync(), Lines{});
-  server_.Stop();
-  std::string log = server_.LogText();
+  lobby_.Stop();
+  std::string log = lobby_.LogText();
   EXPECT_NE(log.find("spammer ignored BOGUS0 (unknown command)"), std::string::npos);
   EXPECT_NE(log.find("spammer ignored BOGUS9 (unknown command)"), std::string::npos);
   EXPECT_EQ(log.find("BOGUS10"), std::string::npos);
   EXPECT_NE(log.find("further ignored lines are not logged"), std::string::npos);
-}
-
-TEST_F(BadInput, APeerThatNeverReadsIsDisconnected) {
-  auto slow = server_.Connect(4096);
-  slow->Send("CREATE:slow:" + Digest("pw") + ":s@x");
-  ASSERT_EQ(watcher_->ReadLine(), "ISON:slow");
-  // Each GAMEINFO reply carries a 4 KB description; the peer reads none of them.
-  slow->Send("HOSTGAME:Big:203.0.113.1:1:Named:0:0:0:0:0:0:0:1:0:0:" + std::string(4000, 'd'));
-  ASSERT_EQ(watcher_->ReadLine(), "GAMEUP:Big");
-  std::string requests;
-  for (int i = 0; i < 4000; ++i) requests += "GAMEINFO:Big\r\n";
-  slow->SendRaw(requests);
-  EXPECT_EQ(watcher_->ReadLine(std::chrono::seconds(20)), "ISOFF:slow");
-  EXPECT_EQ(watcher_->ReadLine(), "GAMEDOWN:Big");
-  // The server is as responsive as before.
-  EXPECT_EQ(watcher_->Sync(), Lines{});
-  server_.Stop();
-  EXPECT_NE(server_.LogText().find("slow outbound queue full (peer not reading)"),
-            std::string::npos);
 }
 
 TEST_F(BadInput, TextsLongerThanAPilotMayStoreAreRefusedWithTheirWarning) {
@@ -143,9 +90,9 @@ TEST_F(BadInput, TextsLongerThanAPilotMayStoreAreRefusedWithTheirWarning) {
   for (const Case& c : cases) {
     watcher_->Send(c.line);
     EXPECT_EQ(watcher_->Sync(), Lines{"WARNING:" + c.warning});
-    server_.Clock().Advance(std::chrono::seconds(10));  // past the limit on changes
+    lobby_.Clock().Advance(std::chrono::seconds(10));  // past the limit on changes
   }
-  auto client = server_.Connect();
+  auto client = lobby_.Connect();
   client->Send("CREATE:" + std::string(33, 'i') + ":" + Digest("pw") + ":i@x");
   EXPECT_EQ(client->ReadLine(), "WARNING:Corvane ID must be at most 32 letters/numbers!");
   EXPECT_EQ(client->ReadLine(), "AUTH_ACK:FAILED");
@@ -153,12 +100,75 @@ TEST_F(BadInput, TextsLongerThanAPilotMayStoreAreRefusedWithTheirWarning) {
   for (int i = 0; i < 10; ++i) {
     watcher_->Send("HOSTGAME:Game " + std::to_string(i) + ":203.0.113." + std::to_string(i) + ":1" +
                    tail);
-    server_.Clock().Advance(std::chrono::seconds(10));
+    lobby_.Clock().Advance(std::chrono::seconds(10));
     ASSERT_EQ(watcher_->Sync(), (Lines{"HOSTGAME_ACK:OK", "GAMEUP:Game " + std::to_string(i)}));
   }
   watcher_->Send("HOSTGAME:Game 10:203.0.113.10:1" + tail);
   EXPECT_EQ(watcher_->Sync(),
             Lines{"WARNING:You already have 10 games listed; remove one before hosting another!"});
+}
+
+// Over loopback: line framing and its limits, and a peer that never reads.
+class BadInputOverLoopback : public Watched<TestServer, TestClient> {};
+
+TEST_F(BadInputOverLoopback, LongestLineBeforeSignInIsTakenOneMoreByteCloses) {
+  auto client = lobby_.Connect();
+  client->Send(std::string(512, 'X'));
+  client->Send("QUIT");
+  EXPECT_EQ(client->ReadLine(), "QUIT_ACK:OK");
+
+  auto tooLong = lobby_.Connect();
+  tooLong->Send(std::string(513, 'X'));
+  EXPECT_TRUE(tooLong->WaitClosed());
+  lobby_.Stop();
+  EXPECT_NE(lobby_.LogText().find("line too long"), std::string::npos);
+}
+
+TEST_F(BadInputOverLoopback, ALineThatNeverEndsClosesOnceItPassesTheLimit) {
+  auto client = lobby_.Connect();
+  client->SendRaw(std::string(600, 'Y'));
+  EXPECT_TRUE(client->WaitClosed());
+}
+
+TEST_F(BadInputOverLoopback, SignedInLinesMayBeEightKibibytes) {
+  auto client = lobby_.Join("talker");
+  ASSERT_TRUE(client);
+  ASSERT_EQ(watcher_->ReadLine(), "ISON:talker");
+  std::string text(8192 - 5, 'z');
+  client->Send("LMSG:" + text);
+  EXPECT_EQ(watcher_->ReadLine(), "LMSG:talker:" + text);
+  client->Send("LMSG:" + text + "!");
+  EXPECT_TRUE(client->WaitClosed());
+  EXPECT_EQ(watcher_->ReadLine(), "ISOFF:talker");
+}
+
+TEST_F(BadInputOverLoopback, BinaryBytesAndEmptyLinesAreIgnored) {
+  auto client = lobby_.Join("noisy");
+  ASSERT_TRUE(client);
+  client->SendRaw(std::string("\0\x01\xFF\x80garbage\r\n", 13));
+  client->SendRaw("\r\n\n\n\r\r\n:::\r\nusers\r\nUSERS \r\n\xB6\xB6\r\n");
+  client->SendRaw(std::string("LMSG\0:x\r\n", 9));
+  EXPECT_EQ(client->Sync(), Lines{});
+  EXPECT_EQ(watcher_->Sync(), (Lines{"ISON:noisy"}));
+}
+
+TEST_F(BadInputOverLoopback, APeerThatNeverReadsIsDisconnected) {
+  auto slow = lobby_.Connect(4096);
+  slow->Send("CREATE:slow:" + Digest("pw") + ":s@x");
+  ASSERT_EQ(watcher_->ReadLine(), "ISON:slow");
+  // Each GAMEINFO reply carries a 4 KB description; the peer reads none of them.
+  slow->Send("HOSTGAME:Big:203.0.113.1:1:Named:0:0:0:0:0:0:0:1:0:0:" + std::string(4000, 'd'));
+  ASSERT_EQ(watcher_->ReadLine(), "GAMEUP:Big");
+  std::string requests;
+  for (int i = 0; i < 4000; ++i) requests += "GAMEINFO:Big\r\n";
+  slow->SendRaw(requests);
+  EXPECT_EQ(watcher_->ReadLine(std::chrono::seconds(20)), "ISOFF:slow");
+  EXPECT_EQ(watcher_->ReadLine(), "GAMEDOWN:Big");
+  // The server is as responsive as before.
+  EXPECT_EQ(watcher_->Sync(), Lines{});
+  lobby_.Stop();
+  EXPECT_NE(lobby_.LogText().find("slow outbound queue full (peer not reading)"),
+            std::string::npos);
 }
 
 TEST(Connections, PerAddressAndInAllTheyAreCappedAndTheUnsignedAreClosedInTime) {

@@ -1,7 +1,10 @@
-// Restart: stop the server, start it on the same database, and everything is still there.
+// Restart: stop the lobby, start it on the same store, and everything is still there. In-process
+// over one store; over loopback, the database file: a new one, an unusable one, and one another
+// process locks.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include "lobbyd/testing/lobby_rig.h"
 #include "lobbyd/testing/test_server.h"
 
 namespace lobbyd::testing {
@@ -10,15 +13,13 @@ namespace {
 using Lines = std::vector<std::string>;
 
 TEST(Persistence, AccountsProfilesRightsSuspensionsAndGamesSurviveARestart) {
-  TempFolder folder;
-  const std::string database = folder.Path() + "/lobby.db";
+  LobbyRig lobby;
+  ASSERT_EQ(lobby.Seed({{{"root", "pw"}}, {"root"}, {}, {}}), "");
+  ASSERT_EQ(lobby.Start(), "");
   {
-    TestServer server(database);
-    ASSERT_EQ(server.Seed({{{"root", "pw"}}, {"root"}, {}, {}}), "");
-    ASSERT_EQ(server.Start(), "");
-    auto root = server.SignIn("root");
-    auto bob = server.Join("bob", "bobpass");
-    auto cid = server.Join("cid");
+    auto root = lobby.SignIn("root");
+    auto bob = lobby.Join("bob", "bobpass");
+    auto cid = lobby.Join("cid");
     ASSERT_TRUE(root && bob && cid);
     bob->Send("SAVEPROFILE:bob:Crater B:31:bob@example.org:http://b.example:a\xC2\xB6z");
     bob->Send("HOSTGAME:Long Haul:203.0.113.9:1.06:Named:1:0:0:0:0:0:1:1:0:0:saved\xC2\xB6game");
@@ -29,18 +30,17 @@ TEST(Persistence, AccountsProfilesRightsSuspensionsAndGamesSurviveARestart) {
     root->Send("SUSPEND:cid");
     ASSERT_TRUE(root->Sync());
     ASSERT_EQ(bob->Sync(), (Lines{"ISADMIN:root", "ISOFF:cid"}));
-    server.Stop();
+    lobby.Stop();
     // Nothing is said: the close alone makes the clients reconnect.
     EXPECT_EQ(bob->ReadLine(), std::nullopt);
     EXPECT_TRUE(bob->WaitClosed());
   }
-  TestServer server(database);
-  ASSERT_EQ(server.Start(), "");
-  auto suspended = server.Connect();
+  ASSERT_EQ(lobby.Start(), "");
+  auto suspended = lobby.Connect();
   suspended->Send("AUTH:cid:" + Digest("pw"));
   EXPECT_EQ(suspended->ReadLine(), "AUTH_ACK:SUSPENDED");
 
-  auto bob = server.SignIn("bob", "bobpass");
+  auto bob = lobby.SignIn("bob", "bobpass");
   ASSERT_TRUE(bob);
   bob->Send("USERS");
   EXPECT_EQ(bob->ReadUntil("USERS_ACK"), (Lines{"USER:cid:offline", "USER:root:offline"}));
@@ -62,7 +62,7 @@ TEST(Persistence, AccountsProfilesRightsSuspensionsAndGamesSurviveARestart) {
   EXPECT_EQ((*game)[12], "RESUMEINFO_ACK:DEDICATED:1");
   EXPECT_EQ((*game)[13], "RESUMEINFO_ACK:GAMETERM:long");
 
-  auto root = server.SignIn("root");
+  auto root = lobby.SignIn("root");
   ASSERT_TRUE(root);
   root->Send("ADMINMODE");
   EXPECT_EQ(root->ReadLine(), "ISADMIN:root");
