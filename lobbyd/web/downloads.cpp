@@ -169,7 +169,7 @@ std::string DownloadsPage(const std::vector<DownloadFile>& files) {
         "<table>\n<thead>\n<tr><th>File</th><th>Version</th><th>Size</th><th>SHA-256</th></tr>\n"
         "</thead>\n<tbody>\n";
     for (const DownloadFile& file : files) {
-      body += "<tr><td><a href=\"/downloads/" + PercentEncoded(file.name) + "\">" +
+      body += "<tr><td><a href=\"downloads/" + PercentEncoded(file.name) + "\">" +
               Escape(file.name) + "</a></td><td>" + Escape(file.version) + "</td><td>" +
               SizeText(file.size) + "</td><td><code>" + Escape(file.sha256) + "</code></td></tr>\n";
     }

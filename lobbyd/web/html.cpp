@@ -57,7 +57,7 @@ std::string Page(std::string_view title, std::string_view body, std::string_view
       "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
       "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>";
   page += Escape(title);
-  page += "</title>\n<link rel=\"stylesheet\" href=\"/lobby.css\">\n";
+  page += "</title>\n<link rel=\"stylesheet\" href=\"lobby.css\">\n";
   page += head;
   page += "</head>\n<body>\n";
   page += body;

@@ -84,10 +84,10 @@ std::string LobbyPart(const LobbyView& view, std::string_view tag) {
 
 std::string LobbyPage(const LobbyView& view, std::string_view tag) {
   return Page(LobbyTitle(view),
-              "<header>\n<h1>Corvane lobby</h1>\n<nav><a href=\"/modules.php?name=Downloads\">"
-              "Downloads</a> <a href=\"/modules.php?name=FAQ\">FAQ</a> "
-              "<a href=\"/modules.php?name=Forums\">Forums</a></nav>\n</header>\n<main>\n" +
-                  LobbyPart(view, tag) + "</main>\n<script src=\"/lobby.js\"></script>\n",
+              "<header>\n<h1>Corvane lobby</h1>\n<nav><a href=\"modules.php?name=Downloads\">"
+              "Downloads</a> <a href=\"modules.php?name=FAQ\">FAQ</a> "
+              "<a href=\"modules.php?name=Forums\">Forums</a></nav>\n</header>\n<main>\n" +
+                  LobbyPart(view, tag) + "</main>\n<script src=\"lobby.js\"></script>\n",
               // Without the script the page still comes back now and then.
               "<noscript><meta http-equiv=\"refresh\" content=\"30\"></noscript>\n");
 }
@@ -104,7 +104,7 @@ nav a { margin-left: 1rem; }
 ul { list-style: none; margin: 0; padding: 0; }
 li { padding: 0.2rem 0; }
 .pic { display: inline-block; width: 16px; height: 16px; margin-right: 0.4rem;
-  vertical-align: -3px; background: url(/pictures/roster_icons.gif) no-repeat; }
+  vertical-align: -3px; background: url(pictures/roster_icons.gif) no-repeat; }
 .p1 { background-position: 0 0; } .p2 { background-position: -16px 0; }
 .p4 { background-position: -48px 0; } .p6 { background-position: -80px 0; }
 .p8 { background-position: -112px 0; }
@@ -122,7 +122,7 @@ std::string_view LobbyScript() {
   function refresh() {
     var part = document.getElementById('lobby');
     var headers = part && part.dataset.tag ? { 'If-None-Match': part.dataset.tag } : {};
-    fetch('/live', { headers: headers, cache: 'no-store' }).then(function (reply) {
+    fetch('live', { headers: headers, cache: 'no-store' }).then(function (reply) {
       if (reply.status !== 200) return null;
       return reply.text();
     }).then(function (html) {

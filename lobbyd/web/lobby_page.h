@@ -1,6 +1,7 @@
 // The lobby as a web page: the pilots online by group and the listed games, with the client's
 // roster pictures, rendered on the server so it reads without JavaScript; a small script then
-// asks for the lobby part again every few seconds (/live) and swaps it in.
+// asks for the lobby part again every few seconds (/live) and swaps it in. Links are relative,
+// so the pages work behind a proxy that serves them under a folder of its own.
 #pragma once
 
 #include <string>

@@ -132,7 +132,13 @@ std::string WebServer::Start() {
   listener_ = std::thread([this] {
     pthread_setname_np(pthread_self(), "lobbyd-web");
     http_->listen_after_bind();
+    listenerEnded_ = true;
   });
+  // A stop before the listener runs would be missed (the library only stops a running listener),
+  // so Start returns once it runs.
+  while (!http_->is_running() && !listenerEnded_) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
   return {};
 }
 

@@ -4,6 +4,7 @@
 // a pilot. Requests are bounded in size, in time and in number.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -70,6 +71,7 @@ class WebServer {
   std::unique_ptr<DownloadsFolder> downloads_;
   std::unique_ptr<httplib::Server> http_;
   std::thread listener_;
+  std::atomic<bool> listenerEnded_{false};
   uint16_t port_ = 0;
 };
 

@@ -51,15 +51,15 @@ TEST_F(DownloadsFolderTest, OffersTheFilesInsideWithSizesAndSumsOnAPageOfEscaped
   EXPECT_EQ(DownloadsPage(downloads.List()),
             Page("Downloads",
                  head +
-                     "<tr><td><a href=\"/downloads/Corvane3-Setup-3.0.0.exe\">"
+                     "<tr><td><a href=\"downloads/Corvane3-Setup-3.0.0.exe\">"
                      "Corvane3-Setup-3.0.0.exe</a></td><td>3.0.0</td><td>3 bytes</td><td><code>" +
                      kAbc +
                      "</code></td></tr>\n"
-                     "<tr><td><a href=\"/downloads/latest.exe\">latest.exe</a></td><td></td>"
+                     "<tr><td><a href=\"downloads/latest.exe\">latest.exe</a></td><td></td>"
                      "<td>3 bytes</td><td><code>" +
                      kAbc +
                      "</code></td></tr>\n"
-                     "<tr><td><a href=\"/downloads/read%20%3C%26%22%3E.txt\">"
+                     "<tr><td><a href=\"downloads/read%20%3C%26%22%3E.txt\">"
                      "read &lt;&amp;&quot;&gt;.txt</a></td><td></td><td>0 bytes</td><td><code>" +
                      kEmpty + "</code></td></tr>\n</tbody>\n</table>\n</main>\n"));
 }
