@@ -53,6 +53,12 @@ int main(int argc, char** argv) {
         << lobbyd::BackupReport(flags.database, flags.backupTo, result);
     return result.error.empty() ? 0 : 1;
   }
+  if (flags.http) {
+    if (auto problem = lobbyd::web::WebFilesProblem(flags.web); !problem.empty()) {
+      std::cerr << "lobbyd: " << problem << "\n";
+      return 2;
+    }
+  }
   if (!lobbyd::InitSodium()) {
     std::cerr << "lobbyd: libsodium cannot be initialised\n";
     return 1;

@@ -96,17 +96,22 @@ WebServer::WebServer(WebOptions options, WebSources sources)
 
 WebServer::~WebServer() { Stop(); }
 
-std::string WebServer::Start() {
+std::string WebFilesProblem(const WebOptions& options) {
   std::error_code error;
-  if (!options_.downloads.empty()) {
-    if (!std::filesystem::is_directory(options_.downloads, error)) {
-      return "--downloads: " + options_.downloads + " is not a folder";
-    }
-    downloads_ = std::make_unique<DownloadsFolder>(options_.downloads);
+  if (!options.downloads.empty() && !std::filesystem::is_directory(options.downloads, error)) {
+    return "--downloads: " + options.downloads + " is not a folder";
   }
   // Read again for each request, so the operator may edit it; but a name mistyped is told now.
-  if (!options_.faq.empty() && !std::filesystem::is_regular_file(options_.faq, error)) {
-    return "--faq: " + options_.faq + " is not a file";
+  if (!options.faq.empty() && !std::filesystem::is_regular_file(options.faq, error)) {
+    return "--faq: " + options.faq + " is not a file";
+  }
+  return {};
+}
+
+std::string WebServer::Start() {
+  if (auto problem = WebFilesProblem(options_); !problem.empty()) return problem;
+  if (!options_.downloads.empty()) {
+    downloads_ = std::make_unique<DownloadsFolder>(options_.downloads);
   }
   http_->new_task_queue = [this] { return new Queue(options_.threads, options_.waiting); };
   auto timeout = options_.timeout.count();

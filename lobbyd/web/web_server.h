@@ -75,6 +75,9 @@ class WebServer {
   uint16_t port_ = 0;
 };
 
+// Empty when the downloads folder and the FAQ file (when given) are there; else what is wrong.
+std::string WebFilesProblem(const WebOptions& options);
+
 // The address as the host part of a URL: IPv6 in brackets.
 std::string HostForAddress(const std::string& address);
 
