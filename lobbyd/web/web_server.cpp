@@ -22,7 +22,9 @@ namespace {
 
 constexpr char kHtml[] = "text/html; charset=utf-8";
 constexpr size_t kLongestRequestBody = 1024;  // every page is a GET: nothing to upload
-constexpr size_t kRequestsPerConnection = 100;
+// A thread serves a connection as long as it is kept alive, and a polling browser would keep its
+// connection (and so a thread) for good: each connection carries one request.
+constexpr size_t kRequestsPerConnection = 1;
 
 void SendPage(httplib::Response& response, int status, const std::string& page) {
   response.status = status;

@@ -30,7 +30,7 @@ struct WebOptions {
   std::string downloads;  // folder of files offered for download; empty: none
   std::string faq;        // FAQ file (Markdown or HTML); empty: none
   std::string forums;     // address the forums page sends browsers to; empty: none
-  unsigned threads = 4;   // requests served side by side
+  unsigned threads = 8;   // requests served side by side
   // Connections waiting for a thread; past that, the listener answers "busy" itself.
   unsigned waiting = 64;
   // To read a request, to write each part of a reply, and for an idle kept-alive connection.

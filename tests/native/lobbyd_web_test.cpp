@@ -300,5 +300,23 @@ TEST(WebServer, AnIoThreadOrStoreThatDoesNotAnswerAndAFullLineAreRefusedPlainly)
             std::string::npos);
 }
 
+TEST(WebServer, BrowsersThatKeepTheirConnectionsOpenDoNotHoldEveryThread) {
+  lobbyd::Metrics metrics;
+  web::WebOptions options;
+  web::WebServer server(options, {[](auto) {}, [](auto done) { done(true); }, &metrics});
+  ASSERT_EQ(server.Start(), "");
+  // Twice as many browsers as threads, each keeping its connection (as polling pages do); every
+  // one is answered at once, never after another's idle connection times out.
+  std::vector<std::unique_ptr<httplib::Client>> browsers;
+  for (unsigned i = 0; i < 2 * options.threads; ++i) {
+    browsers.push_back(std::make_unique<httplib::Client>("127.0.0.1", server.Port()));
+    browsers.back()->set_keep_alive(true);
+    browsers.back()->set_read_timeout(2, 0);
+    auto reply = browsers.back()->Get("/healthz");
+    ASSERT_TRUE(reply) << "browser " << i;
+    EXPECT_EQ(reply->get_header_value("Connection"), "close");
+  }
+}
+
 }  // namespace
 }  // namespace lobbyd::testing
