@@ -2,7 +2,7 @@
 // and the command handlers, picked from a table by command name. The jobs they share live in
 // their own classes: the signed-in pilots with their broadcasts and pilot list (Roster), the
 // listed games (Games), the accounts with what guards signing in (Accounts); the lobby writes
-// them through to the Store. Handlers live in lobby_*.cpp by area. io thread only; password work
+// them through to the Store. Handlers live in *_rules.cpp by area. io thread only; password work
 // goes to the HashPool.
 #pragma once
 
@@ -99,7 +99,7 @@ class Lobby final : public SessionEvents {
   static void Warn(Participant& session, std::string_view text);
   int64_t NowSeconds() const;
 
-  // lobby_auth.cpp
+  // sign_in_rules.cpp
   void OnAuth(Participant& session, const std::string& args);
   // False, with the pilot told to wait, when the account or the address has signed in too
   // often within the last minute.
@@ -117,7 +117,7 @@ class Lobby final : public SessionEvents {
                     std::optional<std::string>& hash);
   void RefuseCreate(Participant& session, std::string_view reason);
 
-  // lobby_presence.cpp: lists, version, own status.
+  // presence_rules.cpp: lists, version, own status.
   void OnUsers(Participant& session, const std::string& args);
   void OnGames(Participant& session, const std::string& args);
   // Whether a list request is answered: not while the same list is still on its way, and no
@@ -129,7 +129,7 @@ class Lobby final : public SessionEvents {
   void OnInvisible(Participant& session, const std::string& args);
   void OnAdminMode(Participant& session, const std::string& args);
 
-  // lobby_chat.cpp
+  // chat_rules.cpp
   void OnLobbyMessage(Participant& session, const std::string& args);
   void OnPrivateMessage(Participant& session, const std::string& args);
   bool ChatAllowed(Participant& session);
@@ -140,13 +140,13 @@ class Lobby final : public SessionEvents {
   // Buckets full again are as good as new ones: they go, so the maps stay small.
   void ForgetRestedFloods();
 
-  // lobby_profiles.cpp
+  // profile_rules.cpp
   void OnUserInfo(Participant& session, const std::string& args);
   void OnEditProfile(Participant& session, const std::string& args);
   void OnSaveProfile(Participant& session, const std::string& args);
   void SendProfile(Participant& session, const AccountRecord& account, std::string_view reply);
 
-  // lobby_games.cpp
+  // game_rules.cpp
   void OnHostGame(Participant& session, const std::string& args);
   void OnGameInfo(Participant& session, const std::string& args);
   void OnResumeInfo(Participant& session, const std::string& args);
@@ -159,7 +159,7 @@ class Lobby final : public SessionEvents {
   // A warning when a field is longer than a pilot may store; empty text otherwise.
   std::string TooLong(const cv3::HostedGame& game) const;
 
-  // lobby_admin.cpp
+  // admin_rules.cpp
   void OnRemUser(Participant& session, const std::string& args);
   void OnSuspend(Participant& session, const std::string& args);
   void OnUnsuspend(Participant& session, const std::string& args);
