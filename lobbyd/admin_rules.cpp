@@ -1,6 +1,5 @@
-// Administration: removing, suspending and unsuspending accounts, setting passwords. Only in
-// admin mode, which only accounts with administrator rights can enter.
-#include "lobbyd/lobby.h"
+#include "lobbyd/admin_rules.h"
+
 #include "lobbyd/text.h"
 #include "protocol/session_messages.h"
 
@@ -12,19 +11,28 @@ constexpr std::string_view kNotStored =
 
 }  // namespace
 
-AccountRecord* Lobby::AdminTarget(Participant& session, const std::string& name, bool mayBeSelf) {
+void AdminRules::Register(CommandTable& commands) {
+  using When = CommandTable::When;
+  commands.Add(msg::kRemUser, When::kSignedIn, this, &AdminRules::OnRemUser);
+  commands.Add(msg::kSuspend, When::kSignedIn, this, &AdminRules::OnSuspend);
+  commands.Add(msg::kUnsuspend, When::kSignedIn, this, &AdminRules::OnUnsuspend);
+  commands.Add(msg::kChngPass, When::kSignedIn, this, &AdminRules::OnChngPass);
+}
+
+AccountRecord* AdminRules::AdminTarget(Participant& session, const std::string& name,
+                                       bool mayBeSelf) {
   if (session.pilot.presence != Pilot::Presence::kAdmin) {
     session.Log("administration refused (not in admin mode)");
-    Warn(session, "You must be in admin mode to do that!");
+    lobby_.Warn(session, "You must be in admin mode to do that!");
     return nullptr;
   }
-  AccountRecord* account = accounts_.Find(name);
+  AccountRecord* account = lobby_.accounts.Find(name);
   if (!account) {
-    Warn(session, "There is no pilot named " + name + "!");
+    lobby_.Warn(session, "There is no pilot named " + name + "!");
     return nullptr;
   }
   if (!mayBeSelf && NameKey(name) == session.pilot.key) {
-    Warn(session, "You cannot do that to your own account!");
+    lobby_.Warn(session, "You cannot do that to your own account!");
     return nullptr;
   }
   return account;
@@ -34,38 +42,38 @@ AccountRecord* Lobby::AdminTarget(Participant& session, const std::string& name,
 // must not hold until the next restart, nor be stored later with another write. A sign-in
 // whose read of the account was asked before the change gets its result before the change's
 // (the store's results come back in the order asked), so the change wins over it.
-void Lobby::OnRemUser(Participant& session, const std::string& args) {
+void AdminRules::OnRemUser(Participant& session, const std::string& args) {
   AccountRecord* account = AdminTarget(session, args, false);
   if (!account) return;
   std::string name = account->name;
   session.Pause();
-  Write(
+  lobby_.Write(
       &session, [name](Store& store) { return store.DeleteAccount(name); },
       [this, key = NameKey(name)](Participant* asker, bool stored) {
-        auto it = accounts_.ByKey().find(key);
-        if (stored && it != accounts_.ByKey().end()) {
+        auto it = lobby_.accounts.ByKey().find(key);
+        if (stored && it != lobby_.accounts.ByKey().end()) {
           std::string name = it->second.name;
-          if (Participant* victim = roster_.Find(name)) {
+          if (Participant* victim = lobby_.roster.Find(name)) {
             victim->Send(
                 cv3::FormatLine(msg::kError, "Your account has been removed by an administrator."));
-            SignOff(*victim, "signed off (account removed)");
+            lobby_.SignOff(*victim, "signed off (account removed)");
             victim->CloseAfterFlush("closed (account removed)");
           }
           // Its games go too: whoever later takes the free ID must not inherit them.
-          RemoveGamesOwnedBy(key);
-          accounts_.Verified().Forget(key);
-          accounts_.ByKey().erase(it);
-          roster_.AccountsChanged();
+          lobby_.RemoveGamesOwnedBy(key);
+          lobby_.accounts.Verified().Forget(key);
+          lobby_.accounts.ByKey().erase(it);
+          lobby_.roster.AccountsChanged();
           if (asker) asker->Log("removed account " + EventLog::Escape(name, 40));
-          roster_.Broadcast(cv3::FormatLine(msg::kRemUser, name));
+          lobby_.roster.Broadcast(cv3::FormatLine(msg::kRemUser, name));
         }
         if (!asker) return;
-        if (!stored) Warn(*asker, kNotStored);
+        if (!stored) lobby_.Warn(*asker, kNotStored);
         asker->Resume();
       });
 }
 
-void Lobby::OnSuspend(Participant& session, const std::string& args) {
+void AdminRules::OnSuspend(Participant& session, const std::string& args) {
   AccountRecord* account = AdminTarget(session, args, false);
   if (!account) return;
   AccountRecord changed = *account;
@@ -74,36 +82,37 @@ void Lobby::OnSuspend(Participant& session, const std::string& args) {
       session, changed, Store::AccountPart::kSuspension,
       [this](AccountRecord& account) {
         account.suspended = true;
-        accounts_.Verified().Forget(NameKey(account.name));
-        if (Participant* victim = roster_.Find(account.name)) {
+        lobby_.accounts.Verified().Forget(NameKey(account.name));
+        if (Participant* victim = lobby_.roster.Find(account.name)) {
           victim->Send(
               cv3::FormatLine(msg::kError, "Your account has been suspended by an administrator."));
-          SignOff(*victim, "signed off (account suspended)");
+          lobby_.SignOff(*victim, "signed off (account suspended)");
           victim->CloseAfterFlush("closed (account suspended)");
         }
       },
       account->name + " has been suspended.");
 }
 
-void Lobby::ChangeWhenStored(Participant& session, const AccountRecord& changed,
-                             Store::AccountPart part, std::function<void(AccountRecord&)> apply,
-                             std::string confirmation) {
+void AdminRules::ChangeWhenStored(Participant& session, const AccountRecord& changed,
+                                  Store::AccountPart part,
+                                  std::function<void(AccountRecord&)> apply,
+                                  std::string confirmation) {
   session.Pause();
-  SaveAccount(&session, changed, part,
-              [this, key = NameKey(changed.name), apply = std::move(apply),
-               confirmation = std::move(confirmation)](Participant* asker, bool stored) {
-                auto it = accounts_.ByKey().find(key);
-                if (stored && it != accounts_.ByKey().end()) {
-                  apply(it->second);
-                  if (asker) asker->Log(confirmation);
-                }
-                if (!asker) return;
-                Warn(*asker, stored ? std::string_view(confirmation) : kNotStored);
-                asker->Resume();
-              });
+  lobby_.SaveAccount(&session, changed, part,
+                     [this, key = NameKey(changed.name), apply = std::move(apply),
+                      confirmation = std::move(confirmation)](Participant* asker, bool stored) {
+                       auto it = lobby_.accounts.ByKey().find(key);
+                       if (stored && it != lobby_.accounts.ByKey().end()) {
+                         apply(it->second);
+                         if (asker) asker->Log(confirmation);
+                       }
+                       if (!asker) return;
+                       lobby_.Warn(*asker, stored ? std::string_view(confirmation) : kNotStored);
+                       asker->Resume();
+                     });
 }
 
-void Lobby::OnUnsuspend(Participant& session, const std::string& args) {
+void AdminRules::OnUnsuspend(Participant& session, const std::string& args) {
   AccountRecord* account = AdminTarget(session, args, true);
   if (!account) return;
   AccountRecord changed = *account;
@@ -114,10 +123,10 @@ void Lobby::OnUnsuspend(Participant& session, const std::string& args) {
       account->name + " is no longer suspended.");
 }
 
-void Lobby::OnChngPass(Participant& session, const std::string& args) {
+void AdminRules::OnChngPass(Participant& session, const std::string& args) {
   auto fields = cv3::ParseChngPassCommand(args);
   if (!fields) {
-    Ignore(session, msg::kChngPass, "no password");
+    lobby_.Ignore(session, msg::kChngPass, "no password");
     return;
   }
   const std::string& name = fields->name;
@@ -125,29 +134,29 @@ void Lobby::OnChngPass(Participant& session, const std::string& args) {
   AccountRecord* account = AdminTarget(session, name, true);
   if (!account) return;
   if (!IsPasswordDigest(digest)) {
-    Warn(session, "The new password could not be read; please try again.");
+    lobby_.Warn(session, "The new password could not be read; please try again.");
     return;
   }
   std::string key = NameKey(name);
   session.Pause();
-  pool_.Hash(std::move(digest),
-             [this, weak = session.weak_from_this(), key](std::optional<std::string> hash) {
-               auto self = weak.lock();
-               if (!self || !self->Open()) return;
-               auto it = accounts_.ByKey().find(key);
-               if (!hash || it == accounts_.ByKey().end()) {
-                 Warn(*self, "The password could not be changed; please try again.");
-                 self->Resume();
-                 return;
-               }
-               AccountRecord changed = it->second;
-               changed.passwordHash = *hash;
-               self->Resume();
-               ChangeWhenStored(
-                   *self, changed, Store::AccountPart::kPassword,
-                   [hash = *hash](AccountRecord& account) { account.passwordHash = hash; },
-                   "The password of " + it->second.name + " has been changed.");
-             });
+  lobby_.pool.Hash(std::move(digest),
+                   [this, weak = session.weak_from_this(), key](std::optional<std::string> hash) {
+                     auto self = weak.lock();
+                     if (!self || !self->Open()) return;
+                     auto it = lobby_.accounts.ByKey().find(key);
+                     if (!hash || it == lobby_.accounts.ByKey().end()) {
+                       lobby_.Warn(*self, "The password could not be changed; please try again.");
+                       self->Resume();
+                       return;
+                     }
+                     AccountRecord changed = it->second;
+                     changed.passwordHash = *hash;
+                     self->Resume();
+                     ChangeWhenStored(
+                         *self, changed, Store::AccountPart::kPassword,
+                         [hash = *hash](AccountRecord& account) { account.passwordHash = hash; },
+                         "The password of " + it->second.name + " has been changed.");
+                   });
 }
 
 }  // namespace lobbyd

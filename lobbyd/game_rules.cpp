@@ -1,8 +1,7 @@
-// The game registry: hosting, details, resuming and removing, and games going down with their
-// hosts.
+#include "lobbyd/game_rules.h"
+
 #include <algorithm>
 
-#include "lobbyd/lobby.h"
 #include "lobbyd/text.h"
 #include "protocol/game_messages.h"
 #include "protocol/text_helpers.h"
@@ -24,88 +23,97 @@ constexpr std::string_view kGameNotStored =
 
 }  // namespace
 
-std::string Lobby::TooLong(const cv3::HostedGame& game) const {
+void GameRules::Register(CommandTable& commands) {
+  using When = CommandTable::When;
+  commands.Add(msg::kHostGame, When::kSignedIn, this, &GameRules::OnHostGame);
+  commands.Add(msg::kGameInfo, When::kSignedIn, this, &GameRules::OnGameInfo);
+  commands.Add(msg::kResumeInfo, When::kSignedIn, this, &GameRules::OnResumeInfo);
+  commands.Add(msg::kResumeGame, When::kSignedIn, this, &GameRules::OnResumeGame);
+  commands.Add(msg::kRemGame, When::kSignedIn, this, &GameRules::OnRemGame);
+}
+
+std::string GameRules::TooLong(const cv3::HostedGame& game) const {
   auto over = [](std::string_view text, unsigned limit) { return CharacterCount(text) > limit; };
-  if (over(game.name, options_.maxGameNameLength)) {
-    return "Your game's name must be at most " + std::to_string(options_.maxGameNameLength) +
+  if (over(game.name, lobby_.options.maxGameNameLength)) {
+    return "Your game's name must be at most " + std::to_string(lobby_.options.maxGameNameLength) +
            " characters!";
   }
-  if (over(game.address, options_.maxAddressLength) || over(game.version, kGameShortFieldLength) ||
-      over(game.announcement, kGameShortFieldLength)) {
+  if (over(game.address, lobby_.options.maxAddressLength) ||
+      over(game.version, kGameShortFieldLength) || over(game.announcement, kGameShortFieldLength)) {
     return "One of your game's fields is too long!";
   }
-  if (over(game.description, options_.maxDescriptionLength)) {
+  if (over(game.description, lobby_.options.maxDescriptionLength)) {
     return "Your game's description must be at most " +
-           std::to_string(options_.maxDescriptionLength) + " characters!";
+           std::to_string(lobby_.options.maxDescriptionLength) + " characters!";
   }
   return {};
 }
 
-bool Lobby::MayManage(const Participant& session, const Game& game) const {
+bool GameRules::MayManage(const Participant& session, const Game& game) const {
   return NameKey(game.record.owner) == session.pilot.key ||
          session.pilot.presence == Pilot::Presence::kAdmin;
 }
 
-void Lobby::OnHostGame(Participant& session, const std::string& args) {
+void GameRules::OnHostGame(Participant& session, const std::string& args) {
   auto parsed = cv3::ParseHostedGame(args);
   if (!parsed) {
-    Ignore(session, msg::kHostGame, "missing fields");
+    lobby_.Ignore(session, msg::kHostGame, "missing fields");
     return;
   }
   GameRecord record{std::move(*parsed), session.pilot.name};
   if (!cv3::IsSafeText(record.name) || HasHiddenCharacters(record.name)) {
-    Warn(session, "One of your fields contains disallowed punctuation or letters!");
+    lobby_.Warn(session, "One of your fields contains disallowed punctuation or letters!");
     return;
   }
   if (auto problem = AddressProblem(record.address); !problem.empty()) {
-    Warn(session, problem);
+    lobby_.Warn(session, problem);
     return;
   }
   if (TrimSpaces(record.name).empty()) {
-    Warn(session, "You must enter a name for your game!");
+    lobby_.Warn(session, "You must enter a name for your game!");
     return;
   }
   if (auto problem = TooLong(record); !problem.empty()) {
-    Warn(session, problem);
+    lobby_.Warn(session, problem);
     return;
   }
-  if (games_.Find(record.name)) {
+  if (lobby_.games.Find(record.name)) {
     session.Send(cv3::FormatLine(msg::kHostGameAck, msg::kDupName));
     return;
   }
-  if (games_.RunningAt(record.address, nullptr)) {
+  if (lobby_.games.RunningAt(record.address, nullptr)) {
     session.Send(cv3::FormatLine(msg::kHostGameAck, msg::kDupAddy));
     return;
   }
-  size_t listed = games_.OwnedBy(session.pilot.key).size();
-  if (listed >= options_.gamesPerAccount) {
-    Warn(session, "You already have " + std::to_string(listed) +
-                      " games listed; remove one before hosting another!");
+  size_t listed = lobby_.games.OwnedBy(session.pilot.key).size();
+  if (listed >= lobby_.options.gamesPerAccount) {
+    lobby_.Warn(session, "You already have " + std::to_string(listed) +
+                             " games listed; remove one before hosting another!");
     return;
   }
   // Listed at once, so the name and address are taken; announced once stored.
   std::string key = GameKey(record.name);
-  games_.ByKey()[key] = Game{record, true, session.Id()};
+  lobby_.games.ByKey()[key] = Game{record, true, session.Id()};
   session.Pause();
-  SaveGame(&session, record, [this, key](Participant* asker, bool stored) {
-    auto it = games_.ByKey().find(key);
-    if (!stored && it != games_.ByKey().end()) games_.ByKey().erase(it);
+  lobby_.SaveGame(&session, record, [this, key](Participant* asker, bool stored) {
+    auto it = lobby_.games.ByKey().find(key);
+    if (!stored && it != lobby_.games.ByKey().end()) lobby_.games.ByKey().erase(it);
     if (!asker) return;
     if (!stored) {
-      Warn(*asker, kGameNotStored);
-    } else if (it != games_.ByKey().end()) {
+      lobby_.Warn(*asker, kGameNotStored);
+    } else if (it != lobby_.games.ByKey().end()) {
       asker->Log("hosted game " + EventLog::Escape(it->second.record.name, 40));
       asker->Send(cv3::FormatLine(msg::kHostGameAck, msg::kOk));
-      roster_.Broadcast(cv3::FormatLine(msg::kGameUp, it->second.record.name));
+      lobby_.roster.Broadcast(cv3::FormatLine(msg::kGameUp, it->second.record.name));
     }
     asker->Resume();
   });
 }
 
-void Lobby::OnGameInfo(Participant& session, const std::string& args) {
-  const Game* game = games_.Find(args);
+void GameRules::OnGameInfo(Participant& session, const std::string& args) {
+  const Game* game = lobby_.games.Find(args);
   if (!game) {
-    Warn(session, "There is no game named " + args + "!");
+    lobby_.Warn(session, "There is no game named " + args + "!");
     return;
   }
   // The server knows of no one but the host: players join the game, not the lobby.
@@ -113,10 +121,10 @@ void Lobby::OnGameInfo(Participant& session, const std::string& args) {
   session.SendLines(cv3::GameInfoAckLines({record.owner, record, game->up, {record.owner}}));
 }
 
-void Lobby::OnResumeInfo(Participant& session, const std::string& args) {
-  const Game* game = games_.Find(args);
+void GameRules::OnResumeInfo(Participant& session, const std::string& args) {
+  const Game* game = lobby_.games.Find(args);
   if (!game) {
-    Warn(session, "There is no game named " + args + "!");
+    lobby_.Warn(session, "There is no game named " + args + "!");
     return;
   }
   if (!MayManage(session, *game)) {
@@ -126,102 +134,73 @@ void Lobby::OnResumeInfo(Participant& session, const std::string& args) {
   session.SendLines(cv3::ResumeInfoAckLines(game->record));
 }
 
-void Lobby::OnResumeGame(Participant& session, const std::string& args) {
+void GameRules::OnResumeGame(Participant& session, const std::string& args) {
   auto parsed = cv3::ParseHostedGame(args);
   if (!parsed) {
-    Ignore(session, msg::kResumeGame, "missing fields");
+    lobby_.Ignore(session, msg::kResumeGame, "missing fields");
     return;
   }
-  Game* game = games_.Find(parsed->name);
+  Game* game = lobby_.games.Find(parsed->name);
   if (!game) {
-    Warn(session, "There is no game named " + parsed->name + "!");
+    lobby_.Warn(session, "There is no game named " + parsed->name + "!");
     return;
   }
   if (!MayManage(session, *game)) {
-    Warn(session, "You're not permitted to resume other players games!");
+    lobby_.Warn(session, "You're not permitted to resume other players games!");
     return;
   }
   if (game->up && game->runner != session.Id()) {
-    Warn(session, "You cannot resume games that are already online!");
+    lobby_.Warn(session, "You cannot resume games that are already online!");
     return;
   }
   if (auto problem = AddressProblem(parsed->address); !problem.empty()) {
-    Warn(session, problem);
+    lobby_.Warn(session, problem);
     return;
   }
   parsed->name = game->record.name;  // the stored name: not the sender's spelling
   if (auto problem = TooLong(*parsed); !problem.empty()) {
-    Warn(session, problem);
+    lobby_.Warn(session, problem);
     return;
   }
-  if (games_.RunningAt(parsed->address, game)) {
-    Warn(session, "A hosted game with that Internet address already exists!");
+  if (lobby_.games.RunningAt(parsed->address, game)) {
+    lobby_.Warn(session, "A hosted game with that Internet address already exists!");
     return;
   }
   // The name and owner stay; the settings are the resumed ones, and up once stored.
   GameRecord resumed = game->record;
   static_cast<cv3::HostedGame&>(resumed) = std::move(*parsed);
   session.Pause();
-  SaveGame(&session, resumed,
-           [this, key = GameKey(resumed.name), resumed](Participant* asker, bool stored) {
-             auto it = games_.ByKey().find(key);
-             if (stored && it != games_.ByKey().end() && asker) {
-               it->second.record = resumed;
-               it->second.up = true;
-               it->second.runner = asker->Id();
-               asker->Log("resumed game " + EventLog::Escape(resumed.name, 40));
-               asker->Send(cv3::FormatLine(msg::kResumeGameAck, msg::kOk));
-               roster_.Broadcast(cv3::FormatLine(msg::kGameUp, resumed.name));
-             } else if (stored && it != games_.ByKey().end()) {
-               it->second.record = resumed;  // stored, though its host has gone meanwhile
-             }
-             if (!asker) return;
-             if (!stored) Warn(*asker, kGameNotStored);
-             asker->Resume();
-           });
+  lobby_.SaveGame(&session, resumed,
+                  [this, key = GameKey(resumed.name), resumed](Participant* asker, bool stored) {
+                    auto it = lobby_.games.ByKey().find(key);
+                    if (stored && it != lobby_.games.ByKey().end() && asker) {
+                      it->second.record = resumed;
+                      it->second.up = true;
+                      it->second.runner = asker->Id();
+                      asker->Log("resumed game " + EventLog::Escape(resumed.name, 40));
+                      asker->Send(cv3::FormatLine(msg::kResumeGameAck, msg::kOk));
+                      lobby_.roster.Broadcast(cv3::FormatLine(msg::kGameUp, resumed.name));
+                    } else if (stored && it != lobby_.games.ByKey().end()) {
+                      it->second.record = resumed;  // stored, though its host has gone meanwhile
+                    }
+                    if (!asker) return;
+                    if (!stored) lobby_.Warn(*asker, kGameNotStored);
+                    asker->Resume();
+                  });
 }
 
-void Lobby::OnRemGame(Participant& session, const std::string& args) {
-  Game* game = games_.Find(args);
+void GameRules::OnRemGame(Participant& session, const std::string& args) {
+  Game* game = lobby_.games.Find(args);
   if (!game) {
-    Warn(session, "There is no game named " + args + "!");
+    lobby_.Warn(session, "There is no game named " + args + "!");
     return;
   }
   if (!MayManage(session, *game)) {
-    Warn(session, "You're not permitted to remove other players games!");
+    lobby_.Warn(session, "You're not permitted to remove other players games!");
     return;
   }
   session.Log("removed game " + EventLog::Escape(game->record.name, 40));
-  RemoveGame(GameKey(game->record.name));
-}
-
-void Lobby::RemoveGame(const std::string& key) {
-  auto it = games_.ByKey().find(key);
-  if (it == games_.ByKey().end()) return;
-  std::string name = it->second.record.name;
-  // A delete that fails is logged: the game is then listed again after a restart, nothing lost.
-  Write(nullptr, [name](Store& store) { return store.DeleteGame(name); });
-  games_.ByKey().erase(it);
-  roster_.Broadcast(cv3::FormatLine(msg::kGameRem, name));
-}
-
-void Lobby::TakeDownGamesOf(Participant& session) {
-  std::vector<std::string> removed;
-  for (auto& [key, game] : games_.ByKey()) {
-    if (!game.up || game.runner != session.Id()) continue;
-    if (!game.record.longTerm) {
-      removed.push_back(key);
-      continue;
-    }
-    game.up = false;
-    game.runner = 0;
-    roster_.Broadcast(cv3::FormatLine(msg::kGameDown, game.record.name));
-  }
-  for (const auto& key : removed) RemoveGame(key);
-}
-
-void Lobby::RemoveGamesOwnedBy(const std::string& ownerKey) {
-  for (const auto& key : games_.OwnedBy(ownerKey)) RemoveGame(key);
+  lobby_.RemoveGame(GameKey(game->record.name));
 }
 
 }  // namespace lobbyd
