@@ -13,9 +13,6 @@
 namespace lobbyd {
 namespace {
 
-// Ignored commands logged per connection; a peer sending garbage cannot flood the log.
-constexpr unsigned kIgnoredLinesLogged = 10;
-
 // State that has served its purpose (full flood buckets, sign-in counts a minute old) is
 // forgotten every 15 s (sweeps run every second), so the memory of a burst comes back within a
 // minute and a quarter.
@@ -37,41 +34,17 @@ Lobby::Lobby(asio::io_context& io, Store& store, StoreWorker& worker, HashPool& 
       log_(log),
       metrics_(metrics),
       options_(options),
-      dummyHash_(std::move(dummyHash)),
       output_{0, size_t{std::max(options.outputQueueMb, 1u)} * 1024 * 1024,
               size_t{std::max(options.connectionQueueKb, 1u)} * 1024},
       sweep_(io),
-      accounts_(options, pool.Threads()) {
-  beforeSignIn_ = {
-      {msg::kAuth, &Lobby::OnAuth},
-      {msg::kCreate, &Lobby::OnCreate},
-      {msg::kQuit, &Lobby::OnQuit},
-  };
-  signedIn_ = {
-      {msg::kQuit, &Lobby::OnQuit},
-      {msg::kDisconnect, &Lobby::OnDisconnect},
-      {msg::kUsers, &Lobby::OnUsers},
-      {msg::kGames, &Lobby::OnGames},
-      {msg::kVersion, &Lobby::OnVersion},
-      {msg::kOnline, &Lobby::OnOnline},
-      {msg::kAway, &Lobby::OnAway},
-      {msg::kInvisible, &Lobby::OnInvisible},
-      {msg::kAdminMode, &Lobby::OnAdminMode},
-      {msg::kLmsg, &Lobby::OnLobbyMessage},
-      {msg::kPmsg, &Lobby::OnPrivateMessage},
-      {msg::kUserInfo, &Lobby::OnUserInfo},
-      {msg::kEditProfile, &Lobby::OnEditProfile},
-      {msg::kSaveProfile, &Lobby::OnSaveProfile},
-      {msg::kHostGame, &Lobby::OnHostGame},
-      {msg::kGameInfo, &Lobby::OnGameInfo},
-      {msg::kResumeInfo, &Lobby::OnResumeInfo},
-      {msg::kResumeGame, &Lobby::OnResumeGame},
-      {msg::kRemGame, &Lobby::OnRemGame},
-      {msg::kRemUser, &Lobby::OnRemUser},
-      {msg::kSuspend, &Lobby::OnSuspend},
-      {msg::kUnsuspend, &Lobby::OnUnsuspend},
-      {msg::kChngPass, &Lobby::OnChngPass},
-  };
+      accounts_(options, pool.Threads()),
+      signInRules_(context_, std::move(dummyHash)) {
+  signInRules_.Register(commands_);
+  presenceRules_.Register(commands_);
+  chatRules_.Register(commands_);
+  profileRules_.Register(commands_);
+  gameRules_.Register(commands_);
+  adminRules_.Register(commands_);
   fansOut_ = {msg::kOnline,   msg::kAway,       msg::kInvisible, msg::kAdminMode,
               msg::kHostGame, msg::kResumeGame, msg::kRemGame,   msg::kSaveProfile};
 }
@@ -161,7 +134,7 @@ void Lobby::SweepEvery(std::chrono::seconds period) {
 }
 
 void Lobby::ForgetIdleState() {
-  ForgetRestedFloods();
+  context_.ForgetRestedFloods();
   accounts_.Sweep(clock_.Steady());
   ReleaseFreedMemory();
 }
@@ -216,34 +189,20 @@ void Lobby::Shutdown() {
 }
 
 void Lobby::OnLine(Participant& session, const cv3::Line& line) {
-  const auto& handlers = session.pilot.signedIn ? signedIn_ : beforeSignIn_;
-  auto it = handlers.find(line.name);
-  if (it == handlers.end()) {
-    Ignore(session, line.name, session.pilot.signedIn ? "unknown command" : "not signed in");
+  const CommandTable::Handler* handler = commands_.Find(line.name, session.pilot.signedIn);
+  if (!handler) {
+    context_.Ignore(session, line.name,
+                    session.pilot.signedIn ? "unknown command" : "not signed in");
     return;
   }
   // Changes that every pilot is told of (or that are written to the store) are limited like
   // chat, so one pilot cannot flood everyone's connection with them.
   if (session.pilot.signedIn && fansOut_.count(line.name) &&
-      !FloodAllows(session, &Floods::changes, "changes",
-                   "You are making changes too fast; some were not made.")) {
+      !context_.FloodAllows(session, &Floods::changes, "changes",
+                            "You are making changes too fast; some were not made.")) {
     return;
   }
-  (this->*(it->second))(session, line.args);
-}
-
-void Lobby::Ignore(Participant& session, std::string_view name, std::string_view why) {
-  unsigned count = ++session.pilot.ignoredLines;
-  if (count > kIgnoredLinesLogged + 1) return;
-  if (count == kIgnoredLinesLogged + 1) {
-    session.Log("further ignored lines are not logged");
-    return;
-  }
-  session.Log("ignored " + EventLog::Escape(name, 32) + " (" + std::string(why) + ")");
-}
-
-void Lobby::Warn(Participant& session, std::string_view text) {
-  session.Send(cv3::FormatLine(msg::kWarning, text));
+  (*handler)(session, line.args);
 }
 
 void Lobby::OnClosed(Participant& session) {
@@ -278,8 +237,8 @@ void Lobby::SignIn(Participant& session, AccountRecord& account) {
   roster_.SetPresence(pilot, Pilot::Presence::kOnline);
   session.AllowSignedInLines();
   roster_.Add(session);
-  account.lastOn = NowSeconds();
-  SaveAccount(nullptr, account, Store::AccountPart::kLastOn);
+  account.lastOn = context_.NowSeconds();
+  context_.SaveAccount(nullptr, account, Store::AccountPart::kLastOn);
   accounts_.SignedIn(key, session.Address(), clock_.Steady());
   session.Log("signed in");
   session.Send(cv3::FormatLine(msg::kAuthAck, msg::kOk));
@@ -295,12 +254,12 @@ void Lobby::SignOff(Participant& session, std::string_view how) {
   roster_.Remove(session);
   session.Log(how);
   if (AccountRecord* account = accounts_.Find(pilot.name)) {
-    account->lastOn = NowSeconds();
-    SaveAccount(nullptr, *account, Store::AccountPart::kLastOn);
+    account->lastOn = context_.NowSeconds();
+    context_.SaveAccount(nullptr, *account, Store::AccountPart::kLastOn);
   }
   if (shuttingDown_) return;
   roster_.Broadcast(cv3::FormatLine(msg::kIsOff, pilot.name), &session);
-  TakeDownGamesOf(session);
+  context_.TakeDownGamesOf(session);
 }
 
 void Lobby::Write(Participant* asker, std::function<std::string(Store&)> write, Written done) {
@@ -311,22 +270,6 @@ void Lobby::Write(Participant* asker, std::function<std::string(Store&)> write, 
     auto session = weak.lock();
     done(session && session->Open() ? session.get() : nullptr, error.empty());
   });
-}
-
-void Lobby::SaveAccount(Participant* asker, const AccountRecord& account, Store::AccountPart part,
-                        Written done) {
-  Write(
-      asker, [account, part](Store& store) { return store.UpdateAccount(account, part); },
-      std::move(done));
-}
-
-void Lobby::SaveGame(Participant* asker, const GameRecord& game, Written done) {
-  Write(
-      asker, [game](Store& store) { return store.PutGame(game); }, std::move(done));
-}
-
-int64_t Lobby::NowSeconds() const {
-  return std::chrono::duration_cast<std::chrono::seconds>(clock_.Wall().time_since_epoch()).count();
 }
 
 }  // namespace lobbyd

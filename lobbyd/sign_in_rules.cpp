@@ -1,5 +1,5 @@
-// Sign-in, account creation and the ends of a session.
-#include "lobbyd/lobby.h"
+#include "lobbyd/sign_in_rules.h"
+
 #include "lobbyd/text.h"
 #include "protocol/session_messages.h"
 #include "protocol/text_helpers.h"
@@ -19,17 +19,25 @@ bool IsSafeField(std::string_view text) {
 
 }  // namespace
 
-void Lobby::OnAuth(Participant& session, const std::string& args) {
+void SignInRules::Register(CommandTable& commands) {
+  using When = CommandTable::When;
+  commands.Add(msg::kAuth, When::kBeforeSignIn, this, &SignInRules::OnAuth);
+  commands.Add(msg::kCreate, When::kBeforeSignIn, this, &SignInRules::OnCreate);
+  commands.Add(msg::kQuit, When::kEither, this, &SignInRules::OnQuit);
+  commands.Add(msg::kDisconnect, When::kSignedIn, this, &SignInRules::OnDisconnect);
+}
+
+void SignInRules::OnAuth(Participant& session, const std::string& args) {
   // No ":" at all leaves an empty ID, which no account has: the request fails like any other.
   cv3::AuthFields fields = cv3::ParseAuthCommand(args);
   const std::string& address = session.Address();
   // Sign-ins under way count as failures until they are over: guesses sent side by side cannot
   // get more than the failures allowed checked.
-  if (accounts_.TooManyFailures(address, clock_.Steady())) {
+  if (lobby_.accounts.TooManyFailures(address, lobby_.clock.Steady())) {
     session.Log("sign-in refused for " + EventLog::Escape(fields.id, 40) +
                 " (too many failures from this address)");
-    metrics_.Count(SignInResult::kThrottled);
-    metrics_.Count(Refusal::kThrottled);
+    lobby_.metrics.Count(SignInResult::kThrottled);
+    lobby_.metrics.Count(Refusal::kThrottled);
     session.Send(cv3::FormatLine(msg::kAuthAck, msg::kFailed));
     return;
   }
@@ -40,7 +48,7 @@ void Lobby::OnAuth(Participant& session, const std::string& args) {
   // wait for the store.
   auto stored = std::make_shared<std::optional<AccountRecord>>();
   std::string id = fields.id;
-  Write(
+  lobby_.Write(
       &session,
       [stored, id](Store& store) {
         return id.empty() ? std::string() : store.LoadAccount(id, *stored);
@@ -48,116 +56,123 @@ void Lobby::OnAuth(Participant& session, const std::string& args) {
       // A failed read leaves what the server knows; the sign-in goes on. So does one whose
       // batch failed to commit: what it read may never have been. Results come back in the
       // order asked, so an administrator's change asked after this read is applied after it.
-      [this, stored, fields = std::move(fields), underWay = accounts_.CountSignIn(address)](
+      [this, stored, fields = std::move(fields), underWay = lobby_.accounts.CountSignIn(address)](
           Participant* asker, bool read) mutable {
         if (read && *stored) TakeOperatorChanges(std::move(**stored));
         if (asker) CheckPassword(*asker, std::move(fields), std::move(underWay));
       });
 }
 
-bool Lobby::SignInsAllowed(Participant& session, const std::string& key, const std::string& id) {
-  auto now = clock_.Steady();
-  if (!accounts_.SignInsBlocked(key, session.Address(), now)) return true;
+bool SignInRules::SignInsAllowed(Participant& session, const std::string& key,
+                                 const std::string& id) {
+  auto now = lobby_.clock.Steady();
+  if (!lobby_.accounts.SignInsBlocked(key, session.Address(), now)) return true;
   session.Log("sign-in refused for " + EventLog::Escape(id, 40) + " (signing in too often)");
-  metrics_.Count(SignInResult::kThrottled);
-  metrics_.Count(Refusal::kThrottled);
-  Warn(session, "You have signed in too often; please wait a minute and try again.");
+  lobby_.metrics.Count(SignInResult::kThrottled);
+  lobby_.metrics.Count(Refusal::kThrottled);
+  lobby_.Warn(session, "You have signed in too often; please wait a minute and try again.");
   session.Send(cv3::FormatLine(msg::kAuthAck, msg::kFailed));
   return false;
 }
 
-void Lobby::TakeOperatorChanges(AccountRecord stored) {
+void SignInRules::TakeOperatorChanges(AccountRecord stored) {
   std::string key = NameKey(stored.name);
-  auto it = accounts_.ByKey().find(key);
-  if (it == accounts_.ByKey().end()) {
-    accounts_.ByKey().emplace(std::move(key), std::move(stored));  // added while the server runs
-    roster_.AccountsChanged();
+  auto it = lobby_.accounts.ByKey().find(key);
+  if (it == lobby_.accounts.ByKey().end()) {
+    lobby_.accounts.ByKey().emplace(std::move(key),
+                                    std::move(stored));  // added while the server runs
+    lobby_.roster.AccountsChanged();
     return;
   }
   it->second.admin = stored.admin;
   it->second.banned = stored.banned;
-  if (stored.banned) accounts_.Verified().Forget(it->first);
+  if (stored.banned) lobby_.accounts.Verified().Forget(it->first);
 }
 
-void Lobby::CheckPassword(Participant& session, cv3::AuthFields fields,
-                          std::shared_ptr<void> underWay) {
+void SignInRules::CheckPassword(Participant& session, cv3::AuthFields fields,
+                                std::shared_ptr<void> underWay) {
   const std::string& id = fields.id;
-  const AccountRecord* account = id.empty() ? nullptr : accounts_.Find(id);
+  const AccountRecord* account = id.empty() ? nullptr : lobby_.accounts.Find(id);
   std::string key = account ? NameKey(id) : std::string();
   // An unknown ID costs the same verify as a known one.
   std::string hash = account ? account->passwordHash : dummyHash_;
-  if (!key.empty() && accounts_.Verified().Matches(key, hash, fields.digest)) {
+  if (!key.empty() && lobby_.accounts.Verified().Matches(key, hash, fields.digest)) {
     // Verified before during this run, against this very hash: no second full check, and no
     // wait behind the sign-ins that need one.
     FinishAuth(session, id, key, hash, true);
     session.Resume();
     return;
   }
-  bool queued =
-      accounts_.Checks().Add(session.Address(), [this, weak = session.weak_from_this(), id, key,
-                                                 hash, digest = std::move(fields.digest), underWay,
-                                                 asked = clock_.Steady()](HashQueue::Done done) {
-        metrics_.passwordCheckWait.Observe(clock_.Steady() - asked);
+  bool queued = lobby_.accounts.Checks().Add(
+      session.Address(),
+      [this, weak = session.weak_from_this(), id, key, hash, digest = std::move(fields.digest),
+       underWay, asked = lobby_.clock.Steady()](HashQueue::Done done) {
+        lobby_.metrics.passwordCheckWait.Observe(lobby_.clock.Steady() - asked);
         if (auto self = weak.lock(); !self || !self->Open()) return done();
-        pool_.Verify(hash, digest, [this, weak, id, key, hash, digest, done, underWay](bool ok) {
-          if (ok && !key.empty()) accounts_.Verified().Remember(key, hash, digest);
-          // The failure is counted before the sign-in stops counting as under way.
-          if (auto self = weak.lock(); self && self->Open()) {
-            FinishAuth(*self, id, key, hash, ok);
-            self->Resume();
-          }
-          done();
-          // Each check thread keeps its last check's working memory (19 MiB) for the next; once
-          // none waits, that goes back at once rather than at the next tidy.
-          if (accounts_.Checks().Total() == 0) ReleaseFreedMemory();
-        });
+        lobby_.pool.Verify(hash, digest,
+                           [this, weak, id, key, hash, digest, done, underWay](bool ok) {
+                             if (ok && !key.empty()) {
+                               lobby_.accounts.Verified().Remember(key, hash, digest);
+                             }
+                             // The failure is counted before the sign-in stops counting as under
+                             // way.
+                             if (auto self = weak.lock(); self && self->Open()) {
+                               FinishAuth(*self, id, key, hash, ok);
+                               self->Resume();
+                             }
+                             done();
+                             // Each check thread keeps its last check's working memory (19 MiB) for
+                             // the next; once none waits, that goes back at once rather than at the
+                             // next tidy.
+                             if (lobby_.accounts.Checks().Total() == 0) lobby_.ReleaseFreedMemory();
+                           });
       });
   if (!queued) {
     session.Log("sign-in refused for " + EventLog::Escape(id, 40) + " (password checks queued)");
-    metrics_.Count(SignInResult::kBusy);
-    metrics_.Count(Refusal::kBusy);
-    Warn(session, kServerBusy);
+    lobby_.metrics.Count(SignInResult::kBusy);
+    lobby_.metrics.Count(Refusal::kBusy);
+    lobby_.Warn(session, kServerBusy);
     session.Send(cv3::FormatLine(msg::kAuthAck, msg::kFailed));
     session.Resume();
   }
 }
 
-void Lobby::FinishAuth(Participant& session, const std::string& id, const std::string& key,
-                       const std::string& hash, bool ok) {
-  auto it = key.empty() ? accounts_.ByKey().end() : accounts_.ByKey().find(key);
+void SignInRules::FinishAuth(Participant& session, const std::string& id, const std::string& key,
+                             const std::string& hash, bool ok) {
+  auto it = key.empty() ? lobby_.accounts.ByKey().end() : lobby_.accounts.ByKey().find(key);
   // The account may have been removed, or its password changed, while the verify ran.
-  if (!ok || it == accounts_.ByKey().end() || it->second.passwordHash != hash) {
-    accounts_.Failed(session.Address(), clock_.Steady());
+  if (!ok || it == lobby_.accounts.ByKey().end() || it->second.passwordHash != hash) {
+    lobby_.accounts.Failed(session.Address(), lobby_.clock.Steady());
     session.Log("sign-in failed for " + EventLog::Escape(id, 40));
-    metrics_.Count(SignInResult::kFailed);
+    lobby_.metrics.Count(SignInResult::kFailed);
     session.Send(cv3::FormatLine(msg::kAuthAck, msg::kFailed));
     return;
   }
   AccountRecord& account = it->second;
   if (account.banned) {
     session.Log("sign-in refused for " + EventLog::Escape(id, 40) + " (banned)");
-    metrics_.Count(SignInResult::kBanned);
+    lobby_.metrics.Count(SignInResult::kBanned);
     session.Send(cv3::FormatLine(msg::kAuthAck, msg::kPermban));
     return;
   }
   if (account.suspended) {
     session.Log("sign-in refused for " + EventLog::Escape(id, 40) + " (suspended)");
-    metrics_.Count(SignInResult::kSuspended);
+    lobby_.metrics.Count(SignInResult::kSuspended);
     session.Send(cv3::FormatLine(msg::kAuthAck, msg::kSuspended));
     return;
   }
   // Again, for sign-ins that were under way side by side.
   if (!SignInsAllowed(session, key, id)) return;
-  SignIn(session, account);
+  lobby_.SignIn(session, account);
 }
 
-void Lobby::RefuseCreate(Participant& session, std::string_view reason) {
+void SignInRules::RefuseCreate(Participant& session, std::string_view reason) {
   session.Log("account creation refused: " + std::string(reason));
-  Warn(session, reason);
+  lobby_.Warn(session, reason);
   session.Send(cv3::FormatLine(msg::kAuthAck, msg::kFailed));
 }
 
-void Lobby::OnCreate(Participant& session, const std::string& args) {
+void SignInRules::OnCreate(Participant& session, const std::string& args) {
   auto fields = cv3::ParseCreateCommand(args);
   if (!fields) {
     RefuseCreate(session, "Your account request is missing the password or e-mail address.");
@@ -166,11 +181,11 @@ void Lobby::OnCreate(Participant& session, const std::string& args) {
   const std::string& id = fields->id;
   std::string& digest = fields->digest;
   const std::string& email = fields->email;
-  if (auto problem = NewIdProblem(id, options_.maxIdLength); !problem.empty()) {
+  if (auto problem = NewIdProblem(id, lobby_.options.maxIdLength); !problem.empty()) {
     RefuseCreate(session, problem);
     return;
   }
-  if (CharacterCount(email) > options_.maxProfileFieldLength) {
+  if (CharacterCount(email) > lobby_.options.maxProfileFieldLength) {
     RefuseCreate(session, "Your e-mail address is too long!");
     return;
   }
@@ -186,67 +201,70 @@ void Lobby::OnCreate(Participant& session, const std::string& args) {
     RefuseCreate(session, "Your password could not be read; please try again.");
     return;
   }
-  if (accounts_.Find(id)) {
+  if (lobby_.accounts.Find(id)) {
     RefuseCreate(session, "That Corvane ID is already taken; please choose another.");
     return;
   }
   // Counted when the work starts, so requests sent side by side cannot slip through together.
-  if (accounts_.CreationsBlocked(session.Address(), clock_.Steady())) {
-    metrics_.Count(Refusal::kThrottled);
+  if (lobby_.accounts.CreationsBlocked(session.Address(), lobby_.clock.Steady())) {
+    lobby_.metrics.Count(Refusal::kThrottled);
     RefuseCreate(
         session,
         "Too many Corvane IDs have been created from your address; please try again later.");
     return;
   }
   session.Pause();
-  bool queued = accounts_.Checks().Add(session.Address(), [this, weak = session.weak_from_this(),
-                                                           id, email, digest = std::move(digest)](
-                                                              HashQueue::Done done) mutable {
-    if (auto self = weak.lock(); !self || !self->Open()) return done();
-    pool_.Hash(std::move(digest), [this, weak, id, email, done](std::optional<std::string> hash) {
-      if (auto self = weak.lock(); self && self->Open()) FinishCreate(*self, id, email, hash);
-      done();
-    });
-  });
+  bool queued = lobby_.accounts.Checks().Add(
+      session.Address(), [this, weak = session.weak_from_this(), id, email,
+                          digest = std::move(digest)](HashQueue::Done done) mutable {
+        if (auto self = weak.lock(); !self || !self->Open()) return done();
+        lobby_.pool.Hash(std::move(digest),
+                         [this, weak, id, email, done](std::optional<std::string> hash) {
+                           if (auto self = weak.lock(); self && self->Open()) {
+                             FinishCreate(*self, id, email, hash);
+                           }
+                           done();
+                         });
+      });
   if (!queued) {
-    metrics_.Count(Refusal::kBusy);
+    lobby_.metrics.Count(Refusal::kBusy);
     RefuseCreate(session, kServerBusy);
     session.Resume();
     return;
   }
-  accounts_.Creating(session.Address(), clock_.Steady());
+  lobby_.accounts.Creating(session.Address(), lobby_.clock.Steady());
 }
 
-void Lobby::FinishCreate(Participant& session, const std::string& id, const std::string& email,
-                         std::optional<std::string>& hash) {
+void SignInRules::FinishCreate(Participant& session, const std::string& id,
+                               const std::string& email, std::optional<std::string>& hash) {
   if (!hash) {
     RefuseCreate(session, "The server could not create your account now; please try later.");
-  } else if (accounts_.Find(id)) {  // taken by another request while this one was hashed
+  } else if (lobby_.accounts.Find(id)) {  // taken by another request while this one was hashed
     RefuseCreate(session, "That Corvane ID is already taken; please choose another.");
   } else {
     AccountRecord account;
     account.name = id;
     account.passwordHash = std::move(*hash);
-    account.createdAt = NowSeconds();
+    account.createdAt = lobby_.NowSeconds();
     account.profile.email = email;
     // Taken at once, so no second request gets the ID; signed in once it is stored.
     std::string key = NameKey(id);
-    accounts_.ByKey().emplace(key, account);
-    roster_.AccountsChanged();
-    Write(
+    lobby_.accounts.ByKey().emplace(key, account);
+    lobby_.roster.AccountsChanged();
+    lobby_.Write(
         &session, [account](Store& store) { return store.CreateAccount(account); },
         [this, key](Participant* asker, bool stored) {
-          auto it = accounts_.ByKey().find(key);
-          if (!stored && it != accounts_.ByKey().end()) {
-            accounts_.ByKey().erase(it);
-            roster_.AccountsChanged();
+          auto it = lobby_.accounts.ByKey().find(key);
+          if (!stored && it != lobby_.accounts.ByKey().end()) {
+            lobby_.accounts.ByKey().erase(it);
+            lobby_.roster.AccountsChanged();
           }
           if (!asker) return;
           if (!stored) {
             RefuseCreate(*asker, kNotStored);
-          } else if (it != accounts_.ByKey().end()) {
+          } else if (it != lobby_.accounts.ByKey().end()) {
             asker->Log("account created for " + EventLog::Escape(it->second.name, 40));
-            SignIn(*asker, it->second);
+            lobby_.SignIn(*asker, it->second);
           }
           asker->Resume();
         });
@@ -255,15 +273,15 @@ void Lobby::FinishCreate(Participant& session, const std::string& id, const std:
   session.Resume();
 }
 
-void Lobby::OnQuit(Participant& session, const std::string&) {
+void SignInRules::OnQuit(Participant& session, const std::string&) {
   session.Send(cv3::FormatLine(msg::kQuitAck, msg::kOk));
-  SignOff(session, "signed off (quit)");
+  lobby_.SignOff(session, "signed off (quit)");
   session.CloseAfterFlush("closed (quit)");
 }
 
-void Lobby::OnDisconnect(Participant& session, const std::string&) {
+void SignInRules::OnDisconnect(Participant& session, const std::string&) {
   session.Send(msg::kDisconnectAck);
-  SignOff(session, "signed off (disconnect)");
+  lobby_.SignOff(session, "signed off (disconnect)");
   session.CloseAfterFlush("closed (disconnect)");
 }
 

@@ -1,0 +1,48 @@
+#include "lobbyd/chat_rules.h"
+
+#include "protocol/chat_messages.h"
+
+namespace lobbyd {
+
+void ChatRules::Register(CommandTable& commands) {
+  using When = CommandTable::When;
+  commands.Add(msg::kLmsg, When::kSignedIn, this, &ChatRules::OnLobbyMessage);
+  commands.Add(msg::kPmsg, When::kSignedIn, this, &ChatRules::OnPrivateMessage);
+}
+
+bool ChatRules::ChatAllowed(Participant& session) {
+  return lobby_.FloodAllows(session, &Floods::chat, "chat lines",
+                            "You are sending messages too fast; some were not delivered.");
+}
+
+void ChatRules::OnLobbyMessage(Participant& session, const std::string& args) {
+  if (args.empty()) {
+    lobby_.Ignore(session, msg::kLmsg, "no text");
+    return;
+  }
+  if (!ChatAllowed(session)) return;
+  lobby_.roster.Broadcast(cv3::ChatLineText(msg::kLmsg, {session.pilot.name, args}), nullptr,
+                          Delivery::kNow);
+}
+
+void ChatRules::OnPrivateMessage(Participant& session, const std::string& args) {
+  auto line = cv3::ParseChatLine(args);
+  if (!line) {
+    lobby_.Ignore(session, msg::kPmsg, "no partner");
+    return;
+  }
+  if (!ChatAllowed(session)) return;
+  Participant* receiver = lobby_.roster.Find(line->name);
+  bool hidden = receiver && receiver->pilot.presence == Pilot::Presence::kInvisible &&
+                !receiver->pilot.writtenTo.count(session.pilot.key);
+  if (!receiver || hidden) {
+    lobby_.Warn(session, line->name + " is not signed on; your message was not delivered.");
+    return;
+  }
+  session.pilot.writtenTo.insert(receiver->pilot.key);
+  // Relayed with the sender in the partner's place.
+  line->name = session.pilot.name;
+  receiver->Send(cv3::ChatLineText(msg::kPmsg, *line));
+}
+
+}  // namespace lobbyd

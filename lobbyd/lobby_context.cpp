@@ -1,0 +1,106 @@
+#include "lobbyd/lobby_context.h"
+
+#include <vector>
+
+#include "protocol/wire.h"
+
+namespace lobbyd {
+namespace {
+
+// Ignored commands logged per connection; a peer sending garbage cannot flood the log.
+constexpr unsigned kIgnoredLinesLogged = 10;
+
+}  // namespace
+
+void LobbyContext::SaveAccount(Participant* asker, const AccountRecord& account,
+                               Store::AccountPart part, Written done) {
+  Write(
+      asker, [account, part](Store& store) { return store.UpdateAccount(account, part); },
+      std::move(done));
+}
+
+void LobbyContext::SaveGame(Participant* asker, const GameRecord& game, Written done) {
+  Write(
+      asker, [game](Store& store) { return store.PutGame(game); }, std::move(done));
+}
+
+void LobbyContext::Ignore(Participant& session, std::string_view name, std::string_view why) {
+  unsigned count = ++session.pilot.ignoredLines;
+  if (count > kIgnoredLinesLogged + 1) return;
+  if (count == kIgnoredLinesLogged + 1) {
+    session.Log("further ignored lines are not logged");
+    return;
+  }
+  session.Log("ignored " + EventLog::Escape(name, 32) + " (" + std::string(why) + ")");
+}
+
+void LobbyContext::Warn(Participant& session, std::string_view text) {
+  session.Send(cv3::FormatLine(msg::kWarning, text));
+}
+
+int64_t LobbyContext::NowSeconds() const {
+  return std::chrono::duration_cast<std::chrono::seconds>(clock.Wall().time_since_epoch()).count();
+}
+
+bool LobbyContext::FloodAllows(Participant& session, Flood Floods::*kind, std::string_view what,
+                               std::string_view warning) {
+  auto now = clock.Steady();
+  // The account's buckets, then the address's: each outlives the connection.
+  Flood::Verdict verdict =
+      (accountFloods_.try_emplace(session.pilot.key).first->second.*kind).Take(now);
+  if (verdict == Flood::Verdict::kPass) {
+    double scale = options.connectionsPerAddress;
+    verdict = (addressFloods_.try_emplace(session.Address(), scale).first->second.*kind).Take(now);
+  }
+  switch (verdict) {
+    case Flood::Verdict::kPass:
+      return true;
+    case Flood::Verdict::kDropAndWarn:
+      Metrics::Add(metrics.noticesDropped);
+      session.Log(std::string(what) + " dropped (flood control)");
+      Warn(session, warning);
+      return false;
+    case Flood::Verdict::kDrop:
+      Metrics::Add(metrics.noticesDropped);
+      return false;
+  }
+  return false;
+}
+
+void LobbyContext::ForgetRestedFloods() {
+  auto now = clock.Steady();
+  for (auto* floods : {&accountFloods_, &addressFloods_}) {
+    std::erase_if(*floods, [now](const auto& entry) { return entry.second.Rested(now); });
+  }
+}
+
+void LobbyContext::RemoveGame(const std::string& key) {
+  auto it = games.ByKey().find(key);
+  if (it == games.ByKey().end()) return;
+  std::string name = it->second.record.name;
+  // A delete that fails is logged: the game is then listed again after a restart, nothing lost.
+  Write(nullptr, [name](Store& store) { return store.DeleteGame(name); });
+  games.ByKey().erase(it);
+  roster.Broadcast(cv3::FormatLine(msg::kGameRem, name));
+}
+
+void LobbyContext::TakeDownGamesOf(Participant& session) {
+  std::vector<std::string> removed;
+  for (auto& [key, game] : games.ByKey()) {
+    if (!game.up || game.runner != session.Id()) continue;
+    if (!game.record.longTerm) {
+      removed.push_back(key);
+      continue;
+    }
+    game.up = false;
+    game.runner = 0;
+    roster.Broadcast(cv3::FormatLine(msg::kGameDown, game.record.name));
+  }
+  for (const auto& key : removed) RemoveGame(key);
+}
+
+void LobbyContext::RemoveGamesOwnedBy(const std::string& ownerKey) {
+  for (const auto& key : games.OwnedBy(ownerKey)) RemoveGame(key);
+}
+
+}  // namespace lobbyd
