@@ -3,6 +3,7 @@
 // and the listed games, plus the figures the operator's metrics report.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -32,6 +33,10 @@ struct LobbyView {
   size_t connections = 0;
   size_t invisible = 0;
   size_t passwordChecksQueued = 0;
+
+  size_t GamesUp() const {
+    return std::count_if(games.begin(), games.end(), [](const GameEntry& g) { return g.up; });
+  }
 
   bool SameLobby(const LobbyView& other) const {
     return pilots == other.pilots && games == other.games;

@@ -101,11 +101,7 @@ int main(int argc, char** argv) {
   }
   std::unique_ptr<lobbyd::web::WebServer> web;
   if (flags.http) {
-    web = std::make_unique<lobbyd::web::WebServer>(
-        flags.web,
-        lobbyd::web::WebSources{[&server](auto done) { server.TakeView(std::move(done)); },
-                                [&server](auto done) { server.ProbeStore(std::move(done)); },
-                                &server.Counts()});
+    web = std::make_unique<lobbyd::web::WebServer>(flags.web, lobbyd::web::SourcesOf(server));
     error = web->Start();
     if (!error.empty()) {
       std::cerr << "lobbyd: " << error << "\n";

@@ -71,7 +71,7 @@ std::string LobbyPart(const LobbyView& view, std::string_view tag) {
   for (const auto& pilot : view.pilots) {
     (pilot.kind == Kind::kAway ? busy : online).push_back(PilotEntry(pilot));
   }
-  size_t up = std::count_if(view.games.begin(), view.games.end(), [](auto& g) { return g.up; });
+  size_t up = view.GamesUp();
   return "<div id=\"lobby\" data-title=\"" + Escape(LobbyTitle(view)) + "\" data-tag=\"" +
          Escape(tag) +
          "\">\n<p class=\"summary\">Pilots online: " + std::to_string(view.pilots.size()) +

@@ -58,7 +58,7 @@ std::string MetricsText(const Metrics& metrics, const LobbyView& view, uint64_t 
          "Pilots signed in now, by whether others see them.");
   Sample(out, "lobbyd_pilots_signed_in{visibility=\"visible\"}", view.pilots.size());
   Sample(out, "lobbyd_pilots_signed_in{visibility=\"invisible\"}", view.invisible);
-  size_t up = std::count_if(view.games.begin(), view.games.end(), [](auto& g) { return g.up; });
+  size_t up = view.GamesUp();
   Family(out, "lobbyd_games", "gauge", "Games listed now, by whether they are up.");
   Sample(out, "lobbyd_games{state=\"up\"}", up);
   Sample(out, "lobbyd_games{state=\"down\"}", view.games.size() - up);

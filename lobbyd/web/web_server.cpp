@@ -10,6 +10,7 @@
 #include <mutex>
 #include <vector>
 
+#include "lobbyd/server.h"
 #include "lobbyd/web/downloads.h"
 #include "lobbyd/web/faq.h"
 #include "lobbyd/web/html.h"
@@ -97,6 +98,11 @@ WebServer::WebServer(WebOptions options, WebSources sources)
       http_(std::make_unique<httplib::Server>()) {}
 
 WebServer::~WebServer() { Stop(); }
+
+WebSources SourcesOf(Server& server) {
+  return {[&server](auto done) { server.TakeView(std::move(done)); },
+          [&server](auto done) { server.ProbeStore(std::move(done)); }, &server.Counts()};
+}
 
 std::string WebFilesProblem(const WebOptions& options) {
   std::error_code error;

@@ -20,6 +20,10 @@ namespace httplib {
 class Server;
 }
 
+namespace lobbyd {
+class Server;
+}
+
 namespace lobbyd::web {
 
 class DownloadsFolder;
@@ -46,6 +50,9 @@ struct WebSources {
   std::function<void(std::function<void(bool)>)> probeStore;
   const Metrics* metrics = nullptr;
 };
+
+// The sources of a running lobby server; `server` outlives the web side.
+WebSources SourcesOf(Server& server);
 
 class WebServer {
  public:

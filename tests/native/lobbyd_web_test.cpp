@@ -96,11 +96,7 @@ class Web : public ::testing::Test {
   }
   void StartWeb(web::WebOptions options) {
     if (web_) web_->Stop();
-    Server& server = server_->GetServer();
-    web_ = std::make_unique<web::WebServer>(
-        options, web::WebSources{[&server](auto done) { server.TakeView(std::move(done)); },
-                                 [&server](auto done) { server.ProbeStore(std::move(done)); },
-                                 &server.Counts()});
+    web_ = std::make_unique<web::WebServer>(options, web::SourcesOf(server_->GetServer()));
     ASSERT_EQ(web_->Start(), "");
     http_ = std::make_unique<httplib::Client>("127.0.0.1", web_->Port());
   }
