@@ -6,13 +6,10 @@ namespace lobbyd {
 
 void ChatRules::Register(CommandTable& commands) {
   using When = CommandTable::When;
-  commands.Add(msg::kLmsg, When::kSignedIn, this, &ChatRules::OnLobbyMessage);
-  commands.Add(msg::kPmsg, When::kSignedIn, this, &ChatRules::OnPrivateMessage);
-}
-
-bool ChatRules::ChatAllowed(Participant& session) {
-  return lobby_.FloodAllows(session, &Floods::chat, "chat lines",
-                            "You are sending messages too fast; some were not delivered.");
+  // Chat has no answer to refuse with: the warning alone tells of lines dropped.
+  const CommandTable::Limit chat{FloodKind::kChat, {}};
+  commands.Add(msg::kLmsg, When::kSignedIn, this, &ChatRules::OnLobbyMessage, chat);
+  commands.Add(msg::kPmsg, When::kSignedIn, this, &ChatRules::OnPrivateMessage, chat);
 }
 
 void ChatRules::OnLobbyMessage(Participant& session, const std::string& args) {
@@ -20,7 +17,6 @@ void ChatRules::OnLobbyMessage(Participant& session, const std::string& args) {
     lobby_.Ignore(session, msg::kLmsg, "no text");
     return;
   }
-  if (!ChatAllowed(session)) return;
   lobby_.roster.Broadcast(cv3::ChatLineText(msg::kLmsg, {session.pilot.name, args}), nullptr,
                           Delivery::kNow);
 }
@@ -31,7 +27,6 @@ void ChatRules::OnPrivateMessage(Participant& session, const std::string& args) 
     lobby_.Ignore(session, msg::kPmsg, "no partner");
     return;
   }
-  if (!ChatAllowed(session)) return;
   Participant* receiver = lobby_.roster.Find(line->name);
   bool hidden = receiver && receiver->pilot.presence == Pilot::Presence::kInvisible &&
                 !receiver->pilot.writtenTo.count(session.pilot.key);

@@ -1,5 +1,5 @@
-// Lobby chat (LMSG) and private messages (PMSG), under the chat flood control: the buckets
-// themselves are the lobby's (LobbyContext::FloodAllows), shared with lists and changes.
+// Lobby chat (LMSG) and private messages (PMSG), under the chat flood control (the command
+// table's limit; the buckets are the lobby's, LobbyContext::FloodAllows).
 // Invisible pilots are reached only by those they have written to. io thread only.
 #pragma once
 
@@ -19,7 +19,6 @@ class ChatRules {
  private:
   void OnLobbyMessage(Participant& session, const std::string& args);
   void OnPrivateMessage(Participant& session, const std::string& args);
-  bool ChatAllowed(Participant& session);
 
   LobbyContext& lobby_;
 };

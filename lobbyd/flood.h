@@ -1,10 +1,10 @@
 // Flood control for one pilot: a burst of lines, then a steady rate (a token bucket). Excess
-// lines are dropped; the caller warns once per run of drops. Chat takes a burst of 5 and 2 a
-// second; changes that every pilot is told of (status, games, profile) a burst of 5 and one
-// every 2 s.
+// lines are dropped. Chat takes a burst of 5 and 2 a second; changes that every pilot is told of
+// (status, games, profile) a burst of 5 and one every 2 s; list requests are limited like chat.
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 
 namespace lobbyd {
 
@@ -14,8 +14,8 @@ class Flood {
 
   Flood(double burst, double perSecond) : burst_(burst), perSecond_(perSecond), tokens_(burst) {}
 
-  enum class Verdict { kPass, kDropAndWarn, kDrop };
-  Verdict Take(TimePoint now);
+  // False when the line is to be dropped.
+  bool Take(TimePoint now);
   // Full again by `now`: the bucket is then as good as a new one.
   bool Rested(TimePoint now) const;
 
@@ -25,8 +25,10 @@ class Flood {
   double tokens_;
   TimePoint last_{};
   bool started_ = false;
-  bool warned_ = false;  // a warning went out for the current run of drops
 };
+
+enum class FloodKind { kChat, kChanges, kLists };
+inline constexpr size_t kFloodKinds = 3;
 
 // The flood control of one account, or of one address, kept across its connections: signing in
 // again starts with what the last connection left. An address's buckets are `scale` times an
@@ -36,7 +38,18 @@ struct Floods {
       : chat(5 * scale, 2 * scale), changes(5 * scale, 0.5 * scale), lists(5 * scale, 2 * scale) {}
   Flood chat;     // chat lines
   Flood changes;  // status, game and profile changes, which fan out to everyone
-  Flood lists;    // list requests, limited like chat
+  Flood lists;    // list requests
+  Flood& Of(FloodKind kind) {
+    switch (kind) {
+      case FloodKind::kChat:
+        return chat;
+      case FloodKind::kChanges:
+        return changes;
+      case FloodKind::kLists:
+        break;
+    }
+    return lists;
+  }
   bool Rested(Flood::TimePoint now) const {
     return chat.Rested(now) && changes.Rested(now) && lists.Rested(now);
   }

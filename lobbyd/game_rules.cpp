@@ -25,11 +25,17 @@ constexpr std::string_view kGameNotStored =
 
 void GameRules::Register(CommandTable& commands) {
   using When = CommandTable::When;
-  commands.Add(msg::kHostGame, When::kSignedIn, this, &GameRules::OnHostGame);
+  auto change = [](std::string_view refusal) {
+    return CommandTable::Limit{FloodKind::kChanges, LobbyContext::WarningLine(refusal)};
+  };
+  commands.Add(msg::kHostGame, When::kSignedIn, this, &GameRules::OnHostGame,
+               change("Your game was not hosted; please try again in a moment."));
   commands.Add(msg::kGameInfo, When::kSignedIn, this, &GameRules::OnGameInfo);
   commands.Add(msg::kResumeInfo, When::kSignedIn, this, &GameRules::OnResumeInfo);
-  commands.Add(msg::kResumeGame, When::kSignedIn, this, &GameRules::OnResumeGame);
-  commands.Add(msg::kRemGame, When::kSignedIn, this, &GameRules::OnRemGame);
+  commands.Add(msg::kResumeGame, When::kSignedIn, this, &GameRules::OnResumeGame,
+               change("Your game was not resumed; please try again in a moment."));
+  commands.Add(msg::kRemGame, When::kSignedIn, this, &GameRules::OnRemGame,
+               change("The game was not removed; please try again in a moment."));
 }
 
 std::string GameRules::TooLong(const cv3::HostedGame& game) const {

@@ -45,8 +45,6 @@ Lobby::Lobby(asio::io_context& io, Store& store, StoreWorker& worker, HashPool& 
   profileRules_.Register(commands_);
   gameRules_.Register(commands_);
   adminRules_.Register(commands_);
-  fansOut_ = {msg::kOnline,   msg::kAway,       msg::kInvisible, msg::kAdminMode,
-              msg::kHostGame, msg::kResumeGame, msg::kRemGame,   msg::kSaveProfile};
 }
 
 std::string Lobby::Load() {
@@ -189,20 +187,18 @@ void Lobby::Shutdown() {
 }
 
 void Lobby::OnLine(Participant& session, const cv3::Line& line) {
-  const CommandTable::Handler* handler = commands_.Find(line.name, session.pilot.signedIn);
-  if (!handler) {
+  const CommandTable::Command* command = commands_.Find(line.name, session.pilot.signedIn);
+  if (!command) {
     context_.Ignore(session, line.name,
                     session.pilot.signedIn ? "unknown command" : "not signed in");
     return;
   }
-  // Changes that every pilot is told of (or that are written to the store) are limited like
-  // chat, so one pilot cannot flood everyone's connection with them.
-  if (session.pilot.signedIn && fansOut_.count(line.name) &&
-      !context_.FloodAllows(session, &Floods::changes, "changes",
-                            "You are making changes too fast; some were not made.")) {
+  // A line flood control drops is answered here, once for every command alike.
+  if (command->limit &&
+      !context_.FloodAllows(session, command->limit->kind, command->limit->refusal)) {
     return;
   }
-  (*handler)(session, line.args);
+  command->handler(session, line.args);
 }
 
 void Lobby::OnClosed(Participant& session) {

@@ -17,7 +17,6 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "lobbyd/accounts.h"
@@ -126,7 +125,6 @@ class Lobby final : public SessionEvents, private LobbyContext::Owner {
   GameRules gameRules_{context_};
   AdminRules adminRules_{context_};
   CommandTable commands_;
-  std::unordered_set<std::string_view> fansOut_;  // commands under the changes' flood control
 };
 
 }  // namespace lobbyd

@@ -1,5 +1,6 @@
 #include "lobbyd/lobby_context.h"
 
+#include <bitset>
 #include <vector>
 
 #include "protocol/wire.h"
@@ -9,6 +10,18 @@ namespace {
 
 // Ignored commands logged per connection; a peer sending garbage cannot flood the log.
 constexpr unsigned kIgnoredLinesLogged = 10;
+
+// By FloodKind: what is dropped, for the log, and the warning a connection gets for a run of
+// drops.
+struct FloodTexts {
+  std::string_view what;
+  std::string_view warning;
+};
+constexpr FloodTexts kFloodTexts[kFloodKinds] = {
+    {"chat lines", "You are sending messages too fast; some were not delivered."},
+    {"changes", "You are making changes too fast; some were not made."},
+    {"list requests", "You are asking for lists too fast; some were not sent."},
+};
 
 }  // namespace
 
@@ -35,35 +48,37 @@ void LobbyContext::Ignore(Participant& session, std::string_view name, std::stri
 }
 
 void LobbyContext::Warn(Participant& session, std::string_view text) {
-  session.Send(cv3::FormatLine(msg::kWarning, text));
+  session.Send(WarningLine(text));
+}
+
+std::string LobbyContext::WarningLine(std::string_view text) {
+  return cv3::FormatLine(msg::kWarning, text);
 }
 
 int64_t LobbyContext::NowSeconds() const {
   return std::chrono::duration_cast<std::chrono::seconds>(clock.Wall().time_since_epoch()).count();
 }
 
-bool LobbyContext::FloodAllows(Participant& session, Flood Floods::*kind, std::string_view what,
-                               std::string_view warning) {
+bool LobbyContext::FloodAllows(Participant& session, FloodKind kind, std::string_view refusal) {
   auto now = clock.Steady();
-  // The account's buckets, then the address's: each outlives the connection.
-  Flood::Verdict verdict =
-      (accountFloods_.try_emplace(session.pilot.key).first->second.*kind).Take(now);
-  if (verdict == Flood::Verdict::kPass) {
-    double scale = options.connectionsPerAddress;
-    verdict = (addressFloods_.try_emplace(session.Address(), scale).first->second.*kind).Take(now);
+  // The account's bucket, then the address's: each outlives the connection.
+  double scale = options.connectionsPerAddress;
+  bool passed =
+      accountFloods_.try_emplace(session.pilot.key).first->second.Of(kind).Take(now) &&
+      addressFloods_.try_emplace(session.Address(), scale).first->second.Of(kind).Take(now);
+  auto index = static_cast<size_t>(kind);
+  std::bitset<kFloodKinds>::reference warned = session.pilot.floodWarned[index];
+  if (passed) {
+    warned = false;
+    return true;
   }
-  switch (verdict) {
-    case Flood::Verdict::kPass:
-      return true;
-    case Flood::Verdict::kDropAndWarn:
-      Metrics::Add(metrics.noticesDropped);
-      session.Log(std::string(what) + " dropped (flood control)");
-      Warn(session, warning);
-      return false;
-    case Flood::Verdict::kDrop:
-      Metrics::Add(metrics.noticesDropped);
-      return false;
+  Metrics::Add(metrics.noticesDropped);
+  if (!warned) {
+    warned = true;
+    session.Log(std::string(kFloodTexts[index].what) + " dropped (flood control)");
+    Warn(session, kFloodTexts[index].warning);
   }
+  if (!refusal.empty()) session.Send(refusal);
   return false;
 }
 

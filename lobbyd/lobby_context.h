@@ -89,12 +89,14 @@ class LobbyContext {
 
   void Ignore(Participant& session, std::string_view name, std::string_view why);
   static void Warn(Participant& session, std::string_view text);
+  // The line Warn sends.
+  static std::string WarningLine(std::string_view text);
   int64_t NowSeconds() const;
 
-  // Takes one from the pilot's account's `kind` of bucket and his address's; warns once per run
-  // of drops.
-  bool FloodAllows(Participant& session, Flood Floods::*kind, std::string_view what,
-                   std::string_view warning);
+  // Takes one from the pilot's account's `kind` of bucket and his address's. A line dropped is
+  // answered with `refusal` (unless empty) and, once per run of drops on this connection, with
+  // the kind's warning.
+  bool FloodAllows(Participant& session, FloodKind kind, std::string_view refusal);
   // Buckets full again are as good as new ones: they go, so the maps stay small.
   void ForgetRestedFloods();
 

@@ -3,6 +3,7 @@
 // fuzzer drive the rules over a recording one, without sockets. io thread only.
 #pragma once
 
+#include <bitset>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -12,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "lobbyd/flood.h"
 #include "protocol/wire.h"
 
 namespace lobbyd {
@@ -38,6 +40,9 @@ struct Pilot {
   // A list reply on its way: asking again meanwhile is answered by it.
   bool usersListPending = false;
   bool gamesListPending = false;
+  // The kinds of flood control (by FloodKind) whose current run of drops this connection has
+  // been warned of. The buckets outlive the connection; the warning is owed to each one.
+  std::bitset<kFloodKinds> floodWarned;
   unsigned ignoredLines = 0;  // ignored commands, for bounding what the log gets
 };
 

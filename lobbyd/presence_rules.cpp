@@ -7,30 +7,34 @@ namespace lobbyd {
 
 void PresenceRules::Register(CommandTable& commands) {
   using When = CommandTable::When;
-  commands.Add(msg::kUsers, When::kSignedIn, this, &PresenceRules::OnUsers);
-  commands.Add(msg::kGames, When::kSignedIn, this, &PresenceRules::OnGames);
+  using Limit = CommandTable::Limit;
+  // A list refused still ends: the client loads the next one when it has its end.
+  auto list = [](std::string_view end) {
+    return Limit{FloodKind::kLists, cv3::FormatLine(end, msg::kFailed)};
+  };
+  const Limit status{
+      FloodKind::kChanges,
+      LobbyContext::WarningLine("Your status was not changed; please try again in a moment.")};
+  commands.Add(msg::kUsers, When::kSignedIn, this, &PresenceRules::OnUsers, list(msg::kUsersAck));
+  commands.Add(msg::kGames, When::kSignedIn, this, &PresenceRules::OnGames, list(msg::kGamesAck));
   commands.Add(msg::kVersion, When::kSignedIn, this, &PresenceRules::OnVersion);
-  commands.Add(msg::kOnline, When::kSignedIn, this, &PresenceRules::OnOnline);
-  commands.Add(msg::kAway, When::kSignedIn, this, &PresenceRules::OnAway);
-  commands.Add(msg::kInvisible, When::kSignedIn, this, &PresenceRules::OnInvisible);
-  commands.Add(msg::kAdminMode, When::kSignedIn, this, &PresenceRules::OnAdminMode);
+  commands.Add(msg::kOnline, When::kSignedIn, this, &PresenceRules::OnOnline, status);
+  commands.Add(msg::kAway, When::kSignedIn, this, &PresenceRules::OnAway, status);
+  commands.Add(msg::kInvisible, When::kSignedIn, this, &PresenceRules::OnInvisible, status);
+  commands.Add(msg::kAdminMode, When::kSignedIn, this, &PresenceRules::OnAdminMode, status);
 }
 
-bool PresenceRules::ListAllowed(Participant& session, bool& pending) {
+bool PresenceRules::ListAllowed(bool& pending) {
   // The list on its way is built from the lobby as it is when each part goes, and what changes
   // meanwhile is told after it: it answers a second request as well as a new list would.
   if (pending) return false;
-  if (!lobby_.FloodAllows(session, &Floods::lists, "list requests",
-                          "You are asking for lists too fast; some were not sent.")) {
-    return false;
-  }
   pending = true;
   return true;
 }
 
 void PresenceRules::OnUsers(Participant& session, const std::string&) {
   Pilot& pilot = session.pilot;
-  if (!ListAllowed(session, pilot.usersListPending)) return;
+  if (!ListAllowed(pilot.usersListPending)) return;
   // The producer goes with the session, so the pilot it points to is there when it runs.
   session.SendStream(
       [this, &pilot, after = std::string(), started = false](std::string& wire) mutable {
@@ -43,7 +47,7 @@ void PresenceRules::OnUsers(Participant& session, const std::string&) {
 
 void PresenceRules::OnGames(Participant& session, const std::string&) {
   Pilot& pilot = session.pilot;
-  if (!ListAllowed(session, pilot.gamesListPending)) return;
+  if (!ListAllowed(pilot.gamesListPending)) return;
   // Going on after the last game given, so games added or removed meanwhile neither stall nor
   // break the list.
   session.SendStream([this, &pilot, after = std::string(),

@@ -19,9 +19,9 @@ class PresenceRules {
  private:
   void OnUsers(Participant& session, const std::string& args);
   void OnGames(Participant& session, const std::string& args);
-  // Whether a list request is answered: not while the same list is still on its way, and no
-  // faster than chat. Sets `pending` when it is.
-  bool ListAllowed(Participant& session, bool& pending);
+  // Whether a list request is answered: not while the same list is still on its way. Sets
+  // `pending` when it is.
+  static bool ListAllowed(bool& pending);
   void OnVersion(Participant& session, const std::string& args);
   void OnOnline(Participant& session, const std::string& args);
   void OnAway(Participant& session, const std::string& args);

@@ -10,7 +10,11 @@ void ProfileRules::Register(CommandTable& commands) {
   using When = CommandTable::When;
   commands.Add(msg::kUserInfo, When::kSignedIn, this, &ProfileRules::OnUserInfo);
   commands.Add(msg::kEditProfile, When::kSignedIn, this, &ProfileRules::OnEditProfile);
-  commands.Add(msg::kSaveProfile, When::kSignedIn, this, &ProfileRules::OnSaveProfile);
+  commands.Add(
+      msg::kSaveProfile, When::kSignedIn, this, &ProfileRules::OnSaveProfile,
+      CommandTable::Limit{
+          FloodKind::kChanges,
+          LobbyContext::WarningLine("Your profile was not saved; please try again in a moment.")});
 }
 
 void ProfileRules::SendProfile(Participant& session, const AccountRecord& account,

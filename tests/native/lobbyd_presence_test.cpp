@@ -48,12 +48,15 @@ TEST_F(Presence, AwayWithoutTextIsRefusedToTheAskerOnly) {
 }
 
 TEST_F(Presence, ChangesThatReachEveryoneAreLimitedLikeChat) {
-  // A burst of five, then one every 2 s: the sixth and seventh are dropped with one warning.
+  // A burst of five, then one every 2 s: the sixth and seventh are dropped with one warning,
+  // each refused.
   for (int i = 1; i <= 7; ++i) bob_->Send("AWAY:away " + std::to_string(i));
   Lines seen;
   for (int i = 1; i <= 5; ++i) seen.push_back("ISAWAY:bob:away " + std::to_string(i));
+  const std::string refused = "WARNING:Your status was not changed; please try again in a moment.";
   Lines bobSees = seen;
-  bobSees.push_back("WARNING:You are making changes too fast; some were not made.");
+  bobSees.insert(bobSees.end(), {"WARNING:You are making changes too fast; some were not made.",
+                                 refused, refused});
   ExpectAll(seen, bobSees, seen);
   lobby_.Clock().Advance(std::chrono::seconds(2));
   bob_->Send("ONLINE");
