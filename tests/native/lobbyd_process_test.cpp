@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <atomic>
+#include <thread>
+
 #include "common/child_program.h"
 #include "cv3_version.h"
 #include "lobbyd/testing/test_server.h"
@@ -95,9 +98,14 @@ TEST(Program, StopsWithinSecondsOnSigtermWhateverAWebClientDoesAndKeepsWhatItAck
   ann.Send("HOSTGAME:Moonbase:203.0.113.10:1.06:Named:1:0:1:0:0:1:0:1:0:1:all in");
   ASSERT_EQ(ann.ReadUntil("GAMEUP:Moonbase"),
             (std::vector<std::string>{"ISON:ann", "HOSTGAME_ACK:OK"}));
-  // A web client that sends its request a byte now and then.
+  // A web client that sends its request a byte now and then, all the while.
   TestClient slow(static_cast<unsigned short>(std::stoi(web[1].str())));
-  ASSERT_TRUE(slow.SendRaw("G"));
+  std::atomic<bool> trickling{true};
+  std::thread trickle([&] {
+    while (trickling && slow.SendRaw("a")) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the client's own pace
+    }
+  });
 
   program.Signal(SIGTERM);
   // Answered until the close, never left without a word.
@@ -108,8 +116,9 @@ TEST(Program, StopsWithinSecondsOnSigtermWhateverAWebClientDoesAndKeepsWhatItAck
     EXPECT_EQ(*line, "VERSION_ACK:OK");
   }
   EXPECT_TRUE(ann.WaitClosed());
-  slow.SendRaw("E");
   EXPECT_EQ(program.WaitFor(std::chrono::seconds(5)), 0);
+  trickling = false;
+  trickle.join();
 
   Program backup({"--db", database, "--backup-to", folder.Path() + "/copy.db"});
   EXPECT_NE(backup.ReadAll().find("(1 account, 1 game, "), std::string::npos) << backup.Output();
