@@ -23,14 +23,17 @@ constexpr std::chrono::milliseconds kLinger{2000};
 class HttpListener::Connection : public std::enable_shared_from_this<Connection> {
  public:
   Connection(HttpListener& listener, asio::ip::tcp::socket socket, asio::ip::address peer,
-             std::string key)
+             std::string key, uint64_t order)
       : listener_(listener),
         socket_(std::move(socket)),
         deadline_(listener.io_),
         peer_(std::move(peer)),
-        key_(std::move(key)) {}
+        key_(std::move(key)),
+        order_(order) {}
 
   const std::string& Key() const { return key_; }
+  uint64_t Order() const { return order_; }
+  bool Sending() const { return !closed_ && !answering_; }
 
   void Start() {
     Arm(listener_.limits_.head);
@@ -48,6 +51,7 @@ class HttpListener::Connection : public std::enable_shared_from_this<Connection>
 
   void Send(Reply reply) {
     if (closed_) return;
+    answering_ = true;
     reply_ = std::move(reply);
     head_ = ReplyHead(reply_);
     bool body = !headOnly_;
@@ -93,6 +97,7 @@ class HttpListener::Connection : public std::enable_shared_from_this<Connection>
   void Dispatch() {
     // Whoever answers takes its own time; the reply gets a deadline of its own.
     deadline_.cancel();
+    answering_ = true;
     headOnly_ = reader_.Got().IsHead();
     asio::io_context& io = listener_.io_;
     listener_.handler_(reader_.Got(), peer_, [self = shared_from_this(), &io](Reply reply) {
@@ -140,9 +145,11 @@ class HttpListener::Connection : public std::enable_shared_from_this<Connection>
   asio::steady_timer deadline_;
   const asio::ip::address peer_;
   const std::string key_;
+  const uint64_t order_;
   RequestHeadReader reader_;
   std::array<char, 4096> buffer_;
   bool closed_ = false;
+  bool answering_ = false;  // the request is complete (or refused): it is being answered
   bool headOnly_ = false;
   Reply reply_;
   std::string head_;
@@ -198,10 +205,9 @@ void HttpListener::Admit(asio::ip::tcp::socket socket) {
   if (error) return;
   std::string key = AddressKey(remote.address());
   auto counted = perAddress_.find(key);
-  unsigned fromThere = counted == perAddress_.end() ? 0 : counted->second;
-  bool capped = !limits_.uncapped.Contains(remote.address());
-  if (open_.size() >= limits_.connections ||
-      (capped && fromThere >= limits_.connectionsPerAddress)) {
+  bool full = counted != perAddress_.end() && counted->second >= limits_.connectionsPerAddress;
+  if (full) full = !DropOldestSending(key);
+  if (full || open_.size() >= limits_.connections) {
     // Told at once and closed unread: the page fits the socket's buffer, so nothing waits.
     Reply busy = BusyReply();
     std::string text = ReplyHead(busy) + busy.body;
@@ -211,9 +217,22 @@ void HttpListener::Admit(asio::ip::tcp::socket socket) {
     return;
   }
   ++perAddress_[key];
-  auto connection = std::make_shared<Connection>(*this, std::move(socket), remote.address(), key);
+  auto connection =
+      std::make_shared<Connection>(*this, std::move(socket), remote.address(), key, ++accepted_);
   open_[connection.get()] = connection;
   connection->Start();
+}
+
+bool HttpListener::DropOldestSending(const std::string& key) {
+  std::shared_ptr<Connection> oldest;
+  for (auto& [raw, weak] : open_) {
+    auto connection = weak.lock();
+    if (!connection || connection->Key() != key || !connection->Sending()) continue;
+    if (!oldest || connection->Order() < oldest->Order()) oldest = connection;
+  }
+  if (!oldest) return false;
+  oldest->Close();
+  return true;
 }
 
 void HttpListener::Forget(Connection& connection) {

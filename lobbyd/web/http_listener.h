@@ -1,7 +1,9 @@
 // The sockets of lobbyd's web side, all on one io thread that never blocks on a client: accepts,
 // reads each request head within one deadline and fixed bounds, hands the complete request on
 // and writes the reply it is given, streaming files chunk by chunk. A connection carries one
-// request. Past a cap on connections (per address, and in all) a connection is told "busy" and
+// request. An address at its cap gives up its oldest connection still sending a request, so a
+// client trickling on many connections cannot keep its own next request (or its NAT's) out; when
+// none of them is still sending, or all connections are taken, a new one is told "busy" and
 // closed unread.
 #pragma once
 
@@ -14,7 +16,6 @@
 #include <memory>
 #include <string>
 
-#include "lobbyd/web/address_list.h"
 #include "lobbyd/web/http_reply.h"
 #include "lobbyd/web/http_request.h"
 
@@ -22,9 +23,6 @@ namespace lobbyd::web {
 
 struct ListenerLimits {
   unsigned connectionsPerAddress = 8;  // an IPv6 peer counted by its /64
-  // Peers the cap per address leaves alone: a reverse proxy on this machine speaks for all its
-  // browsers from one address (and bounds them itself).
-  AddressList uncapped = AddressList::Of("127.0.0.1,::1");
   unsigned connections = 256;
   std::chrono::milliseconds head{5000};   // from accept to the end of the request head
   std::chrono::milliseconds reply{5000};  // to write a whole page
@@ -56,6 +54,8 @@ class HttpListener {
   void AcceptNext();
   void Admit(asio::ip::tcp::socket socket);
   void Forget(Connection& connection);
+  // Closes the oldest connection from `key` still sending its request; false when there is none.
+  bool DropOldestSending(const std::string& key);
 
   asio::io_context& io_;
   const ListenerLimits limits_;
@@ -63,6 +63,7 @@ class HttpListener {
   asio::ip::tcp::acceptor acceptor_;
   uint16_t port_ = 0;
   bool closed_ = false;
+  uint64_t accepted_ = 0;  // connections admitted so far: their order
   std::map<std::string, unsigned> perAddress_;
   std::map<Connection*, std::weak_ptr<Connection>> open_;
 };

@@ -12,7 +12,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
+#include <mutex>
 #include <thread>
 
 #include "lobbyd/testing/lobby_rig.h"
@@ -475,26 +477,30 @@ TEST_F(Web, RangesAndOversizedRequestsNeverMakeAReplyLargerThanWhatItNames) {
 TEST(WebServer, SlowClientsFromOneAddressAreCappedAndCutOffWhileOthersAreServed) {
   lobbyd::Metrics metrics;
   web::WebOptions options;
-  web::WebServer server(options, {[](auto) {}, [](auto done) { done(true); }, &metrics});
+  // The store answers /healthz at once, or (while held) not until the test lets it.
+  std::mutex mutex;
+  bool hold = false;
+  std::vector<std::function<void(bool)>> held;
+  auto probe = [&](std::function<void(bool)> done) {
+    std::lock_guard lock(mutex);
+    if (!hold) return done(true);
+    held.push_back(std::move(done));
+  };
+  web::WebServer server(options, {[](auto) {}, probe, &metrics});
   ASSERT_EQ(server.Start(), "");
+  const unsigned cap = options.limits.connectionsPerAddress;
   std::vector<std::unique_ptr<Raw>> tricklers;
-  for (unsigned i = 0; i < options.limits.connectionsPerAddress; ++i) {
-    tricklers.push_back(std::make_unique<Raw>(server.Port(), "127.0.0.2"));
+  for (unsigned i = 0; i < cap; ++i) {
+    tricklers.push_back(std::make_unique<Raw>(server.Port()));
     ASSERT_TRUE(tricklers.back()->Connected());
     ASSERT_TRUE(tricklers.back()->Send("G"));
   }
-  // One more from that address is told at once, without a word of its request read.
-  Raw over(server.Port(), "127.0.0.2");
-  auto busy = over.ReadToEnd();
-  ASSERT_TRUE(busy);
-  EXPECT_EQ(busy->rfind("HTTP/1.1 503 Service Unavailable\r\n", 0), 0u) << *busy;
-  EXPECT_NE(busy->find("\r\nRetry-After: 5\r\n"), std::string::npos) << *busy;
-  EXPECT_NE(busy->find("<p>This lobby&#39;s web page is busy; try again soon.</p>"),
-            std::string::npos);
-
+  // The address is at its cap: its next request costs it its oldest trickler, and is answered.
   RawReply health = Exchange(server.Port(), Get("/healthz"));
   EXPECT_EQ(health.status, 200);
   EXPECT_EQ(health.body, "ok\n");
+  EXPECT_TRUE(tricklers.front()->ReadToEnd(options.limits.head / 2).has_value())
+      << "the oldest trickler is closed at once, well before its deadline";
 
   // A byte at a time keeps no one's connection past the deadline for the whole request.
   auto until = std::chrono::steady_clock::now() + 4 * options.limits.head;
@@ -511,6 +517,34 @@ TEST(WebServer, SlowClientsFromOneAddressAreCappedAndCutOffWhileOthersAreServed)
     std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the clients' own pace
   }
   EXPECT_EQ(closed, tricklers.size());
+
+  // Requests being answered are never dropped for a newcomer: past the cap it is told "busy" at
+  // once, without a word of its request read.
+  {
+    std::lock_guard lock(mutex);
+    hold = true;
+  }
+  std::vector<std::unique_ptr<Raw>> waiting;
+  for (unsigned i = 0; i < cap; ++i) {
+    waiting.push_back(std::make_unique<Raw>(server.Port(), "127.0.0.2"));
+    ASSERT_TRUE(waiting.back()->Send(Get("/healthz")));
+  }
+  for (auto wait = std::chrono::steady_clock::now() + options.ioWait;;) {
+    {
+      std::lock_guard lock(mutex);
+      if (held.size() == cap || std::chrono::steady_clock::now() > wait) break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  Raw over(server.Port(), "127.0.0.2");
+  auto busy = over.ReadToEnd();
+  ASSERT_TRUE(busy);
+  EXPECT_EQ(busy->rfind("HTTP/1.1 503 Service Unavailable\r\n", 0), 0u) << *busy;
+  EXPECT_NE(busy->find("\r\nRetry-After: 5\r\n"), std::string::npos) << *busy;
+  EXPECT_NE(busy->find("<p>This lobby&#39;s web page is busy; try again soon.</p>"),
+            std::string::npos);
+  std::lock_guard lock(mutex);
+  for (auto& done : held) done(true);
 }
 
 }  // namespace
