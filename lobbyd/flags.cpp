@@ -172,6 +172,9 @@ std::string UsageText() {
          UsageEntry("--downloads DIR", "offer the files of DIR on the downloads page") +
          UsageEntry("--faq FILE", "the FAQ page: Markdown (.md) or HTML (.html)") +
          UsageEntry("--forums URL", "where the forums page sends browsers") +
+         UsageEntry("--metrics-from LIST",
+                    "addresses or prefixes, comma-separated, that may read /metrics (default "
+                    "127.0.0.0/8,::1)") +
          UsageEntry("--help", "show this text") +
          UsageEntry("--version", "show the program's version") +
          "Account changes are stored in the database; the server then goes on serving.\n";
@@ -198,6 +201,7 @@ std::string ParseEndpoint(const std::string& text, asio::ip::tcp::endpoint& endp
 }
 
 std::string ParseFlags(const std::vector<std::string>& args, Flags& flags) {
+  bool metricsFrom = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& flag = args[i];
     if (flag == "--help" || flag == "-h") {
@@ -253,6 +257,11 @@ std::string ParseFlags(const std::vector<std::string>& args, Flags& flags) {
         return "--forums: " + problem;
       }
       flags.web.forums = value;
+    } else if (flag == "--metrics-from") {
+      if (auto problem = flags.web.metricsFrom.Parse(value); !problem.empty()) {
+        return "--metrics-from: " + problem;
+      }
+      metricsFrom = true;
     } else if (flag == "--backup-to") {
       if (value.empty()) return "--backup-to needs a file name";
       flags.backupTo = value;
@@ -268,8 +277,9 @@ std::string ParseFlags(const std::vector<std::string>& args, Flags& flags) {
     return "--backup-to runs alone; make account changes with a command of their own";
   }
   const web::WebOptions& web = flags.web;
-  if (!flags.http && (!web.downloads.empty() || !web.faq.empty() || !web.forums.empty())) {
-    return "--downloads, --faq and --forums are pages of the web side: give --http too";
+  if (!flags.http &&
+      (!web.downloads.empty() || !web.faq.empty() || !web.forums.empty() || metricsFrom)) {
+    return "--downloads, --faq, --forums and --metrics-from are for the web side: give --http too";
   }
   return {};
 }

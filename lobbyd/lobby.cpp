@@ -5,6 +5,7 @@
 #endif
 
 #include <algorithm>
+#include <set>
 
 #include "lobbyd/text.h"
 #include "protocol/cp1252.h"
@@ -153,12 +154,14 @@ LobbyView Lobby::View() const {
   view.connections = sessions_.size();
   view.passwordChecksQueued = accounts_.Checks().Total();
   view.pilots.reserve(roster_.Pilots().size());
+  std::set<std::string> hidden;  // the invisible pilots' name keys
   for (const auto& [key, participant] : roster_.Pilots()) {
     const Pilot& pilot = participant->pilot;
     using Kind = LobbyView::PilotEntry::Kind;
     switch (pilot.presence) {
       case Pilot::Presence::kInvisible:
         ++view.invisible;
+        hidden.insert(key);
         break;
       case Pilot::Presence::kOnline:
         view.pilots.push_back({pilot.name, Kind::kOnline, {}});
@@ -172,6 +175,12 @@ LobbyView Lobby::View() const {
     }
   }
   for (const auto& [key, game] : games_.ByKey()) {
+    // A pilot's roster shows a game and its state, never who hosts it: an invisible host is not
+    // named, or the page would tell he is there.
+    if (hidden.contains(NameKey(game.record.owner))) {
+      view.games.push_back({game.record.name, game.up, {}, {}});
+      continue;
+    }
     // The server knows of no one in a game but its host.
     view.games.push_back({game.record.name, game.up, game.record.owner, {game.record.owner}});
   }

@@ -21,7 +21,7 @@ struct LobbyView {
   struct GameEntry {
     std::string name;
     bool up = false;
-    std::string host;
+    std::string host;  // empty when the host is invisible
     std::vector<std::string> players;
     bool operator==(const GameEntry&) const = default;
   };

@@ -114,11 +114,13 @@ int main(int argc, char** argv) {
   signals.async_wait([&](const asio::error_code& waitError, int signal) {
     if (waitError) return;
     log.Server(signal == SIGINT ? "SIGINT received" : "SIGTERM received");
-    // The web side first: it waits on the io thread, never the other way round.
-    if (web) web->Stop();
+    // Nothing here waits for the web side: the pilots are let go at once.
     server.Stop();
   });
   io.run();
+  // The lobby is gone and its store written; the web side's requests that still wait on it give
+  // up, and no web client is waited for.
+  if (web) web->Stop();
   log.Server("stopped");
   return 0;
 }

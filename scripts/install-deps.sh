@@ -6,8 +6,8 @@ packages=(
   cmake make g++ pkg-config git
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libasio-dev libsqlite3-dev libsodium-dev sqlite3
-  # lobbyd's web side: the HTTP server, Markdown for the FAQ; Chromium and the metrics parser
-  # for its tests.
+  # lobbyd's web side: Markdown for the FAQ; for its tests an HTTP client, Chromium and the
+  # metrics parser.
   libcpp-httplib-dev libcmark-dev chromium fonts-dejavu-core python3-prometheus-client
   mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
   # fonts-wine is only recommended by wine, so --no-install-recommends would leave it out; without

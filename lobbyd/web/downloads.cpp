@@ -1,6 +1,7 @@
 #include "lobbyd/web/downloads.h"
 
 #include <sodium.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -20,22 +21,16 @@ using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
 File OpenForReading(const fs::path& path) { return File(std::fopen(path.c_str(), "rb"), fclose); }
 
-// Installers are large: read in chunks, never the whole file at once. Empty when unreadable.
-std::string Sha256OfFile(const fs::path& path) {
-  File file = OpenForReading(path);
-  if (!file) return {};
-  crypto_hash_sha256_state state;
-  crypto_hash_sha256_init(&state);
-  std::vector<unsigned char> chunk(64 * 1024);
-  size_t got;
-  while ((got = std::fread(chunk.data(), 1, chunk.size(), file.get())) > 0) {
-    crypto_hash_sha256_update(&state, chunk.data(), got);
-  }
-  if (std::ferror(file.get())) return {};
-  unsigned char digest[crypto_hash_sha256_BYTES];
-  crypto_hash_sha256_final(&state, digest);
-  char hex[2 * crypto_hash_sha256_BYTES + 1];
-  return sodium_bin2hex(hex, sizeof hex, digest, sizeof digest);
+int64_t Nanoseconds(const timespec& time) {
+  return int64_t(time.tv_sec) * 1000000000 + int64_t(time.tv_nsec);
+}
+
+std::optional<DownloadsFolder::Version> VersionOf(const fs::path& path) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0) return std::nullopt;
+  return DownloadsFolder::Version{uint64_t(status.st_dev), uint64_t(status.st_ino),
+                                  uint64_t(status.st_size), Nanoseconds(status.st_mtim),
+                                  Nanoseconds(status.st_ctim)};
 }
 
 // One path component naming something the operator did not hide: a request for "../x", "a\b"
@@ -81,7 +76,27 @@ std::string SizeText(uint64_t size) {
 
 }  // namespace
 
-DownloadsFolder::DownloadsFolder(fs::path folder) : folder_(std::move(folder)) {}
+DownloadsFolder::DownloadsFolder(fs::path folder, HashFile hash)
+    : folder_(std::move(folder)), hash_(std::move(hash)) {}
+
+// Installers are large: read in chunks, never the whole file at once.
+std::string DownloadsFolder::Sha256OfFile(const fs::path& path, const std::atomic<bool>& stop) {
+  File file = OpenForReading(path);
+  if (!file) return {};
+  crypto_hash_sha256_state state;
+  crypto_hash_sha256_init(&state);
+  std::vector<unsigned char> chunk(64 * 1024);
+  size_t got;
+  while ((got = std::fread(chunk.data(), 1, chunk.size(), file.get())) > 0) {
+    if (stop) return {};
+    crypto_hash_sha256_update(&state, chunk.data(), got);
+  }
+  if (std::ferror(file.get())) return {};
+  unsigned char digest[crypto_hash_sha256_BYTES];
+  crypto_hash_sha256_final(&state, digest);
+  char hex[2 * crypto_hash_sha256_BYTES + 1];
+  return sodium_bin2hex(hex, sizeof hex, digest, sizeof digest);
+}
 
 std::vector<DownloadFile> DownloadsFolder::List() const {
   std::vector<DownloadFile> files;
@@ -93,14 +108,12 @@ std::vector<DownloadFile> DownloadsFolder::List() const {
     std::string name = it->path().filename().string();
     std::optional<fs::path> real = Admitted(root, name);
     if (!real) continue;
-    std::error_code statError;
-    uint64_t size = fs::file_size(*real, statError);
-    fs::file_time_type modified = fs::last_write_time(*real, statError);
-    if (statError) continue;
+    std::optional<Version> version = VersionOf(*real);
+    if (!version) continue;
     seen.insert(real->string());
-    std::string sha256 = Sha256Of(real->string(), *real, size, modified);
+    std::string sha256 = Sha256Of(real->string(), *real, *version);
     if (sha256.empty()) continue;
-    files.push_back({name, VersionIn(name), size, std::move(sha256)});
+    files.push_back({name, VersionIn(name), version->size, std::move(sha256)});
   }
   std::sort(files.begin(), files.end(),
             [](const DownloadFile& a, const DownloadFile& b) { return a.name < b.name; });
@@ -109,21 +122,29 @@ std::vector<DownloadFile> DownloadsFolder::List() const {
   return files;
 }
 
-std::string DownloadsFolder::Sha256Of(const std::string& key, const fs::path& file, uint64_t size,
-                                      fs::file_time_type modified) const {
+std::string DownloadsFolder::Sha256Of(const std::string& key, const fs::path& file,
+                                      const Version& version) const {
+  std::promise<std::string> mine;
+  std::shared_future<std::string> known;
   {
     std::lock_guard lock(mutex_);
     auto found = hashes_.find(key);
-    if (found != hashes_.end() && found->second.size == size &&
-        found->second.modified == modified) {
-      return found->second.sha256;
+    if (found != hashes_.end() && found->second.version == version) {
+      known = found->second.sha256;
+    } else {
+      hashes_[key] = {version, mine.get_future().share()};
     }
   }
-  // Outside the lock: another page view is not kept waiting while an installer is hashed.
-  std::string sha256 = Sha256OfFile(file);
-  if (sha256.empty()) return sha256;
-  std::lock_guard lock(mutex_);
-  hashes_[key] = {size, modified, sha256};
+  // Waited for and hashed outside the lock: views of other files go on meanwhile.
+  if (known.valid()) return known.get();
+  std::string sha256 = hash_(file, stopping_);
+  mine.set_value(sha256);
+  if (sha256.empty()) {
+    // Unreadable now: the next view tries again.
+    std::lock_guard lock(mutex_);
+    auto found = hashes_.find(key);
+    if (found != hashes_.end() && found->second.version == version) hashes_.erase(found);
+  }
   return sha256;
 }
 

@@ -2,8 +2,11 @@
 // pilots can check an installer against, and which file a request for a name may be given.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <future>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -23,7 +26,11 @@ struct DownloadFile {
 // Thread-safe: the web side's threads share one.
 class DownloadsFolder {
  public:
-  explicit DownloadsFolder(std::filesystem::path folder);
+  // The SHA-256 of a file in lower-case hex; empty when it cannot be read or `stop` was set.
+  using HashFile =
+      std::function<std::string(const std::filesystem::path&, const std::atomic<bool>& stop)>;
+
+  explicit DownloadsFolder(std::filesystem::path folder, HashFile hash = Sha256OfFile);
 
   // The readable regular files directly in the folder, by name. Hidden files, subfolders and
   // anything whose real path lies outside the folder are not offered.
@@ -32,18 +39,36 @@ class DownloadsFolder {
   // The file to send for a requested (URL-decoded) name: only a name List() gives.
   std::optional<std::filesystem::path> Find(std::string_view name) const;
 
+  // Hashing under way gives up, and none starts again: the web side is stopping.
+  void Cancel() { stopping_ = true; }
+
+  static std::string Sha256OfFile(const std::filesystem::path& path, const std::atomic<bool>& stop);
+
+  // What tells one version of a file from another: a rewrite in place changes the change time
+  // even when the size and modification time are kept.
+  struct Version {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    uint64_t size = 0;
+    int64_t modifiedNs = 0;
+    int64_t changedNs = 0;
+    bool operator==(const Version&) const = default;
+  };
+
  private:
   struct Hashed {
-    uint64_t size;
-    std::filesystem::file_time_type modified;
-    std::string sha256;
+    Version version;
+    std::shared_future<std::string> sha256;
   };
   // `key` is the file's real path, so two names for one file share a sum.
-  std::string Sha256Of(const std::string& key, const std::filesystem::path& file, uint64_t size,
-                       std::filesystem::file_time_type modified) const;
+  std::string Sha256Of(const std::string& key, const std::filesystem::path& file,
+                       const Version& version) const;
 
   std::filesystem::path folder_;
-  // Hashing an installer takes a while; a page view only hashes what changed since the last one.
+  HashFile hash_;
+  std::atomic<bool> stopping_{false};
+  // Hashing an installer takes a while: each version of a file is hashed once, and views that
+  // come while it is hashed wait for that one sum.
   mutable std::mutex mutex_;
   mutable std::map<std::string, Hashed> hashes_;
 };

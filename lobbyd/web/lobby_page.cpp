@@ -40,9 +40,12 @@ std::string GameEntry(const LobbyView::GameEntry& game) {
   for (const auto& player : game.players) {
     players += (players.empty() ? "" : ", ") + Escape(player);
   }
-  return Picture(game.up ? kPictureGameUp : kPictureGameDown, game.up ? "up" : "down") +
-         "<span class=\"name\">" + Escape(game.name) + "</span> <span class=\"state\">" +
-         (game.up ? "up" : "down") + "</span> <span class=\"host\">hosted by " + Escape(game.host) +
+  std::string entry =
+      Picture(game.up ? kPictureGameUp : kPictureGameDown, game.up ? "up" : "down") +
+      "<span class=\"name\">" + Escape(game.name) + "</span> <span class=\"state\">" +
+      (game.up ? "up" : "down") + "</span>";
+  if (game.host.empty()) return entry;  // a host who is not to be seen
+  return entry + " <span class=\"host\">hosted by " + Escape(game.host) +
          "</span> <span class=\"players\">players: " + players + "</span>";
 }
 

@@ -1,7 +1,7 @@
 // lobbyd's read-only web side (--http): the live lobby page, the downloads, the FAQ and forums
 // pages the client opens, /metrics and /healthz. It runs on threads of its own and sees the lobby
 // only through snapshots the io thread hands over, so a slow or hostile browser never holds up
-// a pilot. Requests are bounded in size, in time and in number.
+// a pilot. Requests are bounded in size, in time and in number (see HttpListener).
 #pragma once
 
 #include <atomic>
@@ -14,11 +14,9 @@
 
 #include "lobbyd/lobby_view.h"
 #include "lobbyd/metrics.h"
+#include "lobbyd/web/address_list.h"
+#include "lobbyd/web/http_listener.h"
 #include "lobbyd/web/view_cache.h"
-
-namespace httplib {
-class Server;
-}
 
 namespace lobbyd {
 class Server;
@@ -27,6 +25,7 @@ class Server;
 namespace lobbyd::web {
 
 class DownloadsFolder;
+class WorkerPool;
 
 struct WebOptions {
   std::string host = "127.0.0.1";
@@ -35,10 +34,10 @@ struct WebOptions {
   std::string faq;        // FAQ file (Markdown or HTML); empty: none
   std::string forums;     // address the forums page sends browsers to; empty: none
   unsigned threads = 8;   // requests served side by side
-  // Connections waiting for a thread; past that, the listener answers "busy" itself.
+  // Requests waiting for a thread; past that, a request is answered "busy" at once.
   unsigned waiting = 64;
-  // To read a request, to write each part of a reply, and for an idle kept-alive connection.
-  std::chrono::seconds timeout{5};
+  ListenerLimits limits;    // connections, and the time to send a request and take a reply
+  AddressList metricsFrom;  // who may read /metrics
   std::chrono::milliseconds viewMaxAge{1000};
   std::chrono::milliseconds ioWait{2000};  // how long a request waits for the io thread
 };
@@ -61,24 +60,31 @@ class WebServer {
   WebServer(const WebServer&) = delete;
   WebServer& operator=(const WebServer&) = delete;
 
-  // Binds and starts serving on its own thread. Empty text on success, else what failed.
+  // Binds and starts serving on its own threads. Empty text on success, else what failed.
   std::string Start();
   uint16_t Port() const { return port_; }
-  // Stops listening, finishes the requests under way and joins. Safe to call twice.
+  // Closes every connection without waiting for any client, then joins its threads: a request
+  // waiting on the lobby gives up within ioWait, so stop the lobby's io thread first or call
+  // this from another thread. Safe to call twice.
   void Stop();
 
  private:
-  class Queue;
-  void Route();
+  Reply Answer(const Request& request, const asio::ip::address& peer);
+  Reply Lobby(const Request& request, bool part);
+  Reply Modules(const Request& request);
+  Reply Download(const Request& request, const std::string& name);
+  Reply Metrics(const asio::ip::address& peer);
+  Reply Health();
   bool StoreAnswers();
 
   WebOptions options_;
   WebSources sources_;
   ViewCache views_;
   std::unique_ptr<DownloadsFolder> downloads_;
-  std::unique_ptr<httplib::Server> http_;
-  std::thread listener_;
-  std::atomic<bool> listenerEnded_{false};
+  asio::io_context io_{1};
+  std::unique_ptr<HttpListener> listener_;
+  std::unique_ptr<WorkerPool> workers_;
+  std::thread ioThread_;
   uint16_t port_ = 0;
 };
 

@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <optional>
 #include <regex>
 #include <string>
 #include <vector>
@@ -67,6 +69,19 @@ class ChildProgram {
     waitpid(pid_, &status, 0);
     exited_ = true;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+  }
+  // The exit code as Wait gives it, or nothing if the program is still running at the deadline.
+  std::optional<int> WaitFor(std::chrono::milliseconds within) {
+    auto until = std::chrono::steady_clock::now() + within;
+    for (;;) {
+      int status = 0;
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        exited_ = true;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+      }
+      if (std::chrono::steady_clock::now() >= until) return std::nullopt;
+      usleep(10000);
+    }
   }
   void Signal(int signal) { kill(pid_, signal); }
   const std::string& Output() const { return output_; }

@@ -1,5 +1,9 @@
 // The lobbyd program itself: flags, operator errors, serving, and a clean stop on SIGTERM.
 #include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <atomic>
+#include <thread>
 
 #include "common/child_program.h"
 #include "cv3_version.h"
@@ -69,6 +73,56 @@ TEST(Program, ServesSeededAccountsAndStopsCleanlyOnSigterm) {
   EXPECT_EQ(program.Wait(), 0);
   EXPECT_NE(log.find("Ann signed in"), std::string::npos) << log;
   EXPECT_NE(log.find("SIGTERM received"), std::string::npos) << log;
+}
+
+TEST(Program, StopsWithinSecondsOnSigtermWhateverAWebClientDoesAndKeepsWhatItAcknowledged) {
+  TempFolder folder;
+  const std::string database = folder.Path() + "/l.db";
+  Program program({"--db", database, "--listen", "127.0.0.1:0", "--add-account", "ann:pw", "--http",
+                   "127.0.0.1:0", "--metrics-from", "10.9.9.9,2001:db8::/32"});
+  unsigned short port = ListeningPort(program);
+  ASSERT_NE(port, 0);
+  std::smatch web;
+  program.ReadUntil(std::regex("web page on http://127\\.0\\.0\\.1:(\\d+)/"), &web);
+  ASSERT_EQ(web.size(), 2u);
+  httplib::Client http("127.0.0.1", std::stoi(web[1].str()));
+  auto metrics = http.Get("/metrics");
+  ASSERT_TRUE(metrics);
+  EXPECT_EQ(metrics->status, 403);
+  EXPECT_NE(metrics->body.find("<p>This lobby&#39;s metrics are not public.</p>"),
+            std::string::npos);
+
+  TestClient ann(port);
+  ann.Send("AUTH:ann:" + Digest("pw"));
+  ASSERT_EQ(ann.ReadLine(), "AUTH_ACK:OK");
+  ann.Send("HOSTGAME:Moonbase:203.0.113.10:1.06:Named:1:0:1:0:0:1:0:1:0:1:all in");
+  ASSERT_EQ(ann.ReadUntil("GAMEUP:Moonbase"),
+            (std::vector<std::string>{"ISON:ann", "HOSTGAME_ACK:OK"}));
+  // A web client that sends its request a byte now and then, all the while.
+  TestClient slow(static_cast<unsigned short>(std::stoi(web[1].str())));
+  std::atomic<bool> trickling{true};
+  std::thread trickle([&] {
+    while (trickling && slow.SendRaw("a")) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the client's own pace
+    }
+  });
+
+  program.Signal(SIGTERM);
+  // Answered until the close, never left without a word.
+  ann.Send("VERSION:300");
+  for (;;) {
+    auto line = ann.ReadLine();
+    if (!line) break;
+    EXPECT_EQ(*line, "VERSION_ACK:OK");
+  }
+  EXPECT_TRUE(ann.WaitClosed());
+  EXPECT_EQ(program.WaitFor(std::chrono::seconds(5)), 0);
+  trickling = false;
+  trickle.join();
+
+  Program backup({"--db", database, "--backup-to", folder.Path() + "/copy.db"});
+  EXPECT_NE(backup.ReadAll().find("(1 account, 1 game, "), std::string::npos) << backup.Output();
+  EXPECT_EQ(backup.Wait(), 0);
 }
 
 TEST(Program, OperatorChangesWhileTheServerRunsAreStoredAndTakenAtTheNextSignIn) {

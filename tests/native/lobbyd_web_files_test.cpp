@@ -1,9 +1,11 @@
 // The web side's file pages: the downloads folder (what is offered, what a request may get), the
 // FAQ in its three forms and the check of the forums address.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "lobbyd/testing/test_server.h"
 #include "lobbyd/web/downloads.h"
@@ -91,7 +93,24 @@ TEST_F(DownloadsFolderTest, GivesAFileOnlyForANameItOffers) {
   for (const auto& c : kCases) EXPECT_EQ(downloads.Find(c.name), c.file) << c.name;
 }
 
-TEST_F(DownloadsFolderTest, HashesAFileAgainOnlyWhenItsSizeOrTimeChanged) {
+// Writes `content` over the file in place and sets its modification time back to `time`, as
+// an upload that keeps the time would. The change time moves with the system's coarse clock: the
+// write is repeated until it has.
+void RewriteKeepingTime(const fs::path& file, std::string_view content, fs::file_time_type time) {
+  auto changed = [&file] {
+    struct stat status {};
+    ::stat(file.c_str(), &status);
+    return std::pair(status.st_ctim.tv_sec, status.st_ctim.tv_nsec);
+  };
+  auto before = changed();
+  auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  do {
+    Write(file, content);
+    fs::last_write_time(file, time);
+  } while (changed() == before && std::chrono::steady_clock::now() < until);
+}
+
+TEST_F(DownloadsFolderTest, HashesAFileAgainWhenItChangedEvenWithItsSizeAndTimeKept) {
   fs::path file = folder_ / "Corvane3-Setup-3.0.0.exe";
   fs::file_time_type then = fs::last_write_time(file);
   const struct {
@@ -100,21 +119,43 @@ TEST_F(DownloadsFolderTest, HashesAFileAgainOnlyWhenItsSizeOrTimeChanged) {
     std::string sha256;
   } kSteps[] = {
       {"abc", std::chrono::seconds(0), kAbc},
-      // Same size and time: the sum already known stands.
-      {"xyz", std::chrono::seconds(0), kAbc},
-      {"xyz", std::chrono::seconds(1),
+      {"xyz", std::chrono::seconds(0),
        "3608bca1e44ea6c4d268eb6db02260269892c0b42b86bbf1e77a6fa16c3c9282"},
       {"abcd", std::chrono::seconds(1),
        "88d4266fd4e6338d13b845fcf289579d209c897823b9217da3e161936f031589"},
   };
   DownloadsFolder downloads(folder_);
   for (const auto& step : kSteps) {
-    Write(file, step.content);
-    fs::last_write_time(file, then + step.later);
+    RewriteKeepingTime(file, step.content, then + step.later);
     std::vector<DownloadFile> files = downloads.List();
     ASSERT_EQ(files.size(), 3u);
     EXPECT_EQ(files[0].sha256, step.sha256) << step.content;
   }
+}
+
+TEST_F(DownloadsFolderTest, ManyFirstViewsAtOnceHashAFileOnce) {
+  // The first hash of the installer waits for a second one to start, which never comes while
+  // the other views wait for its sum.
+  fs::path installer = fs::canonical(folder_ / "Corvane3-Setup-3.0.0.exe");
+  std::atomic<int> hashes{0};
+  DownloadsFolder downloads(folder_, [&](const fs::path& path, const std::atomic<bool>& stop) {
+    if (path == installer && ++hashes == 1) {
+      auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+      while (hashes == 1 && std::chrono::steady_clock::now() < until) std::this_thread::yield();
+    }
+    return DownloadsFolder::Sha256OfFile(path, stop);
+  });
+  std::vector<std::vector<DownloadFile>> views(8);
+  std::vector<std::thread> viewers;
+  for (auto& view : views) viewers.emplace_back([&] { view = downloads.List(); });
+  for (auto& viewer : viewers) viewer.join();
+  EXPECT_EQ(hashes, 1);
+  for (const auto& view : views) {
+    ASSERT_EQ(view.size(), 3u);
+    EXPECT_EQ(view[0].sha256, kAbc);
+  }
+  downloads.List();
+  EXPECT_EQ(hashes, 1);
 }
 
 TEST(Downloads, AnEmptyOrMissingFolderOffersNothingYet) {

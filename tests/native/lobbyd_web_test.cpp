@@ -1,12 +1,21 @@
 // lobbyd's web side: the lobby page as a signed-in pilot would see the lobby, and the server
 // itself over HTTP (pages, live part, metrics read back by Prometheus's own parser, health,
 // refusals).
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <thread>
 
 #include "lobbyd/testing/lobby_rig.h"
 #include "lobbyd/testing/test_server.h"
@@ -23,6 +32,85 @@ std::string HostLine(const std::string& name, const std::string& address, bool l
          ":1.06:Named:1:0:1:0:0:1:0:" + (longTerm ? "1" : "0") + ":0:1:all in";
 }
 
+// A reply as it came off the socket.
+struct RawReply {
+  int status = 0;
+  std::map<std::string, std::string> headers;  // names in lower case
+  std::string body;
+};
+
+// A connection from a chosen loopback address that sends exactly what a test says (a byte at a
+// time, a flood of headers) and reads the reply raw, each wait with a deadline.
+class Raw {
+ public:
+  explicit Raw(uint16_t port, const char* from = "127.0.0.1") {
+    fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in source{}, target{};
+    source.sin_family = target.sin_family = AF_INET;
+    inet_pton(AF_INET, from, &source.sin_addr);
+    inet_pton(AF_INET, "127.0.0.1", &target.sin_addr);
+    target.sin_port = htons(port);
+    connected_ = ::bind(fd_, reinterpret_cast<sockaddr*>(&source), sizeof source) == 0 &&
+                 ::connect(fd_, reinterpret_cast<sockaddr*>(&target), sizeof target) == 0;
+  }
+  ~Raw() { ::close(fd_); }
+  bool Connected() const { return connected_; }
+  bool Send(std::string_view bytes) {
+    return ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) == ssize_t(bytes.size());
+  }
+  // Everything until the server closes; nothing if it has not closed by the deadline.
+  std::optional<std::string> ReadToEnd(std::chrono::milliseconds within = std::chrono::seconds(5)) {
+    auto until = std::chrono::steady_clock::now() + within;
+    std::string got;
+    for (;;) {
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          until - std::chrono::steady_clock::now());
+      pollfd ready{fd_, POLLIN, 0};
+      if (left.count() <= 0 || ::poll(&ready, 1, int(left.count())) <= 0) return std::nullopt;
+      char chunk[65536];
+      ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
+      if (n <= 0) return got;
+      got.append(chunk, size_t(n));
+    }
+  }
+  // True when the server has closed the connection (without waiting).
+  bool Closed() {
+    pollfd ready{fd_, POLLIN, 0};
+    if (::poll(&ready, 1, 0) <= 0) return false;
+    char chunk[4096];
+    return ::recv(fd_, chunk, sizeof chunk, MSG_DONTWAIT) <= 0;
+  }
+
+ private:
+  int fd_;
+  bool connected_ = false;
+};
+
+// Sends a whole request and reads the whole reply; status 0 when none came.
+RawReply Exchange(uint16_t port, std::string_view request, const char* from = "127.0.0.1") {
+  Raw connection(port, from);
+  RawReply reply;
+  if (!connection.Send(request)) return reply;
+  std::string text = connection.ReadToEnd().value_or("");
+  size_t end = text.find("\r\n\r\n");
+  if (!text.starts_with("HTTP/1.1 ") || end == std::string::npos) return reply;
+  reply.status = std::stoi(text.substr(9, 3));
+  for (size_t at = text.find("\r\n") + 2; at < end;) {
+    size_t next = text.find("\r\n", at);
+    std::string line = text.substr(at, next - at);
+    std::string name = line.substr(0, line.find(':'));
+    for (char& c : name) c = char(std::tolower(static_cast<unsigned char>(c)));
+    reply.headers[name] = line.substr(line.find(':') + 2);
+    at = next + 2;
+  }
+  reply.body = text.substr(end + 4);
+  return reply;
+}
+
+std::string Get(const std::string& target, const std::string& headers = {}) {
+  return "GET " + target + " HTTP/1.1\r\nHost: lobby\r\n" + headers + "\r\n";
+}
+
 TEST(LobbyPage, ShowsOnlyWhatASignedInPilotSeesEscaped) {
   LobbyRig lobby;
   ASSERT_EQ(lobby.Seed({{{"boss", "pw"}}, {"boss"}, {}, {}}), "");
@@ -36,6 +124,7 @@ TEST(LobbyPage, ShowsOnlyWhatASignedInPilotSeesEscaped) {
   boss->Send("ADMINMODE:");
   bob->Send("AWAY:<b>brb</b> & \"back\"");
   carol->Send("INVISIBLE:");
+  carol->Send(HostLine("Hidden Base", "203.0.113.11", false));
   alice->Send(HostLine("<Furball> & co", "203.0.113.9", false));
   dan->Send(HostLine("Moonbase", "203.0.113.10", true));
   dan->Send("QUIT:");  // his long-term game stays listed, down
@@ -44,13 +133,16 @@ TEST(LobbyPage, ShowsOnlyWhatASignedInPilotSeesEscaped) {
   EXPECT_EQ(
       web::LobbyPart(lobby.GetLobby().View(), "\"t1\""),
       "<div id=\"lobby\" data-title=\"Corvane lobby: 3 online\" data-tag=\"&quot;t1&quot;\">\n"
-      "<p class=\"summary\">Pilots online: 3. Games listed: 2 (1 up).</p>\n"
+      "<p class=\"summary\">Pilots online: 3. Games listed: 3 (2 up).</p>\n"
       "<section aria-labelledby=\"games\">\n"
       "<h2 id=\"games\"><span class=\"pic p1\" aria-hidden=\"true\"></span>Skyrend Games</h2>\n"
       "<ul>\n"
       "<li><span class=\"pic p1\" role=\"img\" aria-label=\"up\"></span><span class=\"name\">"
       "&lt;Furball&gt; &amp; co</span> <span class=\"state\">up</span> <span class=\"host\">"
       "hosted by alice</span> <span class=\"players\">players: alice</span></li>\n"
+      // An invisible host is not named: the pilots' rosters show the game, not who runs it.
+      "<li><span class=\"pic p1\" role=\"img\" aria-label=\"up\"></span><span class=\"name\">"
+      "Hidden Base</span> <span class=\"state\">up</span></li>\n"
       "<li><span class=\"pic p6\" role=\"img\" aria-label=\"down\"></span><span class=\"name\">"
       "Moonbase</span> <span class=\"state\">down</span> <span class=\"host\">hosted by dan"
       "</span> <span class=\"players\">players: dan</span></li>\n"
@@ -284,7 +376,7 @@ TEST(WebServer, AnIoThreadOrStoreThatDoesNotAnswerAndAFullLineAreRefusedPlainly)
   EXPECT_EQ(health->status, 503);
   EXPECT_EQ(health->body, "the store does not answer\n");
 
-  // No thread may take a connection: the listener answers for them.
+  // No request may wait for a thread: each is answered "busy" at once.
   options.waiting = 0;
   web::WebServer full(options, {[](auto) {}, [](auto done) { done(true); }, &metrics});
   ASSERT_EQ(full.Start(), "");
@@ -312,6 +404,147 @@ TEST(WebServer, BrowsersThatKeepTheirConnectionsOpenDoNotHoldEveryThread) {
     ASSERT_TRUE(reply) << "browser " << i;
     EXPECT_EQ(reply->get_header_value("Connection"), "close");
   }
+}
+
+TEST_F(Web, RangesAndOversizedRequestsNeverMakeAReplyLargerThanWhatItNames) {
+  TempFolder folder;
+  std::filesystem::create_directory(folder.Path() + "/files");
+  std::ofstream(folder.Path() + "/files/game.exe") << "0123456789";
+  std::ofstream(folder.Path() + "/faq.md") << "# Questions\n\nAsk *anyone*.\n";
+  web::WebOptions options;
+  options.viewMaxAge = std::chrono::milliseconds(0);
+  options.downloads = folder.Path() + "/files";
+  options.faq = folder.Path() + "/faq.md";
+  StartWeb(options);
+  const uint16_t port = web_->Port();
+  const std::string faq = Exchange(port, Get("/modules.php?name=FAQ")).body;
+  const std::string page = Exchange(port, Get("/")).body;
+  ASSERT_NE(faq.find("<h1>Questions</h1>"), std::string::npos);
+  ASSERT_NE(page.find("<h1>Corvane lobby</h1>"), std::string::npos);
+
+  std::string manyRanges = "Range: bytes=0-";
+  for (int i = 0; i < 1000; ++i) manyRanges += ",0-";
+  manyRanges += "\r\n";
+  std::string flood;
+  for (int i = 0; i <= 100; ++i) flood += "X-Filler-" + std::to_string(i) + ": a\r\n";
+  auto ranged = [](const char* range) {
+    return Get("/downloads/game.exe", std::string("Range: ") + range + "\r\n");
+  };
+  const struct {
+    const char* what;
+    std::string request;
+    int status;
+    const char* header;  // "name: value", name in lower case; none when empty
+    std::string body;    // the whole body, or for a notice its text
+  } kCases[] = {
+      {"many ranges of the FAQ", Get("/modules.php?name=FAQ", manyRanges), 200, "", faq},
+      {"many ranges of the page", Get("/", manyRanges), 200, "", page},
+      {"one range of a download", ranged("bytes=2-4"), 206, "content-range: bytes 2-4/10", "234"},
+      {"the last bytes", ranged("bytes=-3"), 206, "content-range: bytes 7-9/10", "789"},
+      {"from a byte on", ranged("bytes=7-"), 206, "content-range: bytes 7-9/10", "789"},
+      {"several ranges of a download", ranged("bytes=0-1,4-5"), 200, "content-length: 10",
+       "0123456789"},
+      {"a range past the end", ranged("bytes=10-"), 416, "content-range: bytes */10",
+       "<p>The file has no such part.</p>"},
+      {"a flood of header lines", Get("/", flood), 431, "connection: close",
+       "<p>The request&#39;s headers are too large.</p>"},
+      {"one header line too large", Get("/", "X-Big: " + std::string(17000, 'a') + "\r\n"), 431,
+       "connection: close", "<p>The request&#39;s headers are too large.</p>"},
+      {"a long request line", Get("/" + std::string(9000, 'a')), 414, "connection: close",
+       "<p>The address asked for is too long.</p>"},
+      {"a request to change something", "POST / HTTP/1.1\r\nHost: lobby\r\n\r\n", 405,
+       "allow: GET, HEAD", "<p>This lobby&#39;s web pages can only be read.</p>"},
+      {"a request with a body", Get("/", "Content-Length: 5\r\n") + "hello", 413, "",
+       "<p>This lobby&#39;s web pages take nothing sent to them.</p>"},
+  };
+  for (const auto& c : kCases) {
+    // The reply ends with the connection's close: a request is never left hanging.
+    RawReply reply = Exchange(port, c.request);
+    EXPECT_EQ(reply.status, c.status) << c.what;
+    if (*c.header) {
+      std::string header = c.header;
+      size_t colon = header.find(": ");
+      EXPECT_EQ(reply.headers[header.substr(0, colon)], header.substr(colon + 2)) << c.what;
+    }
+    if (c.status < 400) {
+      EXPECT_EQ(reply.body, c.body) << c.what;
+    } else {
+      EXPECT_NE(reply.body.find(c.body), std::string::npos) << c.what << "\n" << reply.body;
+    }
+  }
+}
+
+TEST(WebServer, SlowClientsFromOneAddressAreCappedAndCutOffWhileOthersAreServed) {
+  lobbyd::Metrics metrics;
+  web::WebOptions options;
+  // The store answers /healthz at once, or (while held) not until the test lets it.
+  std::mutex mutex;
+  bool hold = false;
+  std::vector<std::function<void(bool)>> held;
+  auto probe = [&](std::function<void(bool)> done) {
+    std::lock_guard lock(mutex);
+    if (!hold) return done(true);
+    held.push_back(std::move(done));
+  };
+  web::WebServer server(options, {[](auto) {}, probe, &metrics});
+  ASSERT_EQ(server.Start(), "");
+  const unsigned cap = options.limits.connectionsPerAddress;
+  std::vector<std::unique_ptr<Raw>> tricklers;
+  for (unsigned i = 0; i < cap; ++i) {
+    tricklers.push_back(std::make_unique<Raw>(server.Port()));
+    ASSERT_TRUE(tricklers.back()->Connected());
+    ASSERT_TRUE(tricklers.back()->Send("G"));
+  }
+  // The address is at its cap: its next request costs it its oldest trickler, and is answered.
+  RawReply health = Exchange(server.Port(), Get("/healthz"));
+  EXPECT_EQ(health.status, 200);
+  EXPECT_EQ(health.body, "ok\n");
+  EXPECT_TRUE(tricklers.front()->ReadToEnd(options.limits.head / 2).has_value())
+      << "the oldest trickler is closed at once, well before its deadline";
+
+  // A byte at a time keeps no one's connection past the deadline for the whole request.
+  auto until = std::chrono::steady_clock::now() + 4 * options.limits.head;
+  size_t closed = 0;
+  while (closed < tricklers.size() && std::chrono::steady_clock::now() < until) {
+    closed = 0;
+    for (auto& trickler : tricklers) {
+      if (trickler->Closed()) {
+        ++closed;
+      } else {
+        trickler->Send("a");
+      }
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the clients' own pace
+  }
+  EXPECT_EQ(closed, tricklers.size());
+
+  // Requests being answered are never dropped for a newcomer: past the cap it is told "busy" at
+  // once, without a word of its request read.
+  {
+    std::lock_guard lock(mutex);
+    hold = true;
+  }
+  std::vector<std::unique_ptr<Raw>> waiting;
+  for (unsigned i = 0; i < cap; ++i) {
+    waiting.push_back(std::make_unique<Raw>(server.Port(), "127.0.0.2"));
+    ASSERT_TRUE(waiting.back()->Send(Get("/healthz")));
+  }
+  for (auto wait = std::chrono::steady_clock::now() + options.ioWait;;) {
+    {
+      std::lock_guard lock(mutex);
+      if (held.size() == cap || std::chrono::steady_clock::now() > wait) break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  Raw over(server.Port(), "127.0.0.2");
+  auto busy = over.ReadToEnd();
+  ASSERT_TRUE(busy);
+  EXPECT_EQ(busy->rfind("HTTP/1.1 503 Service Unavailable\r\n", 0), 0u) << *busy;
+  EXPECT_NE(busy->find("\r\nRetry-After: 5\r\n"), std::string::npos) << *busy;
+  EXPECT_NE(busy->find("<p>This lobby&#39;s web page is busy; try again soon.</p>"),
+            std::string::npos);
+  std::lock_guard lock(mutex);
+  for (auto& done : held) done(true);
 }
 
 }  // namespace

@@ -1,0 +1,31 @@
+// Addresses and prefixes an operator names ("127.0.0.0/8,::1,2001:db8::/32"), for who may read
+// /metrics. IPv4 and IPv6; an IPv4 peer on an IPv6 socket (::ffff:a.b.c.d) counts as IPv4.
+#pragma once
+
+#include <asio/ip/address.hpp>
+#include <string>
+#include <vector>
+
+namespace lobbyd::web {
+
+class AddressList {
+ public:
+  // Loopback only: 127.0.0.0/8 and ::1.
+  AddressList();
+
+  // The list `text` names; for texts known to be right.
+  static AddressList Of(const std::string& text);
+
+  // Empty text on success, else what is wrong with `text`; the list is unchanged then.
+  std::string Parse(const std::string& text);
+  bool Contains(const asio::ip::address& address) const;
+
+ private:
+  struct Prefix {
+    asio::ip::address address;
+    unsigned bits;
+  };
+  std::vector<Prefix> prefixes_;
+};
+
+}  // namespace lobbyd::web
