@@ -34,6 +34,10 @@ export CV3_WINEPREFIX="$scratch/prefix"
 export CV3_PRIVATE_XVFB=1
 # Wine puts Start menu entries into the desktop's applications menu below XDG_DATA_HOME.
 export XDG_DATA_HOME="$scratch/xdg"
+# Wine links the prefix's desktop to the home folder: one of the check's own, so that no shortcut
+# it makes (or Wine's menu entry for one) lands in the real one.
+export HOME="$scratch/home"
+mkdir -p "$HOME"
 source "$top/scripts/wine-env.sh"
 trap 'wine_env_stop; rm -rf "$scratch"' EXIT
 wine_env_start >/dev/null || finish
