@@ -3,11 +3,13 @@
 # certificate by check-package.sh) the way a player and an administrator use it, in a fresh Wine
 # prefix: a silent install puts the files, the Start menu shortcut and the uninstall entry in place;
 # the installed client signs in to the test lobbyd and writes nothing into its folder; an install
-# while the client runs changes nothing; a second install keeps the settings; a silent uninstall
-# leaves no program file, shortcut, uninstall entry or "CV30" value and keeps the settings, which go
-# too with /REMOVESETTINGS; only /SITE= writes a setting ("CvWebSite"). Prints the figures (sizes,
-# times). Run by scripts/test.sh with CV3_LOBBYD_PORT set and the lobbyd of the Windows tests
-# running.
+# while the client runs changes nothing, nor does an install or an uninstall beside another one or
+# beside an elevated client; a second install keeps the settings; a silent uninstall leaves no
+# program file, shortcut, uninstall entry or "CV30" value and keeps the settings, which go too with
+# /REMOVESETTINGS; only /SITE= writes a setting ("CvWebSite"); a player's own "Corvane 3" shortcuts
+# to a portable copy survive an install and an uninstall. Prints the figures (sizes, times). Run by
+# scripts/test.sh with CV3_LOBBYD_PORT set and the lobbyd of the Windows tests running, after the
+# Windows build (its setup tool, build/windows/cv3setuptool.exe).
 # Ends with "Packages: N passed, N failed"; non-zero on any failure.
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -17,6 +19,8 @@ source "$top/scripts/counted-checks.sh"
 setup=$(ls build/packages/Corvane3-Setup-*.exe 2>/dev/null | head -n 1)
 check "the installer was built" test -n "$setup" || finish
 setup="$top/$setup"
+tool="$top/build/windows/cv3setuptool.exe"
+check "the setup tool was built" test -f "$tool" || finish
 size=$(stat -c %s "$setup")
 echo "Figure: installer $size bytes"
 check "the installer is at most 1.5 MB" test "$size" -le $((1536 * 1024))
@@ -30,6 +34,10 @@ export CV3_WINEPREFIX="$scratch/prefix"
 export CV3_PRIVATE_XVFB=1
 # Wine puts Start menu entries into the desktop's applications menu below XDG_DATA_HOME.
 export XDG_DATA_HOME="$scratch/xdg"
+# Wine links the prefix's desktop to the home folder: one of the check's own, so that no shortcut
+# it makes (or Wine's menu entry for one) lands in the real one.
+export HOME="$scratch/home"
+mkdir -p "$HOME"
 source "$top/scripts/wine-env.sh"
 trap 'wine_env_stop; rm -rf "$scratch"' EXIT
 wine_env_start >/dev/null || finish
@@ -75,6 +83,22 @@ uninstall() {  # the uninstall entry's QuietUninstallString, plus any switches
   timed "silent uninstall" uninstall_and_wait "$@"
 }
 uninstall_and_wait() { wine "$folder/Uninstall.exe" /S "$@" && within 60 no_setup_program; }
+# The uninstaller started as above ends at once with code 0 whatever its copy does; run in place
+# (_?=, last and unquoted like /D=, so given as words) it is that copy and ends with its code.
+uninstall_in_place() {
+  local words
+  read -ra words <<<"_?=$target"
+  timed "silent uninstall in place" wine "$folder/Uninstall.exe" /S "${words[@]}"
+}
+# The setup tool holds a mutex (with "denied", one we may not open) until release.
+hold() {  # name [denied]: true once it is held
+  rm -f "$scratch/hold-in" && mkfifo "$scratch/hold-in" && : >"$scratch/held"
+  wine "$tool" hold "$@" <"$scratch/hold-in" >"$scratch/held" 2>&1 &
+  holder=$!
+  exec 7>"$scratch/hold-in"
+  within 30 grep -q '^held' "$scratch/held"
+}
+release() { exec 7>&-; wait "$holder"; }
 value() {  # key name: the data of one registry value, or nothing
   win reg query "$1" /v "$2" | sed -nE "s/^ +$2 +REG_[A-Z_]+ +(.*)$/\1/p"
 }
@@ -148,6 +172,25 @@ win taskkill /f /im cv3client.exe >/dev/null
 within 30 client_gone
 changed=$(settings)
 
+# Beside another install or uninstall (the setup mutex held) and beside a client started elevated
+# (its mutex held, and we may not open it), an install or an uninstall ends with exit code 2 having
+# changed nothing.
+refusals=(
+  "an install beside another install|Corvane3.setup||install"
+  "an install beside an elevated install|Corvane3.setup|denied|install"
+  "an uninstall beside an install|Corvane3.setup||uninstall_in_place"
+  "an install beside an elevated client|Corvane3.cv3client.instance|denied|install"
+)
+for refusal in "${refusals[@]}"; do
+  IFS='|' read -r what name denied command <<<"$refusal"
+  check "the setup tool holds $name${denied:+ (denied)}" hold "$name" $denied || { release; continue; }
+  $command
+  rc=$?
+  release
+  check "$what ends with exit code 2" test "$rc" -eq 2
+  check "$what changes nothing" test "$marked" = "$(snapshot)"
+done
+
 check "a second install succeeds" install
 check "the second install put the files back" test "$(listing "$folder")" = "$expected" -a \
   "$(cmp -s "$folder/pictures/cvlogo.gif" assets/pictures/cvlogo.gif && echo same)" = same
@@ -183,4 +226,23 @@ check "a silent uninstall with /REMOVESETTINGS succeeds" uninstall /REMOVESETTIN
 check "no program file or desktop shortcut is left" \
   test ! -e "$folder" -a ! -e "$(unix "$desktop\\Corvane 3.lnk")"
 check "the settings are gone" bash -c "! wine reg query '$settings_key' >/dev/null 2>&1"
+
+# A player's own "Corvane 3" shortcuts, on the desktop and in the Start menu, start a portable copy:
+# an install, even with /DESKTOP, and an uninstall leave them as they are.
+portable='C:\Portable\Corvane 3'
+mkdir -p "$(unix "$portable")" && cp build/windows-release/cv3client.exe "$(unix "$portable")/"
+links=("$desktop\\Corvane 3.lnk" "$appdata\\Microsoft\\Windows\\Start Menu\\Programs\\Corvane 3.lnk")
+for link in "${links[@]}"; do
+  check "a player's own shortcut starts the portable copy: $link" \
+    wine "$tool" shortcut "$link" "$portable\\cv3client.exe" </dev/null
+done
+players_links() {  # never the same twice when one is missing
+  for link in "${links[@]}"; do md5sum <"$(unix "$link")" 2>/dev/null || echo "missing $RANDOM"; done
+}
+theirs=$(players_links)
+folder=$(unix "$target")
+check "a silent install with /DESKTOP beside them succeeds" install /DESKTOP
+check "the install left the player's shortcuts as they were" test "$theirs" = "$(players_links)"
+check "the silent uninstall beside them succeeds" uninstall
+check "the uninstall left the player's shortcuts as they were" test "$theirs" = "$(players_links)"
 finish
