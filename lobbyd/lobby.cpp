@@ -175,9 +175,10 @@ LobbyView Lobby::View() const {
     }
   }
   for (const auto& [key, game] : games_.ByKey()) {
-    // A pilot's roster shows a game and its state, never who hosts it: an invisible host is not
-    // named, or the page would tell he is there.
-    if (hidden.contains(NameKey(game.record.owner))) {
+    // A game up tells its host is here: an invisible host of one is not named, or the page would
+    // tell what his roster entry hides. A game down is named alike whether its host is offline or
+    // invisible, so it names him either way.
+    if (game.up && hidden.contains(NameKey(game.record.owner))) {
       view.games.push_back({game.record.name, game.up, {}, {}});
       continue;
     }

@@ -129,6 +129,10 @@ TEST(LobbyPage, ShowsOnlyWhatASignedInPilotSeesEscaped) {
   dan->Send(HostLine("Moonbase", "203.0.113.10", true));
   dan->Send("QUIT:");  // his long-term game stays listed, down
   ASSERT_TRUE(dan->WaitClosed());
+  // Back, invisible: his game down names him as it did while he was away.
+  auto danAgain = lobby.SignIn("dan");
+  ASSERT_TRUE(danAgain);
+  danAgain->Send("INVISIBLE:");
 
   EXPECT_EQ(
       web::LobbyPart(lobby.GetLobby().View(), "\"t1\""),
