@@ -109,6 +109,11 @@ TEST(ConnectToServer, UsesTheStoredAddressAndPort) {
                  "status Connecting", "connect lobby.example.net:4000"}));
   EXPECT_EQ(core.session.LastHost(), "lobby.example.net");
   EXPECT_EQ(core.session.LastPort(), 4000);
+  // A port the player stored as a number in regedit is that port.
+  ClientHarness dword;
+  dword.settings.SetDWord("CvPort", 4000);
+  dword.session.ConnectToServer();
+  EXPECT_EQ(dword.log.back(), "connect localhost:4000");
 }
 
 TEST(ConnectToServer, MissingOrUnusableValuesFallBackToLocalhostAnd13228) {
