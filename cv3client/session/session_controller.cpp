@@ -169,7 +169,7 @@ void SessionController::ConnectionGone() {
     shell_.EndProgram();
     return;
   }
-  EndSession(SessionEnd::kLost);
+  EndSession(end_ == SessionEnd::kDisconnected ? SessionEnd::kDisconnected : SessionEnd::kLost);
 }
 
 void SessionController::OnAuthAck(std::string_view result) {
@@ -284,6 +284,7 @@ void SessionController::mnuLogin_Click() { windows_.ShowWindow(WindowKind::kLogi
 
 void SessionController::mnuDisconnect_Click() {
   if (socket_.IsConnected()) {
+    end_ = SessionEnd::kDisconnected;
     SendCommand(msg::kDisconnect);
   } else {
     EndSession(SessionEnd::kDisconnected);

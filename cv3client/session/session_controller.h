@@ -130,7 +130,6 @@ class SessionController {
   void ResetSession();
   // Resets and remembers why the session ended; only a loss starts the reconnect.
   void EndSession(SessionEnd why);
-  SessionEnd LastEnd() const { return end_; }
   // A send found no connection. After a loss (or before any session) that is the loss found:
   // the lost-connection box, and the session ends as lost. After a takeover, a Disconnect or a
   // refusal the player is only told that he is not connected: nothing starts.
@@ -183,6 +182,8 @@ class SessionController {
   int lastPort_ = kDefaultServerPort;
   // "AUTH_ACK:OK" came and no reset has ended that session yet.
   bool signedIn_ = false;
+  // Why the last session ended; kDisconnected already while "DISCONNECT_ACK" is awaited, so a
+  // connection that breaks first is no loss to reconnect.
   SessionEnd end_ = SessionEnd::kNone;
   // Resets so far: a close that waited behind the lines tells whether one of them ended the
   // session meanwhile. A new connection forgets a waiting close: it was the old one's.

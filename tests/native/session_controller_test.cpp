@@ -363,6 +363,14 @@ TEST(SendCommand, OnlyASessionLostByAccidentIsTakenUpAgain) {
        Concat({"send DISCONNECT"}, kResetSignedIn),
        notConnected,
        {}},
+      {"disconnected, the server closing first",
+       [](ClientHarness& c) {
+         c.commands.Execute(MainCommand::mnuDisconnect);
+         c.SocketCloses(SocketClose::kByServer);
+       },
+       Concat({"send DISCONNECT"}, kResetSignedIn),
+       notConnected,
+       {}},
       {"lost", [](ClientHarness& c) { c.SocketCloses(SocketClose::kByServer); },
        Concat(kResetSignedIn, kReconnectOpens), lost, Concat(retry, retry)},
   };
