@@ -75,9 +75,20 @@ class JobProcess : public LaunchedProcess {
   HANDLE job_;
 };
 
-// Created suspended and put into its job before it runs, so nothing it starts escapes the job.
-// The job does not end the process when its handle closes: a game outlives the program that
-// started it.
+// A job for one game: it does not end the process when its handle closes (a game outlives the
+// program that started it), and what the game starts asking to leave it (an updater, a browser,
+// with CREATE_BREAKAWAY_FROM_JOB) may leave; anything else it starts stays in it.
+HANDLE CreateGameJob() {
+  HANDLE job = CreateJobObjectW(nullptr, nullptr);
+  if (!job) return nullptr;
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_BREAKAWAY_OK;
+  SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+  return job;
+}
+
+// Created suspended and put into its job before it runs, so nothing it starts escapes the job
+// unless it asks to.
 std::unique_ptr<JobProcess> CreateInJob(const std::string& commandLine,
                                         const std::string& currentDirectory, BOOL inheritHandles,
                                         DWORD flags, STARTUPINFOW& startup) {
@@ -86,7 +97,7 @@ std::unique_ptr<JobProcess> CreateInJob(const std::string& commandLine,
                   process)) {
     return nullptr;
   }
-  HANDLE job = CreateJobObjectW(nullptr, nullptr);
+  HANDLE job = CreateGameJob();
   if (job && !AssignProcessToJobObject(job, process.hProcess)) {
     CloseHandle(job);
     job = nullptr;

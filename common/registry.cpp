@@ -65,6 +65,15 @@ std::string TextOfStored(std::string_view bytes) {
   return text;
 }
 
+// Four bytes, low byte first, whatever the stored type; a shorter value fills the low bytes.
+uint32_t NumberOfStored(std::string_view bytes) {
+  uint32_t n = 0;
+  for (size_t i = 0; i < bytes.size() && i < 4; ++i) {
+    n |= uint32_t(static_cast<unsigned char>(bytes[i])) << (8 * i);
+  }
+  return n;
+}
+
 }  // namespace
 
 std::string DWordValue::ToText() const {
@@ -131,13 +140,21 @@ std::string Registry::GetString(std::string_view path, std::string_view name, si
   if (key.status == ParsedKey::Status::kUnknownRoot) return {};
   auto value = backend_.GetValue(*key.root, key.subkey, name, bufferBytes * kUtf16UnitBytes);
   if (!value) return std::string(kRegistryError);
+  switch (value->type) {
+    case ValueType::kDWord:
+      return std::to_string(NumberOfStored(value->bytes));
+    case ValueType::kExpandString:
+      return backend_.ExpandEnvironment(TextOfStored(value->bytes));
+    case ValueType::kString:
+      break;
+  }
   return TextOfStored(value->bytes);
 }
 
 bool Registry::HasValue(std::string_view path, std::string_view name) {
   ParsedKey key = ParseKey(path);
   if (key.status != ParsedKey::Status::kOk) return false;
-  return backend_.HasValue(*key.root, Utf8ToCp1252Lossy(key.subkey), Utf8ToCp1252Lossy(name));
+  return backend_.HasValue(*key.root, key.subkey, name);
 }
 
 DWordValue Registry::GetDWord(std::string_view path, std::string_view name) {
@@ -146,12 +163,7 @@ DWordValue Registry::GetDWord(std::string_view path, std::string_view name) {
   if (key.status == ParsedKey::Status::kUnknownRoot) return DWordValue::Empty();
   auto value = backend_.GetValue(*key.root, key.subkey, name, 4);
   if (!value) return DWordValue::Marker();
-  // Four bytes are read whatever the stored type; a shorter value fills the low bytes.
-  uint32_t n = 0;
-  for (size_t i = 0; i < value->bytes.size() && i < 4; ++i) {
-    n |= uint32_t(static_cast<unsigned char>(value->bytes[i])) << (8 * i);
-  }
-  return DWordValue::Number(static_cast<int32_t>(n));
+  return DWordValue::Number(static_cast<int32_t>(NumberOfStored(value->bytes)));
 }
 
 }  // namespace cv3

@@ -24,7 +24,9 @@ enum class RootKey {
   kDynData
 };
 
-enum class ValueType { kString, kDWord };
+// REG_SZ, REG_EXPAND_SZ (text naming environment variables as %NAME%) and REG_DWORD; a value of
+// any other type reads as text.
+enum class ValueType { kString, kExpandString, kDWord };
 
 // What a backend stores: a value's type and its raw bytes. Text is UTF-16LE with its terminating
 // zero, as the Windows registry keeps it and its W functions pass it, whatever the system's code
@@ -49,6 +51,9 @@ class RegistryBackend {
                                            std::string_view name, size_t maxBytes) = 0;
   // Whether the value is there, whatever its size.
   virtual bool HasValue(RootKey root, std::string_view subkey, std::string_view name) = 0;
+  // UTF-8 text with each %NAME% of a defined environment variable replaced by its value; other
+  // text, undefined names included, stays as it is.
+  virtual std::string ExpandEnvironment(std::string_view text) = 0;
 };
 
 inline constexpr std::string_view kRegistryError = "Error";
@@ -106,7 +111,8 @@ class Registry {
   void SetString(std::string_view path, std::string_view name, std::string_view text);
   void SetDWord(std::string_view path, std::string_view name, int32_t number);
   // UTF-8 text; "Error" when missing or longer than the buffer (255 characters with the zero,
-  // unless a reader of a longer value asks for more); "" for an unknown root.
+  // unless a reader of a longer value asks for more); "" for an unknown root. A DWORD reads as
+  // its decimal number (unsigned, as regedit shows it), an expandable text expanded.
   std::string GetString(std::string_view path, std::string_view name,
                         size_t bufferBytes = kStringBufferBytes);
   DWordValue GetDWord(std::string_view path, std::string_view name);

@@ -1,17 +1,14 @@
 #include "common/registry_memory.h"
 
 namespace cv3 {
-namespace {
 
-std::string Fold(std::string_view text) {
+std::string MemoryRegistry::Fold(std::string_view text) {
   std::string out(text);
   for (char& c : out) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
   }
   return out;
 }
-
-}  // namespace
 
 std::string MemoryRegistry::KeyId(RootKey root, std::string_view subkey) const {
   std::string id = std::to_string(static_cast<int>(root));
@@ -69,6 +66,27 @@ std::optional<RawValue> MemoryRegistry::GetValue(RootKey root, std::string_view 
 bool MemoryRegistry::HasValue(RootKey root, std::string_view subkey, std::string_view name) {
   Values* values = Find(root, subkey);
   return values && values->count(Fold(name)) != 0;
+}
+
+std::string MemoryRegistry::ExpandEnvironment(std::string_view text) {
+  std::string out;
+  size_t pos = 0;
+  for (size_t open; (open = text.find('%', pos)) != std::string_view::npos;) {
+    size_t close = text.find('%', open + 1);
+    if (close == std::string_view::npos) break;
+    out.append(text.substr(pos, open - pos));
+    auto variable = variables_.find(Fold(text.substr(open + 1, close - open - 1)));
+    if (variable == variables_.end()) {
+      // An undefined name stays, and its closing "%" may open the next one.
+      out.append(text.substr(open, close - open));
+      pos = close;
+    } else {
+      out.append(variable->second);
+      pos = close + 1;
+    }
+  }
+  out.append(text.substr(pos));
+  return out;
 }
 
 }  // namespace cv3

@@ -18,18 +18,23 @@ class MemoryRegistry : public RegistryBackend {
   std::optional<RawValue> GetValue(RootKey root, std::string_view subkey, std::string_view name,
                                    size_t maxBytes) override;
   bool HasValue(RootKey root, std::string_view subkey, std::string_view name) override;
+  std::string ExpandEnvironment(std::string_view text) override;
 
   bool KeyExists(RootKey root, std::string_view subkey) const;
   // Makes a root refuse writes, as HKEY_LOCAL_MACHINE does without rights.
   void DenyWrites(RootKey root) { denied_[static_cast<int>(root)] = true; }
+  // The environment that expandable texts name; empty unless set (names ignore case).
+  void SetVariable(std::string_view name, std::string value) { variables_[Fold(name)] = value; }
 
  private:
+  static std::string Fold(std::string_view text);
   using Values = std::map<std::string, RawValue>;  // by folded name
   std::string KeyId(RootKey root, std::string_view subkey) const;
   Values* Find(RootKey root, std::string_view subkey);
 
   std::map<std::string, Values> keys_;  // by folded "root\subkey"; roots are implicit
   bool denied_[7] = {};
+  std::map<std::string, std::string> variables_;  // by folded name
 };
 
 }  // namespace cv3

@@ -64,7 +64,9 @@ bool Win32Registry::SetValue(RootKey root, std::string_view subkey, std::string_
                              const RawValue& value) {
   OpenKey key(root, subkey, KEY_WRITE);
   if (!key.get()) return false;
-  DWORD type = value.type == ValueType::kString ? REG_SZ : REG_DWORD;
+  DWORD type = value.type == ValueType::kDWord          ? REG_DWORD
+               : value.type == ValueType::kExpandString ? REG_EXPAND_SZ
+                                                        : REG_SZ;
   return RegSetValueExW(key.get(), Widen(name).c_str(), 0, type,
                         reinterpret_cast<const BYTE*>(value.bytes.data()),
                         static_cast<DWORD>(value.bytes.size())) == ERROR_SUCCESS;
@@ -81,7 +83,9 @@ std::optional<RawValue> Win32Registry::GetValue(RootKey root, std::string_view s
       ERROR_SUCCESS) {
     return std::nullopt;  // missing, or larger than the buffer (ERROR_MORE_DATA)
   }
-  RawValue value{type == REG_DWORD ? ValueType::kDWord : ValueType::kString,
+  RawValue value{type == REG_DWORD       ? ValueType::kDWord
+                 : type == REG_EXPAND_SZ ? ValueType::kExpandString
+                                         : ValueType::kString,
                  std::string(reinterpret_cast<const char*>(buffer.data()), size)};
   return value;
 }
@@ -89,10 +93,20 @@ std::optional<RawValue> Win32Registry::GetValue(RootKey root, std::string_view s
 bool Win32Registry::HasValue(RootKey root, std::string_view subkey, std::string_view name) {
   OpenKey key(root, subkey, KEY_READ);
   if (!key.get()) return false;
-  std::string valueName(name);
   // No buffer: only the value's presence is asked, so its size cannot fail the query.
-  return RegQueryValueExA(key.get(), valueName.c_str(), nullptr, nullptr, nullptr, nullptr) ==
+  return RegQueryValueExW(key.get(), Widen(name).c_str(), nullptr, nullptr, nullptr, nullptr) ==
          ERROR_SUCCESS;
+}
+
+std::string Win32Registry::ExpandEnvironment(std::string_view text) {
+  std::wstring wide = Widen(text);
+  DWORD needed = ExpandEnvironmentStringsW(wide.c_str(), nullptr, 0);
+  if (needed == 0) return std::string(text);
+  std::wstring expanded(needed, L'\0');
+  DWORD written = ExpandEnvironmentStringsW(wide.c_str(), expanded.data(), needed);
+  if (written == 0 || written > needed) return std::string(text);
+  expanded.resize(written - 1);  // without its terminating zero
+  return Narrow(expanded);
 }
 
 }  // namespace cv3

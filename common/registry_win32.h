@@ -14,6 +14,7 @@ class Win32Registry : public RegistryBackend {
   std::optional<RawValue> GetValue(RootKey root, std::string_view subkey, std::string_view name,
                                    size_t maxBytes) override;
   bool HasValue(RootKey root, std::string_view subkey, std::string_view name) override;
+  std::string ExpandEnvironment(std::string_view text) override;
 };
 
 }  // namespace cv3

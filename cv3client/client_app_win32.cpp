@@ -8,6 +8,7 @@
 
 #include "common/files_win32.h"
 #include "common/game_windows_win32.h"
+#include "common/instance_check_win32.h"
 #include "common/processes_win32.h"
 #include "common/registry.h"
 #include "common/registry_win32.h"
@@ -39,11 +40,14 @@ namespace {
 constexpr wchar_t kInstanceMutex[] = L"Corvane3.cv3client.instance";
 constexpr wchar_t kMessageSound[] = L"\\sounds\\comp1.wav";
 
-// The chat windows' sound, played by its short path, in the background; a missing file plays
-// nothing and says nothing.
-void PlayMessageSound(Files& files, const std::wstring& programDir) {
-  std::string path = files.ShortPath(Narrow(programDir + kMessageSound));
-  if (!path.empty()) sndPlaySoundA(path.c_str(), SND_ASYNC);
+// The chat windows' sound, in the background, by its whole path in UTF-16: the folder may hold
+// letters of any language and have no short form. A missing file plays nothing (not even the
+// default sound) and says nothing.
+void PlayMessageSound(const std::wstring& programDir) {
+  std::wstring path = programDir + kMessageSound;
+  if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    sndPlaySoundW(path.c_str(), SND_ASYNC);
+  }
 }
 
 SocketClose ToSocketClose(WinsockConnection::CloseKind kind) {
@@ -85,24 +89,23 @@ struct ClientApp::Parts {
                 [this](WinsockConnection::CloseKind kind) {
                   core.OnSocketClose(ToSocketClose(kind));
                 }}),
-        core(ClientPlatform{
-            .status = main,
-            .menus = main,
-            .messages = main,
-            .shell = main,
-            .tree = main,
-            .windows = windows,
-            .deferral = deferral,
-            .factory = factory,
-            .socket = socket,
-            .registry = registry,
-            .timers = timers,
-            .processes = processes,
-            .gameWindows = gameWindows,
-            .files = files,
-            .programFolder = Narrow(options.programDir),
-            .wait = [](int ms) { WaitWhileProcessing(ms); },
-            .playMessageSound = [this] { PlayMessageSound(files, options.programDir); }}) {
+        core(ClientPlatform{.status = main,
+                            .menus = main,
+                            .messages = main,
+                            .shell = main,
+                            .tree = main,
+                            .windows = windows,
+                            .deferral = deferral,
+                            .factory = factory,
+                            .socket = socket,
+                            .registry = registry,
+                            .timers = timers,
+                            .processes = processes,
+                            .gameWindows = gameWindows,
+                            .files = files,
+                            .programFolder = Narrow(options.programDir),
+                            .wait = [](int ms) { WaitWhileProcessing(ms); },
+                            .playMessageSound = [this] { PlayMessageSound(options.programDir); }}) {
     // The windows that come and go, by their view kinds.
     factory.Provide<LoginView>([this] { return std::make_unique<frmLogin>(main.hwnd()); });
     factory.Provide<AboutView>([this] { return std::make_unique<frmAbout>(main.hwnd()); });
@@ -123,8 +126,9 @@ struct ClientApp::Parts {
   }
 
   bool Start() {
-    instanceMutex = CreateMutexW(nullptr, FALSE, kInstanceMutex);
-    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+    InstanceClaim claim = ClaimInstance(kInstanceMutex);
+    instanceMutex = claim.mutex;
+    if (claim.check == InstanceCheck::kAnotherCopyRuns) {
       wchar_t path[MAX_PATH] = {};
       GetModuleFileNameW(nullptr, path, MAX_PATH);
       std::wstring exe = path;

@@ -61,6 +61,7 @@ void Form1::HideLaunching() { launching_.Hide(); }
 void Form1::EndProgram() { PostQuitMessage(0); }
 
 LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (tray_.OnTaskbarCreated(message)) return 0;
   switch (message) {
     case TrayIcon::kCallbackMessage: {
       // The tray icon's mouse action: its number is where a mouse move carries its x.

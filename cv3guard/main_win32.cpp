@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "common/files_win32.h"
+#include "common/instance_check_win32.h"
 #include "common/processes_win32.h"
 #include "common/registry.h"
 #include "common/registry_win32.h"
@@ -54,8 +55,9 @@ struct GuardApp {
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR arguments, int showCommand) {
   // A second copy ends at once and leaves the first in charge. The handle lives as long as the
   // process.
-  CreateMutexW(nullptr, FALSE, cv3::kInstanceMutex);
-  if (GetLastError() == ERROR_ALREADY_EXISTS) return 0;
+  if (cv3::ClaimInstance(cv3::kInstanceMutex).check == cv3::InstanceCheck::kAnotherCopyRuns) {
+    return 0;
+  }
   cv3::DeclareDpiAwareness();
   cv3::GuardApp app;
   return app.Run(cv3::Narrow(arguments ? arguments : L""), showCommand);

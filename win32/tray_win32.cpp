@@ -6,7 +6,9 @@
 
 namespace cv3 {
 
-TrayIcon::TrayIcon() { std::memset(&record_, 0, sizeof record_); }
+TrayIcon::TrayIcon() : taskbarCreated_(RegisterWindowMessageW(L"TaskbarCreated")) {
+  std::memset(&record_, 0, sizeof record_);
+}
 
 TrayIcon::~TrayIcon() { RemoveTrayIcon(); }
 
@@ -24,9 +26,17 @@ bool TrayIcon::AddTrayIcon(HICON icon, HWND hwnd, std::string_view tip) {
   static_assert(sizeof record_.szTip >= kTrayTipField);
   std::memcpy(record_.szTip, TrayTipField(tip).data(), kTrayTipField);
   const bool added = Shell_NotifyIconA(NIM_ADD, &record_) != FALSE;
+  // An elevated copy hears the broadcast of an ordinary Explorer only when it lets it through.
+  if (taskbarCreated_) ChangeWindowMessageFilterEx(hwnd, taskbarCreated_, MSGFLT_ALLOW, nullptr);
   // A shell that reports failure may still show the icon (a late taskbar): delete it anyway.
   shown_ = true;
   return added;
+}
+
+bool TrayIcon::OnTaskbarCreated(UINT message) {
+  if (taskbarCreated_ == 0 || message != taskbarCreated_) return false;
+  if (shown_) Shell_NotifyIconA(NIM_ADD, &record_);
+  return true;
 }
 
 void TrayIcon::RemoveTrayIcon() {

@@ -35,6 +35,11 @@ class TrayIcon {
   // was already removed.
   void RemoveTrayIcon();
 
+  // Explorer, started again, broadcasts "TaskbarCreated" over an empty notification area: the
+  // shown icon is added again from the kept record. The window that shows the icon passes every
+  // message; true when it was that broadcast (handled).
+  bool OnTaskbarCreated(UINT message);
+
   bool shown() const { return shown_; }
   // The record as last filled, for inspection.
   const NOTIFYICONDATAA& record() const { return record_; }
@@ -42,6 +47,7 @@ class TrayIcon {
  private:
   NOTIFYICONDATAA record_;
   bool shown_ = false;
+  UINT taskbarCreated_;  // the broadcast's registered message number
 };
 
 }  // namespace cv3

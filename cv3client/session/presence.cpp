@@ -115,13 +115,12 @@ void Presence::Warning(std::string_view text) {
 
 void Presence::Error(std::string_view text) {
   messages_.ShowMessage(ErrorBox(std::string(text)));
-  if (hooks_.resetSession) hooks_.resetSession();
-  if (hooks_.startReconnect) hooks_.startReconnect();
+  if (hooks_.endSession) hooks_.endSession(SessionEnd::kLost);
 }
 
 void Presence::Nothercation() {
   messages_.ShowMessage(WarningBox(std::string(kSignedOnElsewhereText)));
-  if (hooks_.resetSession) hooks_.resetSession();
+  if (hooks_.endSession) hooks_.endSession(SessionEnd::kTakenOver);
 }
 
 }  // namespace cv3

@@ -10,6 +10,7 @@
 
 #include "cv3client/model/roster.h"
 #include "cv3client/model/views.h"
+#include "cv3client/session/session_end.h"
 #include "protocol/wire.h"
 
 namespace cv3 {
@@ -25,8 +26,8 @@ class Presence {
  public:
   struct Hooks {
     std::function<std::string()> signedInName;
-    std::function<void()> resetSession;
-    std::function<void()> startReconnect;
+    // Resets the session, remembering why it ended (and reconnecting after a loss).
+    std::function<void(SessionEnd)> endSession;
   };
 
   Presence(MessageView& messages, StatusView& status, MenuView& menus, RosterModel& roster,

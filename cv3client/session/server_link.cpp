@@ -6,9 +6,7 @@ namespace cv3 {
 
 bool ServerLink::SendCommand(std::string_view text) {
   if (!transport_.IsConnected()) {
-    if (hooks_.showMessage) hooks_.showMessage(ErrorBox(std::string(kConnectionLostText)));
-    if (hooks_.resetSession) hooks_.resetSession();
-    if (hooks_.startReconnect) hooks_.startReconnect();
+    if (hooks_.notConnected) hooks_.notConnected();
     return false;
   }
   std::string bytes = Utf8ToCp1252Lossy(text);

@@ -23,15 +23,11 @@ class Transport {
   virtual void SendData(std::string_view bytes) = 0;
 };
 
-// Filled by the session: what happens when a send finds the connection gone, and how to wait.
+// Filled by the session: what happens when a send finds no connection, and how to wait.
 struct LinkHooks {
-  std::function<void(const MessageBoxSpec&)> showMessage;
-  std::function<void()> resetSession;
-  std::function<void()> startReconnect;
+  std::function<void()> notConnected;
   std::function<void(int ms)> waitWhileProcessing;
 };
-
-inline constexpr std::string_view kConnectionLostText = "The connection to Corvane has been lost!";
 
 class ServerLink {
  public:
@@ -41,8 +37,8 @@ class ServerLink {
   Dispatcher& Handlers() { return handlers_; }
 
   // Sends one line (UTF-8, without CR LF) as Windows-1252 followed by CR LF, then waits 10 ms
-  // processing events. When not connected nothing is sent: the lost-connection box, then the
-  // reset and reconnect hooks. Returns whether the line was handed to the transport.
+  // processing events. When not connected nothing is sent and the notConnected hook decides what
+  // follows. Returns whether the line was handed to the transport.
   bool SendCommand(std::string_view text);
 
   // Appends received bytes and handles every complete line in order. Bytes that arrive while a

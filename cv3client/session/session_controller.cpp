@@ -45,8 +45,8 @@ SessionController::SessionController(SessionParts parts)
       roster_(parts.roster),
       link_(parts.link),
       presence_(messages_, status_, menus_, roster_,
-                Presence::Hooks{[this] { return identity_.name; }, [this] { ResetSession(); },
-                                [this] { StartReconnect(); }}) {}
+                Presence::Hooks{[this] { return identity_.name; },
+                                [this](SessionEnd why) { EndSession(why); }}) {}
 
 void SessionController::Register(Dispatcher& handlers) {
   using S = const std::string&;
@@ -57,7 +57,8 @@ void SessionController::Register(Dispatcher& handlers) {
   handlers.On(std::string(msg::kGamesAck), [this](S) { OnGamesAck(); });
   handlers.On(std::string(msg::kVersionAck), [this](S args) { OnVersionAck(args); });
   handlers.On(std::string(msg::kQuitAck), [this](S args) { OnQuitAck(args); });
-  handlers.On(std::string(msg::kDisconnectAck), [this](S) { ResetSession(); });
+  handlers.On(std::string(msg::kDisconnectAck),
+              [this](S) { EndSession(SessionEnd::kDisconnected); });
   presence_.Register(handlers);
 }
 
@@ -107,6 +108,7 @@ void SessionController::ConnectToServer() {
   menus_.SetMenuEnabled(MenuItem::kLogin, false);
   menus_.SetMenuEnabled(MenuItem::kDisconnect, true);
   socket_.Close();
+  closeWaiting_ = false;
   // Both values are missing until the preferences are first saved; the lobby's usual endpoint
   // stands in for a missing or unusable one rather than failing the connection.
   std::string host = settings::TextOrEmpty(registry_, settings::kCvAddress);
@@ -119,6 +121,8 @@ void SessionController::ConnectToServer() {
 
 void SessionController::OnSocketConnect() {
   link_.StartConnection();
+  closeWaiting_ = false;
+  end_ = SessionEnd::kNone;
   windows_.CloseWindow(WindowKind::kReconnect);
   // A reconnect's retry connects the socket without ConnectToServer: the menus follow the
   // connection, however it was started.
@@ -165,8 +169,7 @@ void SessionController::ConnectionGone() {
     shell_.EndProgram();
     return;
   }
-  ResetSession();
-  StartReconnect();
+  EndSession(end_ == SessionEnd::kDisconnected ? SessionEnd::kDisconnected : SessionEnd::kLost);
 }
 
 void SessionController::OnAuthAck(std::string_view result) {
@@ -189,7 +192,7 @@ void SessionController::OnAuthAck(std::string_view result) {
     return;
   }
   messages_.ShowMessage(WarningBox(std::string(text)));
-  ResetSession();
+  EndSession(SessionEnd::kRefused);
 }
 
 void SessionController::OnUser(std::string_view args) {
@@ -242,6 +245,21 @@ void SessionController::ResetSession() {
   if (std::exchange(signedIn_, false)) windows_.CloseFirstChatWindow();
 }
 
+void SessionController::EndSession(SessionEnd why) {
+  ResetSession();
+  end_ = why;
+  if (why == SessionEnd::kLost) StartReconnect();
+}
+
+void SessionController::SendWithoutConnection() {
+  if (end_ != SessionEnd::kNone && end_ != SessionEnd::kLost) {
+    messages_.ShowMessage(WarningBox(std::string(kNotConnectedText)));
+    return;
+  }
+  messages_.ShowMessage(ErrorBox(std::string(kConnectionLostText)));
+  EndSession(SessionEnd::kLost);
+}
+
 void SessionController::StartReconnect() {
   if (settings::FlagIsOn(registry_, settings::kReconnect))
     windows_.ShowWindow(WindowKind::kReconnect);
@@ -266,9 +284,10 @@ void SessionController::mnuLogin_Click() { windows_.ShowWindow(WindowKind::kLogi
 
 void SessionController::mnuDisconnect_Click() {
   if (socket_.IsConnected()) {
+    end_ = SessionEnd::kDisconnected;
     SendCommand(msg::kDisconnect);
   } else {
-    ResetSession();
+    EndSession(SessionEnd::kDisconnected);
   }
 }
 

@@ -18,6 +18,7 @@
 #include "cv3client/session/lobby_socket.h"
 #include "cv3client/session/presence.h"
 #include "cv3client/session/server_link.h"
+#include "cv3client/session/session_end.h"
 
 namespace cv3 {
 
@@ -67,6 +68,8 @@ std::string LoadErrorText(std::string_view missingWindow);
 inline constexpr std::string_view kInvalidLoginText = "Invalid username or password!";
 inline constexpr std::string_view kSuspendedText = "Your account has been temporarily suspended!";
 inline constexpr std::string_view kBannedText = "Your account has been permanently banned!";
+inline constexpr std::string_view kConnectionLostText = "The connection to Corvane has been lost!";
+inline constexpr std::string_view kNotConnectedText = "You are not connected to Corvane!";
 inline constexpr std::string_view kNewVersionText =
     "A new version of the Corvane client is available!";
 
@@ -125,8 +128,12 @@ class SessionController {
   void OnDataArrival(std::string_view bytes);
 
   void ResetSession();
-  // Shows the reconnect window when "Reconnect" is 1.
-  void StartReconnect();
+  // Resets and remembers why the session ended; only a loss starts the reconnect.
+  void EndSession(SessionEnd why);
+  // A send found no connection. After a loss (or before any session) that is the loss found:
+  // the lost-connection box, and the session ends as lost. After a takeover, a Disconnect or a
+  // refusal the player is only told that he is not connected: nothing starts.
+  void SendWithoutConnection();
   void QuitClient();
 
   // Menu commands.
@@ -152,6 +159,8 @@ class SessionController {
   void QuitAckTimeout();
   void SetProgress(std::string_view text);
   void ConnectionGone();
+  // Shows the reconnect window when "Reconnect" is 1.
+  void StartReconnect();
 
   StatusView& status_;
   MenuView& menus_;
@@ -173,8 +182,11 @@ class SessionController {
   int lastPort_ = kDefaultServerPort;
   // "AUTH_ACK:OK" came and no reset has ended that session yet.
   bool signedIn_ = false;
+  // Why the last session ended; kDisconnected already while "DISCONNECT_ACK" is awaited, so a
+  // connection that breaks first is no loss to reconnect.
+  SessionEnd end_ = SessionEnd::kNone;
   // Resets so far: a close that waited behind the lines tells whether one of them ended the
-  // session meanwhile.
+  // session meanwhile. A new connection forgets a waiting close: it was the old one's.
   int resets_ = 0;
   bool closeWaiting_ = false;
   int resetsAtClose_ = 0;

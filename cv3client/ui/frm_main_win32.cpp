@@ -327,6 +327,7 @@ LRESULT frmMain::OnNotify(NMHDR* header) {
 }
 
 LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (tray_ && tray_->OnTaskbarCreated(message)) return 0;
   switch (message) {
     case WM_SIZE:
       Layout();

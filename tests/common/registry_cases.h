@@ -19,6 +19,9 @@ struct RegistryBackendParam {
   std::function<std::unique_ptr<RegistryBackend>()> make;
   // Removes the scratch key tree after a test.
   std::function<void()> cleanup;
+  // Defines an environment variable (UTF-8) as the backend sees it.
+  std::function<void(RegistryBackend&, const std::string& name, const std::string& value)>
+      setVariable;
 };
 
 inline std::ostream& operator<<(std::ostream& os, const RegistryBackendParam& p) {
@@ -89,6 +92,38 @@ TEST_P(RegistryCases, StringBufferIs255Characters) {
   EXPECT_EQ(r.GetString(Key(), "Japanese"), japanese);
   r.SetString(Key(), "Japanese", japanese + "\xE6\x97\xA5");
   EXPECT_EQ(r.GetString(Key(), "Japanese"), "Error");
+}
+
+// UTF-16LE bytes of ASCII text with its terminating zero, as another program stores a text.
+inline std::string Utf16Stored(std::string_view ascii) {
+  std::string bytes;
+  for (char c : ascii) bytes += {c, '\0'};
+  return bytes + std::string(2, '\0');
+}
+
+// Values that another program (or the player in regedit) stored with another type read as the
+// text they stand for: a DWORD as its decimal number, an expandable text with its variables.
+TEST_P(RegistryCases, OtherTypesReadAsTheTextTheyStandFor) {
+  Registry& r = *registry_;
+  r.CreateKey(Key());
+  r.SetDWord(Key(), "CvPort", 13500);
+  EXPECT_EQ(r.GetString(Key(), "CvPort"), "13500");
+  r.SetDWord(Key(), "All", -1);
+  EXPECT_EQ(r.GetString(Key(), "All"), "4294967295");
+  GetParam().setVariable(*backend_, "CV3_TEST_HOME", "C:\\Users\\Jos\xC3\xA9");
+  const std::string subkey = Key().substr(Key().find('\\') + 1);
+  backend_->SetValue(RootKey::kCurrentUser, subkey, "Sounds",
+                     {ValueType::kExpandString, Utf16Stored("%CV3_TEST_HOME%\\sounds %CV3_NONE%")});
+  EXPECT_EQ(r.GetString(Key(), "Sounds"), "C:\\Users\\Jos\xC3\xA9\\sounds %CV3_NONE%");
+  // A name outside the code page is found as it is.
+  r.SetString(Key(),
+              "\xC5\x81\xC3\xB3"
+              "d\xC5\xBA",
+              "x");  // Łódź
+  EXPECT_TRUE(r.HasValue(Key(),
+                         "\xC5\x81\xC3\xB3"
+                         "d\xC5\xBA"));
+  EXPECT_TRUE(boxes_.empty());
 }
 
 TEST_P(RegistryCases, MissingValuesAndKeysReadAsTheMarker) {

@@ -5,34 +5,14 @@
 #include <gtest/gtest.h>
 
 #include "common/client_fakes.h"
+#include "common/window_fakes.h"
 
 namespace cv3 {
 namespace {
 
 using testing::ClientHarness;
+using testing::FakeAwayView;
 using testing::Log;
-
-class FakeAwayView : public AwayView {
- public:
-  explicit FakeAwayView(Log& log) : log_(log) {}
-  void ShowModal(AwayEvents& events) override {
-    log_.push_back("shown with [" + text + "]");
-    if (onShow) onShow(*this, events);
-  }
-  std::string AwayMessage() const override { return text; }
-  BoxResult ShowMessage(const MessageBoxSpec& box) override {
-    log_.push_back("box [" + box.title + "] " + (box.icon == BoxIcon::kNone ? "" : "icon ") +
-                   box.text);
-    return BoxResult::kOk;
-  }
-  void Hide() override { log_.push_back("hide"); }
-
-  std::string text;
-  std::function<void(FakeAwayView&, AwayEvents&)> onShow;
-
- private:
-  Log& log_;
-};
 
 struct Pilot : ClientHarness {
   Log window;

@@ -5,58 +5,14 @@
 #include <gtest/gtest.h>
 
 #include "common/client_fakes.h"
+#include "common/window_fakes.h"
 
 namespace cv3 {
 namespace {
 
 using testing::ClientHarness;
+using testing::FakeChatView;
 using testing::Log;
-
-// frmChat, recorded into one log shared by every window: "<partner>: what happened".
-class FakeChatView : public ChatView {
- public:
-  explicit FakeChatView(Log& log) : log_(log) {}
-  bool Create(const std::string& caption, bool lobbySize, ChatEvents& events) override {
-    caption_ = caption;
-    events_ = &events;
-    Note(std::string("created") + (lobbySize ? " lobby size" : ""));
-    return true;
-  }
-  bool IsVisible() const override { return visible; }
-  void ShowWindow() override {
-    visible = true;
-    Note("shown");
-  }
-  void Hide() override {
-    visible = false;
-    Note("hidden");
-  }
-  bool IsActive() const override { return active; }
-  void Flash() override { Note("flash"); }
-  void AppendOutput(const std::string& text, int colour) override {
-    output += text;
-    Note("append " + text.substr(0, text.size() - 2) +
-         (colour >= 0 ? " colour " + testing::Hex(static_cast<uint32_t>(colour)) : ""));
-  }
-  std::string InputText() const override { return input; }
-  void ClearInput() override {
-    input.clear();
-    Note("input cleared");
-  }
-  void Unload() override { Note("unloaded"); }
-
-  ChatEvents& events() { return *events_; }
-  bool visible = false;
-  bool active = false;
-  std::string input;
-  std::string output;
-
- private:
-  void Note(const std::string& what) { log_.push_back(caption_ + ": " + what); }
-  Log& log_;
-  std::string caption_;
-  ChatEvents* events_ = nullptr;
-};
 
 struct Chat : ClientHarness {
   Log windows;

@@ -6,7 +6,11 @@ namespace {
 
 INSTANTIATE_TEST_SUITE_P(Memory, RegistryCases,
                          ::testing::Values(RegistryBackendParam{
-                             "Memory", [] { return std::make_unique<MemoryRegistry>(); }, nullptr}),
+                             "Memory", [] { return std::make_unique<MemoryRegistry>(); }, nullptr,
+                             [](RegistryBackend& backend, const std::string& name,
+                                const std::string& value) {
+                               static_cast<MemoryRegistry&>(backend).SetVariable(name, value);
+                             }}),
                          [](const auto& info) { return info.param.name; });
 
 TEST(RegistryNames, RootKeyFromNameIsExact) {

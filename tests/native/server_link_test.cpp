@@ -17,11 +17,7 @@ struct FakeTransport : Transport {
 struct Recorder {
   std::vector<std::string> events;
   LinkHooks Hooks() {
-    return {[this](const MessageBoxSpec& box) {
-              events.push_back("box " + box.title + " " + box.text +
-                               (box.icon == BoxIcon::kCritical ? " critical" : ""));
-            },
-            [this] { events.push_back("reset"); }, [this] { events.push_back("reconnect"); },
+    return {[this] { events.push_back("not connected"); },
             [this](int ms) { events.push_back("wait " + std::to_string(ms)); }};
   }
 };

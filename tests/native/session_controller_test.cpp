@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/client_fakes.h"
+#include "common/window_fakes.h"
 
 namespace cv3 {
 namespace {
@@ -108,6 +109,11 @@ TEST(ConnectToServer, UsesTheStoredAddressAndPort) {
                  "status Connecting", "connect lobby.example.net:4000"}));
   EXPECT_EQ(core.session.LastHost(), "lobby.example.net");
   EXPECT_EQ(core.session.LastPort(), 4000);
+  // A port the player stored as a number in regedit is that port.
+  ClientHarness dword;
+  dword.settings.SetDWord("CvPort", 4000);
+  dword.session.ConnectToServer();
+  EXPECT_EQ(dword.log.back(), "connect localhost:4000");
 }
 
 TEST(ConnectToServer, MissingOrUnusableValuesFallBackToLocalhostAnd13228) {
@@ -322,6 +328,114 @@ TEST(SendCommand, LostConnectionShowsTheBoxResetsAndReconnects) {
   EXPECT_EQ(core.Take(),
             Concat(Concat({"box Error! critical The connection to Corvane has been lost!"}, kReset),
                    kReconnectOpens));
+}
+
+// A signed-out player still has his chat windows and the status menu. A send from them takes
+// up again only a session lost by accident; after a takeover or his own Disconnect it says that
+// he is not connected and starts nothing, however long the client then runs.
+TEST(SendCommand, OnlyASessionLostByAccidentIsTakenUpAgain) {
+  const Log elsewhere = {"box Warning! exclamation You have been signed on at another location!"};
+  const Log notConnected = {"box Warning! exclamation You are not connected to Corvane!"};
+  // The reconnect window, already open, goes on counting.
+  const Log lost =
+      Concat(Concat({"box Error! critical The connection to Corvane has been lost!"}, kReset),
+             {"reconnect window"});
+  const Log retry = {"stop timer 7302", "close socket", "connect localhost:13228",
+                     "start timer 7302 1300"};
+  struct Case {
+    const char* end;
+    std::function<void(ClientHarness&)> endSession;
+    Log ended;
+    Log eachSend;
+    Log retries;
+  };
+  const Case cases[] = {
+      {"taken over",
+       [](ClientHarness& c) { c.Receive({"NOTHERCATION"}); },
+       Concat(elsewhere, kResetSignedIn),
+       notConnected,
+       {}},
+      {"disconnected",
+       [](ClientHarness& c) {
+         c.commands.Execute(MainCommand::mnuDisconnect);
+         c.Receive({"DISCONNECT_ACK"});
+       },
+       Concat({"send DISCONNECT"}, kResetSignedIn),
+       notConnected,
+       {}},
+      {"disconnected, the server closing first",
+       [](ClientHarness& c) {
+         c.commands.Execute(MainCommand::mnuDisconnect);
+         c.SocketCloses(SocketClose::kByServer);
+       },
+       Concat({"send DISCONNECT"}, kResetSignedIn),
+       notConnected,
+       {}},
+      {"lost", [](ClientHarness& c) { c.SocketCloses(SocketClose::kByServer); },
+       Concat(kResetSignedIn, kReconnectOpens), lost, Concat(retry, retry)},
+  };
+  for (const Case& c : cases) {
+    ClientHarness core;
+    core.settings.SetDWord("Reconnect", 1);
+    Log windows;
+    testing::FakeChatView* bob = nullptr;
+    core.factory.Provide<ChatView>([&] {
+      auto view = std::make_unique<testing::FakeChatView>(windows);
+      bob = view.get();
+      return view;
+    });
+    core.factory.Provide<AwayView>([&] {
+      auto view = std::make_unique<testing::FakeAwayView>(windows);
+      view->onShow = [](testing::FakeAwayView& v, AwayEvents& e) {
+        v.text = "at lunch";
+        e.cmdOk_Click();
+      };
+      return view;
+    });
+    core.SignIn("me");
+    // The first chat window goes with the session; bob's stays open.
+    core.commands.OpenPrivateChat("al");
+    core.commands.OpenPrivateChat("bob");
+    core.Take();
+    c.endSession(core);
+    EXPECT_EQ(core.Take(), c.ended) << c.end;
+    bob->input = "still there?";
+    bob->events().txtInput_Enter();
+    core.commands.Execute(MainCommand::mnuOnline);
+    core.commands.Execute(MainCommand::mnuInvisible);
+    core.commands.Execute(MainCommand::mnuNewAway);
+    core.deferral.RunDeferred();
+    Log sends = Concat(Concat(c.eachSend, c.eachSend), c.eachSend);
+    sends.push_back("away window");
+    sends = Concat(sends, c.eachSend);
+    EXPECT_EQ(core.Take(), sends) << c.end;
+    core.timers.Advance(2 * 13000);
+    EXPECT_EQ(core.Take(), c.retries) << c.end;
+  }
+}
+
+// A close that waits behind a line's box belongs to its own connection: signing in again from
+// the tray while the box is open leaves the new session standing when the box closes.
+TEST(SocketClose, AWaitingCloseIsForgottenByANewConnection) {
+  ClientHarness core;
+  core.settings.SetDWord("Reconnect", 1);
+  core.SignIn("bob");
+  core.view.whileOpen = [&core] {
+    core.SocketCloses(SocketClose::kByServer);
+    core.session.ConnectToServer();
+    core.socket.connected = true;
+    core.core.OnSocketConnect();
+    core.Receive({"AUTH_ACK:OK"});
+  };
+  core.Receive({"WARNING:Back in an hour"});
+  EXPECT_EQ(
+      core.Take(),
+      Concat(Concat({"box Warning! exclamation Back in an hour"},
+                    {"disable Login", "enable Disconnect", "close socket", "logo Connecting",
+                     "status Connecting", "connect localhost:13228", "close reconnect window",
+                     "disable Login", "enable Disconnect", "logo Connected", "status Connected",
+                     "send AUTH:bob:D41D8CD98F00B204E9800998ECF8427E"}),
+             {"enable EditProfile", "logo Loading Users", "status Loading Users", "send USERS"}));
 }
 
 TEST(Exit, WhileNotConnectedEndsAtOnceAndThePlainLookHasNoTreeHookToRemove) {

@@ -9,6 +9,7 @@
 #include "cv3client/ui/main_commands.h"
 #include "loop_support.h"
 #include "testbed/remote_controls_win32.h"
+#include "tray_support.h"
 #include "win32/tray_win32.h"
 
 namespace cv3 {
@@ -249,6 +250,13 @@ TEST_P(MainWindowTest, ControlsReportTheirEvents) {
                               "command " + std::to_string(int(MainCommand::mnuExit)),
                               "tray LEFTDOUBLE", "tray RIGHTUP", "status click",
                               "command " + std::to_string(int(MainCommand::toolCommunityLink2))}));
+}
+
+// Explorer started again: the icon of a client hidden to the tray comes back.
+TEST_P(MainWindowTest, TheTrayIconComesBackWhenTheTaskbarStartsAgain) {
+  ASSERT_TRUE(ShellHasIcon(window_.hwnd()));
+  TaskbarStartsAgain(window_.hwnd());
+  EXPECT_TRUE(ShellHasIcon(window_.hwnd()));
 }
 
 // The pilots' and games' menus pump socket events while they are open. A notice arriving inside

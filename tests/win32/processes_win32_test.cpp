@@ -133,6 +133,16 @@ TEST_F(Win32ProcessesTest, EndingALaunchEndsItAndWhatItStartedOnly) {
   EXPECT_TRUE(SleepersListedWithin(processes_, 2, 5000));
 }
 
+// What a game starts out of its job (an updater, a browser) starts, and outlives the game's end.
+TEST_F(Win32ProcessesTest, AGameMayStartAProgramOutOfItsJob) {
+  std::unique_ptr<LaunchedProcess> launched =
+      processes_.Launch(SleeperCommand(60000) + " breakaway", "", ShowMode::kHidden);
+  ASSERT_TRUE(launched);
+  EXPECT_TRUE(SleepersListedWithin(processes_, 2, 5000)) << "the program it started";
+  launched->End();
+  EXPECT_TRUE(SleepersListedWithin(processes_, 1, 5000));
+}
+
 // The watchdog's time-out ends the game it waits for from inside the wait, here once the game
 // and the copy it started both run: the wait then sees its end, and the copy ends with it.
 LaunchedProcess* g_waited = nullptr;

@@ -3,17 +3,21 @@
 #include <windows.h>
 
 #include "common/registry_cases.h"
+#include "common/wide_text_win32.h"
 
 namespace cv3 {
 namespace {
 
 void DeleteScratchKey() { RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\CorvaneRegistryTest"); }
 
-INSTANTIATE_TEST_SUITE_P(Win32, RegistryCases,
-                         ::testing::Values(RegistryBackendParam{
-                             "Win32", [] { return std::make_unique<Win32Registry>(); },
-                             DeleteScratchKey}),
-                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    Win32, RegistryCases,
+    ::testing::Values(RegistryBackendParam{
+        "Win32", [] { return std::make_unique<Win32Registry>(); }, DeleteScratchKey,
+        [](RegistryBackend&, const std::string& name, const std::string& value) {
+          SetEnvironmentVariableW(Widen(name).c_str(), Widen(value).c_str());
+        }}),
+    [](const auto& info) { return info.param.name; });
 
 class Win32RegistryRaw : public ::testing::Test {
  protected:

@@ -2,7 +2,8 @@
 // names (a minute without one), then ends. Waiting in its message loop, it is ready for input at
 // once, as a windows program soon is, so a wait for that returns at its start, not at its end.
 // A second argument "child" first starts another copy of it (without a child), as a game may
-// start a helper of its own.
+// start a helper of its own; "breakaway" starts it out of the sleeper's job, as an updater or a
+// browser is started.
 #include <windows.h>
 
 #include <cstdlib>
@@ -10,15 +11,17 @@
 #include <string>
 
 int main(int argc, char** argv) {
-  if (argc > 2 && std::string(argv[2]) == "child") {
+  const std::string kind = argc > 2 ? argv[2] : "";
+  if (kind == "child" || kind == "breakaway") {
     wchar_t self[MAX_PATH];
     DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
     std::wstring line = L"\"" + std::wstring(self, length) + L"\" " +
                         std::wstring(argv[1], argv[1] + std::strlen(argv[1]));
     STARTUPINFOW startup{sizeof startup};
     PROCESS_INFORMATION child{};
-    if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                       &child)) {
+    DWORD flags = kind == "breakaway" ? CREATE_BREAKAWAY_FROM_JOB : 0;
+    if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr,
+                       &startup, &child)) {
       CloseHandle(child.hThread);
       CloseHandle(child.hProcess);
     }

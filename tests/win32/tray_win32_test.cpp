@@ -14,6 +14,7 @@
 
 #include "common/tray.h"
 #include "cv3guard/form1_win32.h"
+#include "tray_support.h"
 
 namespace cv3 {
 namespace {
@@ -33,17 +34,6 @@ class TrayWindow {
 };
 
 HICON AppIcon() { return LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION)); }
-
-// Whether the shell knows an icon of this window and number: changing only its tip succeeds.
-bool ShellHasIcon(HWND hwnd) {
-  NOTIFYICONDATAA probe{};
-  probe.cbSize = NOTIFYICONDATAA_V1_SIZE;
-  probe.hWnd = hwnd;
-  probe.uID = TrayIcon::kIconNumber;
-  probe.uFlags = NIF_TIP;
-  std::strcpy(probe.szTip, "probe");
-  return Shell_NotifyIconA(NIM_MODIFY, &probe) != FALSE;
-}
 
 TEST(TrayIcon, FillsTheRecordFromTheArguments) {
   TrayWindow window;
@@ -132,6 +122,18 @@ TEST(TrayIcon, TheWatchdogsWindowTakesOnlyTheIconsMessageAsItsActions) {
   SendMessageW(form.hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(517, 0));
   SendMessageW(form.hwnd(), TrayIcon::kCallbackMessage, TrayIcon::kIconNumber, MAKELPARAM(517, 0));
   EXPECT_EQ(events.seen, std::vector<std::string>{"RIGHTUP"});
+}
+
+// Explorer started again: the watchdog's icon comes back, and one it removed stays away.
+TEST(TrayIcon, TheWatchdogsIconComesBackWhenTheTaskbarStartsAgain) {
+  Form1 form;
+  ASSERT_TRUE(form.Load(nullptr));
+  form.AddTrayIcon("GUARD");
+  TaskbarStartsAgain(form.hwnd());
+  EXPECT_TRUE(ShellHasIcon(form.hwnd()));
+  form.RemoveTrayIcon();
+  TaskbarStartsAgain(form.hwnd());
+  EXPECT_FALSE(ShellHasIcon(form.hwnd()));
 }
 
 }  // namespace
