@@ -83,7 +83,8 @@ std::string MetricsText(const Metrics& metrics, const LobbyView& view, uint64_t 
                  metrics.linesWritten},
            Count{"lobbyd_bytes_written_total", "Bytes written to connections.",
                  metrics.bytesWritten},
-           Count{"lobbyd_notices_dropped_total", "Chat lines and changes dropped by flood control.",
+           Count{"lobbyd_notices_dropped_total",
+                 "Chat lines, changes and list requests dropped by flood control.",
                  metrics.noticesDropped},
        }) {
     Family(out, count.name, "counter", count.help);
