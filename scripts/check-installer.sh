@@ -6,10 +6,11 @@
 # while the client runs changes nothing, nor does an install or an uninstall beside another one or
 # beside an elevated client; a second install keeps the settings; a silent uninstall leaves no
 # program file, shortcut, uninstall entry or "CV30" value and keeps the settings, which go too with
-# /REMOVESETTINGS; only /SITE= writes a setting ("CvWebSite"); a player's own "Corvane 3" shortcuts
-# to a portable copy survive an install and an uninstall. Prints the figures (sizes, times). Run by
-# scripts/test.sh with CV3_LOBBYD_PORT set and the lobbyd of the Windows tests running, after the
-# Windows build (its setup tool, build/windows/cv3setuptool.exe).
+# /REMOVESETTINGS; only /SITE=, /TLS and /PIN= write settings ("CvWebSite", "CvTls", "CvTlsPin");
+# a player's own "Corvane 3" shortcuts to a portable copy survive an install and an uninstall.
+# Prints the figures (sizes, times). Run by scripts/test.sh with CV3_LOBBYD_PORT set and the lobbyd
+# of the Windows tests running, after the Windows build (its setup tool,
+# build/windows/cv3setuptool.exe).
 # Ends with "Packages: N passed, N failed"; non-zero on any failure.
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -203,13 +204,19 @@ check "no uninstall entry is left" bash -c "! wine reg query '$uninstall_key' >/
 check "no \"CV30\" Run value is left" test -z "$(value "$run_key" CV30)"
 check "the settings are kept" test "$changed" = "$(settings)"
 
-# A community's own build names its web site with /SITE=; an install without it leaves the value.
+# A community's own build names its web site with /SITE=, and its TLS server with /TLS and the
+# server key's pin (/PIN=, base64 with its own "/" and "+"); an install without them leaves the
+# values.
 site=http://lobby.example.org
-check "no install so far wrote \"CvWebSite\"" test -z "$(value "$settings_key" CvWebSite)"
-check "a silent install with /SITE= succeeds" install "/SITE=$site"
-check "/SITE= stored \"CvWebSite\"" test "$(value "$settings_key" CvWebSite)" = "$site"
-check "an install without /SITE= succeeds" install
-check "it kept \"CvWebSite\"" test "$(value "$settings_key" CvWebSite)" = "$site"
+pin=n4bQgYhMfWWaL+qgxVrQFaO/TxsrC4Is0V1sFbDwCgg=
+ours() {  # the three values the switches write, "|" between them
+  echo "$(value "$settings_key" CvWebSite)|$(value "$settings_key" CvTls)|$(value "$settings_key" CvTlsPin)"
+}
+check "no install so far wrote \"CvWebSite\", \"CvTls\" or \"CvTlsPin\"" test "$(ours)" = "||"
+check "a silent install with /SITE=, /TLS and /PIN= succeeds" install "/SITE=$site" /TLS "/PIN=$pin"
+check "they stored \"CvWebSite\", \"CvTls\" 1 and \"CvTlsPin\"" test "$(ours)" = "$site|0x1|$pin"
+check "an install without them succeeds" install
+check "it kept all three" test "$(ours)" = "$site|0x1|$pin"
 check "the silent uninstall succeeds" uninstall
 
 # An administrator's install into a folder of his choice, with a desktop shortcut, and an

@@ -1,5 +1,7 @@
 #include "win32/winsock_connection_win32.h"
 
+#include <mstcpip.h>
+
 #include <cstring>
 
 namespace cv3 {
@@ -8,6 +10,21 @@ namespace {
 constexpr UINT kSocketMessage = WM_APP + 1;
 constexpr UINT kFailMessage = WM_APP + 2;
 constexpr UINT kCancelMessage = WM_APP + 3;
+
+// A server gone without a FIN (its link pulled, a NAT that forgot us) would otherwise leave the
+// client "Online" until the player sent something: after a minute of silence the system probes
+// every 10 s, and when none is answered the connection ends as failed (Windows sends 10 probes,
+// so about three minutes in all).
+void KeepAlive(SOCKET socket) {
+  tcp_keepalive probes{1, 60 * 1000, 10 * 1000};
+  DWORD returned = 0;
+  if (WSAIoctl(socket, SIO_KEEPALIVE_VALS, &probes, sizeof probes, nullptr, 0, &returned, nullptr,
+               nullptr) == 0) {
+    return;
+  }
+  BOOL on = TRUE;  // the system's own times, slower but still an end
+  setsockopt(socket, SOL_SOCKET, SO_KEEPALIVE, reinterpret_cast<const char*>(&on), sizeof on);
+}
 
 }  // namespace
 
@@ -99,6 +116,7 @@ bool WinsockConnection::TryNextAddress() {
     }
     socket_ = socket(address.ss_family, SOCK_STREAM, IPPROTO_TCP);
     if (socket_ == INVALID_SOCKET) continue;
+    KeepAlive(socket_);
     WSAAsyncSelect(socket_, window_, kSocketMessage, FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE);
     if (connect(socket_, reinterpret_cast<const sockaddr*>(&address), length) == 0 ||
         WSAGetLastError() == WSAEWOULDBLOCK) {

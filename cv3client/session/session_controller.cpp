@@ -115,6 +115,11 @@ void SessionController::ConnectToServer() {
   lastHost_ = host.empty() ? std::string(kDefaultServerHost) : host;
   lastPort_ = PortFromText(settings::TextOrEmpty(registry_, settings::kCvPort))
                   .value_or(kDefaultServerPort);
+  if (settings::FlagIsOn(registry_, settings::kCvTls)) {
+    messages_.ShowMessage(ErrorBox(std::string(kTlsUnavailableText)));
+    EndSession(SessionEnd::kRefused);  // no reconnect: it would be refused the same way
+    return;
+  }
   SetProgress(kStatusConnecting);
   socket_.Connect(lastHost_, lastPort_);
 }

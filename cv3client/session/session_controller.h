@@ -70,6 +70,10 @@ inline constexpr std::string_view kSuspendedText = "Your account has been tempor
 inline constexpr std::string_view kBannedText = "Your account has been permanently banned!";
 inline constexpr std::string_view kConnectionLostText = "The connection to Corvane has been lost!";
 inline constexpr std::string_view kNotConnectedText = "You are not connected to Corvane!";
+// "CvTls" is 1 but this client speaks no TLS yet: it connects not at all rather than in clear text.
+inline constexpr std::string_view kTlsUnavailableText =
+    "This version of Corvane cannot make a secure connection (TLS), so it did not connect. Uncheck "
+    "\"Secure connection (TLS)\" in the preferences to connect without it.";
 inline constexpr std::string_view kNewVersionText =
     "A new version of the Corvane client is available!";
 
@@ -113,7 +117,8 @@ class SessionController {
   void StartupFailed(std::string_view missingWindow = {});
 
   // Opens a new connection to "CvAddress":"CvPort" ("localhost" and 13228 when missing or
-  // unusable) with the current signed-in name and digest.
+  // unusable) with the current signed-in name and digest. With "CvTls" 1 it shows
+  // kTlsUnavailableText and the session ends as refused, nothing sent.
   void ConnectToServer();
   // The host and port of the last ConnectToServer; reconnect attempts use them.
   const std::string& LastHost() const { return lastHost_; }

@@ -55,6 +55,11 @@ inline constexpr Setting kPlaySoundOnMsg{kClientKey, "PlaySoundOnMsg", kFlag, tr
 inline constexpr Setting kCvAddress{kClientKey, "CvAddress", kText};
 inline constexpr Setting kCvPort{kClientKey, "CvPort", kText};
 inline constexpr Setting kReconnect{kClientKey, "Reconnect", kFlag, true};
+// 1 wraps the lobby connection in TLS; missing is plain text, as before the setting existed.
+inline constexpr Setting kCvTls{kClientKey, "CvTls", kFlag, false};
+// The base64 SHA-256 of the server's public key ("pin-sha256"): with it the key must match and
+// the certificate chain is not required. The client never writes it; the installer's /PIN= may.
+inline constexpr Setting kCvTlsPin{kClientKey, "CvTlsPin", kText};
 // Pilot names, each followed by ","; missing is the empty list. Read whole, well past the usual
 // 255 bytes: a list that read as missing would be written over by the next name ignored.
 inline constexpr Setting kIgnored{kClientKey, "Ignored", kText, false, 64 * 1024};
@@ -69,10 +74,10 @@ inline constexpr Setting kCvWebSite{kClientKey, "CvWebSite", kText};
 inline constexpr Setting kStartWithWindows{kRunKey, "CV30", kText, true};
 
 inline constexpr Setting kCatalogue[] = {
-    kSlowCpu,        kBuffLobby, kBuffPrivates,    kAutoLogin,       kRememberLogin,
-    kUsername,       kPassword,  kFlashInactive,   kPopupLobbyOnMsg, kPopupPrivateOnMsg,
-    kPlaySoundOnMsg, kCvAddress, kCvPort,          kReconnect,       kIgnored,
-    kAltLaunch,      kCvWebSite, kStartWithWindows};
+    kSlowCpu,        kBuffLobby, kBuffPrivates,  kAutoLogin,       kRememberLogin,
+    kUsername,       kPassword,  kFlashInactive, kPopupLobbyOnMsg, kPopupPrivateOnMsg,
+    kPlaySoundOnMsg, kCvAddress, kCvPort,        kCvTls,           kCvTlsPin,
+    kReconnect,      kIgnored,   kAltLaunch,     kCvWebSite,       kStartWithWindows};
 
 // A flag is on only when it holds the number 1; missing or anything else is off.
 bool FlagIsOn(Registry& registry, const Setting& flag);

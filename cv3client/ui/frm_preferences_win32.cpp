@@ -23,6 +23,7 @@ constexpr CheckDesign kChecks[] = {
     {kGeneral, PrefBox::kStartWithWin, L"Start Corvane with windows"},
     {kGeneral, PrefBox::kRememberIDPass, L"Remember my ID && Password"},
     {kGeneral, PrefBox::kAutoLogin, L"Automatically Login"},
+    {kConnection, PrefBox::kTls, L"Secure connection (TLS)"},
     {kConnection, PrefBox::kReconnect, L"Try to reconnect on disconnect"},
     {kNotifications, PrefBox::kSoundOnMsg, L"Play sound on message"},
     {kNotifications, PrefBox::kFlashInactive, L"Flash inactive window on message"},

@@ -59,7 +59,7 @@ class frmPreferences : public Form, public PreferencesView {
   int page_ = 0;
   HWND SSTab1_ = nullptr, lstIgnored_ = nullptr;
   HBRUSH pageBrush_ = nullptr;
-  std::array<HWND, 12> boxes_{};  // by PrefBox
+  std::array<HWND, 13> boxes_{};  // by PrefBox
   std::array<HWND, 2> texts_{};   // by PrefText
   std::vector<std::pair<int, HWND>> pageControls_;
 };

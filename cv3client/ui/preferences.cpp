@@ -20,6 +20,7 @@ struct FlagBox {
 const FlagBox kFlagBoxes[] = {
     {PrefBox::kRememberIDPass, settings::kRememberLogin},
     {PrefBox::kAutoLogin, settings::kAutoLogin},
+    {PrefBox::kTls, settings::kCvTls},
     {PrefBox::kReconnect, settings::kReconnect},
     {PrefBox::kSoundOnMsg, settings::kPlaySoundOnMsg},
     {PrefBox::kFlashInactive, settings::kFlashInactive},
@@ -80,7 +81,7 @@ void PreferencesController::cmdOK_Click() {
              PrefBox::kPopupLobbyOnMsg, PrefBox::kPopupPrivateOnMsg, PrefBox::kSoundOnMsg});
   settings::WriteText(registry, settings::kCvAddress, view_.Text(PrefText::kCVAddress));
   settings::WriteText(registry, settings::kCvPort, view_.Text(PrefText::kCVPort));
-  SaveFlags({PrefBox::kReconnect});
+  SaveFlags({PrefBox::kTls, PrefBox::kReconnect});
   // A writable Run key may still be missing on a fresh profile.
   registry.CreateKey(settings::kStartWithWindows.key);
   settings::WriteText(registry, settings::kStartWithWindows,

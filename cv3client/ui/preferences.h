@@ -33,6 +33,7 @@ enum class PrefBox {
   kStartWithWin,
   kRememberIDPass,
   kAutoLogin,
+  kTls,
   kReconnect,
   kSoundOnMsg,
   kFlashInactive,

@@ -103,10 +103,11 @@ struct Preferences : ClientHarness {
 };
 
 const Boxes kInitialBoxes = {
-    {kStartWithWin, true},    {kRememberIDPass, false},   {kAutoLogin, false},
-    {kReconnect, true},       {kSoundOnMsg, true},        {kFlashInactive, true},
-    {kPopupLobbyOnMsg, true}, {kPopupPrivateOnMsg, true}, {kBuffLobby, true},
-    {kBuffPrivates, true},    {kAlternateLaunch, false},  {kSlowCPU, false}};
+    {kStartWithWin, true},  {kRememberIDPass, false}, {kAutoLogin, false},
+    {kTls, false},          {kReconnect, true},       {kSoundOnMsg, true},
+    {kFlashInactive, true}, {kPopupLobbyOnMsg, true}, {kPopupPrivateOnMsg, true},
+    {kBuffLobby, true},     {kBuffPrivates, true},    {kAlternateLaunch, false},
+    {kSlowCPU, false}};
 
 TEST(Preferences, AFreshInstallationShowsTheInitialStatesAndOkWritesEveryValue) {
   Preferences p;
@@ -121,7 +122,8 @@ TEST(Preferences, AFreshInstallationShowsTheInitialStatesAndOkWritesEveryValue) 
   EXPECT_EQ(p.Stored(),
             "SlowCPU 0, BuffLobby 1, BuffPrivates 1, AutoLogin 0, RememberLogin 0, Username Error, "
             "Password Error, FlashInactive 1, PopupLobbyOnMsg 1, PopupPrivateOnMsg 1, "
-            "PlaySoundOnMsg 1, CvAddress Error, CvPort Error, Reconnect 1, Ignored Error, "
+            "PlaySoundOnMsg 1, CvAddress Error, CvPort Error, CvTls 0, CvTlsPin Error, Reconnect "
+            "1, Ignored Error, "
             "AltLaunch 0, CvWebSite Error, CV30 C:\\Corvane\\cv3client.exe");
   // Under the current user's Run key, which he may write.
   EXPECT_EQ(p.settings.registry.GetString(kRunKey, "CV30"), "C:\\Corvane\\cv3client.exe");

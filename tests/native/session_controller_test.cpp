@@ -116,6 +116,21 @@ TEST(ConnectToServer, UsesTheStoredAddressAndPort) {
   EXPECT_EQ(dword.log.back(), "connect localhost:4000");
 }
 
+// Asked for TLS, a client without it says so and sends nothing rather than talk in clear text.
+TEST(ConnectToServer, TlsAskedForConnectsNotAtAll) {
+  ClientHarness core;
+  core.settings.SetDWord("CvTls", 1);
+  core.settings.SetDWord("Reconnect", 1);
+  core.session.ConnectToServer();
+  EXPECT_EQ(core.Take(),
+            (Log{"disable Login", "enable Disconnect", "close socket",
+                 "box Error! critical This version of Corvane cannot make a secure connection "
+                 "(TLS), so it did not connect. Uncheck \"Secure connection (TLS)\" in the "
+                 "preferences to connect without it.",
+                 "close socket", "tree clear", "disable EditProfile", "logo Corvane 3.0",
+                 "status Not Connected", "roster hidden", "enable Login", "disable Disconnect"}));
+}
+
 TEST(ConnectToServer, MissingOrUnusableValuesFallBackToLocalhostAnd13228) {
   for (const char* port : {"", "abc", "0", "70000", "40 00", "-5"}) {
     ClientHarness core;

@@ -493,6 +493,8 @@ TEST_F(ModalWindowsTest, PreferencesPagesShowTheInitialStatesAndOkWritesWinesReg
     window.SetText(PrefText::kCVAddress, "lobby.example.net");
     window.SetText(PrefText::kCVPort, " 4000");
     SendMessageW(FindWindowExW(shown, nullptr, L"Button", L"Automatically Login"), BM_CLICK, 0, 0);
+    SendMessageW(FindWindowExW(shown, nullptr, L"Button", L"Secure connection (TLS)"), BM_CLICK, 0,
+                 0);
     Do(shown, Act::kEnter);
     pressedOk = true;
     return false;
@@ -512,9 +514,11 @@ TEST_F(ModalWindowsTest, PreferencesPagesShowTheInitialStatesAndOkWritesWinesReg
                      "text Tahoma Error",
                      "label Corvane port:",
                      "text Tahoma Error",
+                     "check [ ] Secure connection (TLS)",
                      "check [x] Try to reconnect on disconnect",
                      "tab [Corvane address:]",
                      "tab [Corvane port:]",
+                     "tab Secure connection (TLS)",
                      "tab Try to reconnect on disconnect",
                      "tab OK",
                      "tab Cancel",
@@ -548,10 +552,11 @@ TEST_F(ModalWindowsTest, PreferencesPagesShowTheInitialStatesAndOkWritesWinesReg
           registry.GetDWord(key, "AutoLogin").ToText(),
           registry.GetDWord(key, "RememberLogin").ToText(), registry.GetString(key, "Username"),
           registry.GetString(key, "Password"), registry.GetString(key, "CvAddress"),
-          registry.GetString(key, "CvPort"), registry.GetDWord(key, "SlowCPU").ToText(),
+          registry.GetString(key, "CvPort"), registry.GetDWord(key, "CvTls").ToText(),
+          registry.GetDWord(key, "SlowCPU").ToText(),
           registry.GetString("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run",
                              "CV30")}),
-      (Strings{"1", "1", "pilot", "0123456789ABCDEF", "lobby.example.net", " 4000", "0",
+      (Strings{"1", "1", "pilot", "0123456789ABCDEF", "lobby.example.net", " 4000", "1", "0",
                "C:\\Corvane\\cv3client.exe"}));
 }
 

@@ -149,5 +149,31 @@ TEST_F(Loopback, ARefusedConnectionFailsAndANewConnectDropsTheCancelOfTheOldOne)
   EXPECT_EQ(events, std::vector<std::string>{"failed"});
 }
 
+// The connection's own socket, found among the process's handles as the one whose local port
+// the listener saw connecting: what the system probes with is read back from it as it is.
+TEST_F(Loopback, TheSocketProbesAServerThatVanishedWithoutAWord) {
+  ASSERT_TRUE(Connected());
+  sockaddr_in client{};
+  int length = sizeof client;
+  ASSERT_EQ(getpeername(peer, reinterpret_cast<sockaddr*>(&client), &length), 0);
+  std::vector<DWORD> keepAlive;
+  for (UINT_PTR handle = 4; handle < 0x10000; handle += 4) {
+    SOCKET candidate = static_cast<SOCKET>(handle);
+    sockaddr_in local{};
+    length = sizeof local;
+    if (candidate == peer || candidate == listener ||
+        getsockname(candidate, reinterpret_cast<sockaddr*>(&local), &length) != 0 ||
+        local.sin_family != AF_INET || local.sin_port != client.sin_port) {
+      continue;
+    }
+    DWORD on = 0;
+    length = sizeof on;
+    getsockopt(candidate, SOL_SOCKET, SO_KEEPALIVE, reinterpret_cast<char*>(&on), &length);
+    keepAlive.push_back(on);
+  }
+  EXPECT_EQ(keepAlive, std::vector<DWORD>{1});
+  closesocket(peer);
+}
+
 }  // namespace
 }  // namespace cv3
