@@ -22,8 +22,8 @@ std::string MakeDummyHash(const PasswordHasher& hasher) {
 
 namespace {
 
-// Keepalive probes find a peer that is gone without a word; the user timeout does the same
-// while lines to it wait unacknowledged, when keepalive probes are not sent.
+// Keepalive probes find a peer that is gone without a word while nothing goes to him; while lines
+// to him wait unacknowledged no probe is sent, and the user timeout, as long, finds him instead.
 void SetKeepalive(asio::ip::tcp::socket& socket, const LobbyOptions& options) {
   int fd = socket.native_handle();
   int on = 1;

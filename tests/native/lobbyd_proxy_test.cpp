@@ -78,9 +78,11 @@ TEST(ProxyProtocol, AListedProxyNamesTheClientForLimitsAndLogsAndNoOneElseMay) {
   LobbyOptions options;
   options.proxyFrom = AddressList::Of("127.0.0.2");
   options.connectionsPerAddress = 1;
+  options.signInSeconds = 1;  // the header's deadline; the lobby's own runs on the manual clock
   TestServer server({}, options);
   ASSERT_EQ(server.Start(), "");
   auto viaProxy = [&] { return server.Connect(0, "127.0.0.2"); };
+  auto silent = viaProxy();
 
   // The header and the first line in one write: the line is the session's.
   auto ann = viaProxy();
@@ -93,7 +95,8 @@ TEST(ProxyProtocol, AListedProxyNamesTheClientForLimitsAndLogsAndNoOneElseMay) {
   ASSERT_TRUE(again->SendRaw(V2Tcp4(0x42)));
   EXPECT_TRUE(again->WaitClosed());
   auto bob = viaProxy();
-  ASSERT_TRUE(bob->SendRaw("PROXY TCP4 203.0.113.8 127.0.0.1 40003 13228\r\n"));
+  ASSERT_TRUE(bob->SendRaw("PROXY TCP4 203.0.113.8 127.0."));
+  ASSERT_TRUE(bob->SendRaw("0.1 40003 13228\r\n"));
   EXPECT_TRUE(testing::SignedIn(std::move(bob), "bob", CreateRequest("bob", "pw")));
   // A header from an address not listed, and a malformed one from the proxy.
   auto unlisted = server.Connect();
@@ -102,6 +105,7 @@ TEST(ProxyProtocol, AListedProxyNamesTheClientForLimitsAndLogsAndNoOneElseMay) {
   auto malformed = viaProxy();
   ASSERT_TRUE(malformed->SendRaw("PROXY TCP4 203.0.113.9\r\n"));
   EXPECT_TRUE(malformed->WaitClosed());
+  EXPECT_TRUE(silent->WaitClosed());
   server.Stop();
 
   std::string log = server.LogText();
@@ -112,16 +116,18 @@ TEST(ProxyProtocol, AListedProxyNamesTheClientForLimitsAndLogsAndNoOneElseMay) {
         " 203.0.113.8:40003 - connected\n"s,
         " - PROXY protocol header from an address not in --proxy-from\n"s,
         " - malformed PROXY protocol header (version 1 header is not \"PROXY TCP4|TCP6 SOURCE "
-        "DEST SPORT DPORT\")\n"s}) {
+        "DEST SPORT DPORT\")\n"s,
+        " - no PROXY protocol header within the sign-in deadline\n"s}) {
     EXPECT_NE(log.find(line), std::string::npos) << line << "\nin\n" << log;
   }
-  // The proxy's own address shows only where no header named another.
+  // The proxy's own address shows only where no header named another: the malformed and the
+  // silent connection.
   size_t proxyLines = 0;
   for (size_t at = log.find(" 127.0.0.2:"); at != std::string::npos;
        at = log.find(" 127.0.0.2:", at + 1)) {
     ++proxyLines;
   }
-  EXPECT_EQ(proxyLines, 1u) << log;
+  EXPECT_EQ(proxyLines, 2u) << log;
 }
 
 }  // namespace
