@@ -54,6 +54,13 @@ constexpr LimitFlag kLimitFlags[] = {
     {"--max-bio-length", &LobbyOptions::maxBioLength, 8000, "longest bio"},
     {"--games-per-account", &LobbyOptions::gamesPerAccount, 100000,
      "games one account may have listed"},
+    // The kernel's own limits.
+    {"--keepalive-idle", &LobbyOptions::keepaliveIdle, 32767,
+     "seconds a connection is quiet before keepalive probes start"},
+    {"--keepalive-interval", &LobbyOptions::keepaliveInterval, 32767,
+     "seconds between keepalive probes"},
+    {"--keepalive-probes", &LobbyOptions::keepaliveProbes, 127,
+     "unanswered keepalive probes after which a pilot counts as gone and is signed off"},
 };
 
 // The limits that lines must have room for: what a pilot may store is sent in one line, and a
@@ -157,6 +164,9 @@ std::string UsageText() {
         std::string(limit.help) + " (default " + std::to_string(defaults.*(limit.value)) + ")");
   }
   return text +
+         UsageEntry("--proxy-from LIST",
+                    "addresses or prefixes, comma-separated, of proxies whose connections start "
+                    "with a PROXY protocol header (v1 or v2) naming the client (default none)") +
          UsageEntry("--add-account NAME:PASSWORD",
                     "create an account if it does not "
                     "exist yet") +
@@ -262,6 +272,10 @@ std::string ParseFlags(const std::vector<std::string>& args, Flags& flags) {
         return "--metrics-from: " + problem;
       }
       metricsFrom = true;
+    } else if (flag == "--proxy-from") {
+      if (auto problem = flags.lobby.proxyFrom.Parse(value); !problem.empty()) {
+        return "--proxy-from: " + problem;
+      }
     } else if (flag == "--backup-to") {
       if (value.empty()) return "--backup-to needs a file name";
       flags.backupTo = value;

@@ -61,20 +61,18 @@ std::string Lobby::Load() {
   return {};
 }
 
-void Lobby::Accept(asio::ip::tcp::socket socket) {
-  asio::error_code error;
-  auto remote = socket.remote_endpoint(error);
-  std::string address = error ? "unknown" : AddressKey(remote.address());
+void Lobby::Accept(asio::ip::tcp::socket socket, const asio::ip::tcp::endpoint& remote) {
   std::shared_ptr<Session> session;
-  Connect(address, [&](uint64_t id) {
-    session = std::make_shared<Session>(std::move(socket), id, shared_);
+  Connect(AddressKey(remote), [&](uint64_t id) {
+    session = std::make_shared<Session>(std::move(socket), remote, id, shared_);
     return session;
   });
   if (session) {
     session->Start();
   } else {
     // Closed at once, without a word: the descriptor is free again for someone else.
-    socket.close(error);
+    asio::error_code ignored;
+    socket.close(ignored);
   }
 }
 

@@ -63,7 +63,8 @@ class Lobby final : public SessionEvents, private LobbyContext::Owner {
   // since their hosts are. Empty text on success.
   std::string Load();
 
-  void Accept(asio::ip::tcp::socket socket);
+  // `remote` is the client: the socket's peer, or whom a proxy in between speaks for.
+  void Accept(asio::ip::tcp::socket socket, const asio::ip::tcp::endpoint& remote);
   // Takes a connection from `address` as Accept does, made by `make` with the id it gets; null
   // when the limits refuse it (then `make` is not called).
   using MakeParticipant = std::function<std::shared_ptr<Participant>(uint64_t id)>;

@@ -5,6 +5,8 @@
 #include <chrono>
 #include <cstddef>
 
+#include "lobbyd/address_list.h"
+
 namespace lobbyd {
 
 // Entries a list reply is produced in at a time; the next come once the connection has drained.
@@ -43,6 +45,14 @@ struct LobbyOptions {
   unsigned maxProfileFieldLength = 255;
   unsigned maxBioLength = 4000;
   unsigned gamesPerAccount = 10;
+  // TCP keepalive on every connection, in seconds and probes: a pilot whose link is gone without
+  // a word (a laptop asleep, a NAT that forgot him) is noticed and signed off within
+  // idle + interval * probes.
+  unsigned keepaliveIdle = 60;
+  unsigned keepaliveInterval = 10;
+  unsigned keepaliveProbes = 5;
+  // Proxies whose connections start with a PROXY protocol header naming the client.
+  AddressList proxyFrom = AddressList::None();
   // Notices to one connection are gathered for at least this long (GatherInterval). Not a
   // flag: zero writes everything at once, for in-process harnesses that run the io_context by
   // hand, so that what a turn of their loop queues is written in that turn and a run never

@@ -1,10 +1,13 @@
 #include "lobbyd/server.h"
 
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sodium.h>
 #include <unistd.h>
 
 #include <asio/post.hpp>
+#include <utility>
 
 namespace lobbyd {
 
@@ -17,10 +20,31 @@ std::string MakeDummyHash(const PasswordHasher& hasher) {
   return hasher.Hash(secret).value_or(std::string());
 }
 
+namespace {
+
+// Keepalive probes find a peer that is gone without a word while nothing goes to him; while lines
+// to him wait unacknowledged no probe is sent, and the user timeout, as long, finds him instead.
+void SetKeepalive(asio::ip::tcp::socket& socket, const LobbyOptions& options) {
+  int fd = socket.native_handle();
+  int on = 1;
+  int idle = static_cast<int>(options.keepaliveIdle);
+  int interval = static_cast<int>(options.keepaliveInterval);
+  int probes = static_cast<int>(options.keepaliveProbes);
+  unsigned userTimeout = (options.keepaliveIdle + options.keepaliveInterval * probes) * 1000u;
+  ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+  ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+  ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+  ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes);
+  ::setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &userTimeout, sizeof userTimeout);
+}
+
+}  // namespace
+
 Server::Server(asio::io_context& io, Store& store, const PasswordHasher& hasher, const Clock& clock,
                EventLog& log, LobbyOptions options, unsigned hashThreads)
     : io_(io),
       log_(log),
+      options_(options),
       pool_(io, hasher, hashThreads),
       worker_(io, store, &metrics_.storeCommits),
       lobby_(io, store, worker_, pool_, clock, log, metrics_, options, MakeDummyHash(hasher)),
@@ -61,7 +85,7 @@ void Server::AcceptNext() {
   acceptor_.async_accept([this](const asio::error_code& error, asio::ip::tcp::socket socket) {
     if (stopped_ || error == asio::error::operation_aborted) return;
     if (!error) {
-      lobby_.Accept(std::move(socket));
+      Admit(std::move(socket));
       AcceptNext();
       return;
     }
@@ -85,6 +109,25 @@ void Server::AcceptNext() {
   });
 }
 
+void Server::Admit(asio::ip::tcp::socket socket) {
+  SetKeepalive(socket, options_);
+  asio::error_code error;
+  auto remote = socket.remote_endpoint(error);
+  if (error) remote = {};
+  if (error || !options_.proxyFrom.Contains(remote.address())) {
+    lobby_.Accept(std::move(socket), remote);
+    return;
+  }
+  auto intake = std::make_shared<ProxyIntake>(
+      std::move(socket), remote, log_,
+      [this](asio::ip::tcp::socket client, const asio::ip::tcp::endpoint& peer) {
+        lobby_.Accept(std::move(client), peer);
+      },
+      [this](ProxyIntake& done) { intakes_.erase(&done); });
+  intakes_.emplace(intake.get(), intake);
+  intake->Start(std::chrono::seconds(options_.signInSeconds));
+}
+
 void Server::Stop() {
   if (stopped_) return;
   stopped_ = true;
@@ -92,6 +135,7 @@ void Server::Stop() {
   asio::error_code ignored;
   acceptor_.close(ignored);
   acceptPause_.cancel();
+  for (auto& [key, intake] : std::exchange(intakes_, {})) intake->Cancel();
   lobby_.Shutdown();
 }
 

@@ -6,13 +6,16 @@
 #include <asio/ip/tcp.hpp>
 #include <asio/steady_timer.hpp>
 #include <functional>
+#include <memory>
 #include <string>
+#include <unordered_map>
 
 #include "lobbyd/clock.h"
 #include "lobbyd/event_log.h"
 #include "lobbyd/hash_pool.h"
 #include "lobbyd/hasher.h"
 #include "lobbyd/lobby.h"
+#include "lobbyd/proxy_intake.h"
 #include "lobbyd/store.h"
 #include "lobbyd/store_worker.h"
 
@@ -41,9 +44,13 @@ class Server {
 
  private:
   void AcceptNext();
+  // Hands a new connection to the lobby, through the intake of its PROXY protocol header when it
+  // comes from a listed proxy.
+  void Admit(asio::ip::tcp::socket socket);
 
   asio::io_context& io_;
   EventLog& log_;
+  const LobbyOptions options_;
   Metrics metrics_;  // before everything that counts
   HashPool pool_;
   StoreWorker worker_;  // before the lobby, which hands it work, and gone after it
@@ -51,6 +58,7 @@ class Server {
   asio::ip::tcp::acceptor acceptor_;
   asio::steady_timer acceptPause_;
   bool stopped_ = false;
+  std::unordered_map<ProxyIntake*, std::shared_ptr<ProxyIntake>> intakes_;
   int spare_;  // a descriptor held in reserve for refusing when the process has none left
 };
 

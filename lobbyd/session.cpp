@@ -4,6 +4,7 @@
 #include <asio/post.hpp>
 #include <asio/write.hpp>
 
+#include "lobbyd/proxy_header.h"
 #include "protocol/cp1252.h"
 
 namespace lobbyd {
@@ -30,29 +31,24 @@ std::chrono::microseconds GatherInterval(size_t connections, std::chrono::micros
                   std::min(kGatherPerConnection * static_cast<long>(connections), kGatherMost));
 }
 
-namespace {
-
-std::string PeerAddressKey(const asio::ip::tcp::socket& socket) {
-  asio::error_code error;
-  auto remote = socket.remote_endpoint(error);
-  return error ? "unknown" : AddressKey(remote.address());
+std::string AddressKey(const asio::ip::tcp::endpoint& peer) {
+  return peer.port() == 0 ? "unknown" : AddressKey(peer.address());
 }
 
-}  // namespace
-
-Session::Session(asio::ip::tcp::socket socket, uint64_t id, SessionShared& shared)
-    : Participant(id, PeerAddressKey(socket)), socket_(std::move(socket)), shared_(shared) {
-  asio::error_code error;
-  remote_ = socket_.remote_endpoint(error);
-  if (error) remote_ = {};
+std::string PeerText(const asio::ip::tcp::endpoint& peer) {
+  if (peer.port() == 0) return "unknown";
+  std::string shown = peer.address().to_string();
+  return (peer.address().is_v6() ? "[" + shown + "]" : shown) + ":" + std::to_string(peer.port());
 }
 
-std::string Session::Peer() const {
-  if (remote_.port() == 0) return "unknown";
-  std::string shown = remote_.address().to_string();
-  return (remote_.address().is_v6() ? "[" + shown + "]" : shown) + ":" +
-         std::to_string(remote_.port());
-}
+Session::Session(asio::ip::tcp::socket socket, const asio::ip::tcp::endpoint& remote, uint64_t id,
+                 SessionShared& shared)
+    : Participant(id, AddressKey(remote)),
+      socket_(std::move(socket)),
+      shared_(shared),
+      remote_(remote) {}
+
+std::string Session::Peer() const { return PeerText(remote_); }
 
 void Session::Log(std::string_view event) { shared_.log.Connection(Peer(), pilot.name, event); }
 
@@ -95,7 +91,15 @@ void Session::OnReadable(const asio::error_code& error) {
     Close("read failed: " + readError.message());
     return;
   }
-  buffer_.Append(std::string_view(shared_.scratch.data(), count));
+  std::string_view bytes(shared_.scratch.data(), count);
+  // Only a proxy named by --proxy-from may say whom it speaks for, and its header was taken
+  // before the session started.
+  if (!heardFrom_ && StartsWithProxySignature(bytes)) {
+    Close("PROXY protocol header from an address not in --proxy-from");
+    return;
+  }
+  heardFrom_ = true;
+  buffer_.Append(bytes);
   HandleLines();
 }
 

@@ -44,6 +44,10 @@ std::chrono::microseconds GatherInterval(size_t connections, std::chrono::micros
 // The address as the per-address limits count it: an IPv4 address as it is, an IPv6 address by
 // its /64, which one subscriber gets whole ("2001:db8:1:2::/64").
 std::string AddressKey(const asio::ip::address& address);
+// The same for a peer, "unknown" when its address could not be read (port 0).
+std::string AddressKey(const asio::ip::tcp::endpoint& peer);
+// "address:port" for the log, "[address]:port" for IPv6, "unknown" for port 0.
+std::string PeerText(const asio::ip::tcp::endpoint& peer);
 
 // What every session of the io thread shares: one reference in each instead of four.
 struct SessionShared {
@@ -69,7 +73,9 @@ class Session final : public Participant {
   // megabytes of kernel memory each.
   static constexpr int kSendBuffer = 64 * 1024;
 
-  Session(asio::ip::tcp::socket socket, uint64_t id, SessionShared& shared);
+  // `remote` is the client: the socket's peer, or whom a proxy in between speaks for.
+  Session(asio::ip::tcp::socket socket, const asio::ip::tcp::endpoint& remote, uint64_t id,
+          SessionShared& shared);
 
   void Start();
 
@@ -124,6 +130,7 @@ class Session final : public Participant {
   bool waiting_ = false;  // a readiness wait is pending
   bool closed_ = false;
   bool closing_ = false;
+  bool heardFrom_ = false;  // anything was read
   std::string closeReason_;
   std::unique_ptr<asio::steady_timer> flushTimer_;
   std::unique_ptr<asio::steady_timer> coalesceTimer_;  // only while a gathered write waits

@@ -18,6 +18,8 @@ packages=(
   # clang with its sanitizer and libFuzzer runtimes: the sanitizer build and the fuzz targets
   # (the native-asan preset, scripts/fuzz.sh). systemd-analyze checks lobbyd's unit.
   clang libclang-rt-14-dev systemd
+  # lobbyd's keepalive test puts a pilot in a network namespace of its own (ip netns, veth).
+  iproute2
   # The format check (scripts/check-format.sh) is pinned to this clang-format.
   clang-format-14
   # lobbyd's Debian package (scripts/package-deb.sh, scripts/test-deb.sh): its manual page, the

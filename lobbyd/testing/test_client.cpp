@@ -14,7 +14,8 @@
 
 namespace lobbyd::testing {
 
-TestClient::TestClient(unsigned short port, int receiveBuffer, const char* source) {
+TestClient::TestClient(unsigned short port, int receiveBuffer, const char* source,
+                       const char* host) {
   fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd_ < 0) return;
   if (receiveBuffer > 0) {
@@ -35,6 +36,7 @@ TestClient::TestClient(unsigned short port, int receiveBuffer, const char* sourc
   address.sin_family = AF_INET;
   address.sin_port = htons(port);
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (host) ::inet_pton(AF_INET, host, &address.sin_addr);
   if (::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) Close();
 }
 

@@ -16,8 +16,10 @@ class TestClient {
   static constexpr std::chrono::milliseconds kDeadline{5000};
 
   // `receiveBuffer` > 0 shrinks the socket's receive buffer (a peer that never reads);
-  // `source` picks another loopback address to come from (127.0.0.2, ...).
-  explicit TestClient(unsigned short port, int receiveBuffer = 0, const char* source = nullptr);
+  // `source` picks another loopback address to come from (127.0.0.2, ...); `host` is the
+  // server's IPv4 address (127.0.0.1 when null).
+  explicit TestClient(unsigned short port, int receiveBuffer = 0, const char* source = nullptr,
+                      const char* host = nullptr);
   ~TestClient();
   TestClient(const TestClient&) = delete;
   TestClient& operator=(const TestClient&) = delete;

@@ -66,15 +66,16 @@ std::string TestServer::Seed(const StartupActions& actions) {
   return ApplyStartupActions(*store, hasher_, clock_, actions, log_);
 }
 
-std::string TestServer::Start() {
+std::string TestServer::Start(std::string address) {
   std::string error;
   store_ = Store::Open(database_, error);
   if (!store_) return error;
   io_ = std::make_unique<asio::io_context>(1);
   server_ = std::make_unique<Server>(*io_, *store_, hasher_, clock_, log_, options_, 2);
-  error = server_->Start(asio::ip::tcp::endpoint(asio::ip::make_address_v4("127.0.0.1"), 0));
+  error = server_->Start(asio::ip::tcp::endpoint(asio::ip::make_address_v4(address), 0));
   if (!error.empty()) return error;
   port_ = server_->LocalEndpoint().port();
+  address_ = std::move(address);
   thread_ = std::thread([this] { io_->run(); });
   return {};
 }

@@ -65,8 +65,8 @@ class TestServer {
 
   // Applies operator actions to the database; only while the server is stopped.
   std::string Seed(const StartupActions& actions);
-  // Empty text when listening.
-  std::string Start();
+  // Empty text when listening on `address` (an IPv4 address), on a free port.
+  std::string Start(std::string address = "127.0.0.1");
   // Stops the server the way SIGTERM does and waits for its thread.
   void Stop();
 
@@ -79,7 +79,7 @@ class TestServer {
   std::string LogText() const { return logText_.str(); }
 
   std::unique_ptr<TestClient> Connect(int receiveBuffer = 0, const char* source = nullptr) {
-    return std::make_unique<TestClient>(port_, receiveBuffer, source);
+    return std::make_unique<TestClient>(port_, receiveBuffer, source, address_.c_str());
   }
   // Creates an account over the wire ("CREATE:") and returns its client once "AUTH_ACK:OK" and
   // its own "ISON:" have come; null when anything else came.
@@ -100,6 +100,7 @@ class TestServer {
   std::unique_ptr<Server> server_;
   std::thread thread_;
   unsigned short port_ = 0;
+  std::string address_;
 };
 
 // The digest the client sends for a password.

@@ -12,9 +12,9 @@
 #include <string>
 #include <thread>
 
+#include "lobbyd/address_list.h"
 #include "lobbyd/lobby_view.h"
 #include "lobbyd/metrics.h"
-#include "lobbyd/web/address_list.h"
 #include "lobbyd/web/http_listener.h"
 #include "lobbyd/web/view_cache.h"
 

@@ -27,7 +27,10 @@ TEST(Program, HelpPrintsTheFlags) {
        {"--listen", "--db", "--admin", "--client-version", "--add-account",
         "--accounts-per-hour N      accounts one address may create within an hour\n"
         "                             (default 5)",
-        "--games-per-account N      games one account may have listed (default 10)"}) {
+        "--games-per-account N      games one account may have listed (default 10)",
+        "--keepalive-idle N         seconds a connection is quiet before keepalive\n"
+        "                             probes start (default 60)",
+        "--proxy-from LIST"}) {
     EXPECT_NE(output.find(flag), std::string::npos) << flag;
   }
 }

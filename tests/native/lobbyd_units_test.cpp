@@ -75,7 +75,9 @@ TEST(SessionWrites, NoticesWaitForTheGatheringEvenBehindAWriteThenGoWithTheNextR
   OutputBudget budget{0, 1 << 20, 1 << 20, std::chrono::minutes(1)};
   Metrics metrics;
   SessionShared shared{events, scratch, log, budget, metrics};
-  auto session = std::make_shared<Session>(acceptor.accept(), 1, shared);
+  auto accepted = acceptor.accept();
+  auto remote = accepted.remote_endpoint();
+  auto session = std::make_shared<Session>(std::move(accepted), remote, 1, shared);
   session->Start();
   session->Send("AUTH_ACK:OK");
   session->SendWire("ISON:bob\r\n", Delivery::kGathered);  // during that write
@@ -183,9 +185,30 @@ TEST(Flags, DefaultsAndEveryOption) {
   EXPECT_EQ(flags.listen.port(), 13228);
   EXPECT_EQ(flags.lobby.clientVersion, 300u);
   EXPECT_EQ(flags.lobby.accountsPerHour, 5u);
-  ASSERT_EQ(ParseFlags({"--listen", "[::1]:4000", "--db", "x.db", "--client-version", "301",
-                        "--accounts-per-hour", "20", "--add-account", "ann:pass:word", "--admin",
-                        "ann", "--ban", "bob", "--unban", "cid"},
+  EXPECT_EQ(flags.lobby.keepaliveIdle, 60u);
+  EXPECT_EQ(flags.lobby.keepaliveInterval, 10u);
+  EXPECT_EQ(flags.lobby.keepaliveProbes, 5u);
+  EXPECT_FALSE(flags.lobby.proxyFrom.Contains(asio::ip::make_address("127.0.0.1")));
+  ASSERT_EQ(ParseFlags({"--listen",
+                        "[::1]:4000",
+                        "--db",
+                        "x.db",
+                        "--client-version",
+                        "301",
+                        "--accounts-per-hour",
+                        "20",
+                        "--add-account",
+                        "ann:pass:word",
+                        "--admin",
+                        "ann",
+                        "--ban",
+                        "bob",
+                        "--unban",
+                        "cid",
+                        "--keepalive-probes",
+                        "2",
+                        "--proxy-from",
+                        "10.1.0.0/16,::1"},
                        flags),
             "");
   EXPECT_EQ(flags.listen.address().to_string(), "::1");
@@ -196,6 +219,9 @@ TEST(Flags, DefaultsAndEveryOption) {
   ASSERT_EQ(flags.actions.addAccounts.size(), 1u);
   EXPECT_EQ(flags.actions.addAccounts[0].second, "pass:word");
   EXPECT_EQ(flags.actions.admins, std::vector<std::string>{"ann"});
+  EXPECT_EQ(flags.lobby.keepaliveProbes, 2u);
+  EXPECT_TRUE(flags.lobby.proxyFrom.Contains(asio::ip::make_address("10.1.2.3")));
+  EXPECT_FALSE(flags.lobby.proxyFrom.Contains(asio::ip::make_address("10.2.0.1")));
 }
 
 TEST(Flags, BadValuesAreNamed) {
@@ -208,6 +234,10 @@ TEST(Flags, BadValuesAreNamed) {
   EXPECT_NE(ParseFlags({"--admin"}, flags), "");
   EXPECT_NE(ParseFlags({"--frobnicate", "1"}, flags), "");
   EXPECT_NE(ParseFlags({"--add-account", "nopassword"}, flags), "");
+  EXPECT_EQ(ParseFlags({"--keepalive-probes", "128"}, flags),
+            "--keepalive-probes needs a number from 1 to 127");
+  EXPECT_EQ(ParseFlags({"--proxy-from", "proxy.example.org"}, flags),
+            "--proxy-from: \"proxy.example.org\" is not an address or address/bits");
 }
 
 TEST(Flags, LimitsThatLinesHaveNoRoomForAreRefusedWithTheRange) {

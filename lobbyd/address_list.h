@@ -1,17 +1,20 @@
-// Addresses and prefixes an operator names ("127.0.0.0/8,::1,2001:db8::/32"), for who may read
-// /metrics. IPv4 and IPv6; an IPv4 peer on an IPv6 socket (::ffff:a.b.c.d) counts as IPv4.
+// Addresses and prefixes an operator names ("127.0.0.0/8,::1,2001:db8::/32"): who may read
+// /metrics, whose connections carry a PROXY protocol header. IPv4 and IPv6; an IPv4 peer on an IPv6
+// socket (::ffff:a.b.c.d) counts as IPv4.
 #pragma once
 
 #include <asio/ip/address.hpp>
 #include <string>
 #include <vector>
 
-namespace lobbyd::web {
+namespace lobbyd {
 
 class AddressList {
  public:
   // Loopback only: 127.0.0.0/8 and ::1.
   AddressList();
+  // No address at all.
+  static AddressList None();
 
   // The list `text` names; for texts known to be right.
   static AddressList Of(const std::string& text);
@@ -28,4 +31,4 @@ class AddressList {
   std::vector<Prefix> prefixes_;
 };
 
-}  // namespace lobbyd::web
+}  // namespace lobbyd

@@ -1,8 +1,8 @@
-#include "lobbyd/web/address_list.h"
+#include "lobbyd/address_list.h"
 
 #include <charconv>
 
-namespace lobbyd::web {
+namespace lobbyd {
 namespace {
 
 asio::ip::address Unmapped(const asio::ip::address& address) {
@@ -36,6 +36,12 @@ bool SamePrefix(const asio::ip::address& a, const asio::ip::address& b, unsigned
 
 AddressList::AddressList() {
   prefixes_ = {{asio::ip::make_address("127.0.0.0"), 8}, {asio::ip::make_address("::1"), 128}};
+}
+
+AddressList AddressList::None() {
+  AddressList list;
+  list.prefixes_.clear();
+  return list;
 }
 
 AddressList AddressList::Of(const std::string& text) {
@@ -78,4 +84,4 @@ bool AddressList::Contains(const asio::ip::address& address) const {
   return false;
 }
 
-}  // namespace lobbyd::web
+}  // namespace lobbyd
