@@ -8,6 +8,7 @@
 #include <set>
 
 #include "lobbyd/text.h"
+#include "lobbyd/tls_session.h"
 #include "protocol/cp1252.h"
 #include "protocol/wire.h"
 
@@ -61,13 +62,17 @@ std::string Lobby::Load() {
   return {};
 }
 
-void Lobby::Accept(asio::ip::tcp::socket socket) {
+void Lobby::Accept(asio::ip::tcp::socket socket, std::shared_ptr<asio::ssl::context> tls) {
   asio::error_code error;
   auto remote = socket.remote_endpoint(error);
   std::string address = error ? "unknown" : AddressKey(remote.address());
   std::shared_ptr<Session> session;
   Connect(address, [&](uint64_t id) {
-    session = std::make_shared<Session>(std::move(socket), id, shared_);
+    if (tls) {
+      session = std::make_shared<TlsSession>(std::move(socket), id, shared_, std::move(tls));
+    } else {
+      session = std::make_shared<Session>(std::move(socket), id, shared_);
+    }
     return session;
   });
   if (session) {

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <asio/io_context.hpp>
+#include <asio/ssl/context.hpp>
 #include <asio/steady_timer.hpp>
 #include <cstdint>
 #include <functional>
@@ -63,7 +64,8 @@ class Lobby final : public SessionEvents, private LobbyContext::Owner {
   // since their hosts are. Empty text on success.
   std::string Load();
 
-  void Accept(asio::ip::tcp::socket socket);
+  // Over TLS with `tls`, else in plain text.
+  void Accept(asio::ip::tcp::socket socket, std::shared_ptr<asio::ssl::context> tls = nullptr);
   // Takes a connection from `address` as Accept does, made by `make` with the id it gets; null
   // when the limits refuse it (then `make` is not called).
   using MakeParticipant = std::function<std::shared_ptr<Participant>(uint64_t id)>;

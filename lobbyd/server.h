@@ -4,8 +4,11 @@
 
 #include <asio/io_context.hpp>
 #include <asio/ip/tcp.hpp>
+#include <asio/ssl/context.hpp>
 #include <asio/steady_timer.hpp>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "lobbyd/clock.h"
@@ -27,9 +30,15 @@ class Server {
   Server(const Server&) = delete;
   Server& operator=(const Server&) = delete;
 
-  // Loads the lobby and starts listening. Empty text on success, else what failed.
-  std::string Start(const asio::ip::tcp::endpoint& endpoint);
+  // Loads the lobby and starts listening: in plain text on `plain`, over TLS on `tls` with
+  // `context`; either may be left out. Empty text on success, else what failed.
+  std::string Start(const std::optional<asio::ip::tcp::endpoint>& plain,
+                    const std::optional<asio::ip::tcp::endpoint>& tls = std::nullopt,
+                    std::shared_ptr<asio::ssl::context> context = nullptr);
   asio::ip::tcp::endpoint LocalEndpoint() const;
+  asio::ip::tcp::endpoint TlsEndpoint() const;
+  // New TLS handshakes use `context`; sessions already open keep theirs. From the io thread.
+  void ReplaceTlsContext(std::shared_ptr<asio::ssl::context> context);
   // Stops accepting and closes every connection; io_context::run returns once they are gone.
   void Stop();
 
@@ -40,7 +49,14 @@ class Server {
   const Metrics& Counts() const { return metrics_; }
 
  private:
-  void AcceptNext();
+  struct Listener {
+    explicit Listener(asio::io_context& io) : acceptor(io), pause(io) {}
+    asio::ip::tcp::acceptor acceptor;
+    asio::steady_timer pause;
+    bool tls = false;
+  };
+  std::string Listen(Listener& listener, const asio::ip::tcp::endpoint& endpoint);
+  void AcceptNext(Listener& listener);
 
   asio::io_context& io_;
   EventLog& log_;
@@ -48,8 +64,9 @@ class Server {
   HashPool pool_;
   StoreWorker worker_;  // before the lobby, which hands it work, and gone after it
   Lobby lobby_;
-  asio::ip::tcp::acceptor acceptor_;
-  asio::steady_timer acceptPause_;
+  Listener plain_;
+  Listener tls_;
+  std::shared_ptr<asio::ssl::context> tlsContext_;
   bool stopped_ = false;
   int spare_;  // a descriptor held in reserve for refusing when the process has none left
 };

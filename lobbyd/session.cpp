@@ -62,17 +62,21 @@ void Session::Start() {
   socket_.set_option(asio::socket_base::send_buffer_size(kSendBuffer), error);
   socket_.non_blocking(true, error);
   Log("connected");
-  WaitReadable();
+  BeginReading();
 }
 
 void Session::WaitReadable() {
   if (closed_ || closing_ || paused_ || waiting_) return;
   waiting_ = true;
-  socket_.async_wait(asio::ip::tcp::socket::wait_read,
-                     [self = Self()](const asio::error_code& error) {
-                       self->waiting_ = false;
-                       self->OnReadable(error);
-                     });
+  auto readable = [self = Self()](const asio::error_code& error) {
+    self->waiting_ = false;
+    self->OnReadable(error);
+  };
+  if (InputWaiting()) {
+    asio::post(socket_.get_executor(), [readable] { readable({}); });
+  } else {
+    socket_.async_wait(asio::ip::tcp::socket::wait_read, readable);
+  }
 }
 
 void Session::OnReadable(const asio::error_code& error) {
@@ -82,7 +86,7 @@ void Session::OnReadable(const asio::error_code& error) {
     return;
   }
   asio::error_code readError;
-  size_t count = socket_.read_some(asio::buffer(shared_.scratch), readError);
+  size_t count = ReadSome(asio::buffer(shared_.scratch), readError);
   if (readError == asio::error::would_block || readError == asio::error::try_again) {
     WaitReadable();
     return;
@@ -95,6 +99,12 @@ void Session::OnReadable(const asio::error_code& error) {
     Close("read failed: " + readError.message());
     return;
   }
+  // No line of the lobby starts with 0x16; a TLS hello does.
+  if (!heard_ && !Encrypted() && count > 0 && shared_.scratch[0] == 0x16) {
+    Close("closed (a TLS hello on the plain port: this client wants the TLS port)");
+    return;
+  }
+  heard_ = true;
   buffer_.Append(std::string_view(shared_.scratch.data(), count));
   HandleLines();
 }
@@ -237,6 +247,10 @@ void Session::WriteMore() {
   urgent_ = false;
   lastWrite_ = std::chrono::steady_clock::now();
   writing_ = true;
+  WriteInFlight();
+}
+
+void Session::WriteInFlight() {
   asio::async_write(
       socket_, asio::buffer(inFlight_),
       [self = Self()](const asio::error_code& error, size_t) { self->OnWritten(error); });

@@ -65,12 +65,15 @@ class TestServer {
 
   // Applies operator actions to the database; only while the server is stopped.
   std::string Seed(const StartupActions& actions);
+  // From the next Start, serves over TLS with `context` too, on TlsPort.
+  void ServeTls(std::shared_ptr<asio::ssl::context> context) { tls_ = std::move(context); }
   // Empty text when listening.
   std::string Start();
   // Stops the server the way SIGTERM does and waits for its thread.
   void Stop();
 
   unsigned short Port() const { return port_; }
+  unsigned short TlsPort() const { return tlsPort_; }
   const std::string& Database() const { return database_; }
   ManualClock& Clock() { return clock_; }
   const CountingHasher& Hasher() const { return hasher_; }
@@ -100,6 +103,8 @@ class TestServer {
   std::unique_ptr<Server> server_;
   std::thread thread_;
   unsigned short port_ = 0;
+  std::shared_ptr<asio::ssl::context> tls_;
+  unsigned short tlsPort_ = 0;
 };
 
 // The digest the client sends for a password.
