@@ -153,6 +153,11 @@ std::string UsageText() {
       "Usage: lobbyd [options]\n" +
       UsageEntry("--listen ADDR:PORT",
                  "address to listen on (default 127.0.0.1:13228; IPv6 as [::1]:13228)") +
+      UsageEntry("--tls-listen ADDR:PORT",
+                 "also serve the lobby over TLS 1.2/1.3 there; without --listen, over TLS only") +
+      UsageEntry("--tls-cert FILE",
+                 "the TLS certificate with its chain, PEM (a Let's Encrypt fullchain.pem)") +
+      UsageEntry("--tls-key FILE", "the certificate's private key, PEM; SIGHUP reloads both") +
       UsageEntry("--db PATH", "database file, created if missing (default lobbyd.db)") +
       UsageEntry("--client-version N",
                  "current client version; lower ones are told to update "
@@ -212,6 +217,7 @@ std::string ParseEndpoint(const std::string& text, asio::ip::tcp::endpoint& endp
 
 std::string ParseFlags(const std::vector<std::string>& args, Flags& flags) {
   bool metricsFrom = false;
+  bool listen = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& flag = args[i];
     if (flag == "--help" || flag == "-h") {
@@ -228,6 +234,16 @@ std::string ParseFlags(const std::vector<std::string>& args, Flags& flags) {
       if (auto error = ParseEndpoint(value, flags.listen); !error.empty()) {
         return "--listen: " + error;
       }
+      listen = true;
+    } else if (flag == "--tls-listen") {
+      asio::ip::tcp::endpoint endpoint;
+      if (auto error = ParseEndpoint(value, endpoint); !error.empty()) {
+        return "--tls-listen: " + error;
+      }
+      flags.tlsListen = endpoint;
+    } else if (flag == "--tls-cert" || flag == "--tls-key") {
+      if (value.empty()) return flag + " needs a file";
+      (flag == "--tls-cert" ? flags.tls.certificate : flags.tls.key) = value;
     } else if (flag == "--db") {
       if (value.empty()) return "--db needs a path";
       flags.database = value;
@@ -284,6 +300,12 @@ std::string ParseFlags(const std::vector<std::string>& args, Flags& flags) {
     }
   }
   if (auto problem = LineRoomProblem(flags.lobby); !problem.empty()) return problem;
+  bool tlsFiles = !flags.tls.certificate.empty() || !flags.tls.key.empty();
+  if (flags.tlsListen && (flags.tls.certificate.empty() || flags.tls.key.empty())) {
+    return "--tls-listen needs --tls-cert and --tls-key";
+  }
+  if (!flags.tlsListen && tlsFiles) return "--tls-cert and --tls-key are for --tls-listen";
+  flags.plain = listen || !flags.tlsListen;
   flags.actions.maxIdLength = flags.lobby.maxIdLength;
   const StartupActions& actions = flags.actions;
   if (!flags.backupTo.empty() && (!actions.addAccounts.empty() || !actions.admins.empty() ||

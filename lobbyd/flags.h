@@ -2,17 +2,22 @@
 #pragma once
 
 #include <asio/ip/tcp.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "lobbyd/options.h"
 #include "lobbyd/startup.h"
+#include "lobbyd/tls_context.h"
 #include "lobbyd/web/web_server.h"
 
 namespace lobbyd {
 
 struct Flags {
   asio::ip::tcp::endpoint listen{asio::ip::make_address_v4("127.0.0.1"), 13228};
+  bool plain = true;  // off when only --tls-listen is given
+  std::optional<asio::ip::tcp::endpoint> tlsListen;
+  TlsFiles tls;
   std::string database = "lobbyd.db";
   LobbyOptions lobby;
   StartupActions actions;

@@ -8,6 +8,7 @@
 #include <set>
 
 #include "lobbyd/text.h"
+#include "lobbyd/tls_session.h"
 #include "protocol/cp1252.h"
 #include "protocol/wire.h"
 
@@ -61,10 +62,16 @@ std::string Lobby::Load() {
   return {};
 }
 
-void Lobby::Accept(asio::ip::tcp::socket socket, const asio::ip::tcp::endpoint& remote) {
+void Lobby::Accept(asio::ip::tcp::socket socket, const asio::ip::tcp::endpoint& remote,
+                   std::shared_ptr<asio::ssl::context> tls) {
   std::shared_ptr<Session> session;
   Connect(AddressKey(remote), [&](uint64_t id) {
-    session = std::make_shared<Session>(std::move(socket), remote, id, shared_);
+    if (tls) {
+      session =
+          std::make_shared<TlsSession>(std::move(socket), remote, id, shared_, std::move(tls));
+    } else {
+      session = std::make_shared<Session>(std::move(socket), remote, id, shared_);
+    }
     return session;
   });
   if (session) {

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <asio/io_context.hpp>
+#include <asio/ssl/context.hpp>
 #include <asio/steady_timer.hpp>
 #include <cstdint>
 #include <functional>
@@ -63,8 +64,10 @@ class Lobby final : public SessionEvents, private LobbyContext::Owner {
   // since their hosts are. Empty text on success.
   std::string Load();
 
-  // `remote` is the client: the socket's peer, or whom a proxy in between speaks for.
-  void Accept(asio::ip::tcp::socket socket, const asio::ip::tcp::endpoint& remote);
+  // `remote` is the client: the socket's peer, or whom a proxy in between speaks for. Over TLS
+  // with `tls`, else in plain text.
+  void Accept(asio::ip::tcp::socket socket, const asio::ip::tcp::endpoint& remote,
+              std::shared_ptr<asio::ssl::context> tls = nullptr);
   // Takes a connection from `address` as Accept does, made by `make` with the id it gets; null
   // when the limits refuse it (then `make` is not called).
   using MakeParticipant = std::function<std::shared_ptr<Participant>(uint64_t id)>;

@@ -6,6 +6,7 @@
 #include <asio/io_context.hpp>
 #include <asio/signal_set.hpp>
 #include <csignal>
+#include <functional>
 #include <iostream>
 
 #include "cv3_version.h"
@@ -59,6 +60,16 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
+  // Before anything is opened or bound: a certificate that cannot serve stops the start.
+  std::shared_ptr<asio::ssl::context> tls;
+  if (flags.tlsListen) {
+    std::string problem;
+    tls = lobbyd::LoadTlsContext(flags.tls, problem);
+    if (!tls) {
+      std::cerr << "lobbyd: " << problem << "\n";
+      return 2;
+    }
+  }
   if (!lobbyd::InitSodium()) {
     std::cerr << "lobbyd: libsodium cannot be initialised\n";
     return 1;
@@ -82,7 +93,8 @@ int main(int argc, char** argv) {
 
   asio::io_context io(1);
   lobbyd::Server server(io, *store, hasher, clock, log, flags.lobby);
-  error = server.Start(flags.listen);
+  error =
+      server.Start(flags.plain ? std::optional(flags.listen) : std::nullopt, flags.tlsListen, tls);
   const auto& actions = flags.actions;
   bool changedStore = !actions.addAccounts.empty() || !actions.admins.empty() ||
                       !actions.bans.empty() || !actions.unbans.empty();
@@ -110,12 +122,34 @@ int main(int argc, char** argv) {
     log.Server("web page on http://" + lobbyd::web::HostForAddress(flags.web.host) + ":" +
                std::to_string(web->Port()) + "/");
   }
+  asio::signal_set reloads(io, SIGHUP);
+  std::function<void()> awaitReload = [&] {
+    reloads.async_wait([&](const asio::error_code& waitError, int) {
+      if (waitError) return;
+      if (!flags.tlsListen) {
+        log.Server("SIGHUP received: nothing to reload (no --tls-listen)");
+      } else {
+        std::string problem;
+        if (auto fresh = lobbyd::LoadTlsContext(flags.tls, problem)) {
+          server.ReplaceTlsContext(std::move(fresh));
+          log.Server("SIGHUP received: TLS certificate and key reloaded");
+        } else {
+          log.Server("SIGHUP received: TLS reload failed, the previous certificate stays (" +
+                     problem + ")");
+        }
+      }
+      awaitReload();
+    });
+  };
+  awaitReload();
   asio::signal_set signals(io, SIGINT, SIGTERM);
   signals.async_wait([&](const asio::error_code& waitError, int signal) {
     if (waitError) return;
     log.Server(signal == SIGINT ? "SIGINT received" : "SIGTERM received");
     // Nothing here waits for the web side: the pilots are let go at once.
     server.Stop();
+    asio::error_code ignored;
+    reloads.cancel(ignored);
   });
   io.run();
   // The lobby is gone and its store written; the web side's requests that still wait on it give

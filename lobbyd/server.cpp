@@ -48,8 +48,8 @@ Server::Server(asio::io_context& io, Store& store, const PasswordHasher& hasher,
       pool_(io, hasher, hashThreads),
       worker_(io, store, &metrics_.storeCommits),
       lobby_(io, store, worker_, pool_, clock, log, metrics_, options, MakeDummyHash(hasher)),
-      acceptor_(io),
-      acceptPause_(io),
+      plain_(io),
+      tls_(io),
       spare_(::open("/dev/null", O_RDONLY | O_CLOEXEC)) {}
 
 Server::~Server() {
@@ -59,69 +59,96 @@ Server::~Server() {
   if (spare_ >= 0) ::close(spare_);
 }
 
-std::string Server::Start(const asio::ip::tcp::endpoint& endpoint) {
+std::string Server::Start(const std::optional<asio::ip::tcp::endpoint>& plain,
+                          const std::optional<asio::ip::tcp::endpoint>& tls,
+                          std::shared_ptr<asio::ssl::context> context) {
   if (auto error = lobby_.Load(); !error.empty()) return error;
+  tlsContext_ = std::move(context);
+  tls_.tls = true;
+  if (plain) {
+    if (auto error = Listen(plain_, *plain); !error.empty()) return error;
+  }
+  if (tls) {
+    if (auto error = Listen(tls_, *tls); !error.empty()) return error;
+  }
+  return {};
+}
+
+std::string Server::Listen(Listener& listener, const asio::ip::tcp::endpoint& endpoint) {
+  auto& acceptor = listener.acceptor;
   asio::error_code error;
-  acceptor_.open(endpoint.protocol(), error);
-  if (!error) acceptor_.set_option(asio::ip::tcp::acceptor::reuse_address(true), error);
-  if (!error) acceptor_.bind(endpoint, error);
-  if (!error) acceptor_.listen(asio::socket_base::max_listen_connections, error);
+  acceptor.open(endpoint.protocol(), error);
+  if (!error) acceptor.set_option(asio::ip::tcp::acceptor::reuse_address(true), error);
+  if (!error) acceptor.bind(endpoint, error);
+  if (!error) acceptor.listen(asio::socket_base::max_listen_connections, error);
   if (error) {
     return "cannot listen on " + endpoint.address().to_string() + ":" +
            std::to_string(endpoint.port()) + ": " + error.message();
   }
-  auto local = LocalEndpoint();
-  log_.Server("listening on " + local.address().to_string() + ":" + std::to_string(local.port()));
-  AcceptNext();
+  auto local = acceptor.local_endpoint(error);
+  log_.Server(std::string(listener.tls ? "listening for TLS on " : "listening on ") +
+              local.address().to_string() + ":" + std::to_string(local.port()));
+  AcceptNext(listener);
   return {};
 }
 
 asio::ip::tcp::endpoint Server::LocalEndpoint() const {
   asio::error_code error;
-  return acceptor_.local_endpoint(error);
+  return plain_.acceptor.local_endpoint(error);
 }
 
-void Server::AcceptNext() {
-  acceptor_.async_accept([this](const asio::error_code& error, asio::ip::tcp::socket socket) {
-    if (stopped_ || error == asio::error::operation_aborted) return;
-    if (!error) {
-      Admit(std::move(socket));
-      AcceptNext();
-      return;
-    }
-    if (error == asio::error::no_descriptors && spare_ >= 0) {
-      // The descriptor kept in reserve makes room to take the waiting connection and close it
-      // at once, so it is refused rather than left hanging.
-      ::close(spare_);
-      asio::error_code ignored;
-      acceptor_.accept(ignored).close(ignored);
-      spare_ = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-      log_.Server("connection refused (out of descriptors)");
-      AcceptNext();
-      return;
-    }
-    // Out of descriptors or similar: wait a moment rather than spin on the failing accept.
-    log_.Server("accept failed: " + error.message());
-    acceptPause_.expires_after(std::chrono::milliseconds(100));
-    acceptPause_.async_wait([this](const asio::error_code& waitError) {
-      if (!waitError && !stopped_) AcceptNext();
-    });
-  });
+asio::ip::tcp::endpoint Server::TlsEndpoint() const {
+  asio::error_code error;
+  return tls_.acceptor.local_endpoint(error);
 }
 
-void Server::Admit(asio::ip::tcp::socket socket) {
+void Server::ReplaceTlsContext(std::shared_ptr<asio::ssl::context> context) {
+  tlsContext_ = std::move(context);
+}
+
+void Server::AcceptNext(Listener& listener) {
+  auto& acceptor = listener.acceptor;
+  acceptor.async_accept(
+      [this, &listener, &acceptor](const asio::error_code& error, asio::ip::tcp::socket socket) {
+        if (stopped_ || error == asio::error::operation_aborted) return;
+        if (!error) {
+          Admit(std::move(socket), listener.tls ? tlsContext_ : nullptr);
+          AcceptNext(listener);
+          return;
+        }
+        if (error == asio::error::no_descriptors && spare_ >= 0) {
+          // The descriptor kept in reserve makes room to take the waiting connection and close it
+          // at once, so it is refused rather than left hanging.
+          ::close(spare_);
+          asio::error_code ignored;
+          acceptor.accept(ignored).close(ignored);
+          spare_ = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+          log_.Server("connection refused (out of descriptors)");
+          AcceptNext(listener);
+          return;
+        }
+        // Out of descriptors or similar: wait a moment rather than spin on the failing accept.
+        log_.Server("accept failed: " + error.message());
+        listener.pause.expires_after(std::chrono::milliseconds(100));
+        listener.pause.async_wait([this, &listener](const asio::error_code& waitError) {
+          if (!waitError && !stopped_) AcceptNext(listener);
+        });
+      });
+}
+
+void Server::Admit(asio::ip::tcp::socket socket, std::shared_ptr<asio::ssl::context> tls) {
   SetKeepalive(socket, options_);
   asio::error_code error;
   auto remote = socket.remote_endpoint(error);
   if (error) remote = {};
   if (error || !options_.proxyFrom.Contains(remote.address())) {
-    lobby_.Accept(std::move(socket), remote);
+    lobby_.Accept(std::move(socket), remote, std::move(tls));
     return;
   }
   auto intake = std::make_shared<ProxyIntake>(
       std::move(socket), remote, log_,
-      [this](asio::ip::tcp::socket client, const asio::ip::tcp::endpoint& peer) {
-        lobby_.Accept(std::move(client), peer);
+      [this, tls](asio::ip::tcp::socket client, const asio::ip::tcp::endpoint& peer) {
+        lobby_.Accept(std::move(client), peer, tls);
       },
       [this](ProxyIntake& done) { intakes_.erase(&done); });
   intakes_.emplace(intake.get(), intake);
@@ -133,8 +160,10 @@ void Server::Stop() {
   stopped_ = true;
   log_.Server("stopping");
   asio::error_code ignored;
-  acceptor_.close(ignored);
-  acceptPause_.cancel();
+  for (Listener* listener : {&plain_, &tls_}) {
+    listener->acceptor.close(ignored);
+    listener->pause.cancel();
+  }
   for (auto& [key, intake] : std::exchange(intakes_, {})) intake->Cancel();
   lobby_.Shutdown();
 }

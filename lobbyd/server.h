@@ -4,9 +4,11 @@
 
 #include <asio/io_context.hpp>
 #include <asio/ip/tcp.hpp>
+#include <asio/ssl/context.hpp>
 #include <asio/steady_timer.hpp>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 
@@ -30,9 +32,15 @@ class Server {
   Server(const Server&) = delete;
   Server& operator=(const Server&) = delete;
 
-  // Loads the lobby and starts listening. Empty text on success, else what failed.
-  std::string Start(const asio::ip::tcp::endpoint& endpoint);
+  // Loads the lobby and starts listening: in plain text on `plain`, over TLS on `tls` with
+  // `context`; either may be left out. Empty text on success, else what failed.
+  std::string Start(const std::optional<asio::ip::tcp::endpoint>& plain,
+                    const std::optional<asio::ip::tcp::endpoint>& tls = std::nullopt,
+                    std::shared_ptr<asio::ssl::context> context = nullptr);
   asio::ip::tcp::endpoint LocalEndpoint() const;
+  asio::ip::tcp::endpoint TlsEndpoint() const;
+  // New TLS handshakes use `context`; sessions already open keep theirs. From the io thread.
+  void ReplaceTlsContext(std::shared_ptr<asio::ssl::context> context);
   // Stops accepting and closes every connection; io_context::run returns once they are gone.
   void Stop();
 
@@ -43,10 +51,17 @@ class Server {
   const Metrics& Counts() const { return metrics_; }
 
  private:
-  void AcceptNext();
+  struct Listener {
+    explicit Listener(asio::io_context& io) : acceptor(io), pause(io) {}
+    asio::ip::tcp::acceptor acceptor;
+    asio::steady_timer pause;
+    bool tls = false;
+  };
+  std::string Listen(Listener& listener, const asio::ip::tcp::endpoint& endpoint);
+  void AcceptNext(Listener& listener);
   // Hands a new connection to the lobby, through the intake of its PROXY protocol header when it
-  // comes from a listed proxy.
-  void Admit(asio::ip::tcp::socket socket);
+  // comes from a listed proxy; over TLS with `tls`.
+  void Admit(asio::ip::tcp::socket socket, std::shared_ptr<asio::ssl::context> tls);
 
   asio::io_context& io_;
   EventLog& log_;
@@ -55,8 +70,9 @@ class Server {
   HashPool pool_;
   StoreWorker worker_;  // before the lobby, which hands it work, and gone after it
   Lobby lobby_;
-  asio::ip::tcp::acceptor acceptor_;
-  asio::steady_timer acceptPause_;
+  Listener plain_;
+  Listener tls_;
+  std::shared_ptr<asio::ssl::context> tlsContext_;
   bool stopped_ = false;
   std::unordered_map<ProxyIntake*, std::shared_ptr<ProxyIntake>> intakes_;
   int spare_;  // a descriptor held in reserve for refusing when the process has none left

@@ -58,17 +58,21 @@ void Session::Start() {
   socket_.set_option(asio::socket_base::send_buffer_size(kSendBuffer), error);
   socket_.non_blocking(true, error);
   Log("connected");
-  WaitReadable();
+  BeginReading();
 }
 
 void Session::WaitReadable() {
   if (closed_ || closing_ || paused_ || waiting_) return;
   waiting_ = true;
-  socket_.async_wait(asio::ip::tcp::socket::wait_read,
-                     [self = Self()](const asio::error_code& error) {
-                       self->waiting_ = false;
-                       self->OnReadable(error);
-                     });
+  auto readable = [self = Self()](const asio::error_code& error) {
+    self->waiting_ = false;
+    self->OnReadable(error);
+  };
+  if (InputWaiting()) {
+    asio::post(socket_.get_executor(), [readable] { readable({}); });
+  } else {
+    socket_.async_wait(asio::ip::tcp::socket::wait_read, readable);
+  }
 }
 
 void Session::OnReadable(const asio::error_code& error) {
@@ -78,7 +82,7 @@ void Session::OnReadable(const asio::error_code& error) {
     return;
   }
   asio::error_code readError;
-  size_t count = socket_.read_some(asio::buffer(shared_.scratch), readError);
+  size_t count = ReadSome(asio::buffer(shared_.scratch), readError);
   if (readError == asio::error::would_block || readError == asio::error::try_again) {
     WaitReadable();
     return;
@@ -92,13 +96,20 @@ void Session::OnReadable(const asio::error_code& error) {
     return;
   }
   std::string_view bytes(shared_.scratch.data(), count);
-  // Only a proxy named by --proxy-from may say whom it speaks for, and its header was taken
-  // before the session started.
-  if (!heardFrom_ && StartsWithProxySignature(bytes)) {
-    Close("PROXY protocol header from an address not in --proxy-from");
-    return;
+  if (!heard_) {
+    // Only a proxy named by --proxy-from may say whom it speaks for, and its header was taken
+    // before the session started.
+    if (StartsWithProxySignature(bytes)) {
+      Close("PROXY protocol header from an address not in --proxy-from");
+      return;
+    }
+    // No line of the lobby starts with 0x16; a TLS hello does.
+    if (!Encrypted() && !bytes.empty() && bytes[0] == 0x16) {
+      Close("closed (a TLS hello on the plain port: this client wants the TLS port)");
+      return;
+    }
   }
-  heardFrom_ = true;
+  heard_ = true;
   buffer_.Append(bytes);
   HandleLines();
 }
@@ -241,6 +252,10 @@ void Session::WriteMore() {
   urgent_ = false;
   lastWrite_ = std::chrono::steady_clock::now();
   writing_ = true;
+  WriteInFlight();
+}
+
+void Session::WriteInFlight() {
   asio::async_write(
       socket_, asio::buffer(inFlight_),
       [self = Self()](const asio::error_code& error, size_t) { self->OnWritten(error); });

@@ -59,7 +59,7 @@ struct SessionShared {
   Metrics& metrics;
 };
 
-class Session final : public Participant {
+class Session : public Participant {
  public:
   static constexpr size_t kLineLimitBeforeSignIn = 512;
   static constexpr size_t kLineLimitSignedIn = 8 * 1024;
@@ -101,8 +101,26 @@ class Session final : public Participant {
   // The memory the connection's write buffers hold, for checking that it is given back.
   size_t WriteBufferCapacity() const { return outbox_.capacity() + inFlight_.capacity(); }
 
- private:
+ protected:
+  // The stream the lines travel in: the socket itself here; a TLS session (tls_session.h) puts
+  // its encryption between them. Every call is on the io thread.
+  virtual void BeginReading() { WaitReadable(); }
+  virtual size_t ReadSome(asio::mutable_buffer buffer, asio::error_code& error) {
+    return socket_.read_some(buffer, error);
+  }
+  // Writes inFlight_ whole, then calls OnWritten.
+  virtual void WriteInFlight();
+  // More input may be waiting in the stream itself, without the socket being readable.
+  virtual bool InputWaiting() const { return false; }
+  virtual bool Encrypted() const { return false; }
+
+  asio::ip::tcp::socket& Socket() { return socket_; }
+  std::string& InFlight() { return inFlight_; }
   void WaitReadable();
+  void OnWritten(const asio::error_code& error);
+  std::shared_ptr<Session> Self() { return std::static_pointer_cast<Session>(shared_from_this()); }
+
+ private:
   void OnReadable(const asio::error_code& error);
   void HandleLines();
   void Enqueue(std::string_view bytes, Delivery delivery);
@@ -110,13 +128,10 @@ class Session final : public Participant {
   // Starts the next write now, or for gathered lines once the gathering interval has passed
   // since the last one started.
   void WriteSoon(Delivery delivery);
-  void OnWritten(const asio::error_code& error);
   void Unqueued(size_t bytes);
   // Counts bytes about to be queued; false, with the connection closed, past the limits.
   bool Admit(size_t bytes);
   void FillFromBacklog();
-
-  std::shared_ptr<Session> Self() { return std::static_pointer_cast<Session>(shared_from_this()); }
 
   asio::ip::tcp::socket socket_;
   SessionShared& shared_;
@@ -130,7 +145,7 @@ class Session final : public Participant {
   bool waiting_ = false;  // a readiness wait is pending
   bool closed_ = false;
   bool closing_ = false;
-  bool heardFrom_ = false;  // anything was read
+  bool heard_ = false;  // something has been read
   std::string closeReason_;
   std::unique_ptr<asio::steady_timer> flushTimer_;
   std::unique_ptr<asio::steady_timer> coalesceTimer_;  // only while a gathered write waits

@@ -3,6 +3,8 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <openssl/err.h>
+#include <openssl/x509.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -43,13 +45,45 @@ TestClient::TestClient(unsigned short port, int receiveBuffer, const char* sourc
 TestClient::~TestClient() { Close(); }
 
 void TestClient::Close() {
+  if (tls_) SSL_free(tls_);
+  if (tlsContext_) SSL_CTX_free(tlsContext_);
+  tls_ = nullptr;
+  tlsContext_ = nullptr;
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
 }
 
+std::string TestClient::StartTls() {
+  if (fd_ < 0) return "not connected";
+  tlsContext_ = SSL_CTX_new(TLS_client_method());
+  tls_ = SSL_new(tlsContext_);
+  SSL_set_fd(tls_, fd_);
+  // A handshake the server never answers fails instead of hanging the test.
+  timeval limit{kDeadline.count() / 1000, 0};
+  ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+  int result = SSL_connect(tls_);
+  timeval none{};
+  ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &none, sizeof none);
+  if (result == 1) return {};
+  unsigned long code = ERR_get_error();
+  ERR_clear_error();
+  return code ? ERR_reason_error_string(code) : "handshake failed";
+}
+
+std::string TestClient::PeerCommonName() const {
+  if (!tls_) return {};
+  X509* certificate = SSL_get1_peer_certificate(tls_);
+  if (!certificate) return {};
+  char name[256] = {};
+  X509_NAME_get_text_by_NID(X509_get_subject_name(certificate), NID_commonName, name, sizeof name);
+  X509_free(certificate);
+  return name;
+}
+
 bool TestClient::SendRaw(std::string_view bytes) {
   while (!bytes.empty() && fd_ >= 0) {
-    ssize_t sent = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    ssize_t sent = tls_ ? SSL_write(tls_, bytes.data(), static_cast<int>(bytes.size()))
+                        : ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
     if (sent < 0 && errno == EINTR) continue;
     if (sent <= 0) return false;
     bytes.remove_prefix(static_cast<size_t>(sent));
@@ -67,12 +101,15 @@ TestClient::Fill TestClient::FillBuffer(std::chrono::steady_clock::time_point un
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         until - std::chrono::steady_clock::now());
     if (left.count() < 0) return Fill::kTimeout;
-    pollfd poller{fd_, POLLIN, 0};
-    int ready = ::poll(&poller, 1, static_cast<int>(left.count()));
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready == 0) return Fill::kTimeout;
+    // Decrypted bytes already in hand do not show on the socket.
+    if (!tls_ || SSL_pending(tls_) == 0) {
+      pollfd poller{fd_, POLLIN, 0};
+      int ready = ::poll(&poller, 1, static_cast<int>(left.count()));
+      if (ready < 0 && errno == EINTR) continue;
+      if (ready == 0) return Fill::kTimeout;
+    }
     char chunk[16384];
-    ssize_t got = ::recv(fd_, chunk, sizeof chunk, 0);
+    ssize_t got = tls_ ? SSL_read(tls_, chunk, sizeof chunk) : ::recv(fd_, chunk, sizeof chunk, 0);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) {
       peerClosed_ = true;

@@ -1,7 +1,9 @@
 // A blocking loopback client for conversation tests with lobbyd: sends lines, reads lines with a
-// deadline, notices a closed connection. Lines are UTF-8 here and Windows-1252 on the wire.
-// One thread.
+// deadline, notices a closed connection. Lines are UTF-8 here and Windows-1252 on the wire;
+// after StartTls they travel over TLS (OpenSSL). One thread.
 #pragma once
+
+#include <openssl/ssl.h>
 
 #include <chrono>
 #include <optional>
@@ -24,6 +26,12 @@ class TestClient {
   TestClient(const TestClient&) = delete;
   TestClient& operator=(const TestClient&) = delete;
 
+  // The TLS handshake, accepting any certificate (the test reads it). Empty text once
+  // established, else OpenSSL's reason.
+  std::string StartTls();
+  // The common name in the server's certificate.
+  std::string PeerCommonName() const;
+
   // Encodes to Windows-1252 and appends CR LF. False when the send failed.
   bool Send(std::string_view line);
   bool SendRaw(std::string_view bytes);
@@ -45,6 +53,8 @@ class TestClient {
   Fill FillBuffer(std::chrono::steady_clock::time_point until);
 
   int fd_ = -1;
+  SSL_CTX* tlsContext_ = nullptr;
+  SSL* tls_ = nullptr;
   std::string buffer_;
   bool peerClosed_ = false;
 };

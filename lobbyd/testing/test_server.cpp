@@ -72,9 +72,11 @@ std::string TestServer::Start(std::string address) {
   if (!store_) return error;
   io_ = std::make_unique<asio::io_context>(1);
   server_ = std::make_unique<Server>(*io_, *store_, hasher_, clock_, log_, options_, 2);
-  error = server_->Start(asio::ip::tcp::endpoint(asio::ip::make_address_v4(address), 0));
+  const asio::ip::tcp::endpoint local(asio::ip::make_address_v4(address), 0);
+  error = server_->Start(local, tls_ ? std::optional(local) : std::nullopt, tls_);
   if (!error.empty()) return error;
   port_ = server_->LocalEndpoint().port();
+  tlsPort_ = server_->TlsEndpoint().port();
   address_ = std::move(address);
   thread_ = std::thread([this] { io_->run(); });
   return {};

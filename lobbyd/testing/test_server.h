@@ -65,12 +65,15 @@ class TestServer {
 
   // Applies operator actions to the database; only while the server is stopped.
   std::string Seed(const StartupActions& actions);
-  // Empty text when listening on `address` (an IPv4 address), on a free port.
+  // Empty text when listening on `address` (an IPv4 address), on a free port; from the next
+  // Start, serves over TLS with `context` too, on TlsPort.
+  void ServeTls(std::shared_ptr<asio::ssl::context> context) { tls_ = std::move(context); }
   std::string Start(std::string address = "127.0.0.1");
   // Stops the server the way SIGTERM does and waits for its thread.
   void Stop();
 
   unsigned short Port() const { return port_; }
+  unsigned short TlsPort() const { return tlsPort_; }
   const std::string& Database() const { return database_; }
   ManualClock& Clock() { return clock_; }
   const CountingHasher& Hasher() const { return hasher_; }
@@ -101,6 +104,8 @@ class TestServer {
   std::thread thread_;
   unsigned short port_ = 0;
   std::string address_;
+  std::shared_ptr<asio::ssl::context> tls_;
+  unsigned short tlsPort_ = 0;
 };
 
 // The digest the client sends for a password.
