@@ -122,8 +122,8 @@ void TakeToken(SecBuffer& token, std::string& toSend) {
 
 }  // namespace
 
-SchannelTls::SchannelTls(std::string host, std::string pin)
-    : host_(std::move(host)), wideHost_(Wide(host_)), pin_(std::move(pin)) {}
+SchannelTls::SchannelTls(const std::string& host, std::string pin)
+    : host_(Wide(host)), pin_(std::move(pin)) {}
 
 SchannelTls::~SchannelTls() {
   if (haveContext_) DeleteSecurityContext(&context_);
@@ -155,7 +155,7 @@ SchannelTls::State SchannelTls::Handshake(std::string& toSend) {
     SecBufferDesc outputDesc{SECBUFFER_VERSION, 1, output};
     ULONG attributes = 0;
     SECURITY_STATUS status = InitializeSecurityContextW(
-        &credentials_, first ? nullptr : &context_, wideHost_.data(), kRequest, 0, 0,
+        &credentials_, first ? nullptr : &context_, host_.data(), kRequest, 0, 0,
         first ? nullptr : &inputDesc, 0, &context_, &outputDesc, &attributes, nullptr);
     if (first && !FAILED(status)) haveContext_ = true;
     TakeToken(output[0], toSend);
@@ -198,7 +198,7 @@ bool SchannelTls::Verify() {
   }
   std::optional<TlsFailure> problem;
   if (pin_.empty()) {
-    problem = CheckChain(certificate, wideHost_);
+    problem = CheckChain(certificate, host_);
   } else if (std::optional<Sha256Digest> digest = KeyDigest(certificate)) {
     if (std::optional<TlsProblem> verdict = CheckPin(pin_, *digest)) problem = TlsFailure{*verdict};
   } else {
@@ -287,7 +287,7 @@ std::string SchannelTls::Shutdown() {
   SecBuffer output{0, SECBUFFER_TOKEN, nullptr};
   SecBufferDesc outputDesc{SECBUFFER_VERSION, 1, &output};
   ULONG attributes = 0;
-  InitializeSecurityContextW(&credentials_, &context_, wideHost_.data(), kRequest, 0, 0, nullptr, 0,
+  InitializeSecurityContextW(&credentials_, &context_, host_.data(), kRequest, 0, 0, nullptr, 0,
                              &context_, &outputDesc, &attributes, nullptr);
   std::string closeNotify;
   TakeToken(output, closeNotify);

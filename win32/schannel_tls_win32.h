@@ -32,7 +32,7 @@ class SchannelTls {
   };
 
   // host: the name connected to, for SNI and the name check; pin: "CvTlsPin" as set.
-  SchannelTls(std::string host, std::string pin);
+  SchannelTls(const std::string& host, std::string pin);
   ~SchannelTls();
   SchannelTls(const SchannelTls&) = delete;
   SchannelTls& operator=(const SchannelTls&) = delete;
@@ -58,8 +58,7 @@ class SchannelTls {
   State Opened();
   bool Verify();
 
-  std::string host_;
-  std::wstring wideHost_;
+  std::wstring host_;
   std::string pin_;
   CredHandle credentials_{};
   bool haveCredentials_ = false;

@@ -48,8 +48,10 @@ WinsockConnection::~WinsockConnection() {
 void WinsockConnection::Close() {
   bool stood = state_ == kConnecting || state_ == kConnected;
   if (tls_ && state_ == kConnected) {
-    outbound_.append(tls_->Shutdown());
-    Flush();  // best effort: what the socket does not take now is dropped with it
+    // Best effort, and never an event from inside Close: what the socket does not take now is
+    // dropped with it.
+    std::string closeNotify = tls_->Shutdown();
+    send(socket_, closeNotify.data(), static_cast<int>(closeNotify.size()), 0);
   }
   Release();
   if (stood && window_) PostMessageW(window_, kCancelMessage, generation_, 0);

@@ -145,6 +145,23 @@ class Tap {
   volatile bool stop_ = false;
 };
 
+// Wine tells the client it runs on Windows 10 1903 while this lives, when asked to; otherwise
+// this prefix's Windows 7.
+class Windows10 {
+ public:
+  explicit Windows10(bool on) : on_(on) {
+    static const wchar_t version[] = L"win10";
+    if (on_) RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"Version", REG_SZ, version, sizeof version);
+  }
+  ~Windows10() {
+    if (on_) RegDeleteKeyW(HKEY_CURRENT_USER, kKey);
+  }
+
+ private:
+  static constexpr const wchar_t* kKey = L"Software\\Wine\\AppDefaults\\cv3client.exe";
+  bool on_;
+};
+
 class TlsEndToEnd : public OwnLobbyEndToEnd {
  protected:
   // Starts a lobbyd of its own serving this certificate (with the key of its name) over TLS,
@@ -178,23 +195,33 @@ TEST_F(TlsEndToEnd, SignsInOrShowsWhyTheCertificateIsRefused) {
     const char* address;      // "CvAddress"
     const char* pin;          // the file "CvTlsPin" is read from, or none
     std::string reason;       // the box's reason; none: the client signs in
+    // The client sees Windows 10 (credentials as SCH_CREDENTIALS), or Windows 7 (SCHANNEL_CRED).
+    bool windows10 = false;
+    bool plainPort = false;  // the client is pointed at lobbyd's plain port instead
   } cases[] = {
       {"self.crt", "127.0.0.1", "self.pin", ""},
+      {"self.crt", "127.0.0.1", "self.pin", "", true},
       {"site.crt", "localhost", nullptr, ""},
       {"self.crt", "127.0.0.1", "site.pin",
        "The server's key does not match the pin in the preferences."},
       {"site.crt", "127.0.0.1", nullptr, "The server's certificate is not for \"127.0.0.1\"."},
       {"expired.crt", "localhost", nullptr, "The server's certificate has expired."},
       {"self.crt", "127.0.0.1", nullptr, untrusted},
+      {"self.crt", "127.0.0.1", "self.pin",
+       "The secure connection failed (0x80090318 SEC_E_INCOMPLETE_MESSAGE).", false, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.certificate) + " at " + c.address + " pinned by " +
-                 (c.pin ? c.pin : "none"));
+                 (c.pin ? c.pin : "none") + (c.windows10 ? " on Windows 10" : "") +
+                 (c.plainPort ? " on the plain port" : ""));
+    Windows10 version(c.windows10);
     ASSERT_TRUE(StartTlsLobby(c.certificate));
     TrustedRoot root(File("ca.der"));
     ASSERT_TRUE(root.ok());
     SetString("CvAddress", c.address);
     SetString("CvTlsPin", c.pin ? File(c.pin) : "");
+    int port = c.plainPort ? lobby_->Port() : lobby_->TlsPort();
+    SetString("CvPort", std::to_string(port));
     ASSERT_TRUE(StartClient());
     if (c.reason.empty()) {
       EXPECT_TRUE(Online()) << Status();
@@ -203,8 +230,8 @@ TEST_F(TlsEndToEnd, SignsInOrShowsWhyTheCertificateIsRefused) {
       HWND box = ShownWindow(L"Error!");
       ASSERT_NE(box, nullptr) << Status();
       EXPECT_TRUE(ShowsText(box, "Corvane could not connect securely to " + std::string(c.address) +
-                                     ":" + std::to_string(lobby_->TlsPort()) +
-                                     ", so nothing was sent.\n\n" + c.reason));
+                                     ":" + std::to_string(port) + ", so nothing was sent.\n\n" +
+                                     c.reason));
       ASSERT_TRUE(Click(box, L"OK"));
       EXPECT_TRUE(WaitFor([&] { return Status() == "Not Connected"; }, kDeadlineMs)) << Status();
       EXPECT_EQ(lobby_->Log().find("signed in"), std::string::npos) << lobby_->Log();
@@ -213,6 +240,20 @@ TEST_F(TlsEndToEnd, SignsInOrShowsWhyTheCertificateIsRefused) {
     TearDown();
     process_ = {};
   }
+}
+
+// The server's end is reported (after its close_notify) as a lost connection, and the retry
+// signs in over TLS again.
+TEST_F(TlsEndToEnd, ARestartedServerIsSignedInToAgainOverTls) {
+  ASSERT_TRUE(StartTlsLobby("self.crt"));
+  SetString("CvTlsPin", File("self.pin"));
+  SetDWord("Reconnect", 1);
+  ASSERT_TRUE(StartedOnline()) << Status();
+  lobby_->Stop();
+  ASSERT_NE(ShownWindow(L"Connecting to Corvane"), nullptr) << Status();
+  ASSERT_TRUE(lobby_->Start());
+  EXPECT_TRUE(Online()) << Status();
+  Exit();
 }
 
 TEST_F(TlsEndToEnd, ATapBetweenClientAndServerSeesNoSignInInClearText) {
