@@ -62,18 +62,23 @@ SocketClose ToSocketClose(WinsockConnection::CloseKind kind) {
   return SocketClose::kFailed;
 }
 
-// wskChat: the Winsock connection as the session controller sees it.
+// wskChat: the Winsock connection as the session controller sees it. Every connection, a
+// reconnect's too, is made secure or not as the settings say at that moment.
 class WinsockLobbySocket : public LobbySocket {
  public:
-  explicit WinsockLobbySocket(WinsockConnection::Events events) : connection_(std::move(events)) {}
+  WinsockLobbySocket(WinsockConnection::Events events, Registry& registry)
+      : connection_(std::move(events)), registry_(registry) {}
   bool IsConnected() const override { return connection_.IsConnected(); }
   void SendData(std::string_view bytes) override { connection_.SendData(bytes); }
-  void Connect(const std::string& host, int port) override { connection_.Connect(host, port); }
+  void Connect(const std::string& host, int port) override {
+    connection_.Connect(host, port, settings::ConnectionSecurity(registry_));
+  }
   void Close() override { connection_.Close(); }
   std::string LocalAddress() const override { return connection_.LocalAddress(); }
 
  private:
   WinsockConnection connection_;
+  Registry& registry_;
 };
 
 }  // namespace
@@ -84,11 +89,12 @@ struct ClientApp::Parts {
         registry(
             registryBackend, [this](const MessageBoxSpec& box) { main.ShowMessage(box); },
             "Corvane"),
-        socket({[this] { core.OnSocketConnect(); },
-                [this](std::string_view bytes) { core.OnDataArrival(bytes); },
-                [this](WinsockConnection::CloseKind kind) {
-                  core.OnSocketClose(ToSocketClose(kind));
-                }}),
+        socket(
+            {[this] { core.OnSocketConnect(); },
+             [this](std::string_view bytes) { core.OnDataArrival(bytes); },
+             [this](WinsockConnection::CloseKind kind) { core.OnSocketClose(ToSocketClose(kind)); },
+             [this](const TlsFailure& failure) { core.OnSocketInsecure(failure); }},
+            registry),
         core(ClientPlatform{.status = main,
                             .menus = main,
                             .messages = main,

@@ -59,6 +59,7 @@ class ClientCore : public MainWindowEvents {
   void OnSocketConnect() { session_.OnSocketConnect(); }
   void OnSocketClose(SocketClose kind) { session_.OnSocketClose(kind); }
   void OnSocketError() { session_.OnSocketError(); }
+  void OnSocketInsecure(const TlsFailure& failure) { session_.OnSocketInsecure(failure); }
   void OnDataArrival(std::string_view bytes) { session_.OnDataArrival(bytes); }
 
   // MainWindowEvents

@@ -13,7 +13,7 @@ source "$top/scripts/counted-checks.sh"
 
 # The DLLs a release program may import: Windows' own, never the compiler's runtime.
 allowed="ADVAPI32 COMCTL32 COMDLG32 GDI32 GDIPLUS KERNEL32 MSVCRT OLE32 OLEAUT32 SHELL32 SHLWAPI
-USER32 VERSION WINMM WS2_32"
+USER32 VERSION WINMM WS2_32 SECUR32 CRYPT32"
 system_dlls_only() {  # exe
   local dlls bad=0
   dlls=$(x86_64-w64-mingw32-objdump -p "$1" | sed -nE 's/^\s*DLL Name: (.*)\.dll$/\1/Ip')

@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "win32/schannel_tls_win32.h"
+
 namespace cv3 {
 namespace {
 
@@ -45,6 +47,12 @@ WinsockConnection::~WinsockConnection() {
 
 void WinsockConnection::Close() {
   bool stood = state_ == kConnecting || state_ == kConnected;
+  if (tls_ && state_ == kConnected) {
+    // Best effort, and never an event from inside Close: what the socket does not take now is
+    // dropped with it.
+    std::string closeNotify = tls_->Shutdown();
+    send(socket_, closeNotify.data(), static_cast<int>(closeNotify.size()), 0);
+  }
   Release();
   if (stood && window_) PostMessageW(window_, kCancelMessage, generation_, 0);
 }
@@ -55,6 +63,7 @@ void WinsockConnection::Release() {
     closesocket(socket_);
     socket_ = INVALID_SOCKET;
   }
+  tls_.reset();
   // Events of the closed socket may still be queued; they name the old socket and are dropped.
   addresses_.clear();
   addressLengths_.clear();
@@ -75,8 +84,10 @@ std::string WinsockConnection::LocalAddress() const {
   return host;
 }
 
-void WinsockConnection::Connect(const std::string& host, int port) {
+void WinsockConnection::Connect(const std::string& host, int port, const TlsOptions& tls) {
   Release();
+  host_ = host;
+  tlsOptions_ = tls;
   ++generation_;  // what is still queued for an earlier attempt is dropped
   if (!window_) {
     End(CloseKind::kFailed);  // no window to post to or to receive socket events: now, not never
@@ -134,8 +145,60 @@ void WinsockConnection::End(CloseKind kind) {
 
 void WinsockConnection::SendData(std::string_view bytes) {
   if (state_ != kConnected) return;
-  outbound_.append(bytes);
+  if (!tls_) {
+    outbound_.append(bytes);
+  } else if (!tls_->Encrypt(bytes, outbound_)) {
+    End(CloseKind::kFailed);
+    return;
+  }
   Flush();
+}
+
+void WinsockConnection::Insecure(const TlsFailure& failure) {
+  Release();
+  state_ = kError;
+  if (events_.insecure) {
+    events_.insecure(failure);
+  } else if (events_.closed) {
+    events_.closed(CloseKind::kFailed);
+  }
+}
+
+bool WinsockConnection::ReceiveSecure(std::string_view bytes) {
+  SOCKET reading = socket_;
+  bool handshaking = state_ == kConnecting;
+  std::string plain;
+  SchannelTls::State secure = tls_->Receive(bytes, outbound_, plain);
+  if (secure == SchannelTls::State::kFailed) {
+    // Before "connected" nothing of ours was sent: the player is told. Later it is a broken
+    // connection like any other.
+    if (handshaking) {
+      Insecure(tls_->failure());
+    } else {
+      End(CloseKind::kFailed);
+    }
+    return false;
+  }
+  Flush();
+  if (socket_ != reading) return false;
+  if (secure == SchannelTls::State::kHandshaking) return true;
+  if (handshaking) {
+    addresses_.clear();
+    addressLengths_.clear();
+    state_ = kConnected;
+    if (events_.connected) events_.connected();
+    if (socket_ != reading) return false;
+  }
+  // Data that came with the last handshake message comes after "connected", as it would have.
+  if (!plain.empty() && events_.dataArrival) {
+    events_.dataArrival(plain);
+    if (socket_ != reading) return false;
+  }
+  if (secure == SchannelTls::State::kClosedByPeer) {
+    End(CloseKind::kByServer);
+    return false;
+  }
+  return true;
 }
 
 void WinsockConnection::Flush() {
@@ -156,7 +219,11 @@ void WinsockConnection::ReadAll() {
     int got = recv(socket_, buffer, sizeof buffer, 0);
     if (got > 0) {
       SOCKET reading = socket_;
-      if (events_.dataArrival) events_.dataArrival(std::string_view(buffer, got));
+      if (tls_) {
+        if (!ReceiveSecure(std::string_view(buffer, got))) return;
+      } else if (events_.dataArrival) {
+        events_.dataArrival(std::string_view(buffer, got));
+      }
       if (socket_ != reading) return;  // a handler closed or replaced the connection
       if (got < static_cast<int>(sizeof buffer)) return;
       continue;
@@ -173,6 +240,16 @@ void WinsockConnection::OnSocketEvent(SOCKET socket, WORD event, WORD error) {
         if (!TryNextAddress()) End(CloseKind::kFailed);
         return;
       }
+      if (tlsOptions_.on) {
+        // "connected" waits for the handshake and the certificate's check.
+        tls_ = std::make_unique<SchannelTls>(host_, tlsOptions_.pin);
+        if (tls_->Start(outbound_) == SchannelTls::State::kFailed) {
+          Insecure(tls_->failure());
+          return;
+        }
+        Flush();
+        return;
+      }
       addresses_.clear();
       addressLengths_.clear();
       state_ = kConnected;
@@ -187,6 +264,13 @@ void WinsockConnection::OnSocketEvent(SOCKET socket, WORD event, WORD error) {
     case FD_CLOSE:
       ReadAll();
       if (socket_ != socket) return;
+      if (tls_ && state_ == kConnecting) {
+        // The server left in the middle of the handshake: no TLS server, or not one we can talk to.
+        Insecure({TlsProblem::kHandshake, error == 0
+                                              ? static_cast<uint32_t>(SEC_E_INCOMPLETE_MESSAGE)
+                                              : static_cast<uint32_t>(HRESULT_FROM_WIN32(error))});
+        return;
+      }
       // Reported at once, not left for the next send: a server restart would otherwise leave
       // the client showing "Online" until the player typed something.
       End(error == 0 ? CloseKind::kByServer : CloseKind::kFailed);

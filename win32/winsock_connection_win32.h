@@ -1,7 +1,9 @@
 // The lobby connection over Winsock with WSAAsyncSelect: socket events arrive as window messages
 // on a hidden message window and are passed on as Connect, DataArrival and Close events, the way
 // the event-driven socket control behaves; the close says how the connection ended. Host names
-// resolve to IPv4 and IPv6 addresses, tried in order. UI thread only.
+// resolve to IPv4 and IPv6 addresses, tried in order. Asked for TLS, the connection runs Schannel's
+// handshake between the TCP connect and the connected event, and carries the bytes through it;
+// a connection that cannot be made secure sends nothing and ends as insecure. UI thread only.
 #pragma once
 
 #include <windows.h>
@@ -9,12 +11,16 @@
 #include <ws2tcpip.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "common/tls_trust.h"
 #include "win32/message_window_win32.h"
 
 namespace cv3 {
+
+class SchannelTls;
 
 class WinsockConnection {
  public:
@@ -32,6 +38,8 @@ class WinsockConnection {
     std::function<void()> connected;
     std::function<void(std::string_view bytes)> dataArrival;
     std::function<void(CloseKind kind)> closed;
+    // Instead of closed: the handshake failed or the certificate did not verify.
+    std::function<void(const TlsFailure& failure)> insecure;
   };
 
   explicit WinsockConnection(Events events);
@@ -46,9 +54,11 @@ class WinsockConnection {
   // does not resolve reports kFailed from the message loop, never from inside this call. The one
   // exception is a connection without its message window (!ok()): nothing could ever arrive
   // from the loop, so kFailed is reported at once, from inside this call.
-  void Connect(const std::string& host, int port);
+  // With tls.on the handshake names `host` (SNI and the certificate's name).
+  void Connect(const std::string& host, int port, const TlsOptions& tls = {});
   // Ends the connection or attempt at once. One that stood or was being made is reported as
   // kCancelled from the message loop, unless Connect is called first.
+  // A secure connection that stood sends its close_notify first, as far as the socket takes it.
   void Close();
   int State() const { return state_; }
   bool IsConnected() const { return state_ == kConnected; }
@@ -65,6 +75,9 @@ class WinsockConnection {
   void End(CloseKind kind);
   void Flush();
   void ReadAll();
+  // Passes bytes from the server through TLS; false when the connection ended or was replaced.
+  bool ReceiveSecure(std::string_view bytes);
+  void Insecure(const TlsFailure& failure);
 
   Events events_;
   MessageWindow messages_;
@@ -77,6 +90,9 @@ class WinsockConnection {
   std::string outbound_;
   bool wsaStarted_ = false;
   WPARAM generation_ = 0;  // tells a stale failure notice from the current attempt's
+  std::string host_;
+  TlsOptions tlsOptions_;
+  std::unique_ptr<SchannelTls> tls_;  // from the TCP connect on, when TLS was asked for
 };
 
 }  // namespace cv3

@@ -1,7 +1,8 @@
 // The lobby connection as the session controller drives it: the socket control wskChat. The
-// window's WSAAsyncSelect socket implements it (and the integration test a blocking one). Its
-// outcomes come back as calls on the session controller: OnSocketConnect, OnSocketClose and
-// OnDataArrival, always from the message loop, never from inside Connect, Close or SendData.
+// window's WSAAsyncSelect socket implements it (and the integration test a blocking one); it
+// makes the connection secure itself when "CvTls" is 1. Its outcomes come back as calls on the
+// session controller: OnSocketConnect, OnSocketClose, OnSocketInsecure and OnDataArrival, always
+// from the message loop, never from inside Connect, Close or SendData.
 #pragma once
 
 #include <string>

@@ -32,6 +32,34 @@ MessageBoxSpec AnotherInstanceBox(std::string_view exeName) {
   return WarningBox("Another instance of " + std::string(exeName) + " is already running!");
 }
 
+std::string TlsFailureText(std::string_view host, int port, const TlsFailure& failure) {
+  std::string reason;
+  switch (failure.problem) {
+    case TlsProblem::kNameMismatch:
+      reason = "The server's certificate is not for \"" + std::string(host) + "\".";
+      break;
+    case TlsProblem::kExpired:
+      reason = "The server's certificate has expired.";
+      break;
+    case TlsProblem::kUntrusted:
+      reason =
+          "The server's certificate is not trusted by Windows. If your community uses its own "
+          "certificate, enter its pin in the preferences.";
+      break;
+    case TlsProblem::kPinMismatch:
+      reason = "The server's key does not match the pin in the preferences.";
+      break;
+    case TlsProblem::kBadPin:
+      reason = "The pin in the preferences is not a valid pin-sha256 value.";
+      break;
+    case TlsProblem::kHandshake:
+      reason = "The secure connection failed (" + StatusText(failure.status) + ").";
+      break;
+  }
+  return "Corvane could not connect securely to " + std::string(host) + ":" + std::to_string(port) +
+         ", so nothing was sent.\n\n" + reason;
+}
+
 SessionController::SessionController(SessionParts parts)
     : status_(parts.status),
       menus_(parts.menus),
@@ -115,11 +143,6 @@ void SessionController::ConnectToServer() {
   lastHost_ = host.empty() ? std::string(kDefaultServerHost) : host;
   lastPort_ = PortFromText(settings::TextOrEmpty(registry_, settings::kCvPort))
                   .value_or(kDefaultServerPort);
-  if (settings::FlagIsOn(registry_, settings::kCvTls)) {
-    messages_.ShowMessage(ErrorBox(std::string(kTlsUnavailableText)));
-    EndSession(SessionEnd::kRefused);  // no reconnect: it would be refused the same way
-    return;
-  }
   SetProgress(kStatusConnecting);
   socket_.Connect(lastHost_, lastPort_);
 }
@@ -154,6 +177,12 @@ void SessionController::OnSocketClose(SocketClose kind) {
     return;
   }
   ConnectionGone();
+}
+
+void SessionController::OnSocketInsecure(const TlsFailure& failure) {
+  windows_.CloseWindow(WindowKind::kReconnect);
+  messages_.ShowMessage(ErrorBox(TlsFailureText(lastHost_, lastPort_, failure)));
+  EndSession(SessionEnd::kRefused);
 }
 
 void SessionController::OnDataArrival(std::string_view bytes) {

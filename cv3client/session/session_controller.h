@@ -12,6 +12,7 @@
 #include "common/processes.h"
 #include "common/registry.h"
 #include "common/timers.h"
+#include "common/tls_trust.h"
 #include "cv3client/model/identity.h"
 #include "cv3client/model/roster.h"
 #include "cv3client/model/views.h"
@@ -70,10 +71,9 @@ inline constexpr std::string_view kSuspendedText = "Your account has been tempor
 inline constexpr std::string_view kBannedText = "Your account has been permanently banned!";
 inline constexpr std::string_view kConnectionLostText = "The connection to Corvane has been lost!";
 inline constexpr std::string_view kNotConnectedText = "You are not connected to Corvane!";
-// "CvTls" is 1 but this client speaks no TLS yet: it connects not at all rather than in clear text.
-inline constexpr std::string_view kTlsUnavailableText =
-    "This version of Corvane cannot make a secure connection (TLS), so it did not connect. Uncheck "
-    "\"Secure connection (TLS)\" in the preferences to connect without it.";
+// The box of a connection that could not be made secure: "Corvane could not connect securely
+// to HOST:PORT, so nothing was sent.", a blank line, then the reason.
+std::string TlsFailureText(std::string_view host, int port, const TlsFailure& failure);
 inline constexpr std::string_view kNewVersionText =
     "A new version of the Corvane client is available!";
 
@@ -117,8 +117,8 @@ class SessionController {
   void StartupFailed(std::string_view missingWindow = {});
 
   // Opens a new connection to "CvAddress":"CvPort" ("localhost" and 13228 when missing or
-  // unusable) with the current signed-in name and digest. With "CvTls" 1 it shows
-  // kTlsUnavailableText and the session ends as refused, nothing sent.
+  // unusable) with the current signed-in name and digest; the socket makes it secure when
+  // "CvTls" is 1.
   void ConnectToServer();
   // The host and port of the last ConnectToServer; reconnect attempts use them.
   const std::string& LastHost() const { return lastHost_; }
@@ -130,6 +130,9 @@ class SessionController {
   void OnSocketClose(SocketClose kind);
   // The socket's Error event: a connection refused, failed or broken.
   void OnSocketError() { OnSocketClose(SocketClose::kFailed); }
+  // The socket could not make the connection secure and sent nothing: one box, and the session
+  // ends as refused, since every retry would be refused the same way.
+  void OnSocketInsecure(const TlsFailure& failure);
   void OnDataArrival(std::string_view bytes);
 
   void ResetSession();

@@ -15,6 +15,10 @@ DWordValue ReadFlag(Registry& registry, const Setting& flag) {
   return registry.GetDWord(flag.key, flag.name);
 }
 
+TlsOptions ConnectionSecurity(Registry& registry) {
+  return {FlagIsOn(registry, kCvTls), TextOrEmpty(registry, kCvTlsPin)};
+}
+
 std::string ReadText(Registry& registry, const Setting& text) {
   return registry.GetString(text.key, text.name, text.readBytes);
 }

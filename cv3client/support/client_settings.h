@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "common/registry.h"
+#include "common/tls_trust.h"
 
 namespace cv3::settings {
 
@@ -86,6 +87,9 @@ std::string TextOrEmpty(Registry& registry, const Setting& text);
 // SlowCPU 1 asks for the plain look. A missing value counts as 0 (the tiled look) everywhere, so
 // the window and the roster never disagree on a fresh installation.
 bool PlainLook(Registry& registry);
+// How the lobby connection is made: "CvTls" and "CvTlsPin", read afresh for every connection
+// (a reconnect too).
+TlsOptions ConnectionSecurity(Registry& registry);
 
 // Reads and writes of one entry under its own key; failures as the registry has them.
 DWordValue ReadFlag(Registry& registry, const Setting& flag);

@@ -116,19 +116,21 @@ TEST(ConnectToServer, UsesTheStoredAddressAndPort) {
   EXPECT_EQ(dword.log.back(), "connect localhost:4000");
 }
 
-// Asked for TLS, a client without it says so and sends nothing rather than talk in clear text.
-TEST(ConnectToServer, TlsAskedForConnectsNotAtAll) {
+// A connection that could not be made secure shows one box and ends as refused: no reconnect,
+// though "Reconnect" is 1 (every retry would fail the same way), and a retry's window closes.
+TEST(SocketInsecure, ShowsOneBoxAndEndsAsRefused) {
   ClientHarness core;
-  core.settings.SetDWord("CvTls", 1);
+  core.settings.SetString("CvAddress", "lobby.example.net");
+  core.settings.SetString("CvPort", "4000");
   core.settings.SetDWord("Reconnect", 1);
   core.session.ConnectToServer();
-  EXPECT_EQ(core.Take(),
-            (Log{"disable Login", "enable Disconnect", "close socket",
-                 "box Error! critical This version of Corvane cannot make a secure connection "
-                 "(TLS), so it did not connect. Uncheck \"Secure connection (TLS)\" in the "
-                 "preferences to connect without it.",
-                 "close socket", "tree clear", "disable EditProfile", "logo Corvane 3.0",
-                 "status Not Connected", "roster hidden", "enable Login", "disable Disconnect"}));
+  core.Take();
+  core.session.OnSocketInsecure({TlsProblem::kPinMismatch});
+  EXPECT_EQ(core.Take(), Concat({"close reconnect window",
+                                 "box Error! critical Corvane could not connect securely to "
+                                 "lobby.example.net:4000, so nothing was sent.\n\nThe server's "
+                                 "key does not match the pin in the preferences."},
+                                kReset));
 }
 
 TEST(ConnectToServer, MissingOrUnusableValuesFallBackToLocalhostAnd13228) {

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -227,6 +228,19 @@ class OwnLobby {
   }
   bool ok() const { return !program_.empty(); }
   int Port() const { return port_; }
+  // The folder of its store and log, as Unix names it; a test's own files may go there too.
+  const std::string& Folder() const { return folder_; }
+  // The TLS port, once ServeTls named the certificate and key (paths in Folder()).
+  int TlsPort() const { return port_ + 20000; }
+  void ServeTls(const std::string& certificate, const std::string& key) {
+    extraArgs_ += " --tls-listen " + address_ + ":" + std::to_string(TlsPort()) + " --tls-cert '" +
+                  folder_ + "/" + certificate + "' --tls-key '" + folder_ + "/" + key + "'";
+  }
+  // What lobbyd has logged so far.
+  std::string Log() const {
+    std::ifstream in("Z:" + folder_ + "/lobbyd.log", std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
 
   bool Start() {
     started_ = true;
@@ -252,6 +266,8 @@ class OwnLobby {
     closesocket(probe);
     return up;
   }
+
+ public:
   // Runs a shell command line, and waits until it has run: Wine's bridge to Unix programs
   // returns before they end, so the script leaves a mark when done. The script goes through a
   // file, so no quoting crosses Wine's command line.
@@ -278,6 +294,7 @@ class OwnLobby {
             kDeadlineMs);
   }
 
+ private:
   std::string program_;
   std::string extraArgs_;
   std::string address_;
