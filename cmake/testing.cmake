@@ -15,11 +15,12 @@ else()
   set(CV3_GTEST_MAIN GTest::gtest_main GTest::gmock)
 endif()
 
-# cv3_test(name SOURCES... LIBS...): one test executable, its cases registered with CTest.
+# cv3_test(name SOURCES... LIBS... [PROPERTIES...]): one test executable, its cases registered
+# with CTest, each with the test properties given.
 function(cv3_test name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;PROPERTIES" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} ${CV3_GTEST_MAIN})
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-                       PROPERTIES TIMEOUT 300)
+                       PROPERTIES TIMEOUT 300 ${T_PROPERTIES})
 endfunction()

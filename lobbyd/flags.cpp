@@ -4,6 +4,7 @@
 #include <charconv>
 #include <iterator>
 
+#include "lobbyd/pg_store.h"
 #include "lobbyd/session.h"
 #include "lobbyd/text.h"
 #include "lobbyd/web/faq.h"
@@ -159,6 +160,10 @@ std::string UsageText() {
                  "the TLS certificate with its chain, PEM (a Let's Encrypt fullchain.pem)") +
       UsageEntry("--tls-key FILE", "the certificate's private key, PEM; SIGHUP reloads both") +
       UsageEntry("--db PATH", "database file, created if missing (default lobbyd.db)") +
+      UsageEntry("--store CONNECTION",
+                 "keep the accounts in PostgreSQL instead: a libpq connection string "
+                 "(postgresql://USER@HOST/DATABASE or key=value pairs) without the password, which "
+                 "comes from ~/.pgpass, PGPASSFILE or PGPASSWORD") +
       UsageEntry("--client-version N",
                  "current client version; lower ones are told to update "
                  "(default " +
@@ -218,6 +223,7 @@ std::string ParseEndpoint(const std::string& text, asio::ip::tcp::endpoint& endp
 std::string ParseFlags(const std::vector<std::string>& args, Flags& flags) {
   bool metricsFrom = false;
   bool listen = false;
+  std::vector<std::string> storeFlags;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& flag = args[i];
     if (flag == "--help" || flag == "-h") {
@@ -246,7 +252,12 @@ std::string ParseFlags(const std::vector<std::string>& args, Flags& flags) {
       (flag == "--tls-cert" ? flags.tls.certificate : flags.tls.key) = value;
     } else if (flag == "--db") {
       if (value.empty()) return "--db needs a path";
-      flags.database = value;
+      flags.store.where = value;
+      storeFlags.push_back(flag);
+    } else if (flag == "--store") {
+      if (auto problem = ConnectionStringProblem(value); !problem.empty()) return problem;
+      flags.store = {StoreLocation::Engine::kPostgres, value};
+      storeFlags.push_back(flag);
     } else if (flag == "--client-version") {
       unsigned long version = 0;
       if (!ParseNumber(value, 999999, version)) return "--client-version needs a number";
@@ -300,6 +311,7 @@ std::string ParseFlags(const std::vector<std::string>& args, Flags& flags) {
     }
   }
   if (auto problem = LineRoomProblem(flags.lobby); !problem.empty()) return problem;
+  if (storeFlags.size() > 1) return "--db and --store each name the store; give one of them once";
   bool tlsFiles = !flags.tls.certificate.empty() || !flags.tls.key.empty();
   if (flags.tlsListen && (flags.tls.certificate.empty() || flags.tls.key.empty())) {
     return "--tls-listen needs --tls-cert and --tls-key";
@@ -308,6 +320,9 @@ std::string ParseFlags(const std::vector<std::string>& args, Flags& flags) {
   flags.plain = listen || !flags.tlsListen;
   flags.actions.maxIdLength = flags.lobby.maxIdLength;
   const StartupActions& actions = flags.actions;
+  if (!flags.backupTo.empty() && flags.store.engine == StoreLocation::Engine::kPostgres) {
+    return "--backup-to copies a SQLite file; back up a PostgreSQL store with pg_dump";
+  }
   if (!flags.backupTo.empty() && (!actions.addAccounts.empty() || !actions.admins.empty() ||
                                   !actions.bans.empty() || !actions.unbans.empty())) {
     return "--backup-to runs alone; make account changes with a command of their own";

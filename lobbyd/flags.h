@@ -8,6 +8,7 @@
 
 #include "lobbyd/options.h"
 #include "lobbyd/startup.h"
+#include "lobbyd/store.h"
 #include "lobbyd/tls_context.h"
 #include "lobbyd/web/web_server.h"
 
@@ -18,7 +19,7 @@ struct Flags {
   bool plain = true;  // off when only --tls-listen is given
   std::optional<asio::ip::tcp::endpoint> tlsListen;
   TlsFiles tls;
-  std::string database = "lobbyd.db";
+  StoreLocation store;  // --db PATH (the default) or --store CONNECTION
   LobbyOptions lobby;
   StartupActions actions;
   bool http = false;  // --http: serve the web page; its address and files are in `web`

@@ -1,6 +1,6 @@
-// lobbyd: the Corvane lobby server. Parses the flags, opens the database, applies the operator's
-// account changes, then serves until SIGINT or SIGTERM. With --backup-to it only copies the
-// database and exits.
+// lobbyd: the Corvane lobby server. Parses the flags, opens the database (a SQLite file or
+// PostgreSQL), applies the operator's account changes, then serves until SIGINT or SIGTERM. With
+// --backup-to it only copies the SQLite file and exits.
 #include <sys/resource.h>
 
 #include <asio/io_context.hpp>
@@ -49,9 +49,9 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (!flags.backupTo.empty()) {
-    auto result = lobbyd::BackupDatabase(flags.database, flags.backupTo);
+    auto result = lobbyd::BackupDatabase(flags.store.where, flags.backupTo);
     (result.error.empty() ? std::cout : std::cerr)
-        << lobbyd::BackupReport(flags.database, flags.backupTo, result);
+        << lobbyd::BackupReport(flags.store.where, flags.backupTo, result);
     return result.error.empty() ? 0 : 1;
   }
   if (flags.http) {
@@ -79,10 +79,12 @@ int main(int argc, char** argv) {
   lobbyd::SystemClock clock;
   lobbyd::EventLog log(&std::cerr, clock);
   std::string error;
-  auto store = lobbyd::Store::Open(flags.database, error);
+  // Before anything is bound: a PostgreSQL server that cannot be reached stops the start, as a
+  // bad flag does.
+  auto store = lobbyd::OpenStore(flags.store, error);
   if (!store) {
     std::cerr << "lobbyd: " << error << "\n";
-    return 1;
+    return flags.store.engine == lobbyd::StoreLocation::Engine::kPostgres ? 2 : 1;
   }
   auto hasher = lobbyd::SodiumHasher::Standard();
   error = lobbyd::ApplyStartupActions(*store, hasher, clock, flags.actions, log);
@@ -101,7 +103,10 @@ int main(int argc, char** argv) {
   if (!error.empty() && changedStore) {
     // The usual case: the operator changes accounts while the server runs. That server sees
     // the changes at each pilot's next sign-in.
-    std::cerr << "lobbyd: the account changes are stored in " << flags.database
+    std::cerr << "lobbyd: the account changes are stored in "
+              << (flags.store.engine == lobbyd::StoreLocation::Engine::kPostgres
+                      ? std::string("the PostgreSQL database")
+                      : flags.store.where)
               << "; no second server was started (" << error
               << "). A server already running on this store applies them at each pilot's next "
                  "sign-in.\n";

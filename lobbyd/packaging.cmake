@@ -55,8 +55,8 @@ set(CPACK_PACKAGE_NAME lobbyd)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "lobby server for the Corvane lobby client")
 set(CPACK_PACKAGE_DESCRIPTION "lobbyd keeps the accounts, the chat, the pilots online and the games
-announced for the Corvane lobby client. It stores its data in SQLite and
-runs as a hardened systemd service.")
+announced for the Corvane lobby client. It stores its data in SQLite, or in
+PostgreSQL (--store), and runs as a hardened systemd service.")
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_SOURCE_DIR}/build/packages)
 set(CPACK_SET_DESTDIR ON)
 set(CPACK_INSTALL_PREFIX /usr)
@@ -64,6 +64,7 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# The libraries' packages (libsqlite3-0, libpq5, libsodium23, ...) come from dpkg-shlibdeps.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${LOBBYD_DEBIAN}/postinst ${LOBBYD_DEBIAN}/prerm
                                        ${LOBBYD_DEBIAN}/postrm)

@@ -7,8 +7,11 @@
 
 namespace lobbyd {
 
-StoreWorker::StoreWorker(asio::io_context& io, Store& store, Histogram* commits)
-    : io_(io), store_(store), commits_(commits), thread_([this] { Loop(); }) {}
+StoreWorker::StoreWorker(asio::io_context& io, Store& store, Histogram* commits,
+                         std::function<void(const std::string&)> notices)
+    : io_(io), store_(store), commits_(commits), notices_(std::move(notices)), thread_([this] {
+        Loop();
+      }) {}
 
 StoreWorker::~StoreWorker() {
   {
@@ -58,6 +61,10 @@ void StoreWorker::Loop() {
     auto started = std::chrono::steady_clock::now();
     std::vector<std::string> errors = RunTogether(jobs);
     if (commits_) commits_->Observe(std::chrono::steady_clock::now() - started);
+    for (std::string& notice : store_.TakeNotices()) {
+      if (notices_)
+        asio::post(io_, [notices = notices_, notice = std::move(notice)] { notices(notice); });
+    }
     for (size_t i = 0; i < jobs.size(); ++i) {
       if (jobs[i].done) {
         asio::post(io_,

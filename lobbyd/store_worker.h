@@ -22,8 +22,10 @@ namespace lobbyd {
 
 class StoreWorker {
  public:
-  // `commits` (if any) gets how long each batch took until committed.
-  StoreWorker(asio::io_context& io, Store& store, Histogram* commits = nullptr);
+  // `commits` (if any) gets how long each batch took until committed; `notices` (if any) gets
+  // what the store says about the database (a server lost, or back), on the io thread.
+  StoreWorker(asio::io_context& io, Store& store, Histogram* commits = nullptr,
+              std::function<void(const std::string&)> notices = {});
   ~StoreWorker();
   StoreWorker(const StoreWorker&) = delete;
   StoreWorker& operator=(const StoreWorker&) = delete;
@@ -48,6 +50,7 @@ class StoreWorker {
   asio::io_context& io_;
   Store& store_;
   Histogram* commits_;
+  std::function<void(const std::string&)> notices_;
   std::mutex mutex_;
   std::condition_variable wake_;
   std::deque<Job> jobs_;

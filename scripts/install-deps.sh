@@ -6,6 +6,8 @@ packages=(
   cmake make g++ pkg-config git
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libasio-dev libsqlite3-dev libsodium-dev sqlite3
+  # lobbyd's store in PostgreSQL (libpq); its tests start a throwaway cluster of their own.
+  libpq-dev postgresql
   # lobbyd over TLS: OpenSSL under Asio's SSL stream (its tests make certificates with openssl).
   libssl-dev openssl
   # lobbyd's web side: Markdown for the FAQ; for its tests an HTTP client, Chromium and the

@@ -22,7 +22,7 @@ check "Section is net" [ "$(field Section)" = net ]
 depends=$(field Depends)
 echo "Depends: $depends"
 check "Depends names the libraries the program links" \
-  bash -c "grep -q 'libsodium' <<<'$depends' && grep -q 'libsqlite3' <<<'$depends' && grep -q 'libssl3' <<<'$depends' && grep -q 'libc6' <<<'$depends'"
+  bash -c "grep -q 'libsodium' <<<'$depends' && grep -q 'libsqlite3' <<<'$depends' && grep -q 'libpq5' <<<'$depends' && grep -q 'libssl3' <<<'$depends' && grep -q 'libc6' <<<'$depends'"
 contents=$(dpkg-deb --contents "$deb" | awk '{print $NF}')
 for f in ./usr/bin/lobbyd ./lib/systemd/system/lobbyd.service ./usr/share/man/man8/lobbyd.8.gz \
   ./usr/share/doc/lobbyd/copyright ./usr/share/doc/lobbyd/changelog.gz; do

@@ -45,16 +45,16 @@ void RigClient::Close() {
   rig_.Settle();
 }
 
-LobbyRig::LobbyRig(LobbyOptions options, const PasswordHasher* hasher, std::ostream* log)
+LobbyRig::LobbyRig(LobbyOptions options, const PasswordHasher* hasher, std::ostream* log,
+                   const StoreLocation& store)
     : options_(options),
       hasher_(hasher ? *hasher : plain_),
       counting_(dynamic_cast<const CountingHasher*>(&hasher_)),
       log_(log ? log : &logText_, clock_) {
   InitSodium();
-  std::string error;
-  store_ = Store::Open(":memory:", error);
+  store_ = OpenStore(store, storeProblem_);
   pool_ = std::make_unique<HashPool>(io_, hasher_, 1);
-  worker_ = std::make_unique<StoreWorker>(io_, *store_, &metrics_.storeCommits);
+  if (store_) worker_ = std::make_unique<StoreWorker>(io_, *store_, &metrics_.storeCommits);
 }
 
 LobbyRig::~LobbyRig() {
@@ -63,10 +63,12 @@ LobbyRig::~LobbyRig() {
 }
 
 std::string LobbyRig::Seed(const StartupActions& actions) {
+  if (!store_) return storeProblem_;
   return ApplyStartupActions(*store_, hasher_, clock_, actions, log_);
 }
 
 std::string LobbyRig::Start() {
+  if (!store_) return storeProblem_;
   lobby_ = std::make_unique<Lobby>(io_, *store_, *worker_, *pool_, clock_, log_, metrics_, options_,
                                    MakeDummyHash(hasher_));
   return lobby_->Load();
@@ -100,7 +102,7 @@ bool LobbyRig::Settle() {
   bool moved = false;
   for (;;) {
     // Idle workers first: once they are, what they did is already queued for the io_context.
-    bool idle = HashesIdle() && worker_->Busy() == 0;
+    bool idle = HashesIdle() && (!worker_ || worker_->Busy() == 0);
     io_.restart();
     bool progress = io_.poll() > 0;
     moved |= progress;

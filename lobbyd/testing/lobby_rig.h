@@ -68,16 +68,19 @@ class LobbyRig {
  public:
   // `hasher` null hashes with PlainHasher; otherwise it outlives the rig. Checks a
   // CountingHasher holds stay under way, and Settle does not wait for them. The log is kept for
-  // LogText unless `log` names another stream for it.
+  // LogText unless `log` names another stream for it. The store is a SQLite database in memory
+  // unless `store` names another.
   explicit LobbyRig(LobbyOptions options = {}, const PasswordHasher* hasher = nullptr,
-                    std::ostream* log = nullptr);
+                    std::ostream* log = nullptr,
+                    const StoreLocation& store = {StoreLocation::Engine::kSqlite, ":memory:"});
   ~LobbyRig();
   LobbyRig(const LobbyRig&) = delete;
   LobbyRig& operator=(const LobbyRig&) = delete;
 
   // Applies operator actions to the store; only while the lobby is stopped.
   std::string Seed(const StartupActions& actions);
-  // Loads the lobby from the store; empty text on success.
+  // Loads the lobby from the store; empty text on success (else also when the store could not
+  // be opened).
   std::string Start();
   // Shuts the lobby down as a stop does and lets it go; the store stays for the next Start.
   // Checks a CountingHasher holds are let go first.
@@ -112,6 +115,7 @@ class LobbyRig {
   std::ostringstream logText_;
   EventLog log_;
   Metrics metrics_;
+  std::string storeProblem_;  // why the store could not be opened
   std::unique_ptr<Store> store_;
   std::unique_ptr<HashPool> pool_;
   std::unique_ptr<StoreWorker> worker_;

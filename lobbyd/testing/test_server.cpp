@@ -49,11 +49,15 @@ TempFolder::~TempFolder() {
 }
 
 TestServer::TestServer(std::string database, LobbyOptions options)
-    : database_(std::move(database)), options_(options) {
-  if (database_.empty()) {
+    : TestServer(options, StoreLocation{StoreLocation::Engine::kSqlite, std::move(database)}) {
+  if (location_.where.empty()) {
     folder_ = std::make_unique<TempFolder>();
-    database_ = folder_->Path() + "/lobbyd.db";
+    location_.where = folder_->Path() + "/lobbyd.db";
   }
+}
+
+TestServer::TestServer(LobbyOptions options, StoreLocation location)
+    : location_(std::move(location)), options_(options) {
   InitSodium();
 }
 
@@ -61,14 +65,14 @@ TestServer::~TestServer() { Stop(); }
 
 std::string TestServer::Seed(const StartupActions& actions) {
   std::string error;
-  auto store = Store::Open(database_, error);
+  auto store = OpenStore(location_, error);
   if (!store) return error;
   return ApplyStartupActions(*store, hasher_, clock_, actions, log_);
 }
 
 std::string TestServer::Start(std::string address) {
   std::string error;
-  store_ = Store::Open(database_, error);
+  store_ = OpenStore(location_, error);
   if (!store_) return error;
   io_ = std::make_unique<asio::io_context>(1);
   server_ = std::make_unique<Server>(*io_, *store_, hasher_, clock_, log_, options_, 2);

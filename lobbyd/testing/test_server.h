@@ -59,8 +59,11 @@ class TempFolder {
 
 class TestServer {
  public:
-  // Uses `database` (created if missing); an empty path means a fresh one of its own.
+  // Uses the SQLite file `database` (created if missing); an empty path means a fresh one of its
+  // own.
   explicit TestServer(std::string database = {}, LobbyOptions options = {});
+  // Uses the store at `location`.
+  TestServer(LobbyOptions options, StoreLocation location);
   ~TestServer();
 
   // Applies operator actions to the database; only while the server is stopped.
@@ -74,7 +77,7 @@ class TestServer {
 
   unsigned short Port() const { return port_; }
   unsigned short TlsPort() const { return tlsPort_; }
-  const std::string& Database() const { return database_; }
+  const std::string& Database() const { return location_.where; }
   ManualClock& Clock() { return clock_; }
   const CountingHasher& Hasher() const { return hasher_; }
   Server& GetServer() { return *server_; }
@@ -92,7 +95,7 @@ class TestServer {
 
  private:
   std::unique_ptr<TempFolder> folder_;
-  std::string database_;
+  StoreLocation location_;
   LobbyOptions options_;
   ManualClock clock_;
   CountingHasher hasher_;

@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 
 std::set<std::string> AccountsIn(const std::string& database) {
   std::string error;
-  auto store = Store::Open(database, error);
+  auto store = OpenSqliteStore(database, error);
   std::vector<AccountRecord> accounts;
   if (!store || !store->LoadAccounts(accounts).empty()) return {};
   std::set<std::string> names;

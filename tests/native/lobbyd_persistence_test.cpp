@@ -1,19 +1,120 @@
-// Restart: stop the lobby, start it on the same store, and everything is still there. In-process
-// over one store; over loopback, the database file: a new one, an unusable one, and one another
-// process locks.
+// The store, on each engine (SQLite, and PostgreSQL in a throwaway cluster): records as stored,
+// batches committed together, and a restart of the lobby on the same store that keeps everything.
+// Over loopback, on one engine: a new SQLite file, an unusable one, one another process locks; a
+// PostgreSQL server that goes away while the lobby runs and comes back.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <asio/io_context.hpp>
+#include <future>
+#include <thread>
+
+#include "common/each_store.h"
+#include "lobbyd/store_worker.h"
 #include "lobbyd/testing/lobby_rig.h"
+#include "lobbyd/testing/pg_cluster.h"
 #include "lobbyd/testing/test_server.h"
 
 namespace lobbyd::testing {
 namespace {
 
 using Lines = std::vector<std::string>;
+using Engine = StoreLocation::Engine;
 
-TEST(Persistence, AccountsProfilesRightsSuspensionsAndGamesSurviveARestart) {
-  LobbyRig lobby;
+LOBBYD_ON_EACH_STORE();
+
+TEST_P(EachStore, RecordsComeBackAsStoredAndEachSideWritesOnlyItsOwnColumns) {
+  AccountRecord account{"Ann",
+                        "$argon2id$x",
+                        true,
+                        true,
+                        false,
+                        5,
+                        6,
+                        {"loc", "age", "e@x", "web",
+                         "a\xC2\xB6"
+                         "b"}};
+  GameRecord game{{.name = "Arena",
+                   .address = "1.2.3.4",
+                   .version = "1.0",
+                   .announcement = "Named",
+                   .includeCpus = true,
+                   .longTerm = true,
+                   .description = "d"},
+                  "Ann"};
+  {
+    auto store = Open();
+    ASSERT_TRUE(store);
+    ASSERT_EQ(store->CreateAccount(account), "");
+    EXPECT_NE(store->CreateAccount(account), "") << "the name is taken";
+    ASSERT_EQ(store->CreateAccount(AccountRecord{"gone", "h", false, false, false, 0, 0, {}}), "");
+    ASSERT_EQ(store->DeleteAccount("GONE"), "");
+    ASSERT_EQ(store->PutGame(game), "");
+    // The operator bans Ann from a second handle (another process) while the server's copy is
+    // stale; the server's next write of her account leaves the ban alone.
+    auto operatorSide = Open();
+    ASSERT_TRUE(operatorSide);
+    ASSERT_EQ(operatorSide->SetBanned("ANN", true), "");
+    ASSERT_EQ(operatorSide->SetAdmin("ann", false), "");
+    AccountRecord stale = account;
+    stale.profile.location = "moved";
+    ASSERT_EQ(store->UpdateAccount(stale), "");
+    account.profile.location = "moved";
+    account.banned = true;
+    account.admin = false;
+  }
+  auto store = Open();
+  ASSERT_TRUE(store);
+  std::vector<AccountRecord> accounts;
+  ASSERT_EQ(store->LoadAccounts(accounts), "");
+  EXPECT_EQ(accounts, std::vector<AccountRecord>{account});
+  std::optional<AccountRecord> one;
+  ASSERT_EQ(store->LoadAccount("aNN", one), "");
+  EXPECT_EQ(one, account);
+  ASSERT_EQ(store->LoadAccount("nobody", one), "");
+  EXPECT_EQ(one, std::nullopt);
+  std::vector<GameRecord> games;
+  ASSERT_EQ(store->LoadGames(games), "");
+  EXPECT_EQ(games, std::vector<GameRecord>{game});
+}
+
+TEST_P(EachStore, JobsWaitingTogetherShareACommitWithoutSharingAFailure) {
+  auto store = Open();
+  ASSERT_TRUE(store);
+  asio::io_context io;
+  std::vector<std::string> results;
+  {
+    StoreWorker worker(io, *store);
+    // The first job holds the thread, so the others wait and run together.
+    std::promise<void> release;
+    worker.Run([held = release.get_future().share()](Store&) {
+      held.wait();
+      return std::string();
+    });
+    for (const char* name : {"ann", "ANN", "bob"}) {
+      worker.Run(
+          [name](Store& store) {
+            return store.CreateAccount(AccountRecord{name, "h", false, false, false, 0, 0, {}});
+          },
+          [&results](const std::string& error) { results.push_back(error); });
+    }
+    release.set_value();
+  }
+  io.run();
+  ASSERT_EQ(results.size(), 3u);
+  EXPECT_EQ(results[0], "");
+  EXPECT_NE(results[1], "") << "the name is taken";
+  EXPECT_EQ(results[2], "");
+  std::vector<AccountRecord> accounts;
+  store = Open();
+  ASSERT_TRUE(store);
+  ASSERT_EQ(store->LoadAccounts(accounts), "");
+  ASSERT_EQ(accounts.size(), 2u);
+  EXPECT_EQ(accounts[0].name + accounts[1].name, "annbob");
+}
+
+TEST_P(EachStore, AccountsProfilesRightsSuspensionsAndGamesSurviveARestart) {
+  LobbyRig lobby({}, nullptr, nullptr, location_);
   ASSERT_EQ(lobby.Seed({{{"root", "pw"}}, {"root"}, {}, {}}), "");
   ASSERT_EQ(lobby.Start(), "");
   {
@@ -119,6 +220,59 @@ TEST(Persistence, WhatCannotBeStoredIsRefusedAndChatGoesOnMeanwhile) {
   EXPECT_EQ(bob->ReadUntil("USERS_ACK"), Lines{"USER:ann:offline"});
   bob->Send("GAMES");
   EXPECT_EQ(bob->ReadUntil("GAMES_ACK"), Lines{});
+}
+
+TEST(PostgresStore, WhileTheServerIsAwayChangesAreRefusedSignInsGoOnAndThenChangesAreStored) {
+  PgCluster cluster;  // its own: stopping the shared one would cut the other tests off
+  ASSERT_EQ(cluster.Problem(), "");
+  StoreLocation location{Engine::kPostgres, cluster.NewDatabase()};
+  const std::string notStored =
+      "WARNING:The server could not store your profile now; please try again later.";
+  std::string log;
+  {
+    TestServer server({}, location);
+    ASSERT_EQ(server.Start(), "");
+    ASSERT_TRUE(server.Join("bob"));
+    auto ann = server.Join("ann");
+    ASSERT_TRUE(ann);
+    ASSERT_TRUE(server.SignIn("bob")) << "bob's password is now remembered";
+    ASSERT_EQ(ann->ReadUntil("ISOFF:bob"), Lines{"ISON:bob"});
+
+    ASSERT_TRUE(cluster.Stop());
+    auto bob = server.SignIn("bob");
+    EXPECT_TRUE(bob);
+    ann->Send("SAVEPROFILE:ann:Away:1:a@x:w:b");
+    EXPECT_EQ(ann->Sync(), (Lines{"ISON:bob", notStored}));
+
+    ASSERT_TRUE(cluster.Start());
+    // The store tries the server again once its retry interval (a few seconds at most) is over.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    std::optional<Lines> answer;
+    while (std::chrono::steady_clock::now() < deadline) {
+      server.Clock().Advance(std::chrono::minutes(1));  // no flood control between the tries
+      ann->Send("SAVEPROFILE:ann:Back:2:a@x:w:b");
+      answer = ann->Sync();
+      if (answer != Lines{notStored}) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_EQ(answer, Lines{});
+    server.Stop();
+    log = server.LogText();
+  }
+  std::string error;
+  auto store = OpenStore(location, error);
+  ASSERT_TRUE(store) << error;
+  std::optional<AccountRecord> ann;
+  ASSERT_EQ(store->LoadAccount("ann", ann), "");
+  ASSERT_TRUE(ann);
+  EXPECT_EQ(ann->profile.location, "Back");
+  auto count = [&log](const std::string& text) {
+    size_t found = 0;
+    for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) ++found;
+    return found;
+  };
+  EXPECT_EQ(count("database: lost the PostgreSQL server at "), 1u) << log;
+  EXPECT_EQ(count(" is back; changes are stored again"), 1u) << log;
 }
 
 }  // namespace

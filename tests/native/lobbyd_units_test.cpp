@@ -1,9 +1,8 @@
-// The server's parts on their own: text rules, throttle, flood control, flags, the store.
+// The server's parts on their own: text rules, throttle, flood control, flags, startup actions.
 #include <gtest/gtest.h>
 
 #include <asio/io_context.hpp>
 #include <deque>
-#include <future>
 #include <sstream>
 
 #include "lobbyd/flags.h"
@@ -11,7 +10,6 @@
 #include "lobbyd/hash_queue.h"
 #include "lobbyd/session.h"
 #include "lobbyd/store.h"
-#include "lobbyd/store_worker.h"
 #include "lobbyd/testing/test_server.h"
 #include "lobbyd/text.h"
 #include "lobbyd/throttle.h"
@@ -213,7 +211,7 @@ TEST(Flags, DefaultsAndEveryOption) {
             "");
   EXPECT_EQ(flags.listen.address().to_string(), "::1");
   EXPECT_EQ(flags.listen.port(), 4000);
-  EXPECT_EQ(flags.database, "x.db");
+  EXPECT_EQ(flags.store.where, "x.db");
   EXPECT_EQ(flags.lobby.clientVersion, 301u);
   EXPECT_EQ(flags.lobby.accountsPerHour, 20u);
   ASSERT_EQ(flags.actions.addAccounts.size(), 1u);
@@ -266,102 +264,10 @@ TEST(Flags, LimitsThatLinesHaveNoRoomForAreRefusedWithTheRange) {
   }
 }
 
-TEST(Store, RecordsComeBackAsStoredAndEachSideWritesOnlyItsOwnColumns) {
-  testing::TempFolder folder;
-  std::string error;
-  AccountRecord account{"Ann",
-                        "$argon2id$x",
-                        true,
-                        true,
-                        false,
-                        5,
-                        6,
-                        {"loc", "age", "e@x", "web",
-                         "a\xC2\xB6"
-                         "b"}};
-  GameRecord game{{.name = "Arena",
-                   .address = "1.2.3.4",
-                   .version = "1.0",
-                   .announcement = "Named",
-                   .includeCpus = true,
-                   .longTerm = true,
-                   .description = "d"},
-                  "Ann"};
-  {
-    auto store = Store::Open(folder.Path() + "/s.db", error);
-    ASSERT_TRUE(store) << error;
-    ASSERT_EQ(store->CreateAccount(account), "");
-    EXPECT_NE(store->CreateAccount(account), "") << "the name is taken";
-    ASSERT_EQ(store->CreateAccount(AccountRecord{"gone", "h", false, false, false, 0, 0, {}}), "");
-    ASSERT_EQ(store->DeleteAccount("GONE"), "");
-    ASSERT_EQ(store->PutGame(game), "");
-    // The operator bans Ann from a second handle (another process) while the server's copy is
-    // stale; the server's next write of her account leaves the ban alone.
-    auto operatorSide = Store::Open(folder.Path() + "/s.db", error);
-    ASSERT_TRUE(operatorSide) << error;
-    ASSERT_EQ(operatorSide->SetBanned("ANN", true), "");
-    ASSERT_EQ(operatorSide->SetAdmin("ann", false), "");
-    AccountRecord stale = account;
-    stale.profile.location = "moved";
-    ASSERT_EQ(store->UpdateAccount(stale), "");
-    account.profile.location = "moved";
-    account.banned = true;
-    account.admin = false;
-  }
-  auto store = Store::Open(folder.Path() + "/s.db", error);
-  ASSERT_TRUE(store) << error;
-  std::vector<AccountRecord> accounts;
-  ASSERT_EQ(store->LoadAccounts(accounts), "");
-  EXPECT_EQ(accounts, std::vector<AccountRecord>{account});
-  std::optional<AccountRecord> one;
-  ASSERT_EQ(store->LoadAccount("aNN", one), "");
-  EXPECT_EQ(one, account);
-  ASSERT_EQ(store->LoadAccount("nobody", one), "");
-  EXPECT_EQ(one, std::nullopt);
-  std::vector<GameRecord> games;
-  ASSERT_EQ(store->LoadGames(games), "");
-  EXPECT_EQ(games, std::vector<GameRecord>{game});
-}
-
-TEST(StoreWorker, JobsWaitingTogetherShareACommitWithoutSharingAFailure) {
-  testing::TempFolder folder;
-  std::string error;
-  auto store = Store::Open(folder.Path() + "/s.db", error);
-  ASSERT_TRUE(store) << error;
-  asio::io_context io;
-  std::vector<std::string> results;
-  {
-    StoreWorker worker(io, *store);
-    // The first job holds the thread, so the others wait and run together.
-    std::promise<void> release;
-    worker.Run([held = release.get_future().share()](Store&) {
-      held.wait();
-      return std::string();
-    });
-    for (const char* name : {"ann", "ANN", "bob"}) {
-      worker.Run(
-          [name](Store& store) {
-            return store.CreateAccount(AccountRecord{name, "h", false, false, false, 0, 0, {}});
-          },
-          [&results](const std::string& error) { results.push_back(error); });
-    }
-    release.set_value();
-  }
-  io.run();
-  ASSERT_EQ(results.size(), 3u);
-  EXPECT_EQ(results[0], "");
-  EXPECT_NE(results[1], "") << "the name is taken";
-  EXPECT_EQ(results[2], "");
-  std::vector<AccountRecord> accounts;
-  ASSERT_EQ(Store::Open(folder.Path() + "/s.db", error)->LoadAccounts(accounts), "");
-  ASSERT_EQ(accounts.size(), 2u);
-  EXPECT_EQ(accounts[0].name + accounts[1].name, "annbob");
-}
-
 TEST(StartupActions, UnknownAccountIsAnErrorAndExistingOnesAreLeftAlone) {
   testing::TempFolder folder;
   std::string error;
-  auto store = Store::Open(folder.Path() + "/s.db", error);
+  auto store = OpenSqliteStore(folder.Path() + "/s.db", error);
   ASSERT_TRUE(store);
   testing::CountingHasher hasher;
   ManualClock clock;
