@@ -209,6 +209,8 @@ void TlsSession::AwaitSocket(int wanted, std::function<void(const asio::error_co
 }
 
 void TlsSession::BeforeClose() {
+  // A write that waited for the handshake ends with the session, as one on the socket would.
+  if (std::exchange(writeWaiting_, false)) OnWritten(asio::error::operation_aborted);
   // TLS's own goodbye, so the peer knows the stream ended where lobbyd meant it to: sent if the
   // socket takes it now, never waited for, nor the peer's own.
   if (!ssl_ || !established_ || failed_) return;
