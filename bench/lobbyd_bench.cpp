@@ -22,10 +22,17 @@
 // full password checks at the measured rate when lobbyd restarted (a blip's credentials are
 // remembered by the running lobbyd).
 //
+// With --tls every table but the web page's is run twice, in plain text and over TLS (lobbyd on a
+// throwaway certificate the bench makes with the openssl program), and a last table sets the
+// figures side by side: RSS per pilot, the fan-out, the storm and the restart.
+//
 //   lobbyd-bench [--lobbyd PATH] [--clients 100,1000,5000] [--lines 20] [--fan-rate 0]
 //                [--restart-clients 100,1000] [--blip-clients 100,1000] [--period-ms 13000]
+//                [--tls]
 // A list "none" skips its table; a shorter period makes a quick run.
 #include <httplib.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -95,6 +102,33 @@ double Percentile(std::vector<double> values, double p) {
   return values[std::min(index, values.size() - 1)];
 }
 
+// Over TLS: lobbyd's certificate and key, and the context of the bench's clients. Null where
+// a run is in plain text.
+struct Tls {
+  std::string certificate;
+  std::string key;
+  SSL_CTX* clients = nullptr;
+};
+
+// A self-signed certificate and its key in `folder`, and a client context that takes any
+// certificate; false when the openssl program could not make them.
+bool MakeTls(const std::string& folder, Tls& tls) {
+  tls.certificate = folder + "/bench.crt";
+  tls.key = folder + "/bench.key";
+  std::string command =
+      "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 2 "
+      "-subj /CN=localhost -keyout " +
+      tls.key + " -out " + tls.certificate + " 2>/dev/null";
+  if (std::system(command.c_str()) != 0) return false;
+  tls.clients = SSL_CTX_new(TLS_client_method());
+  if (!tls.clients) return false;
+  SSL_CTX_set_mode(tls.clients, SSL_MODE_RELEASE_BUFFERS | SSL_MODE_ENABLE_PARTIAL_WRITE |
+                                    SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
+  return true;
+}
+
+const char* WireName(const Tls* tls) { return tls ? "TLS" : "plain"; }
+
 // Full password checks per second with lobbyd's settings, one thread per core, over ~2 s.
 double MeasureHashRate(unsigned& threads) {
   auto hasher = lobbyd::SodiumHasher::Standard();
@@ -125,9 +159,23 @@ class Server {
   // Each bench client has a loopback address of its own (127.1.0.0 onwards), as players do;
   // the per-address account limit is lifted for the set-up only in case addresses repeat.
   // `web`: also serve the web page (on a free port; WebPort tells which).
+  // `tls`: serves TLS only, on `listen`.
   Server(const std::string& program, const std::string& folder, const std::string& tag,
-         const std::string& listen, bool web = false)
-      : logPath_(folder + "/lobbyd-" + tag + ".log") {
+         const std::string& listen, bool web = false, const Tls* tls = nullptr)
+      : logPath_(folder + "/lobbyd-" + tag + (tls ? "-tls" : "") + ".log"),
+        listening_(tls ? "listening for TLS on 127.0.0.1:" : "listening on 127.0.0.1:") {
+    std::vector<std::string> args = {program, "--db", folder + "/bench.db", "--accounts-per-hour",
+                                     "1000000"};
+    if (tls) {
+      args.insert(args.end(),
+                  {"--tls-listen", listen, "--tls-cert", tls->certificate, "--tls-key", tls->key});
+    } else {
+      args.insert(args.end(), {"--listen", listen});
+    }
+    if (web) args.insert(args.end(), {"--http", "127.0.0.1:0"});
+    std::vector<char*> argv;
+    for (auto& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
     pid_ = fork();
     if (pid_ == 0) {
       FILE* log = std::fopen(logPath_.c_str(), "w");
@@ -135,17 +183,13 @@ class Server {
       // Not the bench's client sockets: a lobbyd started again after a restart would hold them
       // open and run out of descriptors at 10,000 clients.
       closefrom(3);
-      std::string db = folder + "/bench.db";
-      // Without the web page the list ends where "--http" would be.
-      const char* http = web ? "--http" : nullptr;
-      execl(program.c_str(), program.c_str(), "--listen", listen.c_str(), "--db", db.c_str(),
-            "--accounts-per-hour", "1000000", http, "127.0.0.1:0", static_cast<char*>(nullptr));
+      execv(program.c_str(), argv.data());
       _exit(127);
     }
   }
   ~Server() { Stop(); }
   // The port from the "listening on" log line; 0 while it has not come.
-  unsigned short Port() const { return LoggedPort("listening on 127.0.0.1:"); }
+  unsigned short Port() const { return LoggedPort(listening_); }
   unsigned short WebPort() const { return LoggedPort("web page on http://127.0.0.1:"); }
   // The port; 0 if it does not come within 10 s.
   unsigned short WaitPort() const {
@@ -206,6 +250,7 @@ class Server {
   }
 
   std::string logPath_;
+  std::string listening_;
   pid_t pid_ = -1;
 };
 
@@ -221,6 +266,10 @@ bool Wanted(std::string_view line) {
   return false;
 }
 
+struct SslFree {
+  void operator()(SSL* ssl) const { SSL_free(ssl); }
+};
+
 // One simulated client: a socket, a partial line, and what it does with lines and a close.
 struct Client {
   explicit Client(asio::io_context& io) : socket(io) {}
@@ -233,11 +282,19 @@ struct Client {
   double signInMs = 0;
   std::function<void(Client&, const cv3::Line&)> onLine;
   std::function<void(Client&)> onClosed;  // the server ended the connection
+  // Over TLS: the connection's, once its handshake is done; lines OpenSSL has not taken yet; a
+  // write waits for the socket.
+  std::unique_ptr<SSL, SslFree> tls;
+  bool established = false;
+  std::string unsent;
+  bool flushing = false;
 };
 
 class Fleet {
  public:
-  Fleet(asio::io_context& io, unsigned short port) : io_(io), port_(port), scratch_(1 << 18) {}
+  // Over TLS with `tls`.
+  Fleet(asio::io_context& io, unsigned short port, const Tls* tls = nullptr)
+      : io_(io), port_(port), tls_(tls ? tls->clients : nullptr), scratch_(1 << 18) {}
 
   // Connects n more clients; false when not all connected before the deadline.
   bool Connect(size_t n, seconds deadline) {
@@ -260,12 +317,19 @@ class Fleet {
     return RunUntil([&] { return connected_ == clients_.size(); }, deadline);
   }
 
-  // Starts a new connection for `client`, dropping its old one; `done` learns how it went.
-  void Open(Client& client, std::function<void(const asio::error_code&)> done) {
+  using Done = std::function<void(const asio::error_code&)>;
+
+  // Starts a new connection for `client`, dropping its old one; `done` learns how it went (over
+  // TLS, once the handshake is done).
+  void Open(Client& client, Done done) {
     asio::error_code ignored;
     client.socket.close(ignored);
     client.socket = tcp::socket(io_);
     client.partial.clear();
+    client.tls.reset();
+    client.established = false;
+    client.unsent.clear();
+    client.flushing = false;
     unsigned connection = ++client.connection;
     // A source address of its own: the server's limits per address then see one player each.
     size_t i = client.index;
@@ -281,6 +345,14 @@ class Fleet {
           if (!error) {
             asio::error_code ignored;
             client.socket.set_option(tcp::no_delay(true), ignored);
+            if (tls_) {
+              client.socket.non_blocking(true, ignored);
+              client.tls.reset(SSL_new(tls_));
+              SSL_set_fd(client.tls.get(), client.socket.native_handle());
+              SSL_set_connect_state(client.tls.get());
+              Handshake(client, connection, std::move(done));
+              return;
+            }
             Read(client, connection);
           }
           done(error);
@@ -307,6 +379,11 @@ class Fleet {
   }
 
   void Send(Client& client, std::string line) {
+    if (client.tls) {
+      client.unsent += line + "\r\n";
+      Flush(client, client.connection);
+      return;
+    }
     auto bytes = std::make_shared<std::string>(std::move(line) + "\r\n");
     asio::async_write(client.socket, asio::buffer(*bytes),
                       [bytes](const asio::error_code&, size_t) {});
@@ -325,37 +402,132 @@ class Fleet {
   }
 
  private:
-  void Read(Client& client, unsigned connection) {
+  // Runs `next` once the socket can give what OpenSSL wants, unless the connection is dropped.
+  void AwaitSocket(Client& client, unsigned connection, int wanted, Done next) {
+    auto kind = wanted == SSL_ERROR_WANT_WRITE ? tcp::socket::wait_write : tcp::socket::wait_read;
     client.socket.async_wait(
-        tcp::socket::wait_read, [this, &client, connection](const asio::error_code& error) {
-          if (connection != client.connection) return;
-          asio::error_code readError = error;
-          size_t got = 0;
-          if (!readError) got = client.socket.read_some(asio::buffer(scratch_), readError);
-          if (readError) {
-            // Not when this side closed it (CloseAll).
-            if (readError != asio::error::operation_aborted && client.onClosed) {
-              client.onClosed(client);
-            }
-            return;
-          }
-          client.partial.append(scratch_.data(), got);
-          size_t start = 0;
-          for (;;) {
-            size_t end = client.partial.find("\r\n", start);
-            if (end == std::string::npos) break;
-            std::string_view text = std::string_view(client.partial).substr(start, end - start);
-            if (client.onLine && Wanted(text)) client.onLine(client, cv3::ParseLine(text));
-            if (connection != client.connection) return;  // the handler dropped the connection
-            start = end + 2;
-          }
-          client.partial.erase(0, start);
-          Read(client, connection);
+        kind, [&client, connection, next = std::move(next)](const asio::error_code& error) {
+          if (connection == client.connection && error != asio::error::operation_aborted)
+            next(error);
         });
+  }
+
+  void Handshake(Client& client, unsigned connection, Done done) {
+    int result = SSL_do_handshake(client.tls.get());
+    int wanted = SSL_get_error(client.tls.get(), result);
+    ERR_clear_error();
+    if (result == 1) {
+      client.established = true;
+      Read(client, connection);
+      Flush(client, connection);
+      done({});
+    } else if (wanted != SSL_ERROR_WANT_READ && wanted != SSL_ERROR_WANT_WRITE) {
+      done(asio::error::connection_reset);
+    } else {
+      AwaitSocket(client, connection, wanted,
+                  [this, &client, connection, done](const asio::error_code& error) {
+                    if (error) {
+                      done(error);
+                    } else {
+                      Handshake(client, connection, done);
+                    }
+                  });
+    }
+  }
+
+  // Over TLS: hands OpenSSL what is unsent, as far as the socket takes it. A retry passes the
+  // same bytes first, as OpenSSL wants; a failure is the reader's to notice.
+  void Flush(Client& client, unsigned connection) {
+    if (!client.established || client.flushing) return;
+    while (!client.unsent.empty()) {
+      size_t written = 0;
+      int result =
+          SSL_write_ex(client.tls.get(), client.unsent.data(), client.unsent.size(), &written);
+      if (result == 1) {
+        client.unsent.erase(0, written);
+        continue;
+      }
+      int wanted = SSL_get_error(client.tls.get(), result);
+      ERR_clear_error();
+      if (wanted != SSL_ERROR_WANT_READ && wanted != SSL_ERROR_WANT_WRITE) return;
+      client.flushing = true;
+      AwaitSocket(client, connection, wanted,
+                  [this, &client, connection](const asio::error_code& error) {
+                    client.flushing = false;
+                    if (!error) Flush(client, connection);
+                  });
+      return;
+    }
+  }
+
+  // What the connection has for the reader now; over TLS all OpenSSL can decrypt of it, so that
+  // a wait on the socket is then right. would_block when nothing.
+  size_t ReadSome(Client& client, asio::error_code& error) {
+    if (!client.tls) return client.socket.read_some(asio::buffer(scratch_), error);
+    size_t total = 0;
+    while (total < scratch_.size()) {
+      size_t got = 0;
+      int result =
+          SSL_read_ex(client.tls.get(), scratch_.data() + total, scratch_.size() - total, &got);
+      if (result == 1) {
+        total += got;
+        continue;
+      }
+      int wanted = SSL_get_error(client.tls.get(), result);
+      ERR_clear_error();
+      if (total == 0) {
+        bool waits = wanted == SSL_ERROR_WANT_READ || wanted == SSL_ERROR_WANT_WRITE;
+        error = waits ? asio::error_code(asio::error::would_block) : asio::error::eof;
+      }
+      break;
+    }
+    return total;
+  }
+
+  void Read(Client& client, unsigned connection) {
+    client.socket.async_wait(tcp::socket::wait_read,
+                             [this, &client, connection](const asio::error_code& error) {
+                               if (connection == client.connection)
+                                 OnReadable(client, connection, error);
+                             });
+  }
+
+  void OnReadable(Client& client, unsigned connection, asio::error_code readError) {
+    size_t got = 0;
+    if (!readError) got = ReadSome(client, readError);
+    if (readError == asio::error::would_block) {
+      Read(client, connection);
+      return;
+    }
+    if (readError) {
+      // Not when this side closed it (CloseAll).
+      if (readError != asio::error::operation_aborted && client.onClosed) client.onClosed(client);
+      return;
+    }
+    client.partial.append(scratch_.data(), got);
+    size_t start = 0;
+    for (;;) {
+      size_t end = client.partial.find("\r\n", start);
+      if (end == std::string::npos) break;
+      std::string_view text = std::string_view(client.partial).substr(start, end - start);
+      if (client.onLine && Wanted(text)) client.onLine(client, cv3::ParseLine(text));
+      if (connection != client.connection) return;  // the handler dropped the connection
+      start = end + 2;
+    }
+    client.partial.erase(0, start);
+    // What OpenSSL holds already decrypted (a full scratch) does not show on the socket.
+    if (client.tls && SSL_pending(client.tls.get()) > 0) {
+      asio::post(io_, [this, &client, connection] {
+        if (connection == client.connection) OnReadable(client, connection, {});
+      });
+      return;
+    }
+    Read(client, connection);
   }
 
   asio::io_context& io_;
   unsigned short port_;
+  SSL_CTX* tls_;
   std::vector<char> scratch_;
   std::vector<std::unique_ptr<Client>> clients_;
   size_t connected_ = 0;
@@ -387,8 +559,8 @@ Step FollowSignIn(Fleet& fleet, Client& client, const cv3::Line& line) {
 
 // Creates the accounts b00000... that the store lacks (it is kept between runs). Untimed. Empty
 // text on success.
-std::string CreateAccounts(asio::io_context& io, unsigned short port, size_t n) {
-  Fleet fleet(io, port);
+std::string CreateAccounts(asio::io_context& io, unsigned short port, size_t n, const Tls* tls) {
+  Fleet fleet(io, port, tls);
   if (!fleet.Connect(n, seconds(60))) return "connect failed (accounts)";
   size_t finished = 0;
   for (auto& client : fleet.clients()) {
@@ -410,10 +582,11 @@ std::string CreateAccounts(asio::io_context& io, unsigned short port, size_t n) 
 }
 
 // Waits for `server` to listen and makes sure the n accounts exist. Empty text on success.
-std::string Prepare(const Server& server, asio::io_context& io, size_t n, unsigned short& port) {
+std::string Prepare(const Server& server, asio::io_context& io, size_t n, unsigned short& port,
+                    const Tls* tls = nullptr) {
   port = server.WaitPort();
   if (!port) return "lobbyd did not start";
-  return CreateAccounts(io, port, n);
+  return CreateAccounts(io, port, n, tls);
 }
 
 // Runs the clients (reading everything that comes) for a while.
@@ -441,21 +614,21 @@ constexpr size_t kWarmUp = 8;
 // `fanRate` lines a second are sent whether or not the last has reached everyone, as a busy lobby
 // talks; 0 sends each line once the one before has reached everyone.
 Row RunOne(const std::string& program, const std::string& folder, size_t n, size_t lines,
-           double fanRate) {
+           double fanRate, const Tls* tls) {
   Row row;
   row.n = n;
   asio::io_context io(1);
   unsigned short port = 0;
   {
-    Server creator(program, folder, std::to_string(n) + "-accounts", "127.0.0.1:0");
-    row.error = Prepare(creator, io, n, port);
+    Server creator(program, folder, std::to_string(n) + "-accounts", "127.0.0.1:0", false, tls);
+    row.error = Prepare(creator, io, n, port, tls);
     if (!row.error.empty()) return row;
   }
   // A fresh lobbyd that only loaded the accounts, as after a start. The warm-up clients connect
   // first; the others once the baseline is taken, so their connections count per pilot.
-  Server server(program, folder, std::to_string(n), "127.0.0.1:0");
+  Server server(program, folder, std::to_string(n), "127.0.0.1:0", false, tls);
   port = server.WaitPort();
-  Fleet fleet(io, port);
+  Fleet fleet(io, port, tls);
   size_t warm = std::min(kWarmUp, n - 1);
   if (!port || !fleet.Connect(warm, seconds(60))) {
     row.error = port ? "connect failed" : "lobbyd did not start";
@@ -777,16 +950,16 @@ struct ReturnRow {
 };
 
 ReturnRow RunReturn(const std::string& program, const std::string& folder, size_t n,
-                    milliseconds period, Drop drop) {
+                    milliseconds period, Drop drop, const Tls* tls) {
   ReturnRow row;
   row.n = n;
   std::string tag = (drop == Drop::kRestart ? "restart-" : "blip-") + std::to_string(n);
-  auto server = std::make_unique<Server>(program, folder, tag, "127.0.0.1:0");
+  auto server = std::make_unique<Server>(program, folder, tag, "127.0.0.1:0", false, tls);
   asio::io_context io(1);
   unsigned short port = 0;
-  row.error = Prepare(*server, io, n, port);
+  row.error = Prepare(*server, io, n, port, tls);
   if (!row.error.empty()) return row;
-  Fleet fleet(io, port);
+  Fleet fleet(io, port, tls);
   if (!fleet.Connect(n, seconds(60))) {
     row.error = "connect failed";
     return row;
@@ -850,7 +1023,7 @@ ReturnRow RunReturn(const std::string& program, const std::string& folder, size_
   if (drop == Drop::kRestart) {
     server->Stop();
     server = std::make_unique<Server>(program, folder, tag + "-again",
-                                      "127.0.0.1:" + std::to_string(port));
+                                      "127.0.0.1:" + std::to_string(port), false, tls);
   } else {
     cpuBefore = server->CpuSeconds();
     for (auto& client : fleet.clients()) {
@@ -927,9 +1100,12 @@ std::vector<size_t> ParseCounts(const std::string& value) {
   return counts;
 }
 
-void PrintSignInTable(const std::string& program, const std::string& folder,
-                      const std::vector<size_t>& counts, size_t lines, double fanRate) {
-  std::printf("Sign-in storm (after %zu warm-up sign-ins)\n", kWarmUp);
+// The rows it printed, those that ran through.
+std::vector<Row> PrintSignInTable(const std::string& program, const std::string& folder,
+                                  const std::vector<size_t>& counts, size_t lines, double fanRate,
+                                  const Tls* tls) {
+  std::vector<Row> rows;
+  std::printf("Sign-in storm (after %zu warm-up sign-ins), %s\n", kWarmUp, WireName(tls));
   if (fanRate > 0) {
     std::printf("Fan-out: %zu lobby lines at %.1f a second", lines, fanRate);
   } else {
@@ -946,12 +1122,13 @@ void PrintSignInTable(const std::string& program, const std::string& folder,
               "settled");
   std::fflush(stdout);
   for (size_t n : counts) {
-    Row row = RunOne(program, folder, n, lines, fanRate);
+    Row row = RunOne(program, folder, n, lines, fanRate, tls);
     if (!row.error.empty()) {
       std::printf("%7zu | %s\n", n, row.error.c_str());
       std::fflush(stdout);
       continue;
     }
+    rows.push_back(row);
     std::printf(
         "%7zu | %10.1f %10.1f | %7.1f | %7.1f | %8.2f %8.2f %8.2f | %8.1f | %8.1f | %8.2f %8.2f "
         "%8.2f\n",
@@ -960,6 +1137,7 @@ void PrintSignInTable(const std::string& program, const std::string& folder,
         row.rssSettledKiB);
     std::fflush(stdout);
   }
+  return rows;
 }
 
 struct ReturnRun {
@@ -967,14 +1145,17 @@ struct ReturnRun {
   size_t n;
 };
 
-void PrintReturnTable(const std::string& program, const std::string& folder,
-                      const std::vector<ReturnRun>& runs, milliseconds period) {
+// The restarts' rows, those that ran through.
+std::vector<ReturnRow> PrintReturnTable(const std::string& program, const std::string& folder,
+                                        const std::vector<ReturnRun>& runs, milliseconds period,
+                                        const Tls* tls) {
+  std::vector<ReturnRow> restarts;
   const double cores = std::max(1u, std::thread::hardware_concurrency());
   std::printf(
-      "Return storms: each client retries every %.1f s; checks/s is measured just before the "
+      "Return storms, %s: each client retries every %.1f s; checks/s is measured just before the "
       "drop;\nhash %% is the share of their cores that lobbyd's check threads had during the "
       "storm\n",
-      period.count() / 1000.0);
+      WireName(tls), period.count() / 1000.0);
   std::printf(
       "%7s | %7s | %6s | %9s | %7s | %8s %6s %6s | %7s %6s | %6s | %8s | %15s | %34s | %6s %6s | "
       "%15s\n",
@@ -989,12 +1170,13 @@ void PrintReturnTable(const std::string& program, const std::string& folder,
   std::fflush(stdout);
   for (const ReturnRun& run : runs) {
     const char* kind = run.drop == Drop::kRestart ? "restart" : "blip";
-    ReturnRow row = RunReturn(program, folder, run.n, period, run.drop);
+    ReturnRow row = RunReturn(program, folder, run.n, period, run.drop, tls);
     if (!row.error.empty()) {
       std::printf("%7zu | %7s | %s\n", run.n, kind, row.error.c_str());
       std::fflush(stdout);
       continue;
     }
+    if (run.drop == Drop::kRestart) restarts.push_back(row);
     // The last client's first attempt comes a period after the drop; a restart's sign-ins each
     // need a full check. The shared bound adds what this bench's own clients took of the cores
     // lobbyd runs on.
@@ -1015,6 +1197,48 @@ void PrintReturnTable(const std::string& program, const std::string& folder,
         Kib(row.rssKiB).c_str(), Kib(row.rssSettledKiB).c_str());
     std::fflush(stdout);
   }
+  return restarts;
+}
+
+// The figures of the largest sign-in storm and of each restart side by side, in plain text and
+// over TLS. Rows are matched by their number of clients.
+void PrintComparison(const std::vector<Row> (&storms)[2],
+                     const std::vector<ReturnRow> (&restarts)[2]) {
+  std::printf("\n%-44s | %10s | %10s | %7s\n", "plain | TLS", "plain", "TLS", "TLS/plain");
+  auto line = [](const std::string& what, double plain, double tls) {
+    std::printf("%-44s | %10.2f | %10.2f | %7.2f\n", what.c_str(), plain, tls,
+                plain != 0 ? tls / plain : std::nan(""));
+  };
+  const std::pair<const char*, double Row::*> stormFigures[] = {
+      {"RSS per pilot after the storm, KiB", &Row::rssPerConnKiB},
+      {"RSS per pilot settled, KiB", &Row::rssSettledKiB},
+      {"sign-in storm, s", &Row::signInWall},
+      {"sign-in storm, lobbyd CPU s", &Row::stormCpu},
+      {"fan-out p50, ms", &Row::fanP50},
+      {"fan-out p99, ms", &Row::fanP99},
+      {"fan-out, lobbyd CPU ms a line", &Row::fanCpuMsPerLine},
+  };
+  const std::pair<const char*, double ReturnRow::*> restartFigures[] = {
+      {"restart storm: all signed in, s", &ReturnRow::signedInS},
+      {"restart storm: all with lists, s", &ReturnRow::loadedS},
+      {"restart storm: lobbyd CPU s", &ReturnRow::cpu},
+      {"restart storm: password checks CPU s", &ReturnRow::hashCpu},
+      {"restart storm: RSS per pilot back, KiB", &ReturnRow::rssKiB},
+  };
+  if (!storms[0].empty() && !storms[1].empty() && storms[0].back().n == storms[1].back().n) {
+    const Row& plain = storms[0].back();
+    const Row& tls = storms[1].back();
+    std::string at = " (" + std::to_string(plain.n) + ")";
+    for (auto [what, field] : stormFigures) line(what + at, plain.*field, tls.*field);
+  }
+  for (const ReturnRow& plain : restarts[0]) {
+    for (const ReturnRow& tls : restarts[1]) {
+      if (tls.n != plain.n) continue;
+      std::string at = " (" + std::to_string(plain.n) + ")";
+      for (auto [what, field] : restartFigures) line(what + at, plain.*field, tls.*field);
+    }
+  }
+  std::fflush(stdout);
 }
 
 }  // namespace
@@ -1028,8 +1252,14 @@ int main(int argc, char** argv) {
   size_t lines = 20;
   double fanRate = 0;
   milliseconds period{13000};
-  for (int i = 1; i + 1 < argc; i += 2) {
-    std::string flag = argv[i], value = argv[i + 1];
+  bool overTls = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string flag = argv[i];
+    if (flag == "--tls") {
+      overTls = true;
+      continue;
+    }
+    std::string value = i + 1 < argc ? argv[++i] : "";
     if (flag == "--lobbyd") {
       program = value;
     } else if (flag == "--clients") {
@@ -1050,7 +1280,7 @@ int main(int argc, char** argv) {
       std::cerr << "usage: lobbyd-bench [--lobbyd PATH] [--clients 100,1000,5000] [--lines 20]\n"
                    "                    [--fan-rate 0] [--restart-clients 100,1000] "
                    "[--blip-clients 100,1000]\n"
-                   "                    [--period-ms 13000] [--web-clients 1000]\n";
+                   "                    [--period-ms 13000] [--web-clients 1000] [--tls]\n";
       return 2;
     }
   }
@@ -1071,19 +1301,36 @@ int main(int argc, char** argv) {
   }
   std::string folder = (std::filesystem::temp_directory_path() / "lobbyd-bench-XXXXXX").string();
   if (!mkdtemp(folder.data())) return 1;
+  Tls tls;
+  if (overTls && !MakeTls(folder, tls)) {
+    std::cerr << "lobbyd-bench: the openssl program could not make a certificate\n";
+    return 1;
+  }
+  // A TLS client writes through OpenSSL, which does not ask the socket to spare it SIGPIPE.
+  signal(SIGPIPE, SIG_IGN);
+  std::vector<const Tls*> wires = {nullptr};
+  if (overTls) wires.push_back(&tls);
 
   unsigned threads = 0;
   double hashRate = MeasureHashRate(threads);
   std::printf("Hashing bound: %.1f password checks/s on %u threads\n\n", hashRate, threads);
-  if (!counts.empty()) PrintSignInTable(program, folder, counts, lines, fanRate);
+  std::vector<Row> storms[2];
+  std::vector<ReturnRow> restarts[2];
+  for (size_t w = 0; w < wires.size() && !counts.empty(); ++w) {
+    storms[w] = PrintSignInTable(program, folder, counts, lines, fanRate, wires[w]);
+  }
   // Each size's restart, then its blip.
   std::vector<ReturnRun> runs;
   for (size_t n : restartCounts) runs.push_back({Drop::kRestart, n});
   for (size_t n : blipCounts) runs.push_back({Drop::kBlip, n});
   std::stable_sort(runs.begin(), runs.end(),
                    [](const ReturnRun& a, const ReturnRun& b) { return a.n < b.n; });
-  if (!runs.empty()) PrintReturnTable(program, folder, runs, period);
+  for (size_t w = 0; w < wires.size() && !runs.empty(); ++w) {
+    restarts[w] = PrintReturnTable(program, folder, runs, period, wires[w]);
+  }
+  if (overTls) PrintComparison(storms, restarts);
   if (!webCounts.empty()) PrintWebTable(program, folder, webCounts);
+  if (tls.clients) SSL_CTX_free(tls.clients);
   std::error_code ignored;
   std::filesystem::remove_all(folder, ignored);
   return 0;

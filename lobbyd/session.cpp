@@ -312,6 +312,7 @@ void Session::Close(std::string_view reason) {
   Log(reason);
   if (flushTimer_) flushTimer_->cancel();
   if (coalesceTimer_) coalesceTimer_->cancel();
+  BeforeClose();
   asio::error_code ignored;
   socket_.shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
   socket_.close(ignored);

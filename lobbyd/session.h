@@ -113,6 +113,8 @@ class Session : public Participant {
   // More input may be waiting in the stream itself, without the socket being readable.
   virtual bool InputWaiting() const { return false; }
   virtual bool Encrypted() const { return false; }
+  // The stream's own goodbye, just before the socket closes.
+  virtual void BeforeClose() {}
 
   asio::ip::tcp::socket& Socket() { return socket_; }
   std::string& InFlight() { return inFlight_; }

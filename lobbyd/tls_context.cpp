@@ -57,8 +57,10 @@ std::shared_ptr<asio::ssl::context> LoadTlsContext(const TlsFiles& files, std::s
                                   SSL_OP_CIPHER_SERVER_PREFERENCE | SSL_OP_NO_COMPRESSION);
   SSL_CTX_set_num_tickets(native, 0);
   SSL_CTX_set_session_cache_mode(native, SSL_SESS_CACHE_OFF);
-  // An idle session then holds no read or write buffer of OpenSSL's.
-  SSL_CTX_set_mode(native, SSL_MODE_RELEASE_BUFFERS);
+  // An idle session then holds no read or write buffer of OpenSSL's. A write takes what the
+  // socket can take, record by record, and is retried with the rest.
+  SSL_CTX_set_mode(native, SSL_MODE_RELEASE_BUFFERS | SSL_MODE_ENABLE_PARTIAL_WRITE |
+                               SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
   if (SSL_CTX_set_cipher_list(native, kTls12Ciphers) != 1) {
     error = "TLS: " + OpenSslReason();
     return nullptr;

@@ -113,6 +113,7 @@ TestClient::Fill TestClient::FillBuffer(std::chrono::steady_clock::time_point un
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) {
       peerClosed_ = true;
+      closeNotified_ = tls_ && SSL_get_error(tls_, static_cast<int>(got)) == SSL_ERROR_ZERO_RETURN;
       return Fill::kClosed;
     }
     buffer_.append(chunk, static_cast<size_t>(got));

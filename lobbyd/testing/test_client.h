@@ -46,6 +46,8 @@ class TestClient {
   std::optional<std::vector<std::string>> Sync();
   // True when the server closed the connection within the deadline (lines are discarded).
   bool WaitClosed(std::chrono::milliseconds deadline = kDeadline);
+  // Over TLS: the server's close came with TLS's close_notify, not as a cut stream.
+  bool CloseNotified() const { return closeNotified_; }
   void Close();
 
  private:
@@ -57,6 +59,7 @@ class TestClient {
   SSL* tls_ = nullptr;
   std::string buffer_;
   bool peerClosed_ = false;
+  bool closeNotified_ = false;
 };
 
 }  // namespace lobbyd::testing

@@ -28,8 +28,8 @@ TlsFiles MakeCertificate(const std::string& folder, const std::string& name) {
   return files;
 }
 
-std::unique_ptr<TestClient> TlsClient(unsigned short port) {
-  auto client = std::make_unique<TestClient>(port);
+std::unique_ptr<TestClient> TlsClient(unsigned short port, int receiveBuffer = 0) {
+  auto client = std::make_unique<TestClient>(port, receiveBuffer);
   auto error = client->StartTls();
   EXPECT_EQ(error, "");
   return error.empty() ? std::move(client) : nullptr;
@@ -109,6 +109,44 @@ TEST_F(TlsLobby, EachPortClosesTheOtherKindOfClientWithALineSayingWhy) {
   EXPECT_NE(log.find(" - closed (a TLS hello on the plain port: this client wants the TLS port)\n"),
             std::string::npos)
       << log;
+}
+
+TEST_F(TlsLobby, ClosingEndsTheStreamWithCloseNotifyAfterTheLastLine) {
+  auto ann = SignedIn(TlsClient(server_.TlsPort()), "ann", CreateRequest("ann", "pw"));
+  ASSERT_TRUE(ann);
+  auto elsewhere = server_.SignIn("ann");
+  ASSERT_TRUE(elsewhere);
+  EXPECT_EQ(ann->ReadLine(), "NOTHERCATION");
+  EXPECT_TRUE(ann->WaitClosed());
+  EXPECT_TRUE(ann->CloseNotified()) << "a cut stream instead";
+
+  auto silent = TlsClient(server_.TlsPort());
+  ASSERT_TRUE(silent);
+  ASSERT_TRUE(Connections(2));
+  server_.Clock().Advance(std::chrono::seconds(LobbyOptions{}.signInSeconds));
+  EXPECT_TRUE(silent->WaitClosed());
+  EXPECT_TRUE(silent->CloseNotified()) << "a cut stream instead";
+}
+
+TEST_F(TlsLobby, ABacklogLargerThanTheSocketTakesArrivesWhole) {
+  auto host = SignedIn(TlsClient(server_.TlsPort(), 4096), "host", CreateRequest("host", "pw"));
+  ASSERT_TRUE(host);
+  host->Send("HOSTGAME:Big:203.0.113.1:1:Named:0:0:0:0:0:0:0:1:0:0:" + std::string(4000, 'd'));
+  ASSERT_EQ(host->ReadLine(), "HOSTGAME_ACK:OK");
+  ASSERT_EQ(host->ReadLine(), "GAMEUP:Big");
+  host->Send("GAMEINFO:Big");
+  auto reply = host->Sync();
+  ASSERT_TRUE(reply && reply->size() > 4);  // the 4 KB description among them
+  // About 600 KB queued while nothing is read, then read at once.
+  const int count = 150;
+  std::string requests;
+  Lines replies;
+  for (int i = 0; i < count; ++i) {
+    requests += "GAMEINFO:Big\r\n";
+    replies.insert(replies.end(), reply->begin(), reply->end());
+  }
+  ASSERT_TRUE(host->SendRaw(requests));
+  EXPECT_EQ(host->Sync(), replies);
 }
 
 // lobbyd as a child process, serving TLS only.
