@@ -25,6 +25,15 @@ std::optional<std::uint64_t> ParseNumber(std::string_view text, int base) {
   return value;
 }
 
+// "NODE INCARNATION SEQUENCE KIND", the incarnation in 16 lower-case hex digits.
+std::string HeaderLine(const ClusterEvent& event) {
+  char hex[kIncarnationDigits];
+  auto end = std::to_chars(hex, hex + kIncarnationDigits, event.incarnation, 16).ptr;
+  std::string incarnation(kIncarnationDigits - static_cast<std::size_t>(end - hex), '0');
+  incarnation.append(hex, end);
+  return event.node + ' ' + incarnation + ' ' + std::to_string(event.sequence) + ' ' + event.kind;
+}
+
 }  // namespace
 
 bool IsClusterToken(std::string_view text) {
@@ -39,35 +48,28 @@ bool IsClusterToken(std::string_view text) {
 
 std::optional<std::string> EncodeEvent(const ClusterEvent& event) {
   if (!IsClusterToken(event.node) || !IsClusterToken(event.kind)) return std::nullopt;
-  char incarnation[kIncarnationDigits + 1];
-  auto hex = std::to_chars(incarnation, incarnation + kIncarnationDigits, event.incarnation, 16);
-  std::string padded(kIncarnationDigits - static_cast<std::size_t>(hex.ptr - incarnation), '0');
-  padded.append(incarnation, hex.ptr);
-  return event.node + ' ' + padded + ' ' + std::to_string(event.sequence) + ' ' + event.kind +
-         '\n' + event.payload;
+  return HeaderLine(event) + '\n' + event.payload;
 }
 
 std::optional<ClusterEvent> DecodeEvent(std::string_view body) {
   std::size_t newline = body.find('\n');
   if (newline == std::string_view::npos) return std::nullopt;
-  std::string_view line = body.substr(0, newline);
+  std::string_view header = body.substr(0, newline);
+  std::string_view line = header;
   auto node = NextField(line, false);
   auto incarnation = NextField(line, false);
   auto sequence = NextField(line, false);
   auto kind = NextField(line, true);
   if (!node || !incarnation || !sequence || !kind) return std::nullopt;
   if (!IsClusterToken(*node) || !IsClusterToken(*kind)) return std::nullopt;
-  if (incarnation->size() != kIncarnationDigits) return std::nullopt;
-  // Exactly as written: no sign, no leading zero, no upper-case hex.
-  if (!sequence->empty() && (*sequence)[0] == '0' && sequence->size() > 1) return std::nullopt;
-  for (char c : *incarnation) {
-    if (c >= 'A' && c <= 'F') return std::nullopt;
-  }
   auto incarnationValue = ParseNumber(*incarnation, 16);
   auto sequenceValue = ParseNumber(*sequence, 10);
   if (!incarnationValue || !sequenceValue) return std::nullopt;
-  return ClusterEvent{std::string(*node), *incarnationValue, *sequenceValue, std::string(*kind),
-                      std::string(body.substr(newline + 1))};
+  ClusterEvent event{std::string(*node), *incarnationValue, *sequenceValue, std::string(*kind), {}};
+  // Only one spelling of each number is taken (no short, upper-case or zero-led forms).
+  if (HeaderLine(event) != header) return std::nullopt;
+  event.payload.assign(body.substr(newline + 1));
+  return event;
 }
 
 Arrival PeerTracker::Note(const ClusterEvent& event) {
