@@ -8,6 +8,8 @@ packages=(
   libasio-dev libsqlite3-dev libsodium-dev sqlite3
   # lobbyd's store in PostgreSQL (libpq); its tests start a throwaway cluster of their own.
   libpq-dev postgresql
+  # lobbyd's nodes talk over NATS (nats.c); its tests start a nats-server of their own.
+  libnats-dev nats-server
   # lobbyd over TLS: OpenSSL under Asio's SSL stream (its tests make certificates with openssl).
   libssl-dev openssl
   # lobbyd's web side: Markdown for the FAQ; for its tests an HTTP client, Chromium and the
