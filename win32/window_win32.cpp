@@ -212,6 +212,15 @@ HWND CreateControl(HWND parent, const wchar_t* className, const std::wstring& te
   return control;
 }
 
+void NameForScreenReaders(HWND control, const wchar_t* name) {
+  SetWindowTextW(control, name);
+  HWND label = CreateWindowExW(0, L"STATIC", name, WS_CHILD | SS_NOPREFIX, 0, 0, 0, 0,
+                               GetParent(control), nullptr, GetModuleHandleW(nullptr), nullptr);
+  HWND before = GetWindow(control, GW_HWNDPREV);
+  SetWindowPos(label, before ? before : HWND_TOP, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
 std::string GetControlText(HWND control) {
   int length = GetWindowTextLengthW(control);
   std::wstring text(length + 1, L'\0');

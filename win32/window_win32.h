@@ -90,6 +90,11 @@ bool AnswerDialogQuestion(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
 HWND CreateControl(HWND parent, const wchar_t* className, const std::wstring& text, DWORD style,
                    int x, int y, int width, int height, int id, HFONT font, DWORD exStyle = 0);
 
+// Names a control whose class shows no text (a tree, a toolbar, a tab strip, a list) for screen
+// readers: Wine's oleacc reads its window text, Windows' the static label just before it in the
+// z-order, which is added hidden.
+void NameForScreenReaders(HWND control, const wchar_t* name);
+
 std::string GetControlText(HWND control);
 void SetControlText(HWND control, std::string_view utf8);
 

@@ -129,6 +129,7 @@ void frmMain::CreateControls() {
   barTool_ = CreateControl(hwnd_, TOOLBARCLASSNAMEW, L"",
                            TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_TOP | CCS_NODIVIDER, 0, 0, 0, 0,
                            kToolId, font_);
+  NameForScreenReaders(barTool_, L"Toolbar");
   SendMessageW(barTool_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
   SendMessageW(barTool_, TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_DRAWDDARROWS);
   toolImages_ = LoadToolbarImages(look_.programDir, dpi_);
@@ -167,6 +168,7 @@ void frmMain::CreateControls() {
   tvObjects_ = CreateControl(picTVFrame_, WC_TREEVIEWW, L"",
                              TVS_HASBUTTONS | TVS_LINESATROOT | TVS_SHOWSELALWAYS | WS_TABSTOP, 0,
                              0, 0, 0, kTreeId, treeFont_);
+  NameForScreenReaders(tvObjects_, L"Games and pilots");
   smallIcons_ = LoadRosterImages(look_.programDir, dpi_);
   if (smallIcons_) TreeView_SetImageList(tvObjects_, smallIcons_, TVSIL_NORMAL);
   // Over the dark tile the expand buttons and lines need the light roster colour to show.

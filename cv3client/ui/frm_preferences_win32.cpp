@@ -90,6 +90,7 @@ bool frmPreferences::Create() {
       kPrivacy,
       AddControl(L"LISTBOX", L"", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP,
                  kLeft + 180, kTop + 240, 3840, 2400, kLstIgnored, WS_EX_CLIENTEDGE));
+  NameForScreenReaders(lstIgnored_, L"Ignored Users");
   AddToPage(kPrivacy, AddButton(L"Remove", kLeft + 180 + 3840 + 180, kTop + 240, kCmdRemove));
   int rows[kPageCount] = {};
   rows[kConnection] = 2;  // below the address and the port
@@ -112,6 +113,7 @@ bool frmPreferences::Create() {
     item.pszText = const_cast<wchar_t*>(kPageCaptions[page]);
     SendMessageW(SSTab1_, TCM_INSERTITEMW, page, reinterpret_cast<LPARAM>(&item));
   }
+  NameForScreenReaders(SSTab1_, L"Preferences pages");
   pageBrush_ = CreateSolidBrush(PageColour(SSTab1_));
   ShowPage(kGeneral);
   return true;

@@ -10,7 +10,9 @@
 namespace cv3 {
 
 HWND PicturePanel::Make(HWND parent) {
-  Create(role_ == Role::kFrame ? L"Cv3FramePanel" : L"Cv3LogoPanel", L"",
+  // A screen reader reads a panel by its window text, which the panel never paints.
+  Create(role_ == Role::kFrame ? L"Cv3FramePanel" : L"Cv3LogoPanel",
+         role_ == Role::kFrame ? L"Roster" : L"Corvane logo",
          // The logo's transparent caption needs the picture painted under it.
          WS_CHILD | WS_VISIBLE | (role_ == Role::kFrame ? WS_CLIPCHILDREN : 0), 0, 0, 0, 0, 0,
          parent, nullptr);

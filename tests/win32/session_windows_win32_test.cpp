@@ -7,6 +7,7 @@
 // clang-format off
 #include <windows.h>
 #include <commctrl.h>
+#include <oleacc.h>
 // clang-format on
 
 #include <cstdlib>
@@ -18,8 +19,10 @@
 #include "common/client_fakes.h"
 #include "common/registry_win32.h"
 #include "cv3client/session/frm_create_id_win32.h"
+#include "cv3client/session/frm_login_win32.h"
 #include "cv3client/session/frm_reconnect_win32.h"
 #include "cv3client/ui/frm_away_win32.h"
+#include "cv3client/ui/frm_main_win32.h"
 #include "cv3client/ui/frm_preferences_win32.h"
 #include "testbed/remote_controls_win32.h"
 #include "win32/input_box_win32.h"
@@ -451,17 +454,26 @@ Strings PageShown(HWND window) {
   return out;
 }
 
-TEST_F(ModalWindowsTest, PreferencesPagesShowTheInitialStatesAndOkWritesWinesRegistry) {
+// The preferences window and its controller over Wine's registry, with an empty roster.
+struct PreferencesOnWine {
+  explicit PreferencesOnWine(HWND owner) : window(owner) {}
   FreshSettings fresh;
   Win32Registry backend;
-  Registry registry(backend, nullptr, "Corvane");
-  registry.CreateKey("HKEY_CURRENT_USER\\Software\\Corvane");  // as the start-up does
+  Registry registry{backend, nullptr, "Corvane"};
+  bool keyMade = registry.CreateKey("HKEY_CURRENT_USER\\Software\\Corvane");  // as at start-up
   testing::Log log;
-  testing::RecordingViews tree(log);
-  RosterModel roster(tree, registry);
+  testing::RecordingViews tree{log};
+  RosterModel roster{tree, registry};
   Identity session{.name = "pilot", .passwordDigest = "0123456789ABCDEF"};
-  frmPreferences window(owner_);
-  PreferencesController controller(window, {registry, roster, session, "C:\\Corvane"});
+  frmPreferences window;
+  PreferencesController controller{window, {registry, roster, session, "C:\\Corvane"}};
+};
+
+TEST_F(ModalWindowsTest, PreferencesPagesShowTheInitialStatesAndOkWritesWinesRegistry) {
+  PreferencesOnWine preferences(owner_);
+  Registry& registry = preferences.registry;
+  frmPreferences& window = preferences.window;
+  PreferencesController& controller = preferences.controller;
   Strings seen;  // each page as Ctrl+Tab shows it, from the first; then the advice on OK
   bool pressedOk = false;
   auto step = [&] {
@@ -522,7 +534,7 @@ TEST_F(ModalWindowsTest, PreferencesPagesShowTheInitialStatesAndOkWritesWinesReg
                      "tab Try to reconnect on disconnect",
                      "tab OK",
                      "tab Cancel",
-                     "tab ",
+                     "tab Preferences pages",
                      "page 2",
                      "check [x] Play sound on message",
                      "check [x] Flash inactive window on message",
@@ -536,7 +548,7 @@ TEST_F(ModalWindowsTest, PreferencesPagesShowTheInitialStatesAndOkWritesWinesReg
                      "tab Remove",
                      "tab OK",
                      "tab Cancel",
-                     "tab ",
+                     "tab Preferences pages",
                      "page 4",
                      "page 5",
                      "check [x] Buffer lobby chat window",
@@ -558,6 +570,110 @@ TEST_F(ModalWindowsTest, PreferencesPagesShowTheInitialStatesAndOkWritesWinesReg
                              "CV30")}),
       (Strings{"1", "1", "pilot", "0123456789ABCDEF", "lobby.example.net", " 4000", "1", "0",
                "C:\\Corvane\\cv3client.exe"}));
+}
+
+// A control's name as a screen reader reads it: its client object's name, through oleacc.
+std::string AccessibleName(HWND control) {
+  IAccessible* object = nullptr;
+  // By the interface's own declaration: the linked IID_IAccessible is not this one under MinGW.
+  if (FAILED(AccessibleObjectFromWindow(control, OBJID_CLIENT, __uuidof(IAccessible),
+                                        reinterpret_cast<void**>(&object)))) {
+    return {};
+  }
+  VARIANT self;
+  VariantInit(&self);
+  self.vt = VT_I4;
+  self.lVal = CHILDID_SELF;
+  BSTR name = nullptr;
+  std::string text;
+  if (object->get_accName(self, &name) == S_OK && name) text = Narrow(name);
+  SysFreeString(name);
+  object->Release();
+  return text;
+}
+
+// Every control of the window, nested ones and those of hidden pages too: "class name".
+Strings AccessibleNames(HWND window) {
+  Strings out;
+  EnumChildWindows(
+      window,
+      [](HWND child, LPARAM list) {
+        wchar_t className[64] = {};
+        GetClassNameW(child, className, 64);
+        reinterpret_cast<Strings*>(list)->push_back(Narrow(className) + " " +
+                                                    AccessibleName(child));
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&out));
+  return out;
+}
+
+struct QuietMain : MainWindowEvents {
+  void OnCommand(MainCommand) override {}
+  void OnTreeDoubleClick() override {}
+  void OnTreeRightClick() override {}
+  void OnStatusPanelClick() override {}
+  void OnToolbarDropDown(int) override {}
+  void OnTrayMouse(const std::string&) override {}
+  bool OnCloseRequested() override { return true; }
+};
+
+struct QuietLogin : LoginEvents {
+  void Form_Load() override {}
+  void cmdLogin_Click() override {}
+  void chkRememberIDPass_Click() override {}
+  void chkAutoLogin_Click() override {}
+  void Command2_Click() override {}
+  void Command3_Click() override {}
+  void Command4_Click() override {}
+};
+
+TEST_F(ModalWindowsTest, EveryControlOfTheMainLoginAndPreferencesWindowsHasAName) {
+  CoInitialize(nullptr);
+  Strings all;
+  QuietMain mainEvents;
+  frmMain main;
+  ASSERT_TRUE(main.Load({true, CV3_ASSETS_DIR}, &mainEvents));
+  main.Show();
+  Snapshot(main.hwnd(), "main");
+  all = AccessibleNames(main.hwnd());
+  main.RemoveTrayIcon();
+
+  frmLogin login(owner_);
+  QuietLogin loginEvents;
+  EXPECT_TRUE(Drive([&] { login.ShowModal(loginEvents); },
+                    [&] {
+                      HWND shown = FindWindowW(frmLogin::kClassName, nullptr);
+                      if (!shown || !IsWindowVisible(shown)) return false;
+                      for (const std::string& name : AccessibleNames(shown)) all.push_back(name);
+                      login.Unload();
+                      return true;
+                    }));
+
+  PreferencesOnWine preferences(owner_);
+  EXPECT_TRUE(Drive([&] { preferences.window.ShowModal(preferences.controller); },
+                    [&] {
+                      HWND shown = FindWindowW(frmPreferences::kClassName, nullptr);
+                      if (!shown || !IsWindowVisible(shown)) return false;
+                      for (const std::string& name : AccessibleNames(shown)) all.push_back(name);
+                      Do(shown, Act::kClick, L"Cancel");
+                      return true;
+                    }));
+  CoUninitialize();
+
+  // Those a screen reader could not name, then the names of the controls without a caption.
+  Strings unnamed, captionless;
+  for (const std::string& control : all) {
+    if (control.back() == ' ') unnamed.push_back(control);
+    for (const char* kind : {"SysTreeView32 ", "ToolbarWindow32 ", "ListBox ", "SysTabControl32 ",
+                             "Cv3FramePanel ", "Cv3LogoPanel "}) {
+      if (control.rfind(kind, 0) == 0) captionless.push_back(control);
+    }
+  }
+  EXPECT_EQ(unnamed, Strings{});
+  EXPECT_EQ(captionless, (Strings{"ToolbarWindow32 Toolbar", "Cv3FramePanel Roster",
+                                  "Cv3LogoPanel Corvane logo", "SysTreeView32 Games and pilots",
+                                  "ListBox Ignored Users", "SysTabControl32 Preferences pages"}));
 }
 
 }  // namespace
