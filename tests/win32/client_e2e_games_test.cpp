@@ -106,9 +106,10 @@ TEST_F(GamesEndToEnd, AnotherPilotsGameIsJoinedFromItsDetailsButNotResumed) {
   RawPilot wingman;
   ASSERT_TRUE(StartLobby(kAccounts));
   ASSERT_TRUE(wingman.SignIn(lobby_->Port(), "wingman"));
-  // Running, at the installed version; and a long-term game of his that is down.
+  // Running, at the installed version, described in Windows-1252; and a long-term game of his
+  // that is down.
   wingman.Send(std::string("HOSTGAME:Crater Duel:198.51.100.4:") + testbed::kGameVersion +
-               ":Named:0:0:0:0:0:0:0:0:0:0:");
+               ":Named:0:0:0:0:0:0:0:0:0:0:" + kWesternBytes);
   ASSERT_TRUE(wingman.WaitForLine("HOSTGAME_ACK:OK"));
   ASSERT_TRUE(StartedOnline()) << Status();
 
@@ -116,6 +117,14 @@ TEST_F(GamesEndToEnd, AnotherPilotsGameIsJoinedFromItsDetailsButNotResumed) {
   Command(MainCommand::mnuGameDetails);
   HWND details = ShownWindow(L"Crater Duel - Game Details");
   ASSERT_NE(details, nullptr);
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        for (HWND box : testbed::ChildrenByClass(details, L"Edit")) {
+          if (ReadWindowText(box) == kWesternText) return true;
+        }
+        return false;
+      },
+      kDeadlineMs));
   HWND play = FindWindowExW(details, nullptr, L"Button", L"Play");
   ASSERT_TRUE(WaitFor([&] { return IsWindowEnabled(play); }, kDeadlineMs));
   ASSERT_TRUE(Click(details, L"Play"));
