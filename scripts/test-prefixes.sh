@@ -5,8 +5,8 @@
 #   locale): the end-to-end tests that carry Windows-1252 text, which assert it exactly in the
 #   windows and on the wire; and the installer (when scripts/package.sh has built it) installs
 #   silently into C:\ゲーム\コルヴェイン, from where the client starts with its pictures and signs in;
-# - Windows 7, 8.1, 10 and 11: the client signs in, and the version a program with its manifest is
-#   told is the one the prefix is set to.
+# - Windows 7, 8.1, 10 and 11: the client signs in, the watchdog starts the game, and the version a
+#   program with the client's manifest is told is the one the prefix is set to.
 # Run by scripts/test.sh after the Windows build and the packages. Prints each setting's checks and
 # time, and ends with "Prefixes: N passed, N failed"; non-zero on any failure.
 set -uo pipefail
@@ -27,10 +27,13 @@ text_tests=(
   GamesEndToEnd.AnotherPilotsGameIsJoinedFromItsDetailsButNotResumed
   GamesEndToEnd.AGameHostedInTheWindowStartsTheGameIsSeenAndIsRemovedFromBothRosters
 )
+# Both programs start (the client signs in; the watchdog starts the game), and the version.
 version_tests=(
   ClientEndToEnd.SignsInSeesTheLobbyFollowsPresenceAndExits
   SystemInfo.ReportsTheVersionTheSystemIsSetTo
 )
+# The game the watchdog starts listens on the fixed port 9001: one setting at a time runs it.
+guard_test=GuardTest.SecondCopyEndsAtOnceAndClosingLeavesTheGame
 # name, locale, ANSI code page, Windows version (winecfg's name), what "ver" says, the version text
 settings=(
   "cp932 ja_JP.UTF-8 932 - - -"
@@ -90,6 +93,7 @@ setting() {  # name locale code-page version ver-text version-text
       install_into_japanese_folder "$name"
     else
       run_tests "$name" "${version_tests[@]}"
+      { flock 9 && run_tests "$name" "$guard_test"; } 9>"$scratch/game-port.lock"
     fi
     echo "Figure: $name took $((SECONDS - start)) s"
   ) >"$dir/log" 2>&1
