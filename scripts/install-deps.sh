@@ -19,6 +19,9 @@ packages=(
   # fonts-wine is only recommended by wine, so --no-install-recommends would leave it out; without
   # Wine's own fonts the title bars draw their buttons as letters (wine-prefix.sh links them in).
   wine wine64 fonts-wine xvfb xauth x11-utils imagemagick
+  # The Japanese, Russian and Czech locales the code-page prefixes are made in
+  # (scripts/test-prefixes.sh generates them).
+  locales
   # sox makes the message sound (assets/make_assets.sh).
   sox
   # clang with its sanitizer and libFuzzer runtimes: the sanitizer build and the fuzz targets

@@ -69,6 +69,11 @@ step "Packages (release build, portable zip)"
 packages_rc=${PIPESTATUS[0]}
 # --- end Windows packages ---
 
+# The client in prefixes set up like players' machines: other code pages, Windows 7 to 11.
+step "Wine prefixes (code pages 932, 1251, 1250; Windows 7, 8.1, 10, 11)"
+"$top/scripts/test-prefixes.sh" 2>&1 | tee "$logs/prefixes.log"
+prefixes_rc=${PIPESTATUS[0]}
+
 count() {  # passed failed, from ctest's summary line
   sed -nE 's/.*tests passed, ([0-9]+) tests? failed out of ([0-9]+).*/\1 \2/p' "$1" | tail -n 1
 }
@@ -79,18 +84,22 @@ read -r wf wt <<<"$(count "$logs/windows.log")"
 packages() {  # passed failed, from a package check's summary line
   sed -nE 's/^Packages: ([0-9]+) passed, ([0-9]+) failed$/\1 \2/p' "$1" | tail -n 1
 }
+read -r xp xf <<<"$(sed -nE 's/^Prefixes: ([0-9]+) passed, ([0-9]+) failed$/\1 \2/p' "$logs/prefixes.log")"
 read -r dp df <<<"$(packages "$logs/deb.log")"
 read -r wp wpf <<<"$(packages "$logs/packages.log")"
 dp=${dp:-0} df=${df:-1} wp=${wp:-0} wpf=${wpf:-1}
 pp=$((dp + wp)) pf=$((df + wpf))
 # The format check counts as one check.
 fp=$((format_rc == 0 ? 1 : 0)) ff=$((format_rc == 0 ? 0 : 1))
+xp=${xp:-0} xf=${xf:-1}
 nf=${nf:-0} nt=${nt:-0} af=${af:-0} at=${at:-0} zp=${zp:-0} zf=${zf:-1} wf=${wf:-0} wt=${wt:-0}
 echo
 echo "Native: $((nt - nf)) passed, $nf failed; Sanitizers: $((at - af)) passed, $af failed;" \
   "Fuzzers: $zp passed, $zf failed; Wine: $((wt - wf)) passed, $wf failed;" \
-  "Packages: $pp passed, $pf failed; Format: $fp passed, $ff failed"
-echo "Total: $((nt - nf + at - af + zp + wt - wf + pp + fp)) passed, $((nf + af + zf + wf + pf + ff)) failed"
+  "Packages: $pp passed, $pf failed; Prefixes: $xp passed, $xf failed; Format: $fp passed, $ff failed"
+echo "Total: $((nt - nf + at - af + zp + wt - wf + pp + xp + fp)) passed," \
+  "$((nf + af + zf + wf + pf + xf + ff)) failed"
 [ "$format_rc" -eq 0 ] && [ "$native_rc" -eq 0 ] && [ "$asan_rc" -eq 0 ] && [ "$fuzz_rc" -eq 0 ] && [ "$windows_rc" -eq 0 ] &&
   [ "$deb_rc" -eq 0 ] && [ "$packages_rc" -eq 0 ] && [ "$dp" -gt 0 ] && [ "$wp" -gt 0 ] &&
+  [ "$prefixes_rc" -eq 0 ] && [ "$xp" -gt 0 ] &&
   [ "$nt" -gt 0 ] && [ "$at" -gt 0 ] && [ "$zp" -gt 0 ] && [ "$wt" -gt 0 ]

@@ -5,6 +5,7 @@
 
 #include "common/processes.h"
 #include "common/processes_win32.h"
+#include "common/wide_text_win32.h"
 #include "testbed/game_install_win32.h"
 #include "tests/win32/e2e_support.h"
 
@@ -44,10 +45,11 @@ class GamesEndToEnd : public OwnLobbyEndToEnd {
         },
         kDeadlineMs);
   }
+  // In UTF-8, as the stand-in logs it; asked in UTF-16, as a name may hold any letter.
   static std::string ShortPath(const std::filesystem::path& path) {
-    char shortPath[MAX_PATH] = {};
-    DWORD n = GetShortPathNameA(path.string().c_str(), shortPath, MAX_PATH);
-    return std::string(shortPath, n < MAX_PATH ? n : 0);
+    wchar_t shortPath[MAX_PATH] = {};
+    DWORD n = GetShortPathNameW(path.c_str(), shortPath, MAX_PATH);
+    return Narrow(std::wstring_view(shortPath, n < MAX_PATH ? n : 0));
   }
   // Hosts a game from the host window as a player would.
   void HostFromTheWindow(const std::wstring& name, const std::wstring& address) {
@@ -71,32 +73,33 @@ class GamesEndToEnd : public OwnLobbyEndToEnd {
   testbed::GameInstall game_;
 };
 
+// The game's name is Windows-1252 text that no other code page holds, and so is its save file's.
 TEST_F(GamesEndToEnd, AGameHostedInTheWindowStartsTheGameIsSeenAndIsRemovedFromBothRosters) {
   RawPilot wingman;
   ASSERT_TRUE(StartLobby(kAccounts));
   ASSERT_TRUE(wingman.SignIn(lobby_->Port(), "wingman"));
   ASSERT_TRUE(StartedOnline()) << Status();
 
-  HostFromTheWindow(L"Canyon Run", L"203.0.113.7");
-  ASSERT_TRUE(wingman.WaitForLine("GAMEUP:Canyon Run"));
+  HostFromTheWindow(L"Café Run", L"203.0.113.7");
+  ASSERT_TRUE(wingman.WaitForLine("GAMEUP:Caf\xE9 Run"));
   // A new file: the short folder and the file's name, as no short form of it exists yet.
-  const std::string newFile = ShortPath(game_.savePath) + "\\Canyon_Run.sav";
+  const std::string newFile = ShortPath(game_.savePath) + "\\Café_Run.sav";
   EXPECT_TRUE(GameLogged("switches: /t:newserver " + newFile));
   EXPECT_TRUE(GameLogged("save file: " + newFile + " (new)"));
-  wingman.Send("GAMEINFO:Canyon Run");
+  wingman.Send("GAMEINFO:Caf\xE9 Run");
   EXPECT_TRUE(wingman.WaitForLine("GAMEINFO_ACK:GAMEADDRESS:203.0.113.7"));
 
   // Removed: the node goes from the client's roster and the other pilot is told.
-  ASSERT_TRUE(WaitFor([&] { return testbed::SelectTreeItem(Tree(), "Canyon Run"); }, kDeadlineMs));
+  ASSERT_TRUE(WaitFor([&] { return testbed::SelectTreeItem(Tree(), "Café Run"); }, kDeadlineMs));
   Command(MainCommand::mnuRemoveGame);
-  EXPECT_TRUE(wingman.WaitForLine("GAMEREM:Canyon Run"));
-  EXPECT_TRUE(WaitFor([&] { return GroupOf("Canyon Run").empty(); }, kDeadlineMs));
+  EXPECT_TRUE(wingman.WaitForLine("GAMEREM:Caf\xE9 Run"));
+  EXPECT_TRUE(WaitFor([&] { return GroupOf("Café Run").empty(); }, kDeadlineMs));
   EndTheGame();
 
   // Hosted again with its save file there: the player is asked, and the file is loaded.
-  HostFromTheWindow(L"Canyon Run", L"203.0.113.7");
+  HostFromTheWindow(L"Café Run", L"203.0.113.7");
   ASSERT_TRUE(Answer(L"Question", IDYES));
-  const std::string savedFile = ShortPath(game_.savePath / "Canyon_Run.sav");
+  const std::string savedFile = ShortPath(game_.savePath / L"Café_Run.sav");
   EXPECT_TRUE(GameLogged("switches: /t:loadserver " + savedFile));
   EXPECT_TRUE(GameLogged("save file: " + savedFile + " (loaded)"));
   Exit();
@@ -106,9 +109,10 @@ TEST_F(GamesEndToEnd, AnotherPilotsGameIsJoinedFromItsDetailsButNotResumed) {
   RawPilot wingman;
   ASSERT_TRUE(StartLobby(kAccounts));
   ASSERT_TRUE(wingman.SignIn(lobby_->Port(), "wingman"));
-  // Running, at the installed version; and a long-term game of his that is down.
+  // Running, at the installed version, described in Windows-1252; and a long-term game of his
+  // that is down.
   wingman.Send(std::string("HOSTGAME:Crater Duel:198.51.100.4:") + testbed::kGameVersion +
-               ":Named:0:0:0:0:0:0:0:0:0:0:");
+               ":Named:0:0:0:0:0:0:0:0:0:0:" + kWesternBytes);
   ASSERT_TRUE(wingman.WaitForLine("HOSTGAME_ACK:OK"));
   ASSERT_TRUE(StartedOnline()) << Status();
 
@@ -116,6 +120,14 @@ TEST_F(GamesEndToEnd, AnotherPilotsGameIsJoinedFromItsDetailsButNotResumed) {
   Command(MainCommand::mnuGameDetails);
   HWND details = ShownWindow(L"Crater Duel - Game Details");
   ASSERT_NE(details, nullptr);
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        for (HWND box : testbed::ChildrenByClass(details, L"Edit")) {
+          if (ReadWindowText(box) == kWesternText) return true;
+        }
+        return false;
+      },
+      kDeadlineMs));
   HWND play = FindWindowExW(details, nullptr, L"Button", L"Play");
   ASSERT_TRUE(WaitFor([&] { return IsWindowEnabled(play); }, kDeadlineMs));
   ASSERT_TRUE(Click(details, L"Play"));

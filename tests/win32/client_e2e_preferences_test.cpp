@@ -71,23 +71,29 @@ TEST_F(PreferencesEndToEnd, ANewAddressAndPortTakeTheNextLoginToAnotherServer) {
   Exit();
 }
 
+// The ignored pilot's name is not ASCII: the list, the roster and the registry agree on it.
 TEST_F(PreferencesEndToEnd, RemovingAnIgnoredPilotGivesHisIconBackAndOkStoresTheList) {
-  ASSERT_TRUE(StartLobby("--add-account pilot:skyrend --add-account wingman:skyrend"));
-  SetString("Ignored", "wingman,");
-  RawPilot wingman;
-  ASSERT_TRUE(wingman.SignIn(lobby_->Port(), "wingman"));
+  ASSERT_TRUE(
+      StartLobby(std::string("--add-account pilot:skyrend --add-account ") + kZoe + ":skyrend"));
+  const std::string ignored = std::string(kZoe) + ",";
+  SetString("Ignored", ignored);
+  RawPilot zoe;
+  ASSERT_TRUE(zoe.SignIn(lobby_->Port(), kZoeBytes));
   ASSERT_TRUE(StartedOnline()) << Status();
-  ASSERT_TRUE(WaitFor([&] { return GroupOf("wingman") == "Online Pilots"; }, kDeadlineMs));
-  EXPECT_EQ(ImageOf("wingman"), 6);  // grey: ignored
+  ASSERT_TRUE(WaitFor([&] { return GroupOf(kZoe) == "Online Pilots"; }, kDeadlineMs));
+  EXPECT_EQ(ImageOf(kZoe), 6);  // grey: ignored
   HWND preferences = OpenPreferences();
   ASSERT_NE(preferences, nullptr);
   HWND list = FindChildByClass(preferences, L"ListBox");
   ASSERT_EQ(SendMessageW(list, LB_GETCOUNT, 0, 0), 1);
+  wchar_t entry[64] = {};
+  SendMessageW(list, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(entry));
+  EXPECT_STREQ(entry, L"Zoë");
   SendMessageW(list, LB_SETCURSEL, 0, 0);
   ASSERT_TRUE(Click(preferences, L"Remove"));
-  EXPECT_TRUE(WaitFor([&] { return ImageOf("wingman") == 2; }, kDeadlineMs)) << ImageOf("wingman");
+  EXPECT_TRUE(WaitFor([&] { return ImageOf(kZoe) == 2; }, kDeadlineMs)) << ImageOf(kZoe);
   EXPECT_EQ(SendMessageW(list, LB_GETCOUNT, 0, 0), 0);
-  EXPECT_EQ(Setting("Ignored"), "wingman,");
+  EXPECT_EQ(Setting("Ignored"), ignored);
   ASSERT_TRUE(Click(preferences, L"OK"));
   ASSERT_TRUE(Closed(preferences));
   EXPECT_EQ(Setting("Ignored"), "");

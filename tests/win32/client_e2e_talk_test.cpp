@@ -33,32 +33,36 @@ class TalkEndToEnd : public OwnLobbyEndToEnd {
   }
 };
 
+// The lines carry Windows-1252 text both ways: typed text leaves as its Windows-1252 bytes and
+// received bytes show as written, whatever the system's code page.
 TEST_F(TalkEndToEnd, ALobbyLineShowsOnceAtEachSideAndAPrivateLineArrivesWhole) {
-  RawPilot wingman;
-  ASSERT_TRUE(StartLobby("--add-account pilot:skyrend --add-account wingman:skyrend"));
-  ASSERT_TRUE(wingman.SignIn(lobby_->Port(), "wingman"));
+  RawPilot zoe;
+  ASSERT_TRUE(
+      StartLobby(std::string("--add-account pilot:skyrend --add-account ") + kZoe + ":skyrend"));
+  ASSERT_TRUE(zoe.SignIn(lobby_->Port(), kZoeBytes));
   ASSERT_TRUE(StartedOnline()) << Status();
+  const std::string zoe_ = std::string("<") + kZoe + "> ";
 
   Command(MainCommand::toolLobbyChat);
   HWND lobby = ShownWindow(L"Lobby Chat");
   ASSERT_NE(lobby, nullptr);
-  Say(lobby, L"hello all");
-  ASSERT_TRUE(wingman.WaitForLine("LMSG:pilot:hello all"));
-  wingman.Send("LMSG:hi pilot");
-  // The wingman's own line comes back after the pilot's: nothing more of the pilot's is on its way.
-  ASSERT_TRUE(wingman.WaitForLine("LMSG:wingman:hi pilot"));
-  EXPECT_EQ(wingman.Count("LMSG:pilot:hello all"), 1);
-  EXPECT_EQ(ConversationOnce(lobby, "<pilot> hello all\r\n<wingman> hi pilot\r\n"),
-            "<pilot> hello all\r\n<wingman> hi pilot\r\n");
+  Say(lobby, kTyped);
+  ASSERT_TRUE(zoe.WaitForLine(std::string("LMSG:pilot:") + kTypedBytes));
+  zoe.Send(std::string("LMSG:") + kWesternBytes);
+  // Zoë's own line comes back after the pilot's: nothing more of the pilot's is on its way.
+  ASSERT_TRUE(zoe.WaitForLine(std::string("LMSG:") + kZoeBytes + ":" + kWesternBytes));
+  EXPECT_EQ(zoe.Count(std::string("LMSG:pilot:") + kTypedBytes), 1);
+  const std::string lobbyText = "<pilot> José €\r\n" + zoe_ + kWesternText + "\r\n";
+  EXPECT_EQ(ConversationOnce(lobby, lobbyText), lobbyText);
 
-  wingman.Send("PMSG:PILOT:meet at 20:00: crater B");
-  HWND private_ = ShownWindow(L"Private chat with wingman");
+  zoe.Send("PMSG:PILOT:meet at 20:00: crater B");
+  HWND private_ = ShownWindow(L"Private chat with Zoë");
   ASSERT_NE(private_, nullptr);
-  EXPECT_EQ(ConversationOnce(private_, "<wingman> meet at 20:00: crater B\r\n"),
-            "<wingman> meet at 20:00: crater B\r\n");
+  EXPECT_EQ(ConversationOnce(private_, zoe_ + "meet at 20:00: crater B\r\n"),
+            zoe_ + "meet at 20:00: crater B\r\n");
   Say(private_, L"on my way: 5 min");
-  EXPECT_TRUE(wingman.WaitForLine("PMSG:pilot:on my way: 5 min"));
-  EXPECT_EQ(Conversation(lobby), "<pilot> hello all\r\n<wingman> hi pilot\r\n");
+  EXPECT_TRUE(zoe.WaitForLine(std::string("PMSG:pilot:on my way: 5 min")));
+  EXPECT_EQ(Conversation(lobby), lobbyText);
   Exit();
 }
 
@@ -88,8 +92,8 @@ TEST_F(TalkEndToEnd, AProfileEditedByOnePilotIsSeenByTheOtherWithItsTwoLineBio) 
   ASSERT_TRUE(StartLobby("--add-account pilot:skyrend --add-account wingman:skyrend"));
   ASSERT_TRUE(wingman.SignIn(lobby_->Port(), "wingman"));
   // The wire's "\xB6" is the bio's line break.
-  wingman.Send(
-      "SAVEPROFILE:wingman:Crater B:31:w@example.org:http://w.example:8080:first\xB6second");
+  wingman.Send(std::string("SAVEPROFILE:wingman:") + kWesternBytes +
+               ":31:w@example.org:http://w.example:8080:first\xB6second");
   wingman.Send("EDITPROFILE:wingman");  // answered once the profile is stored
   ASSERT_TRUE(wingman.WaitForLine("EDITPROFILE_ACK:OK"));
   ASSERT_TRUE(StartedOnline()) << Status();
@@ -102,7 +106,7 @@ TEST_F(TalkEndToEnd, AProfileEditedByOnePilotIsSeenByTheOtherWithItsTwoLineBio) 
   ASSERT_EQ(boxes.size(), 7u);
   std::vector<std::string> shown;
   for (size_t i = 2; i < boxes.size(); ++i) shown.push_back(ReadWindowText(boxes[i]));
-  EXPECT_EQ(shown, (std::vector<std::string>{"Crater B", "31", "w@example.org",
+  EXPECT_EQ(shown, (std::vector<std::string>{kWesternText, "31", "w@example.org",
                                              "http://w.example:8080", "first\r\nsecond"}));
   ASSERT_TRUE(Click(view, L"Cancel"));
   ASSERT_TRUE(WaitFor([&] { return !IsWindow(view); }, kDeadlineMs));
@@ -112,7 +116,7 @@ TEST_F(TalkEndToEnd, AProfileEditedByOnePilotIsSeenByTheOtherWithItsTwoLineBio) 
   ASSERT_NE(edit, nullptr);
   boxes = testbed::ChildrenByClass(edit, L"Edit");
   ASSERT_EQ(boxes.size(), 7u);
-  const wchar_t* typed[] = {L"Ridge", L"40", L"p@example.org", L"", L"one\r\ntwo: three"};
+  const wchar_t* typed[] = {kTyped, L"40", L"p@example.org", L"", L"one\r\ntwo: three"};
   for (size_t i = 0; i < 5; ++i) {
     SendMessageW(boxes[i + 2], WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed[i]));
   }
@@ -122,12 +126,13 @@ TEST_F(TalkEndToEnd, AProfileEditedByOnePilotIsSeenByTheOtherWithItsTwoLineBio) 
   ASSERT_TRUE(WaitFor(
       [&] {
         wingman.Send("USERINFO:pilot");
-        return wingman.WaitForLine("USERINFO_ACK:LOCATION:Ridge", 1000);
+        return wingman.WaitForLine(std::string("USERINFO_ACK:LOCATION:") + kTypedBytes, 1000);
       },
       kDeadlineMs));
-  for (const char* line :
-       {"USERINFO_ACK:LOCATION:Ridge", "USERINFO_ACK:AGE:40", "USERINFO_ACK:EMAIL:p@example.org",
-        "USERINFO_ACK:WEB:", "USERINFO_ACK:BIO:one\xB6two: three"}) {
+  for (const std::string& line :
+       {std::string("USERINFO_ACK:LOCATION:") + kTypedBytes, std::string("USERINFO_ACK:AGE:40"),
+        std::string("USERINFO_ACK:EMAIL:p@example.org"), std::string("USERINFO_ACK:WEB:"),
+        std::string("USERINFO_ACK:BIO:one\xB6two: three")}) {
     EXPECT_GE(wingman.Count(line), 1) << line;
   }
   Exit();

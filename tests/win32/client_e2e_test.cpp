@@ -3,7 +3,7 @@
 // its controls. A second pilot, driven here over a plain socket, hosts a game and goes away.
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <cstdlib>
 
 #include "tests/win32/e2e_support.h"
 
@@ -22,9 +22,10 @@ TEST_F(ClientEndToEnd, SignsInSeesTheLobbyFollowsPresenceAndExits) {
   EXPECT_EQ(GroupOf("Canyon Run"), "Skyrend Games");
   ASSERT_TRUE(wingman.WaitForLine("ISON:pilot"));
 
-  wingman.Send("AWAY:refuelling");
-  EXPECT_TRUE(
-      WaitFor([&] { return GroupOf("wingman (refuelling)") == "Busy Pilots"; }, kDeadlineMs));
+  // The away note arrives in Windows-1252 and shows as it was written, on any system code page.
+  wingman.Send(std::string("AWAY:") + kWesternBytes);
+  const std::string away = std::string("wingman (") + kWesternText + ")";
+  EXPECT_TRUE(WaitFor([&] { return GroupOf(away) == "Busy Pilots"; }, kDeadlineMs));
   EXPECT_EQ(GroupOf("wingman"), "");
 
   // Exit sends QUIT and the program ends on QUIT_ACK:OK.
@@ -35,13 +36,14 @@ TEST_F(ClientEndToEnd, SignsInSeesTheLobbyFollowsPresenceAndExits) {
 
 // The packed program, unpacked or installed into a folder with spaces in its name, finds its
 // pictures there and signs in: the package step names the folder (a Windows path such as the
-// installer's, or a Unix path, seen through Wine's Z: drive).
+// installer's, or a Unix path, seen through Wine's Z: drive). The folder's name may hold letters
+// of any language, so it is read in UTF-16.
 TEST_F(ClientEndToEnd, ThePackagedClientSignsInFromItsUnpackedFolder) {
-  const char* folder = std::getenv("CV3_PACKAGE_DIR");
+  const wchar_t* folder = _wgetenv(L"CV3_PACKAGE_DIR");
   if (!folder) GTEST_SKIP() << "CV3_PACKAGE_DIR is not set: no unpacked package to start";
   RawPilot wingman;
   ASSERT_TRUE(wingman.SignIn(port_, "wingman"));
-  std::wstring root(folder, folder + std::strlen(folder));
+  std::wstring root(folder);
   if (root.size() < 2 || root[1] != L':') root = L"Z:" + root;
   ASSERT_TRUE(StartClient(root + L"/cv3client.exe"));
   ASSERT_TRUE(WaitFor([&] { return Status() == "Online"; }, kDeadlineMs)) << Status();

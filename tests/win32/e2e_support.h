@@ -32,6 +32,18 @@ using testbed::WaitFor;
 
 inline constexpr DWORD kDeadlineMs = 30000;
 
+// A Western lobby's text and its bytes on the wire: accents, and the letters Windows-1252 alone
+// keeps at 0x80-0x9F, which a conversion through any other code page loses.
+inline constexpr char kWesternText[] = "café naïve – € „Œuvre“ ‰ ™ ž Ÿ";
+inline constexpr char kWesternBytes[] =
+    "caf\xE9 na\xEFve \x96 \x80 \x84\x8Cuvre\x93 \x89 \x99 \x9E \x9F";
+// A pilot whose name is not ASCII, as the windows show it and as it travels.
+inline constexpr char kZoe[] = "Zoë";
+inline constexpr char kZoeBytes[] = "Zo\xEB";
+// What a player types, and the bytes that must leave.
+inline constexpr wchar_t kTyped[] = L"José €";
+inline constexpr char kTypedBytes[] = "Jos\xE9 \x80";
+
 inline std::string Digest(const std::string& password) {
   clsMD5 md5;
   return *md5.DigestStrToHexStr(password);
