@@ -223,7 +223,10 @@ void frmMain::Layout() {
   // The tree fills the frame less 45 twips on each side; the logo stands in its middle.
   MoveWindow(tvObjects_, margin, margin, std::max(0, frameWidth - 2 * margin),
              std::max(0, frameHeight - 2 * margin), TRUE);
-  SIZE logo = logoSize_.cx ? logoSize_ : SIZE{Px(2400), Px(1500)};
+  // The picture is drawn for 96 DPI; it grows with the window as its caption does.
+  SIZE logo = logoSize_.cx ? SIZE{MulDiv(logoSize_.cx, static_cast<int>(dpi_), 96),
+                                  MulDiv(logoSize_.cy, static_cast<int>(dpi_), 96)}
+                           : SIZE{Px(2400), Px(1500)};
   MoveWindow(picLogo_, (frameWidth - logo.cx) / 2, (frameHeight - logo.cy) / 2, logo.cx, logo.cy,
              TRUE);
   int labelHeight = Px(300);
@@ -274,6 +277,19 @@ LRESULT frmMain::OnTreeCustomDraw(NMTVCUSTOMDRAW* draw) {
       bool selected = (draw->nmcd.uItemState & CDIS_SELECTED) != 0;
       if (it != itemColors_.end() && !selected) draw->clrText = it->second;
       if (look_.tiled && !selected) draw->clrTextBk = GetSysColor(COLOR_WINDOW);
+      return look_.tiled ? CDRF_NOTIFYPOSTPAINT : CDRF_DODEFAULT;
+    }
+    case CDDS_ITEMPOSTPAINT: {
+      // The tree draws its expand sign black whatever its colours: over the tile it is drawn again.
+      auto item = reinterpret_cast<HTREEITEM>(draw->nmcd.dwItemSpec);
+      if (TreeView_GetChild(tvObjects_, item)) {
+        int indent = TreeView_GetIndent(tvObjects_);
+        POINT centre{indent * draw->iLevel + indent / 2 - GetScrollPos(tvObjects_, SB_HORZ),
+                     (draw->nmcd.rc.top + draw->nmcd.rc.bottom) / 2};
+        int reach = std::min<int>(indent, draw->nmcd.rc.bottom - draw->nmcd.rc.top) / 4 + 1;
+        bool open = TreeView_GetItemState(tvObjects_, item, TVIS_EXPANDED) & TVIS_EXPANDED;
+        DrawExpandSign(draw->nmcd.hdc, centre, reach, open, dpi_);
+      }
       return CDRF_DODEFAULT;
     }
     default:

@@ -51,6 +51,10 @@ class PicturePanel : public Window {
 // pixels, is x.
 std::string TrayActionFromPixels(int x, UINT dpi);
 
+// The roster's expand box over the dark tile, centred on `centre`, its border `reach` pixels from
+// the centre: a light border and sign ("-" when open, "+" when closed) on a dark fill.
+void DrawExpandSign(HDC dc, POINT centre, int reach, bool open, UINT dpi);
+
 // The tiled background behind the roster tree: hooks the tree while it lives.
 class TreeLook {
  public:

@@ -1,0 +1,525 @@
+// Every window the client and the watchdog open, in-process under Wine at the prefix's DPI (the
+// test script runs this program at 96, 144 and 192 DPI): where its controls lie, whether their
+// captions fit, what a screen reader names them, and the roster's tiled tree and logo.
+#include <gtest/gtest.h>
+
+// windows.h first: the other platform headers need it.
+// clang-format off
+#include <windows.h>
+#include <commctrl.h>
+#include <oleacc.h>
+// clang-format on
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "cv3client/games/frm_game_details_win32.h"
+#include "cv3client/games/frm_host_game_win32.h"
+#include "cv3client/session/frm_create_id_win32.h"
+#include "cv3client/session/frm_login_win32.h"
+#include "cv3client/session/frm_reconnect_win32.h"
+#include "cv3client/support/picture_win32.h"
+#include "cv3client/ui/frm_about_win32.h"
+#include "cv3client/ui/frm_away_win32.h"
+#include "cv3client/ui/frm_chat_win32.h"
+#include "cv3client/ui/frm_main_win32.h"
+#include "cv3client/ui/frm_user_info_win32.h"
+#include "cv3guard/form1_win32.h"
+#include "cv3guard/frm_launching_win32.h"
+#include "modal_support.h"
+#include "testbed/remote_controls_win32.h"
+#include "win32/input_box_win32.h"
+
+namespace cv3 {
+namespace {
+
+using testbed::ReadWindowText;
+using Strings = std::vector<std::string>;
+
+// Unmanaged windows (no 2 s wait for a window manager at each hide), per-monitor DPI awareness as
+// the programs' manifests declare, and COM for oleacc; before the first window is made.
+struct Program : ::testing::Environment {
+  void SetUp() override {
+    MakeWindowsUnmanaged(L"Software\\Wine\\AppDefaults\\every_window_win32_test.exe\\X11 Driver");
+    DeclareDpiAwareness();
+    CoInitialize(nullptr);
+  }
+  void TearDown() override { CoUninitialize(); }
+};
+[[maybe_unused]] ::testing::Environment* const kProgram =
+    ::testing::AddGlobalTestEnvironment(new Program);
+
+UINT ScreenDpi() { return DpiOf(nullptr); }
+
+struct QuietEvents : MainWindowEvents,
+                     LoginEvents,
+                     ReconnectEvents,
+                     CreateIdEvents,
+                     AwayEvents,
+                     ProfileEvents,
+                     GameDetailsEvents,
+                     HostGameEvents,
+                     ChatEvents,
+                     GuardEvents {
+  void OnCommand(MainCommand) override {}
+  void OnTreeDoubleClick() override {}
+  void OnTreeRightClick() override {}
+  void OnStatusPanelClick() override {}
+  void OnToolbarDropDown(int) override {}
+  void OnTrayMouse(const std::string&) override {}
+  bool OnCloseRequested() override { return true; }
+  void Form_Load() override {}
+  void cmdLogin_Click() override {}
+  void chkRememberIDPass_Click() override {}
+  void chkAutoLogin_Click() override {}
+  void Command2_Click() override {}
+  void Command3_Click() override {}
+  void Command4_Click() override {}
+  void cmdCancel_Click() override {}
+  void Form_Unload() override {}
+  void cmdCreate_Click() override {}
+  void cmdOk_Click() override {}
+  void cmdOK_Click() override {}
+  void cmdPlay_Click() override {}
+  void cmdHost_Click() override {}
+  void txtInput_Enter() override {}
+  bool Form_QueryUnload() override { return true; }
+  void OnTrayMouse(std::string_view) override {}
+  void mnuExit_Click() override {}
+};
+
+// Shows `modal`; once a window of the class is up, `look` reads it, then `close` ends it.
+void WhileModal(const std::function<void()>& modal, const wchar_t* className,
+                const std::function<void(HWND)>& look, const std::function<void(HWND)>& close) {
+  bool shown = false;
+  EXPECT_TRUE(Drive(modal, [&] {
+    HWND window = FindWindowW(className, nullptr);
+    if (!window || !IsWindowVisible(window)) return false;
+    look(window);
+    close(window);
+    return shown = true;
+  })) << Narrow(className);
+  EXPECT_TRUE(shown) << Narrow(className);
+}
+
+void Click(HWND window, const wchar_t* button) {
+  PostMessageW(FindWindowExW(window, nullptr, L"Button", button), BM_CLICK, 0, 0);
+}
+
+// One window as the player meets it: its name in the messages, and how it is opened, read by
+// `look` and closed.
+struct WindowRow {
+  const char* name;
+  std::function<void(HWND owner, const std::function<void(HWND)>& look)> open;
+};
+
+HostedGame Canyon() {
+  HostedGame game{"Canyon Run", "203.0.113.7:4000", "1.06", "Named & Target"};
+  game.description = "Friday raid";
+  return game;
+}
+
+const std::vector<WindowRow>& EveryWindow() {
+  static const std::vector<WindowRow> rows = {
+      {"main",
+       [](HWND, const auto& look) {
+         QuietEvents events;
+         frmMain window;
+         ASSERT_TRUE(window.Load({true, CV3_ASSETS_DIR}, &events));
+         window.Show();
+         look(window.hwnd());
+         window.RemoveTrayIcon();
+       }},
+      {"login",
+       [](HWND owner, const auto& look) {
+         QuietEvents events;
+         frmLogin window(owner);
+         WhileModal([&] { window.ShowModal(events); }, frmLogin::kClassName, look,
+                    [&](HWND) { window.Unload(); });
+       }},
+      {"preferences",
+       [](HWND owner, const auto& look) {
+         PreferencesOnWine preferences(owner);
+         WhileModal([&] { preferences.window.ShowModal(preferences.controller); },
+                    frmPreferences::kClassName, look, [](HWND shown) { Click(shown, L"Cancel"); });
+       }},
+      {"create id",
+       [](HWND owner, const auto& look) {
+         QuietEvents events;
+         frmCreateId window(owner);
+         WhileModal([&] { window.ShowModal(events); }, frmCreateId::kClassName, look,
+                    [&](HWND) { window.Hide(); });
+       }},
+      {"reconnect",
+       [](HWND owner, const auto& look) {
+         QuietEvents events;
+         frmReconnect window(owner);
+         window.SetCountText("Reconnect count: 3");
+         window.SetRetryText("Retry connect in: 7");
+         WhileModal([&] { window.ShowModal(events); }, frmReconnect::kClassName, look,
+                    [&](HWND) { window.Unload(); });
+       }},
+      {"away",
+       [](HWND owner, const auto& look) {
+         QuietEvents events;
+         frmAway window(owner);
+         WhileModal([&] { window.ShowModal(events); }, frmAway::kClassName, look,
+                    [&](HWND) { window.Hide(); });
+       }},
+      {"about",
+       [](HWND owner, const auto& look) {
+         frmAbout window(owner);
+         WhileModal([&] { window.ShowModal([] {}); }, frmAbout::kClassName, look,
+                    [](HWND shown) { Click(shown, L"OK"); });
+       }},
+      {"profile",
+       [](HWND owner, const auto& look) {
+         QuietEvents events;
+         frmUserInfo window(owner);
+         WhileModal([&] { window.ShowModal(events); }, frmUserInfo::kClassName, look,
+                    [&](HWND) { window.Unload(); });
+       }},
+      {"game details",
+       [](HWND owner, const auto& look) {
+         QuietEvents events;
+         frmGameDetails window(owner);
+         // As the details controller fills it before it shows.
+         window.SetDetails({"wingman", Canyon(), true, {"wingman", "pilot"}});
+         WhileModal([&] { window.ShowModal(events); }, frmGameDetails::kClassName, look,
+                    [&](HWND) { window.Unload(); });
+       }},
+      {"host game",
+       [](HWND owner, const auto& look) {
+         QuietEvents events;
+         frmHostGame window(owner);
+         window.SetEntries(Canyon());
+         WhileModal([&] { window.ShowModal(events); }, frmHostGame::kClassName, look,
+                    [&](HWND) { window.Unload(); });
+       }},
+      {"input box",
+       [](HWND owner, const auto& look) {
+         WhileModal(
+             [&] { ShowInputBox(owner, "Enter a new password for this user:", "Input", ""); },
+             kInputBoxClassName, look, [](HWND shown) { Click(shown, L"Cancel"); });
+       }},
+      {"lobby chat",
+       [](HWND, const auto& look) {
+         QuietEvents events;
+         frmChat window(ChatLook{nullptr, true, CV3_ASSETS_DIR});
+         ASSERT_TRUE(window.Create("Lobby Chat", true, events));
+         window.ShowWindow();
+         look(window.hwnd());
+       }},
+      {"private chat",
+       [](HWND, const auto& look) {
+         QuietEvents events;
+         frmChat window(ChatLook{nullptr, true, CV3_ASSETS_DIR});
+         ASSERT_TRUE(window.Create("wingman", false, events));
+         window.ShowWindow();
+         look(window.hwnd());
+       }},
+      {"watchdog",
+       [](HWND, const auto& look) {
+         QuietEvents events;
+         Form1 window;
+         ASSERT_TRUE(window.Load(&events));
+         window.Show(SW_SHOWNORMAL);
+         look(window.hwnd());
+         window.ShowLaunching();
+         look(FindWindowW(frmLaunching::kClassName, nullptr));
+         window.RemoveTrayIcon();
+       }},
+  };
+  return rows;
+}
+
+// Windows opened over the stand-in main window.
+class EveryWindowTest : public OwnerWindowTest {
+ protected:
+  // Every window of the table in turn, read by `look`.
+  void ForEveryWindow(const std::function<void(const std::string& name, HWND)>& look) {
+    for (const WindowRow& row : EveryWindow()) {
+      SCOPED_TRACE(row.name);
+      int shown = 0;
+      row.open(owner_, [&](HWND window) {
+        ASSERT_NE(window, nullptr);
+        std::string name = row.name + (shown++ ? " " + std::to_string(shown) : "");
+        Snapshot(window, name + "-" + std::to_string(ScreenDpi()));
+        look(name, window);
+      });
+    }
+  }
+};
+
+// The controls of a window, nested ones and those of hidden pages too.
+std::vector<HWND> Controls(HWND window) {
+  std::vector<HWND> out;
+  EnumChildWindows(
+      window,
+      [](HWND child, LPARAM list) {
+        reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&out));
+  return out;
+}
+
+std::string ClassOf(HWND control) {
+  wchar_t name[64] = {};
+  GetClassNameW(control, name, 64);
+  return Narrow(name);
+}
+
+std::string NameOf(HWND control) {
+  return ClassOf(control) + " \"" + ReadWindowText(control) + "\"";
+}
+
+// The screen rectangle of a window's client area.
+RECT ClientOnScreen(HWND window) {
+  RECT r;
+  GetClientRect(window, &r);
+  MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+bool Inside(const RECT& inner, const RECT& outer) {
+  return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+         inner.bottom <= outer.bottom;
+}
+
+// What a caption needs beside its text, by the control's kind; -1 for a control whose text is
+// not a caption drawn in it (a box, a list, a picture).
+int CaptionMargin(HWND control, UINT dpi) {
+  std::string kind = ClassOf(control);
+  LONG style = GetWindowLongW(control, GWL_STYLE);
+  if (kind == "Static") {
+    LONG type = style & SS_TYPEMASK;
+    return type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT || type == SS_LEFTNOWORDWRAP ||
+                   type == SS_SIMPLE
+               ? 0
+               : -1;
+  }
+  if (kind != "Button") return -1;
+  switch (style & BS_TYPEMASK) {
+    case BS_PUSHBUTTON:
+    case BS_DEFPUSHBUTTON:
+      return 2 * GetSystemMetrics(SM_CXEDGE) + 2;  // the edges and the focus rectangle
+    case BS_CHECKBOX:
+    case BS_AUTOCHECKBOX:
+    case BS_RADIOBUTTON:
+    case BS_AUTORADIOBUTTON:
+      return MulDiv(12 + 4, static_cast<int>(dpi), 96);  // the box and the gap after it
+    case BS_GROUPBOX:
+      return MulDiv(16, static_cast<int>(dpi), 96);  // the frame's corners
+    default:
+      return -1;
+  }
+}
+
+// "Button "OK" 75x23 needs 80x15": the captions whose text, in the control's font, does not fit.
+std::string CaptionProblem(HWND control, UINT dpi) {
+  int margin = CaptionMargin(control, dpi);
+  std::wstring text = Widen(ReadWindowText(control));
+  if (margin < 0 || text.empty()) return {};
+  RECT box;
+  GetClientRect(control, &box);
+  LONG style = GetWindowLongW(control, GWL_STYLE);
+  bool wraps = ClassOf(control) == "Static" && (style & SS_TYPEMASK) <= SS_RIGHT;
+  UINT format = DT_CALCRECT | (wraps ? DT_WORDBREAK : DT_SINGLELINE) |
+                (ClassOf(control) == "Static" && (style & SS_NOPREFIX) ? DT_NOPREFIX : 0);
+  HDC dc = GetDC(control);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+  RECT need{0, 0, std::max(1, int(box.right) - margin), 0};
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &need, format);
+  SelectObject(dc, old);
+  ReleaseDC(control, dc);
+  if (need.right + margin <= box.right && need.bottom <= box.bottom) return {};
+  return NameOf(control) + " " + std::to_string(box.right) + "x" + std::to_string(box.bottom) +
+         " needs " + std::to_string(need.right + margin) + "x" + std::to_string(need.bottom);
+}
+
+TEST_F(EveryWindowTest, TheScreenHasTheDpiThePrefixWasGiven) {
+  const char* asked = std::getenv("CV3_DPI");
+  if (!asked) GTEST_SKIP() << "CV3_DPI is not set: the prefix's own DPI";
+  EXPECT_EQ(ScreenDpi(), static_cast<UINT>(std::atoi(asked)));
+}
+
+TEST_F(EveryWindowTest, EveryControlLiesInsideItsWindowAndTheScreenAndEveryCaptionFits) {
+  UINT dpi = ScreenDpi();
+  RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  Strings problems;
+  ForEveryWindow([&](const std::string& name, HWND window) {
+    RECT outer;
+    GetWindowRect(window, &outer);
+    if (!Inside(outer, screen)) problems.push_back(name + ": off the screen");
+    for (HWND control : Controls(window)) {
+      RECT r;
+      GetWindowRect(control, &r);
+      // The labels that only name a box for screen readers take no room.
+      if (IsRectEmpty(&r)) continue;
+      if (!Inside(r, ClientOnScreen(GetParent(control))) || !Inside(r, ClientOnScreen(window))) {
+        problems.push_back(name + ": " + NameOf(control) + " outside");
+      }
+      std::string caption = CaptionProblem(control, dpi);
+      if (!caption.empty()) problems.push_back(name + ": " + caption);
+    }
+  });
+  EXPECT_EQ(problems, Strings{});
+}
+
+// The main window in the tiled look, showing the roster.
+struct MainWithRoster {
+  QuietEvents events;
+  frmMain window;
+  bool loaded = window.Load({true, CV3_ASSETS_DIR}, &events);
+  MainWithRoster() {
+    window.Show();
+    window.ShowRoster(true);
+  }
+  ~MainWithRoster() { window.RemoveTrayIcon(); }
+};
+
+int Luminance(COLORREF colour) {
+  return (299 * GetRValue(colour) + 587 * GetGValue(colour) + 114 * GetBValue(colour)) / 1000;
+}
+
+TEST_F(EveryWindowTest, TheRostersExpandSignsStandOutFromTheTile) {
+  MainWithRoster main;
+  ASSERT_TRUE(main.loaded);
+  for (const RosterNode& node :
+       {RosterNode{"games", "", "Skyrend Games", 1, "", 0xF8F8F8, true},
+        RosterNode{"game:Arena", "games", "Arena", 1, "game", 0xF8F8F8, false},
+        RosterNode{"online", "", "Online Pilots", 2, "", 0xF8F8F8, true},
+        RosterNode{"user:zed", "online", "zed", 2, "user", 0xF8F8F8, false}}) {
+    ASSERT_TRUE(main.window.TreeAdd(node));
+  }
+  main.window.TreeSortAndExpandGroups();
+  HWND tree = main.window.tvObjects();
+  HTREEITEM open = TreeView_GetRoot(tree), closed = TreeView_GetNextSibling(tree, open);
+  TreeView_Expand(tree, closed, TVE_COLLAPSE);
+  RedrawWindow(tree, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+  Snapshot(main.window.hwnd(), "roster-" + std::to_string(ScreenDpi()));
+
+  GdiplusSession gdiplus;
+  Picture tile = LoadPictureFile(gdiplus, std::wstring(CV3_ASSETS_DIR) + kTilePicture);
+  ASSERT_TRUE(tile);
+  BITMAP tileSize{};
+  GetObjectW(tile.bitmap(), sizeof tileSize, &tileSize);
+  HDC tileDc = CreateCompatibleDC(nullptr);
+  HGDIOBJ oldTile = SelectObject(tileDc, tile.bitmap());
+  HDC treeDc = GetDC(tree);
+  // How far a pixel of the tree stands out from the tile under it (0 to 255 in luminance).
+  auto contrast = [&](int x, int y) {
+    return std::abs(Luminance(GetPixel(treeDc, x, y)) -
+                    Luminance(GetPixel(tileDc, x % tileSize.bmWidth, y % tileSize.bmHeight)));
+  };
+  const int kVisible = 100;
+  for (HTREEITEM group : {open, closed}) {
+    RECT row{}, text{};
+    TreeView_GetItemRect(tree, group, &row, FALSE);
+    TreeView_GetItemRect(tree, group, &text, TRUE);
+    // The expand box: what stands out within the group's row, left of its picture and text.
+    int indent = TreeView_GetIndent(tree);
+    RECT box{text.left, row.bottom, -1, row.top};
+    for (int y = row.top; y < row.bottom; ++y) {
+      for (int x = 0; x < indent; ++x) {
+        if (contrast(x, y) < kVisible) continue;
+        box = {std::min<LONG>(box.left, x), std::min<LONG>(box.top, y),
+               std::max<LONG>(box.right, x), std::max<LONG>(box.bottom, y)};
+      }
+    }
+    SCOPED_TRACE(group == open ? "open group" : "closed group");
+    ASSERT_LT(box.left, box.right) << "no expand box stands out";
+    // The sign's bar goes through the box's middle, for "+" and "-" alike.
+    int x = (box.left + box.right) / 2, y = (box.top + box.bottom) / 2;
+    EXPECT_GE(std::min({contrast(x - 1, y), contrast(x, y), contrast(x + 1, y)}), kVisible)
+        << "box " << box.left << "," << box.top << " to " << box.right << "," << box.bottom;
+  }
+  ReleaseDC(tree, treeDc);
+  SelectObject(tileDc, oldTile);
+  DeleteDC(tileDc);
+}
+
+// The picture's size in pixels, from its GIF header.
+SIZE GifSize(const std::wstring& path) {
+  unsigned char header[10] = {};
+  if (FILE* file = _wfopen(path.c_str(), L"rb")) {
+    fread(header, 1, sizeof header, file);
+    fclose(file);
+  }
+  return {header[6] | header[7] << 8, header[8] | header[9] << 8};
+}
+
+TEST_F(EveryWindowTest, TheLogoScalesWithTheWindow) {
+  MainWithRoster main;
+  ASSERT_TRUE(main.loaded);
+  main.window.ShowRoster(false);
+  SIZE picture = GifSize(std::wstring(CV3_ASSETS_DIR) + kLogoPicture);
+  ASSERT_GT(picture.cx, 0);
+  RECT logo;
+  GetClientRect(main.window.picLogo(), &logo);
+  int dpi = static_cast<int>(ScreenDpi());
+  EXPECT_EQ((Strings{std::to_string(logo.right), std::to_string(logo.bottom)}),
+            (Strings{std::to_string(MulDiv(picture.cx, dpi, 96)),
+                     std::to_string(MulDiv(picture.cy, dpi, 96))}));
+}
+
+// A control's name as a screen reader reads it: its client object's name, through oleacc.
+std::string AccessibleName(HWND control) {
+  IAccessible* object = nullptr;
+  // By the interface's own declaration: the linked IID_IAccessible is not this one under MinGW.
+  if (FAILED(AccessibleObjectFromWindow(control, OBJID_CLIENT, __uuidof(IAccessible),
+                                        reinterpret_cast<void**>(&object)))) {
+    return {};
+  }
+  VARIANT self;
+  VariantInit(&self);
+  self.vt = VT_I4;
+  self.lVal = CHILDID_SELF;
+  BSTR name = nullptr;
+  std::string text;
+  if (object->get_accName(self, &name) == S_OK && name) text = Narrow(name);
+  SysFreeString(name);
+  object->Release();
+  return text;
+}
+
+TEST_F(EveryWindowTest, EveryControlHasANameAScreenReaderReads) {
+  // Those a screen reader could not name, then the names of the controls without a caption.
+  Strings unnamed, captionless;
+  ForEveryWindow([&](const std::string& window, HWND shown) {
+    for (HWND control : Controls(shown)) {
+      std::string kind = ClassOf(control), name = AccessibleName(control);
+      // The hidden labels that name another control are read as that control's name; a frame
+      // without a caption only draws a line round its labels.
+      LONG style = GetWindowLongW(control, GWL_STYLE);
+      if (kind == "Static" && !(style & WS_VISIBLE)) continue;
+      if (kind == "Button" && (style & BS_TYPEMASK) == BS_GROUPBOX &&
+          ReadWindowText(control).empty()) {
+        continue;
+      }
+      if (name.empty()) unnamed.push_back(window + ": " + NameOf(control));
+      // A label, a button and a frame show their caption; a text box is read by its label.
+      if (kind != "Static" && kind != "Button" && kind != "Edit") {
+        captionless.push_back(window + ": " + kind + " " + name);
+      }
+    }
+  });
+  EXPECT_EQ(unnamed, Strings{});
+  // Wine's oleacc reads a drop-down list by its chosen item ("&" taken as an access key's mark),
+  // and the status bar by its text.
+  EXPECT_EQ(captionless,
+            (Strings{"main: ToolbarWindow32 Toolbar", "main: msctls_statusbar32 Not Connected",
+                     "main: Cv3FramePanel Roster", "main: Cv3LogoPanel Corvane logo",
+                     "main: SysTreeView32 Games and pilots", "preferences: ListBox Ignored Users",
+                     "preferences: SysTabControl32 Preferences pages",
+                     "game details: ComboBox Named  Target", "game details: ListBox Players",
+                     "host game: ComboBox Named  Target", "host game: ListBox Players"}));
+}
+
+}  // namespace
+}  // namespace cv3
