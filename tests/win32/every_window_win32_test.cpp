@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,7 @@ struct Program : ::testing::Environment {
 
 UINT ScreenDpi() { return DpiOf(nullptr); }
 
+// Records the windows' events by name, doing nothing else.
 struct QuietEvents : MainWindowEvents,
                      LoginEvents,
                      ReconnectEvents,
@@ -65,45 +67,80 @@ struct QuietEvents : MainWindowEvents,
                      HostGameEvents,
                      ChatEvents,
                      GuardEvents {
-  void OnCommand(MainCommand) override {}
-  void OnTreeDoubleClick() override {}
-  void OnTreeRightClick() override {}
-  void OnStatusPanelClick() override {}
-  void OnToolbarDropDown(int) override {}
+  explicit QuietEvents(Strings& heard) : heard_(heard) {}
+  void OnCommand(MainCommand) override { heard_.push_back("OnCommand"); }
+  void OnTreeDoubleClick() override { heard_.push_back("OnTreeDoubleClick"); }
+  void OnTreeRightClick() override { heard_.push_back("OnTreeRightClick"); }
+  void OnStatusPanelClick() override { heard_.push_back("OnStatusPanelClick"); }
+  void OnToolbarDropDown(int) override { heard_.push_back("OnToolbarDropDown"); }
   void OnTrayMouse(const std::string&) override {}
-  bool OnCloseRequested() override { return true; }
-  void Form_Load() override {}
-  void cmdLogin_Click() override {}
-  void chkRememberIDPass_Click() override {}
-  void chkAutoLogin_Click() override {}
-  void Command2_Click() override {}
-  void Command3_Click() override {}
-  void Command4_Click() override {}
-  void cmdCancel_Click() override {}
-  void Form_Unload() override {}
-  void cmdCreate_Click() override {}
-  void cmdOk_Click() override {}
-  void cmdOK_Click() override {}
-  void cmdPlay_Click() override {}
-  void cmdHost_Click() override {}
-  void txtInput_Enter() override {}
-  bool Form_QueryUnload() override { return true; }
+  bool OnCloseRequested() override {
+    heard_.push_back("OnCloseRequested");
+    return true;
+  }
+  void Form_Load() override { heard_.push_back("Form_Load"); }
+  void cmdLogin_Click() override { heard_.push_back("cmdLogin_Click"); }
+  void chkRememberIDPass_Click() override { heard_.push_back("chkRememberIDPass_Click"); }
+  void chkAutoLogin_Click() override { heard_.push_back("chkAutoLogin_Click"); }
+  void Command2_Click() override { heard_.push_back("Command2_Click"); }
+  void Command3_Click() override { heard_.push_back("Command3_Click"); }
+  void Command4_Click() override { heard_.push_back("Command4_Click"); }
+  void cmdCancel_Click() override { heard_.push_back("cmdCancel_Click"); }
+  void Form_Unload() override { heard_.push_back("Form_Unload"); }
+  void cmdCreate_Click() override { heard_.push_back("cmdCreate_Click"); }
+  void cmdOk_Click() override { heard_.push_back("cmdOk_Click"); }
+  void cmdOK_Click() override { heard_.push_back("cmdOK_Click"); }
+  void cmdPlay_Click() override { heard_.push_back("cmdPlay_Click"); }
+  void cmdHost_Click() override { heard_.push_back("cmdHost_Click"); }
+  void txtInput_Enter() override { heard_.push_back("txtInput_Enter"); }
+  bool Form_QueryUnload() override {
+    heard_.push_back("Form_QueryUnload");
+    return false;  // kept, hidden
+  }
   void OnTrayMouse(std::string_view) override {}
-  void mnuExit_Click() override {}
+  void mnuExit_Click() override { heard_.push_back("mnuExit_Click"); }
+
+ private:
+  Strings& heard_;
 };
 
+// Reads a shown window, every 20 ms with its messages handled in between, until it returns true;
+// called with null when the window has closed itself before that.
+using Look = std::function<bool(HWND)>;
+
 // Shows `modal`; once a window of the class is up, `look` reads it, then `close` ends it.
-void WhileModal(const std::function<void()>& modal, const wchar_t* className,
-                const std::function<void(HWND)>& look, const std::function<void(HWND)>& close) {
-  bool shown = false;
+void WhileModal(const std::function<void()>& modal, const wchar_t* className, const Look& look,
+                const std::function<void(HWND)>& close) {
+  bool looked = false, closed = false;
   EXPECT_TRUE(Drive(modal, [&] {
     HWND window = FindWindowW(className, nullptr);
     if (!window || !IsWindowVisible(window)) return false;
-    look(window);
+    looked = true;
+    if (!look(window)) return false;
     close(window);
-    return shown = true;
+    return closed = true;
   })) << Narrow(className);
-  EXPECT_TRUE(shown) << Narrow(className);
+  EXPECT_TRUE(looked) << Narrow(className);
+  // It closed itself while `look` was still at it: null tells it so.
+  if (looked && !closed) look(nullptr);
+}
+
+// The same for a modeless window, in a loop as the programs' own: no dialog keys.
+void WhileShown(HWND window, const Look& look) {
+  bool done = false;
+  EXPECT_TRUE(Drive(
+      [&] {
+        MSG message;
+        while (!done && GetMessageW(&message, nullptr, 0, 0) > 0) {
+          TranslateMessage(&message);
+          DispatchMessageW(&message);
+        }
+      },
+      [&] {
+        // The loop waits for a message to see that it is done.
+        if ((done = look(window))) PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
+        return done;
+      }));
 }
 
 void Click(HWND window, const wchar_t* button) {
@@ -114,7 +151,7 @@ void Click(HWND window, const wchar_t* button) {
 // `look` and closed.
 struct WindowRow {
   const char* name;
-  std::function<void(HWND owner, const std::function<void(HWND)>& look)> open;
+  std::function<void(HWND owner, Strings& heard, const Look& look)> open;
 };
 
 HostedGame Canyon() {
@@ -126,37 +163,37 @@ HostedGame Canyon() {
 const std::vector<WindowRow>& EveryWindow() {
   static const std::vector<WindowRow> rows = {
       {"main",
-       [](HWND, const auto& look) {
-         QuietEvents events;
+       [](HWND, Strings& heard, const auto& look) {
+         QuietEvents events(heard);
          frmMain window;
          ASSERT_TRUE(window.Load({true, CV3_ASSETS_DIR}, &events));
          window.Show();
-         look(window.hwnd());
+         WhileShown(window.hwnd(), look);
          window.RemoveTrayIcon();
        }},
       {"login",
-       [](HWND owner, const auto& look) {
-         QuietEvents events;
+       [](HWND owner, Strings& heard, const auto& look) {
+         QuietEvents events(heard);
          frmLogin window(owner);
          WhileModal([&] { window.ShowModal(events); }, frmLogin::kClassName, look,
                     [&](HWND) { window.Unload(); });
        }},
       {"preferences",
-       [](HWND owner, const auto& look) {
+       [](HWND owner, Strings&, const auto& look) {
          PreferencesOnWine preferences(owner);
          WhileModal([&] { preferences.window.ShowModal(preferences.controller); },
                     frmPreferences::kClassName, look, [](HWND shown) { Click(shown, L"Cancel"); });
        }},
       {"create id",
-       [](HWND owner, const auto& look) {
-         QuietEvents events;
+       [](HWND owner, Strings& heard, const auto& look) {
+         QuietEvents events(heard);
          frmCreateId window(owner);
          WhileModal([&] { window.ShowModal(events); }, frmCreateId::kClassName, look,
                     [&](HWND) { window.Hide(); });
        }},
       {"reconnect",
-       [](HWND owner, const auto& look) {
-         QuietEvents events;
+       [](HWND owner, Strings& heard, const auto& look) {
+         QuietEvents events(heard);
          frmReconnect window(owner);
          window.SetCountText("Reconnect count: 3");
          window.SetRetryText("Retry connect in: 7");
@@ -164,28 +201,28 @@ const std::vector<WindowRow>& EveryWindow() {
                     [&](HWND) { window.Unload(); });
        }},
       {"away",
-       [](HWND owner, const auto& look) {
-         QuietEvents events;
+       [](HWND owner, Strings& heard, const auto& look) {
+         QuietEvents events(heard);
          frmAway window(owner);
          WhileModal([&] { window.ShowModal(events); }, frmAway::kClassName, look,
                     [&](HWND) { window.Hide(); });
        }},
       {"about",
-       [](HWND owner, const auto& look) {
+       [](HWND owner, Strings&, const auto& look) {
          frmAbout window(owner);
          WhileModal([&] { window.ShowModal([] {}); }, frmAbout::kClassName, look,
                     [](HWND shown) { Click(shown, L"OK"); });
        }},
       {"profile",
-       [](HWND owner, const auto& look) {
-         QuietEvents events;
+       [](HWND owner, Strings& heard, const auto& look) {
+         QuietEvents events(heard);
          frmUserInfo window(owner);
          WhileModal([&] { window.ShowModal(events); }, frmUserInfo::kClassName, look,
                     [&](HWND) { window.Unload(); });
        }},
       {"game details",
-       [](HWND owner, const auto& look) {
-         QuietEvents events;
+       [](HWND owner, Strings& heard, const auto& look) {
+         QuietEvents events(heard);
          frmGameDetails window(owner);
          // As the details controller fills it before it shows.
          window.SetDetails({"wingman", Canyon(), true, {"wingman", "pilot"}});
@@ -193,44 +230,44 @@ const std::vector<WindowRow>& EveryWindow() {
                     [&](HWND) { window.Unload(); });
        }},
       {"host game",
-       [](HWND owner, const auto& look) {
-         QuietEvents events;
+       [](HWND owner, Strings& heard, const auto& look) {
+         QuietEvents events(heard);
          frmHostGame window(owner);
          window.SetEntries(Canyon());
          WhileModal([&] { window.ShowModal(events); }, frmHostGame::kClassName, look,
                     [&](HWND) { window.Unload(); });
        }},
       {"input box",
-       [](HWND owner, const auto& look) {
+       [](HWND owner, Strings& heard, const auto& look) {
          WhileModal(
              [&] { ShowInputBox(owner, "Enter a new password for this user:", "Input", ""); },
              kInputBoxClassName, look, [](HWND shown) { Click(shown, L"Cancel"); });
        }},
       {"lobby chat",
-       [](HWND, const auto& look) {
-         QuietEvents events;
+       [](HWND, Strings& heard, const auto& look) {
+         QuietEvents events(heard);
          frmChat window(ChatLook{nullptr, true, CV3_ASSETS_DIR});
          ASSERT_TRUE(window.Create("Lobby Chat", true, events));
          window.ShowWindow();
-         look(window.hwnd());
+         WhileShown(window.hwnd(), look);
        }},
       {"private chat",
-       [](HWND, const auto& look) {
-         QuietEvents events;
+       [](HWND, Strings& heard, const auto& look) {
+         QuietEvents events(heard);
          frmChat window(ChatLook{nullptr, true, CV3_ASSETS_DIR});
          ASSERT_TRUE(window.Create("wingman", false, events));
          window.ShowWindow();
-         look(window.hwnd());
+         WhileShown(window.hwnd(), look);
        }},
       {"watchdog",
-       [](HWND, const auto& look) {
-         QuietEvents events;
+       [](HWND, Strings& heard, const auto& look) {
+         QuietEvents events(heard);
          Form1 window;
          ASSERT_TRUE(window.Load(&events));
          window.Show(SW_SHOWNORMAL);
-         look(window.hwnd());
+         WhileShown(window.hwnd(), look);
          window.ShowLaunching();
-         look(FindWindowW(frmLaunching::kClassName, nullptr));
+         WhileShown(FindWindowW(frmLaunching::kClassName, nullptr), look);
          window.RemoveTrayIcon();
        }},
   };
@@ -242,17 +279,30 @@ class EveryWindowTest : public OwnerWindowTest {
  protected:
   // Every window of the table in turn, read by `look`.
   void ForEveryWindow(const std::function<void(const std::string& name, HWND)>& look) {
+    ForEveryWindowUntil([&](const std::string& name, HWND window) {
+      EXPECT_NE(window, nullptr) << name;
+      if (window) look(name, window);
+      return true;
+    });
+  }
+  // The same with `look` called again, while the window works, until it returns true; heard_
+  // holds the window's events.
+  void ForEveryWindowUntil(const std::function<bool(const std::string& name, HWND)>& look) {
     for (const WindowRow& row : EveryWindow()) {
       SCOPED_TRACE(row.name);
       int shown = 0;
-      row.open(owner_, [&](HWND window) {
-        ASSERT_NE(window, nullptr);
-        std::string name = row.name + (shown++ ? " " + std::to_string(shown) : "");
+      row.open(owner_, heard_, [&](HWND window) {
+        std::string name = row.name + (shown ? " " + std::to_string(shown + 1) : "");
+        if (!look(name, window)) return false;
+        if (!window) return true;
         Snapshot(window, name + "-" + std::to_string(ScreenDpi()));
-        look(name, window);
+        ++shown;
+        return true;
       });
     }
   }
+
+  Strings heard_;
 };
 
 // The controls of a window, nested ones and those of hidden pages too.
@@ -373,7 +423,8 @@ TEST_F(EveryWindowTest, EveryControlLiesInsideItsWindowAndTheScreenAndEveryCapti
 
 // The main window in the tiled look, showing the roster.
 struct MainWithRoster {
-  QuietEvents events;
+  Strings heard;
+  QuietEvents events{heard};
   frmMain window;
   bool loaded = window.Load({true, CV3_ASSETS_DIR}, &events);
   MainWithRoster() {
@@ -466,6 +517,144 @@ TEST_F(EveryWindowTest, TheLogoScalesWithTheWindow) {
   EXPECT_EQ((Strings{std::to_string(logo.right), std::to_string(logo.bottom)}),
             (Strings{std::to_string(MulDiv(picture.cx, dpi, 96)),
                      std::to_string(MulDiv(picture.cy, dpi, 96))}));
+}
+
+// A tab stop as a player hears it: a box or a list by the label before it, anything else by its
+// own text.
+std::string StopName(HWND control) {
+  std::string kind = ClassOf(control);
+  bool box = kind == "Edit" || kind == "ComboBox" || kind == "ListBox";
+  return box ? "[" + ReadWindowText(GetWindow(control, GW_HWNDPREV)) + "]"
+             : ReadWindowText(control);
+}
+
+// The enabled controls Tab should reach: shown, enabled tab stops, in the order they were made.
+std::vector<HWND> TabStops(HWND window) {
+  std::vector<HWND> out;
+  for (HWND control : Controls(window)) {
+    LONG style = GetWindowLongW(control, GWL_STYLE);
+    if ((style & WS_TABSTOP) && IsWindowVisible(control) && IsWindowEnabled(control)) {
+      out.push_back(control);
+    }
+  }
+  return out;
+}
+
+// What a key does in a window, from where the focus is when it opens; Enter comes after a walk
+// with Tab through the stops until it is back at one it has seen.
+struct KeyWalk {
+  explicit KeyWalk(WORD key) : key(key) {}
+  WORD key;
+  bool walked = false, pressed = false;
+  std::vector<HWND> reached;
+  Strings names;  // the stops as Tab reached them
+  Strings seen;   // the walk, from the window's first stop, then what the key did
+
+  // One step; true when done. Null: the window has closed.
+  bool Step(HWND window, Strings& heard) {
+    std::string result = key == VK_RETURN ? "enter" : "esc";
+    for (const std::string& event : heard) result += " " + event;
+    if (!window || pressed) {
+      // A message box the key brought up is read and closed.
+      if (HWND box = FindWindowW(L"#32770", nullptr); box && IsWindowVisible(box)) {
+        result += " box " + ReadWindowText(GetDlgItem(box, 0xFFFF));
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+      }
+      seen.push_back(result + (window ? "" : " closes"));
+      return true;
+    }
+    HWND focus = GetFocus();
+    bool inside = focus && IsChild(window, focus);
+    if (key == VK_RETURN && !walked) {
+      if (inside && std::find(reached.begin(), reached.end(), focus) == reached.end() &&
+          reached.size() < 32) {
+        reached.push_back(focus);
+        names.push_back(StopName(focus));
+        PostMessageW(focus, WM_KEYDOWN, VK_TAB, 1);
+        return false;
+      }
+      walked = true;
+      seen.push_back(Walk(window, focus));
+    }
+    if (!inside) seen.push_back("no focus");
+    heard.clear();
+    if (inside) PostMessageW(focus, WM_KEYDOWN, key, 1);
+    pressed = true;
+    return false;
+  }
+
+  // "a > b > c" from the window's first stop, then where the walk went astray and the stops it
+  // never reached.
+  std::string Walk(HWND window, HWND end) const {
+    std::vector<HWND> stops = TabStops(window);
+    size_t start = 0;
+    for (size_t i = 0; i < reached.size(); ++i) {
+      if (!stops.empty() && reached[i] == stops.front()) start = i;
+    }
+    std::string out;
+    for (size_t i = 0; i < names.size(); ++i) {
+      out += (i ? " > " : "") + names[(start + i) % names.size()];
+    }
+    if (!reached.empty() && end != reached.front()) out += " (back at " + StopName(end) + ")";
+    for (HWND stop : stops) {
+      if (std::find(reached.begin(), reached.end(), stop) == reached.end()) {
+        out += " (not reached: " + StopName(stop) + ")";
+      }
+    }
+    return out.empty() ? "no stops" : out;
+  }
+};
+
+TEST_F(EveryWindowTest, TabWalksEveryEnabledControlOnceAndEnterAndEscDoTheButtonsWork) {
+  // Per window: its tab stops from the first one, then what Enter and Esc did.
+  std::map<std::string, std::string> seen;
+  for (WORD key : {VK_RETURN, VK_ESCAPE}) {
+    std::map<std::string, KeyWalk> walks;
+    ForEveryWindowUntil([&](const std::string& name, HWND window) {
+      return walks.try_emplace(name, key).first->second.Step(window, heard_);
+    });
+    for (const auto& [name, walk] : walks) {
+      for (const std::string& part : walk.seen) seen[name] += " | " + part;
+    }
+  }
+  Strings all;
+  for (const auto& [name, line] : seen) all.push_back(name + ":" + line);
+  // The details window opens on Cancel (Play is off until the game is up), so Enter cancels;
+  // the preferences' tab strip lies beneath the pages and comes after the buttons.
+  EXPECT_EQ(
+      all,
+      (Strings{
+          "about: | OK | enter closes | esc closes",
+          "away: | [Away message:] > OK > Cancel | enter cmdOk_Click | esc cmdCancel_Click",
+          "create id: | [Corvane ID:] > [Password:] > [Verify Password:] > [E-mail Address:] > "
+          "Create > Cancel > Help | enter cmdCreate_Click | esc cmdCancel_Click",
+          "game details: | [Game Name:] > [Game Host:] > [Game Address:] > [Skyrend Version:] > "
+          "[Player Announcement:] > Include CPU Pilots > Restrict to Alpha crater > Moth Hopping > "
+          "Blood Money > Require Passwords > God Hanger Access > Dedicated > Long-term Game > File "
+          "Logging > Full Debug Logging > [Description] > [Players] > Cancel | enter "
+          "cmdCancel_Click | esc cmdCancel_Click",
+          "host game: | [Game Name:] > [Game Host:] > [Game Address:] > [Skyrend Version:] > "
+          "[Player Announcement:] > Include CPU Pilots > Restrict to Alpha crater > Moth Hopping > "
+          "Blood Money > Require Passwords > God Hanger Access > Dedicated > Long-term Game > File "
+          "Logging > Full Debug Logging > [Description] > [Players] > Host > Cancel | enter "
+          "cmdHost_Click | esc cmdCancel_Click",
+          "input box: | [Enter a new password for this user:] > OK > Cancel | enter closes | esc "
+          "closes",
+          "lobby chat: | [Conversation:] > [Message:] | enter txtInput_Enter | esc "
+          "Form_QueryUnload",
+          "login: | [Corvane ID:] > [Password:] > Remember my ID && Password > Automatically Login "
+          "> Login > Get a Corvane ID > Help > Cancel | enter cmdLogin_Click | esc Command2_Click",
+          "main: | no stops | no focus | enter | no focus | esc",
+          "preferences: | Start Corvane with windows > Remember my ID && Password > Automatically "
+          "Login > OK > Cancel > Preferences pages | enter box You're advised to restart Corvane "
+          "after changing the SlowCPU setting! | esc closes",
+          "private chat: | [Conversation:] > [Message:] | enter txtInput_Enter | esc "
+          "Form_QueryUnload",
+          "profile: | [Member Since:] > [Last On:] > [Location:] > [Age:] > [E-mail:] > [Web:] > "
+          "[Player Bio:] > OK > Cancel | enter cmdOK_Click | esc cmdCancel_Click",
+          "reconnect: | Cancel | enter cmdCancel_Click | esc Form_Unload",
+          "watchdog: | no stops | no focus | enter | no focus | esc",
+          "watchdog 2: | no stops | no focus | enter | no focus | esc"}));
 }
 
 // A control's name as a screen reader reads it: its client object's name, through oleacc.
