@@ -26,13 +26,21 @@ const CommandEntry* CommandOfId(int id) {
   return index >= 0 && index < static_cast<int>(table.size()) ? &table[index] : nullptr;
 }
 
-// A new popup menu with the commands of one place.
+// The pilots' popup menu's "Admin Mode" submenu, shown to administrators above its commands.
+constexpr wchar_t kAdminModeCaption[] = L"&Admin Mode";
+
+// A new popup menu with the commands of one place, each with its access key.
 HMENU CommandMenu(CommandPlace place) {
   HMENU menu = CreatePopupMenu();
-  for (const CommandEntry& command : CommandsAt(place)) {
-    if (command.separatorBefore) AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(menu, MF_STRING | (command.grayed ? MF_GRAYED : 0), Id(command.id),
-                Widen(command.caption).c_str());
+  std::vector<CommandEntry> commands = CommandsAt(place);
+  std::vector<std::string_view> captions;
+  for (const CommandEntry& command : commands) captions.push_back(command.caption);
+  std::vector<std::string> marked =
+      WithAccessKeys(captions, place == CommandPlace::kUsersMenu ? "A" : "");
+  for (size_t i = 0; i < commands.size(); ++i) {
+    if (commands[i].separatorBefore) AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu, MF_STRING | (commands[i].grayed ? MF_GRAYED : 0), Id(commands[i].id),
+                Widen(marked[i]).c_str());
   }
   return menu;
 }
@@ -423,7 +431,7 @@ void frmMain::SetAdminMenuVisible(bool visible) {
   adminMenuVisible_ = visible;
   if (visible) {
     InsertMenuW(popupUsers_, 0, MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(adminMenu_),
-                L"Admin Mode");
+                kAdminModeCaption);
     InsertMenuW(popupUsers_, 1, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
   } else {
     RemoveMenu(popupUsers_, 1, MF_BYPOSITION);  // the separator

@@ -657,6 +657,61 @@ TEST_F(EveryWindowTest, TabWalksEveryEnabledControlOnceAndEnterAndEscDoTheButton
           "watchdog 2: | no stops | no focus | enter | no focus | esc"}));
 }
 
+// The items of a menu and its submenus that have no access key ("&" before a letter) or share
+// one with another item of the same menu: "Login > Status: no key".
+void AccessKeyProblems(HMENU menu, const std::string& path, Strings& out) {
+  std::map<wchar_t, std::string> taken;
+  for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+    wchar_t text[128] = {};
+    MENUITEMINFOW item{sizeof item};
+    item.fMask = MIIM_FTYPE | MIIM_STRING | MIIM_SUBMENU;
+    item.dwTypeData = text;
+    item.cch = std::size(text);
+    GetMenuItemInfoW(menu, i, TRUE, &item);
+    if (item.fType & MFT_SEPARATOR) continue;
+    std::wstring caption = text;
+    std::string name = path + Narrow(caption.substr(0, caption.find(L'\t')));
+    wchar_t key = 0;
+    for (size_t at = caption.find(L'&'); at != std::wstring::npos && at + 1 < caption.size();
+         at = caption.find(L'&', at + 2)) {
+      if (caption[at + 1] != L'&') {
+        key = static_cast<wchar_t>(towupper(caption[at + 1]));
+        break;
+      }
+    }
+    if (!key) {
+      out.push_back(name + ": no key");
+    } else if (auto [other, fresh] = taken.emplace(key, name); !fresh) {
+      out.push_back(name + ": the key of " + other->second);
+    }
+    if (item.hSubMenu) AccessKeyProblems(item.hSubMenu, name + " > ", out);
+  }
+}
+
+TEST_F(EveryWindowTest, EveryMenuItemHasAnAccessKeyOfItsOwn) {
+  Strings problems;
+  {
+    MainWithRoster main;
+    ASSERT_TRUE(main.loaded);
+    main.window.SetAdminMenuVisible(true);
+    AccessKeyProblems(main.window.menuBar(), "", problems);
+    AccessKeyProblems(main.window.popupUsers(), "pilot: ", problems);
+    AccessKeyProblems(main.window.popupGames(), "game: ", problems);
+    AccessKeyProblems(main.window.statusMenu(), "status: ", problems);
+    for (int button = 1; button <= 3; ++button) {
+      AccessKeyProblems(main.window.toolDropDown(button), "tool " + std::to_string(button) + ": ",
+                        problems);
+    }
+  }
+  Strings heard;
+  QuietEvents events(heard);
+  Form1 watchdog;
+  ASSERT_TRUE(watchdog.Load(&events));
+  AccessKeyProblems(GetMenu(watchdog.hwnd()), "watchdog: ", problems);
+  watchdog.RemoveTrayIcon();
+  EXPECT_EQ(problems, Strings{});
+}
+
 // A control's name as a screen reader reads it: its client object's name, through oleacc.
 std::string AccessibleName(HWND control) {
   IAccessible* object = nullptr;
