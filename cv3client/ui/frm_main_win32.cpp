@@ -51,6 +51,7 @@ frmMain::frmMain() = default;
 
 frmMain::~frmMain() {
   treeLook_.reset();
+  treeMenuKeys_.reset();
   tray_.reset();
   if (hwnd_) {
     DestroyWindow(hwnd_);
@@ -177,6 +178,7 @@ void frmMain::CreateControls() {
                              TVS_HASBUTTONS | TVS_LINESATROOT | TVS_SHOWSELALWAYS | WS_TABSTOP, 0,
                              0, 0, 0, kTreeId, treeFont_);
   NameForScreenReaders(tvObjects_, L"Games and pilots");
+  treeMenuKeys_ = std::make_unique<TreeMenuKeys>(tvObjects_, [this] { OnTreeContextKey(); });
   smallIcons_ = LoadRosterImages(look_.programDir, dpi_);
   if (smallIcons_) TreeView_SetImageList(tvObjects_, smallIcons_, TVSIL_NORMAL);
   // Over the dark tile the expand buttons and lines need the light roster colour to show.
@@ -253,12 +255,22 @@ void frmMain::ShowPopupMenu(PopupMenuId which) {
                : which == PopupMenuId::kGames ? popupGames_
                : which == PopupMenuId::kUsers ? popupUsers_
                                               : menuLogin2_;
-  POINT at;
-  GetCursorPos(&at);
+  POINT at = menuAt_.value_or(POINT{});
+  if (!menuAt_) GetCursorPos(&at);
   // The window must be foreground for the menu to close when the user clicks elsewhere.
   SetForegroundWindow(hwnd_);
   TrackPopupMenu(menu, TPM_RIGHTBUTTON, at.x, at.y, 0, hwnd_, nullptr);
   PostMessageW(hwnd_, WM_NULL, 0, 0);
+}
+
+void frmMain::OnTreeContextKey() {
+  HTREEITEM selected = TreeView_GetSelection(tvObjects_);
+  RECT node{};
+  if (!selected || !TreeView_GetItemRect(tvObjects_, selected, &node, TRUE)) return;
+  MapWindowPoints(tvObjects_, nullptr, reinterpret_cast<POINT*>(&node), 2);
+  menuAt_ = POINT{node.left, node.bottom};
+  if (events_) events_->OnTreeRightClick();
+  menuAt_.reset();
 }
 
 std::string frmMain::SelectedNodeKey() {
@@ -544,7 +556,10 @@ void frmMain::RemoveTrayIcon() {
   if (tray_) tray_->RemoveTrayIcon();
 }
 
-void frmMain::UnhookTree() { treeLook_.reset(); }
+void frmMain::UnhookTree() {
+  treeLook_.reset();
+  treeMenuKeys_.reset();
+}
 
 void frmMain::EndProgram() { PostQuitMessage(0); }
 

@@ -1,6 +1,7 @@
 #include "cv3client/ui/main_window_parts_win32.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "common/tray.h"
 #include "cv3client/support/drawing_win32.h"
@@ -129,6 +130,26 @@ void DrawExpandSign(HDC dc, POINT centre, int reach, bool open, UINT dpi) {
   int arm = reach - 2 * line, half = line / 2;
   fill(x - arm, y - half, x + arm + 1, y - half + line, light);
   if (!open) fill(x - half, y - arm, x - half + line, y + arm + 1, light);
+}
+
+TreeMenuKeys::TreeMenuKeys(HWND tree, std::function<void()> open)
+    : tree_(tree), open_(std::move(open)) {
+  HookWindow(this, tree_);
+}
+
+TreeMenuKeys::~TreeMenuKeys() {
+  if (IsWindow(tree_)) UnhookWindow(this, tree_);
+}
+
+void TreeMenuKeys::TreeViewMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam,
+                                   LRESULT& result, bool& consumed) {
+  bool shiftF10 = (message == WM_SYSKEYDOWN || message == WM_SYSKEYUP) && wParam == VK_F10 &&
+                  (GetKeyState(VK_SHIFT) & 0x8000);
+  bool menuKey = message == WM_CONTEXTMENU && lParam == -1;
+  if (!shiftF10 && !menuKey) return;
+  if (message != WM_SYSKEYUP) open_();
+  result = 0;
+  consumed = true;
 }
 
 struct TreeLook::State {

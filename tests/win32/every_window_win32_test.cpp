@@ -712,6 +712,77 @@ TEST_F(EveryWindowTest, EveryMenuItemHasAnAccessKeyOfItsOwn) {
   EXPECT_EQ(problems, Strings{});
 }
 
+// Keys pressed in order and let go in the reverse order, as the player's keyboard sends them.
+void Press(std::initializer_list<WORD> keys) {
+  std::vector<INPUT> inputs;
+  for (WORD key : keys) inputs.push_back(INPUT{.type = INPUT_KEYBOARD, .ki = {.wVk = key}});
+  for (auto key = std::rbegin(keys); key != std::rend(keys); ++key) {
+    inputs.push_back(
+        INPUT{.type = INPUT_KEYBOARD, .ki = {.wVk = *key, .dwFlags = KEYEVENTF_KEYUP}});
+  }
+  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+// Opens the pilots' popup menu as the program does when the roster asks for it.
+struct PopupOnRightClick : QuietEvents {
+  using QuietEvents::QuietEvents;
+  frmMain* window = nullptr;
+  void OnTreeRightClick() override {
+    QuietEvents::OnTreeRightClick();
+    window->ShowPopupMenu(PopupMenuId::kUsers);
+  }
+};
+
+TEST_F(EveryWindowTest, TheRostersPopupMenuOpensFromTheKeyboardBelowTheSelectedNode) {
+  const struct {
+    const char* keys;
+    std::initializer_list<WORD> press;
+  } rows[] = {{"Shift+F10", {VK_SHIFT, VK_F10}}, {"the menu key", {VK_APPS}}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.keys);
+    Strings heard;
+    PopupOnRightClick events(heard);
+    frmMain window;
+    events.window = &window;
+    ASSERT_TRUE(window.Load({true, CV3_ASSETS_DIR}, &events));
+    window.Show();
+    window.ShowRoster(true);
+    for (const RosterNode& node : {RosterNode{"online", "", "Online Pilots", 2, "", 0, true},
+                                   RosterNode{"user:amy", "online", "amy", 2, "user"},
+                                   RosterNode{"user:zed", "online", "zed", 2, "user"}}) {
+      ASSERT_TRUE(window.TreeAdd(node));
+    }
+    window.TreeSortAndExpandGroups();
+    HWND tree = window.tvObjects();
+    HTREEITEM zed = TreeView_GetNextSibling(tree, TreeView_GetChild(tree, TreeView_GetRoot(tree)));
+    TreeView_SelectItem(tree, zed);
+    SetForegroundWindow(window.hwnd());
+    SetFocus(tree);
+    RECT node{};
+    TreeView_GetItemRect(tree, zed, &node, TRUE);
+    MapWindowPoints(tree, nullptr, reinterpret_cast<POINT*>(&node), 2);
+    std::string menu;  // where the menu opened, by the node's text's corner
+    bool pressed = false;
+    WhileShown(window.hwnd(), [&](HWND) {
+      if (!pressed) {
+        Press(row.press);
+        return pressed = true, false;
+      }
+      HWND popup = FindWindowW(L"#32768", nullptr);
+      if (!popup || !IsWindowVisible(popup)) return false;
+      RECT r;
+      GetWindowRect(popup, &r);
+      menu = (r.left == node.left && r.top == node.bottom ? "below " : "away from ") +
+             window.SelectedNodeKey();
+      EndMenu();
+      return true;
+    });
+    EXPECT_EQ(heard, Strings{"OnTreeRightClick"});
+    EXPECT_EQ(menu, "below user:zed");
+    window.RemoveTrayIcon();
+  }
+}
+
 // A control's name as a screen reader reads it: its client object's name, through oleacc.
 std::string AccessibleName(HWND control) {
   IAccessible* object = nullptr;
