@@ -16,7 +16,7 @@ constexpr const wchar_t* kCheckBoxCaptions[GameForm::kCheckBoxCount] = {
 constexpr int kLeftFrame = 120, kLeftWidth = 4400, kRightFrame = 4640, kRightWidth = 4240;
 constexpr int kRowTop = 360, kRowStep = 380, kLabelWidth = 1800, kBoxLeft = 2100, kBoxWidth = 2300;
 constexpr int kSettingsTop = 2040, kSettingsHeight = 3000;
-constexpr int kCheckTop = 2780, kCheckStep = 420, kCheckWidth = 2040, kCheckHeight = 255;
+constexpr int kCheckTop = 2780, kCheckStep = 420, kCheckWidth = 2100, kCheckHeight = 255;
 constexpr int kPlayersTop = 2620, kFrameHeight = 2420;
 constexpr int kButtonTop = 5160, kButtonWidth = 1200;
 constexpr int kClientWidth = 9000, kClientHeight = 5655;
@@ -84,6 +84,7 @@ void GameForm::CreateControls(const std::wstring& actionCaption) {
   lstPlayers_ = AddControl(L"LISTBOX", L"", LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP,
                            kRightFrame + 120, kPlayersTop + 280, kRightWidth - 240,
                            kFrameHeight - 400, 0, WS_EX_CLIENTEDGE, boxFont);
+  NameForScreenReaders(lstPlayers_, L"Players");
 
   int cancelLeft = kRightFrame + kRightWidth - kButtonWidth;
   cmdAction_ =

@@ -18,6 +18,7 @@ bool frmReconnect::Create() {
       AddControl(L"STATIC", L"Retry connect in: 10", SS_LEFT | SS_NOPREFIX, 360, 630, 3360, 255);
   // The only button, focused: Enter presses it as Esc does.
   cmdCancel_ = AddButton(L"Cancel", 1440, 1170, kCmdCancel, true);
+  SetKeyButtons(kCmdCancel, IDCANCEL);
   return true;
 }
 

@@ -51,9 +51,11 @@ void frmAbout::ShowModal(std::function<void()> openWebSite) {
                 font_);
   link_ = CreateControl(hwnd_, L"STATIC", L"www.corvane.net", SS_LEFT | SS_NOTIFY, px(960),
                         px(3540), px(2400), px(260), kLink, linkFont_);
-  CreateControl(hwnd_, L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, px(4560), px(3480),
-                px(1200), px(400), kOk, font_);
+  HWND ok = CreateControl(hwnd_, L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, px(4560),
+                          px(3480), px(1200), px(400), kOk, font_);
   ShowWindow(hwnd_, SW_SHOW);
+  // Enter and Esc reach the window through the focused control.
+  SetFocus(ok);
   RunModalLoop(owner, hwnd_, done_);
   DestroyWindow(hwnd_);
 }

@@ -26,13 +26,21 @@ const CommandEntry* CommandOfId(int id) {
   return index >= 0 && index < static_cast<int>(table.size()) ? &table[index] : nullptr;
 }
 
-// A new popup menu with the commands of one place.
+// The pilots' popup menu's "Admin Mode" submenu, shown to administrators above its commands.
+constexpr wchar_t kAdminModeCaption[] = L"&Admin Mode";
+
+// A new popup menu with the commands of one place, each with its access key.
 HMENU CommandMenu(CommandPlace place) {
   HMENU menu = CreatePopupMenu();
-  for (const CommandEntry& command : CommandsAt(place)) {
-    if (command.separatorBefore) AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(menu, MF_STRING | (command.grayed ? MF_GRAYED : 0), Id(command.id),
-                Widen(command.caption).c_str());
+  std::vector<CommandEntry> commands = CommandsAt(place);
+  std::vector<std::string_view> captions;
+  for (const CommandEntry& command : commands) captions.push_back(command.caption);
+  std::vector<std::string> marked =
+      WithAccessKeys(captions, place == CommandPlace::kUsersMenu ? "A" : "");
+  for (size_t i = 0; i < commands.size(); ++i) {
+    if (commands[i].separatorBefore) AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu, MF_STRING | (commands[i].grayed ? MF_GRAYED : 0), Id(commands[i].id),
+                Widen(marked[i]).c_str());
   }
   return menu;
 }
@@ -43,6 +51,7 @@ frmMain::frmMain() = default;
 
 frmMain::~frmMain() {
   treeLook_.reset();
+  treeMenuKeys_.reset();
   tray_.reset();
   if (hwnd_) {
     DestroyWindow(hwnd_);
@@ -169,6 +178,7 @@ void frmMain::CreateControls() {
                              TVS_HASBUTTONS | TVS_LINESATROOT | TVS_SHOWSELALWAYS | WS_TABSTOP, 0,
                              0, 0, 0, kTreeId, treeFont_);
   NameForScreenReaders(tvObjects_, L"Games and pilots");
+  treeMenuKeys_ = std::make_unique<TreeMenuKeys>(tvObjects_, [this] { OnTreeContextKey(); });
   smallIcons_ = LoadRosterImages(look_.programDir, dpi_);
   if (smallIcons_) TreeView_SetImageList(tvObjects_, smallIcons_, TVSIL_NORMAL);
   // Over the dark tile the expand buttons and lines need the light roster colour to show.
@@ -223,7 +233,10 @@ void frmMain::Layout() {
   // The tree fills the frame less 45 twips on each side; the logo stands in its middle.
   MoveWindow(tvObjects_, margin, margin, std::max(0, frameWidth - 2 * margin),
              std::max(0, frameHeight - 2 * margin), TRUE);
-  SIZE logo = logoSize_.cx ? logoSize_ : SIZE{Px(2400), Px(1500)};
+  // The picture is drawn for 96 DPI; it grows with the window as its caption does.
+  SIZE logo = logoSize_.cx ? SIZE{MulDiv(logoSize_.cx, static_cast<int>(dpi_), 96),
+                                  MulDiv(logoSize_.cy, static_cast<int>(dpi_), 96)}
+                           : SIZE{Px(2400), Px(1500)};
   MoveWindow(picLogo_, (frameWidth - logo.cx) / 2, (frameHeight - logo.cy) / 2, logo.cx, logo.cy,
              TRUE);
   int labelHeight = Px(300);
@@ -242,12 +255,22 @@ void frmMain::ShowPopupMenu(PopupMenuId which) {
                : which == PopupMenuId::kGames ? popupGames_
                : which == PopupMenuId::kUsers ? popupUsers_
                                               : menuLogin2_;
-  POINT at;
-  GetCursorPos(&at);
+  POINT at = menuAt_.value_or(POINT{});
+  if (!menuAt_) GetCursorPos(&at);
   // The window must be foreground for the menu to close when the user clicks elsewhere.
   SetForegroundWindow(hwnd_);
   TrackPopupMenu(menu, TPM_RIGHTBUTTON, at.x, at.y, 0, hwnd_, nullptr);
   PostMessageW(hwnd_, WM_NULL, 0, 0);
+}
+
+void frmMain::OnTreeContextKey() {
+  HTREEITEM selected = TreeView_GetSelection(tvObjects_);
+  RECT node{};
+  if (!selected || !TreeView_GetItemRect(tvObjects_, selected, &node, TRUE)) return;
+  MapWindowPoints(tvObjects_, nullptr, reinterpret_cast<POINT*>(&node), 2);
+  menuAt_ = POINT{node.left, node.bottom};
+  if (events_) events_->OnTreeRightClick();
+  menuAt_.reset();
 }
 
 std::string frmMain::SelectedNodeKey() {
@@ -274,6 +297,19 @@ LRESULT frmMain::OnTreeCustomDraw(NMTVCUSTOMDRAW* draw) {
       bool selected = (draw->nmcd.uItemState & CDIS_SELECTED) != 0;
       if (it != itemColors_.end() && !selected) draw->clrText = it->second;
       if (look_.tiled && !selected) draw->clrTextBk = GetSysColor(COLOR_WINDOW);
+      return look_.tiled ? CDRF_NOTIFYPOSTPAINT : CDRF_DODEFAULT;
+    }
+    case CDDS_ITEMPOSTPAINT: {
+      // The tree draws its expand sign black whatever its colours: over the tile it is drawn again.
+      auto item = reinterpret_cast<HTREEITEM>(draw->nmcd.dwItemSpec);
+      if (TreeView_GetChild(tvObjects_, item)) {
+        int indent = TreeView_GetIndent(tvObjects_);
+        POINT centre{indent * draw->iLevel + indent / 2 - GetScrollPos(tvObjects_, SB_HORZ),
+                     (draw->nmcd.rc.top + draw->nmcd.rc.bottom) / 2};
+        int reach = std::min<int>(indent, draw->nmcd.rc.bottom - draw->nmcd.rc.top) / 4 + 1;
+        bool open = TreeView_GetItemState(tvObjects_, item, TVIS_EXPANDED) & TVIS_EXPANDED;
+        DrawExpandSign(draw->nmcd.hdc, centre, reach, open, dpi_);
+      }
       return CDRF_DODEFAULT;
     }
     default:
@@ -407,7 +443,7 @@ void frmMain::SetAdminMenuVisible(bool visible) {
   adminMenuVisible_ = visible;
   if (visible) {
     InsertMenuW(popupUsers_, 0, MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(adminMenu_),
-                L"Admin Mode");
+                kAdminModeCaption);
     InsertMenuW(popupUsers_, 1, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
   } else {
     RemoveMenu(popupUsers_, 1, MF_BYPOSITION);  // the separator
@@ -520,7 +556,10 @@ void frmMain::RemoveTrayIcon() {
   if (tray_) tray_->RemoveTrayIcon();
 }
 
-void frmMain::UnhookTree() { treeLook_.reset(); }
+void frmMain::UnhookTree() {
+  treeLook_.reset();
+  treeMenuKeys_.reset();
+}
 
 void frmMain::EndProgram() { PostQuitMessage(0); }
 

@@ -13,6 +13,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -92,6 +93,7 @@ class frmMain : public Window,
   void ApplyFonts();
   LRESULT OnNotify(NMHDR* header);
   LRESULT OnTreeCustomDraw(NMTVCUSTOMDRAW* draw);
+  void OnTreeContextKey();
   HTREEITEM FindItem(const std::string& key) const;
   int Px(int twips) const { return TwipsToPixels(twips, dpi_); }
 
@@ -109,6 +111,8 @@ class frmMain : public Window,
   SIZE logoSize_{}, frameSize_{};
   HICON icon_ = nullptr, smallIcon_ = nullptr;
   std::wstring toolTip_;  // the text of the tool tip being shown
+  // Where a popup menu opens instead of at the mouse, while the keyboard asks for one.
+  std::optional<POINT> menuAt_;
   std::map<std::string, HTREEITEM> items_;
   std::map<HTREEITEM, COLORREF> itemColors_;
   bool groupsSorted_ = false;
@@ -117,6 +121,7 @@ class frmMain : public Window,
   bool adminMenuVisible_ = false;
   std::unique_ptr<class TrayIcon> tray_;
   std::unique_ptr<class TreeLook> treeLook_;
+  std::unique_ptr<class TreeMenuKeys> treeMenuKeys_;
   std::unique_ptr<class PicturePanel> framePanel_, logoPanel_;
   friend class PicturePanel;
 };

@@ -86,6 +86,34 @@ std::vector<CommandEntry> CommandsAt(CommandPlace place) {
   return commands;
 }
 
+std::vector<std::string> WithAccessKeys(const std::vector<std::string_view>& captions,
+                                        std::string taken) {
+  auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+  auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+  std::vector<std::string> out;
+  for (std::string_view caption : captions) {
+    size_t key = std::string_view::npos;
+    for (bool wordStartsOnly : {true, false}) {
+      for (size_t i = 0; i < caption.size() && key == std::string_view::npos; ++i) {
+        bool wordStart = i == 0 || caption[i - 1] == ' ';
+        if (letter(caption[i]) && (wordStart || !wordStartsOnly) &&
+            taken.find(upper(caption[i])) == std::string::npos) {
+          key = i;
+        }
+      }
+    }
+    std::string marked;
+    for (size_t i = 0; i < caption.size(); ++i) {
+      if (i == key) marked += '&';
+      marked += caption[i];
+      if (caption[i] == '&') marked += '&';
+    }
+    if (key != std::string_view::npos) taken += upper(caption[key]);
+    out.push_back(marked);
+  }
+  return out;
+}
+
 void MainCommands::Execute(MainCommand command) {
   auto index = static_cast<size_t>(command);
   if (index < std::size(kMainCommands)) (this->*kMainCommands[index].handler)();

@@ -93,6 +93,14 @@ std::span<const CommandEntry> MainCommandTable();
 // The commands of one place, in order.
 std::vector<CommandEntry> CommandsAt(CommandPlace place);
 
+// The items' captions of one menu with an access key each ("&" before it), the keys told apart
+// within the menu: the first letter of a word not yet taken, else any letter not yet taken, in
+// the caption's order; "&&" for a caption's own "&". The keys in `taken` (upper case, such as
+// "A" for an item added beside them) are left to their items. A caption without a free letter
+// keeps none.
+std::vector<std::string> WithAccessKeys(const std::vector<std::string_view>& captions,
+                                        std::string taken = {});
+
 inline constexpr std::string_view kAlreadyIgnoredText =
     "User is already present in the ignored list!";
 inline constexpr std::string_view kIgnoreAddedText = "User has been added to the ignore list.";

@@ -1,5 +1,8 @@
 #include "cv3client/ui/main_window_parts_win32.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "common/tray.h"
 #include "cv3client/support/drawing_win32.h"
 #include "cv3client/support/picture_win32.h"
@@ -109,6 +112,44 @@ std::string TrayActionFromPixels(int x, UINT dpi) {
   // The notification's number arrives as the x coordinate; in twips as the tray's decoding expects.
   double twipsPerPixel = 1440.0 / static_cast<double>(dpi ? dpi : 96);
   return TrayMouseMessage(x * twipsPerPixel, twipsPerPixel);
+}
+
+void DrawExpandSign(HDC dc, POINT centre, int reach, bool open, UINT dpi) {
+  const COLORREF light = RGB(0xF8, 0xF8, 0xF8), dark = RGB(0x18, 0x22, 0x3C);
+  int line = std::max(1, MulDiv(1, static_cast<int>(dpi), 96));
+  auto fill = [dc](int left, int top, int right, int bottom, COLORREF colour) {
+    RECT r{left, top, right, bottom};
+    HBRUSH brush = CreateSolidBrush(colour);
+    FillRect(dc, &r, brush);
+    DeleteObject(brush);
+  };
+  int x = centre.x, y = centre.y;
+  fill(x - reach, y - reach, x + reach + 1, y + reach + 1, light);
+  fill(x - reach + line, y - reach + line, x + reach + 1 - line, y + reach + 1 - line, dark);
+  // The bars end a line's width short of the border; each is `line` thick through the centre.
+  int arm = reach - 2 * line, half = line / 2;
+  fill(x - arm, y - half, x + arm + 1, y - half + line, light);
+  if (!open) fill(x - half, y - arm, x - half + line, y + arm + 1, light);
+}
+
+TreeMenuKeys::TreeMenuKeys(HWND tree, std::function<void()> open)
+    : tree_(tree), open_(std::move(open)) {
+  HookWindow(this, tree_);
+}
+
+TreeMenuKeys::~TreeMenuKeys() {
+  if (IsWindow(tree_)) UnhookWindow(this, tree_);
+}
+
+void TreeMenuKeys::TreeViewMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam,
+                                   LRESULT& result, bool& consumed) {
+  bool shiftF10 = (message == WM_SYSKEYDOWN || message == WM_SYSKEYUP) && wParam == VK_F10 &&
+                  (GetKeyState(VK_SHIFT) & 0x8000);
+  bool menuKey = message == WM_CONTEXTMENU && lParam == -1;
+  if (!shiftF10 && !menuKey) return;
+  if (message != WM_SYSKEYUP) open_();
+  result = 0;
+  consumed = true;
 }
 
 struct TreeLook::State {

@@ -9,9 +9,11 @@
 #include <commctrl.h>
 // clang-format on
 
+#include <functional>
 #include <memory>
 #include <string>
 
+#include "win32/subclass_win32.h"
 #include "win32/window_win32.h"
 
 namespace cv3 {
@@ -50,6 +52,28 @@ class PicturePanel : public Window {
 // The "action" name of a tray notification whose lParam's low word, read as a mouse move's x
 // pixels, is x.
 std::string TrayActionFromPixels(int x, UINT dpi);
+
+// The roster's expand box over the dark tile, centred on `centre`, its border `reach` pixels from
+// the centre: a light border and sign ("-" when open, "+" when closed) on a dark fill.
+void DrawExpandSign(HDC dc, POINT centre, int reach, bool open, UINT dpi);
+
+// The roster's keys for a node's popup menu, hooked on the tree while it lives: Shift+F10 (which
+// would open the menu bar) and the menu key (which comes as a context menu without a point) run
+// `open`.
+class TreeMenuKeys : private HookOwner {
+ public:
+  TreeMenuKeys(HWND tree, std::function<void()> open);
+  ~TreeMenuKeys();
+  TreeMenuKeys(const TreeMenuKeys&) = delete;
+  TreeMenuKeys& operator=(const TreeMenuKeys&) = delete;
+
+ private:
+  void TreeViewMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result,
+                       bool& consumed) override;
+
+  HWND tree_;
+  std::function<void()> open_;
+};
 
 // The tiled background behind the roster tree: hooks the tree while it lives.
 class TreeLook {

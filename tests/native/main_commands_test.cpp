@@ -4,6 +4,8 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "common/client_fakes.h"
 #include "cv3client/support/web_pages.h"
@@ -25,6 +27,28 @@ struct Commands : ClientHarness {
   }
   void Select(const std::string& name) { view.selectedKey = kStamp + name; }
 };
+
+TEST(MenuAccessKeys, EachItemTakesAFreeLetterWordStartsFirst) {
+  using Captions = std::vector<std::string_view>;
+  const struct {
+    Captions captions;
+    std::string taken;
+    std::vector<std::string> expected;
+  } rows[] = {
+      {{"Edit Profile", "Preferences", "Login", "Disconnect", "Exit"},
+       "",
+       {"&Edit Profile", "&Preferences", "&Login", "&Disconnect", "E&xit"}},
+      {{"Game Details", "Resume Game", "Remove Game"},
+       "",
+       {"&Game Details", "&Resume Game", "R&emove Game"}},
+      {{"Skyrend Forums", "Skyrend Wiki", "Squadron Ladder"},
+       "",
+       {"&Skyrend Forums", "Skyrend &Wiki", "Squadron &Ladder"}},
+      {{"View Profile", "Admin"}, "VA", {"View &Profile", "A&dmin"}},
+      {{"Named & Target", "N"}, "", {"&Named && Target", "N"}},
+  };
+  for (const auto& row : rows) EXPECT_EQ(WithAccessKeys(row.captions, row.taken), row.expected);
+}
 
 TEST(LoginMenu, EditProfileSendsTheOwnName) {
   Commands c;

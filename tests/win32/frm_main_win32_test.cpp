@@ -143,16 +143,17 @@ TEST_P(MainWindowTest, StartsNotConnected) {
 TEST_P(MainWindowTest, MenusAndToolbarShowTheCommandsTexts) {
   using Texts = std::vector<std::string>;
   window_.SetAdminMenuVisible(true);
-  EXPECT_EQ(
-      MenuTexts(window_.menuBar()),
-      (Texts{"&Login", "  Edit Profile~", "  -", "  Preferences", "  -", "  Login", "  Disconnect~",
-             "  -", "  Exit", "&Help", "  Contents", "  FAQ", "  -", "  About Corvane"}));
+  EXPECT_EQ(MenuTexts(window_.menuBar()),
+            (Texts{"&Login", "  &Edit Profile~", "  -", "  &Preferences", "  -", "  &Login",
+                   "  &Disconnect~", "  -", "  E&xit", "&Help", "  &Contents", "  &FAQ", "  -",
+                   "  &About Corvane"}));
   EXPECT_EQ(MenuTexts(window_.statusMenu()),
-            (Texts{"Online", "-", "Set away message", "-", "Invisible"}));
-  EXPECT_EQ(MenuTexts(window_.popupGames()), (Texts{"Game Details", "Resume Game", "Remove Game"}));
+            (Texts{"&Online", "-", "&Set away message", "-", "&Invisible"}));
+  EXPECT_EQ(MenuTexts(window_.popupGames()),
+            (Texts{"&Game Details", "&Resume Game", "R&emove Game"}));
   EXPECT_EQ(MenuTexts(window_.popupUsers()),
-            (Texts{"Admin Mode", "  Remove User", "  -", "  Suspend User", "  Unsuspend User",
-                   "  -", "  Change Pass", "-", "View Profile", "-", "Ignore User"}));
+            (Texts{"&Admin Mode", "  &Remove User", "  -", "  &Suspend User", "  &Unsuspend User",
+                   "  -", "  &Change Pass", "-", "&View Profile", "-", "&Ignore User"}));
   Texts dropDowns;
   for (int button = 1; button <= 3; ++button) {
     for (const std::string& text : MenuTexts(window_.toolDropDown(button))) {
@@ -160,8 +161,8 @@ TEST_P(MainWindowTest, MenusAndToolbarShowTheCommandsTexts) {
     }
   }
   EXPECT_EQ(dropDowns,
-            (Texts{"Lobby Chat", "Host Game", "Resume Game", "Remove Game", "-", "Admin Mode",
-                   "Skyrend Forums", "Skyrend Wiki", "Squadron Ladder", "Mission Exchange"}));
+            (Texts{"&Lobby Chat", "&Host Game", "&Resume Game", "Remove &Game", "-", "&Admin Mode",
+                   "&Skyrend Forums", "Skyrend &Wiki", "Squadron &Ladder", "&Mission Exchange"}));
   Texts tips;
   for (MainCommand button :
        {MainCommand::toolButton1, MainCommand::toolButton2, MainCommand::toolButton3}) {

@@ -7,11 +7,8 @@
 // clang-format off
 #include <windows.h>
 #include <commctrl.h>
-#include <oleacc.h>
 // clang-format on
 
-#include <cstdlib>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -22,8 +19,8 @@
 #include "cv3client/session/frm_login_win32.h"
 #include "cv3client/session/frm_reconnect_win32.h"
 #include "cv3client/ui/frm_away_win32.h"
-#include "cv3client/ui/frm_main_win32.h"
 #include "cv3client/ui/frm_preferences_win32.h"
+#include "modal_support.h"
 #include "testbed/remote_controls_win32.h"
 #include "win32/input_box_win32.h"
 #include "win32/timers_win32.h"
@@ -35,39 +32,15 @@ using testbed::FontFace;
 using testbed::ReadWindowText;
 using Strings = std::vector<std::string>;
 
-constexpr int kDeadlineMs = 10000;
-
-// Under Xvfb without a window manager, Wine waits 2 s for every hidden managed window to be
-// confirmed withdrawn by a manager that is not there. Wine's per-program setting makes this
-// program's windows unmanaged; its display driver reads it when the first window is made.
+// Unmanaged windows: no 2 s wait for a window manager at each hide.
 struct UnmanagedWindows : ::testing::Environment {
   void SetUp() override {
-    RegSetKeyValueW(HKEY_CURRENT_USER,
-                    L"Software\\Wine\\AppDefaults\\session_windows_win32_test.exe\\X11 Driver",
-                    L"Managed", REG_SZ, L"N", sizeof L"N");
+    MakeWindowsUnmanaged(
+        L"Software\\Wine\\AppDefaults\\session_windows_win32_test.exe\\X11 Driver");
   }
 };
 [[maybe_unused]] ::testing::Environment* const kUnmanagedWindows =
     ::testing::AddGlobalTestEnvironment(new UnmanagedWindows);
-
-// Calls `modal` and, every 20 ms from inside its loop, `step` until it returns true. False when
-// the deadline came first (its WM_QUIT ended the loop, and is taken off the queue here).
-bool Drive(const std::function<void()>& modal, const std::function<bool()>& step) {
-  WindowTimers timers;
-  bool late = false;
-  timers.StartTimer(1, 20, [&] {
-    if (step()) timers.StopTimer(1);
-  });
-  timers.StartTimer(2, kDeadlineMs, [&] {
-    late = true;
-    timers.StopTimer(2);
-    PostQuitMessage(0);
-  });
-  modal();
-  MSG quit;
-  PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
-  return !late;
-}
 
 // A control as the player meets it: "frame Account Information", "label Password:",
 // "default OK", "button Help", "text Tahoma * secret" (a password box shows "*"), "check [x] Slow
@@ -137,47 +110,6 @@ Strings TabOrder(HWND window) {
   return out;
 }
 
-// With CV3_SNAPSHOT_DIR set, the screen around a shown window is saved as <name>.bmp there, for
-// a look at the layout (its fourth byte is no alpha: `convert -alpha off`).
-void Snapshot(HWND window, const std::string& name) {
-  const char* folder = std::getenv("CV3_SNAPSHOT_DIR");
-  if (!folder) return;
-  RedrawWindow(window, nullptr, nullptr,
-               RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
-  // Wine puts the painted window on the X screen when the queue is looked at, through another
-  // display connection than the one the capture reads: give it a moment (a manual tool only).
-  for (int i = 0; i < 20; ++i) {
-    MSG message;
-    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
-    Sleep(10);
-  }
-  RECT r;
-  GetWindowRect(window, &r);
-  InflateRect(&r, 16, 16);
-  RECT screenRect{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  IntersectRect(&r, &r, &screenRect);
-  int width = r.right - r.left, height = r.bottom - r.top;
-  HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
-  BITMAPINFOHEADER header{sizeof header, width, height, 1, 32, BI_RGB};
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS,
-                                    &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
-  GdiFlush();
-  DWORD size = static_cast<DWORD>(width) * height * 4;
-  DWORD offset = sizeof(BITMAPFILEHEADER) + sizeof header;
-  BITMAPFILEHEADER file{0x4D42, offset + size, 0, 0, offset};
-  std::ofstream out(std::string(folder) + "/" + name + ".bmp", std::ios::binary);
-  out.write(reinterpret_cast<const char*>(&file), sizeof file);
-  out.write(reinterpret_cast<const char*>(&header), sizeof header);
-  out.write(static_cast<const char*>(bits), size);
-  SelectObject(memory, old);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-}
-
 // What the player does to a shown window.
 enum class Act { kEnter, kEsc, kCloseBox, kClick };
 
@@ -197,16 +129,9 @@ void Do(HWND window, Act act, const wchar_t* button = nullptr) {
   }
 }
 
-// The main window stand-in that the modal windows disable while they are shown.
-class ModalWindowsTest : public ::testing::Test {
+// Windows opened over the stand-in main window.
+class ModalWindowsTest : public OwnerWindowTest {
  protected:
-  void SetUp() override {
-    owner_ = CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP | WS_VISIBLE, 100, 100, 400, 300,
-                             nullptr, nullptr, nullptr, nullptr);
-    ASSERT_NE(owner_, nullptr);
-  }
-  void TearDown() override { DestroyWindow(owner_); }
-
   // Calls `modal`; once the window of this class is up, reads it, lets `type` fill it in and
   // does `act`. Returns the window as shown: controls, tab order, where the focus is and
   // whether the owner is disabled; "deadline" last when the modal call did not end in time.
@@ -228,8 +153,6 @@ class ModalWindowsTest : public ::testing::Test {
     if (!ended) seen.push_back("deadline");
     return seen;
   }
-
-  HWND owner_ = nullptr;
 };
 
 struct Recorder : ReconnectEvents, CreateIdEvents, AwayEvents {
@@ -420,18 +343,6 @@ TEST_F(ModalWindowsTest, InputBoxReturnsTheTextAsTypedOrNothingWhenCancelled) {
   }
 }
 
-// Wine's own registry without the client's key and the start-up entry, as on a fresh
-// installation; the same again afterwards, so no later program finds the entry and starts.
-struct FreshSettings {
-  FreshSettings() { Clear(); }
-  ~FreshSettings() { Clear(); }
-  static void Clear() {
-    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Corvane");
-    RegDeleteKeyValueA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
-                       "CV30");
-  }
-};
-
 void PressWithControl(WORD key) {
   INPUT keys[4] = {};
   const WORD order[4] = {VK_CONTROL, key, key, VK_CONTROL};
@@ -453,21 +364,6 @@ Strings PageShown(HWND window) {
   }
   return out;
 }
-
-// The preferences window and its controller over Wine's registry, with an empty roster.
-struct PreferencesOnWine {
-  explicit PreferencesOnWine(HWND owner) : window(owner) {}
-  FreshSettings fresh;
-  Win32Registry backend;
-  Registry registry{backend, nullptr, "Corvane"};
-  bool keyMade = registry.CreateKey("HKEY_CURRENT_USER\\Software\\Corvane");  // as at start-up
-  testing::Log log;
-  testing::RecordingViews tree{log};
-  RosterModel roster{tree, registry};
-  Identity session{.name = "pilot", .passwordDigest = "0123456789ABCDEF"};
-  frmPreferences window;
-  PreferencesController controller{window, {registry, roster, session, "C:\\Corvane"}};
-};
 
 TEST_F(ModalWindowsTest, PreferencesPagesShowTheInitialStatesAndOkWritesWinesRegistry) {
   PreferencesOnWine preferences(owner_);
@@ -570,110 +466,6 @@ TEST_F(ModalWindowsTest, PreferencesPagesShowTheInitialStatesAndOkWritesWinesReg
                              "CV30")}),
       (Strings{"1", "1", "pilot", "0123456789ABCDEF", "lobby.example.net", " 4000", "1", "0",
                "C:\\Corvane\\cv3client.exe"}));
-}
-
-// A control's name as a screen reader reads it: its client object's name, through oleacc.
-std::string AccessibleName(HWND control) {
-  IAccessible* object = nullptr;
-  // By the interface's own declaration: the linked IID_IAccessible is not this one under MinGW.
-  if (FAILED(AccessibleObjectFromWindow(control, OBJID_CLIENT, __uuidof(IAccessible),
-                                        reinterpret_cast<void**>(&object)))) {
-    return {};
-  }
-  VARIANT self;
-  VariantInit(&self);
-  self.vt = VT_I4;
-  self.lVal = CHILDID_SELF;
-  BSTR name = nullptr;
-  std::string text;
-  if (object->get_accName(self, &name) == S_OK && name) text = Narrow(name);
-  SysFreeString(name);
-  object->Release();
-  return text;
-}
-
-// Every control of the window, nested ones and those of hidden pages too: "class name".
-Strings AccessibleNames(HWND window) {
-  Strings out;
-  EnumChildWindows(
-      window,
-      [](HWND child, LPARAM list) {
-        wchar_t className[64] = {};
-        GetClassNameW(child, className, 64);
-        reinterpret_cast<Strings*>(list)->push_back(Narrow(className) + " " +
-                                                    AccessibleName(child));
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&out));
-  return out;
-}
-
-struct QuietMain : MainWindowEvents {
-  void OnCommand(MainCommand) override {}
-  void OnTreeDoubleClick() override {}
-  void OnTreeRightClick() override {}
-  void OnStatusPanelClick() override {}
-  void OnToolbarDropDown(int) override {}
-  void OnTrayMouse(const std::string&) override {}
-  bool OnCloseRequested() override { return true; }
-};
-
-struct QuietLogin : LoginEvents {
-  void Form_Load() override {}
-  void cmdLogin_Click() override {}
-  void chkRememberIDPass_Click() override {}
-  void chkAutoLogin_Click() override {}
-  void Command2_Click() override {}
-  void Command3_Click() override {}
-  void Command4_Click() override {}
-};
-
-TEST_F(ModalWindowsTest, EveryControlOfTheMainLoginAndPreferencesWindowsHasAName) {
-  CoInitialize(nullptr);
-  Strings all;
-  QuietMain mainEvents;
-  frmMain main;
-  ASSERT_TRUE(main.Load({true, CV3_ASSETS_DIR}, &mainEvents));
-  main.Show();
-  Snapshot(main.hwnd(), "main");
-  all = AccessibleNames(main.hwnd());
-  main.RemoveTrayIcon();
-
-  frmLogin login(owner_);
-  QuietLogin loginEvents;
-  EXPECT_TRUE(Drive([&] { login.ShowModal(loginEvents); },
-                    [&] {
-                      HWND shown = FindWindowW(frmLogin::kClassName, nullptr);
-                      if (!shown || !IsWindowVisible(shown)) return false;
-                      for (const std::string& name : AccessibleNames(shown)) all.push_back(name);
-                      login.Unload();
-                      return true;
-                    }));
-
-  PreferencesOnWine preferences(owner_);
-  EXPECT_TRUE(Drive([&] { preferences.window.ShowModal(preferences.controller); },
-                    [&] {
-                      HWND shown = FindWindowW(frmPreferences::kClassName, nullptr);
-                      if (!shown || !IsWindowVisible(shown)) return false;
-                      for (const std::string& name : AccessibleNames(shown)) all.push_back(name);
-                      Do(shown, Act::kClick, L"Cancel");
-                      return true;
-                    }));
-  CoUninitialize();
-
-  // Those a screen reader could not name, then the names of the controls without a caption.
-  Strings unnamed, captionless;
-  for (const std::string& control : all) {
-    if (control.back() == ' ') unnamed.push_back(control);
-    for (const char* kind : {"SysTreeView32 ", "ToolbarWindow32 ", "ListBox ", "SysTabControl32 ",
-                             "Cv3FramePanel ", "Cv3LogoPanel "}) {
-      if (control.rfind(kind, 0) == 0) captionless.push_back(control);
-    }
-  }
-  EXPECT_EQ(unnamed, Strings{});
-  EXPECT_EQ(captionless, (Strings{"ToolbarWindow32 Toolbar", "Cv3FramePanel Roster",
-                                  "Cv3LogoPanel Corvane logo", "SysTreeView32 Games and pilots",
-                                  "ListBox Ignored Users", "SysTabControl32 Preferences pages"}));
 }
 
 }  // namespace
