@@ -212,7 +212,14 @@ bool NodeMirror::Apply(const std::string& node, std::string_view kind, std::stri
   retired_.clear();  // no handler of the rules runs now
   if (kind == kPilot) {
     auto record = Record::Take(payload);
-    if (record && payload.empty()) Upsert(node, *record, true);
+    if (!record || !payload.empty()) return true;
+    std::string key = NameKey(record->name);
+    auto& pilots = nodes_[node];
+    if (auto known = pilots.find(key);
+        known == pilots.end() || known->second->pilot.sessionStamp != record->stamp) {
+      lobby_.accounts.SignedInElsewhere(key, lobby_.clock.Steady());
+    }
+    Upsert(node, *record, true);
   } else if (kind == kGone) {
     SignOff(node, NameKey(payload));
   } else if (kind == kLine || kind == kChat) {
