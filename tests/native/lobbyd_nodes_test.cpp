@@ -2,6 +2,7 @@
 // and a database of the shared throwaway PostgreSQL, pilots signed in on different nodes seeing
 // exactly what one lobbyd shows.
 #include <gtest/gtest.h>
+#include <httplib.h>
 
 #include <algorithm>
 #include <map>
@@ -80,9 +81,9 @@ class Nodes : public ::testing::Test {
 
   // Nodes started one after the other (the first makes the accounts), each holding every
   // other's state before the test goes on.
-  void Start(const std::vector<std::string>& names) {
+  void Start(const std::vector<std::string>& names, const std::vector<std::string>& more = {}) {
     for (const auto& name : names) {
-      std::vector<std::string> accounts;
+      std::vector<std::string> accounts = more;
       if (nodes_.empty()) {
         for (const auto& pilot : kPilots) {
           accounts.insert(accounts.end(), {"--add-account", pilot + ":pw"});
@@ -106,8 +107,8 @@ class Nodes : public ::testing::Test {
   struct Pilots {
     std::unique_ptr<TestClient> ann, bob, carol;
   };
-  Pilots ThreeNodesThreePilots() {
-    Start({"node-a", "node-b", "node-c"});
+  Pilots ThreeNodesThreePilots(const std::vector<std::string>& more = {}) {
+    Start({"node-a", "node-b", "node-c"}, more);
     Pilots pilots{nullptr, node(1).SignIn("bob"), node(2).SignIn("carol")};
     EXPECT_EQ(pilots.bob->ReadLine(), "ISON:carol");
     pilots.ann = node(0).SignIn("ann");
@@ -337,7 +338,7 @@ TEST_F(Nodes, AnAccountSignsInSixTimesAMinuteAcrossTheNodes) {
 }
 
 TEST_F(Nodes, ANodeKilledHasItsPilotsSignedOffOnTheOthers) {
-  auto [ann, bob, carol] = ThreeNodesThreePilots();
+  auto [ann, bob, carol] = ThreeNodesThreePilots({"--http", "127.0.0.1:0"});
   auto dave = node(0).SignIn("dave");
   for (TestClient* other : {ann.get(), bob.get(), carol.get()}) {
     EXPECT_EQ(other->ReadLine(), "ISON:dave");
@@ -353,6 +354,19 @@ TEST_F(Nodes, ANodeKilledHasItsPilotsSignedOffOnTheOthers) {
   }
   EXPECT_EQ(Answer(*bob, "GAMES"), Lines{"GAMES_ACK"});
   EXPECT_EQ(UsersOf(*bob), (Lines{"USER:ann:offline", "USER:carol:online", "USER:dave:offline"}));
+
+  // B's metrics: one other node heard now, and none of its events missed.
+  std::smatch web;
+  ASSERT_TRUE(node(1).program().ReadUntil(std::regex("web page on http://127\\.0\\.0\\.1:(\\d+)/"),
+                                          kDeadline, &web));
+  httplib::Client http("127.0.0.1", std::stoi(web[1].str()));
+  auto metrics = http.Get("/metrics");
+  ASSERT_TRUE(metrics);
+  for (const char* line :
+       {"\nlobbyd_cluster_nodes 1\n", "\nlobbyd_cluster_missed_total 0\n",
+        "\nlobbyd_cluster_events_total{direction=\"in\"} ", "\nlobbyd_cluster_snapshots_total "}) {
+    EXPECT_NE(metrics->body.find(line), std::string::npos) << line << metrics->body;
+  }
 }
 
 TEST_F(Nodes, AfterNatsRestartsAndThenANodeEveryNodeListsTheSamePilots) {
