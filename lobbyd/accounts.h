@@ -37,6 +37,10 @@ class Accounts {
   // True when the account or the address has signed in too often within the last minute.
   bool SignInsBlocked(const std::string& key, const std::string& address, TimePoint now);
   void SignedIn(const std::string& key, const std::string& address, TimePoint now);
+  // On another node of the cluster: the account's sign-ins count alike everywhere.
+  void SignedInElsewhere(const std::string& key, TimePoint now) {
+    accountSignIns_.Record(key, now);
+  }
   // New accounts from one address, counted when the work starts.
   bool CreationsBlocked(const std::string& address, TimePoint now) {
     return accountsCreated_.Blocked(address, now);

@@ -65,7 +65,8 @@ void AdminRules::OnRemUser(Participant& session, const std::string& args) {
           lobby_.accounts.ByKey().erase(it);
           lobby_.roster.AccountsChanged();
           if (asker) asker->Log("removed account " + EventLog::Escape(name, 40));
-          lobby_.roster.Broadcast(cv3::FormatLine(msg::kRemUser, name));
+          lobby_.AccountStored(name, true);
+          lobby_.BroadcastEverywhere(cv3::FormatLine(msg::kRemUser, name));
         }
         if (!asker) return;
         if (!stored) lobby_.Warn(*asker, kNotStored);

@@ -17,8 +17,8 @@ void ChatRules::OnLobbyMessage(Participant& session, const std::string& args) {
     lobby_.Ignore(session, msg::kLmsg, "no text");
     return;
   }
-  lobby_.roster.Broadcast(cv3::ChatLineText(msg::kLmsg, {session.pilot.name, args}), nullptr,
-                          Delivery::kNow);
+  lobby_.BroadcastEverywhere(cv3::ChatLineText(msg::kLmsg, {session.pilot.name, args}),
+                             Delivery::kNow);
 }
 
 void ChatRules::OnPrivateMessage(Participant& session, const std::string& args) {

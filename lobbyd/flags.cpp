@@ -4,6 +4,7 @@
 #include <charconv>
 #include <iterator>
 
+#include "lobbyd/cluster/cluster_events.h"
 #include "lobbyd/pg_store.h"
 #include "lobbyd/session.h"
 #include "lobbyd/text.h"
@@ -177,6 +178,11 @@ std::string UsageText() {
          UsageEntry("--proxy-from LIST",
                     "addresses or prefixes, comma-separated, of proxies whose connections start "
                     "with a PROXY protocol header (v1 or v2) naming the client (default none)") +
+         UsageEntry("--cluster nats://HOST:PORT",
+                    "run as one node of a lobby over several, which share the NATS server there "
+                    "and the --store database (with --node)") +
+         UsageEntry("--node NAME",
+                    "this node's name in the cluster: letters, digits, '.', '_' and '-'") +
          UsageEntry("--add-account NAME:PASSWORD",
                     "create an account if it does not "
                     "exist yet") +
@@ -303,6 +309,16 @@ std::string ParseFlags(const std::vector<std::string>& args, Flags& flags) {
       if (auto problem = flags.lobby.proxyFrom.Parse(value); !problem.empty()) {
         return "--proxy-from: " + problem;
       }
+    } else if (flag == "--cluster") {
+      if (value.rfind("nats://", 0) != 0 || value.size() == 7) {
+        return "--cluster needs a NATS server as nats://HOST:PORT";
+      }
+      flags.cluster = value;
+    } else if (flag == "--node") {
+      if (!cluster::IsClusterToken(value)) {
+        return "--node needs a name of letters, digits, '.', '_' and '-' (at most 64)";
+      }
+      flags.node = value;
     } else if (flag == "--backup-to") {
       if (value.empty()) return "--backup-to needs a file name";
       flags.backupTo = value;
@@ -326,6 +342,12 @@ std::string ParseFlags(const std::vector<std::string>& args, Flags& flags) {
   if (!flags.backupTo.empty() && (!actions.addAccounts.empty() || !actions.admins.empty() ||
                                   !actions.bans.empty() || !actions.unbans.empty())) {
     return "--backup-to runs alone; make account changes with a command of their own";
+  }
+  if (flags.cluster.empty() != flags.node.empty()) {
+    return "--cluster and --node go together: give both";
+  }
+  if (!flags.cluster.empty() && flags.store.engine != StoreLocation::Engine::kPostgres) {
+    return "--cluster needs --store: the nodes share their accounts in PostgreSQL";
   }
   const web::WebOptions& web = flags.web;
   if (!flags.http &&

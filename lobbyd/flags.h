@@ -24,6 +24,9 @@ struct Flags {
   StartupActions actions;
   bool http = false;  // --http: serve the web page; its address and files are in `web`
   web::WebOptions web;
+  // --cluster URL and --node NAME: one node of a lobby over several, through NATS.
+  std::string cluster;
+  std::string node;
   std::string backupTo;  // --backup-to: copy the store there and exit, serving nothing
   bool help = false;
   bool version = false;

@@ -110,7 +110,7 @@ void GameRules::OnHostGame(Participant& session, const std::string& args) {
     } else if (it != lobby_.games.ByKey().end()) {
       asker->Log("hosted game " + EventLog::Escape(it->second.record.name, 40));
       asker->Send(cv3::FormatLine(msg::kHostGameAck, msg::kOk));
-      lobby_.roster.Broadcast(cv3::FormatLine(msg::kGameUp, it->second.record.name));
+      lobby_.GameUp(*asker, it->second);
     }
     asker->Resume();
   });
@@ -185,7 +185,7 @@ void GameRules::OnResumeGame(Participant& session, const std::string& args) {
                       it->second.runner = asker->Id();
                       asker->Log("resumed game " + EventLog::Escape(resumed.name, 40));
                       asker->Send(cv3::FormatLine(msg::kResumeGameAck, msg::kOk));
-                      lobby_.roster.Broadcast(cv3::FormatLine(msg::kGameUp, resumed.name));
+                      lobby_.GameUp(*asker, it->second);
                     } else if (stored && it != lobby_.games.ByKey().end()) {
                       it->second.record = resumed;  // stored, though its host has gone meanwhile
                     }

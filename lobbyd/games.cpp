@@ -5,11 +5,12 @@
 
 namespace lobbyd {
 
-std::string Games::Load(Store& store) {
+std::string Games::Load(Store& store, bool clustered) {
   std::vector<GameRecord> games;
   if (auto error = store.LoadGames(games); !error.empty()) return error;
   for (auto& game : games) {
     if (!game.longTerm) {
+      if (clustered) continue;
       if (auto error = store.DeleteGame(game.name); !error.empty()) return error;
       continue;
     }

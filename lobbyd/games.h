@@ -22,8 +22,9 @@ struct Game {
 class Games {
  public:
   // Loads the listed games, all down. Games that are not long-term are deleted: they go with
-  // their hosts, and every host left with the restart. Empty text on success.
-  std::string Load(Store& store);
+  // their hosts, and every host left with the restart. On a node of a cluster they are left
+  // alone: their hosts may be on the other nodes, which tell of them. Empty text on success.
+  std::string Load(Store& store, bool clustered = false);
 
   // By game key, sorted for the games list.
   std::map<std::string, Game>& ByKey() { return games_; }

@@ -56,7 +56,7 @@ std::string Lobby::Load() {
     std::string key = NameKey(account.name);
     accounts_.ByKey().emplace(std::move(key), std::move(account));
   }
-  if (auto error = games_.Load(store_); !error.empty()) return error;
+  if (auto error = games_.Load(store_, cluster_ != nullptr); !error.empty()) return error;
   // Connections that never sign in are looked for every second.
   SweepEvery(std::chrono::seconds(1));
   return {};
@@ -235,13 +235,20 @@ void Lobby::Regather() {
 void Lobby::SignIn(Participant& session, AccountRecord& account) {
   metrics_.Count(SignInResult::kOk);  // also a new account's first
   std::string key = NameKey(account.name);
-  if (Participant* signedIn = roster_.Find(account.name)) {
-    Participant& older = *signedIn;
-    older.Send(msg::kNothercation);
-    SignOff(older, "signed off (signed on at another location)");
-    older.CloseAfterFlush("closed (signed on at another location)");
+  uint64_t stamp = 0;
+  if (Participant* older = roster_.Find(account.name)) {
+    stamp = older->pilot.sessionStamp + 1;
+    if (older->Remote()) {
+      // His node throws him off when it hears of this sign-in.
+      SignOff(*older, {});
+    } else {
+      context_.ThrowOff(*older);
+    }
   }
   Pilot& pilot = session.pilot;
+  pilot.sessionStamp = std::max<uint64_t>(
+      stamp, std::chrono::duration_cast<std::chrono::milliseconds>(clock_.Wall().time_since_epoch())
+                 .count());
   pilot.signedIn = true;
   pilot.name = account.name;
   pilot.key = key;
@@ -256,9 +263,21 @@ void Lobby::SignIn(Participant& session, AccountRecord& account) {
   std::string isOn = cv3::FormatLine(msg::kIsOn, account.name);
   roster_.Broadcast(isOn, &session);
   session.Send(isOn);  // his own is part of the reply to his sign-in
+  if (cluster_) cluster_->Announce(session);
+}
+
+NodeMirror& Lobby::JoinCluster(std::string node, NodeMirror::Publish publish) {
+  cluster_ = std::make_unique<NodeMirror>(context_, std::move(node), std::move(publish));
+  context_.cluster = cluster_.get();
+  return *cluster_;
 }
 
 void Lobby::SignOff(Participant& session, std::string_view how) {
+  if (session.Remote()) {
+    // Signed off here as his node would; it closes him once asked to.
+    cluster_->Displace(session);
+    return;
+  }
   Pilot& pilot = session.pilot;
   if (!pilot.signedIn) return;
   pilot.signedIn = false;
@@ -268,6 +287,7 @@ void Lobby::SignOff(Participant& session, std::string_view how) {
     account->lastOn = context_.NowSeconds();
     context_.SaveAccount(nullptr, *account, Store::AccountPart::kLastOn);
   }
+  if (cluster_) cluster_->Gone(session);
   if (shuttingDown_) return;
   roster_.Broadcast(cv3::FormatLine(msg::kIsOff, pilot.name), &session);
   context_.TakeDownGamesOf(session);

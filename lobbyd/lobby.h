@@ -33,6 +33,7 @@
 #include "lobbyd/lobby_context.h"
 #include "lobbyd/lobby_view.h"
 #include "lobbyd/metrics.h"
+#include "lobbyd/node_mirror.h"
 #include "lobbyd/options.h"
 #include "lobbyd/participant.h"
 #include "lobbyd/presence_rules.h"
@@ -82,6 +83,11 @@ class Lobby final : public SessionEvents, private LobbyContext::Owner {
   // The lobby as the web page shows it, with the figures of the metrics.
   LobbyView View() const;
 
+  // Makes this lobby node `node` of a cluster, before Load: what its pilots do goes to
+  // `publish`, and the other nodes' events go to the mirror returned (which lives as long as the
+  // lobby).
+  NodeMirror& JoinCluster(std::string node, NodeMirror::Publish publish);
+
  private:
   bool MayConnect(const std::string& address);
   void SweepEvery(std::chrono::seconds period);
@@ -129,6 +135,7 @@ class Lobby final : public SessionEvents, private LobbyContext::Owner {
   GameRules gameRules_{context_};
   AdminRules adminRules_{context_};
   CommandTable commands_;
+  std::unique_ptr<NodeMirror> cluster_;  // null on its own
 };
 
 }  // namespace lobbyd

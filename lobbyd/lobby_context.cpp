@@ -3,6 +3,7 @@
 #include <bitset>
 #include <vector>
 
+#include "lobbyd/node_mirror.h"
 #include "protocol/wire.h"
 
 namespace lobbyd {
@@ -27,14 +28,41 @@ constexpr FloodTexts kFloodTexts[kFloodKinds] = {
 
 void LobbyContext::SaveAccount(Participant* asker, const AccountRecord& account,
                                Store::AccountPart part, Written done) {
+  if (cluster && part != Store::AccountPart::kLastOn) {
+    done = [this, name = account.name, done = std::move(done)](Participant* asker, bool stored) {
+      if (stored) AccountStored(name);
+      if (done) done(asker, stored);
+    };
+  }
   Write(
       asker, [account, part](Store& store) { return store.UpdateAccount(account, part); },
       std::move(done));
 }
 
+void LobbyContext::AccountStored(const std::string& name, bool removed) {
+  if (cluster) cluster->AccountStored(name, removed);
+}
+
 void LobbyContext::SaveGame(Participant* asker, const GameRecord& game, Written done) {
   Write(
       asker, [game](Store& store) { return store.PutGame(game); }, std::move(done));
+}
+
+void LobbyContext::TellPresence(Participant& session) {
+  bool invisible = session.pilot.presence == Pilot::Presence::kInvisible;
+  roster.Broadcast(PresenceNotice(session.pilot), invisible ? &session : nullptr);
+  if (cluster) cluster->Announce(session);
+}
+
+void LobbyContext::BroadcastEverywhere(std::string_view line, Delivery delivery) {
+  roster.Broadcast(line, nullptr, delivery);
+  if (cluster) cluster->Broadcast(line, delivery);
+}
+
+void LobbyContext::ThrowOff(Participant& older) {
+  older.Send(msg::kNothercation);
+  SignOff(older, "signed off (signed on at another location)");
+  older.CloseAfterFlush("closed (signed on at another location)");
 }
 
 void LobbyContext::Ignore(Participant& session, std::string_view name, std::string_view why) {
@@ -89,7 +117,7 @@ void LobbyContext::ForgetRestedFloods() {
   }
 }
 
-void LobbyContext::RemoveGame(const std::string& key) {
+void LobbyContext::RemoveGame(const std::string& key, bool tell) {
   auto it = games.ByKey().find(key);
   if (it == games.ByKey().end()) return;
   std::string name = it->second.record.name;
@@ -97,12 +125,28 @@ void LobbyContext::RemoveGame(const std::string& key) {
   Write(nullptr, [name](Store& store) { return store.DeleteGame(name); });
   games.ByKey().erase(it);
   roster.Broadcast(cv3::FormatLine(msg::kGameRem, name));
+  if (tell && cluster) cluster->GameRemoved(name);
+}
+
+void LobbyContext::GameUp(Participant& runner, const Game& game) {
+  roster.Broadcast(cv3::FormatLine(msg::kGameUp, game.record.name));
+  if (cluster) cluster->GameChanged(game, runner);
 }
 
 void LobbyContext::TakeDownGamesOf(Participant& session) {
-  std::vector<std::string> removed;
+  std::vector<std::string> run;
   for (auto& [key, game] : games.ByKey()) {
-    if (!game.up || game.runner != session.Id()) continue;
+    if (game.up && game.runner == session.Id()) run.push_back(key);
+  }
+  TakeDownGames(run);
+}
+
+void LobbyContext::TakeDownGames(const std::vector<std::string>& keys) {
+  std::vector<std::string> removed;
+  for (const auto& key : keys) {
+    auto it = games.ByKey().find(key);
+    if (it == games.ByKey().end() || !it->second.up) continue;
+    Game& game = it->second;
     if (!game.record.longTerm) {
       removed.push_back(key);
       continue;
@@ -111,7 +155,7 @@ void LobbyContext::TakeDownGamesOf(Participant& session) {
     game.runner = 0;
     roster.Broadcast(cv3::FormatLine(msg::kGameDown, game.record.name));
   }
-  for (const auto& key : removed) RemoveGame(key);
+  for (const auto& key : removed) RemoveGame(key, false);
 }
 
 void LobbyContext::RemoveGamesOwnedBy(const std::string& ownerKey) {

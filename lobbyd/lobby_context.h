@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "lobbyd/accounts.h"
 #include "lobbyd/clock.h"
@@ -31,6 +32,8 @@ namespace lobbyd {
 
 // The protocol's names and words, as the handlers write them.
 namespace msg = cv3::msg;
+
+class NodeMirror;
 
 class LobbyContext {
  public:
@@ -75,6 +78,8 @@ class LobbyContext {
   Roster& roster;
   Games& games;
   Accounts& accounts;
+  // The other nodes of the cluster as this one sees them; null for a lobby on its own.
+  NodeMirror* cluster = nullptr;
 
   void Write(Participant* asker, std::function<std::string(Store&)> write, Written done = {}) {
     owner_.Write(asker, std::move(write), std::move(done));
@@ -83,9 +88,20 @@ class LobbyContext {
   void SaveAccount(Participant* asker, const AccountRecord& account, Store::AccountPart part,
                    Written done = {});
   void SaveGame(Participant* asker, const GameRecord& game, Written done = {});
+  // An account was made, changed (but for its last time on) or removed here, and stored: the
+  // other nodes read it again, or forget it.
+  void AccountStored(const std::string& name, bool removed = false);
   void SignIn(Participant& session, AccountRecord& account) { owner_.SignIn(session, account); }
   void SignOff(Participant& session, std::string_view how) { owner_.SignOff(session, how); }
   void ReleaseFreedMemory() { owner_.ReleaseFreedMemory(); }
+
+  // Tells every pilot, here and on the other nodes, of a local pilot's presence as just set
+  // (an invisible pilot's own connection is not told he is off).
+  void TellPresence(Participant& session);
+  // A notice for every pilot of the lobby, on every node.
+  void BroadcastEverywhere(std::string_view line, Delivery delivery = Delivery::kGathered);
+  // A local session whose account has signed in again elsewhere: told, signed off and closed.
+  void ThrowOff(Participant& older);
 
   void Ignore(Participant& session, std::string_view name, std::string_view why);
   static void Warn(Participant& session, std::string_view text);
@@ -100,11 +116,16 @@ class LobbyContext {
   // Buckets full again are as good as new ones: they go, so the maps stay small.
   void ForgetRestedFloods();
 
+  // A game is up, run by `runner`: everyone, here and on the other nodes, is told.
+  void GameUp(Participant& runner, const Game& game);
   // Games go when their host signs off (long-term ones only go down) and when their owner's
-  // account is removed.
+  // account is removed. Every node takes down the games of a host who signs off on its own;
+  // a game removed for any other reason is removed everywhere (unless `tell` is false: the
+  // other node that removed it told).
   void TakeDownGamesOf(Participant& session);
+  void TakeDownGames(const std::vector<std::string>& keys);
   void RemoveGamesOwnedBy(const std::string& ownerKey);
-  void RemoveGame(const std::string& key);
+  void RemoveGame(const std::string& key, bool tell = true);
 
  private:
   Owner& owner_;

@@ -12,6 +12,7 @@
 #include "cv3_version.h"
 #include "lobbyd/backup.h"
 #include "lobbyd/clock.h"
+#include "lobbyd/cluster/cluster_link.h"
 #include "lobbyd/event_log.h"
 #include "lobbyd/flags.h"
 #include "lobbyd/hasher.h"
@@ -95,6 +96,18 @@ int main(int argc, char** argv) {
 
   asio::io_context io(1);
   lobbyd::Server server(io, *store, hasher, clock, log, flags.lobby);
+  // Before anything is bound: a NATS server that cannot be reached stops the start.
+  std::unique_ptr<lobbyd::cluster::ClusterLink> cluster;
+  lobbyd::NodeMirror* mirror = nullptr;
+  if (!flags.cluster.empty()) {
+    cluster = lobbyd::cluster::ClusterLink::Connect(io, clock, log, server.Counts(),
+                                                    {flags.cluster, flags.node}, error);
+    if (!cluster) {
+      std::cerr << "lobbyd: --cluster: " << error << "\n";
+      return 2;
+    }
+    mirror = &server.JoinCluster(flags.node, cluster->Publisher());
+  }
   error =
       server.Start(flags.plain ? std::optional(flags.listen) : std::nullopt, flags.tlsListen, tls);
   const auto& actions = flags.actions;
@@ -116,6 +129,7 @@ int main(int argc, char** argv) {
     std::cerr << "lobbyd: " << error << "\n";
     return 1;
   }
+  if (cluster) cluster->Attach(*mirror);
   std::unique_ptr<lobbyd::web::WebServer> web;
   if (flags.http) {
     web = std::make_unique<lobbyd::web::WebServer>(flags.web, lobbyd::web::SourcesOf(server));
@@ -153,6 +167,7 @@ int main(int argc, char** argv) {
     log.Server(signal == SIGINT ? "SIGINT received" : "SIGTERM received");
     // Nothing here waits for the web side: the pilots are let go at once.
     server.Stop();
+    if (cluster) cluster->Stop();
     asio::error_code ignored;
     reloads.cancel(ignored);
   });

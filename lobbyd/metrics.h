@@ -63,6 +63,13 @@ struct Metrics {
   std::atomic<uint64_t> linesWritten{0};
   std::atomic<uint64_t> bytesWritten{0};
   std::atomic<uint64_t> noticesDropped{0};  // chat lines and changes dropped by flood control
+  // A node of a cluster (--cluster) counts its view of the others; shown only then.
+  std::atomic<bool> clustered{false};
+  std::atomic<uint64_t> clusterNodes{0};  // other nodes heard and not gone silent
+  std::atomic<uint64_t> clusterEventsIn{0};
+  std::atomic<uint64_t> clusterEventsOut{0};
+  std::atomic<uint64_t> clusterSnapshots{0};  // other nodes' whole states taken
+  std::atomic<uint64_t> clusterMissed{0};     // gaps in another node's events
 };
 
 }  // namespace lobbyd

@@ -26,6 +26,10 @@ struct Pilot {
   std::string key;   // its NameKey
   Presence presence = Presence::kOnline;
   std::string awayMessage;
+  // When this session signed in, in milliseconds, never below an earlier session of the account
+  // known here: of two sessions of one account in a cluster, the later stamp (then the greater
+  // node name) stays.
+  uint64_t sessionStamp = 0;
   // When he last went invisible (wall clock, seconds): his profile shows it as the time he
   // was last on, as if he had signed off then.
   int64_t hiddenSince = 0;
@@ -100,6 +104,9 @@ class Participant : public std::enable_shared_from_this<Participant> {
   virtual void AllowSignedInLines() = 0;
   // One line for the connection in the event log.
   virtual void Log(std::string_view event) = 0;
+  // A pilot connected to another node of the cluster: in the roster, not among those broadcasts
+  // go to (his node tells him).
+  virtual bool Remote() const { return false; }
 
   uint64_t Id() const { return id_; }
   const std::string& Address() const { return address_; }  // AddressKey of the peer

@@ -76,7 +76,7 @@ void PresenceRules::OnVersion(Participant& session, const std::string& args) {
 
 void PresenceRules::OnOnline(Participant& session, const std::string&) {
   lobby_.roster.SetPresence(session.pilot, Pilot::Presence::kOnline);
-  lobby_.roster.Broadcast(cv3::FormatLine(msg::kIsOn, session.pilot.name));
+  lobby_.TellPresence(session);
 }
 
 void PresenceRules::OnAway(Participant& session, const std::string& args) {
@@ -90,7 +90,7 @@ void PresenceRules::OnAway(Participant& session, const std::string& args) {
     return;
   }
   lobby_.roster.SetPresence(session.pilot, Pilot::Presence::kAway, args);
-  lobby_.roster.Broadcast(cv3::FormatLine(msg::kIsAway, session.pilot.name + ":" + args));
+  lobby_.TellPresence(session);
 }
 
 void PresenceRules::OnInvisible(Participant& session, const std::string&) {
@@ -99,7 +99,7 @@ void PresenceRules::OnInvisible(Participant& session, const std::string&) {
   }
   lobby_.roster.SetPresence(session.pilot, Pilot::Presence::kInvisible);
   session.Send(msg::kInvisibleAck);
-  lobby_.roster.Broadcast(cv3::FormatLine(msg::kIsOff, session.pilot.name), &session);
+  lobby_.TellPresence(session);
 }
 
 void PresenceRules::OnAdminMode(Participant& session, const std::string&) {
@@ -111,7 +111,7 @@ void PresenceRules::OnAdminMode(Participant& session, const std::string&) {
   }
   lobby_.roster.SetPresence(session.pilot, Pilot::Presence::kAdmin);
   session.Log("admin mode");
-  lobby_.roster.Broadcast(cv3::FormatLine(msg::kIsAdmin, session.pilot.name));
+  lobby_.TellPresence(session);
 }
 
 }  // namespace lobbyd

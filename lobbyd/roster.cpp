@@ -96,6 +96,7 @@ bool Roster::NextListChunk(const std::string& own, std::string& after, bool star
 void Roster::Add(Participant& participant) {
   Pilot& pilot = participant.pilot;
   pilots_[pilot.key] = &participant;
+  if (participant.Remote()) return;
   pilot.audienceIndex = audience_.size();
   audience_.push_back(&participant);
 }
@@ -106,10 +107,25 @@ void Roster::Remove(Participant& participant) {
   if (it == pilots_.end() || it->second != &participant) return;
   pilots_.erase(it);
   ListChanged(pilot.key);
+  if (participant.Remote()) return;
   // Out of the audience in constant time: the last one takes his place.
   audience_[pilot.audienceIndex] = audience_.back();
   audience_[pilot.audienceIndex]->pilot.audienceIndex = pilot.audienceIndex;
   audience_.pop_back();
+}
+
+std::string PresenceNotice(const Pilot& pilot) {
+  switch (pilot.presence) {
+    case Pilot::Presence::kOnline:
+      return cv3::FormatLine(msg::kIsOn, pilot.name);
+    case Pilot::Presence::kAway:
+      return cv3::FormatLine(msg::kIsAway, pilot.name + ":" + pilot.awayMessage);
+    case Pilot::Presence::kInvisible:
+      return cv3::FormatLine(msg::kIsOff, pilot.name);
+    case Pilot::Presence::kAdmin:
+      return cv3::FormatLine(msg::kIsAdmin, pilot.name);
+  }
+  return {};
 }
 
 Participant* Roster::Find(std::string_view name) const {

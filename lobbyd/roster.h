@@ -12,12 +12,17 @@
 
 namespace lobbyd {
 
+// What everyone is told when a pilot's presence is set: ISON, ISAWAY, ISADMIN, or ISOFF for an
+// invisible one (as if he had signed off).
+std::string PresenceNotice(const Pilot& pilot);
+
 class Roster {
  public:
   // `accounts` (by name key, sorted) is what the pilot list lists; it outlives the roster.
   explicit Roster(const std::map<std::string, AccountRecord>& accounts) : accounts_(accounts) {}
 
-  // A pilot signs in (his Pilot already names him) or off. Remove leaves the roster as it is
+  // A pilot signs in (his Pilot already names him) or off; a remote one is listed and found but
+  // not broadcast to. Remove leaves the roster as it is
   // when another connection has taken his name since.
   void Add(Participant& participant);
   void Remove(Participant& participant);

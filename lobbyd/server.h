@@ -49,6 +49,11 @@ class Server {
   // `done` gets, on the io thread, whether the store answered a read just now.
   void ProbeStore(std::function<void(bool)> done);
   const Metrics& Counts() const { return metrics_; }
+  // Before Start: see Lobby::JoinCluster.
+  NodeMirror& JoinCluster(std::string node, NodeMirror::Publish publish) {
+    return lobby_.JoinCluster(std::move(node), std::move(publish));
+  }
+  Metrics& Counts() { return metrics_; }
 
  private:
   struct Listener {

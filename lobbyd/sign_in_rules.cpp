@@ -86,7 +86,11 @@ void SignInRules::TakeOperatorChanges(AccountRecord stored) {
   }
   it->second.admin = stored.admin;
   it->second.banned = stored.banned;
-  if (stored.banned) lobby_.accounts.Verified().Forget(it->first);
+  // Another node of a cluster may have changed these (stored before it said so, so the store
+  // has them); on its own the lobby has them already.
+  it->second.passwordHash = stored.passwordHash;
+  it->second.suspended = stored.suspended;
+  if (stored.banned || stored.suspended) lobby_.accounts.Verified().Forget(it->first);
 }
 
 void SignInRules::CheckPassword(Participant& session, cv3::AuthFields fields,
@@ -253,12 +257,13 @@ void SignInRules::FinishCreate(Participant& session, const std::string& id,
     lobby_.roster.AccountsChanged();
     lobby_.Write(
         &session, [account](Store& store) { return store.CreateAccount(account); },
-        [this, key](Participant* asker, bool stored) {
+        [this, key, account](Participant* asker, bool stored) {
           auto it = lobby_.accounts.ByKey().find(key);
           if (!stored && it != lobby_.accounts.ByKey().end()) {
             lobby_.accounts.ByKey().erase(it);
             lobby_.roster.AccountsChanged();
           }
+          if (stored) lobby_.AccountStored(account.name);
           if (!asker) return;
           if (!stored) {
             RefuseCreate(*asker, kNotStored);

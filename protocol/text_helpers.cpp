@@ -52,11 +52,12 @@ std::string TextAfter(std::string_view text, std::string_view delimiter) {
                                       : std::string(text.substr(at + delimiter.size()));
 }
 
-std::optional<std::vector<std::string>> SplitFields(std::string_view args, size_t count) {
+std::optional<std::vector<std::string>> SplitFields(std::string_view args, size_t count,
+                                                    char separator) {
   std::vector<std::string> fields;
   fields.reserve(count);
   for (size_t i = 0; i + 1 < count; ++i) {
-    size_t colon = args.find(':');
+    size_t colon = args.find(separator);
     if (colon == std::string_view::npos) return std::nullopt;
     fields.emplace_back(args.substr(0, colon));
     args.remove_prefix(colon + 1);

@@ -18,9 +18,10 @@ size_t CharacterCount(std::string_view text);
 std::string TextBefore(std::string_view text, std::string_view delimiter);
 // The text after the first delimiter; the whole text when there is none.
 std::string TextAfter(std::string_view text, std::string_view delimiter);
-// Cuts argument text into exactly `count` fields at ":"; the last takes the rest and may hold ":".
-// Nothing when there are fewer than count - 1 separators.
-std::optional<std::vector<std::string>> SplitFields(std::string_view args, size_t count);
+// Cuts argument text into exactly `count` fields at `separator`; the last takes the rest and may
+// hold it. Nothing when there are fewer than count - 1 separators.
+std::optional<std::vector<std::string>> SplitFields(std::string_view args, size_t count,
+                                                    char separator = ':');
 
 // No "(", ")", ":", double quote, space, "¶", DEL or no-break space: an ID, password, e-mail
 // address or a field of a hosted game.

@@ -90,6 +90,22 @@ std::string MetricsText(const Metrics& metrics, const LobbyView& view, uint64_t 
     Family(out, count.name, "counter", count.help);
     Sample(out, count.name, count.value.load(std::memory_order_relaxed));
   }
+  if (metrics.clustered.load(std::memory_order_relaxed)) {
+    auto read = [](const std::atomic<uint64_t>& value) {
+      return value.load(std::memory_order_relaxed);
+    };
+    Family(out, "lobbyd_cluster_nodes", "gauge", "Other nodes of the cluster heard now.");
+    Sample(out, "lobbyd_cluster_nodes", read(metrics.clusterNodes));
+    Family(out, "lobbyd_cluster_events_total", "counter",
+           "Events heard from the other nodes, and told to them.");
+    Sample(out, "lobbyd_cluster_events_total{direction=\"in\"}", read(metrics.clusterEventsIn));
+    Sample(out, "lobbyd_cluster_events_total{direction=\"out\"}", read(metrics.clusterEventsOut));
+    Family(out, "lobbyd_cluster_snapshots_total", "counter",
+           "Other nodes' whole states taken (on joining, after a gap, a restart or a reconnect).");
+    Sample(out, "lobbyd_cluster_snapshots_total", read(metrics.clusterSnapshots));
+    Family(out, "lobbyd_cluster_missed_total", "counter", "Gaps seen in other nodes' events.");
+    Sample(out, "lobbyd_cluster_missed_total", read(metrics.clusterMissed));
+  }
   Family(out, "process_resident_memory_bytes", "gauge", "Resident memory size in bytes.");
   Sample(out, "process_resident_memory_bytes", residentBytes);
   return out;

@@ -2,6 +2,7 @@
 // tests of programs and of clients against them. POSIX only.
 #pragma once
 
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -51,6 +52,22 @@ class ChildProgram {
       if (std::regex_search(output_, *(match ? match : &last_), pattern)) return output_;
       ssize_t got = read(fd_, chunk, sizeof chunk);
       if (got <= 0) return output_;
+      output_.append(chunk, static_cast<size_t>(got));
+    }
+  }
+  // As ReadUntil, but giving up at `deadline`: whether it matched.
+  bool ReadUntil(const std::regex& pattern, std::chrono::milliseconds deadline,
+                 std::smatch* match = nullptr) {
+    auto until = std::chrono::steady_clock::now() + deadline;
+    char chunk[4096];
+    for (;;) {
+      if (std::regex_search(output_, *(match ? match : &last_), pattern)) return true;
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          until - std::chrono::steady_clock::now());
+      pollfd ready{fd_, POLLIN, 0};
+      if (left.count() <= 0 || poll(&ready, 1, static_cast<int>(left.count())) <= 0) return false;
+      ssize_t got = read(fd_, chunk, sizeof chunk);
+      if (got <= 0) return false;
       output_.append(chunk, static_cast<size_t>(got));
     }
   }

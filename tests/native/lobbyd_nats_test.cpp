@@ -4,34 +4,16 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "common/child_program.h"
+#include "common/nats_server.h"
 #include "lobbyd/cluster/nats_bus.h"
 
 namespace lobbyd::cluster {
 namespace {
 
+using cv3::testing::NatsServer;
 using std::chrono::milliseconds;
 constexpr std::chrono::seconds kDeadline{15};
 const std::string kSubject = "corvane.lobby.events";
-
-// A nats-server on 127.0.0.1; port 0 lets it choose. Empty url() when it did not start.
-class NatsServer {
- public:
-  explicit NatsServer(int port)
-      : program_(NATS_SERVER_PROGRAM,
-                 {"-a", "127.0.0.1", "-p", port == 0 ? "-1" : std::to_string(port)}) {
-    std::smatch match;
-    program_.ReadUntil(
-        std::regex("client connections on 127\\.0\\.0\\.1:(\\d+)[^]*Server is ready"), &match);
-    if (match.size() == 2) port_ = std::stoi(match[1].str());
-  }
-  int port() const { return port_; }
-  std::string url() const { return "nats://127.0.0.1:" + std::to_string(port_); }
-
- private:
-  cv3::testing::ChildProgram program_;
-  int port_ = 0;
-};
 
 // What one node's bus reported, in order, as "NODE SEQUENCE PAYLOAD", "disconnected" and
 // "reconnected".

@@ -58,6 +58,7 @@ TEST(SplitFields, LastFieldTakesTheRest) {
   EXPECT_EQ(SplitFields("a:b:c:d", 3), (std::vector<std::string>{"a", "b", "c:d"}));
   EXPECT_EQ(SplitFields("a::", 3), (std::vector<std::string>{"a", "", ""}));
   EXPECT_EQ(SplitFields("a:b", 3), std::nullopt);
+  EXPECT_EQ(SplitFields("a\nb:c\nd", 2, '\n'), (std::vector<std::string>{"a", "b:c\nd"}));
 }
 
 TEST(HostedGame, CommandsCarryTheFifteenFieldsAndReadBack) {

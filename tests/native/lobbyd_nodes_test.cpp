@@ -1,0 +1,420 @@
+// lobbyd nodes that are one lobby: lobbyd processes on loopback over a nats-server the test starts
+// and a database of the shared throwaway PostgreSQL, pilots signed in on different nodes seeing
+// exactly what one lobbyd shows.
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <thread>
+
+#include "common/child_program.h"
+#include "common/nats_server.h"
+#include "lobbyd/testing/pg_cluster.h"
+#include "lobbyd/testing/test_client.h"
+#include "lobbyd/testing/test_server.h"
+
+namespace lobbyd::testing {
+namespace {
+
+using cv3::testing::ChildProgram;
+using cv3::testing::ListeningPort;
+using cv3::testing::NatsServer;
+using std::chrono::milliseconds;
+using Lines = std::vector<std::string>;
+
+constexpr milliseconds kDeadline{10000};
+// A node is dropped once silent for 5 s; it was last heard up to a heartbeat (1 s) before it died,
+// and silence is looked for every 250 ms.
+constexpr milliseconds kDeadNodeNoticed{5000 + 1000 + 250 + 500};
+// What a restarted node's state tells comes well before its silence would.
+constexpr milliseconds kBeforeSilence{3000};
+const std::vector<std::string> kPilots = {"ann", "bob", "carol", "dave"};
+
+std::string Escaped(const std::string& text) {
+  return std::regex_replace(text, std::regex(R"([.^$|()\[\]{}*+?\\])"), R"(\$&)");
+}
+
+// One lobbyd node of the cluster.
+class Node {
+ public:
+  Node(std::string name, const std::string& nats, const std::string& store,
+       std::vector<std::string> more = {})
+      : name_(std::move(name)) {
+    std::vector<std::string> args = {"--store", store, "--cluster", nats,
+                                     "--node",  name_, "--listen",  "127.0.0.1:0"};
+    args.insert(args.end(), more.begin(), more.end());
+    program_ = std::make_unique<ChildProgram>(LOBBYD_PROGRAM, args);
+    port_ = ListeningPort(*program_);
+  }
+  const std::string& name() const { return name_; }
+  unsigned short port() const { return port_; }
+  ChildProgram& program() { return *program_; }
+  // Whether the log says `text` (`times` times from its start) before the deadline.
+  bool Logged(const std::string& text, int times = 1) {
+    std::string pattern = Escaped(text);
+    for (int i = 1; i < times; ++i) pattern = Escaped(text) + "[^]*" + pattern;
+    return program_->ReadUntil(std::regex(pattern), kDeadline);
+  }
+  std::unique_ptr<TestClient> SignIn(const std::string& pilot) {
+    auto client = std::make_unique<TestClient>(port_);
+    client->Send("AUTH:" + pilot + ":" + Digest("pw"));
+    EXPECT_EQ(client->ReadLine(), "AUTH_ACK:OK") << pilot << " on " << name_;
+    EXPECT_EQ(client->ReadLine(), "ISON:" + pilot) << pilot << " on " << name_;
+    return client;
+  }
+
+ private:
+  std::string name_;
+  std::unique_ptr<ChildProgram> program_;
+  unsigned short port_ = 0;
+};
+
+class Nodes : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_NE(nats_->port(), 0);
+    store_ = PgCluster::Shared().NewDatabase();
+    ASSERT_NE(store_, "") << PgCluster::Shared().Problem();
+  }
+
+  // Nodes started one after the other (the first makes the accounts), each holding every
+  // other's state before the test goes on.
+  void Start(const std::vector<std::string>& names, const std::vector<std::string>& more = {}) {
+    for (const auto& name : names) {
+      std::vector<std::string> accounts = more;
+      if (nodes_.empty()) {
+        for (const auto& pilot : kPilots) {
+          accounts.insert(accounts.end(), {"--add-account", pilot + ":pw"});
+        }
+        accounts.insert(accounts.end(), {"--admin", "ann"});
+      }
+      nodes_.push_back(std::make_unique<Node>(name, nats_->url(), store_, accounts));
+      ASSERT_NE(nodes_.back()->port(), 0) << nodes_.back()->program().Output();
+    }
+    for (auto& node : nodes_) WaitJoined(*node);
+  }
+  void WaitJoined(Node& node) {
+    for (auto& other : nodes_) {
+      if (other.get() == &node) continue;
+      EXPECT_TRUE(node.Logged("cluster: took node " + other->name() + "'s state"))
+          << node.program().Output();
+    }
+  }
+  Node& node(size_t index) { return *nodes_[index]; }
+  // Nodes A, B and C; Bob signs in on B, Carol on C, then Ann on A, each told of those after.
+  struct Pilots {
+    std::unique_ptr<TestClient> ann, bob, carol;
+  };
+  Pilots ThreeNodesThreePilots(const std::vector<std::string>& more = {}) {
+    Start({"node-a", "node-b", "node-c"}, more);
+    Pilots pilots{nullptr, node(1).SignIn("bob"), node(2).SignIn("carol")};
+    EXPECT_EQ(pilots.bob->ReadLine(), "ISON:carol");
+    pilots.ann = node(0).SignIn("ann");
+    for (TestClient* other : {pilots.bob.get(), pilots.carol.get()}) {
+      EXPECT_EQ(other->ReadLine(), "ISON:ann");
+    }
+    return pilots;
+  }
+
+  std::unique_ptr<NatsServer> nats_ = std::make_unique<NatsServer>(0);
+  std::string store_;
+  std::vector<std::unique_ptr<Node>> nodes_;
+};
+
+// lobbyd's answer to flags it cannot run with: one line and exit code 2, nothing bound.
+TEST_F(Nodes, FlagsItCannotRunWithStopTheStartWithOneLine) {
+  const std::string nats = nats_->url();
+  std::string nowhere;
+  {
+    NatsServer gone(0);
+    nowhere = gone.url();  // nothing listens there once it is gone
+  }
+  struct Case {
+    std::vector<std::string> args;
+    std::string said;
+  };
+  for (const Case& c : std::initializer_list<Case>{
+           {{"--cluster", nats, "--node", "a"},
+            "--cluster needs --store: the nodes share their accounts in PostgreSQL"},
+           {{"--store", store_, "--cluster", nats}, "--cluster and --node go together: give both"},
+           {{"--store", store_, "--node", "a"}, "--cluster and --node go together: give both"},
+           {{"--store", store_, "--cluster", nats, "--node", "a b"},
+            "--node needs a name of letters, digits, '.', '_' and '-' (at most 64)"},
+           {{"--store", store_, "--cluster", "127.0.0.1:4222", "--node", "a"},
+            "--cluster needs a NATS server as nats://HOST:PORT"},
+           {{"--store", store_, "--cluster", nowhere, "--node", "a", "--listen", "127.0.0.1:0"},
+            "--cluster: cannot connect to " + nowhere + ": No server available for connection"},
+       }) {
+    ChildProgram program(LOBBYD_PROGRAM, c.args);
+    EXPECT_EQ(program.ReadAll(), "lobbyd: " + c.said + "\n");
+    EXPECT_EQ(program.Wait(), 2) << c.said;
+  }
+}
+
+// A game's HOSTGAME line: long-term ones only go down when their host leaves.
+std::string HostGame(const std::string& name, const std::string& address, bool longTerm) {
+  return "HOSTGAME:" + name + ":" + address +
+         ":1.06:Named:1:0:1:0:0:1:0:" + (longTerm ? "1" : "0") + ":0:1:all in";
+}
+
+// What a pilot is sent in answer to `line` (everything queued for him before its reply too).
+Lines Answer(TestClient& client, const std::string& line) {
+  client.Send(line);
+  return client.Sync().value_or(Lines{"no answer"});
+}
+
+// The pilot list a pilot is sent, its USER lines only.
+Lines UsersOf(TestClient& client) {
+  client.Send("USERS");
+  auto lines = client.ReadUntil("USERS_ACK");
+  Lines users;
+  for (const auto& line : lines.value_or(Lines{"no USERS_ACK"})) {
+    if (line.rfind("USER:", 0) == 0 || line == "no USERS_ACK") users.push_back(line);
+  }
+  return users;
+}
+
+TEST_F(Nodes, APilotOnOneNodeIsSeenOnTheOthersAsOnOneLobby) {
+  auto [ann, bob, carol] = ThreeNodesThreePilots();
+  EXPECT_EQ(UsersOf(*bob), (Lines{"USER:ann:online", "USER:carol:online", "USER:dave:offline"}));
+
+  struct Case {
+    std::string said;  // by ann on node A
+    std::string seen;  // by bob on B and carol on C
+    Lines own;         // by ann herself
+  };
+  for (const Case& c : std::initializer_list<Case>{
+           {"AWAY:at lunch: back at 2",
+            "ISAWAY:ann:at lunch: back at 2",
+            {"ISAWAY:ann:at lunch: back at 2"}},
+           {"INVISIBLE", "ISOFF:ann", {"INVISIBLE_ACK"}},
+           {"ADMINMODE", "ISADMIN:ann", {"ISADMIN:ann"}},
+           {"ONLINE", "ISON:ann", {"ISON:ann"}},
+           {"LMSG:hello all", "LMSG:ann:hello all", {"LMSG:ann:hello all"}},
+       }) {
+    ann->Send(c.said);
+    EXPECT_EQ(ann->Sync(), c.own) << c.said;
+    for (TestClient* other : {bob.get(), carol.get()}) {
+      EXPECT_EQ(other->ReadLine(), c.seen) << c.said;
+    }
+  }
+  EXPECT_EQ(UsersOf(*carol), (Lines{"USER:ann:online", "USER:bob:online", "USER:dave:offline"}));
+
+  // A pilot's lines reach the other nodes in the order he sent them, private or not (as many as
+  // flood control lets through at once).
+  const Lines said = {"PMSG:carol:one", "PMSG:carol:two", "LMSG:three", "PMSG:carol:four",
+                      "LMSG:five"};
+  for (const auto& line : said) bob->Send(line);
+  EXPECT_EQ(carol->ReadUntil("LMSG:bob:five"),
+            (Lines{"PMSG:bob:one", "PMSG:bob:two", "LMSG:bob:three", "PMSG:bob:four"}));
+  for (TestClient* other : {ann.get(), bob.get()}) {
+    EXPECT_EQ(other->ReadUntil("LMSG:bob:five"), Lines{"LMSG:bob:three"});
+  }
+
+  ann->Send("QUIT");
+  EXPECT_EQ(ann->ReadLine(), "QUIT_ACK:OK");
+  for (TestClient* other : {bob.get(), carol.get()}) EXPECT_EQ(other->ReadLine(), "ISOFF:ann");
+}
+
+TEST_F(Nodes, AGameHostedOnOneNodeIsListedDescribedAndTakenDownOnTheOthers) {
+  Start({"node-a", "node-b"});
+  auto bob = node(1).SignIn("bob");
+  auto ann = node(0).SignIn("ann");
+  auto carol = node(0).SignIn("carol");
+  EXPECT_EQ(bob->ReadLine(), "ISON:ann");
+  EXPECT_EQ(bob->ReadLine(), "ISON:carol");
+  EXPECT_EQ(ann->ReadLine(), "ISON:carol");
+  ann->Send(HostGame("Moonbase", "203.0.113.10", true));
+  ann->Send(HostGame("Crater", "203.0.113.11", false));
+  EXPECT_EQ(ann->ReadUntil("GAMEUP:Crater"),
+            (Lines{"HOSTGAME_ACK:OK", "GAMEUP:Moonbase", "HOSTGAME_ACK:OK"}));
+  EXPECT_EQ(bob->ReadUntil("GAMEUP:Crater"), Lines{"GAMEUP:Moonbase"});
+  EXPECT_EQ(carol->ReadUntil("GAMEUP:Crater"), Lines{"GAMEUP:Moonbase"});
+  // Bob on B is answered exactly as Carol on A.
+  for (std::string asked : {"GAMES", "GAMEINFO:Moonbase", "GAMEINFO:Crater"}) {
+    Lines here = Answer(*carol, asked);
+    EXPECT_GT(here.size(), 1u) << asked;
+    EXPECT_EQ(Answer(*bob, asked), here) << asked;
+  }
+  bob->Send(HostGame("Ridge", "203.0.113.10", false));
+  EXPECT_EQ(bob->ReadLine(), "HOSTGAME_ACK:DUPADDY");
+  bob->Send(HostGame("moonbase", "203.0.113.12", false));
+  EXPECT_EQ(bob->ReadLine(), "HOSTGAME_ACK:DUPNAME");
+
+  ann->Send("QUIT");
+  EXPECT_EQ(ann->ReadLine(), "QUIT_ACK:OK");
+  for (TestClient* other : {bob.get(), carol.get()}) {
+    EXPECT_EQ(other->ReadLine(), "ISOFF:ann");
+    EXPECT_EQ(other->ReadLine(), "GAMEDOWN:Moonbase");
+    EXPECT_EQ(other->ReadLine(), "GAMEREM:Crater");
+  }
+  EXPECT_EQ(Answer(*bob, "GAMES"), Answer(*carol, "GAMES"));
+}
+
+TEST_F(Nodes, AnAdministratorActsOnPilotsOfAnotherNode) {
+  Start({"node-a", "node-b"});
+  auto bob = node(1).SignIn("bob");
+  auto carol = node(1).SignIn("carol");
+  auto dave = node(1).SignIn("dave");
+  EXPECT_EQ(bob->ReadUntil("ISON:dave"), Lines{"ISON:carol"});
+  EXPECT_EQ(carol->ReadLine(), "ISON:dave");
+  auto ann = node(0).SignIn("ann");
+  ann->Send("ADMINMODE");
+  EXPECT_EQ(ann->ReadLine(), "ISADMIN:ann");
+  for (TestClient* other : {bob.get(), carol.get(), dave.get()}) {
+    EXPECT_EQ(other->ReadUntil("ISADMIN:ann"), Lines{"ISON:ann"});
+  }
+
+  ann->Send("SUSPEND:bob");
+  EXPECT_EQ(ann->ReadUntil("WARNING:bob has been suspended."), Lines{"ISOFF:bob"});
+  EXPECT_EQ(bob->ReadLine(), "ERROR:Your account has been suspended by an administrator.");
+  EXPECT_TRUE(bob->WaitClosed());
+  for (TestClient* other : {carol.get(), dave.get()}) EXPECT_EQ(other->ReadLine(), "ISOFF:bob");
+
+  ann->Send("CHNGPASS:carol:" + Digest("new one"));
+  EXPECT_EQ(ann->ReadLine(), "WARNING:The password of carol has been changed.");
+  struct SignIn {
+    std::string pilot, password, answer;
+  };
+  std::unique_ptr<TestClient> client;
+  for (const SignIn& again : std::initializer_list<SignIn>{{"bob", "pw", "AUTH_ACK:SUSPENDED"},
+                                                           {"carol", "pw", "AUTH_ACK:FAILED"},
+                                                           {"carol", "new one", "AUTH_ACK:OK"}}) {
+    client = std::make_unique<TestClient>(node(1).port());
+    client->Send("AUTH:" + again.pilot + ":" + Digest(again.password));
+    EXPECT_EQ(client->ReadLine(), again.answer) << again.pilot << " " << again.password;
+  }
+  EXPECT_EQ(carol->ReadLine(), "NOTHERCATION");
+  carol = std::move(client);
+  EXPECT_EQ(carol->ReadLine(), "ISON:carol");
+  for (TestClient* other : {ann.get(), dave.get()}) {
+    EXPECT_EQ(other->ReadLine(), "ISOFF:carol");
+    EXPECT_EQ(other->ReadLine(), "ISON:carol");
+  }
+
+  ann->Send("REMUSER:dave");
+  EXPECT_EQ(ann->ReadUntil("REMUSER:dave"), Lines{"ISOFF:dave"});
+  EXPECT_EQ(dave->ReadLine(), "ERROR:Your account has been removed by an administrator.");
+  EXPECT_TRUE(dave->WaitClosed());
+  EXPECT_EQ(carol->ReadLine(), "ISOFF:dave");
+  EXPECT_EQ(carol->ReadLine(), "REMUSER:dave");
+  EXPECT_EQ(UsersOf(*carol), (Lines{"USER:ann:admin", "USER:bob:offline"}));
+}
+
+TEST_F(Nodes, SigningInOnAnotherNodeThrowsTheOldSessionOff) {
+  Start({"node-a", "node-b", "node-c"});
+  auto carol = node(2).SignIn("carol");
+  auto old = node(0).SignIn("ann");
+  EXPECT_EQ(carol->ReadLine(), "ISON:ann");
+  auto ann = node(1).SignIn("ann");
+  EXPECT_EQ(old->ReadLine(), "NOTHERCATION");
+  EXPECT_TRUE(old->WaitClosed());
+  EXPECT_EQ(carol->ReadLine(), "ISOFF:ann");
+  EXPECT_EQ(carol->ReadLine(), "ISON:ann");
+  EXPECT_EQ(carol->Sync(), Lines{});
+  EXPECT_EQ(UsersOf(*carol), (Lines{"USER:ann:online", "USER:bob:offline", "USER:dave:offline"}));
+  ann->Send("PMSG:carol:still me");
+  EXPECT_EQ(carol->ReadLine(), "PMSG:ann:still me");
+}
+
+TEST_F(Nodes, AnAccountSignsInSixTimesAMinuteAcrossTheNodes) {
+  Start({"node-a", "node-b"});
+  std::unique_ptr<TestClient> older;
+  for (int i = 0; i < 6; ++i) {
+    auto next = node(i % 2).SignIn("ann");
+    // Thrown off once the other node has heard of the sign-in.
+    if (older) {
+      EXPECT_EQ(older->ReadLine(), "NOTHERCATION") << i;
+    }
+    older = std::move(next);
+  }
+  TestClient late(node(0).port());
+  late.Send("AUTH:ann:" + Digest("pw"));
+  EXPECT_EQ(late.ReadLine(),
+            "WARNING:You have signed in too often; please wait a minute and try again.");
+  EXPECT_EQ(late.ReadLine(), "AUTH_ACK:FAILED");
+}
+
+TEST_F(Nodes, ANodeKilledHasItsPilotsSignedOffOnTheOthers) {
+  auto [ann, bob, carol] = ThreeNodesThreePilots({"--http", "127.0.0.1:0"});
+  auto dave = node(0).SignIn("dave");
+  for (TestClient* other : {ann.get(), bob.get(), carol.get()}) {
+    EXPECT_EQ(other->ReadLine(), "ISON:dave");
+  }
+  ann->Send(HostGame("Crater", "203.0.113.11", false));
+  EXPECT_EQ(ann->ReadUntil("GAMEUP:Crater"), Lines{"HOSTGAME_ACK:OK"});
+  for (TestClient* other : {bob.get(), carol.get()}) EXPECT_EQ(other->ReadLine(), "GAMEUP:Crater");
+
+  node(0).program().Signal(SIGKILL);
+  for (TestClient* other : {bob.get(), carol.get()}) {
+    EXPECT_EQ(other->ReadUntil("ISOFF:dave", kDeadNodeNoticed),
+              (Lines{"ISOFF:ann", "GAMEREM:Crater"}));
+  }
+  EXPECT_EQ(Answer(*bob, "GAMES"), Lines{"GAMES_ACK"});
+  EXPECT_EQ(UsersOf(*bob), (Lines{"USER:ann:offline", "USER:carol:online", "USER:dave:offline"}));
+
+  // B's metrics: one other node heard now, and none of its events missed.
+  std::smatch web;
+  ASSERT_TRUE(node(1).program().ReadUntil(std::regex("web page on http://127\\.0\\.0\\.1:(\\d+)/"),
+                                          kDeadline, &web));
+  httplib::Client http("127.0.0.1", std::stoi(web[1].str()));
+  auto metrics = http.Get("/metrics");
+  ASSERT_TRUE(metrics);
+  for (const char* line :
+       {"\nlobbyd_cluster_nodes 1\n", "\nlobbyd_cluster_missed_total 0\n",
+        "\nlobbyd_cluster_events_total{direction=\"in\"} ", "\nlobbyd_cluster_snapshots_total "}) {
+    EXPECT_NE(metrics->body.find(line), std::string::npos) << line << metrics->body;
+  }
+}
+
+TEST_F(Nodes, AfterNatsRestartsAndThenANodeEveryNodeListsTheSamePilots) {
+  auto [ann, bob, carol] = ThreeNodesThreePilots();
+
+  ann->Send(HostGame("Crater", "203.0.113.11", false));
+  EXPECT_EQ(ann->ReadUntil("GAMEUP:Crater"), Lines{"HOSTGAME_ACK:OK"});
+  for (TestClient* other : {bob.get(), carol.get()}) EXPECT_EQ(other->ReadLine(), "GAMEUP:Crater");
+  carol->Send(HostGame("Ridge", "203.0.113.12", false));
+  EXPECT_EQ(carol->ReadUntil("GAMEUP:Ridge"), Lines{"HOSTGAME_ACK:OK"});
+  for (TestClient* other : {ann.get(), bob.get()}) EXPECT_EQ(other->ReadLine(), "GAMEUP:Ridge");
+
+  const int port = nats_->port();
+  nats_.reset();
+  nats_ = std::make_unique<NatsServer>(port);
+  ASSERT_EQ(nats_->port(), port);
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_TRUE(node(i).Logged("cluster: NATS back; taking every node's state again"));
+  }
+  bob->Send("LMSG:still here");
+  for (TestClient* pilot : {ann.get(), bob.get(), carol.get()}) {
+    EXPECT_EQ(pilot->ReadLine(), "LMSG:bob:still here");
+  }
+
+  // Node C killed and back at once, long before it would count as silent: the others hear its
+  // new incarnation and take its state, which its pilot is no longer in.
+  node(2).program().Signal(SIGKILL);
+  EXPECT_TRUE(carol->WaitClosed());
+  nodes_[2] = std::make_unique<Node>("node-c", nats_->url(), store_);
+  ASSERT_NE(node(2).port(), 0);
+  for (TestClient* other : {ann.get(), bob.get()}) {
+    EXPECT_EQ(other->ReadUntil("GAMEREM:Ridge", kBeforeSilence), Lines{"ISOFF:carol"});
+  }
+  WaitJoined(node(2));
+  carol = node(2).SignIn("carol");
+  for (TestClient* other : {ann.get(), bob.get()}) EXPECT_EQ(other->ReadLine(), "ISON:carol");
+
+  std::map<std::string, TestClient*> everyone = {
+      {"ann", ann.get()}, {"bob", bob.get()}, {"carol", carol.get()}};
+  const Lines truth = {"USER:ann:online", "USER:bob:online", "USER:carol:online",
+                       "USER:dave:offline"};
+  for (auto& [name, pilot] : everyone) {
+    Lines want = truth;
+    std::erase(want, "USER:" + name + ":online");
+    EXPECT_EQ(UsersOf(*pilot), want) << name;
+    EXPECT_EQ(Answer(*pilot, "GAMES"), (Lines{"GAME:Crater:up", "GAMES_ACK"})) << name;
+  }
+}
+
+}  // namespace
+}  // namespace lobbyd::testing
