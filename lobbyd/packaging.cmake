@@ -8,15 +8,18 @@ set(LOBBYD_PACKAGED ${CMAKE_CURRENT_BINARY_DIR}/packaged)
 
 install(TARGETS lobbyd RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
-# The unit in the source names /usr/local/bin, where the README's manual install puts the program;
-# the installed unit names the program where this installation puts it, known only at install time.
-install(CODE "
-  file(READ \"${CMAKE_CURRENT_SOURCE_DIR}/lobbyd.service\" unit)
-  string(REPLACE \"ExecStart=/usr/local/bin/\" \"ExecStart=\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/\"
-                 unit \"\${unit}\")
-  file(WRITE \"${LOBBYD_PACKAGED}/lobbyd.service\" \"\${unit}\")
-")
-install(FILES ${LOBBYD_PACKAGED}/lobbyd.service DESTINATION /lib/systemd/system)
+# The units in the source name /usr/local/bin, where the README's manual install puts the program;
+# the installed units name the program where this installation puts it, known only at install
+# time. lobbyd@.service is the template for the nodes of a lobby on several processes.
+foreach(unit_file lobbyd.service lobbyd@.service)
+  install(CODE "
+    file(READ \"${CMAKE_CURRENT_SOURCE_DIR}/${unit_file}\" unit)
+    string(REPLACE \"ExecStart=/usr/local/bin/\" \"ExecStart=\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/\"
+                   unit \"\${unit}\")
+    file(WRITE \"${LOBBYD_PACKAGED}/${unit_file}\" \"\${unit}\")
+  ")
+  install(FILES ${LOBBYD_PACKAGED}/${unit_file} DESTINATION /lib/systemd/system)
+endforeach()
 
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Corvane 3 developers <lobbyd@corvane.example>")
 

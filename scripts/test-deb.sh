@@ -24,13 +24,17 @@ echo "Depends: $depends"
 check "Depends names the libraries the program links" \
   bash -c "grep -q 'libsodium' <<<'$depends' && grep -q 'libsqlite3' <<<'$depends' && grep -q 'libpq5' <<<'$depends' && grep -q 'libssl3' <<<'$depends' && grep -q 'libc6' <<<'$depends'"
 contents=$(dpkg-deb --contents "$deb" | awk '{print $NF}')
-for f in ./usr/bin/lobbyd ./lib/systemd/system/lobbyd.service ./usr/share/man/man8/lobbyd.8.gz \
+for f in ./usr/bin/lobbyd ./lib/systemd/system/lobbyd.service ./lib/systemd/system/lobbyd@.service \
+  ./usr/share/man/man8/lobbyd.8.gz \
   ./usr/share/doc/lobbyd/copyright ./usr/share/doc/lobbyd/changelog.gz; do
   check "the package holds $f" grep -qxF "$f" <<<"$contents"
 done
 check "the packaged unit starts /usr/bin/lobbyd" bash -c \
   "dpkg-deb --fsys-tarfile '$deb' | tar -xO ./lib/systemd/system/lobbyd.service |
    grep -qx 'ExecStart=/usr/bin/lobbyd --listen 0.0.0.0:13228 --db /var/lib/lobbyd/lobby.db'"
+check "the packaged node template starts /usr/bin/lobbyd" bash -c \
+  "dpkg-deb --fsys-tarfile '$deb' | tar -xO ./lib/systemd/system/lobbyd@.service |
+   grep -q '^ExecStart=/usr/bin/lobbyd --node %i '"
 check "the packaged unit reloads the TLS certificate on systemctl reload" bash -c \
   "dpkg-deb --fsys-tarfile '$deb' | tar -xO ./lib/systemd/system/lobbyd.service |
    grep -qxF 'ExecReload=/bin/kill -HUP \$MAINPID'"
