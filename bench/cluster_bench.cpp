@@ -3,8 +3,9 @@
 // lobby on a throwaway PostgreSQL cluster and a nats-server, pilots spread evenly. Two pilots per
 // node sign in first, so every node's check threads have their working memory before the figures.
 //
-// - RSS per local and per remote pilot: perNode pilots sign in on the first node only; its growth
-//   per pilot is a local pilot's cost, the other nodes' growth a remote pilot's (the replica).
+// - RSS per local and per remote pilot: the nodes start on accounts made beforehand, then perNode
+//   pilots sign in on the first node only; its growth per pilot is a local pilot's cost, the other
+//   nodes' growth a remote pilot's (the replica).
 // - Fan-out: lobby lines from pilots on each node in turn, each once the one before reached
 //   everyone; ms from sending to each receipt. "cross-node" is what a receipt on another node
 //   than the sender's takes beyond one on the sender's own.
@@ -115,6 +116,18 @@ ClusterRow RunCluster(const std::string& program, const std::string& folder, siz
                                           listen, false, nullptr, storeFlags(k));
     return servers[k]->WaitPort();
   };
+  const size_t warm = 2 * nodes;
+  const size_t everyone = warm + row.pilots;
+  asio::io_context io(1);
+  {
+    // The accounts are made through a lobbyd of their own, so that the nodes measured start
+    // afresh on them, holding no memory of the set-up.
+    std::vector<std::string> store = storeFlags(0);
+    store.resize(2);
+    Server creator(program, folder, tag + "-accounts", "127.0.0.1:0", false, nullptr, store);
+    row.error = Prepare(creator, io, everyone, ports[0]);
+    if (!row.error.empty()) return row;
+  }
   for (size_t k = 0; k < nodes; ++k) {
     ports[k] = start(k, "127.0.0.1:0", "");
     if (!ports[k]) {
@@ -122,11 +135,6 @@ ClusterRow RunCluster(const std::string& program, const std::string& folder, siz
       return row;
     }
   }
-  const size_t warm = 2 * nodes;
-  const size_t everyone = warm + row.pilots;
-  asio::io_context io(1);
-  row.error = CreateAccounts(io, ports[0], everyone, nullptr);
-  if (!row.error.empty()) return row;
 
   Fleet fleet(io, ports);
   size_t loaded = 0, refused = 0, marks = 0;
