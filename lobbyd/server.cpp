@@ -141,8 +141,10 @@ void Server::Admit(asio::ip::tcp::socket socket, std::shared_ptr<asio::ssl::cont
   SetKeepalive(socket, options_);
   asio::error_code error;
   auto remote = socket.remote_endpoint(error);
-  if (error) remote = {};
-  if (error || !options_.proxyFrom.Contains(remote.address())) {
+  // Gone before it could be looked at (a proxy's health check resets at once): nothing to serve,
+  // and nothing worth a line in the log.
+  if (error) return;
+  if (!options_.proxyFrom.Contains(remote.address())) {
     lobby_.Accept(std::move(socket), remote, std::move(tls));
     return;
   }

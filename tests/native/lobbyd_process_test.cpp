@@ -1,6 +1,10 @@
 // The lobbyd program itself: flags, operator errors, serving, and a clean stop on SIGTERM.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <asio/io_context.hpp>
@@ -111,6 +115,36 @@ TEST(Program, ServesSeededAccountsAndStopsCleanlyOnSigterm) {
   EXPECT_EQ(program.Wait(), 0);
   EXPECT_NE(log.find("Ann signed in"), std::string::npos) << log;
   EXPECT_NE(log.find("SIGTERM received"), std::string::npos) << log;
+}
+
+// A proxy's health check says LOCAL and resets at once; when it is gone before lobbyd takes it, it
+// leaves nothing: no connection of an unknown peer, no header blamed on an unlisted address.
+TEST(Program, AConnectionGoneBeforeItIsAcceptedLeavesNoTrace) {
+  TempFolder folder;
+  Program program(
+      {"--db", folder.Path() + "/l.db", "--listen", "127.0.0.1:0", "--proxy-from", "127.0.0.1"});
+  unsigned short port = ListeningPort(program);
+  ASSERT_NE(port, 0);
+  program.Signal(SIGSTOP);  // the kernel queues the connection and its reset meanwhile
+  int check = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_port = htons(port);
+  to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(connect(check, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+  const std::string local = std::string("\r\n\r\n\0\r\nQUIT\n\x20\x00\x00\x00", 16);
+  ASSERT_EQ(send(check, local.data(), local.size(), 0), 16);
+  linger reset{1, 0};
+  setsockopt(check, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+  close(check);
+  program.Signal(SIGCONT);
+  TestClient later(port, 0, "127.0.0.2");  // accepted after the check
+  program.ReadUntil(std::regex("127\\.0\\.0\\.2:\\d+ - connected"));
+  program.Signal(SIGTERM);
+  std::string log = program.ReadUntil(std::regex("lobbyd stopped"));
+  EXPECT_EQ(program.Wait(), 0);
+  EXPECT_EQ(log.find("unknown"), std::string::npos) << log;
+  EXPECT_EQ(log.find("--proxy-from"), std::string::npos) << log;
 }
 
 TEST(Program, StopsWithinSecondsOnSigtermWhateverAWebClientDoesAndKeepsWhatItAcknowledged) {
