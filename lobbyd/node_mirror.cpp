@@ -28,6 +28,9 @@ constexpr std::string_view kGameRem = "gamerem";  // NAME
 constexpr std::string_view kAccount = "account";  // NAME [removed]: stored anew, or removed
 constexpr std::string_view kRemoved = "removed";
 
+// Remote pilots' ids, apart from the local connections' (which count up from 1).
+constexpr uint64_t kFirstRemoteId = uint64_t{1} << 63;
+
 constexpr std::string_view kPresenceNames[] = {"online", "away", "invisible", "admin"};
 
 // `count` fields at newlines, the last taking the rest; nothing when there are fewer.
@@ -115,7 +118,10 @@ class NodeMirror::RemotePilot final : public Participant {
 };
 
 NodeMirror::NodeMirror(LobbyContext& lobby, std::string node, Publish publish)
-    : lobby_(lobby), node_(std::move(node)), publish_(std::move(publish)) {}
+    : lobby_(lobby),
+      node_(std::move(node)),
+      publish_(std::move(publish)),
+      nextRemoteId_(kFirstRemoteId) {}
 
 NodeMirror::~NodeMirror() {
   for (auto& [node, pilots] : nodes_) {
@@ -171,6 +177,41 @@ void NodeMirror::ReadAccount(const std::string& name, bool removed) {
       std::move(take));
 }
 
+void NodeMirror::ReadGames() {
+  auto read = std::make_shared<std::vector<GameRecord>>();
+  lobby_.Write(
+      nullptr, [read](Store& store) { return store.LoadGames(*read); },
+      [this, read](Participant*, bool ok) {
+        if (ok) TakeStoredGames(*read);
+      });
+}
+
+void NodeMirror::ListDown(GameRecord record) {
+  // As a pilot of one lobby saw it: hosted, then its host gone.
+  lobby_.roster.Broadcast(cv3::FormatLine(msg::kGameUp, record.name));
+  lobby_.roster.Broadcast(cv3::FormatLine(msg::kGameDown, record.name));
+  std::string key = GameKey(record.name);
+  lobby_.games.ByKey().emplace(std::move(key), Game{std::move(record), false, 0});
+}
+
+void NodeMirror::TakeStoredGames(std::vector<GameRecord>& stored) {
+  // The store is read after every write asked for before, and answers after their answers: a
+  // down game it does not hold was removed, one it holds that is not listed here was hosted.
+  std::set<std::string> keys;
+  auto& games = lobby_.games.ByKey();
+  for (auto& record : stored) {
+    if (!record.longTerm) continue;
+    std::string key = GameKey(record.name);
+    keys.insert(key);
+    if (!games.contains(key)) ListDown(std::move(record));
+  }
+  std::vector<std::string> removed;
+  for (const auto& [key, game] : games) {
+    if (game.record.longTerm && !game.up && !keys.contains(key)) removed.push_back(key);
+  }
+  for (const auto& key : removed) lobby_.RemoveGame(key, false);
+}
+
 bool NodeMirror::TakeGame(const std::string& node, std::string_view& text, bool always,
                           std::string* taken) {
   auto fields = Fields(text, 4);
@@ -186,6 +227,20 @@ bool NodeMirror::TakeGame(const std::string& node, std::string_view& text, bool 
     }
   }
   std::string key = GameKey(hosted->name);
+  if (runner == 0) {
+    // Its host is gone here already (he signed in on this node meanwhile): it is listed as his
+    // leaving left it.
+    GameRecord record{std::move(*hosted), std::string(f[1])};
+    auto known = lobby_.games.ByKey().find(key);
+    if (!record.longTerm) {
+      if (known != lobby_.games.ByKey().end()) lobby_.RemoveGame(key, false);
+    } else if (known == lobby_.games.ByKey().end()) {
+      ListDown(std::move(record));
+    } else if (known->second.up) {
+      lobby_.TakeDownGames({key});
+    }
+    return true;
+  }
   Game& game = lobby_.games.ByKey()[key];
   bool wasUp = game.up && game.runner == runner;
   game = Game{GameRecord{std::move(*hosted), std::string(f[1])}, true, runner};
@@ -300,10 +355,12 @@ void NodeMirror::SignOff(const std::string& node, const std::string& key) {
   pilots->second.erase(it);
   // The rules may still hold him (an administrator's action closes him after his sign-off).
   retired_.push_back(pilot);
-  // Taken over meanwhile by a session the others were already told of.
-  if (lobby_.roster.Find(key) != pilot.get()) return;
-  lobby_.roster.Remove(*pilot);
-  lobby_.roster.Broadcast(cv3::FormatLine(msg::kIsOff, pilot->pilot.name));
+  // Unless taken over meanwhile by a session the others were already told of; his games go
+  // down either way.
+  if (lobby_.roster.Find(key) == pilot.get()) {
+    lobby_.roster.Remove(*pilot);
+    lobby_.roster.Broadcast(cv3::FormatLine(msg::kIsOff, pilot->pilot.name));
+  }
   lobby_.TakeDownGamesOf(*pilot);
 }
 
@@ -363,14 +420,21 @@ size_t NodeMirror::Replace(const std::string& node, std::string_view snapshot) {
   for (std::string key; !snapshot.empty() && TakeGame(node, snapshot, false, &key);) {
     up.insert(key);
   }
-  // Games its pilots ran that it no longer lists went down there, as if their hosts had left.
-  std::set<uint64_t> runners;
+  // Games its pilots ran that it no longer lists went down there, as if their hosts had left; so
+  // did any a remote pilot no longer here ran.
+  std::set<uint64_t> runners, remote;
   for (const auto& [key, pilot] : nodes_[node]) runners.insert(pilot->Id());
+  for (const auto& [name, pilots] : nodes_) {
+    for (const auto& [key, pilot] : pilots) remote.insert(pilot->Id());
+  }
   std::vector<std::string> down;
   for (const auto& [key, game] : lobby_.games.ByKey()) {
-    if (game.up && runners.contains(game.runner) && !up.contains(key)) down.push_back(key);
+    if (!game.up) continue;
+    bool stale = game.runner >= kFirstRemoteId && !remote.contains(game.runner);
+    if (stale || (runners.contains(game.runner) && !up.contains(key))) down.push_back(key);
   }
   lobby_.TakeDownGames(down);
+  ReadGames();
   return truth.size();
 }
 
@@ -382,6 +446,7 @@ size_t NodeMirror::Drop(const std::string& node) {
   for (const auto& [key, pilot] : pilots->second) keys.push_back(key);
   for (const auto& key : keys) SignOff(node, key);
   nodes_.erase(node);
+  ReadGames();
   return keys.size();
 }
 

@@ -76,6 +76,12 @@ class NodeMirror {
   void Deliver(std::string_view kind, std::string_view payload);
   // Reads the account again from the store and takes it; forgets it when `removed` or gone.
   void ReadAccount(const std::string& name, bool removed);
+  // Long-term games are the store's: what a node that died or a gap took with it (a game hosted
+  // or removed just before) is read back from there.
+  void ReadGames();
+  void TakeStoredGames(std::vector<GameRecord>& stored);
+  // A long-term game not listed here, listed down.
+  void ListDown(GameRecord record);
 
   LobbyContext& lobby_;
   std::string node_;
@@ -85,9 +91,8 @@ class NodeMirror {
   // Remote pilots signed off here, kept until no handler can hold them any more (the next
   // event).
   std::vector<std::shared_ptr<RemotePilot>> retired_;
-  // Remote pilots' ids, apart from the local connections' (which count up from 1): a game's
-  // runner is found by it.
-  uint64_t nextRemoteId_ = uint64_t{1} << 63;
+  // A game's runner is found by his id.
+  uint64_t nextRemoteId_;
 };
 
 }  // namespace lobbyd

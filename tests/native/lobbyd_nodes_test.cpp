@@ -5,8 +5,11 @@
 #include <httplib.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <functional>
 #include <map>
 #include <memory>
+#include <random>
 #include <thread>
 
 #include "common/child_program.h"
@@ -413,6 +416,243 @@ TEST_F(Nodes, AfterNatsRestartsAndThenANodeEveryNodeListsTheSamePilots) {
     std::erase(want, "USER:" + name + ":online");
     EXPECT_EQ(UsersOf(*pilot), want) << name;
     EXPECT_EQ(Answer(*pilot, "GAMES"), (Lines{"GAME:Crater:up", "GAMES_ACK"})) << name;
+  }
+}
+
+// Many pilots doing random things on random nodes, with NATS or a node restarted between rounds;
+// after each round every signed-in pilot's USERS and GAMES must equal a model of the lobby that
+// follows only what the nodes acknowledged. CV3_RANDOM_SEED and CV3_RANDOM_ROUNDS repeat or
+// lengthen a run.
+class RandomRun {
+ public:
+  struct Pilot {
+    std::string name;
+    std::unique_ptr<TestClient> client;
+    size_t node = 0;
+    std::string kind = "offline";  // as the others list him: online, away (with note), offline
+    std::string note;
+  };
+  struct Game {
+    std::string host;
+    bool longTerm = false, up = true;
+  };
+
+  RandomRun(std::vector<std::unique_ptr<Node>>& nodes, unsigned seed, size_t pilots)
+      : nodes_(nodes), random_(seed) {
+    pilots_.resize(pilots);
+    for (size_t i = 0; i < pilots; ++i) pilots_[i].name = "p" + std::to_string(10 + i);
+  }
+  std::vector<Pilot>& pilots() { return pilots_; }
+
+  // One random action by a random pilot on the node he is on (a sign-in: on a random node).
+  void Act() {
+    Pilot& pilot = pilots_[Pick(pilots_.size())];
+    unsigned roll = Pick(100);
+    if (!pilot.client || roll < 25) return SignIn(pilot, Pick(nodes_.size()));
+    if (roll < 45) {
+      roll < 35 ? pilot.client->Send("QUIT") : (pilot.client->Close(), true);
+      Did(pilot, roll < 35 ? "QUIT" : "(closed)");
+      return Leave(pilot);
+    }
+    std::string note = "note " + std::to_string(++serial_);
+    std::string game = "G" + std::to_string(++serial_);
+    std::string address =
+        "10.0." + std::to_string(serial_ / 256 % 256) + "." + std::to_string(serial_ % 256);
+    struct Choice {
+      unsigned below;
+      std::string line, ack;
+      std::function<void()> apply;
+    };
+    std::vector<std::string> own;
+    for (const auto& [name, g] : games_) {
+      if (g.host == pilot.name) own.push_back(name);
+    }
+    std::string gone = own.empty() ? game : own[Pick(own.size())];
+    for (const Choice& c : std::initializer_list<Choice>{
+             {55, "AWAY:" + note, "ISAWAY:" + pilot.name + ":" + note,
+              [&] { pilot.kind = "away", pilot.note = note; }},
+             {65, "ONLINE", "ISON:" + pilot.name, [&] { pilot.kind = "online"; }},
+             {75, "INVISIBLE", "INVISIBLE_ACK", [&] { pilot.kind = "offline"; }},
+             {85, HostGame(game, address, false), "HOSTGAME_ACK:OK",
+              [&] {
+                games_[game] = {pilot.name, false};
+              }},
+             {95, HostGame(game, address, true), "HOSTGAME_ACK:OK",
+              [&] {
+                games_[game] = {pilot.name, true};
+              }},
+             {100, "REMGAME:" + gone, "GAMEREM:" + gone, [&] { games_.erase(gone); }},
+         }) {
+      if (roll >= c.below) continue;
+      // A change flood control refuses is not made, and the model leaves it out too.
+      pilot.client->Send(c.line);
+      auto answer = pilot.client->Sync();
+      EXPECT_TRUE(answer) << pilot.name << ": " << c.line;
+      bool done = answer && std::ranges::find(*answer, c.ack) != answer->end();
+      if (done) c.apply();
+      Did(pilot, c.line + (done ? "" : " (refused)"));
+      return;
+    }
+  }
+
+  // A node gone: its pilots are cut off.
+  void NodeGone(size_t node) {
+    for (auto& pilot : pilots_) {
+      if (!pilot.client || pilot.node != node) continue;
+      EXPECT_TRUE(pilot.client->WaitClosed()) << pilot.name;
+      Leave(pilot);
+    }
+  }
+
+  // Every signed-in pilot is listed the lobby of the model, once the nodes have had time to
+  // hear of everything (a dead node is noticed within kDeadNodeNoticed).
+  void Check(const std::string& when) {
+    for (auto& pilot : pilots_) {
+      if (!pilot.client) continue;
+      Lines want = Listed(pilot.name), got;
+      auto until = std::chrono::steady_clock::now() + 2 * kDeadNodeNoticed;
+      // Two lists a second is what flood control lets a pilot ask for.
+      while ((got = Lists(*pilot.client)) != want && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(milliseconds(1000));
+      }
+      EXPECT_EQ(got, want) << when << ", as " << pilot.name << " on node " << pilot.node
+                           << "; this round:\n"
+                           << history_;
+    }
+    history_.clear();
+  }
+
+ private:
+  unsigned Pick(size_t n) { return std::uniform_int_distribution<unsigned>(0, n - 1)(random_); }
+
+  void SignIn(Pilot& pilot, size_t node) {
+    auto client = std::make_unique<TestClient>(nodes_[node]->port());
+    client->Send("AUTH:" + pilot.name + ":" + Digest("pw"));
+    // Six sign-ins a minute per account: a seventh is refused and changes nothing.
+    if (client->ReadLine() != "AUTH_ACK:OK") {
+      history_ += pilot.name + " refused on node " + std::to_string(node) + "\n";
+      return;
+    }
+    EXPECT_EQ(client->ReadLine(), "ISON:" + pilot.name);
+    if (pilot.client) {
+      auto old = std::move(pilot.client);
+      Leave(pilot);
+      EXPECT_TRUE(old->ReadUntil("NOTHERCATION", kDeadNodeNoticed))
+          << pilot.name << " on node " << node << "; this round:\n"
+          << history_;
+    }
+    pilot.client = std::move(client);
+    pilot.node = node;
+    Did(pilot, "signed in");
+    pilot.kind = "online";
+  }
+
+  void Did(const Pilot& pilot, const std::string& what) {
+    history_ += pilot.name + "@" + std::to_string(pilot.node) + ": " + what + "\n";
+  }
+
+  // His session ended: his games go down, the short-term ones out of the list.
+  void Leave(Pilot& pilot) {
+    pilot.client.reset();
+    pilot.kind = "offline";
+    for (auto it = games_.begin(); it != games_.end();) {
+      Game& game = it->second;
+      if (game.host == pilot.name) game.up = false;
+      it = game.host == pilot.name && !game.longTerm ? games_.erase(it) : std::next(it);
+    }
+  }
+
+  Lines Listed(const std::string& own) const {
+    Lines lines;
+    for (const auto& pilot : pilots_) {
+      if (pilot.name == own) continue;
+      std::string kind = pilot.client ? pilot.kind : "offline";
+      lines.push_back("USER:" + pilot.name + ":" + kind + (kind == "away" ? ":" + pilot.note : ""));
+    }
+    lines.push_back("USERS_ACK");
+    for (const auto& [name, game] : games_) {
+      lines.push_back("GAME:" + name + (game.up ? ":up" : ":down"));
+    }
+    lines.push_back("GAMES_ACK");
+    return lines;
+  }
+
+  // USERS then GAMES as the pilot is sent them (a list refused ends in ":FAILED").
+  static Lines Lists(TestClient& client) {
+    Lines lists;
+    for (std::string asked : {"USERS", "GAMES"}) {
+      client.Send(asked);
+      for (auto line = client.ReadLine(); line; line = client.ReadLine()) {
+        bool ours = line->starts_with(asked == "USERS" ? "USER:" : "GAME:");
+        if (ours || line->starts_with(asked + "_ACK")) lists.push_back(*line);
+        if (line->starts_with(asked + "_ACK")) break;
+      }
+    }
+    return lists;
+  }
+
+  std::vector<std::unique_ptr<Node>>& nodes_;
+  std::mt19937 random_;
+  std::vector<Pilot> pilots_;
+  std::map<std::string, Game> games_;
+  unsigned serial_ = 0;
+  std::string history_;
+};
+
+unsigned FromEnvironment(const char* name, unsigned otherwise) {
+  const char* value = std::getenv(name);
+  return value ? static_cast<unsigned>(std::strtoul(value, nullptr, 10)) : otherwise;
+}
+
+TEST_F(Nodes, RandomActionsOnRandomNodesThroughRestartsLeaveEveryNodeListingTheModel) {
+  const unsigned seed = FromEnvironment("CV3_RANDOM_SEED", std::random_device{}());
+  const unsigned rounds = FromEnvironment("CV3_RANDOM_ROUNDS", 6);
+  SCOPED_TRACE("CV3_RANDOM_SEED=" + std::to_string(seed));
+  RandomRun run(nodes_, seed, 12);
+  // Every pilot comes from 127.0.0.1: the address's limits must not be what refuses them.
+  const std::vector<std::string> roomy = {"--connections-per-address", "200"};
+  auto start = [&](size_t index) {
+    std::vector<std::string> more = roomy;
+    if (index == 0 && nodes_.empty()) {
+      for (auto& pilot : run.pilots())
+        more.insert(more.end(), {"--add-account", pilot.name + ":pw"});
+    }
+    auto node = std::make_unique<Node>("node-" + std::to_string(index), nats_->url(), store_, more);
+    ASSERT_NE(node->port(), 0) << node->program().Output();
+    if (index < nodes_.size()) {
+      nodes_[index] = std::move(node);
+    } else {
+      nodes_.push_back(std::move(node));
+    }
+  };
+  for (size_t i = 0; i < 3; ++i) start(i);
+  for (auto& node : nodes_) WaitJoined(*node);
+
+  std::mt19937 between(seed + 1);
+  for (unsigned round = 0; round < rounds; ++round) {
+    for (int i = 0; i < 30; ++i) run.Act();
+    size_t victim = between() % nodes_.size();
+    switch (round % 3) {
+      case 0: {
+        const int port = nats_->port();
+        nats_.reset();
+        nats_ = std::make_unique<NatsServer>(port);
+        ASSERT_EQ(nats_->port(), port);
+        break;
+      }
+      case 1:
+        node(victim).program().Signal(SIGKILL);
+        run.NodeGone(victim);
+        start(victim);
+        break;
+      case 2:
+        node(victim).program().Signal(SIGTERM);
+        run.NodeGone(victim);
+        node(victim).program().Wait();
+        start(victim);
+        break;
+    }
+    run.Check("after round " + std::to_string(round));
   }
 }
 
