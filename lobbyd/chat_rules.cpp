@@ -28,13 +28,16 @@ void ChatRules::OnPrivateMessage(Participant& session, const std::string& args) 
     return;
   }
   Participant* receiver = lobby_.roster.Find(line->name);
-  bool hidden = receiver && receiver->pilot.presence == Pilot::Presence::kInvisible &&
-                !receiver->pilot.writtenTo.count(session.pilot.key);
+  bool hidden =
+      receiver && receiver->pilot.presence == Pilot::Presence::kInvisible &&
+      !(receiver->pilot.writtenTo && receiver->pilot.writtenTo->contains(session.pilot.key));
   if (!receiver || hidden) {
     lobby_.Warn(session, line->name + " is not signed on; your message was not delivered.");
     return;
   }
-  session.pilot.writtenTo.insert(receiver->pilot.key);
+  auto& writtenTo = session.pilot.writtenTo;
+  if (!writtenTo) writtenTo = std::make_unique<std::set<std::string>>();
+  writtenTo->insert(receiver->pilot.key);
   // Relayed with the sender in the partner's place.
   line->name = session.pilot.name;
   receiver->Send(cv3::ChatLineText(msg::kPmsg, *line));

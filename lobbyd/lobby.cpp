@@ -166,7 +166,7 @@ LobbyView Lobby::View() const {
     switch (pilot.presence) {
       case Pilot::Presence::kInvisible:
         ++view.invisible;
-        hidden.insert(key);
+        hidden.emplace(key);
         break;
       case Pilot::Presence::kOnline:
         view.pilots.push_back({pilot.name, Kind::kOnline, {}});

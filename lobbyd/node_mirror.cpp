@@ -77,8 +77,9 @@ struct NodeMirror::Record {
 
 class NodeMirror::RemotePilot final : public Participant {
  public:
-  RemotePilot(NodeMirror& mirror, uint64_t id, std::string node)
-      : Participant(id, "node " + node), mirror_(mirror), node_(std::move(node)) {}
+  // `node` is kept by the mirror for as long as it is.
+  RemotePilot(NodeMirror& mirror, uint64_t id, const std::string& node)
+      : Participant(id, "node " + node), mirror_(mirror), node_(node) {}
 
   const std::string& NodeName() const { return node_; }
 
@@ -114,7 +115,7 @@ class NodeMirror::RemotePilot final : public Participant {
 
  private:
   NodeMirror& mirror_;
-  std::string node_;
+  const std::string& node_;
 };
 
 NodeMirror::NodeMirror(LobbyContext& lobby, std::string node, Publish publish)
@@ -329,11 +330,13 @@ void NodeMirror::Upsert(const std::string& node, const Record& record, bool tell
     }
   }
   if (own == pilots.end()) {
-    auto pilot = std::make_shared<RemotePilot>(*this, nextRemoteId_++, node);
+    auto pilot =
+        std::make_shared<RemotePilot>(*this, nextRemoteId_++, *nodeNames_.insert(node).first);
     pilot->pilot.signedIn = true;
     pilot->pilot.name = record.name;
     pilot->pilot.key = key;
-    own = pilots.emplace(key, std::move(pilot)).first;
+    std::string_view stored = pilot->pilot.key;
+    own = pilots.emplace(stored, std::move(pilot)).first;
     lobby_.roster.Add(*own->second);
   }
   Pilot& pilot = own->second->pilot;
@@ -395,7 +398,7 @@ size_t NodeMirror::Replace(const std::string& node, std::string_view snapshot) {
     return 0;
   }
   SkipTo(snapshot, *head);
-  std::map<std::string, Record> truth;  // by name key
+  std::map<std::string, Record, std::less<>> truth;  // by name key
   for (size_t i = 0; i < count; ++i) {
     auto record = Record::Take(snapshot);
     if (!record) return 0;
@@ -404,7 +407,7 @@ size_t NodeMirror::Replace(const std::string& node, std::string_view snapshot) {
   }
   std::vector<std::string> gone;
   for (const auto& [key, pilot] : nodes_[node]) {
-    if (!truth.contains(key)) gone.push_back(key);
+    if (!truth.contains(key)) gone.emplace_back(key);
   }
   for (const auto& key : gone) SignOff(node, key);
   for (const auto& [key, record] : truth) {
@@ -443,7 +446,7 @@ size_t NodeMirror::Drop(const std::string& node) {
   auto pilots = nodes_.find(node);
   if (pilots == nodes_.end()) return 0;
   std::vector<std::string> keys;
-  for (const auto& [key, pilot] : pilots->second) keys.push_back(key);
+  for (const auto& [key, pilot] : pilots->second) keys.emplace_back(key);
   for (const auto& key : keys) SignOff(node, key);
   nodes_.erase(node);
   ReadGames();

@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -86,8 +87,11 @@ class NodeMirror {
   LobbyContext& lobby_;
   std::string node_;
   Publish publish_;
-  // By node, by name key.
-  std::map<std::string, std::map<std::string, std::shared_ptr<RemotePilot>>> nodes_;
+  // By node, by name key (his own: a remote pilot costs every node, so nothing is kept twice).
+  std::map<std::string, std::map<std::string_view, std::shared_ptr<RemotePilot>, std::less<>>>
+      nodes_;
+  // Every node name heard of, kept for the remote pilots' sake (a few).
+  std::set<std::string> nodeNames_;
   // Remote pilots signed off here, kept until no handler can hold them any more (the next
   // event).
   std::vector<std::shared_ptr<RemotePilot>> retired_;

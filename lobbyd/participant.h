@@ -20,11 +20,15 @@ namespace lobbyd {
 
 // What the lobby knows about the pilot on a connection; the lobby alone changes it.
 struct Pilot {
-  enum class Presence { kOnline, kAway, kInvisible, kAdmin };
+  enum class Presence : uint8_t { kOnline, kAway, kInvisible, kAdmin };
   bool signedIn = false;
-  std::string name;  // the account's name once signed in
-  std::string key;   // its NameKey
   Presence presence = Presence::kOnline;
+  // A list reply on its way: asking again meanwhile is answered by it.
+  bool usersListPending = false;
+  bool gamesListPending = false;
+  unsigned ignoredLines = 0;  // ignored commands, for bounding what the log gets
+  std::string name;           // the account's name once signed in
+  std::string key;            // its NameKey
   std::string awayMessage;
   // When this session signed in, in milliseconds, never below an earlier session of the account
   // known here: of two sessions of one account in a cluster, the later stamp (then the greater
@@ -39,15 +43,12 @@ struct Pilot {
   size_t audienceIndex = 0;  // his place among those broadcasts go to (Roster's audience)
   // Pilots this one has written to privately (name keys): they know he is here, so while he is
   // invisible their private lines still reach him; everyone else's are refused as if he were
-  // offline, so invisibility cannot be probed.
-  std::set<std::string> writtenTo;
-  // A list reply on its way: asking again meanwhile is answered by it.
-  bool usersListPending = false;
-  bool gamesListPending = false;
+  // offline, so invisibility cannot be probed. Made when he first writes: every node holds a
+  // Pilot for every pilot of the lobby.
+  std::unique_ptr<std::set<std::string>> writtenTo;
   // The kinds of flood control (by FloodKind) whose current run of drops this connection has
   // been warned of. The buckets outlive the connection; the warning is owed to each one.
   std::bitset<kFloodKinds> floodWarned;
-  unsigned ignoredLines = 0;  // ignored commands, for bounding what the log gets
 };
 
 // Appends a line in wire form: Windows-1252 with CR LF.

@@ -95,7 +95,9 @@ bool Roster::NextListChunk(const std::string& own, std::string& after, bool star
 
 void Roster::Add(Participant& participant) {
   Pilot& pilot = participant.pilot;
-  pilots_[pilot.key] = &participant;
+  // The key is his own name key: one he replaces takes his out with him.
+  pilots_.erase(pilot.key);
+  pilots_.emplace(pilot.key, &participant);
   if (participant.Remote()) return;
   pilot.audienceIndex = audience_.size();
   audience_.push_back(&participant);

@@ -28,7 +28,7 @@ class Roster {
   void Remove(Participant& participant);
   Participant* Find(std::string_view name) const;
   // Signed in, by name key.
-  const std::map<std::string, Participant*>& Pilots() const { return pilots_; }
+  const std::map<std::string_view, Participant*, std::less<>>& Pilots() const { return pilots_; }
 
   // The line in wire form is built once; each pilot but `except` appends it to his queue.
   void Broadcast(std::string_view line, const Participant* except = nullptr,
@@ -48,8 +48,9 @@ class Roster {
   void ListChanged(const std::string& key);
 
   const std::map<std::string, AccountRecord>& accounts_;
-  // Signed in, by name key; sorted like accounts_, so the pilot list walks both in step.
-  std::map<std::string, Participant*> pilots_;
+  // Signed in, by name key (his own); sorted like accounts_, so the pilot list walks both in
+  // step.
+  std::map<std::string_view, Participant*, std::less<>> pilots_;
   // The same pilots in no order, for broadcasts: a vector walks far faster than a map.
   std::vector<Participant*> audience_;
   // The pilot list in wire form as every requester gets it, in chunks by the name key of each
