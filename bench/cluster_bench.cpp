@@ -72,10 +72,6 @@ class NatsProcess {
   pid_t pid_ = -1;
 };
 
-// How long n pilots may take to sign in at once: every one's password is checked, on two cores
-// with the bench's clients beside them about a fifth of a second each.
-seconds Storm(size_t n) { return seconds(std::max<size_t>(900, n / 5)); }
-
 struct ClusterRow {
   size_t nodes = 0, pilots = 0;
   double signInWall = 0;

@@ -539,12 +539,22 @@ class RandomRun {
       Leave(pilot);
       EXPECT_TRUE(old->ReadUntil("NOTHERCATION", kDeadNodeNoticed))
           << pilot.name << " on node " << node << "; this round:\n"
-          << history_;
+          << history_ << Logs();
     }
     pilot.client = std::move(client);
     pilot.node = node;
     Did(pilot, "signed in");
     pilot.kind = "online";
+  }
+
+  // The nodes' logs so far, for a failure's message.
+  std::string Logs() {
+    std::string logs;
+    for (auto& node : nodes_) {
+      node->program().ReadUntil(std::regex("^$"), milliseconds(100));
+      logs += "--- " + node->name() + "\n" + node->program().Output();
+    }
+    return logs;
   }
 
   void Did(const Pilot& pilot, const std::string& what) {
